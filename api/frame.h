@@ -1,0 +1,119 @@
+// The frame between the exported stubs and the checked entries: table sets,
+// the argument-checking prologue, width conversion and the status reporter.
+// The generated adapters (api/adapters.cpp) are the only callers of most of
+// this; checked entries (namespace vnt::chk) receive a valid environment and
+// problem and return a status.
+#pragma once
+
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "vanto/vanto.h"
+
+namespace vnt {
+struct Env;
+namespace model {
+struct Problem;
+}
+}  // namespace vnt
+
+namespace vnt::api {
+
+using VntFn = void (*)();
+
+// 3 flavour groups (VNT, VNTS, VNTL) of 8 component tables.
+struct ApiTableSet {
+  const VntFn* comp[3][8];
+};
+extern const ApiTableSet kDirectTables;
+
+// Stub support.
+VntFn slotFor(const void* envHandle, int flavour, int component, int slot);
+void reportMissing(const void* envHandle);
+const void* envFromHandlePtr(const void* handlePtr);
+
+// Prologue: environment check (and problem check with redirection).
+int enter(const void* envHandle, Env** env, bool accept1804);
+int enter(const void* envHandle, const void* lpHandle, Env** env, model::Problem** lp,
+          bool accept1804);
+// Working environment of a handle, or null (no checks beyond the magic word).
+Env* workingEnv(const void* envHandle);
+// Validity as the reporter sees it (non-null, parameters present, self pointer).
+bool envValid(const Env* env);
+
+// Common status reporter: a negative status was reported already and is made
+// positive; a positive one is printed on the error channel.
+void report(Env* env, int* status);
+
+// Width conversion for the 32-bit flavours.
+inline constexpr long long kUnwritten = LLONG_MIN;
+
+// Store a 64-bit result into a 32-bit out-parameter; values beyond the int
+// range are clamped and give 1810.
+inline void narrowOut(Env*, long long v, int* out, int* status) {
+  if (v > INT_MAX) {
+    *out = INT_MAX;
+    if (*status == 0) *status = 1810;
+  } else if (v < INT_MIN) {
+    *out = INT_MIN;
+    if (*status == 0) *status = 1810;
+  } else {
+    *out = static_cast<int>(v);
+  }
+}
+inline int narrowValue(long long v, int* status) {
+  int r = 0;
+  narrowOut(nullptr, v, &r, status);
+  return r;
+}
+
+// A 64-bit copy of a 32-bit caller array.
+class WideArray {
+ public:
+  WideArray(const int* src, long long len, bool copyIn) : src_(src) {
+    if (!src) return;
+    if (len <= 0) {
+      empty_ = true;
+      return;
+    }
+    try {
+      buf_.resize(static_cast<size_t>(len));
+    } catch (...) {
+      failed_ = true;
+      return;
+    }
+    if (copyIn)
+      for (long long i = 0; i < len; ++i) buf_[i] = src[i];
+  }
+  bool ok() const { return !failed_; }
+  long long* data() {
+    if (!src_) return nullptr;
+    if (empty_) return &dummy_;
+    return buf_.data();
+  }
+  void copyBack(int* dst) {
+    if (!dst || empty_ || failed_) return;
+    for (size_t i = 0; i < buf_.size(); ++i) {
+      long long v = buf_[i];
+      dst[i] = v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
+    }
+  }
+
+ private:
+  const int* src_;
+  std::vector<long long> buf_;
+  long long dummy_ = 0;
+  bool empty_ = false;
+  bool failed_ = false;
+};
+
+}  // namespace vnt::api
+
+namespace vnt::api {
+template <class F>
+inline bool present(F* f) {
+  return f != nullptr;
+}
+}  // namespace vnt::api

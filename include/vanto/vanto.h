@@ -1,0 +1,129 @@
+/* VANTO mathematical-programming solver: public C interface.
+ *
+ * Every table-dispatched operation exists in three flavours that differ only
+ * in the width of their count and size arguments: VNTxxx (32-bit), VNTSxxx
+ * (64-bit counters and sizes) and VNTLxxx (also 64-bit nonzero counts).
+ * Their prototypes are generated into vanto/vnt_ops.h from the library's
+ * operation catalogue.
+ */
+#ifndef VANTO_VANTO_H
+#define VANTO_VANTO_H
+
+#include <stddef.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(VANTO_BUILDING_LIBRARY)
+#define VNTAPI __attribute__((visibility("default")))
+#else
+#define VNTAPI
+#endif
+#define VNTAPIENTRY
+
+/* Width types. */
+typedef int VNTINT;
+typedef long long VNTLONG;
+typedef unsigned char VNTBYTE;
+/* Widths of the VNT flavour; the VNTS flavour uses VNTLONG for counters and
+ * sizes, the VNTL flavour also for nonzero counts. */
+typedef int VNTDIM;
+typedef int VNTNNZ;
+typedef int VNTCNT;
+typedef int VNTSIZE;
+
+/* Opaque handles. */
+typedef struct vntenv *VNTENVptr;
+typedef const struct vntenv *VNTCENVptr;
+typedef struct vntlp *VNTLPptr;
+typedef const struct vntlp *VNTCLPptr;
+typedef struct vntnet *VNTNETptr;
+typedef const struct vntnet *VNTCNETptr;
+typedef struct vntchannel *VNTCHANNELptr;
+typedef struct vntparamset *VNTPARAMSETptr;
+typedef const struct vntparamset *VNTCPARAMSETptr;
+typedef struct vntfile *VNTFILEptr;
+typedef struct vntiodevice *VNTIODEVICEptr;
+
+/* Callback types. */
+typedef void(VNTAPIENTRY VNTmsgfn)(void *handle, const char *message);
+typedef VNTmsgfn *VNTmsgfnptr;
+typedef int(VNTAPIENTRY VNTterminatefn)(void *handle);
+typedef VNTterminatefn *VNTterminatefnptr;
+
+/* Caller-supplied allocator (VNTEopenVANTOallocator): the first member must
+ * point at the structure itself. */
+typedef struct vntallocator {
+  struct vntallocator *self;
+  void *(*allocate)(struct vntallocator *a, size_t size);
+  void *(*allocatezeroed)(struct vntallocator *a, size_t count, size_t size);
+  void *(*allocatealigned)(struct vntallocator *a, size_t alignment, size_t size);
+  void *(*reallocate)(struct vntallocator *a, void *ptr, size_t size);
+  void (*release)(struct vntallocator *a, void *ptr);
+  VNTLONG failures;
+} VNTALLOCATOR;
+
+/* Infinity and limits. */
+#define VNT_INFBOUND 1.0E+20
+#define VNT_MINBOUND (-1.0E+20)
+#define VNT_BIGINT 2100000000
+#define VNT_BIGLONG 9223372036800000000LL
+#define VNT_BIGREAL 1.0E+75
+
+/* Version. */
+#define VNT_VERSION "22.1.1.0"
+#define VNT_VERSION_NUMBER 22010100
+
+/* Objective sense. */
+#define VNT_MIN 1
+#define VNT_MAX (-1)
+
+/* Problem types. */
+#define VNTPROB_LP 0
+#define VNTPROB_MILP 1
+#define VNTPROB_FIXEDMILP 3
+#define VNTPROB_NODELP 4
+#define VNTPROB_QP 5
+#define VNTPROB_MIQP 7
+#define VNTPROB_FIXEDMIQP 8
+#define VNTPROB_NODEQP 9
+#define VNTPROB_QCP 10
+#define VNTPROB_MIQCP 11
+#define VNTPROB_NODEQCP 12
+
+/* LP methods. */
+#define VNT_ALG_NONE (-1)
+#define VNT_ALG_AUTOMATIC 0
+#define VNT_ALG_PRIMAL 1
+#define VNT_ALG_DUAL 2
+#define VNT_ALG_NET 3
+#define VNT_ALG_BARRIER 4
+#define VNT_ALG_SIFTING 5
+#define VNT_ALG_CONCURRENT 6
+
+/* Basis status of a variable. */
+#define VNT_AT_LOWER 0
+#define VNT_BASIC 1
+#define VNT_AT_UPPER 2
+#define VNT_FREE_SUPER 3
+
+/* Operations outside the dispatch tables. */
+VNTAPI VNTENVptr VNTAPIENTRY VNTopenVANTO(int *status_p);
+VNTAPI VNTENVptr VNTAPIENTRY VNTSopenVANTO(int *status_p);
+VNTAPI VNTENVptr VNTAPIENTRY VNTLopenVANTO(int *status_p);
+VNTAPI VNTENVptr VNTAPIENTRY VNTEopenVANTOallocator(VNTALLOCATOR *allocator, int *status_p);
+VNTAPI void VNTAPIENTRY VNTinitialize(void);
+VNTAPI void VNTAPIENTRY VNTfinalize(void);
+VNTAPI double VNTAPIENTRY VNTEgetbigreal(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#include "vanto/vnt_errors.h"
+#include "vanto/vnt_status.h"
+#include "vanto/vnt_params.h"
+#include "vanto/vnt_ops.h"
+
+#endif /* VANTO_VANTO_H */
