@@ -1,0 +1,121 @@
+// Netlib benchmark of the dual simplex against the CLP command-line solver:
+// per model our time and iterations, CLP's, and the geometric-mean time ratio.
+// Usage: bench_simplex_netlib [--primal] [--noclp] [model ...]  (default: all
+// of the Netlib set).  CLP runs as `clp <file> -presolve off -dualsimplex`.
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "simplex/lp_engine.h"
+#include "simplex/tmp_mps_reader.h"  // tests/simplex (temporary reader)
+
+#ifndef VANTO_DATA_DIR
+#define VANTO_DATA_DIR "../shared/data"
+#endif
+
+namespace {
+
+struct ClpResult {
+  bool ok = false;
+  double seconds = 0.0;
+  long long iterations = -1;
+  double objective = 0.0;
+};
+
+ClpResult runClp(const std::string& file) {
+  ClpResult r;
+  std::string cmd = "clp " + file + " -presolve off -dualsimplex 2>&1";
+  auto t0 = std::chrono::steady_clock::now();
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return r;
+  char line[4096];
+  std::string all;
+  while (fgets(line, sizeof line, p)) all += line;
+  int rc = pclose(p);
+  r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  // "Optimal objective 5501.845888 - 1234 iterations time 0.12"
+  auto k = all.find("objective ");
+  if (rc == 0 && k != std::string::npos) {
+    r.ok = true;
+    std::istringstream is(all.substr(k + 10));
+    std::string dash;
+    is >> r.objective >> dash >> r.iterations;
+  }
+  return r;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool primal = false, clp = true;
+  std::vector<std::string> names;
+  for (int a = 1; a < argc; ++a) {
+    if (!std::strcmp(argv[a], "--primal")) primal = true;
+    else if (!std::strcmp(argv[a], "--noclp")) clp = false;
+    else names.push_back(argv[a]);
+  }
+  const std::string dir = std::string(VANTO_DATA_DIR) + "/netlib";
+  std::map<std::string, double> ref;
+  {
+    std::ifstream in(std::string(VANTO_DATA_DIR) + "/reference.tsv");
+    std::string line;
+    while (std::getline(in, line)) {
+      std::istringstream is(line);
+      std::string name, set, status;
+      double obj;
+      if (std::getline(is, name, '\t') && std::getline(is, set, '\t') && std::getline(is, status, '\t') &&
+          (is >> obj) && set == "netlib")
+        ref[name] = obj;
+    }
+  }
+  if (names.empty())
+    for (auto& [n, v] : ref) names.push_back(n);
+  std::printf("%-10s %7s %7s %10s %8s %10s %8s %7s  %s\n", "model", "rows", "cols", "our_s", "our_it", "clp_s", "clp_it",
+              "ratio", "result");
+  double logSum = 0.0;
+  int nRatio = 0, nOk = 0, nRun = 0;
+  for (const auto& name : names) {
+    std::string file = dir + "/" + name + ".mps.gz";
+    vnt::model::ModelData md;
+    std::string err;
+    if (!vnt::testing::readMpsTemporary(file, md, &err)) {
+      std::printf("%-10s read error: %s\n", name.c_str(), err.c_str());
+      continue;
+    }
+    ++nRun;
+    auto t0 = std::chrono::steady_clock::now();
+    vnt::simplex::LpEngine eng;
+    eng.load(md);
+    vnt::simplex::LpStatus st = primal ? eng.solvePrimal() : eng.solveDual();
+    double ours = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    double obj = eng.objective();
+    bool good = st == vnt::simplex::LpStatus::kOptimal && ref.count(name) &&
+                std::fabs(obj - ref[name]) <= 1e-6 * std::max(1.0, std::fabs(ref[name]));
+    nOk += good;
+    ClpResult c;
+    if (clp) c = runClp(file);
+    double ratio = (clp && c.ok && c.seconds > 0) ? ours / c.seconds : 0.0;
+    if (ratio > 0) {
+      logSum += std::log(ratio);
+      ++nRatio;
+    }
+    std::printf("%-10s %7d %7d %10.3f %8lld %10.3f %8lld %7.2f  %s st=%d obj=%.10g ref=%.10g\n", name.c_str(),
+                md.numRows(), md.numCols(), ours, static_cast<long long>(eng.iterations()), c.seconds, c.iterations,
+                ratio, good ? "ok" : "FAIL", static_cast<int>(st), obj, ref.count(name) ? ref[name] : 0.0);
+    std::fflush(stdout);
+  }
+  std::printf("\n%d of %d models optimal at the reference value\n", nOk, nRun);
+  if (nRatio > 0) std::printf("geometric mean time ratio (ours / clp): %.3f over %d models\n", std::exp(logSum / nRatio), nRatio);
+  return 0;
+}

@@ -1,0 +1,532 @@
+// Dual simplex: steepest-edge pricing of the leaving row, bound-flipping
+// ratio test with Harris tolerances, cost perturbation against dual
+// degeneracy, and a boxed subproblem as phase 1.
+#include <algorithm>
+#include <cmath>
+
+#include "simplex/lp_engine.h"
+
+namespace vnt::simplex {
+
+namespace {
+constexpr double kInf = tol::kInfinity;
+inline bool finiteLo(double v) { return v > -kInf; }
+inline bool finiteUp(double v) { return v < kInf; }
+constexpr int kStallWindow = 30;
+constexpr int kMaxPasses = 30;
+}  // namespace
+
+LpStatus LpEngine::solveDual() {
+  computeTolerances();
+  rng_ = opt_.randomSeed;
+  iterations_ = phase1Iterations_ = 0;
+  logHeaderDone_ = false;
+  lastLogIter_ = -1;
+  perturbCount_ = 0;
+  stopStatus_ = 0;
+  farkas_.clear();
+  primalRay_.clear();
+  factor_.setPivotThreshold(opt_.markowitzTol);
+  refactorLimit_ = opt_.refactorInterval > 0 ? opt_.refactorInterval : std::clamp(50 + m_ / 100, 50, 200);
+  lpStatus_ = runDual();
+  return lpStatus_;
+}
+
+void LpEngine::initDualWeights() {
+  if (opt_.dualPricing == 1) {
+    std::fill(dualWeight_.begin(), dualWeight_.end(), 1.0);
+    weightsValid_ = true;
+    return;
+  }
+  bool slackOnly = true;
+  for (int i = 0; i < m_ && slackOnly; ++i) slackOnly = head_[i] >= n_;
+  if (slackOnly || opt_.dualPricing == 4) {
+    std::fill(dualWeight_.begin(), dualWeight_.end(), 1.0);
+    weightsValid_ = true;
+    return;
+  }
+  if (opt_.display) logLine("Initializing dual steep norms . . .\n");
+  for (int i = 0; i < m_; ++i) {
+    work_.clear();
+    work_.val[i] = 1.0;
+    work_.idx[0] = i;
+    work_.nnz = 1;
+    factor_.btran(work_, tol::kFtranSparseHint);
+    double s = 0.0;
+    if (work_.packed)
+      for (int t = 0; t < work_.nnz; ++t) s += work_.val[work_.idx[t]] * work_.val[work_.idx[t]];
+    else
+      for (int k = 0; k < m_; ++k) s += work_.val[k] * work_.val[k];
+    dualWeight_[i] = std::max(s, tol::kWeightZero);
+    addWork(work_.packed ? work_.nnz : m_);
+  }
+  work_.clear();
+  std::fill(work_.val.begin(), work_.val.end(), 0.0);
+  weightsValid_ = true;
+}
+
+// Nonbasic variables whose reduced cost has the wrong sign: boxed ones move to
+// the other bound; the others get their cost shifted when allowShift.
+// Returns true when a primal value changed.
+bool LpEngine::flipToDualFeasible(double tolD, bool allowShift) {
+  bool moved = false;
+  for (int j = 0; j < nTot_; ++j) {
+    const uint8_t st = status_[j];
+    if (st == kBasic || isFixed(j)) continue;
+    const double d = dj_[j];
+    bool bad = false;
+    if (st == kLower) bad = d < -tolD;
+    else if (st == kUpper) bad = d > tolD;
+    else bad = std::fabs(d) > tolD;
+    if (!bad) continue;
+    if (isBoxed(j)) {
+      if (d < 0) { status_[j] = kUpper; x_[j] = upper_[j]; }
+      else { status_[j] = kLower; x_[j] = lower_[j]; }
+      moved = true;
+    } else if (st == kZero || st == kSuper) {
+      // A free variable with a reduced cost: a bound may exist on the good side.
+      if (d > 0 && finiteLo(lower_[j])) { status_[j] = kLower; x_[j] = lower_[j]; moved = true; }
+      else if (d < 0 && finiteUp(upper_[j])) { status_[j] = kUpper; x_[j] = upper_[j]; moved = true; }
+      else if (allowShift) { cost_[j] -= d; dj_[j] = 0.0; ++costShifts_; }
+    } else if (allowShift) {
+      cost_[j] -= d;
+      dj_[j] = 0.0;
+      ++costShifts_;
+    }
+  }
+  return moved;
+}
+
+void LpEngine::perturbCosts() {
+  perturbEps_ = perturbCount_ == 0 ? opt_.perturbationConst : std::min(perturbEps_ / 10.0, 1e-6);
+  const double eps = perturbEps_;
+  if (1000.0 * tolD_ > eps) tolD_ = eps / 1000.0;
+  for (int j = 0; j < nTot_; ++j) {
+    const uint8_t st = status_[j];
+    if (st == kBasic || isFixed(j)) continue;
+    double r1 = random01(), r2 = random01();
+    // Relative to the cost magnitude so that scaled costs of any size are separated.
+    double delta = (r1 * 0.01 + r2) * eps * (1.0 + std::fabs(origCost_[j]));
+    if (st == kLower) {
+      cost_[j] += delta;
+      dj_[j] += delta;
+    } else if (st == kUpper) {
+      cost_[j] -= delta;
+      dj_[j] -= delta;
+    }
+  }
+  costsPerturbed_ = true;
+  if (opt_.display) logLine(perturbCount_ == 0 ? "Perturbation started.\n" : "Reperturbation started.\n");
+  ++perturbCount_;
+}
+
+int LpEngine::chooseLeavingRow() const {
+  int best = -1;
+  double bestScore = 0.0;
+  const bool dantzig = opt_.dualPricing == 1;
+  for (int i = 0; i < m_; ++i) {
+    const int k = head_[i];
+    const double v = x_[k];
+    double inf;
+    if (v < lower_[k] - tolP_) inf = lower_[k] - v;
+    else if (v > upper_[k] + tolP_) inf = v - upper_[k];
+    else continue;
+    double score = dantzig ? inf : inf * inf / dualWeight_[i];
+    if (score > bestScore) {
+      bestScore = score;
+      best = i;
+    }
+  }
+  return best;
+}
+
+// Bound-flipping ratio test on the pivot row.  Returns the entering variable,
+// or -1 when the dual ray is unbounded (the row cannot be made feasible).
+// Sets ratioTheta_ and the flip list.
+int LpEngine::dualRatioTest(int r, double delta, int* nflip) {
+  (void)r;
+  const double s = delta < 0 ? -1.0 : 1.0;
+  int nc = 0;
+  for (int t = 0; t < rowNnz_; ++t) {
+    const int j = rowIdx_[t];
+    const uint8_t st = status_[j];
+    if (st == kBasic || isFixed(j)) continue;
+    double a = s * rowAlpha_[j];
+    double d = dj_[j];
+    double range;
+    if (st == kLower) {
+      if (a <= tol::kPivotZero) continue;
+      range = finiteUp(upper_[j]) ? (upper_[j] - lower_[j]) * a : tol::kSlopeInfinite;
+    } else if (st == kUpper) {
+      if (a >= -tol::kPivotZero) continue;
+      a = -a;
+      d = -d;
+      range = finiteLo(lower_[j]) ? (upper_[j] - lower_[j]) * a : tol::kSlopeInfinite;
+    } else {
+      if (std::fabs(a) <= tol::kPivotZero) continue;
+      d = std::max(0.0, a > 0 ? d : -d);
+      a = std::fabs(a);
+      range = tol::kSlopeInfinite;
+    }
+    candIdx_[nc] = j;
+    candAlpha_[nc] = a;
+    candRatio_[nc] = d / a;
+    candHarris_[nc] = (d + tolD_) / a;
+    candRange_[nc] = range;
+    ++nc;
+  }
+  double slope = std::fabs(delta);
+  int active = nc;
+  int nf = 0;
+  int q = -1;
+  while (active > 0) {
+    double thMax = kInf;
+    for (int c = 0; c < active; ++c) thMax = std::min(thMax, candHarris_[c]);
+    double drop = 0.0, bestA = -1.0;
+    int best = -1;
+    for (int c = 0; c < active; ++c) {
+      if (candRatio_[c] <= thMax) {
+        drop += candRange_[c];
+        if (candAlpha_[c] > bestA) {
+          bestA = candAlpha_[c];
+          best = c;
+        }
+      }
+    }
+    if (best < 0) break;  // cannot happen: the minimum Harris ratio has a member
+    if (drop >= tol::kSlopeInfinite || slope - drop < 0.0) {
+      q = candIdx_[best];
+      ratioTheta_ = std::max(candRatio_[best], 0.0);
+      break;
+    }
+    slope -= drop;
+    // The whole group flips; remove it from the active set.
+    for (int c = 0; c < active;) {
+      if (candRatio_[c] <= thMax) {
+        flipList_[nf++] = candIdx_[c];
+        --active;
+        std::swap(candIdx_[c], candIdx_[active]);
+        std::swap(candAlpha_[c], candAlpha_[active]);
+        std::swap(candRatio_[c], candRatio_[active]);
+        std::swap(candHarris_[c], candHarris_[active]);
+        std::swap(candRange_[c], candRange_[active]);
+      } else {
+        ++c;
+      }
+    }
+  }
+  addWork(static_cast<uint64_t>(rowNnz_) + nc);
+  *nflip = q >= 0 ? nf : 0;
+  return q;
+}
+
+LpEngine::LoopResult LpEngine::dualLoop(int phase) {
+  bool needRefactor = !factorValid_;
+  int updates = 0;
+  double rhoDensity = 0.1, colDensity = 0.1;
+  int64_t markIter = iterations_;
+  double markObj = -kInf;
+  for (;;) {
+    if (needRefactor) {
+      if (!refactor()) return LoopResult::kTrouble;
+      computePrimal();
+      computeDual();
+      if (flipToDualFeasible(tolD_, phase == 2)) computePrimal();
+      needRefactor = false;
+      updates = 0;
+    }
+    if (iterations_ >= opt_.iterationLimit) {
+      stopStatus_ = static_cast<int>(LpStatus::kIterationLimit);
+      return LoopResult::kLimit;
+    }
+    if (opt_.pollInterval > 0 && iterations_ % opt_.pollInterval == 0) {
+      int st = poll();
+      if (st) {
+        stopStatus_ = st;
+        return LoopResult::kLimit;
+      }
+    }
+    const int r = chooseLeavingRow();
+    if (r < 0) {
+      if (updates > 0) {  // confirm with fresh factors and recomputed values
+        needRefactor = true;
+        continue;
+      }
+      return LoopResult::kOptimal;
+    }
+    const int p = head_[r];
+    const double xp = x_[p];
+    const bool toLower = xp < lower_[p];
+    const double bound = toLower ? lower_[p] : upper_[p];
+    const double delta = xp - bound;
+
+    // Row r of B^-1 and the pivot row.
+    rho_.clear();
+    rho_.val[r] = 1.0;
+    rho_.idx[0] = r;
+    rho_.nnz = 1;
+    factor_.btran(rho_, rhoDensity);
+    {
+      int nz = rho_.packed ? rho_.nnz : m_;
+      rhoDensity = 0.95 * rhoDensity + 0.05 * (static_cast<double>(nz) / std::max(1, m_));
+    }
+    computePivotRow(rho_);
+    int nflip = 0;
+    const int q = dualRatioTest(r, delta, &nflip);
+    if (q < 0) {
+      if (updates > 0) {
+        needRefactor = true;
+        continue;
+      }
+      // Dual unbounded: the row cannot reach its bound.
+      infeasRow_ = r;
+      farkas_.assign(m_, 0.0);
+      const double sg = delta < 0 ? -1.0 : 1.0;
+      if (rho_.packed)
+        for (int t = 0; t < rho_.nnz; ++t) farkas_[rho_.idx[t]] = sg * rho_.val[rho_.idx[t]];
+      else
+        for (int i = 0; i < m_; ++i) farkas_[i] = sg * rho_.val[i];
+      return LoopResult::kInfeasible;
+    }
+
+    // Entering column.
+    loadColumn(q, col_);
+    factor_.ftranForUpdate(col_, colDensity);
+    {
+      int nz = col_.packed ? col_.nnz : m_;
+      colDensity = 0.95 * colDensity + 0.05 * (static_cast<double>(nz) / std::max(1, m_));
+    }
+    const double alphaC = col_.val[r];
+    const double alphaR = rowAlpha_[q];
+    const double diff = std::fabs(alphaC - alphaR);
+    if (std::fabs(alphaC) <= tol::kPivotZero ||
+        (diff > tol::kPivotMismatch * (1.0 + std::fabs(alphaC)) && updates > 0) ||
+        (std::fabs(alphaC) < tol::kPivotSmall && updates > 0)) {
+      if (updates > 0) {
+        needRefactor = true;
+        continue;
+      }
+      // Fresh factors and still a useless pivot: make the row unattractive for a while.
+      dualWeight_[r] *= 1e6;
+      continue;
+    }
+
+    const double sgn = delta < 0 ? -1.0 : 1.0;
+    const double thetaD = sgn * ratioTheta_;
+    // Reduced costs.
+    if (thetaD != 0.0)
+      for (int t = 0; t < rowNnz_; ++t) {
+        const int j = rowIdx_[t];
+        dj_[j] -= thetaD * rowAlpha_[j];
+      }
+    dj_[q] = 0.0;
+    dj_[p] = -thetaD;
+
+    // Bound flips.
+    if (nflip > 0) {
+      flip_.clear();
+      for (int f = 0; f < nflip; ++f) {
+        const int j = flipList_[f];
+        double old = x_[j];
+        if (status_[j] == kLower) {
+          status_[j] = kUpper;
+          x_[j] = upper_[j];
+        } else {
+          status_[j] = kLower;
+          x_[j] = lower_[j];
+        }
+        const double dx = x_[j] - old;
+        if (j < n_) {
+          for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k) flip_.val[colIndex_[k]] -= dx * colValue_[k];
+        } else {
+          flip_.val[j - n_] -= dx;
+        }
+      }
+      flip_.repack();
+      factor_.ftran(flip_, colDensity);
+      if (flip_.packed)
+        for (int t = 0; t < flip_.nnz; ++t) x_[head_[flip_.idx[t]]] += flip_.val[flip_.idx[t]];
+      else
+        for (int i = 0; i < m_; ++i) x_[head_[i]] += flip_.val[i];
+      flip_.clear();
+      addWork(static_cast<uint64_t>(nflip) * 4 + m_ / 8);
+    }
+
+    // Primal step.
+    const double thetaP = (x_[p] - bound) / alphaC;
+    if (col_.packed) {
+      for (int t = 0; t < col_.nnz; ++t) {
+        const int i = col_.idx[t];
+        x_[head_[i]] -= thetaP * col_.val[i];
+      }
+    } else {
+      for (int i = 0; i < m_; ++i)
+        if (col_.val[i] != 0.0) x_[head_[i]] -= thetaP * col_.val[i];
+    }
+    x_[q] += thetaP;
+    x_[p] = bound;
+
+    // Dual steepest-edge weights.
+    if (opt_.dualPricing != 1) {
+      double wr = 0.0;
+      tau_.clear();
+      if (rho_.packed) {
+        for (int t = 0; t < rho_.nnz; ++t) {
+          const int i = rho_.idx[t];
+          tau_.val[i] = rho_.val[i];
+          tau_.idx[tau_.nnz++] = i;
+          wr += rho_.val[i] * rho_.val[i];
+        }
+      } else {
+        for (int i = 0; i < m_; ++i) {
+          if (rho_.val[i] == 0.0) continue;
+          tau_.val[i] = rho_.val[i];
+          tau_.idx[tau_.nnz++] = i;
+          wr += rho_.val[i] * rho_.val[i];
+        }
+      }
+      factor_.ftran(tau_, rhoDensity);
+      const double inv = 1.0 / alphaC;
+      auto upd = [&](int i) {
+        if (i == r) return;
+        const double ratio = col_.val[i] * inv;
+        if (ratio == 0.0) return;
+        double w = dualWeight_[i] + ratio * (ratio * wr - 2.0 * tau_.val[i]);
+        dualWeight_[i] = std::max(w, std::max(tol::kWeightMin, ratio * ratio));
+      };
+      if (col_.packed)
+        for (int t = 0; t < col_.nnz; ++t) upd(col_.idx[t]);
+      else
+        for (int i = 0; i < m_; ++i) upd(i);
+      dualWeight_[r] = std::max(wr * inv * inv, tol::kWeightMin);
+      addWork(static_cast<uint64_t>(col_.packed ? col_.nnz : m_) * 3);
+      tau_.clear();
+    }
+    clearPivotRow();
+
+    // Basis change.
+    status_[p] = (toLower || lower_[p] == upper_[p]) ? kLower : kUpper;
+    pos_[p] = -1;
+    status_[q] = kBasic;
+    pos_[q] = r;
+    head_[r] = q;
+    const int u = factor_.update(r);
+    ++updates;
+    if (u != 0 || updates >= refactorLimit_) needRefactor = true;
+    primalValid_ = dualValid_ = true;
+
+    ++iterations_;
+    if (phase == 1) ++phase1Iterations_;
+    if (opt_.display > 0) logIteration(true, phase, phase == 2 ? objsen_ * workingObjective() + objOffset_ : 0.0);
+
+    // Stall monitor: perturb the costs when the dual objective stops moving.
+    if (phase == 2 && opt_.perturb && iterations_ - markIter >= kStallWindow) {
+      const double obj = workingObjective();
+      if (obj <= markObj + tol::kProgressEps * (1.0 + std::fabs(obj))) {
+        if (!costsPerturbed_ && perturbCount_ < 3) perturbCosts();
+      }
+      markObj = obj;
+      markIter = iterations_;
+    }
+  }
+}
+
+bool LpEngine::dualPhase1() {
+  // Boxed subproblem: free variables get [-1000, 1000], one-sided ones a unit
+  // box on their finite side, boxed ones are fixed at zero.  The subproblem is
+  // always dual feasible; its optimal basis is dual feasible for the original
+  // problem when its objective reaches zero.
+  for (int j = 0; j < nTot_; ++j) {
+    const double lo = origLower_[j], up = origUpper_[j];
+    const bool fl = finiteLo(lo), fu = finiteUp(up);
+    if (fl && fu) { lower_[j] = 0.0; upper_[j] = 0.0; }
+    else if (fl) { lower_[j] = 0.0; upper_[j] = 1.0; }
+    else if (fu) { lower_[j] = -1.0; upper_[j] = 0.0; }
+    else { lower_[j] = -tol::kPhase1Box; upper_[j] = tol::kPhase1Box; }
+    if (status_[j] != kBasic) {
+      if (dj_[j] >= 0.0) { status_[j] = kLower; x_[j] = lower_[j]; }
+      else { status_[j] = kUpper; x_[j] = upper_[j]; }
+    }
+  }
+  computePrimal();
+  LoopResult res = dualLoop(1);
+  lower_ = origLower_;
+  upper_ = origUpper_;
+  for (int j = 0; j < nTot_; ++j) {
+    if (status_[j] == kBasic) continue;
+    const double d = dj_[j];
+    const bool fl = finiteLo(lower_[j]), fu = finiteUp(upper_[j]);
+    if (fl && fu) setStatusFromDj(j);
+    else if (fl && (d >= -tolD_ || !fu)) { status_[j] = kLower; x_[j] = lower_[j]; }
+    else if (fu) { status_[j] = kUpper; x_[j] = upper_[j]; }
+    else { status_[j] = kZero; x_[j] = 0.0; }
+  }
+  computePrimal();
+  if (res == LoopResult::kLimit) return true;  // the caller sees the stop
+  return countDualInfeasibilities(tolD_, nullptr) == 0;
+}
+
+LpStatus LpEngine::runDual() {
+  if (boundsPerturbed_) restoreBounds();
+  if (costsPerturbed_ || costShifts_) restoreCosts();
+  for (int j = 0; j < nTot_; ++j)
+    if (status_[j] != kBasic) placeNonbasic(j);
+  if (!factorValid_ && !refactor()) return LpStatus::kNonOptimal;
+  computePrimal();
+  computeDual();
+  if (!weightsValid_) initDualWeights();
+  bool cleaned = false;
+  for (int pass = 0; pass < kMaxPasses; ++pass) {
+    if (flipToDualFeasible(tolD_, false)) computePrimal();
+    if (!costsPerturbed_ && countDualInfeasibilities(tolD_, nullptr) > 0) {
+      if (!dualPhase1()) {
+        // Dual infeasible: the primal simplex decides between unbounded and infeasible.
+        return runPrimal();
+      }
+      if (stopStatus_) return static_cast<LpStatus>(stopStatus_);
+    }
+    LoopResult res = dualLoop(2);
+    if (res == LoopResult::kLimit) return static_cast<LpStatus>(stopStatus_);
+    if (res == LoopResult::kTrouble) {
+      factorValid_ = false;
+      if (!refactor()) return LpStatus::kNonOptimal;
+      computePrimal();
+      computeDual();
+      continue;
+    }
+    if (costsPerturbed_ || costShifts_) {
+      if (opt_.display) logLine(costShifts_ && !costsPerturbed_ ? "Removing shift (%lld).\n" : "Removing perturbation.\n",
+                                static_cast<long long>(costShifts_));
+      restoreCosts();
+      computeTolerances();
+      computeDual();
+      if (res == LoopResult::kInfeasible) {
+        lpStatus_ = LpStatus::kInfeasible;
+        return LpStatus::kInfeasible;
+      }
+      if (flipToDualFeasible(tolD_, false)) computePrimal();
+      if (countDualInfeasibilities(tolD_, nullptr) > 0 && !cleaned) {
+        cleaned = true;
+        LpStatus ps = runPrimal();
+        return ps;
+      }
+      continue;
+    }
+    if (res == LoopResult::kInfeasible) return LpStatus::kInfeasible;
+    // Optimal: final check on fresh factors.
+    if (!refactor()) return LpStatus::kNonOptimal;
+    computePrimal();
+    computeDual();
+    if (flipToDualFeasible(tolD_, false)) computePrimal();
+    if (countPrimalInfeasibilities(tolP_, nullptr) > 0) continue;
+    if (countDualInfeasibilities(tolD_, nullptr) > 0) {
+      if (cleaned) return LpStatus::kOptimalUnscaledInfeas;
+      cleaned = true;
+      return runPrimal();
+    }
+    return LpStatus::kOptimal;
+  }
+  return LpStatus::kNonOptimal;
+}
+
+}  // namespace vnt::simplex

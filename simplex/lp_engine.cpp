@@ -1,0 +1,661 @@
+// Working form, scaling, factorization control and the kernels shared by the
+// dual and the primal simplex.
+#include "simplex/lp_engine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+
+namespace vnt::simplex {
+
+namespace {
+constexpr double kInf = tol::kInfinity;
+inline bool finiteLo(double v) { return v > -kInf; }
+inline bool finiteUp(double v) { return v < kInf; }
+// Nearest power of two (scale factors of this form keep the data exact).
+double pow2Round(double s) {
+  if (!(s > 0.0) || !std::isfinite(s)) return 1.0;
+  int e = 0;
+  std::frexp(s, &e);
+  double r = std::ldexp(1.0, e - 1);
+  if (s / r > std::sqrt(2.0)) r *= 2.0;
+  return std::clamp(r, tol::kScaleMin, tol::kScaleMax);
+}
+}  // namespace
+
+LpEngine::LpEngine() = default;
+LpEngine::~LpEngine() = default;
+
+int LpEngine::load(const model::ModelData& md) {
+  m_ = md.numRows();
+  n_ = md.numCols();
+  nTot_ = n_ + m_;
+  if (static_cast<int>(md.lb.size()) != n_ || static_cast<int>(md.ub.size()) != n_ ||
+      static_cast<int>(md.matbeg.size()) != n_ + 1 || static_cast<int>(md.sense.size()) != m_)
+    return 1;
+  objsen_ = md.objsen < 0 ? -1 : 1;
+  objOffset_ = md.objoffset;
+  colName_ = md.colname;
+  rowName_ = md.rowname;
+  scaleModel(md);
+
+  lower_ = origLower_;
+  upper_ = origUpper_;
+  cost_ = origCost_;
+  x_.assign(nTot_, 0.0);
+  dj_.assign(nTot_, 0.0);
+  status_.assign(nTot_, kLower);
+  head_.assign(m_, 0);
+  pos_.assign(nTot_, -1);
+  dualWeight_.assign(m_, 1.0);
+  devexWeight_.assign(nTot_, 1.0);
+  devexRef_.assign(nTot_, 0);
+  rho_.resize(m_);
+  col_.resize(m_);
+  tau_.resize(m_);
+  flip_.resize(m_);
+  work_.resize(m_);
+  rowAlpha_.assign(nTot_, 0.0);
+  rowIdx_.assign(nTot_, 0);
+  rowMark_.assign(nTot_, 0);
+  rowNnz_ = 0;
+  candIdx_.resize(nTot_);
+  candRatio_.resize(nTot_);
+  candHarris_.resize(nTot_);
+  candAlpha_.resize(nTot_);
+  candRange_.resize(nTot_);
+  flipList_.resize(nTot_);
+  phase1Cost_.assign(m_, 0.0);
+  factor_.setPivotThreshold(opt_.markowitzTol);
+  slackBasis();
+  lpStatus_ = LpStatus::kUnknown;
+  iterations_ = phase1Iterations_ = 0;
+  return 0;
+}
+
+void LpEngine::scaleModel(const model::ModelData& md) {
+  const int64_t nz = md.numNz();
+  colStart_.assign(md.matbeg.begin(), md.matbeg.end());
+  colIndex_.assign(md.matind.begin(), md.matind.end());
+  colValue_.assign(md.matval.begin(), md.matval.end());
+  // Drop explicit zeros so that the factorization and the row copy never see them.
+  {
+    int64_t w = 0;
+    for (int j = 0; j < n_; ++j) {
+      int64_t b = colStart_[j], e = colStart_[j + 1];
+      colStart_[j] = w;
+      for (int64_t k = b; k < e; ++k)
+        if (colValue_[k] != 0.0) {
+          colIndex_[w] = colIndex_[k];
+          colValue_[w++] = colValue_[k];
+        }
+    }
+    colStart_[n_] = w;
+    colIndex_.resize(w);
+    colValue_.resize(w);
+  }
+  (void)nz;
+  colScale_.assign(n_, 1.0);
+  rowScale_.assign(m_, 1.0);
+  if (opt_.scale && colStart_[n_] > 0) {
+    std::vector<double> rmin(m_), rmax(m_);
+    for (int pass = 0; pass < 6; ++pass) {
+      // Rows: 1 / sqrt(min * max) over the scaled entries.
+      std::fill(rmin.begin(), rmin.end(), 1e300);
+      std::fill(rmax.begin(), rmax.end(), 0.0);
+      for (int j = 0; j < n_; ++j)
+        for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k) {
+          double v = std::fabs(colValue_[k]) * colScale_[j];
+          int i = colIndex_[k];
+          rmin[i] = std::min(rmin[i], v);
+          rmax[i] = std::max(rmax[i], v);
+        }
+      for (int i = 0; i < m_; ++i)
+        if (rmax[i] > 0.0) rowScale_[i] = 1.0 / std::sqrt(rmin[i] * rmax[i]);
+      // Columns.
+      for (int j = 0; j < n_; ++j) {
+        double cmin = 1e300, cmax = 0.0;
+        for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k) {
+          double v = std::fabs(colValue_[k]) * rowScale_[colIndex_[k]];
+          cmin = std::min(cmin, v);
+          cmax = std::max(cmax, v);
+        }
+        if (cmax > 0.0) colScale_[j] = 1.0 / std::sqrt(cmin * cmax);
+      }
+    }
+    for (int i = 0; i < m_; ++i) rowScale_[i] = pow2Round(rowScale_[i]);
+    // Equilibrate the columns (largest entry near 1).
+    for (int j = 0; j < n_; ++j) {
+      double cmax = 0.0;
+      for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k)
+        cmax = std::max(cmax, std::fabs(colValue_[k]) * rowScale_[colIndex_[k]]);
+      colScale_[j] = cmax > 0.0 ? pow2Round(1.0 / cmax) : 1.0;
+    }
+  }
+  for (int j = 0; j < n_; ++j)
+    for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k)
+      colValue_[k] *= rowScale_[colIndex_[k]] * colScale_[j];
+
+  // Row-wise copy.
+  rowStart_.assign(m_ + 1, 0);
+  for (int64_t k = 0; k < colStart_[n_]; ++k) ++rowStart_[colIndex_[k] + 1];
+  for (int i = 0; i < m_; ++i) rowStart_[i + 1] += rowStart_[i];
+  rowIndex_.resize(colStart_[n_]);
+  rowValue_.resize(colStart_[n_]);
+  {
+    std::vector<int64_t> fill(rowStart_.begin(), rowStart_.end() - 1);
+    for (int j = 0; j < n_; ++j)
+      for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k) {
+        int64_t p = fill[colIndex_[k]]++;
+        rowIndex_[p] = j;
+        rowValue_[p] = colValue_[k];
+      }
+  }
+  view_.m = m_;
+  view_.n = n_;
+  view_.start = colStart_.data();
+  view_.index = colIndex_.data();
+  view_.value = colValue_.data();
+
+  origLower_.assign(nTot_, 0.0);
+  origUpper_.assign(nTot_, 0.0);
+  origCost_.assign(nTot_, 0.0);
+  for (int j = 0; j < n_; ++j) {
+    double s = colScale_[j];
+    origLower_[j] = finiteLo(md.lb[j]) ? md.lb[j] / s : -kInf;
+    origUpper_[j] = finiteUp(md.ub[j]) ? md.ub[j] / s : kInf;
+    origCost_[j] = objsen_ * md.obj[j] * s;
+  }
+  rowRhs_.assign(md.rhs.begin(), md.rhs.end());
+  for (int i = 0; i < m_; ++i) {
+    double rlo = -kInf, rup = kInf, rhs = md.rhs[i];
+    switch (md.sense[i]) {
+      case 'L': rup = rhs; break;
+      case 'G': rlo = rhs; break;
+      case 'E': rlo = rup = rhs; break;
+      case 'R': {
+        double r = md.rngval.empty() ? 0.0 : md.rngval[i];
+        if (r >= 0) { rlo = rhs; rup = rhs + r; } else { rlo = rhs + r; rup = rhs; }
+        break;
+      }
+      default: break;  // free row
+    }
+    if (!finiteLo(rlo)) rlo = -kInf;
+    if (!finiteUp(rup)) rup = kInf;
+    double rs = rowScale_[i];
+    origLower_[n_ + i] = finiteUp(rup) ? -rup * rs : -kInf;
+    origUpper_[n_ + i] = finiteLo(rlo) ? -rlo * rs : kInf;
+  }
+}
+
+void LpEngine::slackBasis() {
+  for (int j = 0; j < n_; ++j) {
+    pos_[j] = -1;
+    status_[j] = kLower;
+    placeNonbasic(j);
+  }
+  for (int i = 0; i < m_; ++i) {
+    head_[i] = n_ + i;
+    pos_[n_ + i] = i;
+    status_[n_ + i] = kBasic;
+  }
+  std::fill(dualWeight_.begin(), dualWeight_.end(), 1.0);
+  weightsValid_ = true;
+  factorValid_ = primalValid_ = dualValid_ = false;
+}
+
+// Put a nonbasic variable on a bound: its current side when that bound is
+// finite, else the other finite bound, else zero (free).
+void LpEngine::placeNonbasic(int j) {
+  const double lo = lower_[j], up = upper_[j];
+  uint8_t st = status_[j];
+  if (st == kUpper && finiteUp(up)) {
+    x_[j] = up;
+  } else if (st == kLower && finiteLo(lo)) {
+    x_[j] = lo;
+  } else if (finiteLo(lo) && (st != kUpper || !finiteUp(up))) {
+    if (finiteUp(up) && cost_[j] < 0.0 && st != kLower) {
+      status_[j] = kUpper;
+      x_[j] = up;
+    } else {
+      status_[j] = kLower;
+      x_[j] = lo;
+    }
+  } else if (finiteUp(up)) {
+    status_[j] = kUpper;
+    x_[j] = up;
+  } else {
+    status_[j] = kZero;
+    x_[j] = 0.0;
+  }
+}
+
+void LpEngine::setStatusFromDj(int j) {
+  // Nonbasic boxed variable: the bound that makes its reduced cost feasible.
+  if (dj_[j] >= 0.0) {
+    if (finiteLo(lower_[j])) { status_[j] = kLower; x_[j] = lower_[j]; return; }
+  } else {
+    if (finiteUp(upper_[j])) { status_[j] = kUpper; x_[j] = upper_[j]; return; }
+  }
+  placeNonbasic(j);
+}
+
+void LpEngine::computeTolerances() {
+  tolP_ = opt_.feasibilityTol * 0.1;
+  tolD_ = opt_.optimalityTol * 0.1;
+}
+
+bool LpEngine::refactor() {
+  std::vector<int> replaced;
+  std::vector<int> old(head_);
+  int r = factor_.build(view_, head_.data(), &replaced);
+  ++refactorCount_;
+  addWork(static_cast<uint64_t>(factor_.stats().factorNnz) + static_cast<uint64_t>(m_));
+  if (r < 0) {
+    factorValid_ = false;
+    return false;
+  }
+  if (r > 0) {
+    if (opt_.display) logLine("Repairing basis singularity.\n");
+    for (int p : replaced) {
+      int gone = old[p];
+      int in = head_[p];
+      pos_[gone] = -1;
+      if (status_[gone] == kBasic) status_[gone] = kLower;
+      placeNonbasic(gone);
+      pos_[in] = p;
+      status_[in] = kBasic;
+      dualWeight_[p] = 1.0;
+      if (gone >= n_) {
+        if (opt_.display) logLine("Slack removed by singularity.\n");
+      }
+    }
+    primalValid_ = dualValid_ = false;
+  }
+  factorValid_ = true;
+  return true;
+}
+
+void LpEngine::loadColumn(int j, WorkVec& v) const {
+  v.clear();
+  if (j < n_) {
+    for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k) {
+      v.val[colIndex_[k]] = colValue_[k];
+      v.idx[v.nnz++] = colIndex_[k];
+    }
+  } else {
+    v.val[j - n_] = 1.0;
+    v.idx[v.nnz++] = j - n_;
+  }
+}
+
+// x_B = -B^-1 (N x_N)
+void LpEngine::computePrimal() {
+  WorkVec& v = work_;
+  v.clear();
+  std::fill(v.val.begin(), v.val.end(), 0.0);
+  for (int j = 0; j < n_; ++j) {
+    if (status_[j] == kBasic) continue;
+    double xj = x_[j];
+    if (xj == 0.0) continue;
+    for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k) v.val[colIndex_[k]] -= xj * colValue_[k];
+  }
+  for (int i = 0; i < m_; ++i) {
+    int k = n_ + i;
+    if (status_[k] != kBasic) v.val[i] -= x_[k];
+  }
+  v.repack();
+  factor_.ftran(v, 1.0);
+  for (int i = 0; i < m_; ++i) x_[head_[i]] = v.val[i];
+  v.clear();
+  std::fill(v.val.begin(), v.val.end(), 0.0);
+  addWork(static_cast<uint64_t>(colStart_[n_]) + 4ull * m_);
+  primalValid_ = true;
+}
+
+void LpEngine::computeDualFromCosts(const double* c) {
+  WorkVec& v = work_;
+  v.clear();
+  std::fill(v.val.begin(), v.val.end(), 0.0);
+  for (int i = 0; i < m_; ++i) v.val[i] = c[head_[i]];
+  v.repack();
+  factor_.btran(v, 1.0);
+  const double* y = v.val.data();
+  for (int j = 0; j < n_; ++j) {
+    if (status_[j] == kBasic) {
+      dj_[j] = 0.0;
+      continue;
+    }
+    double s = c[j];
+    for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k) s -= y[colIndex_[k]] * colValue_[k];
+    dj_[j] = s;
+  }
+  for (int i = 0; i < m_; ++i) {
+    int k = n_ + i;
+    dj_[k] = status_[k] == kBasic ? 0.0 : c[k] - y[i];
+  }
+  std::fill(v.val.begin(), v.val.end(), 0.0);
+  v.nnz = 0;
+  v.packed = true;
+  addWork(static_cast<uint64_t>(colStart_[n_]) + 4ull * m_);
+}
+
+void LpEngine::computeDual() {
+  computeDualFromCosts(cost_.data());
+  dualValid_ = true;
+}
+
+double LpEngine::workingObjective() const {
+  double s = 0.0;
+  for (int j = 0; j < nTot_; ++j) s += cost_[j] * x_[j];
+  return s;
+}
+
+// Pivot row alpha_r = rho^T [A I] over the nonbasic variables.
+void LpEngine::computePivotRow(const WorkVec& rho) {
+  clearPivotRow();
+  const bool sparse = rho.packed && rho.nnz < tol::kRowSparseSwitch * m_;
+  if (sparse) {
+    uint64_t work = 0;
+    for (int t = 0; t < rho.nnz; ++t) {
+      int i = rho.idx[t];
+      double ri = rho.val[i];
+      if (ri == 0.0) continue;
+      for (int64_t k = rowStart_[i]; k < rowStart_[i + 1]; ++k) {
+        int j = rowIndex_[k];
+        if (status_[j] == kBasic) continue;
+        if (!rowMark_[j]) {
+          rowMark_[j] = 1;
+          rowIdx_[rowNnz_++] = j;
+        }
+        rowAlpha_[j] += ri * rowValue_[k];
+      }
+      work += rowStart_[i + 1] - rowStart_[i];
+      int k = n_ + i;
+      if (status_[k] != kBasic) {
+        rowMark_[k] = 1;
+        rowIdx_[rowNnz_++] = k;
+        rowAlpha_[k] = ri;
+      }
+    }
+    addWork(work + rho.nnz);
+  } else {
+    const double* r = rho.val.data();
+    for (int j = 0; j < n_; ++j) {
+      if (status_[j] == kBasic) continue;
+      double s = 0.0;
+      for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k) s += r[colIndex_[k]] * colValue_[k];
+      if (s != 0.0) {
+        rowMark_[j] = 1;
+        rowIdx_[rowNnz_++] = j;
+        rowAlpha_[j] = s;
+      }
+    }
+    for (int i = 0; i < m_; ++i) {
+      int k = n_ + i;
+      if (status_[k] != kBasic && r[i] != 0.0) {
+        rowMark_[k] = 1;
+        rowIdx_[rowNnz_++] = k;
+        rowAlpha_[k] = r[i];
+      }
+    }
+    addWork(static_cast<uint64_t>(colStart_[n_]) + m_);
+  }
+}
+
+void LpEngine::clearPivotRow() {
+  for (int t = 0; t < rowNnz_; ++t) {
+    int j = rowIdx_[t];
+    rowAlpha_[j] = 0.0;
+    rowMark_[j] = 0;
+  }
+  rowNnz_ = 0;
+}
+
+int LpEngine::poll() {
+  if (!opt_.poll) return 0;
+  return opt_.poll();
+}
+
+void LpEngine::logLine(const char* fmt, ...) {
+  if (!opt_.log) return;
+  char buf[1024];
+  va_list ap;
+  va_start(ap, fmt);
+  std::vsnprintf(buf, sizeof buf, fmt, ap);
+  va_end(ap);
+  opt_.log(buf);
+}
+
+std::string LpEngine::varName(int k) const {
+  if (k < n_) return static_cast<size_t>(k) < colName_.size() ? colName_[k] : "C" + std::to_string(k + 1);
+  int i = k - n_;
+  std::string r = static_cast<size_t>(i) < rowName_.size() ? rowName_[i] : "R" + std::to_string(i + 1);
+  return r + " slack";
+}
+
+void LpEngine::logIteration(bool dual, int phase, double value) {
+  if (opt_.display <= 0 || !opt_.log) return;
+  if (!logHeaderDone_) {
+    logLine("\nIteration log . . .\n");
+    logHeaderDone_ = true;
+  }
+  int interval = opt_.logInterval > 0 ? opt_.logInterval : (m_ > 10000 ? 1000 : (m_ > 1000 ? 500 : 100));
+  if (opt_.display == 1 && lastLogIter_ >= 0 && iterations_ - lastLogIter_ < interval) return;
+  lastLogIter_ = iterations_;
+  const long long it = static_cast<long long>(iterations_);
+  const bool scaled = opt_.scale;
+  if (dual) {
+    if (phase == 2)
+      logLine("Iteration: %5lld   Dual objective     = %20.6f\n", it, value);
+    else if (scaled)
+      logLine("Iteration: %5lld   Scaled dual infeas = %20.6f\n", it, value);
+    else
+      logLine("Iteration: %5lld   Dual infeasibility = %20.6f\n", it, value);
+  } else {
+    if (phase == 2)
+      logLine("Iteration: %5lld    Objective     = %20.6f\n", it, value);
+    else if (scaled)
+      logLine("Iteration: %5lld    Scaled infeas = %20.6f\n", it, value);
+    else
+      logLine("Iteration: %5lld    Infeasibility = %20.6f\n", it, value);
+  }
+}
+
+double LpEngine::random01() {
+  rng_ = rng_ * 6364136223846793005ULL + 1442695040888963407ULL;
+  return static_cast<double>((rng_ >> 32) & 0x7fffffffULL) * (1.0 / 2147483648.0);
+}
+
+void LpEngine::restoreBounds() {
+  lower_ = origLower_;
+  upper_ = origUpper_;
+  boundsPerturbed_ = false;
+}
+
+void LpEngine::restoreCosts() {
+  cost_ = origCost_;
+  costsPerturbed_ = false;
+  costShifts_ = 0;
+}
+
+int LpEngine::countDualInfeasibilities(double tolD, double* sum, bool includeBoxed) const {
+  int cnt = 0;
+  double s = 0.0;
+  for (int j = 0; j < nTot_; ++j) {
+    if (status_[j] == kBasic || isFixed(j)) continue;
+    double d = dj_[j], v = 0.0;
+    if (!includeBoxed && finiteLo(lower_[j]) && finiteUp(upper_[j])) continue;  // boxed: a flip fixes it
+    if (status_[j] == kLower || (status_[j] != kUpper && finiteLo(lower_[j]))) {
+      if (d < -tolD) v = -d;
+    } else if (status_[j] == kUpper) {
+      if (d > tolD) v = d;
+    } else if (std::fabs(d) > tolD) {
+      v = std::fabs(d);
+    }
+    if (v > 0) {
+      ++cnt;
+      s += v;
+    }
+  }
+  if (sum) *sum = s;
+  return cnt;
+}
+
+int LpEngine::countPrimalInfeasibilities(double tolP, double* sum) const {
+  int cnt = 0;
+  double s = 0.0;
+  for (int i = 0; i < m_; ++i) {
+    int k = head_[i];
+    double v = x_[k];
+    double inf = 0.0;
+    if (v < lower_[k] - tolP) inf = lower_[k] - v;
+    else if (v > upper_[k] + tolP) inf = v - upper_[k];
+    if (inf > 0) {
+      ++cnt;
+      s += inf;
+    }
+  }
+  if (sum) *sum = s;
+  return cnt;
+}
+
+// ---------------------------------------------------------------------------
+// Working-data changes.
+
+void LpEngine::setColBounds(int j, double lb, double ub) {
+  if (j < 0 || j >= n_) return;
+  double s = colScale_[j];
+  origLower_[j] = lower_[j] = finiteLo(lb) ? lb / s : -kInf;
+  origUpper_[j] = upper_[j] = finiteUp(ub) ? ub / s : kInf;
+  if (status_[j] != kBasic) {
+    placeNonbasic(j);
+    if (dualValid_ && isBoxed(j)) setStatusFromDj(j);
+  }
+  primalValid_ = false;
+}
+
+void LpEngine::setRowBounds(int i, double rlo, double rup) {
+  if (i < 0 || i >= m_) return;
+  int k = n_ + i;
+  double rs = rowScale_[i];
+  origLower_[k] = lower_[k] = finiteUp(rup) ? -rup * rs : -kInf;
+  origUpper_[k] = upper_[k] = finiteLo(rlo) ? -rlo * rs : kInf;
+  if (status_[k] != kBasic) {
+    placeNonbasic(k);
+    if (dualValid_ && isBoxed(k)) setStatusFromDj(k);
+  }
+  primalValid_ = false;
+}
+
+void LpEngine::setObj(int j, double c) {
+  if (j < 0 || j >= n_) return;
+  origCost_[j] = cost_[j] = objsen_ * c * colScale_[j];
+  dualValid_ = false;
+}
+
+double LpEngine::colLower(int j) const {
+  return finiteLo(origLower_[j]) ? origLower_[j] * colScale_[j] : -kInf;
+}
+double LpEngine::colUpper(int j) const {
+  return finiteUp(origUpper_[j]) ? origUpper_[j] * colScale_[j] : kInf;
+}
+
+// ---------------------------------------------------------------------------
+// Queries.
+
+double LpEngine::objective() const {
+  double s = 0.0;
+  for (int j = 0; j < n_; ++j) s += origCost_[j] * x_[j];
+  return objsen_ * s + objOffset_;
+}
+
+void LpEngine::getX(double* x) const {
+  for (int j = 0; j < n_; ++j) x[j] = x_[j] * colScale_[j];
+}
+
+void LpEngine::getRowActivity(double* ax) const {
+  for (int i = 0; i < m_; ++i) ax[i] = -x_[n_ + i] / rowScale_[i];
+}
+
+void LpEngine::getSlack(double* slack) const {
+  for (int i = 0; i < m_; ++i) slack[i] = rowRhs_[i] + x_[n_ + i] / rowScale_[i];
+}
+
+void LpEngine::getPi(double* pi) const {
+  for (int i = 0; i < m_; ++i) pi[i] = -objsen_ * dj_[n_ + i] * rowScale_[i];
+}
+
+void LpEngine::getDj(double* dj) const {
+  for (int j = 0; j < n_; ++j) dj[j] = objsen_ * dj_[j] / colScale_[j];
+}
+
+void LpEngine::getBasis(int* cstat, int* rstat) const {
+  if (cstat)
+    for (int j = 0; j < n_; ++j) {
+      switch (status_[j]) {
+        case kBasic: cstat[j] = kBasisBasic; break;
+        case kLower: cstat[j] = kBasisAtLower; break;
+        case kUpper: cstat[j] = isFixed(j) ? kBasisAtLower : kBasisAtUpper; break;
+        default: cstat[j] = kBasisFree; break;
+      }
+    }
+  if (rstat)
+    for (int i = 0; i < m_; ++i) {
+      int k = n_ + i;
+      // The logical is the negated activity: its upper bound is the row's lower limit.
+      switch (status_[k]) {
+        case kBasic: rstat[i] = kBasisBasic; break;
+        case kUpper: rstat[i] = kBasisAtLower; break;
+        case kLower: rstat[i] = origLower_[k] == origUpper_[k] ? kBasisAtLower : kBasisAtUpper; break;
+        default: rstat[i] = kBasisFree; break;
+      }
+    }
+}
+
+int LpEngine::setBasis(const int* cstat, const int* rstat) {
+  int nb = 0;
+  for (int j = 0; j < n_; ++j) nb += cstat[j] == kBasisBasic;
+  for (int i = 0; i < m_; ++i) nb += rstat[i] == kBasisBasic;
+  if (nb != m_) return 1;
+  int p = 0;
+  restoreBounds();
+  restoreCosts();
+  for (int k = 0; k < nTot_; ++k) {
+    int s = k < n_ ? cstat[k] : rstat[k - n_];
+    pos_[k] = -1;
+    if (s == kBasisBasic) {
+      status_[k] = kBasic;
+      head_[p] = k;
+      pos_[k] = p++;
+      continue;
+    }
+    if (k < n_) {
+      status_[k] = s == kBasisAtUpper ? kUpper : (s == kBasisFree ? kZero : kLower);
+    } else {
+      status_[k] = s == kBasisAtUpper ? kLower : (s == kBasisFree ? kZero : kUpper);
+    }
+    placeNonbasic(k);
+  }
+  std::fill(dualWeight_.begin(), dualWeight_.end(), 1.0);
+  weightsValid_ = false;
+  factorValid_ = primalValid_ = dualValid_ = false;
+  return 0;
+}
+
+bool LpEngine::getFarkas(std::vector<double>& y) const {
+  if (lpStatus_ != LpStatus::kInfeasible || farkas_.empty()) return false;
+  y.assign(m_, 0.0);
+  for (int i = 0; i < m_; ++i) y[i] = farkas_[i] * rowScale_[i];
+  return true;
+}
+
+bool LpEngine::getPrimalRay(std::vector<double>& ray) const {
+  if (lpStatus_ != LpStatus::kUnbounded || primalRay_.empty()) return false;
+  ray.assign(n_, 0.0);
+  for (int j = 0; j < n_; ++j) ray[j] = primalRay_[j] * colScale_[j];
+  return true;
+}
+
+}  // namespace vnt::simplex

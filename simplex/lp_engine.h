@@ -1,0 +1,213 @@
+// The simplex LP engine: a bounded dual simplex (steepest-edge pricing,
+// bound-flipping ratio test, cost perturbation, subproblem phase 1) and a
+// bounded primal simplex (devex pricing, Harris ratio test, composite phase 1),
+// sharing one internal working form of the model.
+//
+// Internal form.  Variables 0..n-1 are the structural columns, n..n+m-1 the
+// logicals: row i reads  a_i x + s_i = 0  with the logical s_i = -a_i x, so a
+// row with activity limits [rlo, rup] gives s_i the bounds [-rup, -rlo].  The
+// matrix is scaled (row and column factors, powers of two); bounds, costs and
+// values are held scaled and in minimization form.  Every query returns
+// unscaled values in the caller's objective sense.
+//
+// Warm starts: the basis, its factorization and the dual steepest-edge weights
+// survive between solves.  Changing bounds or costs of existing rows and
+// columns (setColBounds / setRowBounds / setObj) keeps all three; the next
+// solveDual() after bound changes starts from a dual feasible basis.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model/modeldata.h"
+#include "simplex/factor.h"
+#include "simplex/lp_options.h"
+
+namespace vnt::simplex {
+
+// Basis statuses as reported and accepted by getBasis / setBasis.
+inline constexpr int kBasisAtLower = 0;
+inline constexpr int kBasisBasic = 1;
+inline constexpr int kBasisAtUpper = 2;
+inline constexpr int kBasisFree = 3;  // free nonbasic (at zero) or superbasic
+
+class LpEngine {
+ public:
+  LpEngine();
+  ~LpEngine();
+  LpEngine(const LpEngine&) = delete;
+  LpEngine& operator=(const LpEngine&) = delete;
+
+  LpOptions& options() { return opt_; }
+  const LpOptions& options() const { return opt_; }
+
+  // Copy the model into the working form (scaling it) and start from the
+  // slack basis.  Returns 0, or 1 for an inconsistent model.
+  int load(const model::ModelData& md);
+
+  int numRows() const { return m_; }
+  int numCols() const { return n_; }
+
+  // Working-data changes of existing rows and columns, in the caller's units
+  // and sense.  The basis, its factors and the pricing weights are kept.
+  void setColBounds(int j, double lb, double ub);
+  // Activity limits of row i (rlo <= a_i x <= rup; +-1e20 for none).
+  void setRowBounds(int i, double rlo, double rup);
+  void setObj(int j, double c);
+  double colLower(int j) const;
+  double colUpper(int j) const;
+
+  LpStatus solveDual();
+  LpStatus solvePrimal();
+
+  LpStatus status() const { return lpStatus_; }
+  double objective() const;  // caller's sense, with the objective constant
+  int64_t iterations() const { return iterations_; }
+  int64_t phase1Iterations() const { return phase1Iterations_; }
+
+  // Solution queries (unscaled, caller's sense).  Arrays hold n (columns) or
+  // m (rows) entries.  slack = rhs - a x for each row as the model states it
+  // (for a ranged row, rhs is the value given with it).
+  void getX(double* x) const;
+  void getRowActivity(double* ax) const;
+  void getSlack(double* slack) const;
+  void getPi(double* pi) const;
+  void getDj(double* dj) const;
+
+  // Basis statuses.  For a row, the status describes its activity a_i x:
+  // 0 = at its lower limit rlo, 2 = at its upper limit rup, 1 = basic
+  // (row of an equality: 0), 3 = free row nonbasic.
+  void getBasis(int* cstat, int* rstat) const;
+  // Install a basis (same codes).  Returns 0, or 1 when the number of basic
+  // variables is not the number of rows (the basis is then not changed).
+  int setBasis(const int* cstat, const int* rstat);
+  bool hasBasis() const { return true; }
+
+  // Certificates, unscaled.  After status kInfeasible from the dual simplex:
+  // a vector y (one per row) with y^T A x bounded away from what the row
+  // limits allow.  After kUnbounded: a primal ray (n entries).
+  bool getFarkas(std::vector<double>& y) const;
+  bool getPrimalRay(std::vector<double>& ray) const;
+
+  // Statistics.
+  int64_t refactorizations() const { return refactorCount_; }
+  const FactorStats& factorStats() const { return factor_.stats(); }
+
+ private:
+  enum : uint8_t { kBasic = 0, kLower = 1, kUpper = 2, kZero = 3, kSuper = 4 };
+
+  // --- setup and shared kernels (lp_engine.cpp)
+  void scaleModel(const model::ModelData& md);
+  void slackBasis();
+  void placeNonbasic(int j);  // choose a bound for a nonbasic variable
+  bool refactor();            // build the factors of head_; fix singularities
+  void computePrimal();
+  void computeDual();
+  void computeDualFromCosts(const double* c);
+  double workingObjective() const;
+  void computePivotRow(const WorkVec& rho);
+  void clearPivotRow();
+  void loadColumn(int j, WorkVec& v) const;
+  void addWork(uint64_t units) {
+    if (opt_.workCounter) *opt_.workCounter += units;
+  }
+  int poll();
+  void logLine(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+  void logIteration(bool dual, int phase, double value);
+  std::string varName(int k) const;
+  double random01();
+  bool isBoxed(int j) const { return lower_[j] > -tol::kInfinity && upper_[j] < tol::kInfinity; }
+  bool isFixed(int j) const { return lower_[j] == upper_[j]; }
+  void restoreBounds();
+  void restoreCosts();
+  int countDualInfeasibilities(double tolD, double* sum, bool includeBoxed = false) const;
+  int countPrimalInfeasibilities(double tolP, double* sum) const;
+  void setStatusFromDj(int j);
+  void computeTolerances();
+
+  // --- dual simplex (dual.cpp)
+  enum class LoopResult { kOptimal, kInfeasible, kUnbounded, kLimit, kTrouble };
+  LpStatus runDual();
+  bool dualPhase1();
+  LoopResult dualLoop(int phase);
+  void initDualWeights();
+  int chooseLeavingRow() const;
+  int dualRatioTest(int r, double delta, int* nflip);
+  void perturbCosts();
+  bool flipToDualFeasible(double tolD, bool allowShift);
+
+  // --- primal simplex (primal.cpp)
+  LpStatus runPrimal();
+  LoopResult primalLoop();
+  bool setPhase1Costs();
+  void perturbBounds();
+
+  // Model (scaled, internal form).
+  int m_ = 0, n_ = 0, nTot_ = 0;
+  int objsen_ = 1;
+  double objOffset_ = 0.0;
+  std::vector<int64_t> colStart_;
+  std::vector<int> colIndex_;
+  std::vector<double> colValue_;
+  std::vector<int64_t> rowStart_;
+  std::vector<int> rowIndex_;
+  std::vector<double> rowValue_;
+  std::vector<double> colScale_, rowScale_;
+  std::vector<double> origLower_, origUpper_, origCost_;  // scaled, minimization form
+  std::vector<double> rowRhs_;                           // unscaled rhs per row (for slacks)
+  std::vector<std::string> colName_, rowName_;
+  MatrixView view_;
+
+  // Working state.
+  std::vector<double> lower_, upper_, cost_;
+  std::vector<double> x_, dj_;
+  std::vector<uint8_t> status_;
+  std::vector<int> head_;  // basic variable of each basis position
+  std::vector<int> pos_;   // basis position of a variable, -1 when nonbasic
+  std::vector<double> dualWeight_;
+  std::vector<double> devexWeight_;
+  std::vector<uint8_t> devexRef_;
+  bool weightsValid_ = false;
+  bool factorValid_ = false;
+  bool primalValid_ = false;
+  bool dualValid_ = false;
+  bool boundsPerturbed_ = false;
+  bool costsPerturbed_ = false;
+  int costShifts_ = 0;
+  int perturbCount_ = 0;
+  double perturbEps_ = 0.0;
+  Factor factor_;
+  int refactorLimit_ = 100;
+  int64_t refactorCount_ = 0;
+
+  // Work vectors.
+  WorkVec rho_, col_, tau_, flip_, work_;
+  std::vector<double> rowAlpha_;  // pivot row over all variables (dense)
+  std::vector<int> rowIdx_;       // nonzeros of rowAlpha_
+  std::vector<uint8_t> rowMark_;
+  int rowNnz_ = 0;
+  // Ratio-test scratch.
+  std::vector<int> candIdx_;
+  std::vector<double> candRatio_, candHarris_, candAlpha_, candRange_;
+  std::vector<int> flipList_;
+  std::vector<double> phase1Cost_;  // primal phase 1 cost of each basis position
+
+  // Tolerances in force.
+  double tolP_ = 1e-7, tolD_ = 1e-7;
+
+  // Results.
+  LpOptions opt_;
+  LpStatus lpStatus_ = LpStatus::kUnknown;
+  int64_t iterations_ = 0, phase1Iterations_ = 0;
+  int64_t lastLogIter_ = -1;
+  bool logHeaderDone_ = false;
+  uint64_t rng_ = 0;
+  int infeasRow_ = -1;              // row of the dual ray
+  std::vector<double> farkas_;      // scaled row of B^-1 at infeasibility
+  std::vector<double> primalRay_;   // scaled direction at unboundedness
+  int stopStatus_ = 0;
+  double ratioTheta_ = 0.0;
+};
+
+}  // namespace vnt::simplex

@@ -1,0 +1,72 @@
+// Options and numerical tolerances of the simplex engine.  Every tolerance and
+// numerical constant the engine uses is named here.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace vnt::simplex {
+
+// Fixed numerical constants (not user options).
+namespace tol {
+inline constexpr double kInfinity = 1e20;        // |bound| >= this is infinite
+inline constexpr double kSlopeInfinite = 1e75;   // slope change of an unbounded breakpoint
+inline constexpr double kPivotZero = 1e-13;      // pivot entries at or below never enter
+inline constexpr double kPivotSmall = 1e-7;      // below this a pivot is suspicious
+inline constexpr double kPivotRelSmall = 1e-9;   // |alpha_rq| relative to max |alpha_r|
+inline constexpr double kPivotMismatch = 1e-7;   // row/column pivot disagreement that forces a refactor
+inline constexpr double kDropTiny = 1e-14;       // entries below this are dropped from work vectors
+inline constexpr double kWeightMin = 1e-10;      // dual weights below this are recomputed
+inline constexpr double kWeightZero = 1e-13;     // an exact zero weight is stored as this
+inline constexpr double kDevexReset = 1e6;       // devex weight growth that resets the framework
+inline constexpr double kPhase1Box = 1000.0;     // bound box of free variables in the dual phase 1 subproblem
+inline constexpr double kProgressEps = 1e-10;    // minimum objective progress of the stall monitor
+inline constexpr double kScaleMin = 1.0 / 1024.0 / 1024.0 / 1024.0;  // clamp of scale factors
+inline constexpr double kScaleMax = 1024.0 * 1024.0 * 1024.0;
+inline constexpr double kRowSparseSwitch = 0.10;  // use the row-wise pivot row below this rho density
+inline constexpr double kFtranSparseHint = 0.05;  // density hint for solves with sparse data
+}  // namespace tol
+
+// Termination status of a solve; the values are the LP solution statuses of
+// the library so that a driver can store them as they are.
+enum class LpStatus : int {
+  kUnknown = 0,
+  kOptimal = 1,
+  kUnbounded = 2,
+  kInfeasible = 3,
+  kInfeasibleOrUnbounded = 4,
+  kOptimalUnscaledInfeas = 5,
+  kNonOptimal = 6,
+  kIterationLimit = 10,
+  kTimeLimit = 11,
+  kObjectiveLimit = 12,
+  kAborted = 13,
+  kDetTimeLimit = 25,
+};
+
+struct LpOptions {
+  double feasibilityTol = 1e-6;   // primal feasibility (bound violation) tolerance
+  double optimalityTol = 1e-6;    // reduced-cost tolerance
+  double markowitzTol = 0.01;     // threshold pivoting of the factorization
+  double perturbationConst = 1e-6;
+  double objectiveLimit = 1e75;   // in minimization form; dual stops when exceeded
+  int64_t iterationLimit = 9223372036800000000LL;
+  int refactorInterval = 0;       // 0 = automatic
+  int display = 0;                // 0 off, 1 summary, 2 every iteration
+  int logInterval = 0;            // iterations between summary lines (0 = automatic)
+  int dualPricing = 0;            // 0/2/5 steepest edge, 1 standard (Dantzig), 4 steepest edge from unit weights
+  int primalPricing = 0;          // 0 automatic (devex), 1 devex, 2 steepest edge (devex-approximated), -1 Dantzig
+  bool scale = true;              // geometric scaling plus equilibration
+  bool perturb = true;            // allow objective / bound perturbation
+  uint64_t randomSeed = 202009243;
+  int pollInterval = 64;          // iterations between poll() calls
+
+  // Receives complete log lines (including the trailing newline).
+  std::function<void(const char*)> log;
+  // Returns 0 to continue, else a stop status (11, 13 or 25).
+  std::function<int()> poll;
+  // Work units are added here (may be null).
+  uint64_t* workCounter = nullptr;
+};
+
+}  // namespace vnt::simplex

@@ -1,0 +1,382 @@
+// Primal simplex: devex pricing, two-pass Harris ratio test with bound flips
+// of the entering variable, composite phase 1 (minimize the sum of the
+// infeasibilities of the basic variables), bound perturbation on stalling.
+#include <algorithm>
+#include <cmath>
+
+#include "simplex/lp_engine.h"
+
+namespace vnt::simplex {
+
+namespace {
+constexpr double kInf = tol::kInfinity;
+inline bool finiteLo(double v) { return v > -kInf; }
+inline bool finiteUp(double v) { return v < kInf; }
+constexpr int kMaxPasses = 30;
+constexpr int kStallWindow = 50;
+}  // namespace
+
+LpStatus LpEngine::solvePrimal() {
+  computeTolerances();
+  rng_ = opt_.randomSeed;
+  iterations_ = phase1Iterations_ = 0;
+  logHeaderDone_ = false;
+  lastLogIter_ = -1;
+  perturbCount_ = 0;
+  stopStatus_ = 0;
+  farkas_.clear();
+  primalRay_.clear();
+  factor_.setPivotThreshold(opt_.markowitzTol);
+  refactorLimit_ = opt_.refactorInterval > 0 ? opt_.refactorInterval : std::clamp(50 + m_ / 100, 50, 200);
+  if (costsPerturbed_ || costShifts_) restoreCosts();
+  if (boundsPerturbed_) restoreBounds();
+  for (int j = 0; j < nTot_; ++j)
+    if (status_[j] != kBasic) placeNonbasic(j);
+  lpStatus_ = runPrimal();
+  return lpStatus_;
+}
+
+// Phase 1 cost of every basis position: -1 below the lower bound, +1 above the
+// upper bound, else 0.  Returns true when some basic variable is infeasible.
+bool LpEngine::setPhase1Costs() {
+  bool any = false;
+  for (int i = 0; i < m_; ++i) {
+    const int k = head_[i];
+    const double v = x_[k];
+    double c = 0.0;
+    if (v < lower_[k] - tolP_) c = -1.0;
+    else if (v > upper_[k] + tolP_) c = 1.0;
+    phase1Cost_[i] = c;
+    any |= c != 0.0;
+  }
+  return any;
+}
+
+void LpEngine::perturbBounds() {
+  perturbEps_ = perturbCount_ == 0 ? opt_.perturbationConst : std::min(perturbEps_ / 10.0, 1e-6);
+  const double eps = perturbEps_;
+  if (100.0 * tolP_ > eps) tolP_ = eps / 100.0;
+  for (int i = 0; i < m_; ++i) {
+    const int k = head_[i];
+    if (finiteLo(lower_[k])) lower_[k] -= random01() * eps * (1.0 + std::fabs(lower_[k]));
+    if (finiteUp(upper_[k])) upper_[k] += random01() * eps * (1.0 + std::fabs(upper_[k]));
+  }
+  addWork(2ull * m_);
+  boundsPerturbed_ = true;
+  if (opt_.display) logLine(perturbCount_ == 0 ? "Perturbation started.\n" : "Reperturbation started.\n");
+  ++perturbCount_;
+}
+
+LpEngine::LoopResult LpEngine::primalLoop() {
+  bool needRefactor = !factorValid_;
+  bool recost = true;
+  int phase = 2;
+  int updates = 0;
+  double rhoDensity = 0.1, colDensity = 0.1;
+  int64_t markIter = iterations_;
+  double markVal = kInf;
+  std::vector<double>& c1 = candRatio_;  // full phase 1 cost vector (scratch)
+  for (;;) {
+    if (needRefactor) {
+      if (!refactor()) return LoopResult::kTrouble;
+      computePrimal();
+      needRefactor = false;
+      recost = true;
+      updates = 0;
+    }
+    if (recost) {
+      if (setPhase1Costs()) {
+        phase = 1;
+        std::fill(c1.begin(), c1.begin() + nTot_, 0.0);
+        for (int i = 0; i < m_; ++i) c1[head_[i]] = phase1Cost_[i];
+        computeDualFromCosts(c1.data());
+        dualValid_ = false;
+      } else {
+        phase = 2;
+        computeDual();
+      }
+      recost = false;
+    }
+    if (iterations_ >= opt_.iterationLimit) {
+      stopStatus_ = static_cast<int>(LpStatus::kIterationLimit);
+      return LoopResult::kLimit;
+    }
+    if (opt_.pollInterval > 0 && iterations_ % opt_.pollInterval == 0) {
+      int st = poll();
+      if (st) {
+        stopStatus_ = st;
+        return LoopResult::kLimit;
+      }
+    }
+
+    // Pricing (devex).
+    int q = -1;
+    double best = 0.0;
+    for (int j = 0; j < nTot_; ++j) {
+      const uint8_t st = status_[j];
+      if (st == kBasic || isFixed(j)) continue;
+      const double d = dj_[j];
+      double v;
+      if (st == kLower) v = d < -tolD_ ? -d : 0.0;
+      else if (st == kUpper) v = d > tolD_ ? d : 0.0;
+      else v = std::fabs(d) > tolD_ ? std::fabs(d) : 0.0;
+      if (v == 0.0) continue;
+      const double score = opt_.primalPricing == -1 ? v : v * v / devexWeight_[j];
+      if (score > best) {
+        best = score;
+        q = j;
+      }
+    }
+    addWork(static_cast<uint64_t>(nTot_));
+    if (q < 0) {
+      if (updates > 0) {
+        needRefactor = true;
+        continue;
+      }
+      return phase == 2 ? LoopResult::kOptimal : LoopResult::kInfeasible;
+    }
+    const double dir = dj_[q] < 0.0 ? 1.0 : -1.0;
+
+    loadColumn(q, col_);
+    factor_.ftranForUpdate(col_, colDensity);
+    {
+      int nz = col_.packed ? col_.nnz : m_;
+      colDensity = 0.95 * colDensity + 0.05 * (static_cast<double>(nz) / std::max(1, m_));
+    }
+
+    // Ratio test, pass 1: the relaxed step.
+    auto forEachCol = [&](auto&& fn) {
+      if (col_.packed)
+        for (int t = 0; t < col_.nnz; ++t) fn(col_.idx[t]);
+      else
+        for (int i = 0; i < m_; ++i)
+          if (col_.val[i] != 0.0) fn(i);
+    };
+    // Bound that basis position i runs into when it moves by -a * t (t >= 0).
+    auto blockBound = [&](int i, double a, double* bnd) -> bool {
+      const int k = head_[i];
+      const double v = x_[k];
+      if (a > 0) {  // decreasing
+        if (phase == 1 && v > upper_[k] + tolP_) { *bnd = upper_[k]; return true; }
+        if (phase == 1 && v < lower_[k] - tolP_) return false;
+        if (!finiteLo(lower_[k])) return false;
+        *bnd = lower_[k];
+        return true;
+      }
+      if (phase == 1 && v < lower_[k] - tolP_) { *bnd = lower_[k]; return true; }
+      if (phase == 1 && v > upper_[k] + tolP_) return false;
+      if (!finiteUp(upper_[k])) return false;
+      *bnd = upper_[k];
+      return true;
+    };
+    const double pivTol = 1e-9;
+    double tMax = kInf;
+    forEachCol([&](int i) {
+      const double a = dir * col_.val[i];
+      if (std::fabs(a) < pivTol) return;
+      double bnd;
+      if (!blockBound(i, a, &bnd)) return;
+      const double v = x_[head_[i]];
+      const double t = a > 0 ? (v - bnd + tolP_) / a : (v - bnd - tolP_) / a;
+      tMax = std::min(tMax, t);
+    });
+    // Pass 2: the largest pivot among the rows blocking within the relaxed step.
+    int r = -1;
+    double rBound = 0.0, bestA = 0.0, tStep = 0.0;
+    if (tMax < kInf) {
+      forEachCol([&](int i) {
+        const double a = dir * col_.val[i];
+        if (std::fabs(a) < pivTol) return;
+        double bnd;
+        if (!blockBound(i, a, &bnd)) return;
+        const double t = (x_[head_[i]] - bnd) / a;
+        if (t <= tMax && std::fabs(a) > bestA) {
+          bestA = std::fabs(a);
+          r = i;
+          rBound = bnd;
+          tStep = std::max(t, 0.0);
+        }
+      });
+    }
+    const double range = (finiteLo(lower_[q]) && finiteUp(upper_[q])) ? upper_[q] - lower_[q] : kInf;
+    addWork(static_cast<uint64_t>(col_.packed ? col_.nnz : m_) * 2);
+
+    if (r < 0 && range >= kInf) {
+      if (updates > 0) {
+        needRefactor = true;
+        continue;
+      }
+      if (phase == 1) return LoopResult::kTrouble;
+      primalRay_.assign(n_, 0.0);
+      if (q < n_) primalRay_[q] = dir;
+      forEachCol([&](int i) {
+        if (head_[i] < n_) primalRay_[head_[i]] = -dir * col_.val[i];
+      });
+      return LoopResult::kUnbounded;
+    }
+
+    if (r < 0 || range <= tStep) {
+      // The entering variable reaches its other bound first: flip it.
+      const double step = dir * range;
+      forEachCol([&](int i) { x_[head_[i]] -= step * col_.val[i]; });
+      if (status_[q] == kLower) { status_[q] = kUpper; x_[q] = upper_[q]; }
+      else { status_[q] = kLower; x_[q] = lower_[q]; }
+      ++iterations_;
+      if (phase == 1) {
+        ++phase1Iterations_;
+        recost = true;
+      }
+      continue;
+    }
+
+    // Row r of B^-1, the pivot row and a stability check.
+    rho_.clear();
+    rho_.val[r] = 1.0;
+    rho_.idx[0] = r;
+    rho_.nnz = 1;
+    factor_.btran(rho_, rhoDensity);
+    {
+      int nz = rho_.packed ? rho_.nnz : m_;
+      rhoDensity = 0.95 * rhoDensity + 0.05 * (static_cast<double>(nz) / std::max(1, m_));
+    }
+    computePivotRow(rho_);
+    const double alphaC = col_.val[r];
+    const double alphaR = rowAlpha_[q];
+    if (updates > 0 && (std::fabs(alphaC - alphaR) > tol::kPivotMismatch * (1.0 + std::fabs(alphaC)) ||
+                        std::fabs(alphaC) < tol::kPivotSmall)) {
+      clearPivotRow();
+      needRefactor = true;
+      continue;
+    }
+
+    // Primal update.
+    const double step = dir * tStep;
+    const int p = head_[r];
+    forEachCol([&](int i) { x_[head_[i]] -= step * col_.val[i]; });
+    x_[q] += step;
+    x_[p] = rBound;
+
+    // Dual update and devex weights.
+    const double thetaD = dj_[q] / alphaC;
+    const double wq = std::max(devexWeight_[q], 1.0);
+    double wmax = 0.0;
+    for (int t = 0; t < rowNnz_; ++t) {
+      const int j = rowIdx_[t];
+      const double a = rowAlpha_[j];
+      dj_[j] -= thetaD * a;
+      const double ratio = a / alphaC;
+      const double w = ratio * ratio * wq;
+      if (w > devexWeight_[j]) devexWeight_[j] = w;
+      wmax = std::max(wmax, devexWeight_[j]);
+    }
+    dj_[q] = 0.0;
+    dj_[p] = -thetaD;
+    devexWeight_[p] = std::max(wq / (alphaC * alphaC), 1.0);
+    if (wmax > tol::kDevexReset) std::fill(devexWeight_.begin(), devexWeight_.end(), 1.0);
+    clearPivotRow();
+
+    // Basis change.
+    status_[p] = (rBound == lower_[p]) ? kLower : kUpper;
+    pos_[p] = -1;
+    status_[q] = kBasic;
+    pos_[q] = r;
+    head_[r] = q;
+    const int u = factor_.update(r);
+    ++updates;
+    if (u != 0 || updates >= refactorLimit_) needRefactor = true;
+    weightsValid_ = false;  // the dual weights no longer match this basis
+    ++iterations_;
+    if (phase == 1) ++phase1Iterations_;
+
+    if (phase == 1) {
+      // New phase 1 costs when the set of infeasible basic variables changed.
+      bool changed = false;
+      for (int i = 0; i < m_ && !changed; ++i) {
+        const int k = head_[i];
+        const double v = x_[k];
+        double c = 0.0;
+        if (v < lower_[k] - tolP_) c = -1.0;
+        else if (v > upper_[k] + tolP_) c = 1.0;
+        changed = (i == r) ? c != 0.0 : c != phase1Cost_[i];
+      }
+      if (changed) recost = true;
+      else phase1Cost_[r] = 0.0;
+    }
+    if (opt_.display > 0) {
+      double val;
+      if (phase == 2) val = objsen_ * workingObjective() + objOffset_;
+      else countPrimalInfeasibilities(tolP_, &val);
+      logIteration(false, phase, val);
+    }
+
+    // Stall monitor: perturb the bounds when the objective stops moving.
+    if (phase == 2 && opt_.perturb && iterations_ - markIter >= kStallWindow) {
+      const double obj = workingObjective();
+      if (obj >= markVal - tol::kProgressEps * (1.0 + std::fabs(obj))) {
+        if (!boundsPerturbed_ && perturbCount_ < 3) {
+          perturbBounds();
+          recost = true;
+        }
+      }
+      markVal = obj;
+      markIter = iterations_;
+    }
+  }
+}
+
+LpStatus LpEngine::runPrimal() {
+  if (!factorValid_ && !refactor()) return LpStatus::kNonOptimal;
+  computePrimal();
+  bool triedDual = false;
+  for (int pass = 0; pass < kMaxPasses; ++pass) {
+    LoopResult res = primalLoop();
+    if (res == LoopResult::kLimit) return static_cast<LpStatus>(stopStatus_);
+    if (res == LoopResult::kTrouble) {
+      factorValid_ = false;
+      continue;
+    }
+    if (boundsPerturbed_) {
+      if (opt_.display) logLine("Removing perturbation.\n");
+      restoreBounds();
+      computeTolerances();
+      for (int j = 0; j < nTot_; ++j)
+        if (status_[j] != kBasic) placeNonbasic(j);
+      computePrimal();
+      if (res == LoopResult::kUnbounded) return LpStatus::kUnbounded;
+      continue;
+    }
+    if (res == LoopResult::kUnbounded) return LpStatus::kUnbounded;
+    if (res == LoopResult::kInfeasible) {
+      // Confirm on fresh factors.
+      if (!refactor()) return LpStatus::kNonOptimal;
+      computePrimal();
+      double sum = 0.0;
+      if (countPrimalInfeasibilities(tolP_, &sum) == 0) continue;
+      return LpStatus::kInfeasible;
+    }
+    // Optimal: final check on fresh factors.
+    if (!refactor()) return LpStatus::kNonOptimal;
+    computePrimal();
+    computeDual();
+    if (countPrimalInfeasibilities(tolP_, nullptr) > 0) {
+      if (!triedDual && countDualInfeasibilities(tolD_, nullptr) == 0) {
+        triedDual = true;
+        // Dual feasible with a few primal infeasibilities: the dual simplex finishes.
+        if (flipToDualFeasible(tolD_, false)) computePrimal();
+        if (!weightsValid_) initDualWeights();
+        LoopResult d = dualLoop(2);
+        if (d == LoopResult::kLimit) return static_cast<LpStatus>(stopStatus_);
+        if (costsPerturbed_ || costShifts_) {
+          restoreCosts();
+          computeDual();
+        }
+      }
+      continue;
+    }
+    if (countDualInfeasibilities(tolD_, nullptr, true) > 0) continue;
+    return LpStatus::kOptimal;
+  }
+  return LpStatus::kNonOptimal;
+}
+
+}  // namespace vnt::simplex
