@@ -116,13 +116,38 @@ class Factor {
   // factors should be rebuilt (too many updates, too much fill, or the
   // update looks numerically unsafe).
   int update(int pos);
+  // Same, with the pivot element as the caller computed it by other means
+  // (e.g. from the BTRAN'd pivot row).  Returns 1 as well when it disagrees
+  // with the FTRAN'd column's element beyond a relative tolerance.
+  int update(int pos, double alpha);
 
   int numUpdates() const;
   const FactorStats& stats() const;
+
+  // ---- Additions -------------------------------------------------------
+  // Condition measure of the last build: max(1, max|d|) / min(1, min|d|)
+  // over the pivots d of U (1.0 for an empty basis).
+  double conditionRatio() const;
+  // Pivots of magnitude below this are never accepted by build() (default
+  // 1e-11); a column left with only such entries is dependent.
+  void setAbsolutePivotTolerance(double tol);
+  // Updates after which update() asks for a rebuild (default 100).
+  void setUpdateLimit(int limit);
+  int updateLimit() const;
+  // Density of the active submatrix above which build() finishes with a
+  // dense LU (default 0.3; 1.0 or more turns the dense finish off).
+  void setDenseSwitch(double density);
 
  private:
   struct Impl;
   Impl* impl_;
 };
+
+// Recovery ladder used by the driver around build().
+// One raise of the Markowitz threshold: 0.01 -> 0.1 -> 0.2 ... 0.9 -> 0.99999.
+double raiseMarkowitzThreshold(double t);
+// True when a factor with this condition ratio, built with threshold t,
+// should be rebuilt with a raised threshold.
+bool factorIllConditioned(double ratio, double t);
 
 }  // namespace vnt::simplex

@@ -1,0 +1,938 @@
+// Sparse LU factorization of the simplex basis.
+//
+// Build: right-looking elimination on the active submatrix held in a column
+// file (indices and values) and a row file (indices only).  Pivots are chosen
+// by the Markowitz count (r-1)(c-1) among entries that pass the threshold
+// test |a_ij| >= u * max_k |a_kj|; the search looks at the shortest columns
+// and rows first and stops after a few candidates.  When the active part gets
+// dense it is finished by a dense LU with partial pivoting.  Columns whose
+// entries all fall below the absolute pivot tolerance are dependent; their
+// positions receive the logicals of the rows left without a pivot.
+//
+// Representation: every row r of B is a "slot" of U.  Slot r holds the pivot
+// of basis position colOf[r]; U is triangular in the order `order` of the
+// slots.  L is a sequence of column etas (pivot row, multipliers) applied in
+// pivot order.  Solves work in row space and map slots to positions at the
+// end (FTRAN) or at the start (BTRAN).
+//
+// Update: product form of the inverse (eta file in position space).
+#include "simplex/factor.h"
+
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <new>
+
+namespace vnt::simplex {
+
+namespace {
+
+// Values of magnitude at or below this are treated as zero in solve results.
+constexpr double kDropTolerance = 1e-14;
+// Pivots below this magnitude are never accepted by the LU.
+constexpr double kAbsolutePivotTolerance = 1e-11;
+// Candidates examined by one Markowitz search once an acceptable pivot is known.
+constexpr int kMarkowitzSearchLimit = 4;
+// Active submatrix density above which the rest is factorized densely.
+constexpr double kDefaultDenseSwitch = 0.3;
+// Smallest active submatrix that is worth a dense finish.
+constexpr int kDenseMinimumOrder = 8;
+// Updates before the factors ask for a rebuild.
+constexpr int kDefaultUpdateLimit = 100;
+// Pivot elements of an update at or below this magnitude are refused.
+constexpr double kUpdatePivotTolerance = 1e-13;
+// Relative disagreement between two computations of an update pivot that
+// makes the update unsafe.
+constexpr double kPivotAgreement = 1e-7;
+
+using Clock = std::chrono::steady_clock;
+
+// A set of sparse vectors stored in one pair of arrays.  Each item has a
+// start, a length and a capacity; an item that outgrows its room moves to the
+// end, and the whole file is compacted when the end is reached.
+struct SpFile {
+  std::vector<int> start, len, cap;
+  std::vector<int> idx;
+  std::vector<double> val;
+  int64_t end = 0;
+  bool values = true;
+
+  void init(int items, int64_t size, bool withValues) {
+    values = withValues;
+    start.assign(items, 0);
+    len.assign(items, 0);
+    cap.assign(items, 0);
+    if (size < 16) size = 16;
+    if (static_cast<int64_t>(idx.size()) < size) idx.resize(size);
+    if (values && static_cast<int64_t>(val.size()) < size) val.resize(size);
+    end = 0;
+  }
+  // Lay the items out back to back with the given capacities.
+  void layout(const int* capacity) {
+    int64_t total = 0;
+    for (size_t j = 0; j < start.size(); ++j) total += capacity[j];
+    if (static_cast<int64_t>(idx.size()) < total + 16) {
+      idx.resize(total + total / 2 + 16);
+      if (values) val.resize(idx.size());
+    }
+    int64_t p = 0;
+    for (size_t j = 0; j < start.size(); ++j) {
+      start[j] = static_cast<int>(p);
+      len[j] = 0;
+      cap[j] = capacity[j];
+      p += capacity[j];
+    }
+    end = p;
+  }
+  int64_t live() const {
+    int64_t t = 0;
+    for (int l : len) t += l;
+    return t;
+  }
+  void compact(int64_t extra) {
+    const int items = static_cast<int>(start.size());
+    int64_t need = live() + extra;
+    int64_t size = static_cast<int64_t>(idx.size());
+    if (size < 2 * need + items) size = 2 * need + items + 16;
+    std::vector<int> nidx(size);
+    std::vector<double> nval(values ? size : 0);
+    int64_t p = 0;
+    for (int j = 0; j < items; ++j) {
+      const int s = start[j], l = len[j];
+      std::copy(idx.begin() + s, idx.begin() + s + l, nidx.begin() + p);
+      if (values) std::copy(val.begin() + s, val.begin() + s + l, nval.begin() + p);
+      start[j] = static_cast<int>(p);
+      cap[j] = l;
+      p += l;
+    }
+    idx.swap(nidx);
+    if (values) val.swap(nval);
+    end = p;
+  }
+  // Make room for `need` entries in item j (moving it to the end if needed).
+  void ensure(int j, int need) {
+    if (cap[j] >= need) return;
+    const int newCap = need + need / 2 + 4;
+    if (end + newCap > static_cast<int64_t>(idx.size())) compact(newCap);
+    const int s = start[j], l = len[j];
+    const int64_t p = end;
+    std::copy(idx.begin() + s, idx.begin() + s + l, idx.begin() + p);
+    if (values) std::copy(val.begin() + s, val.begin() + s + l, val.begin() + p);
+    start[j] = static_cast<int>(p);
+    cap[j] = newCap;
+    end = p + newCap;
+  }
+  void push(int j, int i, double v) {
+    ensure(j, len[j] + 1);
+    const int p = start[j] + len[j]++;
+    idx[p] = i;
+    if (values) val[p] = v;
+  }
+  void push(int j, int i) {
+    ensure(j, len[j] + 1);
+    idx[start[j] + len[j]++] = i;
+  }
+  // Remove the entry with index i (order not kept).  Returns false if absent.
+  bool remove(int j, int i) {
+    const int s = start[j];
+    int l = len[j];
+    for (int k = 0; k < l; ++k) {
+      if (idx[s + k] == i) {
+        --l;
+        idx[s + k] = idx[s + l];
+        if (values) val[s + k] = val[s + l];
+        len[j] = l;
+        return true;
+      }
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
+struct Factor::Impl {
+  // ---- parameters
+  double pivotThreshold = 0.01;
+  double absPivotTol = kAbsolutePivotTolerance;
+  double denseSwitch = kDefaultDenseSwitch;
+  int updateLimit = kDefaultUpdateLimit;
+
+  // ---- factor state
+  int m = 0;
+  bool valid = false;
+  FactorStats stats;
+  double conditionRatio = 1.0;
+
+  std::vector<int> colOf;   // slot (row) -> basis position
+  std::vector<int> slotOf;  // basis position -> slot
+  std::vector<int> order;   // pivot order of the slots
+  std::vector<double> diag; // pivot of each slot
+
+  // L: column etas in pivot order.
+  std::vector<int> lPiv, lStart, lIdx;
+  std::vector<double> lVal;
+  // U off-diagonals, by column slot (entries at earlier slots) and by row slot.
+  SpFile ucol, urow;
+
+  // Product-form update file (positions).
+  std::vector<int> pfPos, pfStart, pfIdx;
+  std::vector<double> pfPiv, pfVal;
+  int numUpdates = 0;
+
+  // Column saved by ftranForUpdate (position space).
+  std::vector<double> saved;
+  std::vector<int> savedIdx;
+  int savedNnz = 0;
+  bool savedValid = false;
+
+  // ---- scratch
+  std::vector<double> work;
+
+  // ---- build scratch
+  SpFile cf, rf;  // active columns (values), active rows (pattern)
+  std::vector<int> colHead, colNext, colPrev, rowHead, rowNext, rowPrev;
+  std::vector<char> colDone, colSing, rowDone, colMaxStale;
+  std::vector<double> colMax;
+  std::vector<int> wpos;
+  std::vector<int> pivRow, pivCol;
+  std::vector<double> pivVal;
+  std::vector<int> uTmpStart, uTmpCol;
+  std::vector<double> uTmpVal;
+  std::vector<int> lRows, uCols;
+  std::vector<double> lMul;
+  std::vector<double> dense;
+  int nActCols = 0, nActRows = 0;
+  int64_t activeNnz = 0;
+
+  int build(const MatrixView& a, int* basis, std::vector<int>* replaced);
+  void colLink(int j) {
+    const int c = cf.len[j];
+    colPrev[j] = -1;
+    colNext[j] = colHead[c];
+    if (colHead[c] >= 0) colPrev[colHead[c]] = j;
+    colHead[c] = j;
+  }
+  void colUnlink(int j) {
+    const int c = cf.len[j];
+    if (colPrev[j] >= 0) colNext[colPrev[j]] = colNext[j];
+    else colHead[c] = colNext[j];
+    if (colNext[j] >= 0) colPrev[colNext[j]] = colPrev[j];
+  }
+  void rowLink(int i) {
+    const int c = rf.len[i];
+    rowPrev[i] = -1;
+    rowNext[i] = rowHead[c];
+    if (rowHead[c] >= 0) rowPrev[rowHead[c]] = i;
+    rowHead[c] = i;
+  }
+  void rowUnlink(int i) {
+    const int c = rf.len[i];
+    if (rowPrev[i] >= 0) rowNext[rowPrev[i]] = rowNext[i];
+    else rowHead[c] = rowNext[i];
+    if (rowNext[i] >= 0) rowPrev[rowNext[i]] = rowPrev[i];
+  }
+  double columnMax(int j) {
+    if (colMaxStale[j]) {
+      double mx = 0.0;
+      const int s = cf.start[j], l = cf.len[j];
+      for (int k = 0; k < l; ++k) mx = std::max(mx, std::fabs(cf.val[s + k]));
+      colMax[j] = mx;
+      colMaxStale[j] = 0;
+    }
+    return colMax[j];
+  }
+  double entry(int i, int j) const {
+    const int s = cf.start[j], l = cf.len[j];
+    for (int k = 0; k < l; ++k)
+      if (cf.idx[s + k] == i) return cf.val[s + k];
+    return 0.0;
+  }
+  void dropColumn(int j);
+  bool search(int& r, int& c);
+  void eliminate(int r, int c);
+  void denseFinish();
+  void recordPivot(int r, int c, double v) {
+    pivRow.push_back(r);
+    pivCol.push_back(c);
+    pivVal.push_back(v);
+    uTmpStart.push_back(static_cast<int>(uTmpCol.size()));
+  }
+  void recordEta(int r, const int* rows, const double* mult, int cnt) {
+    int k0 = static_cast<int>(lIdx.size());
+    for (int t = 0; t < cnt; ++t) {
+      if (mult[t] == 0.0) continue;
+      lIdx.push_back(rows[t]);
+      lVal.push_back(mult[t]);
+    }
+    if (static_cast<int>(lIdx.size()) > k0) {
+      lPiv.push_back(r);
+      lStart.push_back(static_cast<int>(lIdx.size()));
+    }
+  }
+  void assemble(int n, int* basis, std::vector<int>* replaced, int& nrep);
+
+  // ---- solves
+  void luFtran(double* v);
+  void luBtran(double* v);
+  void pfFtran(double* v);
+  void pfBtran(double* v);
+  void ftran(WorkVec& x, bool keep);
+  void btran(WorkVec& x);
+  void finish(WorkVec& x);
+};
+
+// ---------------------------------------------------------------------------
+// Build
+
+void Factor::Impl::dropColumn(int j) {
+  const int s = cf.start[j], l = cf.len[j];
+  for (int k = 0; k < l; ++k) {
+    const int i = cf.idx[s + k];
+    rowUnlink(i);
+    rf.remove(i, j);
+    rowLink(i);
+  }
+  activeNnz -= l;
+  colUnlink(j);
+  cf.len[j] = 0;
+  colDone[j] = 1;
+  colSing[j] = 1;
+  --nActCols;
+}
+
+// Markowitz search with threshold test.  Returns false when it removed a
+// dependent column instead (the caller searches again).
+bool Factor::Impl::search(int& r, int& c) {
+  const double u = pivotThreshold;
+  int64_t best = std::numeric_limits<int64_t>::max();
+  double bestRatio = 0.0;
+  int searched = 0;
+  bool found = false;
+  for (int cnt = 1; cnt <= m; ++cnt) {
+    const int64_t cm1 = cnt - 1;
+    for (int j = colHead[cnt]; j >= 0; j = colNext[j]) {
+      const double mx = columnMax(j);
+      if (mx < absPivotTol) {
+        dropColumn(j);
+        return false;
+      }
+      const int s = cf.start[j];
+      for (int k = 0; k < cnt; ++k) {
+        const double v = std::fabs(cf.val[s + k]);
+        if (v < u * mx || v < absPivotTol) continue;
+        const int i = cf.idx[s + k];
+        const int64_t cost = static_cast<int64_t>(rf.len[i] - 1) * cm1;
+        const double ratio = v / mx;
+        if (cost < best || (cost == best && ratio > bestRatio)) {
+          best = cost;
+          bestRatio = ratio;
+          r = i;
+          c = j;
+          found = true;
+        }
+      }
+      ++searched;
+      if (found && (best <= cm1 * cm1 || searched >= kMarkowitzSearchLimit)) return true;
+    }
+    for (int i = rowHead[cnt]; i >= 0; i = rowNext[i]) {
+      const int s = rf.start[i];
+      for (int k = 0; k < cnt; ++k) {
+        const int j = rf.idx[s + k];
+        const double mx = columnMax(j);
+        const double v = std::fabs(entry(i, j));
+        if (v < u * mx || v < absPivotTol) continue;
+        const int64_t cost = cm1 * (cf.len[j] - 1);
+        const double ratio = v / mx;
+        if (cost < best || (cost == best && ratio > bestRatio)) {
+          best = cost;
+          bestRatio = ratio;
+          r = i;
+          c = j;
+          found = true;
+        }
+      }
+      ++searched;
+      if (found && (best <= cm1 * (cm1 + 1) || searched >= kMarkowitzSearchLimit)) return true;
+    }
+    if (found && best <= static_cast<int64_t>(cnt) * cnt) return true;
+  }
+  return found;
+}
+
+void Factor::Impl::eliminate(int r, int c) {
+  // Column c: pivot and multipliers; c leaves every row.
+  double pv = 0.0;
+  int lc = 0;
+  {
+    const int s = cf.start[c], l = cf.len[c];
+    for (int k = 0; k < l; ++k)
+      if (cf.idx[s + k] == r) pv = cf.val[s + k];
+    for (int k = 0; k < l; ++k) {
+      const int i = cf.idx[s + k];
+      if (i == r) continue;
+      lRows[lc] = i;
+      lMul[lc] = cf.val[s + k] / pv;
+      ++lc;
+      rowUnlink(i);
+      rf.remove(i, c);
+    }
+    activeNnz -= l;
+    colUnlink(c);
+    cf.len[c] = 0;
+    colDone[c] = 1;
+    --nActCols;
+  }
+  // Row r: the rest of the pivot row goes to U.
+  int uc = 0;
+  {
+    rowUnlink(r);
+    const int s = rf.start[r], l = rf.len[r];
+    for (int k = 0; k < l; ++k)
+      if (rf.idx[s + k] != c) uCols[uc++] = rf.idx[s + k];
+    rf.len[r] = 0;
+    rowDone[r] = 1;
+    --nActRows;
+  }
+  recordPivot(r, c, pv);
+  recordEta(r, lRows.data(), lMul.data(), lc);
+  stats.work += lc + uc;
+
+  for (int t = 0; t < uc; ++t) {
+    const int j = uCols[t];
+    colUnlink(j);
+    cf.ensure(j, cf.len[j] + lc);
+    const int s = cf.start[j];
+    int l = cf.len[j];
+    double arj = 0.0;
+    for (int k = 0; k < l; ++k) {
+      if (cf.idx[s + k] == r) {
+        arj = cf.val[s + k];
+        --l;
+        cf.idx[s + k] = cf.idx[s + l];
+        cf.val[s + k] = cf.val[s + l];
+        break;
+      }
+    }
+    --activeNnz;
+    if (arj != 0.0) {
+      uTmpCol.push_back(j);
+      uTmpVal.push_back(arj);
+      for (int k = 0; k < l; ++k) wpos[cf.idx[s + k]] = k;
+      for (int q = 0; q < lc; ++q) {
+        const int i = lRows[q];
+        const double d = -lMul[q] * arj;
+        const int p = wpos[i];
+        if (p >= 0) {
+          cf.val[s + p] += d;
+        } else {
+          cf.idx[s + l] = i;
+          cf.val[s + l] = d;
+          wpos[i] = l;
+          ++l;
+          rf.push(i, j);
+          ++activeNnz;
+        }
+      }
+      for (int k = 0; k < l; ++k) wpos[cf.idx[s + k]] = -1;
+      stats.work += l + lc;
+    }
+    cf.len[j] = l;
+    colMaxStale[j] = 1;
+    colLink(j);
+  }
+  for (int q = 0; q < lc; ++q) rowLink(lRows[q]);
+}
+
+// Dense LU with partial pivoting of the remaining active submatrix.
+void Factor::Impl::denseFinish() {
+  std::vector<int> dcols, drows;
+  for (int j = 0; j < m; ++j)
+    if (!colDone[j]) dcols.push_back(j);
+  for (int i = 0; i < m; ++i)
+    if (!rowDone[i] && rf.len[i] > 0) drows.push_back(i);
+  const int nr = static_cast<int>(drows.size());
+  const int nc = static_cast<int>(dcols.size());
+  stats.denseSize = std::max(nr, nc);
+  dense.assign(static_cast<size_t>(nr) * nc, 0.0);
+  for (int q = 0; q < nr; ++q) wpos[drows[q]] = q;
+  for (int cj = 0; cj < nc; ++cj) {
+    const int j = dcols[cj];
+    const int s = cf.start[j], l = cf.len[j];
+    double* col = &dense[static_cast<size_t>(cj) * nr];
+    for (int k = 0; k < l; ++k) col[wpos[cf.idx[s + k]]] = cf.val[s + k];
+  }
+  for (int q = 0; q < nr; ++q) wpos[drows[q]] = -1;
+
+  std::vector<int> perm = drows;
+  int k = 0;
+  for (int cj = 0; cj < nc; ++cj) {
+    const int j = dcols[cj];
+    double* col = &dense[static_cast<size_t>(cj) * nr];
+    int p = -1;
+    double mx = 0.0;
+    for (int q = k; q < nr; ++q) {
+      const double v = std::fabs(col[q]);
+      if (v > mx) {
+        mx = v;
+        p = q;
+      }
+    }
+    colDone[j] = 1;
+    if (mx < absPivotTol) {
+      colSing[j] = 1;
+      continue;
+    }
+    if (p != k) {
+      for (int c2 = cj; c2 < nc; ++c2) {
+        double* cc = &dense[static_cast<size_t>(c2) * nr];
+        std::swap(cc[p], cc[k]);
+      }
+      std::swap(perm[p], perm[k]);
+    }
+    const double pv = col[k];
+    const int r = perm[k];
+    recordPivot(r, j, pv);
+    rowDone[r] = 1;
+    int lc = 0;
+    for (int q = k + 1; q < nr; ++q) {
+      const double l = col[q] / pv;
+      col[q] = l;
+      if (l != 0.0) {
+        lRows[lc] = perm[q];
+        lMul[lc] = l;
+        ++lc;
+      }
+    }
+    recordEta(r, lRows.data(), lMul.data(), lc);
+    for (int c2 = cj + 1; c2 < nc; ++c2) {
+      double* cc = &dense[static_cast<size_t>(c2) * nr];
+      const double u = cc[k];
+      if (u == 0.0) continue;
+      uTmpCol.push_back(dcols[c2]);
+      uTmpVal.push_back(u);
+      for (int q = k + 1; q < nr; ++q) cc[q] -= col[q] * u;
+    }
+    stats.work += static_cast<int64_t>(nr - k) * (nc - cj);
+    ++k;
+  }
+  nActCols = 0;
+}
+
+int Factor::Impl::build(const MatrixView& a, int* basis, std::vector<int>* replaced) {
+  const auto t0 = Clock::now();
+  valid = false;
+  m = a.m;
+  const int n = a.n;
+  if (replaced) replaced->clear();
+  try {
+    // Load the basis columns.
+    int64_t nz = 0;
+    for (int j = 0; j < m; ++j) {
+      const int v = basis[j];
+      if (v >= n && v < n + m) nz += 1;
+      else if (v >= 0 && v < n) nz += a.start[v + 1] - a.start[v];
+    }
+    stats.basisNnz = nz;
+    std::vector<int> cnt(m, 0);
+    for (int j = 0; j < m; ++j) {
+      const int v = basis[j];
+      if (v >= n && v < n + m) {
+        cnt[j] = 1;
+      } else if (v >= 0 && v < n) {
+        cnt[j] = static_cast<int>(a.start[v + 1] - a.start[v]);
+      }
+    }
+    cf.init(m, 0, true);
+    rf.init(m, 0, false);
+    for (int j = 0; j < m; ++j) cnt[j] += 4;
+    cf.layout(cnt.data());
+    std::vector<int> rc(m, 0);
+    for (int j = 0; j < m; ++j) {
+      const int v = basis[j];
+      if (v >= n && v < n + m) {
+        const int i = v - n;
+        cf.idx[cf.start[j]] = i;
+        cf.val[cf.start[j]] = 1.0;
+        cf.len[j] = 1;
+        ++rc[i];
+      } else if (v >= 0 && v < n) {
+        int l = 0;
+        const int s = cf.start[j];
+        for (int64_t p = a.start[v]; p < a.start[v + 1]; ++p) {
+          if (a.value[p] == 0.0) continue;
+          cf.idx[s + l] = a.index[p];
+          cf.val[s + l] = a.value[p];
+          ++rc[a.index[p]];
+          ++l;
+        }
+        cf.len[j] = l;
+      }
+    }
+    for (int i = 0; i < m; ++i) cnt[i] = rc[i] + 4;
+    rf.layout(cnt.data());
+    activeNnz = 0;
+    for (int j = 0; j < m; ++j) {
+      const int s = cf.start[j], l = cf.len[j];
+      for (int k = 0; k < l; ++k) {
+        const int i = cf.idx[s + k];
+        rf.idx[rf.start[i] + rf.len[i]++] = j;
+      }
+      activeNnz += l;
+    }
+
+    colHead.assign(m + 2, -1);
+    rowHead.assign(m + 2, -1);
+    colNext.assign(m, -1);
+    colPrev.assign(m, -1);
+    rowNext.assign(m, -1);
+    rowPrev.assign(m, -1);
+    colDone.assign(m, 0);
+    colSing.assign(m, 0);
+    rowDone.assign(m, 0);
+    colMaxStale.assign(m, 1);
+    colMax.assign(m, 0.0);
+    wpos.assign(m, -1);
+    lRows.resize(m);
+    lMul.resize(m);
+    uCols.resize(m);
+    pivRow.clear();
+    pivCol.clear();
+    pivVal.clear();
+    uTmpStart.clear();
+    uTmpCol.clear();
+    uTmpVal.clear();
+    lPiv.clear();
+    lStart.assign(1, 0);
+    lIdx.clear();
+    lVal.clear();
+    stats.denseSize = 0;
+    for (int j = 0; j < m; ++j) colLink(j);
+    for (int i = 0; i < m; ++i) rowLink(i);
+    nActCols = m;
+    nActRows = m;
+
+    while (nActCols > 0) {
+      while (colHead[0] >= 0) {
+        const int j = colHead[0];
+        colUnlink(j);
+        colDone[j] = 1;
+        colSing[j] = 1;
+        --nActCols;
+      }
+      if (nActCols == 0) break;
+      if (nActCols >= kDenseMinimumOrder && denseSwitch < 1.0) {
+        int liveRows = 0;
+        // Rows with entries (rows left empty can never be pivots).
+        liveRows = nActRows;
+        for (int i = rowHead[0]; i >= 0; i = rowNext[i]) --liveRows;
+        if (static_cast<double>(activeNnz) >=
+            denseSwitch * static_cast<double>(liveRows) * static_cast<double>(nActCols)) {
+          denseFinish();
+          break;
+        }
+      }
+      int r = -1, c = -1;
+      if (!search(r, c)) continue;
+      eliminate(r, c);
+    }
+    int nrep = 0;
+    assemble(n, basis, replaced, nrep);
+    stats.lastReplacements = nrep;
+    ++stats.builds;
+    stats.lastBuildSeconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    valid = true;
+    return nrep;
+  } catch (const std::bad_alloc&) {
+    valid = false;
+    return -1;
+  }
+}
+
+void Factor::Impl::assemble(int n, int* basis, std::vector<int>* replaced, int& nrep) {
+  // Repair: dependent positions take the logicals of rows without a pivot.
+  const int npiv = static_cast<int>(pivRow.size());
+  uTmpStart.push_back(static_cast<int>(uTmpCol.size()));
+  nrep = 0;
+  if (npiv < m) {
+    int i = 0;
+    for (int j = 0; j < m; ++j) {
+      if (!colSing[j]) continue;
+      while (rowDone[i]) ++i;
+      rowDone[i] = 1;
+      basis[j] = n + i;
+      if (replaced) replaced->push_back(j);
+      pivRow.push_back(i);
+      pivCol.push_back(j);
+      pivVal.push_back(1.0);
+      ++nrep;
+    }
+  }
+  colOf.assign(m, -1);
+  slotOf.assign(m, -1);
+  order.assign(m, -1);
+  diag.assign(m, 0.0);
+  for (int k = 0; k < m; ++k) {
+    const int r = pivRow[k], c = pivCol[k];
+    order[k] = r;
+    colOf[r] = c;
+    slotOf[c] = r;
+    diag[r] = pivVal[k];
+  }
+  // U off-diagonals: entry (pivot row r, position j) belongs to column slot slotOf[j].
+  std::vector<int> ccnt(m, 0), rcnt(m, 0);
+  for (int k = 0; k < npiv; ++k) {
+    for (int p = uTmpStart[k]; p < uTmpStart[k + 1]; ++p) {
+      const int j = uTmpCol[p];
+      if (colSing[j]) continue;
+      ++ccnt[slotOf[j]];
+      ++rcnt[pivRow[k]];
+    }
+  }
+  int64_t unz = 0;
+  for (int i = 0; i < m; ++i) unz += rcnt[i];
+  ucol.init(m, 0, true);
+  urow.init(m, 0, true);
+  for (int i = 0; i < m; ++i) {
+    ccnt[i] += 2;
+    rcnt[i] += 2;
+  }
+  ucol.layout(ccnt.data());
+  urow.layout(rcnt.data());
+  for (int k = 0; k < npiv; ++k) {
+    const int r = pivRow[k];
+    for (int p = uTmpStart[k]; p < uTmpStart[k + 1]; ++p) {
+      const int j = uTmpCol[p];
+      if (colSing[j]) continue;
+      const int s = slotOf[j];
+      const double v = uTmpVal[p];
+      ucol.idx[ucol.start[s] + ucol.len[s]] = r;
+      ucol.val[ucol.start[s] + ucol.len[s]++] = v;
+      urow.idx[urow.start[r] + urow.len[r]] = s;
+      urow.val[urow.start[r] + urow.len[r]++] = v;
+    }
+  }
+  stats.lNnz = static_cast<int64_t>(lIdx.size());
+  stats.uNnz = unz;
+  stats.factorNnz = stats.lNnz + stats.uNnz + m;
+  stats.currentNnz = stats.factorNnz;
+
+  double big = 1.0, small = 1.0;
+  for (int i = 0; i < m; ++i) {
+    const double d = std::fabs(diag[i]);
+    big = std::max(big, d);
+    small = std::min(small, d);
+  }
+  conditionRatio = big / small;
+
+  pfPos.clear();
+  pfStart.assign(1, 0);
+  pfIdx.clear();
+  pfPiv.clear();
+  pfVal.clear();
+  numUpdates = 0;
+  work.assign(m, 0.0);
+  saved.assign(m, 0.0);
+  savedIdx.assign(m, 0);
+  savedNnz = 0;
+  savedValid = false;
+}
+
+// ---------------------------------------------------------------------------
+// Solves
+
+void Factor::Impl::luFtran(double* v) {
+  const int ne = static_cast<int>(lPiv.size());
+  for (int k = 0; k < ne; ++k) {
+    const double xr = v[lPiv[k]];
+    if (xr == 0.0) continue;
+    for (int p = lStart[k]; p < lStart[k + 1]; ++p) v[lIdx[p]] -= lVal[p] * xr;
+  }
+  for (int o = m - 1; o >= 0; --o) {
+    const int s = order[o];
+    double xs = v[s];
+    if (xs == 0.0) continue;
+    xs /= diag[s];
+    v[s] = xs;
+    const int st = ucol.start[s], l = ucol.len[s];
+    for (int p = st; p < st + l; ++p) v[ucol.idx[p]] -= ucol.val[p] * xs;
+  }
+  // Slots to positions.
+  for (int s = 0; s < m; ++s) {
+    work[colOf[s]] = v[s];
+  }
+  for (int j = 0; j < m; ++j) {
+    v[j] = work[j];
+    work[j] = 0.0;
+  }
+}
+
+void Factor::Impl::luBtran(double* v) {
+  for (int j = 0; j < m; ++j) work[slotOf[j]] = v[j];
+  for (int i = 0; i < m; ++i) {
+    v[i] = work[i];
+    work[i] = 0.0;
+  }
+  for (int o = 0; o < m; ++o) {
+    const int s = order[o];
+    double xs = v[s];
+    if (xs == 0.0) continue;
+    xs /= diag[s];
+    v[s] = xs;
+    const int st = urow.start[s], l = urow.len[s];
+    for (int p = st; p < st + l; ++p) v[urow.idx[p]] -= urow.val[p] * xs;
+  }
+  for (int k = static_cast<int>(lPiv.size()) - 1; k >= 0; --k) {
+    double d = 0.0;
+    for (int p = lStart[k]; p < lStart[k + 1]; ++p) d += lVal[p] * v[lIdx[p]];
+    v[lPiv[k]] -= d;
+  }
+}
+
+void Factor::Impl::pfFtran(double* v) {
+  const int ne = static_cast<int>(pfPos.size());
+  for (int k = 0; k < ne; ++k) {
+    const int p = pfPos[k];
+    if (v[p] == 0.0) continue;
+    const double xp = v[p] / pfPiv[k];
+    v[p] = xp;
+    for (int e = pfStart[k]; e < pfStart[k + 1]; ++e) v[pfIdx[e]] -= pfVal[e] * xp;
+  }
+}
+
+void Factor::Impl::pfBtran(double* v) {
+  for (int k = static_cast<int>(pfPos.size()) - 1; k >= 0; --k) {
+    const int p = pfPos[k];
+    double d = v[p];
+    for (int e = pfStart[k]; e < pfStart[k + 1]; ++e) d -= pfVal[e] * v[pfIdx[e]];
+    v[p] = d / pfPiv[k];
+  }
+}
+
+void Factor::Impl::finish(WorkVec& x) {
+  double* v = x.val.data();
+  int nz = 0;
+  for (int i = 0; i < m; ++i) {
+    if (v[i] == 0.0) continue;
+    if (std::fabs(v[i]) <= kDropTolerance) {
+      v[i] = 0.0;
+      continue;
+    }
+    x.idx[nz++] = i;
+  }
+  x.nnz = nz;
+  x.packed = true;
+  stats.work += m;
+}
+
+void Factor::Impl::ftran(WorkVec& x, bool keep) {
+  double* v = x.val.data();
+  luFtran(v);
+  pfFtran(v);
+  finish(x);
+  if (keep) {
+    for (int k = 0; k < savedNnz; ++k) saved[savedIdx[k]] = 0.0;
+    for (int k = 0; k < x.nnz; ++k) {
+      savedIdx[k] = x.idx[k];
+      saved[x.idx[k]] = v[x.idx[k]];
+    }
+    savedNnz = x.nnz;
+    savedValid = true;
+  }
+  ++stats.ftrans;
+}
+
+void Factor::Impl::btran(WorkVec& x) {
+  double* v = x.val.data();
+  pfBtran(v);
+  luBtran(v);
+  finish(x);
+  ++stats.btrans;
+}
+
+// ---------------------------------------------------------------------------
+
+Factor::Factor() : impl_(new Impl) {}
+Factor::~Factor() { delete impl_; }
+
+void Factor::setPivotThreshold(double u) {
+  impl_->pivotThreshold = std::clamp(u, 1e-4, 0.99999);
+}
+double Factor::pivotThreshold() const { return impl_->pivotThreshold; }
+
+int Factor::build(const MatrixView& a, int* basis, std::vector<int>* replacedPositions) {
+  return impl_->build(a, basis, replacedPositions);
+}
+
+void Factor::ftran(WorkVec& x, double density) const {
+  (void)density;
+  impl_->ftran(x, false);
+}
+
+void Factor::btran(WorkVec& x, double density) const {
+  (void)density;
+  impl_->btran(x);
+}
+
+void Factor::ftranForUpdate(WorkVec& x, double density) {
+  (void)density;
+  impl_->ftran(x, true);
+}
+
+int Factor::update(int pos, double alpha) {
+  Impl& f = *impl_;
+  if (f.savedValid) {
+    const double a = f.saved[pos];
+    if (std::fabs(a - alpha) > kPivotAgreement * (1.0 + std::fabs(a))) {
+      f.savedValid = false;
+      ++f.stats.refusedUpdates;
+      return 1;
+    }
+  }
+  return update(pos);
+}
+
+int Factor::update(int pos) {
+  Impl& f = *impl_;
+  if (!f.savedValid) return 1;
+  const double alpha = f.saved[pos];
+  f.savedValid = false;
+  if (std::fabs(alpha) <= kUpdatePivotTolerance) {
+    ++f.stats.refusedUpdates;
+    return 1;
+  }
+  f.pfPos.push_back(pos);
+  f.pfPiv.push_back(alpha);
+  for (int k = 0; k < f.savedNnz; ++k) {
+    const int i = f.savedIdx[k];
+    if (i == pos) continue;
+    f.pfIdx.push_back(i);
+    f.pfVal.push_back(f.saved[i]);
+  }
+  f.pfStart.push_back(static_cast<int>(f.pfIdx.size()));
+  ++f.numUpdates;
+  ++f.stats.updates;
+  f.stats.currentNnz += f.savedNnz;
+  return f.numUpdates >= f.updateLimit ? 1 : 0;
+}
+
+int Factor::numUpdates() const { return impl_->numUpdates; }
+double Factor::conditionRatio() const { return impl_->conditionRatio; }
+void Factor::setAbsolutePivotTolerance(double tol) { impl_->absPivotTol = std::max(tol, 1e-300); }
+void Factor::setUpdateLimit(int limit) { impl_->updateLimit = std::max(limit, 1); }
+int Factor::updateLimit() const { return impl_->updateLimit; }
+void Factor::setDenseSwitch(double density) { impl_->denseSwitch = density; }
+
+double raiseMarkowitzThreshold(double t) {
+  if (t < 0.1) return 0.1;
+  if (t + 0.1 > 0.99999) return 0.99999;
+  return t + 0.1;
+}
+
+bool factorIllConditioned(double ratio, double t) {
+  return (ratio > 1e9 && t < 0.1) || (ratio > 1e10 && t < 0.2) || (ratio > 1e11 && t < 0.3) ||
+         (ratio > 1e12 && t < 0.5) || (ratio > 1e13 && t < 0.99999);
+}
+const FactorStats& Factor::stats() const { return impl_->stats; }
+
+}  // namespace vnt::simplex
