@@ -97,7 +97,7 @@ inline void expectSameModel(const model::ModelData& a, const model::ModelData& b
     ASSERT_EQ(ca.size(), cb.size()) << "column " << j;
     for (std::size_t k = 0; k < ca.size(); ++k) {
       EXPECT_EQ(ca[k].first, cb[k].first) << "column " << j;
-      EXPECT_TRUE(close(ca[k].second, cb[k].second, rel)) << "column " << j;
+      EXPECT_TRUE(close(ca[k].second, cb[k].second, rel)) << "column " << j << ": " << ca[k].second << " vs " << cb[k].second;
     }
   }
   for (int i = 0; i < a.numRows(); ++i) {
