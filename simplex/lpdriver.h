@@ -1,0 +1,64 @@
+// The LP driver: the optimize operations' common path and the LP solution
+// record kept on a problem.  The record and the simplex engine (with its
+// basis, factors and pricing weights) live in the problem's LP state slot and
+// follow the model's change events: bound, objective and right-hand-side
+// changes are passed to the engine so that the next solve starts from the
+// last basis; structural changes reload the engine and keep what of the basis
+// still fits.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "env/env.h"
+#include "model/problem.h"
+#include "simplex/lp_engine.h"
+
+namespace vnt::simplex {
+
+// Method codes of the LP method parameter.
+inline constexpr int kMethodAuto = 0;
+inline constexpr int kMethodPrimal = 1;
+inline constexpr int kMethodDual = 2;
+
+class LpState : public model::SolverState {
+ public:
+  bool onChange(model::Problem& p, const model::ChangeEvent& ev) override;
+
+  // The engine, loaded with the current model (null until the first solve).
+  std::unique_ptr<LpEngine> engine;
+  bool reload = true;               // the engine must be reloaded from the model
+  bool objDirty = false;            // reapply every objective coefficient
+  std::vector<int> dirtyCols;       // columns whose bounds changed
+  std::vector<int> dirtyRows;       // rows whose rhs / sense / range changed
+
+  // Basis to start from (from the last solve, or installed by copybase).
+  std::vector<int> startCstat, startRstat;
+
+  // The solution record.
+  int stat = 0;                     // LP solution status (0: no solution)
+  int method = 0;                   // method that produced it
+  double objval = 0.0;
+  std::vector<double> x, slack, pi, dj;
+  std::vector<int> cstat, rstat;
+  bool basic = false;               // record holds a basis
+  bool dual = false;                // record holds dual values
+  bool primalFeasible = false;
+  bool dualFeasible = false;
+  long long itcnt = 0;
+  long long phase1cnt = 0;
+
+  void clearSolution();
+};
+
+// The LP state of a problem (created on first use), or null when memory runs
+// out.
+LpState* lpState(model::Problem& p);
+// The LP state when it exists.
+const LpState* findLpState(const model::Problem& p);
+
+// Run one optimization with the given method (0 automatic).  Returns a status
+// code; the solution status is stored in the record.
+int optimizeLp(Env& env, model::Problem& p, int method);
+
+}  // namespace vnt::simplex

@@ -1,0 +1,428 @@
+// The LP optimize operations and the solution queries.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "api/chk_decls.h"
+#include "env/env.h"
+#include "env/limits.h"
+#include "model/opsupport.h"
+#include "params/params.h"
+#include "simplex/lpdriver.h"
+
+namespace vnt::simplex {
+
+namespace {
+
+// Parameter numbers the driver reads.
+enum Param : int {
+  kParamAdvance = 1001,
+  kParamDGradient = 1009,
+  kParamMarkowitz = 1013,
+  kParamOptimality = 1014,
+  kParamPerturbConst = 1015,
+  kParamFeasibility = 1016,
+  kParamDisplay = 1019,
+  kParamIterations = 1020,
+  kParamLowerObj = 1025,
+  kParamUpperObj = 1026,
+  kParamPGradient = 1029,
+  kParamRefactor = 1031,
+  kParamScale = 1034,
+  kParamLpMethod = 1062,
+  kParamNumerical = 1083,
+  kParamRandomSeed = 1124,
+};
+
+void setOptions(Env& env, LpOptions& o, bool dual) {
+  o.feasibilityTol = params::getDbl(env, kParamFeasibility);
+  o.optimalityTol = params::getDbl(env, kParamOptimality);
+  o.markowitzTol = params::getDbl(env, kParamMarkowitz);
+  if (params::getInt(env, kParamNumerical) == 1 && o.markowitzTol == 0.01) o.markowitzTol = 0.9;
+  o.perturbationConst = params::getDbl(env, kParamPerturbConst);
+  o.iterationLimit = params::getLong(env, kParamIterations);
+  o.refactorInterval = params::getInt(env, kParamRefactor);
+  o.display = params::getInt(env, kParamDisplay);
+  o.dualPricing = params::getInt(env, kParamDGradient);
+  o.primalPricing = params::getInt(env, kParamPGradient);
+  o.scale = params::getInt(env, kParamScale) >= 0;
+  o.randomSeed = static_cast<uint64_t>(params::getInt(env, kParamRandomSeed));
+  // The dual simplex stops once its objective passes the objective limit in
+  // the direction of optimization.
+  o.objectiveLimit = 1e75;
+  (void)dual;
+  o.log = [&env](const char* line) { print(env, Chan::Log, "%s", line); };
+  o.poll = [&env]() { return checkLimits(env); };
+  o.workCounter = env.realCounter ? &env.realCounter->value : nullptr;
+}
+
+// Row activity limits of row i of the model.
+void rowLimits(const model::ProblemData& d, int i, double* lo, double* up) {
+  double rhs = d.rhs[i];
+  double rng = d.rngval.empty() ? 0.0 : d.rngval[i];
+  switch (d.sense[i]) {
+    case 'L': *lo = -model::kInfBound; *up = rhs; break;
+    case 'G': *lo = rhs; *up = model::kInfBound; break;
+    case 'E': *lo = rhs; *up = rhs; break;
+    default:  // ranged
+      if (rng >= 0) { *lo = rhs; *up = rhs + rng; }
+      else { *lo = rhs + rng; *up = rhs; }
+  }
+}
+
+int loadEngine(Env& env, model::Problem& p, LpState& s) {
+  model::ModelData md;
+  if (int st = model::exportData(p, md)) return st;
+  if (!s.engine) {
+    s.engine.reset(new (std::nothrow) LpEngine);
+    if (!s.engine) return 1001;
+  }
+  if (s.engine->load(md) != 0) return 1003;
+  const int n = md.numCols(), m = md.numRows();
+  if (static_cast<int>(s.startCstat.size()) == n && static_cast<int>(s.startRstat.size()) == m) {
+    if (s.engine->setBasis(s.startCstat.data(), s.startRstat.data()) != 0 &&
+        params::getInt(env, kParamAdvance) != 0)
+      print(env, Chan::Log, "Advanced basis not built.\n");
+  }
+  s.reload = false;
+  s.objDirty = false;
+  s.dirtyCols.clear();
+  s.dirtyRows.clear();
+  return 0;
+}
+
+// Pass bound, objective and row changes to a loaded engine.
+void syncEngine(const model::Problem& p, LpState& s) {
+  const model::ProblemData& d = *p.data;
+  LpEngine& e = *s.engine;
+  if (s.objDirty)
+    for (int j = 0; j < d.cols(); ++j) e.setObj(j, d.obj[j]);
+  std::sort(s.dirtyCols.begin(), s.dirtyCols.end());
+  s.dirtyCols.erase(std::unique(s.dirtyCols.begin(), s.dirtyCols.end()), s.dirtyCols.end());
+  for (int j : s.dirtyCols)
+    if (j >= 0 && j < d.cols()) e.setColBounds(j, d.lb[j], d.ub[j]);
+  std::sort(s.dirtyRows.begin(), s.dirtyRows.end());
+  s.dirtyRows.erase(std::unique(s.dirtyRows.begin(), s.dirtyRows.end()), s.dirtyRows.end());
+  for (int i : s.dirtyRows) {
+    if (i < 0 || i >= d.rows()) continue;
+    double lo, up;
+    rowLimits(d, i, &lo, &up);
+    e.setRowBounds(i, lo, up);
+  }
+  s.objDirty = false;
+  s.dirtyCols.clear();
+  s.dirtyRows.clear();
+}
+
+void storeSolution(LpState& s, int method) {
+  LpEngine& e = *s.engine;
+  const int n = e.numCols(), m = e.numRows();
+  s.stat = static_cast<int>(e.status());
+  s.method = method;
+  s.objval = e.objective();
+  s.x.resize(n);
+  s.dj.resize(n);
+  s.slack.resize(m);
+  s.pi.resize(m);
+  s.cstat.resize(n);
+  s.rstat.resize(m);
+  e.getX(s.x.data());
+  e.getDj(s.dj.data());
+  e.getSlack(s.slack.data());
+  e.getPi(s.pi.data());
+  e.getBasis(s.cstat.data(), s.rstat.data());
+  s.basic = true;
+  s.dual = true;
+  s.primalFeasible = s.stat == 1;
+  s.dualFeasible = s.stat == 1;
+  s.itcnt = e.iterations();
+  s.phase1cnt = e.phase1Iterations();
+  s.startCstat = s.cstat;
+  s.startRstat = s.rstat;
+}
+
+}  // namespace
+
+void LpState::clearSolution() {
+  stat = 0;
+  basic = dual = primalFeasible = dualFeasible = false;
+  itcnt = phase1cnt = 0;
+  x.clear();
+  slack.clear();
+  pi.clear();
+  dj.clear();
+  cstat.clear();
+  rstat.clear();
+}
+
+bool LpState::onChange(model::Problem&, const model::ChangeEvent& ev) {
+  using model::ChangeKind;
+  if (!model::changesSolution(ev.kind)) return true;
+  clearSolution();
+  switch (ev.kind) {
+    case ChangeKind::Bounds:
+      if (ev.ind) dirtyCols.insert(dirtyCols.end(), ev.ind, ev.ind + ev.cnt);
+      else reload = true;
+      return true;
+    case ChangeKind::Objective:
+      objDirty = true;
+      return true;
+    case ChangeKind::Rhs:
+    case ChangeKind::Sense:
+    case ChangeKind::RangeValues:
+      if (ev.ind) dirtyRows.insert(dirtyRows.end(), ev.ind, ev.ind + ev.cnt);
+      else reload = true;
+      return true;
+    case ChangeKind::ObjOffset:
+      return true;  // the objective constant is read again at reload
+    case ChangeKind::ObjSense:
+    case ChangeKind::Coefficients:
+    case ChangeKind::ColTypes:
+    case ChangeKind::ProbType:
+      reload = true;  // same dimensions: the start basis still fits
+      return true;
+    case ChangeKind::AddRows:
+      // New rows start basic (their slacks), old statuses stay.
+      startRstat.insert(startRstat.end(), static_cast<size_t>(ev.cnt), 1);
+      reload = true;
+      return true;
+    case ChangeKind::AddCols:
+      startCstat.insert(startCstat.end(), static_cast<size_t>(ev.cnt), 0);
+      reload = true;
+      return true;
+    case ChangeKind::DelRows:
+    case ChangeKind::DelCols: {
+      std::vector<int>& v = ev.kind == ChangeKind::DelRows ? startRstat : startCstat;
+      if (ev.map && !v.empty()) {
+        std::vector<int> kept;
+        for (size_t k = 0; k < v.size(); ++k)
+          if (ev.map[k] >= 0) kept.push_back(v[k]);
+        v.swap(kept);
+      } else {
+        startCstat.clear();
+        startRstat.clear();
+      }
+      reload = true;
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+LpState* lpState(model::Problem& p) {
+  auto& slot = p.state[model::kSlotLp];
+  if (!slot) slot.reset(new (std::nothrow) LpState);
+  return static_cast<LpState*>(slot.get());
+}
+
+const LpState* findLpState(const model::Problem& p) {
+  return static_cast<const LpState*>(p.state[model::kSlotLp].get());
+}
+
+int optimizeLp(Env& env, model::Problem& p, int method) {
+  if (model::isMipType(p.probtype)) return 1017;
+  if (p.probtype == model::kQP) return 1018;
+  if (p.probtype == model::kQCP) return 1031;
+  if (int st = model::flushCache(env, p)) return st;
+  if (method == kMethodAuto) {
+    int m = params::getInt(env, kParamLpMethod);
+    method = m == kMethodPrimal ? kMethodPrimal : kMethodDual;
+  }
+  LpState* s = lpState(p);
+  if (!s) return 1001;
+  params::displayChanged(env);
+  if (s->reload || !s->engine) {
+    if (int st = loadEngine(env, p, *s)) return st;
+  } else {
+    syncEngine(p, *s);
+  }
+  setOptions(env, s->engine->options(), method == kMethodDual);
+  if (int st = pushLimitFrameFromParams(env)) return st;
+  if (method == kMethodPrimal) s->engine->solvePrimal();
+  else s->engine->solveDual();
+  popLimitFrame(env);
+  // The callbacks capture the environment: drop them with the call.
+  s->engine->options().log = nullptr;
+  s->engine->options().poll = nullptr;
+  storeSolution(*s, method);
+  flushChannel(env, Chan::Log);
+  return 0;
+}
+
+}  // namespace vnt::simplex
+
+// ---------------------------------------------------------------------------
+// Checked entries.
+
+namespace vnt::chk {
+
+using simplex::findLpState;
+using simplex::LpState;
+
+namespace {
+
+// Status texts: long and short, searched in this order.
+struct StatText {
+  int code;
+  const char* longText;
+  const char* shortText;
+};
+const StatText kStatTexts[] = {
+#include "simplex/stat_table.inc"
+};
+
+const LpState* solved(const model::Problem& p) {
+  const LpState* s = findLpState(p);
+  return s && s->stat != 0 ? s : nullptr;
+}
+
+int copyRange(Env& env, const model::Problem& p, const char* name, const std::vector<double>& src,
+              double* dst, int begin, int end, int count, bool needDual) {
+  if (int st = model::ops::refuseFixed(p)) return st;
+  if (!dst) return 1004;
+  if (int st = model::ops::checkRange(env, name, begin, end, count)) return st;
+  const LpState* s = solved(p);
+  if (!s) return 1217;
+  if (needDual && !s->dual) return 1232;
+  if (end >= begin) {
+    std::copy(src.begin() + begin, src.begin() + end + 1, dst);
+    model::ops::countWork(env, end - begin + 1);
+  }
+  return 0;
+}
+
+}  // namespace
+
+// Long or short text of a solution status, or null for an unknown code.
+const char* statText(int code, bool shortText) {
+  if (code == 1) return "optimal";
+  for (const StatText& t : kStatTexts) {
+    if (t.code == 0) break;
+    if (t.code == code) return shortText ? t.shortText : t.longText;
+  }
+  return nullptr;
+}
+
+int lpopt(Env& env, model::Problem& lp) { return simplex::optimizeLp(env, lp, simplex::kMethodAuto); }
+int primopt(Env& env, model::Problem& lp) {
+  return simplex::optimizeLp(env, lp, simplex::kMethodPrimal);
+}
+int dualopt(Env& env, model::Problem& lp) {
+  return simplex::optimizeLp(env, lp, simplex::kMethodDual);
+}
+
+int getstat(Env&, model::Problem& lp, int* result_out) {
+  const LpState* s = findLpState(lp);
+  *result_out = s ? s->stat : 0;
+  return 0;
+}
+
+const char* getstatstring(VNTCENVptr env, int statind, char* buffer) {
+  if (!env || !buffer) return nullptr;
+  const char* t = statText(statind, false);
+  strcpy(buffer, t ? t : "Unknown status value");
+  return t ? buffer : nullptr;
+}
+
+int getobjval(Env&, model::Problem& lp, double* objval_p) {
+  if (!objval_p) return 1004;
+  const LpState* s = solved(lp);
+  if (!s) return 1217;
+  *objval_p = s->objval;
+  return 0;
+}
+
+int getx(Env& env, model::Problem& lp, double* x, int begin, int end) {
+  const LpState* s = solved(lp);
+  return copyRange(env, lp, "VNTgetx", s ? s->x : std::vector<double>{}, x, begin, end,
+                   lp.data->numCols(), false);
+}
+int getdj(Env& env, model::Problem& lp, double* dj, int begin, int end) {
+  const LpState* s = solved(lp);
+  return copyRange(env, lp, "VNTgetdj", s ? s->dj : std::vector<double>{}, dj, begin, end,
+                   lp.data->numCols(), true);
+}
+int getpi(Env& env, model::Problem& lp, double* pi, int begin, int end) {
+  const LpState* s = solved(lp);
+  return copyRange(env, lp, "VNTgetpi", s ? s->pi : std::vector<double>{}, pi, begin, end,
+                   lp.data->numRows(), true);
+}
+int getslack(Env& env, model::Problem& lp, double* slack, int begin, int end) {
+  const LpState* s = solved(lp);
+  return copyRange(env, lp, "VNTgetslack", s ? s->slack : std::vector<double>{}, slack, begin,
+                   end, lp.data->numRows(), false);
+}
+
+int solution(Env&, model::Problem& lp, int* lpstat_p, double* objval_p, double* x, double* pi,
+             double* slack, double* dj) {
+  if (model::isMipType(lp.probtype) && (pi || dj)) return 1017;
+  const LpState* s = solved(lp);
+  if (!s) return 1217;
+  if ((pi || dj) && !s->dual) return 1232;
+  if (lpstat_p) *lpstat_p = s->stat;
+  if (objval_p) *objval_p = s->objval;
+  if (x) std::copy(s->x.begin(), s->x.end(), x);
+  if (pi) std::copy(s->pi.begin(), s->pi.end(), pi);
+  if (slack) std::copy(s->slack.begin(), s->slack.end(), slack);
+  if (dj) std::copy(s->dj.begin(), s->dj.end(), dj);
+  return 0;
+}
+
+int solninfo(Env&, model::Problem& lp, int* method_p, int* type_p, int* pfeas_p, int* dfeas_p) {
+  const LpState* s = solved(lp);
+  if (method_p) *method_p = s ? s->method : 0;
+  if (type_p) *type_p = s ? (s->basic ? 1 : 2) : 0;
+  if (pfeas_p) *pfeas_p = s && s->primalFeasible ? 1 : 0;
+  if (dfeas_p) *dfeas_p = s && s->dualFeasible ? 1 : 0;
+  return 0;
+}
+
+int getitcnt(Env&, model::Problem& lp, long long* result_out) {
+  const LpState* s = solved(lp);
+  *result_out = s ? s->itcnt : 0;
+  return 0;
+}
+
+int getphase1cnt(Env&, model::Problem& lp, long long* result_out) {
+  const LpState* s = solved(lp);
+  *result_out = s ? s->phase1cnt : 0;
+  return 0;
+}
+
+int getmethod(Env&, model::Problem& lp, int* result_out) {
+  const LpState* s = solved(lp);
+  *result_out = s ? s->method : 0;
+  return 0;
+}
+
+int getbase(Env&, model::Problem& lp, int* cstat, int* rstat) {
+  const LpState* s = solved(lp);
+  if (!s) return 1217;
+  if (!s->basic) return 1262;
+  if (cstat) std::copy(s->cstat.begin(), s->cstat.end(), cstat);
+  if (rstat) std::copy(s->rstat.begin(), s->rstat.end(), rstat);
+  return 0;
+}
+
+int copybase(Env& env, model::Problem& lp, const int* cstat, const int* rstat) {
+  if (int st = model::flushCache(env, lp)) return st;
+  const int n = lp.data->numCols(), m = lp.data->numRows();
+  if ((n > 0 && !cstat) || (m > 0 && !rstat)) return 1004;
+  // A basis with the wrong number of basic variables is kept and repaired
+  // (or replaced by the slack basis) when the next solve installs it.
+  for (int j = 0; j < n; ++j)
+    if (cstat[j] < 0 || cstat[j] > 3) return reportError(env, 1253, static_cast<long long>(cstat[j]));
+  for (int i = 0; i < m; ++i)
+    if (rstat[i] < 0 || rstat[i] > 2) return reportError(env, 1253, static_cast<long long>(rstat[i]));
+  LpState* s = simplex::lpState(lp);
+  if (!s) return 1001;
+  s->startCstat.assign(cstat, cstat + n);
+  s->startRstat.assign(rstat, rstat + m);
+  s->reload = true;  // install the basis at the next solve
+  s->clearSolution();
+  return 0;
+}
+
+}  // namespace vnt::chk
