@@ -1,5 +1,9 @@
 #include "api/frame.h"
 
+#include <cstdio>
+
+#include "api/slots.h"
+
 #include "env/env.h"
 #include "model/problem.h"
 #include "params/params.h"
@@ -32,11 +36,28 @@ const void* envFromHandlePtr(const void* handlePtr) {
   return *static_cast<const void* const*>(handlePtr);
 }
 
+// An operation missing from the environment's tables is reported through
+// the environment's own error-string, channel and message slots, so that a
+// table set without them prints nothing.
 void reportMissing(const void* envHandle) {
-  Env* env = workingEnv(envHandle);
-  if (!envValid(env)) return;
-  int st = 1811;
-  report(env, &st);
+  if (!envHandle) return;
+  const Env* h = static_cast<const Env*>(envHandle);
+  if (h->magic != kEnvMagic || !h->tables) return;
+  const VntFn* main = h->tables->comp[0][kComp_main];
+  if (!main) return;
+  auto errstr = reinterpret_cast<const char* (*)(VNTCENVptr, int, char*)>(
+      main[kSlot_main_geterrorstring]);
+  auto channels = reinterpret_cast<int (*)(VNTCENVptr, VNTCHANNELptr*, VNTCHANNELptr*,
+                                           VNTCHANNELptr*, VNTCHANNELptr*)>(
+      main[kSlot_main_getchannels]);
+  auto msg = reinterpret_cast<int (*)(VNTCHANNELptr, const char*)>(main[kSlot_main_msgstr]);
+  if (!errstr || !channels || !msg) return;
+  auto env = static_cast<VNTCENVptr>(envHandle);
+  char buf[1024];
+  if (!errstr(env, 1811, buf)) return;
+  VNTCHANNELptr err = nullptr;
+  if (channels(env, nullptr, nullptr, &err, nullptr) != 0 || !err) return;
+  msg(err, buf);
 }
 
 static Env* rootOf(Env* e) {

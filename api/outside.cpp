@@ -1,27 +1,19 @@
 // Operations exported outside the dispatch tables.
-#include <mutex>
-
 #include "api/frame.h"
 #include "env/env.h"
 
 namespace {
-std::once_flag gInitOnce;
-int gGlobalInitResult = 0;
-bool gSharedObject = false;
-
-void finalizeProcess() {}
-
-void startUp() {
-  if (!gSharedObject && atexit(finalizeProcess) != 0) gGlobalInitResult = 1813;
-}
-
 VNTENVptr open(VNTALLOCATOR* a, int* status_p) {
-  std::call_once(gInitOnce, startUp);
-  int st = gGlobalInitResult;
-  vnt::Env* env = nullptr;
-  if (st == 0) env = vnt::openEnv(a, &st);
+  int st = 0;
+  vnt::Env* env = vnt::openEnv(a, &st);
   if (status_p) *status_p = st < 0 ? -st : st;
   return reinterpret_cast<VNTENVptr>(env);
+}
+
+// Terminate and pause registration ignore handles without the magic word.
+vnt::Env* usable(VNTENVptr env) {
+  vnt::Env* e = vnt::api::workingEnv(env);
+  return vnt::api::envValid(e) ? e : nullptr;
 }
 }  // namespace
 
@@ -30,13 +22,29 @@ VNTAPI VNTENVptr VNTAPIENTRY VNTopenVANTO(int* status_p) { return open(nullptr, 
 VNTAPI VNTENVptr VNTAPIENTRY VNTSopenVANTO(int* status_p) { return open(nullptr, status_p); }
 VNTAPI VNTENVptr VNTAPIENTRY VNTLopenVANTO(int* status_p) { return open(nullptr, status_p); }
 VNTAPI VNTENVptr VNTAPIENTRY VNTEopenVANTOallocator(VNTALLOCATOR* a, int* status_p) {
-  if (a && a->self != a) {
+  if (a && (a->self != a || !a->allocate || !a->allocatezeroed || !a->allocatealigned ||
+            !a->reallocate || !a->release)) {
     if (status_p) *status_p = 1003;
     return nullptr;
   }
   return open(a, status_p);
 }
-VNTAPI void VNTAPIENTRY VNTinitialize(void) { gSharedObject = true; }
-VNTAPI void VNTAPIENTRY VNTfinalize(void) { finalizeProcess(); }
+VNTAPI void VNTAPIENTRY VNTinitialize(void) { vnt::markSharedObject(); }
+VNTAPI void VNTAPIENTRY VNTfinalize(void) { vnt::processFinalize(); }
 VNTAPI double VNTAPIENTRY VNTEgetbigreal(void) { return 1e75; }
+
+VNTAPI int VNTAPIENTRY VNTEsetterminatefunc(VNTENVptr env, VNTterminatefn* func, void* handle) {
+  if (vnt::Env* e = usable(env)) {
+    e->terminateFn = func;
+    e->terminateHandle = handle;
+  }
+  return 0;
+}
+VNTAPI int VNTAPIENTRY VNTEsetpausecallbackfunc(VNTENVptr env, VNTpausefn* func, void* handle) {
+  if (vnt::Env* e = usable(env)) {
+    e->pauseFn = func;
+    e->pauseHandle = handle;
+  }
+  return 0;
+}
 }

@@ -14,7 +14,7 @@ namespace vnt::chk {
 
 int closeVANTO(VNTENVptr* env_p) {
   if (!env_p || !*env_p) return 0;
-  Env* handle = reinterpret_cast<Env*>(*env_p);
+  const Env* handle = reinterpret_cast<const Env*>(*env_p);
   if (handle->magic != kEnvMagic) return 0;
   Env* e = nullptr;
   int st = api::enter(handle, &e, false);
@@ -30,12 +30,15 @@ const char* geterrorstring(VNTCENVptr env, int code, char* buffer) {
   if (code < 1 || code > 99999 || !buffer) return nullptr;
   const char* t = errorTemplate(code);
   snprintf(buffer, 1024, "VANTO Error %5d: %s.\n", code, t ? t : "Unknown error code");
-  return t ? buffer : nullptr;
+  if (!t) return nullptr;
+  Env* e = api::workingEnv(env);
+  if (api::envValid(e) && utf8ToApiInPlace(*e, buffer, 1024) != 0) return nullptr;
+  return buffer;
 }
 
 int getchannels(Env& env, VNTCHANNELptr* results, VNTCHANNELptr* warning, VNTCHANNELptr* error,
                 VNTCHANNELptr* log) {
-  auto h = [&](Chan c) { return reinterpret_cast<VNTCHANNELptr>(env.channels[static_cast<int>(c)]); };
+  auto h = [&](Chan c) { return reinterpret_cast<VNTCHANNELptr>(channelOf(env, c)); };
   if (results) *results = h(Chan::Results);
   if (warning) *warning = h(Chan::Warning);
   if (error) *error = h(Chan::Error);
@@ -73,14 +76,21 @@ int flushstdchannels(Env& env) {
 int msgstr(VNTCHANNELptr channel, const char* msg) {
   if (!channel || !msg) return 0;
   Channel* ch = chan(channel);
-  ch->inMsgstr = true;
-  int n = channelWrite(*ch, msg);
-  ch->inMsgstr = false;
+  Env* env = ch->env;
+  if (!api::envValid(env)) return 0;
+  char* text = nullptr;
+  if (apiToUtf8(*env, msg, &text) != 0) return 0;
+  ch->inMsgstr = 1;
+  pushCounter(*env, dummyCounter());
+  int n = channelWrite(*ch, text);
+  popCounter(*env);
+  ch->inMsgstr = 0;
+  if (text != msg) envFree(*env, text);
   return n;
 }
 
-int version(Env&, const char** out) {
-  *out = kVersionString;
+int version(Env& env, const char** out) {
+  *out = env.version;
   return 0;
 }
 
@@ -90,10 +100,9 @@ int versionnumber(VNTCENVptr, int* version_p) {
   return 0;
 }
 
-int getnumcores(Env&, int* n) {
+int getnumcores(Env& env, int* n) {
   if (!n) return 1004;
-  long p = sysconf(_SC_NPROCESSORS_ONLN);
-  *n = p < 1 ? 1 : p > 2100000000 ? 2100000000 : static_cast<int>(p);
+  *n = env.procs ? env.procs->online : procConfig().online;
   return 0;
 }
 
@@ -119,28 +128,7 @@ int setterminate(Env& env, int* terminate_p) {
 }
 
 int setlogfilename(Env& env, const char* filename, const char* mode) {
-  free(env.logFileName);
-  env.logFileName = nullptr;
-  if (env.logFile) {
-    for (Channel* c : env.channels)
-      if (c) channelRemoveFile(*c, env.logFile);
-    fclose(env.logFile);
-    env.logFile = nullptr;
-  }
-  if (!filename) return 0;
-  if (!mode) return 1004;
-  FILE* f = fopen(filename, mode);
-  if (!f) return reportError(env, 1422, filename);
-  for (Chan c : {Chan::Results, Chan::Warning, Chan::Error, Chan::Log}) {
-    if (int st = channelAddFile(*env.channels[static_cast<int>(c)], f)) {
-      for (Channel* ch : env.channels) channelRemoveFile(*ch, f);
-      fclose(f);
-      return st;
-    }
-  }
-  env.logFile = f;
-  env.logFileName = strdup(filename);
-  return 0;
+  return setLogFile(env, filename, mode);
 }
 
 int getlogfilename(Env& env, char* buf, long long space, long long* surplus_p) {
@@ -148,8 +136,9 @@ int getlogfilename(Env& env, char* buf, long long space, long long* surplus_p) {
   long long need = static_cast<long long>(strlen(name)) + 1;
   long long surplus = space - need;
   if (surplus_p) *surplus_p = surplus;
-  if (surplus < 0) return space > 0 ? 1207 : (need == 1 && space == 0 ? 0 : 1207);
-  if (buf) memcpy(buf, name, static_cast<size_t>(need));
+  if (surplus < 0) return buf ? 1207 : -1207;
+  if (!buf) return 1004;
+  memcpy(buf, name, static_cast<size_t>(need));
   return 0;
 }
 

@@ -51,6 +51,8 @@ typedef void(VNTAPIENTRY VNTmsgfn)(void *handle, const char *message);
 typedef VNTmsgfn *VNTmsgfnptr;
 typedef int(VNTAPIENTRY VNTterminatefn)(void *handle);
 typedef VNTterminatefn *VNTterminatefnptr;
+typedef int(VNTAPIENTRY VNTpausefn)(void *handle);
+typedef VNTpausefn *VNTpausefnptr;
 
 /* Caller-supplied allocator (VNTEopenVANTOallocator): the first member must
  * point at the structure itself. */
@@ -83,17 +85,14 @@ typedef struct vntallocator {
 #define VNTPROB_LP 0
 #define VNTPROB_MILP 1
 #define VNTPROB_FIXEDMILP 3
-#define VNTPROB_NODELP 4
 #define VNTPROB_QP 5
 #define VNTPROB_MIQP 7
 #define VNTPROB_FIXEDMIQP 8
-#define VNTPROB_NODEQP 9
 #define VNTPROB_QCP 10
 #define VNTPROB_MIQCP 11
-#define VNTPROB_NODEQCP 12
+#define VNTPROB_FIXEDMIQCP 13
 
 /* LP methods. */
-#define VNT_ALG_NONE (-1)
 #define VNT_ALG_AUTOMATIC 0
 #define VNT_ALG_PRIMAL 1
 #define VNT_ALG_DUAL 2
@@ -116,6 +115,10 @@ VNTAPI VNTENVptr VNTAPIENTRY VNTEopenVANTOallocator(VNTALLOCATOR *allocator, int
 VNTAPI void VNTAPIENTRY VNTinitialize(void);
 VNTAPI void VNTAPIENTRY VNTfinalize(void);
 VNTAPI double VNTAPIENTRY VNTEgetbigreal(void);
+/* Terminate and pause functions; a handle that is not an open environment is
+ * ignored. */
+VNTAPI int VNTAPIENTRY VNTEsetterminatefunc(VNTENVptr env, VNTterminatefn *func, void *handle);
+VNTAPI int VNTAPIENTRY VNTEsetpausecallbackfunc(VNTENVptr env, VNTpausefn *func, void *handle);
 
 #ifdef __cplusplus
 }
