@@ -1,0 +1,52 @@
+// Problem files: format choice by type string, file name or content, and the
+// internal entry points that read a file into a ModelData or write one.
+//
+// Every function prints its own error message on `msg` and then returns the
+// negated status code (for example -1423); 0 means success.  A failed read
+// leaves `out` unchanged.
+#pragma once
+
+#include <string>
+
+#include "io/device.h"
+#include "io/messages.h"
+#include "model/modeldata.h"
+
+namespace vnt::io {
+
+// Format codes: 'l' LP, 'm' MPS, 's' SAV, 'n' network, '?' unknown.
+// Read format from a type string ("LP", "MPS", "SAV", "NET", "MIN", any
+// case); null or empty type: '\0' (decide by name and content).
+char readFormatFromType(const char* filetype);
+// Read format from the extension before any compression suffix (".lp",
+// ".mps", ".qps", ".sav", ".net", ".min"); '\0' when none matches.
+char readFormatFromName(const std::string& filename);
+// Read format from the first bytes of the (decompressed) content.
+char readFormatFromContent(std::string_view head);
+
+// Writer chosen by type string or name: "MPS", "RMP", "REW", "LP", "RLP",
+// "ALP", "SAV" (any case).  Returns the upper-cased type, or "" when it is
+// invalid (error 1424).
+std::string writeTypeFor(const std::string& filename, const char* filetype);
+
+// Reads a problem file.  filetype may be null (choose by name, then
+// content).  Errors: 1421 no name, 1423 cannot open, 1424 invalid type, plus
+// the reader's own codes.
+int readProblemFile(const std::string& filename, const char* filetype, model::ModelData& out, Messages& msg,
+                    const IoSettings& settings = {});
+
+// Reads an open (already decompressed) stream in the given format ('l' or 'm').
+int readProblem(Device& dev, char format, const std::string& nameForMessages, model::ModelData& out, Messages& msg,
+                const IoSettings& settings = {});
+
+// Writes a problem file; filetype may be null (choose by the name's last
+// extension before any compression suffix).  Errors: 1421, 1422, 1424,
+// 1426, plus the writer's own codes.
+int writeProblemFile(const std::string& filename, const char* filetype, const model::ModelData& m, Messages& msg,
+                     const IoSettings& settings = {});
+
+// Writes to an open device; filetype is required here ("MPS", "LP", ...).
+int writeProblem(Device& dev, const char* filetype, const model::ModelData& m, Messages& msg,
+                 const IoSettings& settings = {});
+
+}  // namespace vnt::io
