@@ -15,7 +15,10 @@
 // pivot order.  Solves work in row space and map slots to positions at the
 // end (FTRAN) or at the start (BTRAN).
 //
-// Update: product form of the inverse (eta file in position space).
+// Update: Forrest-Tomlin (U keeps its sparsity and the update file only holds
+// one row eta per update); a product-form eta file is kept as an alternative
+// for testing.  Solves with a sparse right-hand side run on the nodes reached
+// by a symbolic depth-first search through L, U and their transposes.
 #include "simplex/factor.h"
 
 #include <chrono>
@@ -41,9 +44,24 @@ constexpr int kDenseMinimumOrder = 8;
 constexpr int kDefaultUpdateLimit = 100;
 // Pivot elements of an update at or below this magnitude are refused.
 constexpr double kUpdatePivotTolerance = 1e-13;
+// Bounds of the two growth measures of the update file.
+constexpr double kUpdateGrowthBound = 1e8;
+// Nonzeros of the factors (with the update file) relative to a fresh
+// factorization that make update() ask for a rebuild.
+constexpr double kFillGrowthLimit = 3.0;
+// A right-hand side with fewer nonzeros than this share of m takes the
+// sparse (symbolic) path when the expected result density is below
+// kHyperDensityHint; the symbolic pass gives up when it reaches
+// kHyperReachLimit * m nodes.
+constexpr double kHyperInputShare = 0.05;
+constexpr double kHyperDensityHint = 0.10;
+constexpr double kHyperReachLimit = 0.15;
 // Relative disagreement between two computations of an update pivot that
 // makes the update unsafe.
 constexpr double kPivotAgreement = 1e-7;
+// Relative disagreement between the new U pivot of an update and the old
+// pivot times the FTRAN'd column's element beyond which the update is refused.
+constexpr double kUpdatePivotAgreement = 1e-6;
 
 using Clock = std::chrono::steady_clock;
 
@@ -166,19 +184,40 @@ struct Factor::Impl {
 
   std::vector<int> colOf;   // slot (row) -> basis position
   std::vector<int> slotOf;  // basis position -> slot
-  std::vector<int> order;   // pivot order of the slots
+  std::vector<int> order;   // pivot order of the slots (-1: a slot moved away)
+  std::vector<int> posOf;   // slot -> index in `order`
+  int orderLen = 0;
   std::vector<double> diag; // pivot of each slot
 
-  // L: column etas in pivot order.
-  std::vector<int> lPiv, lStart, lIdx;
+  // L: column etas in pivot order; lEtaOfRow[r] is the eta pivoting on row r
+  // (-1: none).  The same multipliers by row for BTRAN: row i holds (r_k, l_ik).
+  std::vector<int> lPiv, lStart, lIdx, lEtaOfRow;
   std::vector<double> lVal;
+  std::vector<int> ltStart, ltIdx;
+  std::vector<double> ltVal;
+  // Forrest-Tomlin row etas: slot rPiv[k] -= sum rVal * x[rIdx].
+  std::vector<int> rPiv, rStart, rIdx;
+  std::vector<double> rVal;
   // U off-diagonals, by column slot (entries at earlier slots) and by row slot.
   SpFile ucol, urow;
 
-  // Product-form update file (positions).
+  // Product-form update file (positions), the alternative update.
+  bool productForm = false;
   std::vector<int> pfPos, pfStart, pfIdx;
   std::vector<double> pfPiv, pfVal;
   int numUpdates = 0;
+  // Growth measures of the update file: the largest spike entry relative to
+  // its pivot, and the largest row-eta multiplier.
+  double growthSpike = 0.0, growthEta = 0.0;
+  double updateBound1 = kUpdateGrowthBound, updateBound2 = kUpdateGrowthBound;
+  double fillLimitFactor = kFillGrowthLimit;
+  int64_t etaNnz = 0;
+
+  // Partially transformed entering column (after L and the row etas, row
+  // space), kept by ftranForUpdate for the Forrest-Tomlin update.
+  std::vector<double> spike;
+  std::vector<int> spikeIdx;
+  int spikeNnz = 0;
 
   // Column saved by ftranForUpdate (position space).
   std::vector<double> saved;
@@ -188,6 +227,11 @@ struct Factor::Impl {
 
   // ---- scratch
   std::vector<double> work;
+  std::vector<int> mark, topo, stackNode, stackPos, list2;
+  int stamp = 0;
+  std::vector<std::pair<int, int>> heap;  // (order index, slot) in the FT elimination
+  std::vector<int> etaSlot;
+  std::vector<double> etaMult;
 
   // ---- build scratch
   SpFile cf, rf;  // active columns (values), active rows (pattern)
@@ -273,13 +317,30 @@ struct Factor::Impl {
   void assemble(int n, int* basis, std::vector<int>* replaced, int& nrep);
 
   // ---- solves
-  void luFtran(double* v);
-  void luBtran(double* v);
+  template <class Adj>
+  int symbolic(const int* roots, int nroots, Adj adj, int limit);
+  void newStamp() {
+    if (++stamp == std::numeric_limits<int>::max()) {
+      std::fill(mark.begin(), mark.end(), 0);
+      stamp = 1;
+    }
+  }
+  void ftranL(WorkVec& x, bool& sparse);
+  void ftranR(WorkVec& x, bool sparse);
+  void ftranU(WorkVec& x, bool& sparse);
+  void btranU(WorkVec& x, bool& sparse);
+  void btranR(WorkVec& x, bool sparse);
+  void btranL(WorkVec& x, bool& sparse);
+  void toPositions(WorkVec& x, bool sparse);
+  void toSlots(WorkVec& x, bool sparse);
   void pfFtran(double* v);
   void pfBtran(double* v);
-  void ftran(WorkVec& x, bool keep);
-  void btran(WorkVec& x);
+  void ftran(WorkVec& x, double hint, bool keep);
+  void btran(WorkVec& x, double hint);
   void finish(WorkVec& x);
+  int update(int pos);
+  int updateFT(int pos, double alpha);
+  void compactOrder();
 };
 
 // ---------------------------------------------------------------------------
@@ -725,6 +786,46 @@ void Factor::Impl::assemble(int n, int* basis, std::vector<int>* replaced, int& 
   }
   conditionRatio = big / small;
 
+  posOf.assign(m, 0);
+  order.resize(static_cast<size_t>(m) + updateLimit + 16, -1);
+  for (int k = 0; k < m; ++k) posOf[order[k]] = k;
+  orderLen = m;
+  lEtaOfRow.assign(m, -1);
+  for (int k = 0; k < static_cast<int>(lPiv.size()); ++k) lEtaOfRow[lPiv[k]] = k;
+  // L by rows: row i holds (r_k, l_ik) of every eta k that has row i.
+  ltStart.assign(m + 1, 0);
+  for (int i : lIdx) ++ltStart[i + 1];
+  for (int i = 0; i < m; ++i) ltStart[i + 1] += ltStart[i];
+  ltIdx.resize(lIdx.size());
+  ltVal.resize(lIdx.size());
+  {
+    std::vector<int> fillp(ltStart.begin(), ltStart.end() - 1);
+    for (int k = 0; k < static_cast<int>(lPiv.size()); ++k) {
+      for (int p = lStart[k]; p < lStart[k + 1]; ++p) {
+        const int q = fillp[lIdx[p]]++;
+        ltIdx[q] = lPiv[k];
+        ltVal[q] = lVal[p];
+      }
+    }
+  }
+  rPiv.clear();
+  rStart.assign(1, 0);
+  rIdx.clear();
+  rVal.clear();
+  etaNnz = 0;
+  growthSpike = growthEta = 0.0;
+  spike.assign(m, 0.0);
+  spikeIdx.assign(m, 0);
+  spikeNnz = 0;
+  mark.assign(m, 0);
+  stamp = 0;
+  topo.assign(m, 0);
+  stackNode.assign(m + 1, 0);
+  stackPos.assign(m + 1, 0);
+  list2.assign(m, 0);
+  etaSlot.assign(m, 0);
+  etaMult.assign(m, 0.0);
+  heap.reserve(m);
   pfPos.clear();
   pfStart.assign(1, 0);
   pfIdx.clear();
@@ -740,53 +841,305 @@ void Factor::Impl::assemble(int n, int* basis, std::vector<int>* replaced, int& 
 
 // ---------------------------------------------------------------------------
 // Solves
+//
+// Each stage runs either densely (loops over all etas or all slots) or, when
+// the vector is sparse enough, on the nodes reachable from its nonzeros: a
+// depth-first search through the stage's dependency graph gives them in
+// topological order, and only those are touched.  A stage falls back to the
+// dense loop when the search reaches too many nodes; once a vector has gone
+// dense it stays dense for the rest of the solve.
 
-void Factor::Impl::luFtran(double* v) {
+// Depth-first search from `roots`; the reached nodes are left in topological
+// order in topo[m - count .. m).  Returns count, or -1 when more than `limit`
+// nodes are reached.
+template <class Adj>
+int Factor::Impl::symbolic(const int* roots, int nroots, Adj adj, int limit) {
+  newStamp();
+  int top = m;
+  int reached = 0;
+  for (int q = 0; q < nroots; ++q) {
+    const int root = roots[q];
+    if (mark[root] == stamp) continue;
+    mark[root] = stamp;
+    if (++reached > limit) return -1;
+    int sp = 0;
+    stackNode[0] = root;
+    stackPos[0] = 0;
+    ++sp;
+    while (sp > 0) {
+      const int node = stackNode[sp - 1];
+      const int* b;
+      const int* e;
+      adj(node, b, e);
+      int p = stackPos[sp - 1];
+      const int deg = static_cast<int>(e - b);
+      while (p < deg && mark[b[p]] == stamp) ++p;
+      if (p < deg) {
+        stackPos[sp - 1] = p + 1;
+        const int c = b[p];
+        mark[c] = stamp;
+        if (++reached > limit) return -1;
+        stackNode[sp] = c;
+        stackPos[sp] = 0;
+        ++sp;
+      } else {
+        --sp;
+        topo[--top] = node;
+      }
+    }
+  }
+  stats.work += reached;
+  return m - top;
+}
+
+void Factor::Impl::ftranL(WorkVec& x, bool& sparse) {
+  double* v = x.val.data();
+  if (sparse) {
+    const int cnt = symbolic(
+        x.idx.data(), x.nnz,
+        [this](int r, const int*& b, const int*& e) {
+          const int k = lEtaOfRow[r];
+          if (k < 0) {
+            b = e = nullptr;
+          } else {
+            b = lIdx.data() + lStart[k];
+            e = lIdx.data() + lStart[k + 1];
+          }
+        },
+        static_cast<int>(kHyperReachLimit * m) + 16);
+    if (cnt >= 0) {
+      const int* t = topo.data() + (m - cnt);
+      for (int q = 0; q < cnt; ++q) {
+        const int r = t[q];
+        x.idx[q] = r;
+        const double xr = v[r];
+        const int k = lEtaOfRow[r];
+        if (xr == 0.0 || k < 0) continue;
+        for (int p = lStart[k]; p < lStart[k + 1]; ++p) v[lIdx[p]] -= lVal[p] * xr;
+        stats.work += lStart[k + 1] - lStart[k];
+      }
+      x.nnz = cnt;
+      return;
+    }
+    sparse = false;
+  }
   const int ne = static_cast<int>(lPiv.size());
   for (int k = 0; k < ne; ++k) {
     const double xr = v[lPiv[k]];
     if (xr == 0.0) continue;
     for (int p = lStart[k]; p < lStart[k + 1]; ++p) v[lIdx[p]] -= lVal[p] * xr;
   }
-  for (int o = m - 1; o >= 0; --o) {
+  stats.work += static_cast<int64_t>(lIdx.size()) / 4 + ne;
+}
+
+// Row etas of the updates.  In the sparse case the index list stays valid:
+// the last symbolic pass marked every listed node with the current stamp.
+void Factor::Impl::ftranR(WorkVec& x, bool sparse) {
+  double* v = x.val.data();
+  const int ne = static_cast<int>(rPiv.size());
+  for (int k = 0; k < ne; ++k) {
+    double d = 0.0;
+    for (int p = rStart[k]; p < rStart[k + 1]; ++p) d += rVal[p] * v[rIdx[p]];
+    if (d == 0.0) continue;
+    const int s = rPiv[k];
+    v[s] -= d;
+    if (sparse && mark[s] != stamp) {
+      mark[s] = stamp;
+      x.idx[x.nnz++] = s;
+    }
+  }
+  stats.work += etaNnz;
+}
+
+void Factor::Impl::ftranU(WorkVec& x, bool& sparse) {
+  double* v = x.val.data();
+  if (sparse && x.nnz <= kHyperInputShare * 2 * m) {
+    const int cnt = symbolic(
+        x.idx.data(), x.nnz,
+        [this](int s, const int*& b, const int*& e) {
+          b = ucol.idx.data() + ucol.start[s];
+          e = b + ucol.len[s];
+        },
+        static_cast<int>(kHyperReachLimit * m) + 16);
+    if (cnt >= 0) {
+      const int* t = topo.data() + (m - cnt);
+      for (int q = 0; q < cnt; ++q) {
+        const int s = t[q];
+        x.idx[q] = s;
+        double xs = v[s];
+        if (xs == 0.0) continue;
+        xs /= diag[s];
+        v[s] = xs;
+        const int st = ucol.start[s], l = ucol.len[s];
+        for (int p = st; p < st + l; ++p) v[ucol.idx[p]] -= ucol.val[p] * xs;
+        stats.work += l;
+      }
+      x.nnz = cnt;
+      return;
+    }
+  }
+  sparse = false;
+  for (int o = orderLen - 1; o >= 0; --o) {
     const int s = order[o];
+    if (s < 0) continue;
     double xs = v[s];
     if (xs == 0.0) continue;
     xs /= diag[s];
     v[s] = xs;
     const int st = ucol.start[s], l = ucol.len[s];
     for (int p = st; p < st + l; ++p) v[ucol.idx[p]] -= ucol.val[p] * xs;
+    stats.work += l;
   }
-  // Slots to positions.
-  for (int s = 0; s < m; ++s) {
-    work[colOf[s]] = v[s];
-  }
-  for (int j = 0; j < m; ++j) {
-    v[j] = work[j];
-    work[j] = 0.0;
-  }
+  stats.work += orderLen;
 }
 
-void Factor::Impl::luBtran(double* v) {
-  for (int j = 0; j < m; ++j) work[slotOf[j]] = v[j];
-  for (int i = 0; i < m; ++i) {
-    v[i] = work[i];
-    work[i] = 0.0;
+void Factor::Impl::btranU(WorkVec& x, bool& sparse) {
+  double* v = x.val.data();
+  if (sparse) {
+    const int cnt = symbolic(
+        x.idx.data(), x.nnz,
+        [this](int s, const int*& b, const int*& e) {
+          b = urow.idx.data() + urow.start[s];
+          e = b + urow.len[s];
+        },
+        static_cast<int>(kHyperReachLimit * m) + 16);
+    if (cnt >= 0) {
+      const int* t = topo.data() + (m - cnt);
+      for (int q = 0; q < cnt; ++q) {
+        const int s = t[q];
+        x.idx[q] = s;
+        double xs = v[s];
+        if (xs == 0.0) continue;
+        xs /= diag[s];
+        v[s] = xs;
+        const int st = urow.start[s], l = urow.len[s];
+        for (int p = st; p < st + l; ++p) v[urow.idx[p]] -= urow.val[p] * xs;
+        stats.work += l;
+      }
+      x.nnz = cnt;
+      return;
+    }
+    sparse = false;
   }
-  for (int o = 0; o < m; ++o) {
+  for (int o = 0; o < orderLen; ++o) {
     const int s = order[o];
+    if (s < 0) continue;
     double xs = v[s];
     if (xs == 0.0) continue;
     xs /= diag[s];
     v[s] = xs;
     const int st = urow.start[s], l = urow.len[s];
     for (int p = st; p < st + l; ++p) v[urow.idx[p]] -= urow.val[p] * xs;
+    stats.work += l;
   }
+  stats.work += orderLen;
+}
+
+void Factor::Impl::btranR(WorkVec& x, bool sparse) {
+  double* v = x.val.data();
+  for (int k = static_cast<int>(rPiv.size()) - 1; k >= 0; --k) {
+    const double xs = v[rPiv[k]];
+    if (xs == 0.0) continue;
+    for (int p = rStart[k]; p < rStart[k + 1]; ++p) {
+      const int t = rIdx[p];
+      v[t] -= rVal[p] * xs;
+      if (sparse && mark[t] != stamp) {
+        mark[t] = stamp;
+        x.idx[x.nnz++] = t;
+      }
+    }
+    stats.work += rStart[k + 1] - rStart[k];
+  }
+  stats.work += static_cast<int64_t>(rPiv.size());
+}
+
+void Factor::Impl::btranL(WorkVec& x, bool& sparse) {
+  double* v = x.val.data();
+  if (sparse && x.nnz <= kHyperInputShare * 2 * m) {
+    const int cnt = symbolic(
+        x.idx.data(), x.nnz,
+        [this](int i, const int*& b, const int*& e) {
+          b = ltIdx.data() + ltStart[i];
+          e = ltIdx.data() + ltStart[i + 1];
+        },
+        static_cast<int>(kHyperReachLimit * m) + 16);
+    if (cnt >= 0) {
+      const int* t = topo.data() + (m - cnt);
+      for (int q = 0; q < cnt; ++q) {
+        const int i = t[q];
+        x.idx[q] = i;
+        const double xi = v[i];
+        if (xi == 0.0) continue;
+        for (int p = ltStart[i]; p < ltStart[i + 1]; ++p) v[ltIdx[p]] -= ltVal[p] * xi;
+        stats.work += ltStart[i + 1] - ltStart[i];
+      }
+      x.nnz = cnt;
+      return;
+    }
+  }
+  sparse = false;
   for (int k = static_cast<int>(lPiv.size()) - 1; k >= 0; --k) {
     double d = 0.0;
     for (int p = lStart[k]; p < lStart[k + 1]; ++p) d += lVal[p] * v[lIdx[p]];
     v[lPiv[k]] -= d;
   }
+  stats.work += static_cast<int64_t>(lIdx.size()) + static_cast<int64_t>(lPiv.size());
+}
+
+// Slot-indexed values to position-indexed ones, dropping tiny values and
+// leaving a packed index list.
+void Factor::Impl::toPositions(WorkVec& x, bool sparse) {
+  double* v = x.val.data();
+  if (sparse) {
+    int nz = 0;
+    for (int q = 0; q < x.nnz; ++q) {
+      const int s = x.idx[q];
+      const double xs = v[s];
+      if (xs == 0.0) continue;
+      v[s] = 0.0;
+      if (std::fabs(xs) <= kDropTolerance) continue;
+      const int j = colOf[s];
+      work[j] = xs;
+      list2[nz++] = j;
+    }
+    for (int q = 0; q < nz; ++q) {
+      const int j = list2[q];
+      v[j] = work[j];
+      work[j] = 0.0;
+      x.idx[q] = j;
+    }
+    x.nnz = nz;
+    x.packed = true;
+    stats.work += nz;
+    return;
+  }
+  for (int s = 0; s < m; ++s) work[colOf[s]] = v[s];
+  std::copy(work.begin(), work.begin() + m, v);
+  std::fill(work.begin(), work.begin() + m, 0.0);
+  finish(x);
+}
+
+// Position-indexed values to slot-indexed ones (index list kept if sparse).
+void Factor::Impl::toSlots(WorkVec& x, bool sparse) {
+  double* v = x.val.data();
+  if (sparse) {
+    for (int q = 0; q < x.nnz; ++q) {
+      const int j = x.idx[q];
+      work[slotOf[j]] = v[j];
+      v[j] = 0.0;
+      x.idx[q] = slotOf[j];
+    }
+    for (int q = 0; q < x.nnz; ++q) {
+      const int s = x.idx[q];
+      v[s] = work[s];
+      work[s] = 0.0;
+    }
+    return;
+  }
+  for (int j = 0; j < m; ++j) work[slotOf[j]] = v[j];
+  std::copy(work.begin(), work.begin() + m, v);
+  std::fill(work.begin(), work.begin() + m, 0.0);
+  stats.work += 2 * m;
 }
 
 void Factor::Impl::pfFtran(double* v) {
@@ -825,29 +1178,244 @@ void Factor::Impl::finish(WorkVec& x) {
   stats.work += m;
 }
 
-void Factor::Impl::ftran(WorkVec& x, bool keep) {
-  double* v = x.val.data();
-  luFtran(v);
-  pfFtran(v);
-  finish(x);
+void Factor::Impl::ftran(WorkVec& x, double hint, bool keep) {
+  ++stats.ftrans;
+  if (m == 0) {
+    x.nnz = 0;
+    x.packed = true;
+    return;
+  }
+  bool sparse = x.packed && hint <= kHyperDensityHint && x.nnz <= kHyperInputShare * m;
+  if (sparse) ++stats.hyperFtrans;
+  ftranL(x, sparse);
+  if (!sparse) newStamp();
+  ftranR(x, sparse);
+  if (keep && !productForm) {
+    for (int q = 0; q < spikeNnz; ++q) spike[spikeIdx[q]] = 0.0;
+    spikeNnz = 0;
+    const double* v = x.val.data();
+    if (sparse) {
+      for (int q = 0; q < x.nnz; ++q) {
+        const int i = x.idx[q];
+        if (v[i] == 0.0) continue;
+        spike[i] = v[i];
+        spikeIdx[spikeNnz++] = i;
+      }
+    } else {
+      for (int i = 0; i < m; ++i) {
+        if (v[i] == 0.0) continue;
+        spike[i] = v[i];
+        spikeIdx[spikeNnz++] = i;
+      }
+    }
+  }
+  ftranU(x, sparse);
+  toPositions(x, sparse);
+  if (productForm && !pfPos.empty()) {
+    pfFtran(x.val.data());
+    finish(x);
+  }
   if (keep) {
     for (int k = 0; k < savedNnz; ++k) saved[savedIdx[k]] = 0.0;
     for (int k = 0; k < x.nnz; ++k) {
       savedIdx[k] = x.idx[k];
-      saved[x.idx[k]] = v[x.idx[k]];
+      saved[x.idx[k]] = x.val[x.idx[k]];
     }
     savedNnz = x.nnz;
     savedValid = true;
   }
-  ++stats.ftrans;
 }
 
-void Factor::Impl::btran(WorkVec& x) {
-  double* v = x.val.data();
-  pfBtran(v);
-  luBtran(v);
-  finish(x);
+void Factor::Impl::btran(WorkVec& x, double hint) {
   ++stats.btrans;
+  if (m == 0) {
+    x.nnz = 0;
+    x.packed = true;
+    return;
+  }
+  if (productForm && !pfPos.empty()) {
+    pfBtran(x.val.data());
+    finish(x);
+  }
+  bool sparse = x.packed && hint <= kHyperDensityHint && x.nnz <= kHyperInputShare * m;
+  if (sparse) ++stats.hyperBtrans;
+  toSlots(x, sparse);
+  btranU(x, sparse);
+  if (!sparse) newStamp();
+  btranR(x, sparse);
+  btranL(x, sparse);
+  if (sparse) {
+    // Already in row space; just drop tiny values and zeros from the list.
+    double* v = x.val.data();
+    int nz = 0;
+    for (int q = 0; q < x.nnz; ++q) {
+      const int i = x.idx[q];
+      if (v[i] == 0.0) continue;
+      if (std::fabs(v[i]) <= kDropTolerance) {
+        v[i] = 0.0;
+        continue;
+      }
+      x.idx[nz++] = i;
+    }
+    x.nnz = nz;
+    x.packed = true;
+  } else {
+    finish(x);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Update
+//
+// Forrest-Tomlin: the spike (entering column after L and the row etas)
+// replaces column s of U, where s is the slot of the leaving position.  Row s
+// of U is then eliminated with the rows of the slots after s, which gives one
+// row eta, and slot s moves to the end of the pivot order; its new pivot is
+// the spike's entry in row s less the eliminated part.  The new pivot equals
+// the old one times the FTRAN'd column's entry at the leaving position, which
+// is the accuracy check of the update.
+
+void Factor::Impl::compactOrder() {
+  int k = 0;
+  for (int o = 0; o < orderLen; ++o) {
+    const int s = order[o];
+    if (s < 0) continue;
+    order[k] = s;
+    posOf[s] = k;
+    ++k;
+  }
+  orderLen = k;
+}
+
+int Factor::Impl::updateFT(int pos, double alpha) {
+  const int s = slotOf[pos];
+  // Row s of U, to be eliminated by the rows of the slots after s.
+  double* rw = work.data();
+  heap.clear();
+  newStamp();
+  {
+    const int st = urow.start[s], l = urow.len[s];
+    for (int p = st; p < st + l; ++p) {
+      const int t = urow.idx[p];
+      rw[t] = urow.val[p];
+      mark[t] = stamp;
+      heap.push_back({posOf[t], t});
+    }
+  }
+  std::make_heap(heap.begin(), heap.end(), std::greater<>());
+  int ne = 0;
+  double dnew = spike[s];
+  double maxMult = 0.0;
+  while (!heap.empty()) {
+    std::pop_heap(heap.begin(), heap.end(), std::greater<>());
+    const int t = heap.back().second;
+    heap.pop_back();
+    const double r = rw[t];
+    rw[t] = 0.0;
+    if (r == 0.0) continue;
+    const double mult = r / diag[t];
+    etaSlot[ne] = t;
+    etaMult[ne] = mult;
+    ++ne;
+    dnew -= mult * spike[t];
+    maxMult = std::max(maxMult, std::fabs(mult));
+    const int st = urow.start[t], l = urow.len[t];
+    for (int p = st; p < st + l; ++p) {
+      const int v = urow.idx[p];
+      if (mark[v] != stamp) {
+        mark[v] = stamp;
+        heap.push_back({posOf[v], v});
+        std::push_heap(heap.begin(), heap.end(), std::greater<>());
+      }
+      rw[v] -= mult * urow.val[p];
+    }
+    stats.work += l;
+  }
+  // Checks before anything changes.
+  double maxSpike = 0.0;
+  for (int q = 0; q < spikeNnz; ++q) maxSpike = std::max(maxSpike, std::fabs(spike[spikeIdx[q]]));
+  const double dold = diag[s];
+  const double expect = dold * alpha;
+  const bool disagree = std::fabs(dnew - expect) > kUpdatePivotAgreement * std::max(std::fabs(dnew), std::fabs(expect));
+  if (std::fabs(alpha) <= kUpdatePivotTolerance || std::fabs(dnew) <= kUpdatePivotTolerance * std::fabs(dold) ||
+      disagree || maxSpike > updateBound1 * std::fabs(dnew) || maxMult > updateBound2) {
+    ++stats.refusedUpdates;
+    return -1;
+  }
+  growthSpike = std::max(growthSpike, maxSpike / std::fabs(dnew));
+  growthEta = std::max(growthEta, maxMult);
+
+  // Remove column s and row s of U.
+  {
+    const int st = ucol.start[s], l = ucol.len[s];
+    for (int p = st; p < st + l; ++p) urow.remove(ucol.idx[p], s);
+    ucol.len[s] = 0;
+    const int st2 = urow.start[s], l2 = urow.len[s];
+    for (int p = st2; p < st2 + l2; ++p) ucol.remove(urow.idx[p], s);
+    urow.len[s] = 0;
+    stats.work += l + l2;
+  }
+  // The spike is the new column s.
+  int64_t added = 0;
+  for (int q = 0; q < spikeNnz; ++q) {
+    const int t = spikeIdx[q];
+    if (t == s) continue;
+    const double w = spike[t];
+    if (std::fabs(w) <= kDropTolerance) continue;
+    ucol.push(s, t, w);
+    urow.push(t, s, w);
+    ++added;
+  }
+  diag[s] = dnew;
+  // Slot s goes to the end of the order.
+  order[posOf[s]] = -1;
+  if (orderLen >= static_cast<int>(order.size())) compactOrder();
+  posOf[s] = orderLen;
+  order[orderLen++] = s;
+  // The row eta.
+  if (ne > 0) {
+    rPiv.push_back(s);
+    for (int k = 0; k < ne; ++k) {
+      rIdx.push_back(etaSlot[k]);
+      rVal.push_back(etaMult[k]);
+    }
+    rStart.push_back(static_cast<int>(rIdx.size()));
+    etaNnz += ne;
+  }
+  stats.currentNnz += added + ne;
+  return 0;
+}
+
+int Factor::Impl::update(int pos) {
+  if (!valid || !savedValid || pos < 0 || pos >= m) return 1;
+  savedValid = false;
+  const double alpha = saved[pos];
+  if (productForm) {
+    if (std::fabs(alpha) <= kUpdatePivotTolerance) {
+      ++stats.refusedUpdates;
+      valid = false;
+      return 1;
+    }
+    pfPos.push_back(pos);
+    pfPiv.push_back(alpha);
+    for (int k = 0; k < savedNnz; ++k) {
+      const int i = savedIdx[k];
+      if (i == pos) continue;
+      pfIdx.push_back(i);
+      pfVal.push_back(saved[i]);
+    }
+    pfStart.push_back(static_cast<int>(pfIdx.size()));
+    stats.currentNnz += savedNnz;
+  } else if (updateFT(pos, alpha) != 0) {
+    valid = false;
+    return 1;
+  }
+  ++numUpdates;
+  ++stats.updates;
+  if (numUpdates >= updateLimit) return 1;
+  if (static_cast<double>(stats.currentNnz) > fillLimitFactor * static_cast<double>(stats.factorNnz) + m)
+    return 1;
+  return 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -864,57 +1432,27 @@ int Factor::build(const MatrixView& a, int* basis, std::vector<int>* replacedPos
   return impl_->build(a, basis, replacedPositions);
 }
 
-void Factor::ftran(WorkVec& x, double density) const {
-  (void)density;
-  impl_->ftran(x, false);
-}
+void Factor::ftran(WorkVec& x, double density) const { impl_->ftran(x, density, false); }
 
-void Factor::btran(WorkVec& x, double density) const {
-  (void)density;
-  impl_->btran(x);
-}
+void Factor::btran(WorkVec& x, double density) const { impl_->btran(x, density); }
 
-void Factor::ftranForUpdate(WorkVec& x, double density) {
-  (void)density;
-  impl_->ftran(x, true);
-}
+void Factor::ftranForUpdate(WorkVec& x, double density) { impl_->ftran(x, density, true); }
 
 int Factor::update(int pos, double alpha) {
   Impl& f = *impl_;
-  if (f.savedValid) {
+  if (f.savedValid && pos >= 0 && pos < f.m) {
     const double a = f.saved[pos];
-    if (std::fabs(a - alpha) > kPivotAgreement * (1.0 + std::fabs(a))) {
+    if (std::fabs(a - alpha) > kPivotAgreement * std::max(1.0, std::fabs(a))) {
       f.savedValid = false;
+      f.valid = false;
       ++f.stats.refusedUpdates;
       return 1;
     }
   }
-  return update(pos);
+  return f.update(pos);
 }
 
-int Factor::update(int pos) {
-  Impl& f = *impl_;
-  if (!f.savedValid) return 1;
-  const double alpha = f.saved[pos];
-  f.savedValid = false;
-  if (std::fabs(alpha) <= kUpdatePivotTolerance) {
-    ++f.stats.refusedUpdates;
-    return 1;
-  }
-  f.pfPos.push_back(pos);
-  f.pfPiv.push_back(alpha);
-  for (int k = 0; k < f.savedNnz; ++k) {
-    const int i = f.savedIdx[k];
-    if (i == pos) continue;
-    f.pfIdx.push_back(i);
-    f.pfVal.push_back(f.saved[i]);
-  }
-  f.pfStart.push_back(static_cast<int>(f.pfIdx.size()));
-  ++f.numUpdates;
-  ++f.stats.updates;
-  f.stats.currentNnz += f.savedNnz;
-  return f.numUpdates >= f.updateLimit ? 1 : 0;
-}
+int Factor::update(int pos) { return impl_->update(pos); }
 
 int Factor::numUpdates() const { return impl_->numUpdates; }
 double Factor::conditionRatio() const { return impl_->conditionRatio; }
@@ -922,6 +1460,12 @@ void Factor::setAbsolutePivotTolerance(double tol) { impl_->absPivotTol = std::m
 void Factor::setUpdateLimit(int limit) { impl_->updateLimit = std::max(limit, 1); }
 int Factor::updateLimit() const { return impl_->updateLimit; }
 void Factor::setDenseSwitch(double density) { impl_->denseSwitch = density; }
+void Factor::setProductFormUpdate(bool on) { impl_->productForm = on; }
+void Factor::setUpdateGrowthBounds(double spikeBound, double etaBound) {
+  impl_->updateBound1 = spikeBound;
+  impl_->updateBound2 = etaBound;
+}
+bool Factor::valid() const { return impl_->valid; }
 
 double raiseMarkowitzThreshold(double t) {
   if (t < 0.1) return 0.1;

@@ -106,6 +106,8 @@ class Factor {
   // x := B^-T x.  On entry indexed by basis position; on exit by row.
   void btran(WorkVec& x, double density = 1.0) const;
 
+  // Solves are not thread-safe: they share scratch space inside the object.
+  //
   // FTRAN of the entering column that also keeps the partially transformed
   // column needed by the next update().  Call it with the entering column
   // (indexed by row) before update().
@@ -114,7 +116,11 @@ class Factor {
   // Replace the basis column at position `pos` by the entering column whose
   // ftranForUpdate() was the last one made.  Returns 0 on success, 1 when the
   // factors should be rebuilt (too many updates, too much fill, or the
-  // update looks numerically unsafe).
+  // update looks numerically unsafe).  After 1 for the update limit or fill,
+  // the update was made and the factors are still usable; after a refusal
+  // (pivot magnitude <= 1e-13, new U pivot disagreeing with the FTRAN'd
+  // element, growth bounds exceeded) they still describe the old basis and
+  // valid() is false: build() the new basis before the next solve.
   int update(int pos);
   // Same, with the pivot element as the caller computed it by other means
   // (e.g. from the BTRAN'd pivot row).  Returns 1 as well when it disagrees
@@ -137,6 +143,16 @@ class Factor {
   // Density of the active submatrix above which build() finishes with a
   // dense LU (default 0.3; 1.0 or more turns the dense finish off).
   void setDenseSwitch(double density);
+  // Use product-form etas instead of the Forrest-Tomlin update of U (takes
+  // effect at the next build; for tests and comparisons).
+  void setProductFormUpdate(bool on);
+  // Bounds of the two growth measures checked by update(): the largest
+  // entry of the new U column relative to its pivot, and the largest
+  // multiplier of the row eta.  Default 1e8 and 1e8.
+  void setUpdateGrowthBounds(double spikeBound, double etaBound);
+  // False before the first build, after a failed build and after update()
+  // refused an update; solves are then meaningless until the next build().
+  bool valid() const;
 
  private:
   struct Impl;
