@@ -28,6 +28,38 @@ struct ApiTableSet {
   const VntFn* comp[3][8];
 };
 extern const ApiTableSet kDirectTables;
+// The recording set: same slots, each pointing at a wrapper that hands the
+// call to the direct set inside a RecordScope.
+extern const ApiTableSet kRecordingTables;
+
+// Process-wide recording state: both table sets and the nesting counter of
+// recorded calls under its own mutex (not per environment).
+struct RecordingState {
+  const ApiTableSet* recording;
+  const ApiTableSet* direct;
+  int nesting;
+};
+RecordingState& recordingState();
+
+// Brackets one call through a recording wrapper; only the outermost call
+// (nesting 0 on entry) is the one a recorder logs.
+class RecordScope {
+ public:
+  explicit RecordScope(const char* name);
+  ~RecordScope();
+  bool outermost() const { return outermost_; }
+  RecordScope(const RecordScope&) = delete;
+  RecordScope& operator=(const RecordScope&) = delete;
+
+ private:
+  bool outermost_;
+};
+
+// Move an environment to the recording set (side effect of setting the
+// recording parameter 1162 while recording is off).  Installed as the
+// parameter subsystem's record switch at process start-up.
+int switchToRecording(Env& env);
+void installRecordSwitch();
 
 // Stub support.
 VntFn slotFor(const void* envHandle, int flavour, int component, int slot);

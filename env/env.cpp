@@ -134,6 +134,7 @@ static void startUp() {
   gProcs.online = n < 1 ? 1 : n > 2100000000 ? 2100000000 : static_cast<int>(n);
   gProcs.spare = -1;
   gProcs.hyperthreading = readHyperthreading("/proc/cpuinfo");
+  api::installRecordSwitch();
 }
 
 int processStartUp() {

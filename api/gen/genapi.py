@@ -35,7 +35,11 @@ every NNZ/CNT/SIZE value is a long long.
 Outputs:
   include/vanto/vnt_ops.h   prototypes of every exported flavour
   api/chk_decls.h           declarations of the checked entries (one per op)
-  api/adapters.cpp          flavour adapters and the direct ApiTableSet
+  api/adapters.cpp          flavour adapters, the direct ApiTableSet and the
+                            recording ApiTableSet (its wrappers forward to the
+                            direct slots until the call recorder fills them)
+  api/catalogue_index.h     every catalogue entry with component, slot and
+                            flavours (checked by tests/api)
   api/stubs.cpp             exported stubs
   api/slots.h               slot numbers
 """
@@ -507,8 +511,60 @@ def main():
     for fl in FLAVOURS:
         ad.append("  {" + ", ".join(f"table_{fl}_{c}" for c in COMPONENTS) + "},")
     ad.append("}};")
+    ad.append("}  // namespace vnt::api")
+    ad.append("")
+    # Recording set: one wrapper per slot with the slot's signature.  The
+    # wrappers hand the call to the same slot of the direct set; the call
+    # recorder records around that call.
+    ad.append("namespace {")
+    for o in built:
+        for fl in o.flavours():
+            params = ", ".join(public_arg(x, fl) for x in o.args) or "void"
+            names = ", ".join(x.name for x in o.args)
+            ret = public_ret(o, fl)
+            sep = "" if ret.endswith("*") else " "
+            ad.append(f"static {ret}{sep}rec_{fl}_{o.name}({params}) {{")
+            ad.append(f"  vnt::api::RecordScope scope(\"{o.exported_name(fl)}\");")
+            ad.append(f"  return ad_{fl}_{o.name}({names});")
+            ad.append("}")
+    ad.append("}  // namespace")
+    ad.append("")
+    ad.append("namespace vnt::api {")
+    for fl in FLAVOURS:
+        for c in COMPONENTS:
+            ad.append(f"static const VntFn rtable_{fl}_{c}[] = {{")
+            for o in ops[c]:
+                if o.built and fl in o.flavours():
+                    ad.append(f"  reinterpret_cast<VntFn>(&rec_{fl}_{o.name}),")
+                else:
+                    ad.append(f"  nullptr,  // {o.name}")
+            ad.append("  nullptr};")
+    ad.append("const ApiTableSet kRecordingTables = {{")
+    for fl in FLAVOURS:
+        ad.append("  {" + ", ".join(f"rtable_{fl}_{c}" for c in COMPONENTS) + "},")
+    ad.append("}};")
     ad.append("}  // namespace vnt::api\n")
     write_if_changed(os.path.join(a.out, "api/adapters.cpp"), "\n".join(ad))
+
+    # Catalogue index.
+    ci = [banner, "#pragma once", "namespace vnt::api {",
+          "struct CatalogueEntry {",
+          "  int component;     // index into the component tables",
+          "  int slot;",
+          "  const char* name;",
+          "  const char* exported;  // VNT-flavour name (VNTS name when there is no VNT flavour)",
+          "  bool built;",
+          "  bool hasV;",
+          "};",
+          "inline constexpr CatalogueEntry kCatalogue[] = {"]
+    for c in COMPONENTS:
+        for i, o in enumerate(ops[c]):
+            fl = "V" if "!noV" not in o.flags else "S"
+            ci.append(f'  {{{COMPONENTS.index(c)}, {i}, "{o.name}", "{o.exported_name(fl)}", '
+                      f'{"true" if o.built else "false"}, {"false" if "!noV" in o.flags else "true"}}},')
+    ci.append("};")
+    ci.append("}  // namespace vnt::api\n")
+    write_if_changed(os.path.join(a.out, "api/catalogue_index.h"), "\n".join(ci))
 
     # Exported stubs.
     st = [banner, '#include "api/frame.h"', '#include "api/slots.h"', ""]
