@@ -315,8 +315,16 @@ int flushCache(Env&, Problem& p) {
       }
       d.scratch.resize(d.obj.size(), 0);
     }
-    for (size_t k = 0; k < c.nzrow.size(); ++k) {
+    // The last of several cached values of one entry wins.
+    std::vector<size_t> order(c.nzrow.size());
+    for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::stable_sort(order.begin(), order.end(), [&c](size_t a, size_t b) {
+      return c.nzcol[a] != c.nzcol[b] ? c.nzcol[a] < c.nzcol[b] : c.nzrow[a] < c.nzrow[b];
+    });
+    for (size_t q = 0; q < order.size(); ++q) {
+      const size_t k = order[q];
       const int i = c.nzrow[k], j = c.nzcol[k];
+      if (q + 1 < order.size() && c.nzrow[order[q + 1]] == i && c.nzcol[order[q + 1]] == j) continue;
       if (i < m0 && j < n0) {
         d.setCoef(i, j, c.nzval[k]);
       } else if (c.nzval[k] != 0.0) {
