@@ -3,6 +3,8 @@
 // degeneracy, and a boxed subproblem as phase 1.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "simplex/lp_engine.h"
 
@@ -155,15 +157,15 @@ int LpEngine::dualRatioTest(int r, double delta, int* nflip) {
     double d = dj_[j];
     double range;
     if (st == kLower) {
-      if (a <= tol::kPivotZero) continue;
+      if (a <= tol::kRatioPivot) continue;
       range = finiteUp(upper_[j]) ? (upper_[j] - lower_[j]) * a : tol::kSlopeInfinite;
     } else if (st == kUpper) {
-      if (a >= -tol::kPivotZero) continue;
+      if (a >= -tol::kRatioPivot) continue;
       a = -a;
       d = -d;
       range = finiteLo(lower_[j]) ? (upper_[j] - lower_[j]) * a : tol::kSlopeInfinite;
     } else {
-      if (std::fabs(a) <= tol::kPivotZero) continue;
+      if (std::fabs(a) <= tol::kRatioPivot) continue;
       d = std::max(0.0, a > 0 ? d : -d);
       a = std::fabs(a);
       range = tol::kSlopeInfinite;
@@ -183,9 +185,10 @@ int LpEngine::dualRatioTest(int r, double delta, int* nflip) {
     double thMax = kInf;
     for (int c = 0; c < active; ++c) thMax = std::min(thMax, candHarris_[c]);
     double drop = 0.0, bestA = -1.0;
-    int best = -1;
+    int best = -1, inGroup = 0;
     for (int c = 0; c < active; ++c) {
       if (candRatio_[c] <= thMax) {
+        ++inGroup;
         drop += candRange_[c];
         if (candAlpha_[c] > bestA) {
           bestA = candAlpha_[c];
@@ -194,7 +197,9 @@ int LpEngine::dualRatioTest(int r, double delta, int* nflip) {
       }
     }
     if (best < 0) break;  // cannot happen: the minimum Harris ratio has a member
-    if (drop >= tol::kSlopeInfinite || slope - drop < 0.0) {
+    // Enter when the slope turns negative, or reaches zero at the last group
+    // (the flips alone would make the leaving row exactly feasible).
+    if (drop >= tol::kSlopeInfinite || slope - drop < 0.0 || (inGroup == active && slope - drop <= tolP_)) {
       q = candIdx_[best];
       ratioTheta_ = std::max(candRatio_[best], 0.0);
       break;
@@ -279,6 +284,10 @@ LpEngine::LoopResult LpEngine::dualLoop(int phase) {
         continue;
       }
       // Dual unbounded: the row cannot reach its bound.
+      if (getenv("VNT_DBG")) {
+        fprintf(stderr, "infeasible r=%d p=%d x=%g lo=%g up=%g rownnz=%d\n", r, p, x_[p], lower_[p], upper_[p], rowNnz_);
+        for (int t = 0; t < rowNnz_; ++t) { int j = rowIdx_[t]; fprintf(stderr, "  j=%d st=%d a=%g d=%g lo=%g up=%g x=%g\n", j, status_[j], rowAlpha_[j], dj_[j], lower_[j], upper_[j], x_[j]); }
+      }
       infeasRow_ = r;
       farkas_.assign(m_, 0.0);
       const double sg = delta < 0 ? -1.0 : 1.0;
@@ -504,11 +513,11 @@ LpStatus LpEngine::runDual() {
         lpStatus_ = LpStatus::kInfeasible;
         return LpStatus::kInfeasible;
       }
-      if (flipToDualFeasible(tolD_, false)) computePrimal();
-      if (countDualInfeasibilities(tolD_, nullptr) > 0 && !cleaned) {
+      // The true costs usually leave a few reduced costs of the wrong sign;
+      // the basis is primal feasible, so the primal simplex finishes.
+      if (countDualInfeasibilities(tolD_, nullptr, true) > 0 && !cleaned) {
         cleaned = true;
-        LpStatus ps = runPrimal();
-        return ps;
+        return runPrimal();
       }
       continue;
     }

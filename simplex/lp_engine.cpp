@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 
 namespace vnt::simplex {
 
@@ -242,16 +243,32 @@ void LpEngine::setStatusFromDj(int j) {
 }
 
 void LpEngine::computeTolerances() {
-  tolP_ = opt_.feasibilityTol * 0.1;
-  tolD_ = opt_.optimalityTol * 0.1;
+  // Working tolerances on the scaled problem: tighter than the user's so that
+  // the unscaled solution meets the user's tolerances.
+  tolP_ = opt_.feasibilityTol * tol::kPrimalTolFactor;
+  tolD_ = opt_.optimalityTol * tol::kDualTolFactor;
 }
 
 bool LpEngine::refactor() {
   std::vector<int> replaced;
   std::vector<int> old(head_);
-  int r = factor_.build(view_, head_.data(), &replaced);
-  ++refactorCount_;
-  addWork(static_cast<uint64_t>(factor_.stats().factorNnz) + static_cast<uint64_t>(m_));
+  int r = 0;
+  const double t0 = factor_.pivotThreshold();
+  for (int pass = 0; pass < 12; ++pass) {
+    replaced.clear();
+    head_ = old;
+    r = factor_.build(view_, head_.data(), &replaced);
+    ++refactorCount_;
+    addWork(static_cast<uint64_t>(factor_.stats().factorNnz) + static_cast<uint64_t>(m_));
+    if (r < 0) break;
+    const double t = factor_.pivotThreshold();
+    if (!factorIllConditioned(factor_.conditionRatio(), t)) break;
+    const double t2 = raiseMarkowitzThreshold(t);
+    if (t2 == t) break;
+    factor_.setPivotThreshold(t2);
+  }
+  if (factor_.pivotThreshold() != t0 && opt_.display)
+    logLine("Markowitz threshold set to %g\n", factor_.pivotThreshold());
   if (r < 0) {
     factorValid_ = false;
     return false;
@@ -312,6 +329,15 @@ void LpEngine::computePrimal() {
   std::fill(v.val.begin(), v.val.end(), 0.0);
   addWork(static_cast<uint64_t>(colStart_[n_]) + 4ull * m_);
   primalValid_ = true;
+  if (getenv("VNT_DBG")) {
+    std::vector<double> res(m_, 0.0);
+    for (int j = 0; j < n_; ++j)
+      for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k) res[colIndex_[k]] += colValue_[k] * x_[j];
+    double mx = 0, mxx = 0;
+    for (int i = 0; i < m_; ++i) { mx = std::max(mx, std::fabs(res[i] + x_[n_ + i])); }
+    for (int j = 0; j < nTot_; ++j) mxx = std::max(mxx, std::fabs(x_[j]));
+    fprintf(stderr, "computePrimal residual %g max|x| %g updates %d cond %g\n", mx, mxx, factor_.numUpdates(), factor_.conditionRatio());
+  }
 }
 
 void LpEngine::computeDualFromCosts(const double* c) {

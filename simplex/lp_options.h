@@ -13,6 +13,9 @@ inline constexpr double kInfinity = 1e20;        // |bound| >= this is infinite
 inline constexpr double kSlopeInfinite = 1e75;   // slope change of an unbounded breakpoint
 inline constexpr double kPivotZero = 1e-13;      // pivot entries at or below never enter
 inline constexpr double kPivotSmall = 1e-7;      // below this a pivot is suspicious
+inline constexpr double kPrimalTolFactor = 0.1;  // working primal tolerance / user's
+inline constexpr double kDualTolFactor = 0.01;   // working dual tolerance / user's
+inline constexpr double kRatioPivot = 1e-7;      // ratio-test candidates need |alpha| above this
 inline constexpr double kPivotRelSmall = 1e-9;   // |alpha_rq| relative to max |alpha_r|
 inline constexpr double kPivotMismatch = 1e-7;   // row/column pivot disagreement that forces a refactor
 inline constexpr double kDropTiny = 1e-14;       // entries below this are dropped from work vectors
