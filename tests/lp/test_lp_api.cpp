@@ -1,0 +1,312 @@
+// End-to-end LP tests through the public C interface: real models read from
+// file and solved by the dual and the primal simplex, checked against the
+// reference optima, and the returned solution checked independently for
+// primal and dual feasibility in the model's own (unscaled) terms.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "common/models.h"
+#include "vanto/vanto.h"
+
+namespace {
+
+using vnt::test::modelPath;
+using vnt::test::objectiveMatches;
+using vnt::test::references;
+
+constexpr double kFeasTol = 1e-6;
+constexpr double kOptTol = 1e-6;
+
+struct Capture {
+  std::vector<std::string> lines;
+  static void fn(void* h, const char* m) { static_cast<Capture*>(h)->lines.emplace_back(m); }
+  bool contains(const std::string& s) const {
+    for (const auto& l : lines)
+      if (l.find(s) != std::string::npos) return true;
+    return false;
+  }
+};
+
+class Lp : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    int st = 0;
+    env = VNTopenVANTO(&st);
+    ASSERT_NE(env, nullptr);
+    VNTCHANNELptr res, warn, err, log;
+    ASSERT_EQ(VNTgetchannels(env, &res, &warn, &err, &log), 0);
+    VNTaddfuncdest(env, err, &errors, Capture::fn);
+    VNTaddfuncdest(env, log, &logLines, Capture::fn);
+    lp = VNTcreateprob(env, &st, "test");
+    ASSERT_NE(lp, nullptr);
+  }
+  void TearDown() override {
+    VNTfreeprob(env, &lp);
+    VNTcloseVANTO(&env);
+  }
+  void read(const std::string& set, const std::string& name) {
+    ASSERT_EQ(VNTreadcopyprob(env, lp, modelPath(set, name).c_str(), nullptr), 0) << name;
+  }
+
+  // Independent check of the solution: bounds, row activities against the
+  // row limits, reduced costs recomputed from the duals, and the sign
+  // conditions of the reduced costs at the nonbasic bounds.
+  void checkOptimalSolution(const std::string& what) {
+    const int n = VNTgetnumcols(env, lp), m = VNTgetnumrows(env, lp);
+    std::vector<double> x(n), dj(n), pi(m), slack(m), lb(n), ub(n), obj(n), rhs(m), rng(m);
+    std::vector<char> sense(m);
+    std::vector<int> cstat(n), rstat(m);
+    ASSERT_EQ(VNTgetx(env, lp, x.data(), 0, n - 1), 0);
+    ASSERT_EQ(VNTgetdj(env, lp, dj.data(), 0, n - 1), 0);
+    if (m > 0) {
+      ASSERT_EQ(VNTgetpi(env, lp, pi.data(), 0, m - 1), 0);
+      ASSERT_EQ(VNTgetslack(env, lp, slack.data(), 0, m - 1), 0);
+      ASSERT_EQ(VNTgetrhs(env, lp, rhs.data(), 0, m - 1), 0);
+      ASSERT_EQ(VNTgetsense(env, lp, sense.data(), 0, m - 1), 0);
+      ASSERT_EQ(VNTgetrngval(env, lp, rng.data(), 0, m - 1), 0);
+    }
+    ASSERT_EQ(VNTgetlb(env, lp, lb.data(), 0, n - 1), 0);
+    ASSERT_EQ(VNTgetub(env, lp, ub.data(), 0, n - 1), 0);
+    ASSERT_EQ(VNTgetobj(env, lp, obj.data(), 0, n - 1), 0);
+    ASSERT_EQ(VNTgetbase(env, lp, cstat.data(), rstat.data()), 0);
+    const int sen = VNTgetobjsen(env, lp);
+    int nz = VNTgetnumnz(env, lp), got = 0, surplus = 0;
+    std::vector<int> beg(n), ind(std::max(nz, 1));
+    std::vector<double> val(std::max(nz, 1));
+    ASSERT_EQ(VNTgetcols(env, lp, &got, beg.data(), ind.data(), val.data(), nz, &surplus, 0, n - 1),
+              0);
+    std::vector<double> ax(m, 0.0), atpi(n, 0.0);
+    double xmax = 1.0;
+    for (int j = 0; j < n; ++j) {
+      int end = j + 1 < n ? beg[j + 1] : got;
+      for (int k = beg[j]; k < end; ++k) {
+        ax[ind[k]] += val[k] * x[j];
+        atpi[j] += val[k] * pi[ind[k]];
+      }
+      xmax = std::max(xmax, std::fabs(x[j]));
+    }
+    double worstP = 0, worstD = 0;
+    for (int j = 0; j < n; ++j) {
+      worstP = std::max({worstP, lb[j] - x[j], x[j] - ub[j]});
+      double d = obj[j] - atpi[j];
+      EXPECT_NEAR(d, dj[j], 1e-6 * std::max(1.0, std::fabs(obj[j]))) << what << " column " << j;
+      double ds = sen * d;  // minimization sign
+      if (lb[j] == ub[j]) continue;  // a fixed column may price either way
+      if (cstat[j] == 0) worstD = std::max(worstD, -ds);
+      else if (cstat[j] == 2) worstD = std::max(worstD, ds);
+      else worstD = std::max(worstD, std::fabs(ds));
+    }
+    for (int i = 0; i < m; ++i) {
+      double lo, up;
+      switch (sense[i]) {
+        case 'L': lo = -1e30; up = rhs[i]; break;
+        case 'G': lo = rhs[i]; up = 1e30; break;
+        case 'E': lo = up = rhs[i]; break;
+        default:
+          lo = rng[i] >= 0 ? rhs[i] : rhs[i] + rng[i];
+          up = rng[i] >= 0 ? rhs[i] + rng[i] : rhs[i];
+      }
+      double scale = std::max(1.0, std::fabs(rhs[i]));
+      worstP = std::max({worstP, (lo - ax[i]) / scale, (ax[i] - up) / scale});
+      EXPECT_NEAR(slack[i], rhs[i] - ax[i], 1e-6 * std::max(1.0, xmax)) << what << " row " << i;
+      // The dual of a row must have the sign its active side allows (in
+      // minimization form: <= 0 when the upper limit binds, >= 0 when the
+      // lower one does); an inactive side forbids that sign.
+      double ps = sen * pi[i];
+      bool atLo = ax[i] <= lo + 1e-6 * scale, atUp = ax[i] >= up - 1e-6 * scale;
+      if (!atUp) worstD = std::max(worstD, -ps);
+      if (!atLo) worstD = std::max(worstD, ps);
+    }
+    EXPECT_LE(worstP, kFeasTol) << what << ": primal infeasibility";
+    EXPECT_LE(worstD, kOptTol) << what << ": dual infeasibility";
+  }
+
+  VNTENVptr env = nullptr;
+  VNTLPptr lp = nullptr;
+  Capture errors, logLines;
+};
+
+// Small and medium Netlib models, solved by both simplex methods.
+const char* kQuickNetlib[] = {"afiro",  "sc50a",    "sc205",  "sc105",    "share1b", "blend",
+                              "kb2",    "share2b",  "stocfor1", "scagr7", "recipe",  "boeing2",
+                              "israel", "brandy",   "lotfi",  "vtpbase",  "e226",    "bandm",
+                              "grow7",  "capri",    "finnis", "scfxm1",   "etamacro", "agg"};
+
+class NetlibBoth : public Lp, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(NetlibBoth, DualAndPrimalReachTheReferenceOptimum) {
+  const std::string name = GetParam();
+  auto it = references().find(name);
+  ASSERT_NE(it, references().end());
+  read("netlib", name);
+  for (int method : {2, 1}) {
+    const char* label = method == 2 ? "dual" : "primal";
+    // Solve each time from scratch: a fresh copy of the file.
+    read("netlib", name);
+    int st = method == 2 ? VNTdualopt(env, lp) : VNTprimopt(env, lp);
+    ASSERT_EQ(st, 0) << name << " " << label;
+    ASSERT_EQ(VNTgetstat(env, lp), 1) << name << " " << label;
+    double obj = 0;
+    ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
+    EXPECT_TRUE(objectiveMatches(obj, it->second.objective))
+        << name << " " << label << ": " << obj << " vs " << it->second.objective;
+    checkOptimalSolution(name + " " + label);
+    EXPECT_EQ(VNTgetmethod(env, lp), method);
+    EXPECT_GT(VNTgetitcnt(env, lp), 0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Quick, NetlibBoth, ::testing::ValuesIn(kQuickNetlib));
+
+const char* kQuickInfeasible[] = {"itest2", "itest6", "box1", "ex72a", "ex73a", "forest6",
+                                  "galenet", "klein1", "gosh", "bgprtr"};
+
+class Infeasible : public Lp, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(Infeasible, EndsInfeasibleNeverOptimal) {
+  const std::string name = GetParam();
+  for (int method : {2, 1}) {
+    read("infeas", name);
+    int st = method == 2 ? VNTdualopt(env, lp) : VNTprimopt(env, lp);
+    ASSERT_EQ(st, 0);
+    EXPECT_EQ(VNTgetstat(env, lp), 3) << name << (method == 2 ? " dual" : " primal");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Quick, Infeasible, ::testing::ValuesIn(kQuickInfeasible));
+
+TEST_F(Lp, WarmStartAfterBoundChangesMatchesColdSolve) {
+  read("netlib", "scfxm1");
+  ASSERT_EQ(VNTdualopt(env, lp), 0);
+  ASSERT_EQ(VNTgetstat(env, lp), 1);
+  const long long coldIters = VNTLgetitcnt(env, lp);
+  const int n = VNTgetnumcols(env, lp);
+  std::vector<double> x(n);
+  ASSERT_EQ(VNTgetx(env, lp, x.data(), 0, n - 1), 0);
+  // Tighten the upper bounds of a few columns that are positive at the
+  // optimum: the old basis stays dual feasible, the new optimum moves.
+  std::vector<int> idx;
+  std::vector<char> lu;
+  std::vector<double> bd;
+  for (int j = 0; j < n && idx.size() < 10; j += 7)
+    if (x[j] > 1e-3) {
+      idx.push_back(j);
+      lu.push_back('U');
+      bd.push_back(x[j] * 0.9);
+    }
+  ASSERT_FALSE(idx.empty());
+  ASSERT_EQ(VNTchgbds(env, lp, static_cast<int>(idx.size()), idx.data(), lu.data(), bd.data()), 0);
+  EXPECT_EQ(VNTgetstat(env, lp), 0);  // the change discards the solution
+  ASSERT_EQ(VNTdualopt(env, lp), 0);
+  const int warmStat = VNTgetstat(env, lp);
+  double warmObj = 0;
+  VNTgetobjval(env, lp, &warmObj);
+  const long long warmIters = VNTLgetitcnt(env, lp);
+
+  // The same model solved cold in a second problem.
+  int st = 0;
+  VNTLPptr cold = VNTcreateprob(env, &st, "cold");
+  ASSERT_EQ(VNTreadcopyprob(env, cold, modelPath("netlib", "scfxm1").c_str(), nullptr), 0);
+  ASSERT_EQ(VNTchgbds(env, cold, static_cast<int>(idx.size()), idx.data(), lu.data(), bd.data()), 0);
+  ASSERT_EQ(VNTdualopt(env, cold), 0);
+  EXPECT_EQ(VNTgetstat(env, cold), warmStat);
+  if (warmStat == 1) {
+    double coldObj = 0;
+    VNTgetobjval(env, cold, &coldObj);
+    EXPECT_TRUE(objectiveMatches(warmObj, coldObj)) << warmObj << " vs " << coldObj;
+    checkOptimalSolution("scfxm1 warm");
+  }
+  EXPECT_LT(warmIters, coldIters / 2) << "warm " << warmIters << " cold " << coldIters;
+  VNTfreeprob(env, &cold);
+}
+
+TEST_F(Lp, IterationLimitStopsWithQueryableBasis) {
+  read("netlib", "bandm");
+  ASSERT_EQ(VNTsetlongparam(env, VNT_PARAM_ITLIM, 5), 0);
+  ASSERT_EQ(VNTdualopt(env, lp), 0);
+  EXPECT_EQ(VNTgetstat(env, lp), 10);
+  EXPECT_LE(VNTgetitcnt(env, lp), 5);
+  std::vector<int> cstat(VNTgetnumcols(env, lp)), rstat(VNTgetnumrows(env, lp));
+  EXPECT_EQ(VNTgetbase(env, lp, cstat.data(), rstat.data()), 0);
+  int basic = 0;
+  for (int s : cstat) basic += s == 1;
+  for (int s : rstat) basic += s == 1;
+  EXPECT_EQ(basic, static_cast<int>(rstat.size()));
+  // Lifting the limit finishes from where the solve stopped.
+  ASSERT_EQ(VNTsetlongparam(env, VNT_PARAM_ITLIM, 9223372036800000000LL), 0);
+  ASSERT_EQ(VNTdualopt(env, lp), 0);
+  EXPECT_EQ(VNTgetstat(env, lp), 1);
+}
+
+TEST_F(Lp, TerminateFlagStopsAtFirstPoll) {
+  read("netlib", "bandm");
+  int flag = 1;
+  ASSERT_EQ(VNTsetterminate(env, &flag), 0);
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  EXPECT_EQ(VNTgetstat(env, lp), 13);
+  VNTsetterminate(env, nullptr);
+}
+
+TEST_F(Lp, DeterministicTickLimitStops) {
+  read("netlib", "bandm");
+  ASSERT_EQ(VNTsetdblparam(env, VNT_PARAM_DETTILIM, 1e-3), 0);
+  ASSERT_EQ(VNTprimopt(env, lp), 0);
+  EXPECT_EQ(VNTgetstat(env, lp), 25);
+}
+
+TEST_F(Lp, QueriesWithoutSolutionAndBadRanges) {
+  EXPECT_EQ(VNTgetstat(env, lp), 0);
+  read("netlib", "afiro");
+  double x[64];
+  EXPECT_EQ(VNTgetx(env, lp, x, 0, 0), 1217);
+  EXPECT_EQ(VNTgetitcnt(env, lp), 0);
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  const int n = VNTgetnumcols(env, lp);
+  errors.lines.clear();
+  EXPECT_EQ(VNTgetx(env, lp, x, 0, n), 1200);
+  EXPECT_TRUE(errors.contains("VNTgetx")) << (errors.lines.empty() ? "" : errors.lines[0]);
+  EXPECT_EQ(VNTLgetx(env, lp, x, -1, 2), 1200);
+  EXPECT_EQ(VNTgetx(env, lp, nullptr, 0, 1), 1004);
+}
+
+TEST_F(Lp, StatusStrings) {
+  char buf[128];
+  EXPECT_STREQ(VNTgetstatstring(env, 1, buf), "optimal");
+  EXPECT_EQ(VNTgetstatstring(env, 7, buf), nullptr);
+  EXPECT_STREQ(buf, "Unknown status value");
+  ASSERT_NE(VNTgetstatstring(env, 3, buf), nullptr);
+  EXPECT_STREQ(buf, "infeasible");
+  ASSERT_NE(VNTgetstatstring(env, 102, buf), nullptr);
+  EXPECT_STREQ(buf, "integer optimal, tolerance");
+}
+
+TEST_F(Lp, MaximizationExample) {
+  ASSERT_EQ(VNTreadcopyprob(env, lp, VANTO_SOURCE_DIR "/examples/production.mps", nullptr), 0);
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  ASSERT_EQ(VNTgetstat(env, lp), 1);
+  double obj = 0;
+  ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
+  EXPECT_NEAR(obj, 2150.0, 1e-6);
+  checkOptimalSolution("production");
+}
+
+TEST_F(Lp, CopiedBasisStartsAtTheOptimum) {
+  read("netlib", "sc105");
+  ASSERT_EQ(VNTdualopt(env, lp), 0);
+  std::vector<int> cstat(VNTgetnumcols(env, lp)), rstat(VNTgetnumrows(env, lp));
+  ASSERT_EQ(VNTgetbase(env, lp, cstat.data(), rstat.data()), 0);
+  int st = 0;
+  VNTLPptr other = VNTcreateprob(env, &st, "copy");
+  ASSERT_EQ(VNTreadcopyprob(env, other, modelPath("netlib", "sc105").c_str(), nullptr), 0);
+  ASSERT_EQ(VNTcopybase(env, other, cstat.data(), rstat.data()), 0);
+  ASSERT_EQ(VNTprimopt(env, other), 0);
+  EXPECT_EQ(VNTgetstat(env, other), 1);
+  EXPECT_LE(VNTgetitcnt(env, other), 2);
+  VNTfreeprob(env, &other);
+}
+
+}  // namespace
