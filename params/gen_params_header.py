@@ -25,6 +25,8 @@ HEAD = """/* VANTO parameter numbers and parameter-related constants.
 #ifndef VANTO_VNT_PARAMS_H
 #define VANTO_VNT_PARAMS_H
 
+#include "vanto/vanto.h"
+
 /* Parameter types (VNTgetparamtype). */
 #define VNT_PARAMTYPE_NONE 0
 #define VNT_PARAMTYPE_INT 1

@@ -4,6 +4,8 @@
 #ifndef VANTO_VNT_PARAMS_H
 #define VANTO_VNT_PARAMS_H
 
+#include "vanto/vanto.h"
+
 /* Parameter types (VNTgetparamtype). */
 #define VNT_PARAMTYPE_NONE 0
 #define VNT_PARAMTYPE_INT 1

@@ -378,12 +378,21 @@ TEST_F(Params, ParameterSets) {
   ASSERT_EQ(VNTparamsetcopy(env, ps2, ps), 0);
   ASSERT_EQ(VNTparamsetgetids(env, ps2, &cnt, ids, 8, &surplus), 0);
   EXPECT_EQ(cnt, 4);
+  ASSERT_EQ(VNTparamsetaddint(env, ps2, 1017, 3), 0);  // hidden: written by number
   std::string path = file("set.prm");
   ASSERT_EQ(VNTparamsetwrite(env, ps2, path.c_str()), 0);
+  std::string text = slurp(path);
+  EXPECT_EQ(text.rfind("VANTO Parameter File Version 22.1.1.0\n" + line("VNTPARAM_Advance", "2") +
+                           line("1017", "3"),
+                       0),
+            0u)
+      << text;
   VNTPARAMSETptr ps3 = VNTparamsetcreate(env, &st);
   ASSERT_EQ(VNTparamsetreadcopy(env, ps3, path.c_str()), 0);
   ASSERT_EQ(VNTparamsetgetids(env, ps3, &cnt, ids, 8, &surplus), 0);
-  EXPECT_EQ(cnt, 4);
+  EXPECT_EQ(cnt, 5);
+  ASSERT_EQ(VNTparamsetgetint(env, ps3, 1017, &iv), 0);
+  EXPECT_EQ(iv, 3);
   ASSERT_EQ(VNTparamsetgetstr(env, ps3, VNT_PARAM_WORKDIR, sv), 0);
   EXPECT_STREQ(sv, "/tmp/x y");
   ASSERT_EQ(VNTparamsetgetdbl(env, ps3, VNT_PARAM_EPRHS, &dv), 0);
@@ -513,7 +522,8 @@ TEST_F(Params, ReaderSyntax) {
        "VNT_PARAM_CPUMASK ff\n"
        "VNTPARAM_Output_IntSolFilePrefix \"\"\n"
        "VNT_PARAM_ITLIM 99\n"
-       "VNT_PARAM_FILEENCODING %55TF-8\n");
+       "VNT_PARAM_FILEENCODING %55TF-8\n"
+       "1017 3\n");
   ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_PREIND, 0), 0);  // not in the file: reset
   ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_SCRIND, 1), 0);  // kept
   ASSERT_EQ(VNTreadcopyparam(env, path.c_str()), 0);
@@ -526,6 +536,7 @@ TEST_F(Params, ReaderSyntax) {
   EXPECT_STREQ(getStr(e, VNT_PARAM_INTSOLFILEPREFIX), "");
   EXPECT_STREQ(getStr(e, VNT_PARAM_FILEENCODING), "UTF-8");
   EXPECT_EQ(getLong(e, VNT_PARAM_ITLIM), 99);
+  EXPECT_EQ(getInt(e, 1017), 3);
   EXPECT_EQ(getInt(e, VNT_PARAM_PREIND), 1);
   EXPECT_EQ(getInt(e, VNT_PARAM_SCRIND), 1);
   ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_SCRIND, 0), 0);
