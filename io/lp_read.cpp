@@ -802,9 +802,10 @@ int LpReader::bound(std::string_view s) {
 
   // name free
   if (n > 4 && equalsNoCase(s.substr(n - 4), "free") && lpIs(s[0], kLpIdentifier)) {
+    std::string_view head = s.substr(0, n - 4);
     std::size_t p = 0;
-    std::string_view nm = refName(s, p);
-    if (p == n - 4) {
+    std::string_view nm = refName(head, p);
+    if (p == head.size()) {
       int j = findName(colIdx_, nm);
       if (j < 0) {
         nameWarning(nm);
@@ -823,6 +824,16 @@ int LpReader::bound(std::string_view s) {
     while (q < n && !lpIs(s[q], kLpTerminator)) ++q;
     std::string_view w = s.substr(0, q);
     if ((equalsNoCase(w, "inf") || equalsNoCase(w, "infinity")) && q < n && lpIs(s[q], kLpSense)) startsNumber = true;
+  }
+  if (startsNumber) {
+    // a word such as "2x" before the sense is a (badly formed) name
+    std::size_t q = 0;
+    while (q < n && !lpIs(s[q], kLpSense)) ++q;
+    std::string_view first = s.substr(0, q);
+    double probe = 0;
+    std::string why;
+    bool letters = std::any_of(first.begin(), first.end(), [](char ch) { return lpIs(ch, kLpIdentifier); });
+    if (letters && parseLpNumber(first, probe, why) != 0) startsNumber = false;
   }
   if (startsNumber) {
     double v1 = 0;
@@ -857,8 +868,14 @@ int LpReader::bound(std::string_view s) {
     record(j, s2, v2, false);
     return 0;
   }
-  if (!lpIs(s[0], kLpIdentifier)) return err(1623, "Line %lld: Missing bound number", ln());
-  std::string_view nm = refName(s, p);
+  if (!lpIs(s[0], kLpIdentifier) && !lpIs(s[0], kLpNumber)) return err(1623, "Line %lld: Missing bound number", ln());
+  std::string_view nm;
+  if (lpIs(s[0], kLpIdentifier)) {
+    nm = refName(s, p);
+  } else {
+    while (p < n && !lpIs(s[p], kLpSense)) ++p;
+    nm = s.substr(0, p);
+  }
   if (p >= n) return err(1621, "Line %lld: No bound sense", ln());
   char s1 = 0;
   int sc = senseAt(p, s1);
