@@ -93,7 +93,7 @@ int specialChecks(Env& env, const Descriptor& d, const Saved& old, bool apply) {
       return 1003;
     }
     case 1162:
-      if (apply && s.cur.v[indexOf(d)].i != 0 && old.slot.i == 0 && !env.recording && gRecordSwitch)
+      if (apply && s.cur.v[indexOf(d)].i != 0 && !env.recording && gRecordSwitch)
         return gRecordSwitch(env);
       return 0;
     default:

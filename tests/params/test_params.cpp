@@ -246,6 +246,50 @@ TEST_F(Params, SideEffects) {
   EXPECT_STREQ(vnt::params::getStr(e, VNT_PARAM_WORKDIR), "caf\xc3\xa9");
 }
 
+int gSwitchCalls = 0;
+int gSwitchStatus = 0;
+int countingSwitch(vnt::Env&) {
+  ++gSwitchCalls;
+  return gSwitchStatus;
+}
+
+TEST_F(Params, RecordSwitch) {
+  vnt::params::setRecordSwitch(countingSwitch);
+  gSwitchStatus = 1001;
+  EXPECT_EQ(VNTsetintparam(env, VNT_PARAM_RECORD, 1), 1001);
+  EXPECT_EQ(vnt::params::getInt(internal(), VNT_PARAM_RECORD), 0);
+  gSwitchStatus = 0;
+  EXPECT_EQ(VNTsetintparam(env, VNT_PARAM_RECORD, 1), 0);
+  EXPECT_EQ(vnt::params::getInt(internal(), VNT_PARAM_RECORD), 1);
+  EXPECT_EQ(VNTsetintparam(env, VNT_PARAM_RECORD, 0), 0);  // no switch for zero
+  EXPECT_EQ(gSwitchCalls, 2);
+  vnt::params::setRecordSwitch(nullptr);
+}
+
+TEST_F(Params, ChildEnvironmentCopiesValues) {
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_ADVIND, 0), 0);
+  ASSERT_EQ(VNTsetdblparam(env, VNT_PARAM_EPRHS, 1e-8), 0);
+  ASSERT_EQ(VNTsetstrparam(env, VNT_PARAM_APIENCODING, "UTF-8"), 0);
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_RANDOMSEED, 99), 0);
+  int st = -1;
+  vnt::Env* child = vnt::openChildEnv(internal(), &st);
+  ASSERT_NE(child, nullptr);
+  ASSERT_EQ(st, 0);
+  using namespace vnt::params;
+  EXPECT_EQ(getInt(*child, VNT_PARAM_ADVIND), 0);
+  EXPECT_EQ(getDbl(*child, VNT_PARAM_EPRHS), 1e-8);
+  EXPECT_STREQ(getStr(*child, VNT_PARAM_APIENCODING), "UTF-8");
+  EXPECT_EQ(child->randomSeed[0], 99u);
+  // The child's converter follows its API encoding: UTF-8 passes unchanged.
+  ASSERT_EQ(setStrParam(*child, VNT_PARAM_WORKDIR, "x"), 0);
+  const char* in = "caf\xc3\xa9";
+  char* out = nullptr;
+  ASSERT_EQ(vnt::apiToUtf8(*child, in, &out), 0);
+  EXPECT_STREQ(out, in);
+  if (out != in) vnt::envFree(*child, out);
+  vnt::closeChildEnv(child);
+}
+
 TEST_F(Params, FixedParametersAndResets) {
   ASSERT_EQ(VNTsetdblparam(env, VNT_PARAM_EPRHS, 1e-8), 0);
   ASSERT_EQ(VNTEfixparam(env, VNT_PARAM_EPRHS), 0);
