@@ -55,7 +55,7 @@ constexpr double kFillGrowthLimit = 3.0;
 // kHyperReachLimit * m nodes.
 constexpr double kHyperInputShare = 0.05;
 constexpr double kHyperDensityHint = 0.10;
-constexpr double kHyperReachLimit = 0.15;
+constexpr double kHyperReachLimit = 0.30;
 // Relative disagreement between two computations of an update pivot that
 // makes the update unsafe.
 constexpr double kPivotAgreement = 1e-7;
@@ -193,7 +193,7 @@ struct Factor::Impl {
   // (-1: none).  The same multipliers by row for BTRAN: row i holds (r_k, l_ik).
   std::vector<int> lPiv, lStart, lIdx, lEtaOfRow;
   std::vector<double> lVal;
-  std::vector<int> ltStart, ltIdx;
+  std::vector<int> ltStart, ltIdx, lRowOrder;  // lRowOrder: rows in pivot order of the build
   std::vector<double> ltVal;
   // Forrest-Tomlin row etas: slot rPiv[k] -= sum rVal * x[rIdx].
   std::vector<int> rPiv, rStart, rIdx;
@@ -325,14 +325,18 @@ struct Factor::Impl {
       stamp = 1;
     }
   }
-  void ftranL(WorkVec& x, bool& sparse);
-  void ftranR(WorkVec& x, bool sparse);
-  void ftranU(WorkVec& x, bool& sparse);
-  void btranU(WorkVec& x, bool& sparse);
-  void btranR(WorkVec& x, bool sparse);
-  void btranL(WorkVec& x, bool& sparse);
-  void toPositions(WorkVec& x, bool sparse);
-  void toSlots(WorkVec& x, bool sparse);
+  void remark(WorkVec& x);
+  int reachLimit() const;
+  bool wantSparse(const WorkVec& x, double hint) const;
+  void ftranL(WorkVec& x, bool sparse);
+  void ftranR(WorkVec& x);
+  void ftranU(WorkVec& x, bool sparse);
+  void btranU(WorkVec& x, bool sparse);
+  void btranR(WorkVec& x);
+  void btranL(WorkVec& x, bool sparse);
+  void toPositions(WorkVec& x);
+  void toSlots(WorkVec& x);
+  void prune(WorkVec& x);
   void pfFtran(double* v);
   void pfBtran(double* v);
   void ftran(WorkVec& x, double hint, bool keep);
@@ -790,6 +794,7 @@ void Factor::Impl::assemble(int n, int* basis, std::vector<int>* replaced, int& 
   order.resize(static_cast<size_t>(m) + updateLimit + 16, -1);
   for (int k = 0; k < m; ++k) posOf[order[k]] = k;
   orderLen = m;
+  lRowOrder.assign(order.begin(), order.begin() + m);
   lEtaOfRow.assign(m, -1);
   for (int k = 0; k < static_cast<int>(lPiv.size()); ++k) lEtaOfRow[lPiv[k]] = k;
   // L by rows: row i holds (r_k, l_ik) of every eta k that has row i.
@@ -842,16 +847,16 @@ void Factor::Impl::assemble(int n, int* basis, std::vector<int>* replaced, int& 
 // ---------------------------------------------------------------------------
 // Solves
 //
-// Each stage runs either densely (loops over all etas or all slots) or, when
-// the vector is sparse enough, on the nodes reachable from its nonzeros: a
-// depth-first search through the stage's dependency graph gives them in
-// topological order, and only those are touched.  A stage falls back to the
-// dense loop when the search reaches too many nodes; once a vector has gone
-// dense it stays dense for the rest of the solve.
+// Throughout a solve the index list of the vector covers its nonzeros, and
+// mark[i] == stamp exactly for the listed i.  Each stage runs either as a
+// loop over all its etas or slots, or, when the vector is sparse enough, on
+// the nodes reachable from its nonzeros only: a depth-first search through
+// the stage's dependency graph gives them in topological order.  The search
+// gives up (and the loop runs) when it reaches too many nodes.
 
 // Depth-first search from `roots`; the reached nodes are left in topological
-// order in topo[m - count .. m).  Returns count, or -1 when more than `limit`
-// nodes are reached.
+// order in topo[m - count .. m) and marked with a new stamp.  Returns count,
+// or -1 when more than `limit` nodes are reached.
 template <class Adj>
 int Factor::Impl::symbolic(const int* roots, int nroots, Adj adj, int limit) {
   newStamp();
@@ -892,11 +897,20 @@ int Factor::Impl::symbolic(const int* roots, int nroots, Adj adj, int limit) {
   return m - top;
 }
 
-void Factor::Impl::ftranL(WorkVec& x, bool& sparse) {
+// Re-establish the list invariant under a new stamp (after a failed search).
+void Factor::Impl::remark(WorkVec& x) {
+  newStamp();
+  for (int q = 0; q < x.nnz; ++q) mark[x.idx[q]] = stamp;
+}
+
+int Factor::Impl::reachLimit() const { return static_cast<int>(kHyperReachLimit * m) + 16; }
+
+void Factor::Impl::ftranL(WorkVec& x, bool sparse) {
   double* v = x.val.data();
+  int* list = x.idx.data();
   if (sparse) {
     const int cnt = symbolic(
-        x.idx.data(), x.nnz,
+        list, x.nnz,
         [this](int r, const int*& b, const int*& e) {
           const int k = lEtaOfRow[r];
           if (k < 0) {
@@ -906,12 +920,12 @@ void Factor::Impl::ftranL(WorkVec& x, bool& sparse) {
             e = lIdx.data() + lStart[k + 1];
           }
         },
-        static_cast<int>(kHyperReachLimit * m) + 16);
+        reachLimit());
     if (cnt >= 0) {
       const int* t = topo.data() + (m - cnt);
       for (int q = 0; q < cnt; ++q) {
         const int r = t[q];
-        x.idx[q] = r;
+        list[q] = r;
         const double xr = v[r];
         const int k = lEtaOfRow[r];
         if (xr == 0.0 || k < 0) continue;
@@ -921,20 +935,29 @@ void Factor::Impl::ftranL(WorkVec& x, bool& sparse) {
       x.nnz = cnt;
       return;
     }
-    sparse = false;
+    remark(x);
   }
   const int ne = static_cast<int>(lPiv.size());
+  int nz = x.nnz;
   for (int k = 0; k < ne; ++k) {
     const double xr = v[lPiv[k]];
     if (xr == 0.0) continue;
-    for (int p = lStart[k]; p < lStart[k + 1]; ++p) v[lIdx[p]] -= lVal[p] * xr;
+    for (int p = lStart[k]; p < lStart[k + 1]; ++p) {
+      const int i = lIdx[p];
+      v[i] -= lVal[p] * xr;
+      if (mark[i] != stamp) {
+        mark[i] = stamp;
+        list[nz++] = i;
+      }
+    }
+    stats.work += lStart[k + 1] - lStart[k];
   }
-  stats.work += static_cast<int64_t>(lIdx.size()) / 4 + ne;
+  x.nnz = nz;
+  stats.work += ne;
 }
 
-// Row etas of the updates.  In the sparse case the index list stays valid:
-// the last symbolic pass marked every listed node with the current stamp.
-void Factor::Impl::ftranR(WorkVec& x, bool sparse) {
+// Row etas of the updates: dot products.
+void Factor::Impl::ftranR(WorkVec& x) {
   double* v = x.val.data();
   const int ne = static_cast<int>(rPiv.size());
   for (int k = 0; k < ne; ++k) {
@@ -943,29 +966,30 @@ void Factor::Impl::ftranR(WorkVec& x, bool sparse) {
     if (d == 0.0) continue;
     const int s = rPiv[k];
     v[s] -= d;
-    if (sparse && mark[s] != stamp) {
+    if (mark[s] != stamp) {
       mark[s] = stamp;
       x.idx[x.nnz++] = s;
     }
   }
-  stats.work += etaNnz;
+  stats.work += etaNnz + ne;
 }
 
-void Factor::Impl::ftranU(WorkVec& x, bool& sparse) {
+void Factor::Impl::ftranU(WorkVec& x, bool sparse) {
   double* v = x.val.data();
-  if (sparse && x.nnz <= kHyperInputShare * 2 * m) {
+  int* list = x.idx.data();
+  if (sparse) {
     const int cnt = symbolic(
-        x.idx.data(), x.nnz,
+        list, x.nnz,
         [this](int s, const int*& b, const int*& e) {
           b = ucol.idx.data() + ucol.start[s];
           e = b + ucol.len[s];
         },
-        static_cast<int>(kHyperReachLimit * m) + 16);
+        reachLimit());
     if (cnt >= 0) {
       const int* t = topo.data() + (m - cnt);
       for (int q = 0; q < cnt; ++q) {
         const int s = t[q];
-        x.idx[q] = s;
+        list[q] = s;
         double xs = v[s];
         if (xs == 0.0) continue;
         xs /= diag[s];
@@ -977,8 +1001,9 @@ void Factor::Impl::ftranU(WorkVec& x, bool& sparse) {
       x.nnz = cnt;
       return;
     }
+    remark(x);
   }
-  sparse = false;
+  int nz = x.nnz;
   for (int o = orderLen - 1; o >= 0; --o) {
     const int s = order[o];
     if (s < 0) continue;
@@ -987,27 +1012,36 @@ void Factor::Impl::ftranU(WorkVec& x, bool& sparse) {
     xs /= diag[s];
     v[s] = xs;
     const int st = ucol.start[s], l = ucol.len[s];
-    for (int p = st; p < st + l; ++p) v[ucol.idx[p]] -= ucol.val[p] * xs;
+    for (int p = st; p < st + l; ++p) {
+      const int i = ucol.idx[p];
+      v[i] -= ucol.val[p] * xs;
+      if (mark[i] != stamp) {
+        mark[i] = stamp;
+        list[nz++] = i;
+      }
+    }
     stats.work += l;
   }
+  x.nnz = nz;
   stats.work += orderLen;
 }
 
-void Factor::Impl::btranU(WorkVec& x, bool& sparse) {
+void Factor::Impl::btranU(WorkVec& x, bool sparse) {
   double* v = x.val.data();
+  int* list = x.idx.data();
   if (sparse) {
     const int cnt = symbolic(
-        x.idx.data(), x.nnz,
+        list, x.nnz,
         [this](int s, const int*& b, const int*& e) {
           b = urow.idx.data() + urow.start[s];
           e = b + urow.len[s];
         },
-        static_cast<int>(kHyperReachLimit * m) + 16);
+        reachLimit());
     if (cnt >= 0) {
       const int* t = topo.data() + (m - cnt);
       for (int q = 0; q < cnt; ++q) {
         const int s = t[q];
-        x.idx[q] = s;
+        list[q] = s;
         double xs = v[s];
         if (xs == 0.0) continue;
         xs /= diag[s];
@@ -1019,8 +1053,9 @@ void Factor::Impl::btranU(WorkVec& x, bool& sparse) {
       x.nnz = cnt;
       return;
     }
-    sparse = false;
+    remark(x);
   }
+  int nz = x.nnz;
   for (int o = 0; o < orderLen; ++o) {
     const int s = order[o];
     if (s < 0) continue;
@@ -1029,13 +1064,21 @@ void Factor::Impl::btranU(WorkVec& x, bool& sparse) {
     xs /= diag[s];
     v[s] = xs;
     const int st = urow.start[s], l = urow.len[s];
-    for (int p = st; p < st + l; ++p) v[urow.idx[p]] -= urow.val[p] * xs;
+    for (int p = st; p < st + l; ++p) {
+      const int i = urow.idx[p];
+      v[i] -= urow.val[p] * xs;
+      if (mark[i] != stamp) {
+        mark[i] = stamp;
+        list[nz++] = i;
+      }
+    }
     stats.work += l;
   }
+  x.nnz = nz;
   stats.work += orderLen;
 }
 
-void Factor::Impl::btranR(WorkVec& x, bool sparse) {
+void Factor::Impl::btranR(WorkVec& x) {
   double* v = x.val.data();
   for (int k = static_cast<int>(rPiv.size()) - 1; k >= 0; --k) {
     const double xs = v[rPiv[k]];
@@ -1043,7 +1086,7 @@ void Factor::Impl::btranR(WorkVec& x, bool sparse) {
     for (int p = rStart[k]; p < rStart[k + 1]; ++p) {
       const int t = rIdx[p];
       v[t] -= rVal[p] * xs;
-      if (sparse && mark[t] != stamp) {
+      if (mark[t] != stamp) {
         mark[t] = stamp;
         x.idx[x.nnz++] = t;
       }
@@ -1053,21 +1096,22 @@ void Factor::Impl::btranR(WorkVec& x, bool sparse) {
   stats.work += static_cast<int64_t>(rPiv.size());
 }
 
-void Factor::Impl::btranL(WorkVec& x, bool& sparse) {
+void Factor::Impl::btranL(WorkVec& x, bool sparse) {
   double* v = x.val.data();
-  if (sparse && x.nnz <= kHyperInputShare * 2 * m) {
+  int* list = x.idx.data();
+  if (sparse) {
     const int cnt = symbolic(
-        x.idx.data(), x.nnz,
+        list, x.nnz,
         [this](int i, const int*& b, const int*& e) {
           b = ltIdx.data() + ltStart[i];
           e = ltIdx.data() + ltStart[i + 1];
         },
-        static_cast<int>(kHyperReachLimit * m) + 16);
+        reachLimit());
     if (cnt >= 0) {
       const int* t = topo.data() + (m - cnt);
       for (int q = 0; q < cnt; ++q) {
         const int i = t[q];
-        x.idx[q] = i;
+        list[q] = i;
         const double xi = v[i];
         if (xi == 0.0) continue;
         for (int p = ltStart[i]; p < ltStart[i + 1]; ++p) v[ltIdx[p]] -= ltVal[p] * xi;
@@ -1076,70 +1120,73 @@ void Factor::Impl::btranL(WorkVec& x, bool& sparse) {
       x.nnz = cnt;
       return;
     }
+    remark(x);
   }
-  sparse = false;
-  for (int k = static_cast<int>(lPiv.size()) - 1; k >= 0; --k) {
-    double d = 0.0;
-    for (int p = lStart[k]; p < lStart[k + 1]; ++p) d += lVal[p] * v[lIdx[p]];
-    v[lPiv[k]] -= d;
+  // Rows in reverse pivot order: a row is final once every later row has
+  // passed on its multiples, and rows that are zero cost one test.
+  int nz = x.nnz;
+  for (int k = m - 1; k >= 0; --k) {
+    const int i = lRowOrder[k];
+    const double xi = v[i];
+    if (xi == 0.0) continue;
+    for (int p = ltStart[i]; p < ltStart[i + 1]; ++p) {
+      const int r = ltIdx[p];
+      v[r] -= ltVal[p] * xi;
+      if (mark[r] != stamp) {
+        mark[r] = stamp;
+        list[nz++] = r;
+      }
+    }
+    stats.work += ltStart[i + 1] - ltStart[i];
   }
-  stats.work += static_cast<int64_t>(lIdx.size()) + static_cast<int64_t>(lPiv.size());
+  x.nnz = nz;
+  stats.work += m;
 }
+
 
 // Slot-indexed values to position-indexed ones, dropping tiny values and
-// leaving a packed index list.
-void Factor::Impl::toPositions(WorkVec& x, bool sparse) {
+// zeros from the list.
+void Factor::Impl::toPositions(WorkVec& x) {
   double* v = x.val.data();
-  if (sparse) {
-    int nz = 0;
-    for (int q = 0; q < x.nnz; ++q) {
-      const int s = x.idx[q];
-      const double xs = v[s];
-      if (xs == 0.0) continue;
-      v[s] = 0.0;
-      if (std::fabs(xs) <= kDropTolerance) continue;
-      const int j = colOf[s];
-      work[j] = xs;
-      list2[nz++] = j;
-    }
-    for (int q = 0; q < nz; ++q) {
-      const int j = list2[q];
-      v[j] = work[j];
-      work[j] = 0.0;
-      x.idx[q] = j;
-    }
-    x.nnz = nz;
-    x.packed = true;
-    stats.work += nz;
-    return;
+  int nz = 0;
+  for (int q = 0; q < x.nnz; ++q) {
+    const int s = x.idx[q];
+    const double xs = v[s];
+    if (xs == 0.0) continue;
+    v[s] = 0.0;
+    if (std::fabs(xs) <= kDropTolerance) continue;
+    const int j = colOf[s];
+    work[j] = xs;
+    list2[nz++] = j;
   }
-  for (int s = 0; s < m; ++s) work[colOf[s]] = v[s];
-  std::copy(work.begin(), work.begin() + m, v);
-  std::fill(work.begin(), work.begin() + m, 0.0);
-  finish(x);
+  for (int q = 0; q < nz; ++q) {
+    const int j = list2[q];
+    v[j] = work[j];
+    work[j] = 0.0;
+    x.idx[q] = j;
+  }
+  x.nnz = nz;
+  x.packed = true;
+  stats.work += nz;
 }
 
-// Position-indexed values to slot-indexed ones (index list kept if sparse).
-void Factor::Impl::toSlots(WorkVec& x, bool sparse) {
+// Position-indexed values to slot-indexed ones, under a new stamp.
+void Factor::Impl::toSlots(WorkVec& x) {
   double* v = x.val.data();
-  if (sparse) {
-    for (int q = 0; q < x.nnz; ++q) {
-      const int j = x.idx[q];
-      work[slotOf[j]] = v[j];
-      v[j] = 0.0;
-      x.idx[q] = slotOf[j];
-    }
-    for (int q = 0; q < x.nnz; ++q) {
-      const int s = x.idx[q];
-      v[s] = work[s];
-      work[s] = 0.0;
-    }
-    return;
+  newStamp();
+  for (int q = 0; q < x.nnz; ++q) {
+    const int j = x.idx[q];
+    work[slotOf[j]] = v[j];
+    v[j] = 0.0;
+    x.idx[q] = slotOf[j];
   }
-  for (int j = 0; j < m; ++j) work[slotOf[j]] = v[j];
-  std::copy(work.begin(), work.begin() + m, v);
-  std::fill(work.begin(), work.begin() + m, 0.0);
-  stats.work += 2 * m;
+  for (int q = 0; q < x.nnz; ++q) {
+    const int s = x.idx[q];
+    v[s] = work[s];
+    work[s] = 0.0;
+    mark[s] = stamp;
+  }
+  stats.work += 2 * x.nnz;
 }
 
 void Factor::Impl::pfFtran(double* v) {
@@ -1162,6 +1209,7 @@ void Factor::Impl::pfBtran(double* v) {
   }
 }
 
+// Rebuild the index list from the values (drops tiny values).
 void Factor::Impl::finish(WorkVec& x) {
   double* v = x.val.data();
   int nz = 0;
@@ -1178,6 +1226,30 @@ void Factor::Impl::finish(WorkVec& x) {
   stats.work += m;
 }
 
+// Drop zeros and tiny values from the list (row-space results).
+void Factor::Impl::prune(WorkVec& x) {
+  double* v = x.val.data();
+  int nz = 0;
+  for (int q = 0; q < x.nnz; ++q) {
+    const int i = x.idx[q];
+    const double xi = v[i];
+    if (xi == 0.0) continue;
+    if (std::fabs(xi) <= kDropTolerance) {
+      v[i] = 0.0;
+      continue;
+    }
+    x.idx[nz++] = i;
+  }
+  x.nnz = nz;
+  x.packed = true;
+}
+
+// The symbolic pass pays off for a sparse right-hand side whose result is
+// expected to stay sparse.
+bool Factor::Impl::wantSparse(const WorkVec& x, double hint) const {
+  return hint <= kHyperDensityHint && x.nnz <= kHyperInputShare * m;
+}
+
 void Factor::Impl::ftran(WorkVec& x, double hint, bool keep) {
   ++stats.ftrans;
   if (m == 0) {
@@ -1185,32 +1257,28 @@ void Factor::Impl::ftran(WorkVec& x, double hint, bool keep) {
     x.packed = true;
     return;
   }
-  bool sparse = x.packed && hint <= kHyperDensityHint && x.nnz <= kHyperInputShare * m;
-  if (sparse) ++stats.hyperFtrans;
+  if (!x.packed) finish(x);
+  const bool sparse = wantSparse(x, hint);
+  if (sparse) {
+    ++stats.hyperFtrans;
+  } else {
+    remark(x);
+  }
   ftranL(x, sparse);
-  if (!sparse) newStamp();
-  ftranR(x, sparse);
+  ftranR(x);
   if (keep && !productForm) {
     for (int q = 0; q < spikeNnz; ++q) spike[spikeIdx[q]] = 0.0;
     spikeNnz = 0;
     const double* v = x.val.data();
-    if (sparse) {
-      for (int q = 0; q < x.nnz; ++q) {
-        const int i = x.idx[q];
-        if (v[i] == 0.0) continue;
-        spike[i] = v[i];
-        spikeIdx[spikeNnz++] = i;
-      }
-    } else {
-      for (int i = 0; i < m; ++i) {
-        if (v[i] == 0.0) continue;
-        spike[i] = v[i];
-        spikeIdx[spikeNnz++] = i;
-      }
+    for (int q = 0; q < x.nnz; ++q) {
+      const int i = x.idx[q];
+      if (v[i] == 0.0) continue;
+      spike[i] = v[i];
+      spikeIdx[spikeNnz++] = i;
     }
   }
-  ftranU(x, sparse);
-  toPositions(x, sparse);
+  ftranU(x, sparse && x.nnz <= kHyperInputShare * 2 * m);
+  toPositions(x);
   if (productForm && !pfPos.empty()) {
     pfFtran(x.val.data());
     finish(x);
@@ -1237,31 +1305,14 @@ void Factor::Impl::btran(WorkVec& x, double hint) {
     pfBtran(x.val.data());
     finish(x);
   }
-  bool sparse = x.packed && hint <= kHyperDensityHint && x.nnz <= kHyperInputShare * m;
+  if (!x.packed) finish(x);
+  const bool sparse = wantSparse(x, hint);
   if (sparse) ++stats.hyperBtrans;
-  toSlots(x, sparse);
+  toSlots(x);
   btranU(x, sparse);
-  if (!sparse) newStamp();
-  btranR(x, sparse);
-  btranL(x, sparse);
-  if (sparse) {
-    // Already in row space; just drop tiny values and zeros from the list.
-    double* v = x.val.data();
-    int nz = 0;
-    for (int q = 0; q < x.nnz; ++q) {
-      const int i = x.idx[q];
-      if (v[i] == 0.0) continue;
-      if (std::fabs(v[i]) <= kDropTolerance) {
-        v[i] = 0.0;
-        continue;
-      }
-      x.idx[nz++] = i;
-    }
-    x.nnz = nz;
-    x.packed = true;
-  } else {
-    finish(x);
-  }
+  btranR(x);
+  btranL(x, sparse && x.nnz <= kHyperInputShare * 2 * m);
+  prune(x);
 }
 
 // ---------------------------------------------------------------------------
