@@ -20,7 +20,8 @@ int createStore(Env& env);
 void destroyStore(Env& env);
 // Copy every parameter value (not the fixed list) from one environment to
 // another, e.g. into a child environment; then applies the side effects of
-// screen output, random seed and API encoding on dst.  0 or 1003.
+// screen output, random seed and API encoding on dst.  0 (1002 without
+// parameter storage).
 int copyStore(Env& dst, const Env& src);
 // Apply the two override environment variables KORA_VANTO_PARAMETER_FILE
 // and KORA_VANTO_PARAMETER_STRING (at open); messages go to standard error.
