@@ -221,6 +221,14 @@ int main(int argc, char** argv) {
     return finish(libraryError(st));
   if (!optimize) return finish(0);
 
+  if (VNTgetprobtype(c.env, c.lp) != VNTPROB_LP) {
+    // No mixed-integer optimizer in this build yet: say so and solve the
+    // continuous relaxation rather than refuse the model.
+    fprintf(stderr,
+            "vanto: note: the model has integer or special variables; this build has no MIP "
+            "optimizer yet, so its continuous relaxation is solved\n");
+    if ((st = VNTchgprobtype(c.env, c.lp, VNTPROB_LP)) != 0) return finish(libraryError(st));
+  }
   VNTsetterminate(c.env, const_cast<int*>(&gTerminate));
   signal(SIGINT, onInterrupt);
   double t0 = 0, t1 = 0, d0 = 0, d1 = 0;
