@@ -38,12 +38,12 @@ void appendCols(ProblemData& d, long long ccnt, const double* obj, const double*
                 const double* ub, const char* ctype, std::vector<std::string>& names) {
   const int n0 = d.cols();
   const size_t n1 = static_cast<size_t>(n0 + ccnt);
-  d.obj.reserve(n1);
-  d.lb.reserve(n1);
-  d.ub.reserve(n1);
-  d.matbeg.reserve(n1);
-  d.matcnt.reserve(n1);
-  d.matcap.reserve(n1);
+  growTo(d.obj, n1);
+  growTo(d.lb, n1);
+  growTo(d.ub, n1);
+  growTo(d.matbeg, n1);
+  growTo(d.matcnt, n1);
+  growTo(d.matcap, n1);
   for (long long k = 0; k < ccnt; ++k) {
     d.obj.push_back(obj ? obj[k] : 0.0);
     d.lb.push_back(lb ? clampBound(lb[k]) : 0.0);
@@ -73,8 +73,8 @@ void appendRows(ProblemData& d, long long rcnt, const double* rhs, const char* s
                 const double* rngval, std::vector<std::string>& names) {
   const int m0 = d.rows();
   const size_t m1 = static_cast<size_t>(m0 + rcnt);
-  d.rhs.reserve(m1);
-  d.sense.reserve(m1);
+  growTo(d.rhs, m1);
+  growTo(d.sense, m1);
   for (long long k = 0; k < rcnt; ++k) {
     d.rhs.push_back(rhs ? rhs[k] : 0.0);
     d.sense.push_back(sense ? sense[k] : 'L');
@@ -876,8 +876,10 @@ int chgprobtype(Env& env, Problem& lp, int type) {
     Problem& parent = *lp.fixedParent;
     switch (type) {
       case kLP: case kMILP: case kQP: case kMIQP: case kQCP: case kMIQCP: break;
-      case kFixedMILP: case kFixedMIQP: case kFixedMIQCP:
-        break;
+      // Another fixed type never fits the unfixed problem behind this one.
+      case kFixedMILP: return 1024;
+      case kFixedMIQP: return 1029;
+      case kFixedMIQCP: return 9019;
       default:
         return 1022;
     }
@@ -1006,10 +1008,10 @@ int cacheNewRows(Env& env, Problem& lp, int rcnt, const double* rhs, const char*
   return guarded([&] {
     PendingAdditions& c = lp.data->cache;
     const size_t c0 = c.rhs.size();
-    c.rhs.reserve(c0 + rcnt);
-    c.sense.reserve(c0 + rcnt);
-    c.rngval.reserve(c0 + rcnt);
-    if (!rn.empty() || !c.rowname.empty()) c.rowname.reserve(c0 + rcnt);
+    growTo(c.rhs, c0 + rcnt);
+    growTo(c.sense, c0 + rcnt);
+    growTo(c.rngval, c0 + rcnt);
+    if (!rn.empty() || !c.rowname.empty()) growTo(c.rowname, c0 + rcnt);
     ChangeEvent ev{ChangeKind::AddRows};
     ev.cnt = rcnt;
     notifyChange(lp, ev);
@@ -1046,9 +1048,9 @@ int cacheNewCols(Env& env, Problem& lp, int ccnt, const double* obj, const doubl
     PendingAdditions& c = lp.data->cache;
     const size_t c0 = c.obj.size();
     const int n0 = lp.data->cols();
-    c.obj.reserve(c0 + ccnt);
-    c.lb.reserve(c0 + ccnt);
-    c.ub.reserve(c0 + ccnt);
+    growTo(c.obj, c0 + ccnt);
+    growTo(c.lb, c0 + ccnt);
+    growTo(c.ub, c0 + ccnt);
     ChangeEvent ev{ChangeKind::AddCols};
     ev.cnt = ccnt;
     notifyChange(lp, ev);
@@ -1087,9 +1089,9 @@ int cacheNewNZsByNZ(Env& env, Problem& lp, long long nzcnt, const int* rowind, c
   return guarded([&] {
     PendingAdditions& c = d.cache;
     const size_t c0 = c.nzrow.size();
-    c.nzrow.reserve(c0 + nzcnt);
-    c.nzcol.reserve(c0 + nzcnt);
-    c.nzval.reserve(c0 + nzcnt);
+    growTo(c.nzrow, c0 + nzcnt);
+    growTo(c.nzcol, c0 + nzcnt);
+    growTo(c.nzval, c0 + nzcnt);
     notifyChange(lp, ChangeKind::Coefficients);
     c.nzrow.insert(c.nzrow.end(), rowind, rowind + nzcnt);
     c.nzcol.insert(c.nzcol.end(), colind, colind + nzcnt);

@@ -270,14 +270,14 @@ int flushCache(Env&, Problem& p) {
     const int m0 = d.rows(), n0 = d.cols();
     const size_t cm = c.rhs.size(), cn = c.obj.size();
     // Reserve first so that the merge itself does not fail half way.
-    d.rhs.reserve(m0 + cm);
-    d.sense.reserve(m0 + cm);
-    d.obj.reserve(n0 + cn);
-    d.lb.reserve(n0 + cn);
-    d.ub.reserve(n0 + cn);
-    d.matbeg.reserve(n0 + cn);
-    d.matcnt.reserve(n0 + cn);
-    d.matcap.reserve(n0 + cn);
+    growTo(d.rhs, m0 + cm);
+    growTo(d.sense, m0 + cm);
+    growTo(d.obj, n0 + cn);
+    growTo(d.lb, n0 + cn);
+    growTo(d.ub, n0 + cn);
+    growTo(d.matbeg, n0 + cn);
+    growTo(d.matcnt, n0 + cn);
+    growTo(d.matcap, n0 + cn);
     if (cm) {
       bool anyRng = !d.rngval.empty();
       for (double v : c.rngval) anyRng |= v != 0.0;

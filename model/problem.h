@@ -11,6 +11,7 @@
 // the data change; a slot whose onChange returns false is discarded.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -27,6 +28,13 @@ enum ProbType : int {
   kLP = 0, kMILP = 1, kFixedMILP = 3, kQP = 5, kMIQP = 7, kFixedMIQP = 8,
   kQCP = 10, kMIQCP = 11, kFixedMIQCP = 13
 };
+
+// Reserve room for n elements with geometric growth (so that appending in
+// many small batches stays linear).
+template <class V>
+void growTo(V& v, size_t n) {
+  if (n > v.capacity()) v.reserve(std::max(n, 2 * v.capacity()));
+}
 
 // Thresholds used by the model-building operations.
 inline constexpr double kZeroBound = 1e-10;  // |bound| below this is stored as 0
