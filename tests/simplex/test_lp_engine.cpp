@@ -1,0 +1,387 @@
+// End-to-end tests of the simplex engine on the shared Netlib and infeasible
+// models: optimal objective against the reference values, and an independent
+// check (computed here from the model, not by the engine) that the final
+// basis is primal and dual feasible in unscaled units.  The default set is a
+// few dozen small and medium models; VANTO_FULL_NETLIB=1 runs all of them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "simplex/lp_engine.h"
+#include "simplex/tmp_mps_reader.h"
+
+namespace {
+
+using vnt::model::ModelData;
+using vnt::simplex::LpEngine;
+using vnt::simplex::LpStatus;
+
+const std::string kData = VANTO_DATA_DIR;
+
+struct Reference {
+  std::string status;
+  double objective = 0.0;
+};
+
+const std::map<std::string, Reference>& references() {
+  static const std::map<std::string, Reference> refs = [] {
+    std::map<std::string, Reference> r;
+    std::ifstream in(kData + "/reference.tsv");
+    std::string line;
+    std::getline(in, line);  // header
+    while (std::getline(in, line)) {
+      std::istringstream is(line);
+      std::string name, set, status, obj;
+      std::getline(is, name, '\t');
+      std::getline(is, set, '\t');
+      std::getline(is, status, '\t');
+      std::getline(is, obj, '\t');
+      r[set + "/" + name] = {status, obj.empty() ? 0.0 : std::strtod(obj.c_str(), nullptr)};
+    }
+    return r;
+  }();
+  return refs;
+}
+
+ModelData readModel(const std::string& setAndName) {
+  ModelData md;
+  std::string err;
+  EXPECT_TRUE(vnt::testing::readMpsTemporary(kData + "/" + setAndName + ".mps.gz", md, &err)) << err;
+  return md;
+}
+
+void rowLimits(const ModelData& md, int i, double* lo, double* up) {
+  const double r = md.rhs[i];
+  *lo = -1e20;
+  *up = 1e20;
+  switch (md.sense[i]) {
+    case 'L': *up = r; break;
+    case 'G': *lo = r; break;
+    case 'E': *lo = *up = r; break;
+    case 'R': {
+      const double g = md.rngval[i];
+      if (g >= 0) { *lo = r; *up = r + g; } else { *lo = r + g; *up = r; }
+      break;
+    }
+    default: break;
+  }
+}
+
+// Independent optimality check of the engine's answer in the model's units:
+// bounds and rows satisfied, nonbasic columns at a bound, reduced costs
+// recomputed from pi with the sign their basis status requires.
+struct KktReport {
+  double boundViol = 0, rowViol = 0, djViol = 0, piViol = 0, djResid = 0;
+  int basicCount = 0;
+};
+
+KktReport checkKkt(const ModelData& md, const LpEngine& eng) {
+  const int n = md.numCols(), m = md.numRows();
+  std::vector<double> x(n), pi(m), dj(n), ax(m, 0.0), slack(m);
+  std::vector<int> cstat(n), rstat(m);
+  eng.getX(x.data());
+  eng.getPi(pi.data());
+  eng.getDj(dj.data());
+  eng.getBasis(cstat.data(), rstat.data());
+  KktReport k;
+  const double sen = md.objsen;
+  for (int j = 0; j < n; ++j) {
+    k.boundViol = std::max({k.boundViol, md.lb[j] - x[j], x[j] - md.ub[j]});
+    double d = md.obj[j];
+    for (int64_t t = md.matbeg[j]; t < md.matbeg[j + 1]; ++t) {
+      ax[md.matind[t]] += md.matval[t] * x[j];
+      d -= pi[md.matind[t]] * md.matval[t];
+    }
+    k.djResid = std::max(k.djResid, std::fabs(d - dj[j]) / (1.0 + std::fabs(md.obj[j])));
+    const double dm = sen * d;  // minimization form
+    const bool fixed = md.lb[j] == md.ub[j];  // any reduced cost is optimal
+    switch (cstat[j]) {
+      case 1: k.djViol = std::max(k.djViol, std::fabs(dm)); ++k.basicCount; break;
+      case 0:
+        if (!fixed) k.djViol = std::max(k.djViol, -dm);
+        k.boundViol = std::max(k.boundViol, std::fabs(x[j] - md.lb[j]) / (1.0 + std::fabs(md.lb[j])));
+        break;
+      case 2:
+        if (!fixed) k.djViol = std::max(k.djViol, dm);
+        k.boundViol = std::max(k.boundViol, std::fabs(x[j] - md.ub[j]) / (1.0 + std::fabs(md.ub[j])));
+        break;
+      default: k.djViol = std::max(k.djViol, std::fabs(dm)); break;
+    }
+  }
+  for (int i = 0; i < m; ++i) {
+    double lo, up;
+    rowLimits(md, i, &lo, &up);
+    const double scale = 1.0 + std::fabs(md.rhs[i]);
+    k.rowViol = std::max({k.rowViol, (lo - ax[i]) / scale, (ax[i] - up) / scale});
+    const double p = sen * pi[i];  // minimization form: >= 0 at the lower limit, <= 0 at the upper
+    switch (rstat[i]) {
+      case 1: k.piViol = std::max(k.piViol, std::fabs(p)); ++k.basicCount; break;
+      case 0:
+        if (lo != up) k.piViol = std::max(k.piViol, -p);
+        k.rowViol = std::max(k.rowViol, std::fabs(ax[i] - lo) / scale);
+        break;
+      case 2:
+        k.piViol = std::max(k.piViol, p);
+        k.rowViol = std::max(k.rowViol, std::fabs(ax[i] - up) / scale);
+        break;
+      default: k.piViol = std::max(k.piViol, std::fabs(p)); break;
+    }
+  }
+  return k;
+}
+
+bool fullSet() {
+  const char* v = std::getenv("VANTO_FULL_NETLIB");
+  return v && *v && std::string(v) != "0";
+}
+
+// Small and medium models of every flavour (ranges, all bound types, free
+// rows, degenerate, badly scaled); the rest run with VANTO_FULL_NETLIB=1.
+const std::vector<std::string> kQuickNetlib = {
+    "afiro", "adlittle", "agg", "agg2", "agg3", "bandm", "beaconfd", "blend", "boeing1", "boeing2",
+    "brandy", "capri", "e226", "etamacro", "finnis", "fit1d", "forplan", "gfrd-pnc", "grow7", "israel",
+    "kb2", "lotfi", "recipe", "sc105", "sc205", "sc50a", "sc50b", "scagr7", "scfxm1", "scorpion",
+    "scsd1", "sctap1", "seba", "share1b", "share2b", "shell", "stair", "standata", "standmps", "stocfor1",
+    "tuff", "vtpbase", "degen2", "scrs8", "perold", "pilot4", "bore3d", "ship04s"};
+
+std::vector<std::string> netlibModels() {
+  std::vector<std::string> out;
+  for (const auto& [key, ref] : references()) {
+    if (key.rfind("netlib/", 0) != 0) continue;
+    const std::string name = key.substr(7);
+    if (fullSet() || std::find(kQuickNetlib.begin(), kQuickNetlib.end(), name) != kQuickNetlib.end())
+      out.push_back(name);
+  }
+  return out;
+}
+
+std::vector<std::string> infeasibleModels() {
+  std::vector<std::string> out;
+  for (const auto& [key, ref] : references())
+    if (key.rfind("infeas/", 0) == 0) out.push_back(key.substr(7));
+  return out;
+}
+
+bool sameObjective(double a, double b) { return std::fabs(a - b) <= 1e-6 * std::max(1.0, std::fabs(b)); }
+
+constexpr double kKktTol = 1e-6;
+
+void expectOptimalAndKkt(const std::string& name, const ModelData& md, const LpEngine& eng, LpStatus st) {
+  const Reference& ref = references().at("netlib/" + name);
+  ASSERT_EQ(st, LpStatus::kOptimal) << name;
+  EXPECT_TRUE(sameObjective(eng.objective(), ref.objective))
+      << name << ": " << eng.objective() << " vs reference " << ref.objective;
+  KktReport k = checkKkt(md, eng);
+  EXPECT_EQ(k.basicCount, md.numRows()) << name;
+  EXPECT_LE(k.boundViol, kKktTol) << name;
+  EXPECT_LE(k.rowViol, kKktTol) << name;
+  EXPECT_LE(k.djViol, kKktTol) << name;
+  EXPECT_LE(k.piViol, kKktTol) << name;
+  EXPECT_LE(k.djResid, 1e-7) << name;
+}
+
+class NetlibTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(NetlibTest, DualSimplexReachesReferenceOptimumWithFeasibleBasis) {
+  const std::string name = GetParam();
+  ModelData md = readModel("netlib/" + name);
+  LpEngine eng;
+  ASSERT_EQ(eng.load(md), 0);
+  LpStatus st = eng.solveDual();
+  expectOptimalAndKkt(name, md, eng, st);
+}
+
+TEST_P(NetlibTest, PrimalSimplexReachesReferenceOptimumWithFeasibleBasis) {
+  const std::string name = GetParam();
+  ModelData md = readModel("netlib/" + name);
+  LpEngine eng;
+  ASSERT_EQ(eng.load(md), 0);
+  LpStatus st = eng.solvePrimal();
+  expectOptimalAndKkt(name, md, eng, st);
+}
+
+INSTANTIATE_TEST_SUITE_P(Netlib, NetlibTest, ::testing::ValuesIn(netlibModels()),
+                         [](const ::testing::TestParamInfo<std::string>& i) {
+                           std::string s = i.param;
+                           std::replace(s.begin(), s.end(), '-', '_');
+                           return s;
+                         });
+
+// Every model of the infeasible collection ends infeasible with both methods;
+// the dual's certificate is checked: y^T(Ax) is bounded on the column box by
+// less than what the row limits require.
+class InfeasibleTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(InfeasibleTest, DualSimplexProvesInfeasibility) {
+  ModelData md = readModel("infeas/" + GetParam());
+  LpEngine eng;
+  ASSERT_EQ(eng.load(md), 0);
+  EXPECT_EQ(eng.solveDual(), LpStatus::kInfeasible) << GetParam();
+}
+
+TEST_P(InfeasibleTest, PrimalSimplexProvesInfeasibility) {
+  ModelData md = readModel("infeas/" + GetParam());
+  LpEngine eng;
+  ASSERT_EQ(eng.load(md), 0);
+  EXPECT_EQ(eng.solvePrimal(), LpStatus::kInfeasible) << GetParam();
+}
+
+INSTANTIATE_TEST_SUITE_P(Infeas, InfeasibleTest, ::testing::ValuesIn(infeasibleModels()));
+
+// Warm start: after bound changes the dual simplex restarts from the last
+// optimal basis and reaches the optimum of a cold solve of the changed model
+// in far fewer iterations.
+TEST(SimplexWarmStart, BoundChangesResolveFromLastBasis) {
+  for (const char* name : {"25fv47", "scfxm2", "ship08s"}) {
+    ModelData md = readModel(std::string("netlib/") + name);
+    LpEngine warm;
+    ASSERT_EQ(warm.load(md), 0);
+    ASSERT_EQ(warm.solveDual(), LpStatus::kOptimal);
+    const int64_t coldIters = warm.iterations();
+    std::vector<double> x(md.numCols());
+    warm.getX(x.data());
+    // Tighten the bounds of a few columns with positive values (a branching step).
+    ModelData changed = md;
+    int changes = 0;
+    for (int j = 0; j < md.numCols() && changes < 4; j += 7) {
+      if (x[j] > 1e-3 && md.ub[j] > x[j]) {
+        changed.ub[j] = x[j] * 0.5;
+        warm.setColBounds(j, changed.lb[j], changed.ub[j]);
+        ++changes;
+      }
+    }
+    ASSERT_GT(changes, 0);
+    LpStatus ws = warm.solveDual();
+    LpEngine cold;
+    ASSERT_EQ(cold.load(changed), 0);
+    LpStatus cs = cold.solveDual();
+    ASSERT_EQ(cs, ws) << name;
+    if (cs != LpStatus::kOptimal) continue;
+    EXPECT_TRUE(sameObjective(warm.objective(), cold.objective()))
+        << name << ": warm " << warm.objective() << " cold " << cold.objective();
+    KktReport k = checkKkt(changed, warm);
+    EXPECT_LE(k.rowViol, kKktTol) << name;
+    EXPECT_LE(k.djViol, kKktTol) << name;
+    EXPECT_LT(warm.iterations() * 5, cold.iterations()) << name << ": warm " << warm.iterations() << " cold "
+                                                        << cold.iterations() << " first " << coldIters;
+  }
+}
+
+// An installed optimal basis needs no iterations and gives the same answer.
+TEST(SimplexBasis, OptimalBasisRoundTrip) {
+  ModelData md = readModel("netlib/scagr25");
+  LpEngine a;
+  ASSERT_EQ(a.load(md), 0);
+  ASSERT_EQ(a.solveDual(), LpStatus::kOptimal);
+  std::vector<int> cstat(md.numCols()), rstat(md.numRows());
+  a.getBasis(cstat.data(), rstat.data());
+  LpEngine b;
+  ASSERT_EQ(b.load(md), 0);
+  ASSERT_EQ(b.setBasis(cstat.data(), rstat.data()), 0);
+  ASSERT_EQ(b.solvePrimal(), LpStatus::kOptimal);
+  EXPECT_EQ(b.iterations(), 0);
+  EXPECT_TRUE(sameObjective(b.objective(), a.objective()));
+  // A basis with the wrong number of basic variables is refused.
+  cstat[0] = cstat[0] == 1 ? 0 : 1;
+  EXPECT_NE(b.setBasis(cstat.data(), rstat.data()), 0);
+}
+
+// Maximization: the negated objective gives the negated optimum, with duals
+// in the caller's sense.
+TEST(SimplexSense, MaximizeNegatedObjective) {
+  ModelData md = readModel("netlib/share2b");
+  for (double& c : md.obj) c = -c;
+  md.objsen = -1;
+  LpEngine eng;
+  ASSERT_EQ(eng.load(md), 0);
+  LpStatus st = eng.solveDual();
+  ASSERT_EQ(st, LpStatus::kOptimal);
+  EXPECT_TRUE(sameObjective(eng.objective(), -references().at("netlib/share2b").objective));
+  KktReport k = checkKkt(md, eng);
+  EXPECT_LE(k.djViol, kKktTol);
+  EXPECT_LE(k.piViol, kKktTol);
+}
+
+// Unbounded: dropping the bounds that keep a minimization finite.
+TEST(SimplexStatus, UnboundedModelIsReported) {
+  ModelData md;
+  // min -x0 - x1  s.t.  x0 - x1 <= 1,  x >= 0
+  md.obj = {-1.0, -1.0};
+  md.lb = {0.0, 0.0};
+  md.ub = {1e20, 1e20};
+  md.rhs = {1.0};
+  md.sense = {'L'};
+  md.rowname = {"r"};
+  md.matbeg = {0, 1, 2};
+  md.matind = {0, 0};
+  md.matval = {1.0, -1.0};
+  for (bool dual : {true, false}) {
+    LpEngine eng;
+    ASSERT_EQ(eng.load(md), 0);
+    LpStatus st = dual ? eng.solveDual() : eng.solvePrimal();
+    EXPECT_EQ(st, LpStatus::kUnbounded) << (dual ? "dual" : "primal");
+  }
+}
+
+// Limits, the poll callback and the log sink.
+TEST(SimplexControl, IterationLimitAbortAndLog) {
+  ModelData md = readModel("netlib/25fv47");
+  {
+    LpEngine eng;
+    eng.options().iterationLimit = 50;
+    ASSERT_EQ(eng.load(md), 0);
+    EXPECT_EQ(eng.solveDual(), LpStatus::kIterationLimit);
+    EXPECT_EQ(eng.iterations(), 50);
+    std::vector<int> cstat(md.numCols()), rstat(md.numRows());
+    eng.getBasis(cstat.data(), rstat.data());
+    int basic = 0;
+    for (int s : cstat) basic += s == 1;
+    for (int s : rstat) basic += s == 1;
+    EXPECT_EQ(basic, md.numRows());
+  }
+  {
+    LpEngine eng;
+    int calls = 0;
+    eng.options().poll = [&calls] { return ++calls >= 3 ? 13 : 0; };
+    ASSERT_EQ(eng.load(md), 0);
+    EXPECT_EQ(eng.solveDual(), LpStatus::kAborted);
+    EXPECT_EQ(calls, 3);
+  }
+  {
+    LpEngine eng;
+    std::vector<std::string> lines;
+    eng.options().log = [&lines](const char* s) { lines.emplace_back(s); };
+    eng.options().display = 0;
+    ASSERT_EQ(eng.load(md), 0);
+    ASSERT_EQ(eng.solveDual(), LpStatus::kOptimal);
+    EXPECT_TRUE(lines.empty());
+    eng.options().display = 1;
+    ASSERT_EQ(eng.load(md), 0);
+    ASSERT_EQ(eng.solveDual(), LpStatus::kOptimal);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "\nIteration log . . .\n");
+    bool sawDualObjective = false;
+    for (const auto& l : lines)
+      if (l.rfind("Iteration: ", 0) == 0 && l.find("Dual objective     = ") != std::string::npos)
+        sawDualObjective = true;
+    EXPECT_TRUE(sawDualObjective);
+  }
+  {
+    // Work is counted.
+    LpEngine eng;
+    uint64_t work = 0;
+    eng.options().workCounter = &work;
+    ASSERT_EQ(eng.load(md), 0);
+    ASSERT_EQ(eng.solveDual(), LpStatus::kOptimal);
+    EXPECT_GT(work, static_cast<uint64_t>(eng.iterations()));
+  }
+}
+
+}  // namespace
