@@ -555,13 +555,15 @@ def main():
           "  const char* exported;  // VNT-flavour name (VNTS name when there is no VNT flavour)",
           "  bool built;",
           "  bool hasV;",
+          "  bool accept1804;  // allowed inside an informational callback",
           "};",
           "inline constexpr CatalogueEntry kCatalogue[] = {"]
     for c in COMPONENTS:
         for i, o in enumerate(ops[c]):
             fl = "V" if "!noV" not in o.flags else "S"
             ci.append(f'  {{{COMPONENTS.index(c)}, {i}, "{o.name}", "{o.exported_name(fl)}", '
-                      f'{"true" if o.built else "false"}, {"false" if "!noV" in o.flags else "true"}}},')
+                      f'{"true" if o.built else "false"}, {"false" if "!noV" in o.flags else "true"}, '
+                      f'{"true" if "accept1804" in o.flags else "false"}}},')
     ci.append("};")
     ci.append("}  // namespace vnt::api\n")
     write_if_changed(os.path.join(a.out, "api/catalogue_index.h"), "\n".join(ci))

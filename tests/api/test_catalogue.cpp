@@ -108,4 +108,20 @@ TEST(Catalogue, ExportedNamesCarryTheirPrefixes) {
   }
 }
 
+TEST(Catalogue, OnlyTheListedOperationsAcceptTheInformationalCallback) {
+  const std::set<std::string> accepting = {
+      "getnumgconstrs", "getnumprios", "getnumrownz", "ismultiobj",  // extension
+      "getcolindex", "getconflictnumgroups", "getdettime", "getnumcols", "getnumcores",
+      "getnumdblannotations", "getnumlongannotations", "getnumnz", "getnumobjs", "getnumpwl",
+      "getnumrows", "getrowindex", "gettime", "multiobjgetindex", "setnumobjs",
+      "slackfromx",  // main
+      "getcallbackincumbent", "getindconstrindex", "getnumbin", "getnumindconstrs", "getnumint",
+      "getnumlazyconstraints", "getnumsemicont", "getnumsemiint", "getnumsos", "getnumusercuts",
+      "indconstrslackfromx", "refinemipstartconflict", "refinemipstartconflictext"};  // MIP
+  for (const auto& e : vnt::api::kCatalogue) {
+    if (!e.built) continue;
+    EXPECT_EQ(e.accept1804, accepting.count(e.name) == 1) << e.exported;
+  }
+}
+
 }  // namespace

@@ -442,7 +442,11 @@ TEST_F(EnvTest, LogFileReceivesEveryChannel) {
   EXPECT_EQ(VNTgetlogfilename(env, nullptr, 0, &surplus), 1207);
   EXPECT_EQ(surplus, -static_cast<int>(path.size() + 1));
   int junk[8] = {};
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_SCRIND, 1), 0);
+  testing::internal::CaptureStdout();
   EXPECT_EQ(VNTgetnumrows(env, reinterpret_cast<VNTCLPptr>(junk)), 0);  // 1009 on the error channel
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "VANTO Error  1009: No problem exists.\n");
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_SCRIND, 0), 0);
   vnt::print(*e, vnt::Chan::Log, "log line\n");
   vnt::print(*e, vnt::Chan::Results, "results line\n");
   ASSERT_EQ(VNTsetlogfilename(env, nullptr, nullptr), 0);
