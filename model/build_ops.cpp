@@ -95,7 +95,10 @@ void appendRows(ProblemData& d, long long rcnt, const double* rhs, const char* s
 
 void maybeCompact(ProblemData& d) {
   const int64_t store = static_cast<int64_t>(d.matind.size());
-  if (d.garbage > (1 << 16) && d.garbage > store / 2) d.compactMatrix(0);
+  // Columns get room to grow again, so that the columns touched by the next
+  // additions do not all move at once (which would make the next
+  // compaction come soon and building in batches quadratic).
+  if (d.garbage > (1 << 16) && d.garbage > store / 2) d.compactMatrix(50, 2);
 }
 
 // Rows given row-wise (beg/ind/val) appended to the matrix as rows m0...

@@ -78,10 +78,13 @@ int NameTable::find(const std::string& name) const {
 // ---------------------------------------------------------------------------
 // Matrix storage
 
-void ProblemData::compactMatrix(int slackPercent) {
+void ProblemData::compactMatrix(int slackPercent, int slackMin) {
   const int n = cols();
+  auto capOf = [&](int c) {
+    return c + static_cast<int>(static_cast<int64_t>(c) * slackPercent / 100) + slackMin;
+  };
   int64_t total = 0;
-  for (int j = 0; j < n; ++j) total += matcnt[j] + static_cast<int64_t>(matcnt[j]) * slackPercent / 100;
+  for (int j = 0; j < n; ++j) total += capOf(matcnt[j]);
   std::vector<int> ni(static_cast<size_t>(total));
   std::vector<double> nv(static_cast<size_t>(total));
   int64_t pos = 0;
@@ -91,7 +94,7 @@ void ProblemData::compactMatrix(int slackPercent) {
     std::copy(matind.begin() + b, matind.begin() + b + c, ni.begin() + pos);
     std::copy(matval.begin() + b, matval.begin() + b + c, nv.begin() + pos);
     matbeg[j] = pos;
-    matcap[j] = c + static_cast<int>(static_cast<int64_t>(c) * slackPercent / 100);
+    matcap[j] = capOf(c);
     pos += matcap[j];
   }
   matind.swap(ni);

@@ -142,7 +142,9 @@ struct ProblemData {
   int64_t numNz() const { return nz + static_cast<int64_t>(cache.nzrow.size()); }
 
   // Matrix helpers.
-  void compactMatrix(int slackPercent = 0);
+  // Pack the columns, leaving each slackPercent of its count plus slackMin
+  // entries of room to grow.
+  void compactMatrix(int slackPercent = 0, int slackMin = 0);
   // Make room for `extra` more entries in column j (may relocate it).
   void reserveInColumn(int j, int extra);
   void appendColumn(const int* ind, const double* val, int cnt);

@@ -290,6 +290,13 @@ TEST_F(Checks, BoundChanges) {
   ASSERT_EQ(VNTchgbds(env, lp, 2, jj, lu2, bd2), 0);
   ASSERT_EQ(VNTgetub(env, lp, ub, 3, 3), 0);
   EXPECT_EQ(ub[0], 8);
+  // 1e20 is infinite, 9.9e19 is not.
+  double big[] = {9.9e19};
+  ASSERT_EQ(VNTchgbds(env, lp, 1, jj, lu2, big), 0);
+  ASSERT_EQ(VNTgetub(env, lp, ub, 3, 3), 0);
+  EXPECT_EQ(ub[0], 9.9e19);
+  EXPECT_FALSE(model::isInfinite(ub[0]));
+  EXPECT_TRUE(model::isInfinite(1e20));
 }
 
 TEST_F(Checks, DelSetRowsRewritesFlags) {
@@ -369,6 +376,44 @@ TEST_F(Checks, ProblemTypes) {
   ASSERT_EQ(VNTgetub(env, lp, ub, 4, 5), 0);
   EXPECT_EQ(ub[0], 1.0);
   EXPECT_EQ(ub[1], 1e20);
+}
+
+TEST_F(Checks, FixedProblemRedirects) {
+  buildSmall();
+  char t[] = {'I'};
+  int j[] = {0};
+  ASSERT_EQ(VNTchgctype(env, lp, 1, j, t), 0);
+  EXPECT_EQ(VNTchgprobtype(env, lp, 3), 1217);  // no MIP driver to fix it
+  // A stand-in for the MIP driver: the fixed problem is the continuous copy
+  // with column 0 fixed at 2.
+  model::setFixedBuilder([](Env&, model::Problem& p, int, model::Problem& fixed) {
+    *fixed.data = *p.data;
+    fixed.data->ctype.clear();
+    fixed.data->lb[0] = fixed.data->ub[0] = 2;
+    return 0;
+  });
+  ASSERT_EQ(VNTchgprobtype(env, lp, 3), 0);
+  model::setFixedBuilder(nullptr);
+  EXPECT_EQ(VNTgetprobtype(env, lp), 3);
+  double lb = 0;
+  ASSERT_EQ(VNTgetlb(env, lp, &lb, 0, 0), 0);  // queries see the fixed problem
+  EXPECT_EQ(lb, 2);
+  double v = 5;
+  EXPECT_EQ(VNTchgobj(env, lp, 1, j, &v), 1023);
+  EXPECT_EQ(VNTchgprobtype(env, lp, 8), 1029);
+  EXPECT_EQ(VNTchgprobtype(env, lp, 3), 0);
+  ASSERT_EQ(VNTchgprobtype(env, lp, 1), 0);  // back to the MILP
+  EXPECT_EQ(VNTgetprobtype(env, lp), 1);
+  ASSERT_EQ(VNTgetlb(env, lp, &lb, 0, 0), 0);
+  EXPECT_EQ(lb, 0);
+  EXPECT_EQ(VNTchgobj(env, lp, 1, j, &v), 0);
+  // Freeing a redirected problem releases the fixed one too (sanitizers).
+  model::setFixedBuilder([](Env&, model::Problem& p, int, model::Problem& fixed) {
+    *fixed.data = *p.data;
+    return 0;
+  });
+  ASSERT_EQ(VNTchgprobtype(env, lp, 3), 0);
+  model::setFixedBuilder(nullptr);
 }
 
 TEST_F(Checks, PendingAdditions) {
