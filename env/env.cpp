@@ -106,7 +106,6 @@ int readHyperthreading(const char* path) {
   return siblings >= 0 && cores >= 0 && siblings > cores ? 1 : 0;
 }
 
-const ProcConfig& procConfig() { return gProcs; }
 
 void processFinalize() {
   // Release the code-page library's cached converters (open ones stay).
@@ -140,6 +139,11 @@ static void startUp() {
 int processStartUp() {
   std::call_once(gInitOnce, startUp);
   return gGlobalInitResult;
+}
+
+const ProcConfig& procConfig() {
+  processStartUp();
+  return gProcs;
 }
 
 // ---------------------------------------------------------------------------
