@@ -125,12 +125,17 @@ class WideArray {
     if (empty_) return &dummy_;
     return buf_.data();
   }
-  void copyBack(int* dst) {
-    if (!dst || empty_ || failed_) return;
+  // Copies the values back, clamped to the int range; true when a value
+  // had to be clamped (the operation then answers 1810).
+  bool copyBack(int* dst) {
+    if (!dst || empty_ || failed_) return false;
+    bool clamped = false;
     for (size_t i = 0; i < buf_.size(); ++i) {
       long long v = buf_[i];
+      if (v > INT_MAX || v < INT_MIN) clamped = true;
       dst[i] = v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
     }
+    return clamped;
   }
 
  private:

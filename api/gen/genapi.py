@@ -402,7 +402,8 @@ def adapter(op, fl):
             out.append(f"    if (!{t}.ok()) st = 1001;")
             callargs.append(f"{t}.data()")
             if a.dir != "in":
-                post.append(f"    if (st == 0 || st == 1207 || st == -1207) {t}.copyBack({a.name});")
+                post.append(f"    if ((st == 0 || st == 1207 || st == -1207) && {t}.copyBack({a.name}) "
+                            f"&& st == 0) st = 1810;")
     if op.shape in ("value", "create"):
         callargs.append("&result")
     call = f"vnt::chk::{op.name}({', '.join(callargs)})"
