@@ -1,0 +1,5 @@
+NAME
+ROWS
+ N obj
+COLUMNS
+ENDATA
