@@ -19,6 +19,7 @@ constexpr int kMaxPasses = 30;
 }  // namespace
 
 LpStatus LpEngine::solveDual() {
+  tighterP_ = tighterD_ = 1.0;
   computeTolerances();
   rng_ = opt_.randomSeed;
   iterations_ = phase1Iterations_ = 0;
@@ -125,21 +126,28 @@ void LpEngine::perturbCosts() {
 int LpEngine::chooseLeavingRow() const {
   int best = -1;
   double bestScore = 0.0;
-  const bool dantzig = opt_.dualPricing == 1;
+  const double* inf = infeas_.data();
+  if (opt_.dualPricing == 1) {
+    for (int i = 0; i < m_; ++i)
+      if (inf[i] > bestScore) {
+        bestScore = inf[i];
+        best = i;
+      }
+    return best;
+  }
+  const double* w = dualWeight_.data();
   for (int i = 0; i < m_; ++i) {
-    const int k = head_[i];
-    const double v = x_[k];
-    double inf;
-    if (v < lower_[k] - tolP_) inf = lower_[k] - v;
-    else if (v > upper_[k] + tolP_) inf = v - upper_[k];
-    else continue;
-    double score = dantzig ? inf : inf * inf / dualWeight_[i];
-    if (score > bestScore) {
-      bestScore = score;
+    if (inf[i] > bestScore * w[i]) {
+      bestScore = inf[i] / w[i];
       best = i;
     }
   }
   return best;
+}
+
+void LpEngine::rebuildInfeas() {
+  infeas_.resize(m_);
+  for (int i = 0; i < m_; ++i) updateInfeas(i);
 }
 
 // Bound-flipping ratio test on the pivot row.  Returns the entering variable,
@@ -231,12 +239,14 @@ LpEngine::LoopResult LpEngine::dualLoop(int phase) {
   double rhoDensity = 0.1, colDensity = 0.1;
   int64_t markIter = iterations_;
   double markObj = -kInf;
+  rebuildInfeas();
   for (;;) {
     if (needRefactor) {
       if (!refactor()) return LoopResult::kTrouble;
       computePrimal();
       computeDual();
       if (flipToDualFeasible(tolD_, phase == 2)) computePrimal();
+      rebuildInfeas();
       needRefactor = false;
       updates = 0;
     }
@@ -354,9 +364,16 @@ LpEngine::LoopResult LpEngine::dualLoop(int phase) {
       flip_.repack();
       factor_.ftran(flip_, colDensity);
       if (flip_.packed)
-        for (int t = 0; t < flip_.nnz; ++t) x_[head_[flip_.idx[t]]] += flip_.val[flip_.idx[t]];
+        for (int t = 0; t < flip_.nnz; ++t) {
+          const int i = flip_.idx[t];
+          x_[head_[i]] += flip_.val[i];
+          updateInfeas(i);
+        }
       else
-        for (int i = 0; i < m_; ++i) x_[head_[i]] += flip_.val[i];
+        for (int i = 0; i < m_; ++i) {
+          x_[head_[i]] += flip_.val[i];
+          updateInfeas(i);
+        }
       flip_.clear();
       addWork(static_cast<uint64_t>(nflip) * 4 + m_ / 8);
     }
@@ -367,10 +384,14 @@ LpEngine::LoopResult LpEngine::dualLoop(int phase) {
       for (int t = 0; t < col_.nnz; ++t) {
         const int i = col_.idx[t];
         x_[head_[i]] -= thetaP * col_.val[i];
+        updateInfeas(i);
       }
     } else {
       for (int i = 0; i < m_; ++i)
-        if (col_.val[i] != 0.0) x_[head_[i]] -= thetaP * col_.val[i];
+        if (col_.val[i] != 0.0) {
+          x_[head_[i]] -= thetaP * col_.val[i];
+          updateInfeas(i);
+        }
     }
     x_[q] += thetaP;
     x_[p] = bound;
@@ -419,6 +440,7 @@ LpEngine::LoopResult LpEngine::dualLoop(int phase) {
     status_[q] = kBasic;
     pos_[q] = r;
     head_[r] = q;
+    updateInfeas(r);
     const int u = factor_.update(r);
     ++updates;
     if (u != 0 || updates >= refactorLimit_) needRefactor = true;
@@ -426,7 +448,23 @@ LpEngine::LoopResult LpEngine::dualLoop(int phase) {
 
     ++iterations_;
     if (phase == 1) ++phase1Iterations_;
-    if (opt_.display > 0) logIteration(true, phase, phase == 2 ? objsen_ * workingObjective() + objOffset_ : 0.0);
+    if (logDue()) {
+      double val = 0.0;
+      if (phase == 2) {
+        val = objsen_ * workingObjective() + objOffset_;
+      } else {
+        // Total dual infeasibility against the true bounds.
+        for (int j = 0; j < nTot_; ++j) {
+          if (status_[j] == kBasic) continue;
+          const double d = dj_[j];
+          const bool fl = finiteLo(origLower_[j]), fu = finiteUp(origUpper_[j]);
+          if (d < 0 && !fu) val -= d;
+          else if (d > 0 && !fl) val += d;
+        }
+        addWork(3ull * nTot_);
+      }
+      logIteration(true, phase, val);
+    }
 
     // Stall monitor: perturb the costs when the dual objective stops moving.
     if (phase == 2 && opt_.perturb && iterations_ - markIter >= kStallWindow) {
@@ -533,6 +571,20 @@ LpStatus LpEngine::runDual() {
       cleaned = true;
       return runPrimal();
     }
+    // Violations in the caller's units: continue with tighter working tolerances.
+    double pm, dm;
+    unscaledInfeasibility(&pm, &dm);
+    if (pm > opt_.feasibilityTol * tol::kUnscaledCheck && tighterP_ > tol::kTightenMin) {
+      tighterP_ *= 0.1;
+      computeTolerances();
+      continue;
+    }
+    if (dm > opt_.optimalityTol * tol::kUnscaledCheck && tighterD_ > tol::kTightenMin) {
+      tighterD_ *= 0.1;
+      computeTolerances();
+      return runPrimal();
+    }
+    if (pm > opt_.feasibilityTol || dm > opt_.optimalityTol) return LpStatus::kOptimalUnscaledInfeas;
     return LpStatus::kOptimal;
   }
   return LpStatus::kNonOptimal;

@@ -245,8 +245,29 @@ void LpEngine::setStatusFromDj(int j) {
 void LpEngine::computeTolerances() {
   // Working tolerances on the scaled problem: tighter than the user's so that
   // the unscaled solution meets the user's tolerances.
-  tolP_ = opt_.feasibilityTol * tol::kPrimalTolFactor;
-  tolD_ = opt_.optimalityTol * tol::kDualTolFactor;
+  tolP_ = opt_.feasibilityTol * tol::kPrimalTolFactor * tighterP_;
+  tolD_ = opt_.optimalityTol * tol::kDualTolFactor * tighterD_;
+}
+
+void LpEngine::unscaledInfeasibility(double* pmax, double* dmax) const {
+  double pm = 0.0, dm = 0.0;
+  for (int k = 0; k < nTot_; ++k) {
+    // Unscaled value = scaled value * f; unscaled reduced cost = scaled / f.
+    const double f = k < n_ ? colScale_[k] : 1.0 / rowScale_[k - n_];
+    const double v = x_[k];
+    if (v < lower_[k]) pm = std::max(pm, (lower_[k] - v) * f);
+    else if (v > upper_[k]) pm = std::max(pm, (v - upper_[k]) * f);
+    const uint8_t st = status_[k];
+    if (st == kBasic || isFixed(k)) continue;
+    const double d = dj_[k];
+    double bad = 0.0;
+    if (st == kLower) bad = -d;
+    else if (st == kUpper) bad = d;
+    else bad = std::fabs(d);
+    if (bad > 0.0) dm = std::max(dm, bad / f);
+  }
+  *pmax = pm;
+  *dmax = dm;
 }
 
 bool LpEngine::refactor() {
@@ -461,6 +482,13 @@ std::string LpEngine::varName(int k) const {
   return r + " slack";
 }
 
+bool LpEngine::logDue() const {
+  if (opt_.display <= 0 || !opt_.log) return false;
+  if (opt_.display >= 2 || lastLogIter_ < 0) return true;
+  int interval = opt_.logInterval > 0 ? opt_.logInterval : (m_ > 10000 ? 1000 : (m_ > 1000 ? 500 : 100));
+  return iterations_ - lastLogIter_ >= interval;
+}
+
 void LpEngine::logIteration(bool dual, int phase, double value) {
   if (opt_.display <= 0 || !opt_.log) return;
   if (!logHeaderDone_) {
@@ -562,8 +590,10 @@ void LpEngine::setColBounds(int j, double lb, double ub) {
   primalValid_ = false;
 }
 
-void LpEngine::setRowBounds(int i, double rlo, double rup) {
+void LpEngine::setRowBounds(int i, double rlo, double rup, double rhs) {
   if (i < 0 || i >= m_) return;
+  if (std::isnan(rhs)) rhs = finiteLo(rlo) ? rlo : (finiteUp(rup) ? rup : 0.0);
+  rowRhs_[i] = rhs;
   int k = n_ + i;
   double rs = rowScale_[i];
   origLower_[k] = lower_[k] = finiteUp(rup) ? -rup * rs : -kInf;

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -52,8 +53,10 @@ class LpEngine {
   // Working-data changes of existing rows and columns, in the caller's units
   // and sense.  The basis, its factors and the pricing weights are kept.
   void setColBounds(int j, double lb, double ub);
-  // Activity limits of row i (rlo <= a_i x <= rup; +-1e20 for none).
-  void setRowBounds(int i, double rlo, double rup);
+  // Activity limits of row i (rlo <= a_i x <= rup; +-1e20 for none).  `rhs`
+  // is the right-hand side the slack is measured from (getSlack); when NaN it
+  // is the finite limit (the lower one of a ranged row).
+  void setRowBounds(int i, double rlo, double rup, double rhs = std::numeric_limits<double>::quiet_NaN());
   void setObj(int j, double c);
   double colLower(int j) const;
   double colUpper(int j) const;
@@ -114,6 +117,7 @@ class LpEngine {
   }
   int poll();
   void logLine(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+  bool logDue() const;
   void logIteration(bool dual, int phase, double value);
   std::string varName(int k) const;
   double random01();
@@ -125,6 +129,8 @@ class LpEngine {
   int countPrimalInfeasibilities(double tolP, double* sum) const;
   void setStatusFromDj(int j);
   void computeTolerances();
+  // Largest primal and dual infeasibility in the caller's units.
+  void unscaledInfeasibility(double* pmax, double* dmax) const;
 
   // --- dual simplex (dual.cpp)
   enum class LoopResult { kOptimal, kInfeasible, kUnbounded, kLimit, kTrouble };
@@ -133,6 +139,16 @@ class LpEngine {
   LoopResult dualLoop(int phase);
   void initDualWeights();
   int chooseLeavingRow() const;
+  void rebuildInfeas();
+  // Squared bound violation of basis position i (0 when within tolerance).
+  void updateInfeas(int i) {
+    const int k = head_[i];
+    const double v = x_[k];
+    double d = 0.0;
+    if (v < lower_[k] - tolP_) d = lower_[k] - v;
+    else if (v > upper_[k] + tolP_) d = v - upper_[k];
+    infeas_[i] = opt_.dualPricing == 1 ? d : d * d;
+  }
   int dualRatioTest(int r, double delta, int* nflip);
   void perturbCosts();
   bool flipToDualFeasible(double tolD, bool allowShift);
@@ -191,10 +207,12 @@ class LpEngine {
   std::vector<int> candIdx_;
   std::vector<double> candRatio_, candHarris_, candAlpha_, candRange_;
   std::vector<int> flipList_;
+  std::vector<double> infeas_;      // dual pricing: squared infeasibility per position
   std::vector<double> phase1Cost_;  // primal phase 1 cost of each basis position
 
   // Tolerances in force.
   double tolP_ = 1e-7, tolD_ = 1e-7;
+  double tighterP_ = 1.0, tighterD_ = 1.0;  // factors applied after unscaled violations
 
   // Results.
   LpOptions opt_;

@@ -17,6 +17,7 @@ constexpr int kStallWindow = 50;
 }  // namespace
 
 LpStatus LpEngine::solvePrimal() {
+  tighterP_ = tighterD_ = 1.0;
   computeTolerances();
   rng_ = opt_.randomSeed;
   iterations_ = phase1Iterations_ = 0;
@@ -302,7 +303,7 @@ LpEngine::LoopResult LpEngine::primalLoop() {
       if (changed) recost = true;
       else phase1Cost_[r] = 0.0;
     }
-    if (opt_.display > 0) {
+    if (logDue()) {
       double val;
       if (phase == 2) val = objsen_ * workingObjective() + objOffset_;
       else countPrimalInfeasibilities(tolP_, &val);
@@ -374,6 +375,20 @@ LpStatus LpEngine::runPrimal() {
       continue;
     }
     if (countDualInfeasibilities(tolD_, nullptr, true) > 0) continue;
+    // Violations in the caller's units: continue with tighter working tolerances.
+    double pm, dm;
+    unscaledInfeasibility(&pm, &dm);
+    if (dm > opt_.optimalityTol * tol::kUnscaledCheck && tighterD_ > tol::kTightenMin) {
+      tighterD_ *= 0.1;
+      computeTolerances();
+      continue;
+    }
+    if (pm > opt_.feasibilityTol * tol::kUnscaledCheck && tighterP_ > tol::kTightenMin) {
+      tighterP_ *= 0.1;
+      computeTolerances();
+      continue;
+    }
+    if (pm > opt_.feasibilityTol || dm > opt_.optimalityTol) return LpStatus::kOptimalUnscaledInfeas;
     return LpStatus::kOptimal;
   }
   return LpStatus::kNonOptimal;
