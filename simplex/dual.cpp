@@ -3,8 +3,6 @@
 // degeneracy, and a boxed subproblem as phase 1.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 #include "simplex/lp_engine.h"
 
@@ -294,10 +292,6 @@ LpEngine::LoopResult LpEngine::dualLoop(int phase) {
         continue;
       }
       // Dual unbounded: the row cannot reach its bound.
-      if (getenv("VNT_DBG")) {
-        fprintf(stderr, "infeasible r=%d p=%d x=%g lo=%g up=%g rownnz=%d\n", r, p, x_[p], lower_[p], upper_[p], rowNnz_);
-        for (int t = 0; t < rowNnz_; ++t) { int j = rowIdx_[t]; fprintf(stderr, "  j=%d st=%d a=%g d=%g lo=%g up=%g x=%g\n", j, status_[j], rowAlpha_[j], dj_[j], lower_[j], upper_[j], x_[j]); }
-      }
       infeasRow_ = r;
       farkas_.assign(m_, 0.0);
       const double sg = delta < 0 ? -1.0 : 1.0;

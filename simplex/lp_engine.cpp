@@ -350,15 +350,6 @@ void LpEngine::computePrimal() {
   std::fill(v.val.begin(), v.val.end(), 0.0);
   addWork(static_cast<uint64_t>(colStart_[n_]) + 4ull * m_);
   primalValid_ = true;
-  if (getenv("VNT_DBG")) {
-    std::vector<double> res(m_, 0.0);
-    for (int j = 0; j < n_; ++j)
-      for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k) res[colIndex_[k]] += colValue_[k] * x_[j];
-    double mx = 0, mxx = 0;
-    for (int i = 0; i < m_; ++i) { mx = std::max(mx, std::fabs(res[i] + x_[n_ + i])); }
-    for (int j = 0; j < nTot_; ++j) mxx = std::max(mxx, std::fabs(x_[j]));
-    fprintf(stderr, "computePrimal residual %g max|x| %g updates %d cond %g\n", mx, mxx, factor_.numUpdates(), factor_.conditionRatio());
-  }
 }
 
 void LpEngine::computeDualFromCosts(const double* c) {
