@@ -23,7 +23,7 @@ int closeVANTO(VNTENVptr* env_p) {
     return st;
   }
   *env_p = nullptr;
-  return closeEnv(e);
+  return e->parent ? closeChildEnv(e) : closeEnv(e);
 }
 
 const char* geterrorstring(VNTCENVptr env, int code, char* buffer) {

@@ -348,12 +348,27 @@ int closeEnv(Env* env) {
   return 0;
 }
 
+namespace {
+// The registry may be changed by worker threads (child environments), so it
+// is guarded by the environment's mutex.
+struct EnvLock {
+  explicit EnvLock(Env& env) : m(env.mutex) {
+    if (m) pthread_mutex_lock(m);
+  }
+  ~EnvLock() {
+    if (m) pthread_mutex_unlock(m);
+  }
+  pthread_mutex_t* m;
+};
+}  // namespace
+
 int registerObject(Env& env, void* object, ObjKind kind, ReleaseFn release) {
   RegEntry* r = envNew<RegEntry>(env);
   if (!r) return 1001;
   r->object = object;
   r->kind = kind;
   r->release = release;
+  EnvLock lock(env);
   r->prev = env.regTail;
   if (env.regTail) env.regTail->next = r;
   else env.regHead = r;
@@ -363,14 +378,19 @@ int registerObject(Env& env, void* object, ObjKind kind, ReleaseFn release) {
 }
 
 void unregisterObject(Env& env, void* object) {
-  for (RegEntry* r = env.regHead; r; r = r->next) {
-    if (r->object != object) continue;
-    (r->prev ? r->prev->next : env.regHead) = r->next;
-    (r->next ? r->next->prev : env.regTail) = r->prev;
-    --env.regCount;
-    envDelete(env, r);
-    return;
+  RegEntry* found = nullptr;
+  {
+    EnvLock lock(env);
+    for (RegEntry* r = env.regHead; r; r = r->next) {
+      if (r->object != object) continue;
+      (r->prev ? r->prev->next : env.regHead) = r->next;
+      (r->next ? r->next->prev : env.regTail) = r->prev;
+      --env.regCount;
+      found = r;
+      break;
+    }
   }
+  envDelete(env, found);
 }
 
 // ---------------------------------------------------------------------------

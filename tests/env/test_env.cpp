@@ -184,6 +184,14 @@ TEST_F(EnvTest, ChildEnvironmentAddsIntoParentAndSharesTheLimiter) {
   EXPECT_EQ(e->childFlags, 0x7u);
   EXPECT_EQ(e->regCount, 0);
   EXPECT_NE(e->warnLimiter, nullptr);
+  // A worker handle closed through the public close leaves its parent's
+  // registry too.
+  vnt::Env* c2 = vnt::openChildEnv(*e, &st);
+  ASSERT_NE(c2, nullptr);
+  EXPECT_EQ(e->regCount, 1);
+  VNTENVptr h = reinterpret_cast<VNTENVptr>(c2);
+  EXPECT_EQ(VNTcloseVANTO(&h), 0);
+  EXPECT_EQ(e->regCount, 0);
 }
 
 TEST_F(EnvTest, ProblemsOfAChildBelongToTheRootTree) {
