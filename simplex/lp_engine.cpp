@@ -393,7 +393,17 @@ double LpEngine::workingObjective() const {
 // Pivot row alpha_r = rho^T [A I] over the nonbasic variables.
 void LpEngine::computePivotRow(const WorkVec& rho) {
   clearPivotRow();
-  const bool sparse = rho.packed && rho.nnz < tol::kRowSparseSwitch * m_;
+  // Row-wise when the rows of rho's nonzeros hold fewer entries than a
+  // column-wise pass over the matrix would touch.
+  bool sparse = false;
+  if (rho.packed && rho.nnz < tol::kRowSparseSwitch * m_ * 4) {
+    int64_t rowWork = 0;
+    for (int t = 0; t < rho.nnz; ++t) {
+      const int i = rho.idx[t];
+      rowWork += rowStart_[i + 1] - rowStart_[i];
+    }
+    sparse = rowWork < tol::kRowSparseSwitch * 4 * colStart_[n_];
+  }
   if (sparse) {
     uint64_t work = 0;
     for (int t = 0; t < rho.nnz; ++t) {
