@@ -67,32 +67,40 @@ using Clock = std::chrono::steady_clock;
 
 // A set of sparse vectors stored in one pair of arrays.  Each item has a
 // start, a length and a capacity; an item that outgrows its room moves to the
-// end, and the whole file is compacted when the end is reached.
+// end, and the whole file is compacted when the end is reached.  Two files
+// holding the same entries by columns and by rows can be linked: cross[p]
+// is then the position of entry p in the partner file, kept up to date
+// whenever an entry moves, so that an entry is removed from both files
+// without searching.
 struct SpFile {
   std::vector<int> start, len, cap;
-  std::vector<int> idx;
+  std::vector<int> idx, cross;
   std::vector<double> val;
+  std::vector<int> idx2, cross2;  // compaction buffers, reused
+  std::vector<double> val2;
   int64_t end = 0;
   bool values = true;
+  SpFile* partner = nullptr;
 
-  void init(int items, int64_t size, bool withValues) {
+  void init(int items, bool withValues, SpFile* link = nullptr) {
     values = withValues;
+    partner = link;
     start.assign(items, 0);
     len.assign(items, 0);
     cap.assign(items, 0);
-    if (size < 16) size = 16;
-    if (static_cast<int64_t>(idx.size()) < size) idx.resize(size);
-    if (values && static_cast<int64_t>(val.size()) < size) val.resize(size);
     end = 0;
+  }
+  void grow(int64_t size) {
+    if (static_cast<int64_t>(idx.size()) >= size) return;
+    idx.resize(size);
+    if (values) val.resize(size);
+    if (partner) cross.resize(size, -1);
   }
   // Lay the items out back to back with the given capacities.
   void layout(const int* capacity) {
     int64_t total = 0;
     for (size_t j = 0; j < start.size(); ++j) total += capacity[j];
-    if (static_cast<int64_t>(idx.size()) < total + 16) {
-      idx.resize(total + total / 2 + 16);
-      if (values) val.resize(idx.size());
-    }
+    grow(total + total / 2 + 16);
     int64_t p = 0;
     for (size_t j = 0; j < start.size(); ++j) {
       start[j] = static_cast<int>(p);
@@ -107,25 +115,38 @@ struct SpFile {
     for (int l : len) t += l;
     return t;
   }
+  // Entry now at position p moved there: tell the partner.
+  void moved(int64_t p) {
+    const int q = cross[p];
+    if (q >= 0) partner->cross[q] = static_cast<int>(p);
+  }
   void compact(int64_t extra) {
     const int items = static_cast<int>(start.size());
-    int64_t need = live() + extra;
+    const int64_t need = live() + extra;
     int64_t size = static_cast<int64_t>(idx.size());
     if (size < 2 * need + items) size = 2 * need + items + 16;
-    std::vector<int> nidx(size);
-    std::vector<double> nval(values ? size : 0);
+    if (static_cast<int64_t>(idx2.size()) < size) {
+      idx2.resize(size);
+      if (values) val2.resize(size);
+      if (partner) cross2.resize(size);
+    }
     int64_t p = 0;
     for (int j = 0; j < items; ++j) {
       const int s = start[j], l = len[j];
-      std::copy(idx.begin() + s, idx.begin() + s + l, nidx.begin() + p);
-      if (values) std::copy(val.begin() + s, val.begin() + s + l, nval.begin() + p);
+      std::copy(idx.begin() + s, idx.begin() + s + l, idx2.begin() + p);
+      if (values) std::copy(val.begin() + s, val.begin() + s + l, val2.begin() + p);
+      if (partner) std::copy(cross.begin() + s, cross.begin() + s + l, cross2.begin() + p);
       start[j] = static_cast<int>(p);
       cap[j] = l;
       p += l;
     }
-    idx.swap(nidx);
-    if (values) val.swap(nval);
+    idx.swap(idx2);
+    if (values) val.swap(val2);
+    if (partner) cross.swap(cross2);
+    grow(size);
     end = p;
+    if (partner)
+      for (int64_t q = 0; q < p; ++q) moved(q);
   }
   // Make room for `need` entries in item j (moving it to the end if needed).
   void ensure(int j, int need) {
@@ -136,30 +157,45 @@ struct SpFile {
     const int64_t p = end;
     std::copy(idx.begin() + s, idx.begin() + s + l, idx.begin() + p);
     if (values) std::copy(val.begin() + s, val.begin() + s + l, val.begin() + p);
+    if (partner) {
+      std::copy(cross.begin() + s, cross.begin() + s + l, cross.begin() + p);
+      for (int k = 0; k < l; ++k) moved(p + k);
+    }
     start[j] = static_cast<int>(p);
     cap[j] = newCap;
     end = p + newCap;
   }
-  void push(int j, int i, double v) {
+  // Append to item j; returns the position (its cross link is left at -1).
+  int push(int j, int i, double v) {
     ensure(j, len[j] + 1);
     const int p = start[j] + len[j]++;
     idx[p] = i;
     if (values) val[p] = v;
+    if (partner) cross[p] = -1;
+    return p;
   }
   void push(int j, int i) {
     ensure(j, len[j] + 1);
     idx[start[j] + len[j]++] = i;
   }
+  // Remove the entry at position p of item j (the last entry takes its place).
+  void removeAt(int j, int p) {
+    const int last = start[j] + --len[j];
+    if (p != last) {
+      idx[p] = idx[last];
+      if (values) val[p] = val[last];
+      if (partner) {
+        cross[p] = cross[last];
+        moved(p);
+      }
+    }
+  }
   // Remove the entry with index i (order not kept).  Returns false if absent.
   bool remove(int j, int i) {
-    const int s = start[j];
-    int l = len[j];
+    const int s = start[j], l = len[j];
     for (int k = 0; k < l; ++k) {
       if (idx[s + k] == i) {
-        --l;
-        idx[s + k] = idx[s + l];
-        if (values) val[s + k] = val[s + l];
-        len[j] = l;
+        removeAt(j, s + k);
         return true;
       }
     }
@@ -218,6 +254,14 @@ struct Factor::Impl {
   std::vector<double> spike;
   std::vector<int> spikeIdx;
   int spikeNnz = 0;
+  // U^-T e_s of the last BTRAN of a unit vector (slot s, scaled by the unit
+  // entry's value): it holds the multipliers of the Forrest-Tomlin row
+  // elimination when s is the leaving slot of the next update.
+  std::vector<double> rowCacheVal;
+  std::vector<int> rowCacheIdx;
+  int rowCacheNnz = 0, rowCacheSlot = -1;
+  double rowCacheScale = 1.0;
+  bool rowCacheValid = false;
 
   // Column saved by ftranForUpdate (position space).
   std::vector<double> saved;
@@ -241,7 +285,12 @@ struct Factor::Impl {
   std::vector<int> wpos;
   std::vector<int> pivRow, pivCol;
   std::vector<double> pivVal;
-  std::vector<int> uTmpStart, uTmpCol;
+  // Active counts (the files also hold dead entries: a column keeps the
+  // entries of rows pivoted before it, which become its U column when it is
+  // pivoted; a row keeps pivoted columns until it is next scanned).
+  std::vector<int> colCnt, rowCnt;
+  // U entries (row, position, value) collected during the build.
+  std::vector<int> uTmpRow, uTmpCol;
   std::vector<double> uTmpVal;
   std::vector<int> lRows, uCols;
   std::vector<double> lMul;
@@ -251,27 +300,27 @@ struct Factor::Impl {
 
   int build(const MatrixView& a, int* basis, std::vector<int>* replaced);
   void colLink(int j) {
-    const int c = cf.len[j];
+    const int c = colCnt[j];
     colPrev[j] = -1;
     colNext[j] = colHead[c];
     if (colHead[c] >= 0) colPrev[colHead[c]] = j;
     colHead[c] = j;
   }
   void colUnlink(int j) {
-    const int c = cf.len[j];
+    const int c = colCnt[j];
     if (colPrev[j] >= 0) colNext[colPrev[j]] = colNext[j];
     else colHead[c] = colNext[j];
     if (colNext[j] >= 0) colPrev[colNext[j]] = colPrev[j];
   }
   void rowLink(int i) {
-    const int c = rf.len[i];
+    const int c = rowCnt[i];
     rowPrev[i] = -1;
     rowNext[i] = rowHead[c];
     if (rowHead[c] >= 0) rowPrev[rowHead[c]] = i;
     rowHead[c] = i;
   }
   void rowUnlink(int i) {
-    const int c = rf.len[i];
+    const int c = rowCnt[i];
     if (rowPrev[i] >= 0) rowNext[rowPrev[i]] = rowNext[i];
     else rowHead[c] = rowNext[i];
     if (rowNext[i] >= 0) rowPrev[rowNext[i]] = rowPrev[i];
@@ -280,7 +329,8 @@ struct Factor::Impl {
     if (colMaxStale[j]) {
       double mx = 0.0;
       const int s = cf.start[j], l = cf.len[j];
-      for (int k = 0; k < l; ++k) mx = std::max(mx, std::fabs(cf.val[s + k]));
+      for (int k = 0; k < l; ++k)
+        if (!rowDone[cf.idx[s + k]]) mx = std::max(mx, std::fabs(cf.val[s + k]));
       colMax[j] = mx;
       colMaxStale[j] = 0;
     }
@@ -300,7 +350,11 @@ struct Factor::Impl {
     pivRow.push_back(r);
     pivCol.push_back(c);
     pivVal.push_back(v);
-    uTmpStart.push_back(static_cast<int>(uTmpCol.size()));
+  }
+  void recordU(int i, int j, double v) {
+    uTmpRow.push_back(i);
+    uTmpCol.push_back(j);
+    uTmpVal.push_back(v);
   }
   void recordEta(int r, const int* rows, const double* mult, int cnt) {
     int k0 = static_cast<int>(lIdx.size());
@@ -354,13 +408,14 @@ void Factor::Impl::dropColumn(int j) {
   const int s = cf.start[j], l = cf.len[j];
   for (int k = 0; k < l; ++k) {
     const int i = cf.idx[s + k];
+    if (rowDone[i]) continue;
     rowUnlink(i);
-    rf.remove(i, j);
+    --rowCnt[i];
     rowLink(i);
   }
-  activeNnz -= l;
+  activeNnz -= colCnt[j];
   colUnlink(j);
-  cf.len[j] = 0;
+  colCnt[j] = 0;
   colDone[j] = 1;
   colSing[j] = 1;
   --nActCols;
@@ -382,12 +437,13 @@ bool Factor::Impl::search(int& r, int& c) {
         dropColumn(j);
         return false;
       }
-      const int s = cf.start[j];
-      for (int k = 0; k < cnt; ++k) {
+      const int s = cf.start[j], l = cf.len[j];
+      for (int k = 0; k < l; ++k) {
         const double v = std::fabs(cf.val[s + k]);
         if (v < u * mx || v < absPivotTol) continue;
         const int i = cf.idx[s + k];
-        const int64_t cost = static_cast<int64_t>(rf.len[i] - 1) * cm1;
+        if (rowDone[i]) continue;
+        const int64_t cost = static_cast<int64_t>(rowCnt[i] - 1) * cm1;
         const double ratio = v / mx;
         if (cost < best || (cost == best && ratio > bestRatio)) {
           best = cost;
@@ -401,13 +457,17 @@ bool Factor::Impl::search(int& r, int& c) {
       if (found && (best <= cm1 * cm1 || searched >= kMarkowitzSearchLimit)) return true;
     }
     for (int i = rowHead[cnt]; i >= 0; i = rowNext[i]) {
+      // Scan the row, dropping the columns pivoted since its last scan.
       const int s = rf.start[i];
-      for (int k = 0; k < cnt; ++k) {
+      int l = 0;
+      for (int k = 0; k < rf.len[i]; ++k) {
         const int j = rf.idx[s + k];
+        if (colDone[j]) continue;
+        rf.idx[s + l++] = j;
         const double mx = columnMax(j);
         const double v = std::fabs(entry(i, j));
         if (v < u * mx || v < absPivotTol) continue;
-        const int64_t cost = cm1 * (cf.len[j] - 1);
+        const int64_t cost = cm1 * (colCnt[j] - 1);
         const double ratio = v / mx;
         if (cost < best || (cost == best && ratio > bestRatio)) {
           best = cost;
@@ -417,6 +477,7 @@ bool Factor::Impl::search(int& r, int& c) {
           found = true;
         }
       }
+      rf.len[i] = l;
       ++searched;
       if (found && (best <= cm1 * (cm1 + 1) || searched >= kMarkowitzSearchLimit)) return true;
     }
@@ -426,36 +487,43 @@ bool Factor::Impl::search(int& r, int& c) {
 }
 
 void Factor::Impl::eliminate(int r, int c) {
-  // Column c: pivot and multipliers; c leaves every row.
-  double pv = 0.0;
+  // Column c: multipliers for the active rows, U entries for the rows
+  // pivoted before; c stays in the row patterns as a dead entry.
+  const double pv = entry(r, c);
   int lc = 0;
   {
     const int s = cf.start[c], l = cf.len[c];
-    for (int k = 0; k < l; ++k)
-      if (cf.idx[s + k] == r) pv = cf.val[s + k];
     for (int k = 0; k < l; ++k) {
       const int i = cf.idx[s + k];
       if (i == r) continue;
+      if (rowDone[i]) {
+        recordU(i, c, cf.val[s + k]);
+        continue;
+      }
       lRows[lc] = i;
       lMul[lc] = cf.val[s + k] / pv;
       ++lc;
       rowUnlink(i);
-      rf.remove(i, c);
+      --rowCnt[i];
     }
-    activeNnz -= l;
+    activeNnz -= colCnt[c];
     colUnlink(c);
+    colCnt[c] = 0;
     cf.len[c] = 0;
     colDone[c] = 1;
     --nActCols;
   }
-  // Row r: the rest of the pivot row goes to U.
+  // Row r: its other active columns get the row operations.
   int uc = 0;
   {
     rowUnlink(r);
     const int s = rf.start[r], l = rf.len[r];
-    for (int k = 0; k < l; ++k)
-      if (rf.idx[s + k] != c) uCols[uc++] = rf.idx[s + k];
+    for (int k = 0; k < l; ++k) {
+      const int j = rf.idx[s + k];
+      if (j != c && !colDone[j]) uCols[uc++] = j;
+    }
     rf.len[r] = 0;
+    rowCnt[r] = 0;
     rowDone[r] = 1;
     --nActRows;
   }
@@ -466,43 +534,41 @@ void Factor::Impl::eliminate(int r, int c) {
   for (int t = 0; t < uc; ++t) {
     const int j = uCols[t];
     colUnlink(j);
-    cf.ensure(j, cf.len[j] + lc);
-    const int s = cf.start[j];
-    int l = cf.len[j];
-    double arj = 0.0;
-    for (int k = 0; k < l; ++k) {
-      if (cf.idx[s + k] == r) {
-        arj = cf.val[s + k];
-        --l;
-        cf.idx[s + k] = cf.idx[s + l];
-        cf.val[s + k] = cf.val[s + l];
-        break;
-      }
-    }
+    --colCnt[j];  // the entry of row r is now a U entry of column j
     --activeNnz;
-    if (arj != 0.0) {
-      uTmpCol.push_back(j);
-      uTmpVal.push_back(arj);
-      for (int k = 0; k < l; ++k) wpos[cf.idx[s + k]] = k;
-      for (int q = 0; q < lc; ++q) {
-        const int i = lRows[q];
-        const double d = -lMul[q] * arj;
-        const int p = wpos[i];
-        if (p >= 0) {
-          cf.val[s + p] += d;
-        } else {
-          cf.idx[s + l] = i;
-          cf.val[s + l] = d;
-          wpos[i] = l;
-          ++l;
-          rf.push(i, j);
-          ++activeNnz;
+    if (lc > 0) {
+      cf.ensure(j, cf.len[j] + lc);
+      const int s = cf.start[j];
+      int l = cf.len[j];
+      double arj = 0.0;
+      for (int k = 0; k < l; ++k) {
+        const int i = cf.idx[s + k];
+        if (i == r) arj = cf.val[s + k];
+        else if (!rowDone[i]) wpos[i] = k;
+      }
+      if (arj != 0.0) {
+        for (int q = 0; q < lc; ++q) {
+          const int i = lRows[q];
+          const double d = -lMul[q] * arj;
+          const int p = wpos[i];
+          if (p >= 0) {
+            cf.val[s + p] += d;
+          } else {
+            cf.idx[s + l] = i;
+            cf.val[s + l] = d;
+            wpos[i] = l;
+            ++l;
+            rf.push(i, j);
+            ++rowCnt[i];
+            ++colCnt[j];
+            ++activeNnz;
+          }
         }
       }
       for (int k = 0; k < l; ++k) wpos[cf.idx[s + k]] = -1;
+      cf.len[j] = l;
       stats.work += l + lc;
     }
-    cf.len[j] = l;
     colMaxStale[j] = 1;
     colLink(j);
   }
@@ -515,7 +581,7 @@ void Factor::Impl::denseFinish() {
   for (int j = 0; j < m; ++j)
     if (!colDone[j]) dcols.push_back(j);
   for (int i = 0; i < m; ++i)
-    if (!rowDone[i] && rf.len[i] > 0) drows.push_back(i);
+    if (!rowDone[i] && rowCnt[i] > 0) drows.push_back(i);
   const int nr = static_cast<int>(drows.size());
   const int nc = static_cast<int>(dcols.size());
   stats.denseSize = std::max(nr, nc);
@@ -525,7 +591,11 @@ void Factor::Impl::denseFinish() {
     const int j = dcols[cj];
     const int s = cf.start[j], l = cf.len[j];
     double* col = &dense[static_cast<size_t>(cj) * nr];
-    for (int k = 0; k < l; ++k) col[wpos[cf.idx[s + k]]] = cf.val[s + k];
+    for (int k = 0; k < l; ++k) {
+      const int i = cf.idx[s + k];
+      if (rowDone[i]) recordU(i, j, cf.val[s + k]);
+      else col[wpos[i]] = cf.val[s + k];
+    }
   }
   for (int q = 0; q < nr; ++q) wpos[drows[q]] = -1;
 
@@ -574,8 +644,7 @@ void Factor::Impl::denseFinish() {
       double* cc = &dense[static_cast<size_t>(c2) * nr];
       const double u = cc[k];
       if (u == 0.0) continue;
-      uTmpCol.push_back(dcols[c2]);
-      uTmpVal.push_back(u);
+      recordU(r, dcols[c2], u);
       for (int q = k + 1; q < nr; ++q) cc[q] -= col[q] * u;
     }
     stats.work += static_cast<int64_t>(nr - k) * (nc - cj);
@@ -608,8 +677,8 @@ int Factor::Impl::build(const MatrixView& a, int* basis, std::vector<int>* repla
         cnt[j] = static_cast<int>(a.start[v + 1] - a.start[v]);
       }
     }
-    cf.init(m, 0, true);
-    rf.init(m, 0, false);
+    cf.init(m, true);
+    rf.init(m, false);
     for (int j = 0; j < m; ++j) cnt[j] += 4;
     cf.layout(cnt.data());
     std::vector<int> rc(m, 0);
@@ -664,7 +733,7 @@ int Factor::Impl::build(const MatrixView& a, int* basis, std::vector<int>* repla
     pivRow.clear();
     pivCol.clear();
     pivVal.clear();
-    uTmpStart.clear();
+    uTmpRow.clear();
     uTmpCol.clear();
     uTmpVal.clear();
     lPiv.clear();
@@ -672,6 +741,8 @@ int Factor::Impl::build(const MatrixView& a, int* basis, std::vector<int>* repla
     lIdx.clear();
     lVal.clear();
     stats.denseSize = 0;
+    colCnt.assign(cf.len.begin(), cf.len.end());
+    rowCnt.assign(rf.len.begin(), rf.len.end());
     for (int j = 0; j < m; ++j) colLink(j);
     for (int i = 0; i < m; ++i) rowLink(i);
     nActCols = m;
@@ -717,7 +788,6 @@ int Factor::Impl::build(const MatrixView& a, int* basis, std::vector<int>* repla
 void Factor::Impl::assemble(int n, int* basis, std::vector<int>* replaced, int& nrep) {
   // Repair: dependent positions take the logicals of rows without a pivot.
   const int npiv = static_cast<int>(pivRow.size());
-  uTmpStart.push_back(static_cast<int>(uTmpCol.size()));
   nrep = 0;
   if (npiv < m) {
     int i = 0;
@@ -744,38 +814,39 @@ void Factor::Impl::assemble(int n, int* basis, std::vector<int>* replaced, int& 
     slotOf[c] = r;
     diag[r] = pivVal[k];
   }
-  // U off-diagonals: entry (pivot row r, position j) belongs to column slot slotOf[j].
+  // U off-diagonals: entry (row r, position j) belongs to column slot slotOf[j].
   std::vector<int> ccnt(m, 0), rcnt(m, 0);
-  for (int k = 0; k < npiv; ++k) {
-    for (int p = uTmpStart[k]; p < uTmpStart[k + 1]; ++p) {
-      const int j = uTmpCol[p];
-      if (colSing[j]) continue;
-      ++ccnt[slotOf[j]];
-      ++rcnt[pivRow[k]];
-    }
-  }
+  const int nu = static_cast<int>(uTmpCol.size());
   int64_t unz = 0;
-  for (int i = 0; i < m; ++i) unz += rcnt[i];
-  ucol.init(m, 0, true);
-  urow.init(m, 0, true);
+  for (int p = 0; p < nu; ++p) {
+    const int j = uTmpCol[p];
+    if (colSing[j]) continue;
+    ++ccnt[slotOf[j]];
+    ++rcnt[uTmpRow[p]];
+    ++unz;
+  }
+  ucol.init(m, true, &urow);
+  urow.init(m, true, &ucol);
   for (int i = 0; i < m; ++i) {
     ccnt[i] += 2;
-    rcnt[i] += 2;
+    rcnt[i] += 4;  // rows receive one entry per update that touches them
   }
   ucol.layout(ccnt.data());
   urow.layout(rcnt.data());
-  for (int k = 0; k < npiv; ++k) {
-    const int r = pivRow[k];
-    for (int p = uTmpStart[k]; p < uTmpStart[k + 1]; ++p) {
-      const int j = uTmpCol[p];
-      if (colSing[j]) continue;
-      const int s = slotOf[j];
-      const double v = uTmpVal[p];
-      ucol.idx[ucol.start[s] + ucol.len[s]] = r;
-      ucol.val[ucol.start[s] + ucol.len[s]++] = v;
-      urow.idx[urow.start[r] + urow.len[r]] = s;
-      urow.val[urow.start[r] + urow.len[r]++] = v;
-    }
+  for (int p = 0; p < nu; ++p) {
+    const int j = uTmpCol[p];
+    if (colSing[j]) continue;
+    const int r = uTmpRow[p];
+    const int s = slotOf[j];
+    const double v = uTmpVal[p];
+    const int pc = ucol.start[s] + ucol.len[s]++;
+    const int pr = urow.start[r] + urow.len[r]++;
+    ucol.idx[pc] = r;
+    ucol.val[pc] = v;
+    urow.idx[pr] = s;
+    urow.val[pr] = v;
+    ucol.cross[pc] = pr;
+    urow.cross[pr] = pc;
   }
   stats.lNnz = static_cast<int64_t>(lIdx.size());
   stats.uNnz = unz;
@@ -842,6 +913,10 @@ void Factor::Impl::assemble(int n, int* basis, std::vector<int>* replaced, int& 
   savedIdx.assign(m, 0);
   savedNnz = 0;
   savedValid = false;
+  rowCacheVal.assign(m, 0.0);
+  rowCacheIdx.assign(m, 0);
+  rowCacheNnz = 0;
+  rowCacheValid = false;
 }
 
 // ---------------------------------------------------------------------------
@@ -928,7 +1003,11 @@ void Factor::Impl::ftranL(WorkVec& x, bool sparse) {
         list[q] = r;
         const double xr = v[r];
         const int k = lEtaOfRow[r];
-        if (xr == 0.0 || k < 0) continue;
+        if (k < 0) continue;
+        if (std::fabs(xr) <= kDropTolerance) {
+          v[r] = 0.0;
+          continue;
+        }
         for (int p = lStart[k]; p < lStart[k + 1]; ++p) v[lIdx[p]] -= lVal[p] * xr;
         stats.work += lStart[k + 1] - lStart[k];
       }
@@ -942,6 +1021,10 @@ void Factor::Impl::ftranL(WorkVec& x, bool sparse) {
   for (int k = 0; k < ne; ++k) {
     const double xr = v[lPiv[k]];
     if (xr == 0.0) continue;
+    if (std::fabs(xr) <= kDropTolerance) {
+      v[lPiv[k]] = 0.0;
+      continue;
+    }
     for (int p = lStart[k]; p < lStart[k + 1]; ++p) {
       const int i = lIdx[p];
       v[i] -= lVal[p] * xr;
@@ -991,7 +1074,10 @@ void Factor::Impl::ftranU(WorkVec& x, bool sparse) {
         const int s = t[q];
         list[q] = s;
         double xs = v[s];
-        if (xs == 0.0) continue;
+        if (std::fabs(xs) <= kDropTolerance) {
+          v[s] = 0.0;
+          continue;
+        }
         xs /= diag[s];
         v[s] = xs;
         const int st = ucol.start[s], l = ucol.len[s];
@@ -1008,7 +1094,10 @@ void Factor::Impl::ftranU(WorkVec& x, bool sparse) {
     const int s = order[o];
     if (s < 0) continue;
     double xs = v[s];
-    if (xs == 0.0) continue;
+    if (std::fabs(xs) <= kDropTolerance) {
+      v[s] = 0.0;
+      continue;
+    }
     xs /= diag[s];
     v[s] = xs;
     const int st = ucol.start[s], l = ucol.len[s];
@@ -1043,7 +1132,10 @@ void Factor::Impl::btranU(WorkVec& x, bool sparse) {
         const int s = t[q];
         list[q] = s;
         double xs = v[s];
-        if (xs == 0.0) continue;
+        if (std::fabs(xs) <= kDropTolerance) {
+          v[s] = 0.0;
+          continue;
+        }
         xs /= diag[s];
         v[s] = xs;
         const int st = urow.start[s], l = urow.len[s];
@@ -1060,7 +1152,10 @@ void Factor::Impl::btranU(WorkVec& x, bool sparse) {
     const int s = order[o];
     if (s < 0) continue;
     double xs = v[s];
-    if (xs == 0.0) continue;
+    if (std::fabs(xs) <= kDropTolerance) {
+      v[s] = 0.0;
+      continue;
+    }
     xs /= diag[s];
     v[s] = xs;
     const int st = urow.start[s], l = urow.len[s];
@@ -1082,7 +1177,7 @@ void Factor::Impl::btranR(WorkVec& x) {
   double* v = x.val.data();
   for (int k = static_cast<int>(rPiv.size()) - 1; k >= 0; --k) {
     const double xs = v[rPiv[k]];
-    if (xs == 0.0) continue;
+    if (std::fabs(xs) <= kDropTolerance) continue;
     for (int p = rStart[k]; p < rStart[k + 1]; ++p) {
       const int t = rIdx[p];
       v[t] -= rVal[p] * xs;
@@ -1113,7 +1208,10 @@ void Factor::Impl::btranL(WorkVec& x, bool sparse) {
         const int i = t[q];
         list[q] = i;
         const double xi = v[i];
-        if (xi == 0.0) continue;
+        if (std::fabs(xi) <= kDropTolerance) {
+          v[i] = 0.0;
+          continue;
+        }
         for (int p = ltStart[i]; p < ltStart[i + 1]; ++p) v[ltIdx[p]] -= ltVal[p] * xi;
         stats.work += ltStart[i + 1] - ltStart[i];
       }
@@ -1128,7 +1226,10 @@ void Factor::Impl::btranL(WorkVec& x, bool sparse) {
   for (int k = m - 1; k >= 0; --k) {
     const int i = lRowOrder[k];
     const double xi = v[i];
-    if (xi == 0.0) continue;
+    if (std::fabs(xi) <= kDropTolerance) {
+      v[i] = 0.0;
+      continue;
+    }
     for (int p = ltStart[i]; p < ltStart[i + 1]; ++p) {
       const int r = ltIdx[p];
       v[r] -= ltVal[p] * xi;
@@ -1309,7 +1410,27 @@ void Factor::Impl::btran(WorkVec& x, double hint) {
   const bool sparse = wantSparse(x, hint);
   if (sparse) ++stats.hyperBtrans;
   toSlots(x);
+  const bool unit = x.nnz == 1 && !productForm;
+  double unitValue = 0.0;
+  if (unit) {
+    rowCacheSlot = x.idx[0];
+    unitValue = x.val[rowCacheSlot];
+  }
   btranU(x, sparse);
+  if (unit) {
+    const double* v = x.val.data();
+    int nz = 0;
+    for (int q = 0; q < x.nnz; ++q) {
+      const int t = x.idx[q];
+      if (v[t] == 0.0) continue;
+      rowCacheIdx[nz] = t;
+      rowCacheVal[nz] = v[t];
+      ++nz;
+    }
+    rowCacheNnz = nz;
+    rowCacheScale = unitValue;
+    rowCacheValid = unitValue != 0.0;
+  }
   btranR(x);
   btranL(x, sparse && x.nnz <= kHyperInputShare * 2 * m);
   prune(x);
@@ -1344,7 +1465,8 @@ int Factor::Impl::updateFT(int pos, double alpha) {
   double* rw = work.data();
   heap.clear();
   newStamp();
-  {
+  const bool useCache = rowCacheValid && rowCacheSlot == s;
+  if (!useCache) {
     const int st = urow.start[s], l = urow.len[s];
     for (int p = st; p < st + l; ++p) {
       const int t = urow.idx[p];
@@ -1357,6 +1479,22 @@ int Factor::Impl::updateFT(int pos, double alpha) {
   int ne = 0;
   double dnew = spike[s];
   double maxMult = 0.0;
+  if (useCache) {
+    // The multipliers are -d_s times U^-T e_s, which the BTRAN of the
+    // leaving row has just computed.
+    const double f = -diag[s] / rowCacheScale;
+    for (int q = 0; q < rowCacheNnz; ++q) {
+      const int t = rowCacheIdx[q];
+      if (t == s) continue;
+      const double mult = f * rowCacheVal[q];
+      etaSlot[ne] = t;
+      etaMult[ne] = mult;
+      ++ne;
+      dnew -= mult * spike[t];
+      maxMult = std::max(maxMult, std::fabs(mult));
+    }
+    stats.work += rowCacheNnz;
+  }
   while (!heap.empty()) {
     std::pop_heap(heap.begin(), heap.end(), std::greater<>());
     const int t = heap.back().second;
@@ -1399,10 +1537,16 @@ int Factor::Impl::updateFT(int pos, double alpha) {
   // Remove column s and row s of U.
   {
     const int st = ucol.start[s], l = ucol.len[s];
-    for (int p = st; p < st + l; ++p) urow.remove(ucol.idx[p], s);
+    for (int p = st; p < st + l; ++p) {
+      const int q = ucol.cross[p];
+      urow.removeAt(ucol.idx[p], q);
+    }
     ucol.len[s] = 0;
     const int st2 = urow.start[s], l2 = urow.len[s];
-    for (int p = st2; p < st2 + l2; ++p) ucol.remove(urow.idx[p], s);
+    for (int q = st2; q < st2 + l2; ++q) {
+      const int p = urow.cross[q];
+      ucol.removeAt(urow.idx[q], p);
+    }
     urow.len[s] = 0;
     stats.work += l + l2;
   }
@@ -1413,8 +1557,10 @@ int Factor::Impl::updateFT(int pos, double alpha) {
     if (t == s) continue;
     const double w = spike[t];
     if (std::fabs(w) <= kDropTolerance) continue;
-    ucol.push(s, t, w);
-    urow.push(t, s, w);
+    const int pc = ucol.push(s, t, w);
+    const int pr = urow.push(t, s, w);
+    ucol.cross[pc] = pr;
+    urow.cross[pr] = pc;
     ++added;
   }
   diag[s] = dnew;
@@ -1457,9 +1603,13 @@ int Factor::Impl::update(int pos) {
     }
     pfStart.push_back(static_cast<int>(pfIdx.size()));
     stats.currentNnz += savedNnz;
-  } else if (updateFT(pos, alpha) != 0) {
-    valid = false;
-    return 1;
+  } else {
+    const int rc = updateFT(pos, alpha);
+    rowCacheValid = false;
+    if (rc != 0) {
+      valid = false;
+      return 1;
+    }
   }
   ++numUpdates;
   ++stats.updates;
