@@ -599,6 +599,10 @@ TEST_F(EnvTest, ScreenOutputAttachesStandardOutputExceptOnTheLog) {
   vnt::print(*e, vnt::Chan::Results, "on screen\n");
   vnt::print(*e, vnt::Chan::Log, "not on screen\n");
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "on screen\n");
+  // Standard output gets the internal UTF-8 unconverted.
+  testing::internal::CaptureStdout();
+  vnt::print(*e, vnt::Chan::Results, "\xC3\xA9\n");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "\xC3\xA9\n");
   ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_SCRIND, 0), 0);
   EXPECT_FALSE(vnt::channelScreenAttached(*vnt::channelOf(*e, vnt::Chan::Results)));
   testing::internal::CaptureStdout();
