@@ -25,7 +25,7 @@
 #define VNTERR_NOT_MIQP                               1029  /* Not a MIQP or fixed MIQP */
 #define VNTERR_NOT_FOR_QCP                            1031  /* Not available for QCP */
 #define VNTERR_NO_CHANNEL                             1051  /* No channel pointer supplied to message routine */
-#define VNTERR_NO_FILENAME                            1052  /* No file pointer found for message routine */
+#define VNTERR_NO_FILE_POINTER                        1052  /* No file pointer found for message routine */
 #define VNTERR_NO_FUNCTION                            1053  /* No function pointer found for message routine */
 #define VNTERR_CALLBACK_INCONSISTENT                  1060  /* Inconsistent callback configuration */
 #define VNTERR_NOT_FOR_MULTIOBJ                       1070  /* Not available for multiobjective problems */
@@ -43,7 +43,7 @@
 #define VNTERR_PRESLV_NO_BASIS                        1115  /* Failed to find basis in presolved LP */
 #define VNTERR_PRESLV_INF                             1117  /* Presolve determines problem is infeasible */
 #define VNTERR_PRESLV_UNBD                            1118  /* Presolve determines problem is unbounded */
-#define VNTERR_PRESLV_NO_PROB_DUAL                    1119  /* The feature is not available for solving dual formulation */
+#define VNTERR_PRESLV_DUAL_NOT_AVAILABLE              1119  /* The feature is not available for solving dual formulation */
 #define VNTERR_PRESLV_UNCRUSHFORM                     1120  /* Can't uncrush solution form */
 #define VNTERR_PRESLV_CRUSHFORM                       1121  /* Can't crush solution form */
 #define VNTERR_PRESLV_TIME_LIM                        1123  /* Time limit exceeded during presolve */
@@ -76,7 +76,7 @@
 #define VNTERR_NODE_INDEX_RANGE                       1230  /* Node index %d out of range */
 #define VNTERR_ARC_INDEX_RANGE                        1231  /* Arc index %lld out of range */
 #define VNTERR_NO_DUAL_SOLN                           1232  /* No dual solution exists */
-#define VNTERR_DBL_MAX                                1233  /* Numeric entry is %s */
+#define VNTERR_BAD_NUMERIC_ENTRY                      1233  /* Numeric entry is %s */
 #define VNTERR_THREAD_FAILED                          1234  /* Creation of parallel thread failed */
 #define VNTERR_ENCODING_CONVERSION                    1235  /* Failed to convert string encoding */
 #define VNTERR_CONTROL_CHARACTER                      1236  /* Control character in string */
@@ -86,7 +86,7 @@
 #define VNTERR_NOT_UNBOUNDED                          1254  /* Unbounded solution required */
 #define VNTERR_SBASE_INCOMPAT                         1255  /* Incompatible with superbasis */
 #define VNTERR_SINGULAR                               1256  /* Basis singular */
-#define VNTERR_PRIIND                                 1257  /* Incorrect usage of pricing indicator */
+#define VNTERR_BAD_PRICING_INDICATOR                  1257  /* Incorrect usage of pricing indicator */
 #define VNTERR_NO_LU_FACTOR                           1258  /* No LU factorization exists */
 #define VNTERR_NO_SENSIT                              1260  /* Sensitivity analysis not available for current status */
 #define VNTERR_NO_BASIC_SOLN                          1261  /* No basic solution exists */
@@ -101,7 +101,7 @@
 #define VNTERR_DETTILIM_STRONGBRANCH                  1270  /* Deterministic time limit reached in strong branching */
 #define VNTERR_BAD_METHOD                             1292  /* Invalid choice of optimization method */
 #define VNTERR_MULTIOBJ_SUBPROB_SOLVE                 1300  /* Failure to solve multi-objective subproblem */
-#define VNTERR_NO_FILENAME_GIVEN                      1421  /* File name not specified */
+#define VNTERR_NO_FILENAME                            1421  /* File name not specified */
 #define VNTERR_FAIL_OPEN_WRITE                        1422  /* Could not open file '%s' for writing */
 #define VNTERR_FAIL_OPEN_READ                         1423  /* Could not open file '%s' for reading */
 #define VNTERR_BAD_FILETYPE                           1424  /* Invalid filetype */
@@ -134,7 +134,7 @@
 #define VNTERR_UP_BOUND_REPEATS                       1458  /* Line %lld: Repeated upper bound */
 #define VNTERR_LO_BOUND_REPEATS                       1459  /* Line %lld: Repeated lower bound */
 #define VNTERR_NO_BOUND_TYPE                          1460  /* Line %lld: Bound type missing */
-#define VNTERR_NO_QMATRIX_SECTION                     1462  /* Line %lld: Unrecognized section marker. Expecting ENDATA */
+#define VNTERR_BAD_SECTION_ENDATA                     1462  /* Line %lld: Unrecognized section marker. Expecting ENDATA */
 #define VNTERR_BAD_INTEGER_MAGNITUDE                  1463  /* Line %lld: Magnitude exceeds integer limit %d */
 #define VNTERR_NAME_TOO_LONG                          1464  /* Line %lld: Identifier/name too long to process */
 #define VNTERR_LINE_TOO_LONG                          1465  /* Line %lld: Line longer than limit of %d bytes */
@@ -162,12 +162,12 @@
 #define VNTERR_BAD_ROW_ID                             1532  /* Incorrect row identifier */
 #define VNTERR_BAD_CHAR                               1537  /* Illegal character */
 #define VNTERR_NET_FILE_SHORT                         1538  /* Unexpected end of network file */
-#define VNTERR_BAS_FILE_SHORT                         1550  /* Basis missing some basic variables */
-#define VNTERR_BAD_INDICATOR                          1551  /* Line %lld: Unrecognized basis marker '%s' */
+#define VNTERR_BASIS_MISSING_BASICS                   1550  /* Basis missing some basic variables */
+#define VNTERR_BAD_BASIS_MARKER                       1551  /* Line %lld: Unrecognized basis marker '%s' */
 #define VNTERR_NO_ENDATA                              1552  /* ENDATA missing */
-#define VNTERR_FILE_ENTRIES                           1553  /* Line %lld: Wrong number of entries */
+#define VNTERR_WRONG_ENTRY_COUNT                      1553  /* Line %lld: Wrong number of entries */
 #define VNTERR_SBASE_ILLEGAL                          1554  /* Superbases are not allowed */
-#define VNTERR_BAS_FILE_SIZE                          1555  /* %lld %s basic variable(s) */
+#define VNTERR_BASIS_COUNT                            1555  /* %lld %s basic variable(s) */
 #define VNTERR_NO_VECTOR_SOLN                         1556  /* Vector solution does not exist */
 #define VNTERR_NOT_SAV_FILE                           1560  /* File '%s' is not a SAV file */
 #define VNTERR_SAV_FILE_DATA                          1561  /* Not enough data in SAV file */
@@ -195,14 +195,14 @@
 #define VNTERR_NO_BOUND_SENSE                         1621  /* Line %lld: No bound sense */
 #define VNTERR_BAD_BOUND_SENSE                        1622  /* Line %lld: Invalid bound sense */
 #define VNTERR_NO_NUMBER_BOUND                        1623  /* Line %lld: Missing bound number */
-#define VNTERR_NO_SOLN_EXP_NOTATION                   1650  /* Number not representable in exponential notation */
+#define VNTERR_NOT_EXP_REPRESENTABLE                  1650  /* Number not representable in exponential notation */
 #define VNTERR_NOT_ENOUGH_ENTRIES                     1660  /* Line %lld:  Not enough entries */
 #define VNTERR_NO_CONFLICT                            1719  /* No conflict is available */
-#define VNTERR_CONFLICT_UNSTABLE                      1720  /* Infeasibility not reproduced */
+#define VNTERR_INFEASIBILITY_NOT_REPRODUCED           1720  /* Infeasibility not reproduced */
 #define VNTERR_TUNE_MIXED                             1730  /* Mixed problem sets cannot be tuned */
-#define VNTERR_NO_TREE_FILE                           1801  /* Could not open temporary file */
-#define VNTERR_TREE_FILE_READ                         1802  /* Failure on temporary file read */
-#define VNTERR_TREE_FILE_WRITE                        1803  /* Failure on temporary file write */
+#define VNTERR_TEMP_FILE_OPEN                         1801  /* Could not open temporary file */
+#define VNTERR_TEMP_FILE_READ                         1802  /* Failure on temporary file read */
+#define VNTERR_TEMP_FILE_WRITE                        1803  /* Failure on temporary file write */
 #define VNTERR_IN_INFOCALLBACK                        1804  /* Calling routines not allowed in informational callback */
 #define VNTERR_MIPSEARCH_WITH_CALLBACKS               1805  /* MIP dynamic search incompatible with control callbacks */
 #define VNTERR_LP_NOT_IN_ENVIRONMENT                  1806  /* Problem is not member of this environment */
@@ -228,7 +228,7 @@
 #define VNTERR_NO_SOS                                 3015  /* No user-defined SOSs exist */
 #define VNTERR_NO_ORDER                               3016  /* No priority order exists */
 #define VNTERR_INT_TOO_BIG                            3018  /* Magnitude of variable %s: %g exceeds integer limit %d */
-#define VNTERR_SUBPROB_SOLVE                          3019  /* Failure to solve MIP subproblem */
+#define VNTERR_MIP_SUBPROBLEM_SOLVE                   3019  /* Failure to solve MIP subproblem */
 #define VNTERR_NO_MIPSTART                            3020  /* No MIP start exists */
 #define VNTERR_BAD_CTYPE                              3021  /* Illegal ctype entry %lld */
 #define VNTERR_NO_INT_X                               3023  /* Integer feasible solution values are unavailable */

@@ -5,6 +5,9 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <fstream>
+#include <map>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -12,6 +15,7 @@
 #include "api/catalogue_index.h"
 #include "api/frame.h"
 #include "api/slots.h"
+#include "env/env.h"
 
 namespace {
 
@@ -122,6 +126,33 @@ TEST(Catalogue, OnlyTheListedOperationsAcceptTheInformationalCallback) {
     if (!e.built) continue;
     EXPECT_EQ(e.accept1804, accepting.count(e.name) == 1) << e.exported;
   }
+}
+
+// vanto/vnt_errors.h names every code of the error table exactly once.
+TEST(PublicHeaders, ErrorMacrosCoverTheErrorTable) {
+  std::ifstream f(std::string(VANTO_SOURCE_DIR) + "/include/vanto/vnt_errors.h");
+  ASSERT_TRUE(f.good());
+  std::map<int, std::string> byCode;
+  std::set<std::string> names;
+  std::regex def(R"(^#define (VNTERR_[A-Z0-9_]+) +([0-9]+))");
+  for (std::string line; std::getline(f, line);) {
+    std::smatch m;
+    if (!std::regex_search(line, m, def)) continue;
+    int code = std::stoi(m[2]);
+    EXPECT_TRUE(names.insert(m[1]).second) << m[1];
+    EXPECT_TRUE(byCode.emplace(code, m[1]).second) << code;
+    EXPECT_NE(vnt::errorTemplate(code), nullptr) << m[1];
+  }
+  int tableCodes = 0;
+  for (int code = 1; code <= 99999; ++code) {
+    if (!vnt::errorTemplate(code)) continue;
+    ++tableCodes;
+    EXPECT_EQ(byCode.count(code), 1u) << code;
+  }
+  EXPECT_EQ(tableCodes, 245);
+  EXPECT_EQ(byCode.size(), 245u);
+  EXPECT_EQ(byCode[1001], "VNTERR_NO_MEMORY");
+  EXPECT_EQ(byCode[1201], "VNTERR_COL_INDEX_RANGE");
 }
 
 }  // namespace
