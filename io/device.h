@@ -38,6 +38,9 @@ class Device {
   virtual bool rewind() = 0;
   virtual bool error() const = 0;
   virtual bool eof() const = 0;
+  // Status code of the failure behind error(): 1426 for input/output
+  // failures, 1235 for encoding conversion failures.
+  virtual int errorCode() const { return error() ? 1426 : 0; }
   // Closes the stream (idempotent); false when the final flush failed.
   virtual bool close() = 0;
 };

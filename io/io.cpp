@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "io/convert.h"
 #include "io/lp.h"
 #include "io/mps.h"
 #include "io/textutil.h"
@@ -21,6 +22,22 @@ std::string_view extensionOf(std::string_view name) {
 }
 
 constexpr std::size_t kSniffBytes = 512;
+
+// Runs fn on `dev`, or on a converting device over it when the file encoding
+// needs conversion.
+template <typename Fn>
+int withEncoding(Device& dev, const IoSettings& settings, char mode, Messages& msg, Fn fn) {
+  if (isPassThroughEncoding(settings.fileEncoding)) return fn(dev);
+  auto conv = makeConvertingDevice(dev, settings.fileEncoding, mode);
+  if (!conv) return reportError(msg, 1235, "Failed to convert string encoding");
+  int rc = fn(*conv);
+  bool ok = conv->close();
+  if (rc == 0 && !ok) {
+    if (conv->errorCode() == 1235) return reportError(msg, 1235, "Failed to convert string encoding");
+    return reportError(msg, 1426, "Low-level file I/O error");
+  }
+  return rc;
+}
 
 }  // namespace
 
@@ -98,7 +115,8 @@ int readProblemFile(const std::string& filename, const char* filetype, model::Mo
     dev->close();
     return reportError(msg, 1424, "Invalid filetype");
   }
-  int rc = readProblem(*dev, fmt, filename, out, msg, settings);
+  int rc = withEncoding(*dev, settings, 'r', msg,
+                        [&](Device& d) { return readProblem(d, fmt, filename, out, msg, settings); });
   dev->close();
   return rc;
 }
@@ -121,7 +139,7 @@ int writeProblemFile(const std::string& filename, const char* filetype, const mo
   if (t.empty() || t == "SAV") return reportError(msg, 1424, "Invalid filetype");
   auto dev = openFileDevice(filename, 'w');
   if (!dev) return reportError(msg, 1422, "Could not open file '%s' for writing", filename.c_str());
-  int rc = writeProblem(*dev, t.c_str(), m, msg, settings);
+  int rc = withEncoding(*dev, settings, 'w', msg, [&](Device& d) { return writeProblem(d, t.c_str(), m, msg, settings); });
   bool closed = dev->close();
   if (rc == 0 && !closed) return reportError(msg, 1426, "Low-level file I/O error");
   return rc;

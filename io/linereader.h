@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "io/device.h"
+#include "io/messages.h"
 
 namespace vnt::io {
 
@@ -17,6 +18,7 @@ class LineReader {
   bool next(std::string& line);
   long long lineNo() const { return lineNo_; }
   bool failed() const { return failed_; }
+  int errorCode() const { return failed_ ? (dev_.errorCode() ? dev_.errorCode() : 1426) : 0; }
 
  private:
   bool fill();
@@ -59,5 +61,12 @@ class Writer {
   std::string buf_;
   bool ok_ = true;
 };
+
+// Reports the failure of a device (1235 conversion, else 1426); returns the
+// negated code.
+inline int reportDeviceError(Messages& msg, const Device& dev) {
+  if (dev.errorCode() == 1235) return reportError(msg, 1235, "Failed to convert string encoding");
+  return reportError(msg, 1426, "Low-level file I/O error");
+}
 
 }  // namespace vnt::io

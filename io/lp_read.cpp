@@ -1016,7 +1016,10 @@ int LpReader::read(model::ModelData& out) {
     }
     if (rc < 0) return rc;
   }
-  if (lr_.failed()) return err(1426, "Low-level file I/O error");
+  if (lr_.failed()) {
+    if (lr_.errorCode() == 1235) return err(1235, "Failed to convert string encoding");
+    return err(1426, "Low-level file I/O error");
+  }
   if (sec_ == kSecNone) return err(1436, "Max or Min missing");
   if (!ended_) {
     int rc = endSection();

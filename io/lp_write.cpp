@@ -418,7 +418,7 @@ int writeLp(Device& dev, const model::ModelData& m, Messages& msg, LpNames mode,
     }
   }
   w.put("End\n");
-  if (!w.flush() || dev.error()) return reportError(msg, 1426, "Low-level file I/O error");
+  if (!w.flush() || dev.error()) return reportDeviceError(msg, dev);
   return 0;
 }
 

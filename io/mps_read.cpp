@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "io/convert.h"
 #include "io/linereader.h"
 #include "io/mps.h"
 #include "io/textutil.h"
@@ -369,7 +370,10 @@ int MpsReader::read(model::ModelData& out) {
     }
     if (rc < 0) return rc;
   }
-  if (lr_.failed()) return reportError(msg_, 1426, "Low-level file I/O error");
+  if (lr_.failed()) {
+    if (lr_.errorCode() == 1235) return reportError(msg_, 1235, "Failed to convert string encoding");
+    return reportError(msg_, 1426, "Low-level file I/O error");
+  }
   if (sec_ == kStart) return reportError(msg_, 1441, "Line %lld: No NAME section", ln());
   if (!sawRows_) return reportError(msg_, 1471, "Line %lld: No ROWS section", ln());
   if (!sawColumns_) {
@@ -1159,7 +1163,14 @@ int readMps(Device& dev, model::ModelData& out, Messages& msg, const IoSettings&
 int readMpsFile(const std::string& path, model::ModelData& out, Messages& msg, const IoSettings& settings) {
   auto dev = openFileDevice(path, 'r');
   if (!dev) return reportError(msg, 1423, "Could not open file '%s' for reading", path.c_str());
-  int rc = readMps(*dev, out, msg, settings);
+  int rc;
+  if (isPassThroughEncoding(settings.fileEncoding)) {
+    rc = readMps(*dev, out, msg, settings);
+  } else {
+    auto conv = makeConvertingDevice(*dev, settings.fileEncoding, 'r');
+    if (!conv) return reportError(msg, 1235, "Failed to convert string encoding");
+    rc = readMps(*conv, out, msg, settings);
+  }
   dev->close();
   return rc;
 }

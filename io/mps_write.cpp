@@ -324,7 +324,7 @@ int writeMps(Device& dev, const model::ModelData& m, Messages& msg, bool generic
     }
   }
   w.put("ENDATA\n");
-  if (!w.flush() || dev.error()) return reportError(msg, 1426, "Low-level file I/O error");
+  if (!w.flush() || dev.error()) return reportDeviceError(msg, dev);
   return 0;
 }
 

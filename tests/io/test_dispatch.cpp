@@ -108,3 +108,31 @@ TEST(Dispatch, CompressedSharedModelsReadLikePlain) {
     }
   }
 }
+
+TEST(Dispatch, FileEncodingConversion) {
+  TempDir tmp;
+  ModelData m;
+  CollectMessages msg;
+  MemoryDevice src(kMpsText);
+  ASSERT_EQ(readMps(src, m, msg), 0);
+  m.colname[0] = "caf\xc3\xa9";  // UTF-8 inside the library
+  for (const char* name : {"e.lp", "e.mps"}) {
+    ASSERT_EQ(writeProblemFile(tmp.file(name), nullptr, m, msg), 0) << msg.errors;
+    std::ifstream f(tmp.file(name), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    EXPECT_NE(bytes.find("caf\xe9"), std::string::npos) << name;  // ISO-8859-1 in the file
+    ModelData back;
+    ASSERT_EQ(readProblemFile(tmp.file(name), nullptr, back, msg), 0) << msg.errors;
+    EXPECT_EQ(back.colname[0], "caf\xc3\xa9") << name;
+  }
+  IoSettings raw;
+  raw.fileEncoding = "no_encoding";
+  ModelData back;
+  ASSERT_EQ(readProblemFile(tmp.file("e.lp"), nullptr, back, msg, raw), 0);
+  EXPECT_EQ(back.colname[0], "caf\xe9");
+  // a character the file encoding cannot hold
+  m.colname[0] = "\xe2\x82\xac";
+  CollectMessages w;
+  EXPECT_EQ(writeProblemFile(tmp.file("euro.mps"), nullptr, m, w), -1235);
+  EXPECT_NE(w.errors.find("VANTO Error  1235: Failed to convert string encoding.\n"), std::string::npos);
+}
