@@ -13,6 +13,7 @@ constexpr double kInf = tol::kInfinity;
 inline bool finiteLo(double v) { return v > -kInf; }
 inline bool finiteUp(double v) { return v < kInf; }
 constexpr int kStallWindow = 30;
+constexpr int kObjLimitInterval = 10;
 constexpr int kMaxPasses = 30;
 }  // namespace
 
@@ -21,7 +22,7 @@ LpStatus LpEngine::solveDual() {
   computeTolerances();
   rng_ = opt_.randomSeed;
   iterations_ = phase1Iterations_ = 0;
-  logHeaderDone_ = false;
+  logHeaderDone_ = detailHeaderDone_ = false;
   lastLogIter_ = -1;
   perturbCount_ = 0;
   stopStatus_ = 0;
@@ -442,6 +443,10 @@ LpEngine::LoopResult LpEngine::dualLoop(int phase) {
 
     ++iterations_;
     if (phase == 1) ++phase1Iterations_;
+    if (opt_.display >= 2) {
+      logPivot(true, phase, objsen_ * workingObjective() + objOffset_, q, p, status_[p] == kUpper);
+      for (int f = 0; f < nflip; ++f) logFlip(flipList_[f], status_[flipList_[f]] == kUpper);
+    }
     if (logDue()) {
       double val = 0.0;
       if (phase == 2) {
@@ -460,6 +465,12 @@ LpEngine::LoopResult LpEngine::dualLoop(int phase) {
       logIteration(true, phase, val);
     }
 
+    // Objective limit: with true costs the dual objective bounds the optimum.
+    if (phase == 2 && opt_.objectiveLimit < 1e75 && !costsPerturbed_ && costShifts_ == 0 &&
+        iterations_ % kObjLimitInterval == 0 && workingObjective() > opt_.objectiveLimit) {
+      stopStatus_ = static_cast<int>(LpStatus::kObjectiveLimit);
+      return LoopResult::kLimit;
+    }
     // Stall monitor: perturb the costs when the dual objective stops moving.
     if (phase == 2 && opt_.perturb && iterations_ - markIter >= kStallWindow) {
       const double obj = workingObjective();

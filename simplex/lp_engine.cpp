@@ -484,14 +484,44 @@ std::string LpEngine::varName(int k) const {
 }
 
 bool LpEngine::logDue() const {
-  if (opt_.display <= 0 || !opt_.log) return false;
-  if (opt_.display >= 2 || lastLogIter_ < 0) return true;
+  if (opt_.display != 1 || !opt_.log) return false;
+  if (lastLogIter_ < 0) return true;
   int interval = opt_.logInterval > 0 ? opt_.logInterval : (m_ > 10000 ? 1000 : (m_ > 1000 ? 500 : 100));
   return iterations_ - lastLogIter_ >= interval;
 }
 
+// Display 2: one line per basis change, one per bound flip.
+void LpEngine::logPivot(bool dual, int phase, double obj, int in, int out, bool outToUpper) {
+  if (opt_.display < 2 || !opt_.log) return;
+  if (!logHeaderDone_) {
+    logLine("\nIteration log . . .\n");
+    logHeaderDone_ = true;
+  }
+  if (!detailHeaderDone_) {
+    if (dual) logLine("\nIteration      Dual Objective     " "       In Variable           Out Variable\n");
+    else logLine("\nIteration           Objective     " "       In Variable           Out Variable\n");
+    detailHeaderDone_ = true;
+  }
+  char head[64];
+  const long long it = static_cast<long long>(iterations_);
+  if (phase == 1) std::snprintf(head, sizeof head, opt_.scale ? "%6lld sI" : "%6lld  I", it);
+  else std::snprintf(head, sizeof head, "%6lld   ", it);
+  char val[64];
+  std::snprintf(val, sizeof val, std::fabs(obj) >= 1e11 ? "%20.6e" : "%20.6f", obj);
+  const std::string inName = in >= 0 ? varName(in) : std::string();
+  const std::string outName = out >= 0 ? varName(out) : std::string();
+  logLine("%s%s %22.255s %22.255s%s", head, val, inName.c_str(), outName.c_str(),
+          out < 0 ? "\n" : (outToUpper ? "    goes to upper bound\n" : "    goes to lower bound\n"));
+}
+
+void LpEngine::logFlip(int j, bool toUpper) {
+  if (opt_.display < 2 || !opt_.log) return;
+  const std::string name = varName(j);
+  logLine("%29s %22s %22.255s%s", "", "", name.c_str(), toUpper ? "    goes to upper bound\n" : "    goes to lower bound\n");
+}
+
 void LpEngine::logIteration(bool dual, int phase, double value) {
-  if (opt_.display <= 0 || !opt_.log) return;
+  if (opt_.display != 1 || !opt_.log) return;
   if (!logHeaderDone_) {
     logLine("\nIteration log . . .\n");
     logHeaderDone_ = true;

@@ -118,6 +118,8 @@ class LpEngine {
   int poll();
   void logLine(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
   bool logDue() const;
+  void logPivot(bool dual, int phase, double obj, int in, int out, bool outToUpper);
+  void logFlip(int j, bool toUpper);
   void logIteration(bool dual, int phase, double value);
   std::string varName(int k) const;
   double random01();
@@ -220,6 +222,7 @@ class LpEngine {
   int64_t iterations_ = 0, phase1Iterations_ = 0;
   int64_t lastLogIter_ = -1;
   bool logHeaderDone_ = false;
+  bool detailHeaderDone_ = false;
   uint64_t rng_ = 0;
   int infeasRow_ = -1;              // row of the dual ray
   std::vector<double> farkas_;      // scaled row of B^-1 at infeasibility

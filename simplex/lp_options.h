@@ -54,7 +54,9 @@ struct LpOptions {
   double optimalityTol = 1e-6;    // reduced-cost tolerance
   double markowitzTol = 0.01;     // threshold pivoting of the factorization
   double perturbationConst = 1e-6;
-  double objectiveLimit = 1e75;   // in minimization form; dual stops when exceeded
+  // Internal minimization form (the caller's objective times its sense, without
+  // the constant); the dual simplex stops with kObjectiveLimit above it.
+  double objectiveLimit = 1e75;
   int64_t iterationLimit = 9223372036800000000LL;
   int refactorInterval = 0;       // 0 = automatic
   int display = 0;                // 0 off, 1 summary, 2 every iteration

@@ -21,7 +21,7 @@ LpStatus LpEngine::solvePrimal() {
   computeTolerances();
   rng_ = opt_.randomSeed;
   iterations_ = phase1Iterations_ = 0;
-  logHeaderDone_ = false;
+  logHeaderDone_ = detailHeaderDone_ = false;
   lastLogIter_ = -1;
   perturbCount_ = 0;
   stopStatus_ = 0;
@@ -33,6 +33,7 @@ LpStatus LpEngine::solvePrimal() {
   if (boundsPerturbed_) restoreBounds();
   for (int j = 0; j < nTot_; ++j)
     if (status_[j] != kBasic) placeNonbasic(j);
+  if (opt_.display && opt_.primalPricing != -1) logLine("Using devex.\n");
   lpStatus_ = runPrimal();
   return lpStatus_;
 }
@@ -303,6 +304,7 @@ LpEngine::LoopResult LpEngine::primalLoop() {
       if (changed) recost = true;
       else phase1Cost_[r] = 0.0;
     }
+    if (opt_.display >= 2) logPivot(false, phase, objsen_ * workingObjective() + objOffset_, q, p, status_[p] == kUpper);
     if (logDue()) {
       double val;
       if (phase == 2) val = objsen_ * workingObjective() + objOffset_;

@@ -309,6 +309,23 @@ TEST(SimplexSense, MaximizeNegatedObjective) {
   EXPECT_LE(k.piViol, kKktTol);
 }
 
+// Objective limit: a cutoff below the optimum stops the dual simplex early
+// with a dual objective above the cutoff; a cutoff above it changes nothing.
+TEST(SimplexStatus, ObjectiveLimitStopsDualSimplex) {
+  ModelData md = readModel("netlib/ship08s");
+  const double opt = references().at("netlib/ship08s").objective;
+  LpEngine eng;
+  eng.options().objectiveLimit = 0.5 * opt;
+  ASSERT_EQ(eng.load(md), 0);
+  ASSERT_EQ(eng.solveDual(), LpStatus::kObjectiveLimit);
+  EXPECT_GT(eng.objective(), 0.5 * opt);
+  EXPECT_LT(eng.objective(), opt * (1 + 1e-9));
+  eng.options().objectiveLimit = 2.0 * opt;
+  ASSERT_EQ(eng.load(md), 0);
+  ASSERT_EQ(eng.solveDual(), LpStatus::kOptimal);
+  EXPECT_TRUE(sameObjective(eng.objective(), opt));
+}
+
 // Unbounded: dropping the bounds that keep a minimization finite.
 TEST(SimplexStatus, UnboundedModelIsReported) {
   ModelData md;
