@@ -29,6 +29,7 @@ constexpr int kWarnFamilyLimit = 20;   // printed per warning family
 constexpr int kRepeatErrorLimit = 20;  // repeated row / column messages printed
 constexpr double kBinaryTol = 1e-10;
 constexpr double kInf = model::kInfBound;
+constexpr int kMaxDim = 2100000000;  // rows and columns are indexed by 32-bit integers
 
 enum CharBit : unsigned char { kField = 1, kComment = 2, kDigit = 4, kExpLetter = 8, kRowType = 16 };
 
@@ -554,6 +555,7 @@ int MpsReader::dataRows(unsigned char kind) {
   r.name = std::string(name);
   r.type = t;
   r.kind = kind;
+  if (rows_.size() >= static_cast<std::size_t>(kMaxDim)) return reportError(msg_, 1431, "Too many rows");
   rowIdx_.emplace(r.name, static_cast<int>(rows_.size()));
   rows_.push_back(std::move(r));
   return 0;
@@ -639,6 +641,7 @@ int MpsReader::dataColumns() {
       return 0;
     }
     skipColumn_ = false;
+    if (colName_.size() >= static_cast<std::size_t>(kMaxDim)) return reportError(msg_, 1432, "Too many columns");
     endColumn();
     int j = static_cast<int>(colName_.size());
     colName_.emplace_back(cn);
@@ -984,7 +987,7 @@ int MpsReader::finish(model::ModelData& out) {
   if (static_cast<int>(beg_.size()) != n + 1) beg_.resize(static_cast<std::size_t>(n) + 1, static_cast<int64_t>(ind_.size()));
 
   // Per-column bound checks and the resolution of marker integers.
-  WarnFamily freeW, minusW, fixedW, scW, intW;
+  WarnFamily freeW, minusW, fixedW, intW;
   const std::string& bnd = bndName_;
   for (int j = 0; j < n; ++j) {
     unsigned char fl = bflags_[j];
@@ -1002,13 +1005,6 @@ int MpsReader::finish(model::ModelData& out) {
       }
     }
     char& t = ctype_[j];
-    if ((t == 'S' || t == 'N') && model::isInfinite(ub_[j]) && lb_[j] <= 0.0) {
-      // without a finite upper bound the semi-continuous range starts at 1
-      lb_[j] = 1.0;
-      if (scW.take())
-        warn(format("Warning:  Lower bound of 1.0 assumed for semi-continuous column \n          '%s' in bound '%s'\n",
-                    colName_[j].c_str(), bnd.c_str()));
-    }
     if (t == 'M') t = (std::fabs(lb_[j]) <= kBinaryTol && std::fabs(ub_[j] - 1.0) <= kBinaryTol) ? 'B' : 'I';
     if (t == 'I' || t == 'N' || t == 'B') {
       for (double b : {lb_[j], ub_[j]}) {
@@ -1023,7 +1019,6 @@ int MpsReader::finish(model::ModelData& out) {
   if (freeW.suppressed()) warn(format("%lld Column-free warnings not printed.\n", freeW.suppressed()));
   if (minusW.suppressed()) warn(format("%lld Minus-infinity warnings not printed.\n", minusW.suppressed()));
   if (fixedW.suppressed()) warn(format("%lld Column-fixed warnings not printed.\n", fixedW.suppressed()));
-  if (scW.suppressed()) warn(format("%lld semi-continuous bound warnings not printed.\n", scW.suppressed()));
   if (intW.suppressed()) warn(format("%lld Bound-integrality warnings not printed.\n", intW.suppressed()));
   if (sectionWarn_.suppressed()) warn(format("%lld warnings not printed.\n", sectionWarn_.suppressed()));
   if (quadWarn_.suppressed()) warn(format("%lld quadratic matrix warnings not printed.\n", quadWarn_.suppressed()));
