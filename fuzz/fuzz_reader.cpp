@@ -38,28 +38,13 @@ class CollectErrors final : public vnt::io::Messages {
   std::abort();
 }
 
-// FNV-1a of the input: selects the reader settings, so that every input
-// reproduces with the same settings.
-uint64_t hashOf(const uint8_t* data, size_t size) {
-  uint64_t h = 1469598103934665603ull;
-  for (size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 1099511628211ull;
-  return h;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  vnt::io::IoSettings settings;
-  const uint64_t h = hashOf(data, size);
-  if ((h & 3) == 3) {  // one input in four reads with the non-default switches
-    settings.readQuadConstraints = false;
-    settings.readIntegers = false;
-    settings.readQuadObjective = false;
-    settings.mpsSelectedLines = false;
-    settings.warningLimit = static_cast<int64_t>((h >> 2) % 3);
-  }
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const vnt::io::IoSettings settings = vnt::fuzz::settingsFor(bytes);
 
-  vnt::io::MemoryDevice dev(std::string(reinterpret_cast<const char*>(data), size));
+  vnt::io::MemoryDevice dev{std::string(bytes)};
   CollectErrors msg;
   vnt::model::ModelData out;
   out.probname = "untouched";  // a failed read must leave this model as it was

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "io/messages.h"
 #include "model/modeldata.h"
 
 namespace vnt::fuzz {
@@ -161,6 +162,23 @@ inline std::string checkFailure(int rc, const std::string& errors) {
       last.find("Lines ") == std::string_view::npos)
     return "message without line number: " + std::string(last);
   return {};
+}
+
+// Reader settings of one fuzz input, chosen by an FNV-1a hash of its bytes so
+// that every input reproduces with the same settings: one input in four reads
+// with the non-default switches and a small warning limit.
+inline io::IoSettings settingsFor(std::string_view data) {
+  uint64_t h = 1469598103934665603ull;
+  for (unsigned char c : data) h = (h ^ c) * 1099511628211ull;
+  io::IoSettings s;
+  if ((h & 3) == 3) {
+    s.readQuadConstraints = false;
+    s.readIntegers = false;
+    s.readQuadObjective = false;
+    s.mpsSelectedLines = false;
+    s.warningLimit = static_cast<int64_t>((h >> 2) % 3);
+  }
+  return s;
 }
 
 }  // namespace vnt::fuzz

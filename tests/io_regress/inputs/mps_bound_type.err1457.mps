@@ -1,0 +1,9 @@
+NAME t
+ROWS
+ N obj
+ L c
+COLUMNS
+ x c 1
+BOUNDS
+ XX b x 1
+ENDATA

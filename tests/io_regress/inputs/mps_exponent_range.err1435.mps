@@ -1,0 +1,7 @@
+NAME t
+ROWS
+ N obj
+ L c
+COLUMNS
+ x c 1e999
+ENDATA

@@ -1,0 +1,8 @@
+NAME t
+ROWS
+ N obj
+ L c
+COLUMNS
+ M 'MARKER' 'INTEND'
+ x c 1
+ENDATA

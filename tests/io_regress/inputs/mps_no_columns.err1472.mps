@@ -1,0 +1,7 @@
+NAME t
+ROWS
+ N obj
+ L c
+RHS
+ rhs c 1
+ENDATA

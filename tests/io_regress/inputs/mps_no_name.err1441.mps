@@ -1,0 +1,5 @@
+ROWS
+ N obj
+COLUMNS
+ x obj 1
+ENDATA

@@ -1,0 +1,6 @@
+NAME t
+ROWS
+ L c
+COLUMNS
+ x c 1
+ENDATA

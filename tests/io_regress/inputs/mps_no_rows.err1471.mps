@@ -1,0 +1,4 @@
+NAME t
+COLUMNS
+ x obj 1
+ENDATA

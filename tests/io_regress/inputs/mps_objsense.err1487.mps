@@ -1,0 +1,8 @@
+NAME t
+OBJSENSE
+ UPWARDS
+ROWS
+ N obj
+COLUMNS
+ x obj 1
+ENDATA

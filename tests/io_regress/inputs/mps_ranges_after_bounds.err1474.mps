@@ -1,0 +1,11 @@
+NAME t
+ROWS
+ N obj
+ L c
+COLUMNS
+ x c 1
+BOUNDS
+ UP b x 1
+RANGES
+ r c 1
+ENDATA

@@ -1,0 +1,9 @@
+NAME t
+ROWS
+ N obj
+ L c
+COLUMNS
+ x c 1
+SOS
+ x 1
+ENDATA

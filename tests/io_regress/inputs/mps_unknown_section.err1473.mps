@@ -1,0 +1,8 @@
+NAME t
+ROWS
+ N obj
+ L c
+COLUMNS
+ x c 1
+WHATEVER
+ENDATA
