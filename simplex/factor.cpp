@@ -100,7 +100,8 @@ struct SpFile {
   void layout(const int* capacity) {
     int64_t total = 0;
     for (size_t j = 0; j < start.size(); ++j) total += capacity[j];
-    grow(total + total / 2 + 16);
+    // Room for the growth of the update file before the first compaction.
+    grow(3 * total + 4 * static_cast<int64_t>(start.size()) + 1024);
     int64_t p = 0;
     for (size_t j = 0; j < start.size(); ++j) {
       start[j] = static_cast<int>(p);
@@ -120,9 +121,13 @@ struct SpFile {
     const int q = cross[p];
     if (q >= 0) partner->cross[q] = static_cast<int>(p);
   }
+  // Items keep a quarter of their length as room to grow, so that a
+  // compaction is not followed by moving every item that gets one more entry.
+  static int slack(int l) { return l / 4 + 2; }
   void compact(int64_t extra) {
     const int items = static_cast<int>(start.size());
-    const int64_t need = live() + extra;
+    const int64_t lv = live();
+    const int64_t need = lv + lv / 4 + 2 * static_cast<int64_t>(items) + extra;
     int64_t size = static_cast<int64_t>(idx.size());
     if (size < 2 * need + items) size = 2 * need + items + 16;
     if (static_cast<int64_t>(idx2.size()) < size) {
@@ -137,16 +142,18 @@ struct SpFile {
       if (values) std::copy(val.begin() + s, val.begin() + s + l, val2.begin() + p);
       if (partner) std::copy(cross.begin() + s, cross.begin() + s + l, cross2.begin() + p);
       start[j] = static_cast<int>(p);
-      cap[j] = l;
-      p += l;
+      cap[j] = l + slack(l);
+      p += cap[j];
     }
     idx.swap(idx2);
     if (values) val.swap(val2);
     if (partner) cross.swap(cross2);
     grow(size);
     end = p;
-    if (partner)
-      for (int64_t q = 0; q < p; ++q) moved(q);
+    if (partner) {
+      for (int j = 0; j < items; ++j)
+        for (int64_t q = start[j], e = start[j] + len[j]; q < e; ++q) moved(q);
+    }
   }
   // Make room for `need` entries in item j (moving it to the end if needed).
   void ensure(int j, int need) {
