@@ -24,29 +24,80 @@ void NameTable::materialize(size_t n, char prefix) {
   invalidate();
 }
 
-void NameTable::append(std::string name) {
-  names_.push_back(std::move(name));
-  if (indexValid_) {
-    auto [it, fresh] = index_.emplace(names_.back(), static_cast<int>(names_.size() - 1));
-    if (!fresh) dupFree_ = false;
+static uint32_t nameHash(const std::string& s) {
+  uint64_t h = 1469598103934665603ull;  // FNV-1a
+  for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
+  return static_cast<uint32_t>(h ^ (h >> 32));
+}
+
+long long NameTable::slotOf(const std::string& name, uint32_t h) const {
+  const size_t mask = slots_.size() - 1;
+  for (size_t pos = h & mask;; pos = (pos + 1) & mask) {
+    const int e = slots_[pos];
+    if (e == -1) return -1;
+    if (e >= 0 && slotHash_[pos] == h && names_[e] == name) return static_cast<long long>(pos);
   }
 }
 
-void NameTable::set(size_t i, std::string name) {
-  if (indexValid_) {
-    if (!dupFree_) {
-      invalidate();
-    } else {
-      auto it = index_.find(names_[i]);
-      if (it != index_.end() && it->second == static_cast<int>(i)) index_.erase(it);
-      auto [jt, fresh] = index_.emplace(name, static_cast<int>(i));
-      if (!fresh) {
-        dupFree_ = false;
-        if (jt->second > static_cast<int>(i)) jt->second = static_cast<int>(i);
+void NameTable::insertSlot(int i, uint32_t h) const {
+  if (2 * (slotsUsed_ + 1) > slots_.size()) {
+    buildIndex();  // grows the table; entry i is already in names_
+    return;
+  }
+  if (long long q = slotOf(names_[i], h); q >= 0) {
+    dupFree_ = false;
+    if (slots_[q] > i) slots_[q] = i;
+    return;
+  }
+  const size_t mask = slots_.size() - 1;
+  size_t pos = h & mask;
+  while (slots_[pos] != -1) pos = (pos + 1) & mask;
+  slots_[pos] = i;
+  slotHash_[pos] = h;
+  ++slotsUsed_;
+}
+
+void NameTable::buildIndex() const {
+  size_t cap = 16;
+  while (cap < 2 * names_.size() + 2) cap *= 2;
+  slots_.assign(cap, -1);
+  slotHash_.assign(cap, 0);
+  slotsUsed_ = 0;
+  dupFree_ = true;
+  indexValid_ = true;
+  const size_t mask = cap - 1;
+  for (size_t i = 0; i < names_.size(); ++i) {
+    const uint32_t h = nameHash(names_[i]);
+    size_t pos = h & mask;
+    bool dup = false;
+    for (; slots_[pos] != -1; pos = (pos + 1) & mask)
+      if (slotHash_[pos] == h && names_[slots_[pos]] == names_[i]) {
+        dup = true;
+        break;
       }
+    if (dup) {
+      dupFree_ = false;  // the first occurrence keeps the slot
+      continue;
     }
+    slots_[pos] = static_cast<int>(i);
+    slotHash_[pos] = h;
+    ++slotsUsed_;
+  }
+}
+
+void NameTable::append(std::string name) {
+  names_.push_back(std::move(name));
+  if (indexValid_) insertSlot(static_cast<int>(names_.size() - 1), nameHash(names_.back()));
+}
+
+void NameTable::set(size_t i, std::string name) {
+  if (indexValid_ && !dupFree_) invalidate();
+  if (indexValid_) {
+    long long q = slotOf(names_[i], nameHash(names_[i]));
+    if (q >= 0 && slots_[q] == static_cast<int>(i)) slots_[q] = -2;  // deleted
   }
   names_[i] = std::move(name);
+  if (indexValid_) insertSlot(static_cast<int>(i), nameHash(names_[i]));
 }
 
 void NameTable::compact(const std::vector<char>& keep) {
@@ -63,16 +114,9 @@ void NameTable::compact(const std::vector<char>& keep) {
 
 int NameTable::find(const std::string& name) const {
   if (!present_) return -1;
-  if (!indexValid_) {
-    index_.clear();
-    index_.reserve(names_.size());
-    dupFree_ = true;
-    for (size_t i = 0; i < names_.size(); ++i)
-      if (!index_.emplace(names_[i], static_cast<int>(i)).second) dupFree_ = false;
-    indexValid_ = true;
-  }
-  auto it = index_.find(name);
-  return it == index_.end() ? -1 : it->second;
+  if (!indexValid_) buildIndex();
+  const long long q = slotOf(name, nameHash(name));
+  return q < 0 ? -1 : slots_[q];
 }
 
 // ---------------------------------------------------------------------------

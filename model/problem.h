@@ -15,7 +15,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "env/env.h"
@@ -64,23 +63,34 @@ class NameTable {
   NameTable& operator=(const NameTable& o) {
     names_ = o.names_;
     present_ = o.present_;
-    index_.clear();
-    indexValid_ = false;
+    invalidate();
     return *this;
   }
   std::vector<std::string>& raw() { return names_; }
   void setPresent(bool p) { present_ = p; }
   void invalidate() {
-    index_.clear();
+    slots_.clear();
+    slotHash_.clear();
     indexValid_ = false;
   }
 
  private:
   std::vector<std::string> names_;
   bool present_ = false;
-  mutable std::unordered_map<std::string, int> index_;
+  // Open-addressing index (linear probing) of entry numbers: slot value -1
+  // empty, -2 deleted; slotHash_ keeps the name hashes so that probing
+  // compares strings only on a hash match.
+  mutable std::vector<int> slots_;
+  mutable std::vector<uint32_t> slotHash_;
+  mutable size_t slotsUsed_ = 0;  // occupied and deleted slots
   mutable bool indexValid_ = false;
   mutable bool dupFree_ = true;  // no name occurs twice (while the index is valid)
+
+  void buildIndex() const;
+  // Slot holding `name`, or -1.
+  long long slotOf(const std::string& name, uint32_t h) const;
+  // Insert entry i (whose name has hash h) unless its name is present.
+  void insertSlot(int i, uint32_t h) const;
 };
 
 // Additions made through the cache operations and not merged yet.

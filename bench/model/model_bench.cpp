@@ -220,6 +220,10 @@ int main(int argc, char** argv) {
     std::mt19937 g(3);
     std::vector<int> order(n);
     for (int k = 0; k < n; ++k) order[k] = static_cast<int>(g() % n);
+    double tb = now();
+    int first = -1;
+    VNTgetcolindex(env, lp, names[0].c_str(), &first);  // builds the index
+    tb = now() - tb;
     double t0 = now();
     long long bad = 0;
     for (int k = 0; k < n; ++k) {
@@ -227,8 +231,8 @@ int main(int argc, char** argv) {
       if (VNTgetcolindex(env, lp, names[order[k]].c_str(), &idx) || idx != order[k]) ++bad;
     }
     double t = now() - t0;
-    std::printf("getcolindex x100000 (n=100000)        %10.4f %10.1f  (ns per lookup, first builds the index)%s\n",
-                t, t * 1e9 / n, bad ? "  WRONG RESULTS" : "");
+    std::printf("getcolindex x100000 (n=100000)      %10.4f %10.1f  (ns per lookup; index build %.4f s)%s\n",
+                t, t * 1e9 / n, tb, bad || first != 0 ? "  WRONG RESULTS" : "");
     VNTfreeprob(env, &lp);
   }
 

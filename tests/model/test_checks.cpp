@@ -248,6 +248,20 @@ TEST_F(Checks, NamesRequiredAndLookup) {
   EXPECT_EQ(idx, 0);
   ASSERT_EQ(VNTdelnames(env, lp), 0);
   EXPECT_EQ(VNTgetcolindex(env, lp, "renamed", &idx), 1210);
+  // Duplicate names: the lookup finds the first holder.
+  char* dn[] = {(char*)"dup", (char*)"dup", (char*)"z"};
+  ASSERT_EQ(VNTnewcols(env, lp, 3, nullptr, nullptr, nullptr, nullptr, dn), 0);
+  EXPECT_EQ(VNTgetcolindex(env, lp, "dup", &idx), 0);
+  EXPECT_EQ(idx, 1);
+  ASSERT_EQ(VNTchgname(env, lp, 'c', 1, "other"), 0);
+  EXPECT_EQ(VNTgetcolindex(env, lp, "dup", &idx), 0);
+  EXPECT_EQ(idx, 2);
+  ASSERT_EQ(VNTchgname(env, lp, 'c', 3, "dup"), 0);
+  EXPECT_EQ(VNTgetcolindex(env, lp, "dup", &idx), 0);
+  EXPECT_EQ(idx, 2);
+  ASSERT_EQ(VNTchgname(env, lp, 'c', 0, "dup"), 0);
+  EXPECT_EQ(VNTgetcolindex(env, lp, "dup", &idx), 0);
+  EXPECT_EQ(idx, 0);
 }
 
 TEST_F(Checks, NamesConvertedFromApiEncoding) {
