@@ -107,6 +107,10 @@ class Factor {
   void btran(WorkVec& x, double density = 1.0) const;
 
   // Solves are not thread-safe: they share scratch space inside the object.
+  // A BTRAN of a unit vector e_p (any nonzero value) made after the last
+  // update keeps a partial result that the next update(p) reuses for its
+  // row elimination, as in a dual simplex iteration (BTRAN of the leaving
+  // row, FTRAN of the entering column, update).
   //
   // FTRAN of the entering column that also keeps the partially transformed
   // column needed by the next update().  Call it with the entering column

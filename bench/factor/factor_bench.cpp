@@ -430,7 +430,7 @@ int main(int argc, char** argv) {
                 t.build * 1e3, t.ftran / it * 1e6, t.btran / it * 1e6, t.update / it * 1e6,
                 t.refactor * 1e3, t.ftranDense * 1e6, t.ftranHyper * 1e6, t.btranDense * 1e6,
                 t.btranHyper * 1e6, t.cpuSeq / it * 1e6);
-    if (peerOk) {
+    if (peerOk && t.iters > 0 && pt.iters > 0) {
       const double pit = std::max(1, pt.iters);
       std::printf(" %8.3f %8.2f %8.2f %8.2f %8.2f | %6.2f %6.2f %6.2f %6.2f %6.2f", pt.build * 1e3,
                   pt.ftran / pit * 1e6, pt.btran / pit * 1e6, pt.update / pit * 1e6, pt.cpuSeq / pit * 1e6,
