@@ -53,8 +53,17 @@ class LineBuilder {
   std::size_t indent_ = 0;
 };
 
+// Words that the reader would take for a section keyword when they stand
+// alone on a line (as a name may in the type sections), or for a number.
+bool keywordLike(std::string_view n) {
+  for (const char* k : {"end", "int", "ints", "integer", "integers", "bin", "bins", "binary", "binaries", "gen", "gens",
+                        "general", "generals", "semi", "semis", "semi-continuous", "sos", "pwl", "inf", "infinity"})
+    if (equalsNoCase(n, k)) return true;
+  return n.size() >= 4 && n.size() <= 6 && equalsNoCase(n, std::string_view("bounds").substr(0, n.size()));
+}
+
 bool validLpName(std::string_view n) {
-  if (n.empty()) return false;
+  if (n.empty() || keywordLike(n)) return false;
   if (!lpIs(n[0], kLpIdentifier) || n[0] == 'e' || n[0] == 'E') return false;
   for (char c : n)
     if (lpIs(c, kLpBlank) || lpIs(c, kLpTerminator) || lpIs(c, kLpSign) || lpIs(c, kLpLineEnd)) return false;

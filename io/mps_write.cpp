@@ -43,6 +43,11 @@ bool makeUnique(std::vector<std::string*>& names) {
   std::unordered_set<std::string> seen;
   seen.reserve(names.size() * 2);
   for (std::string* n : names) {
+    // an empty field cannot be read back; a leading '$' starts a comment
+    if (n->empty() || (*n)[0] == '$') {
+      n->insert(0, "_");
+      changed = true;
+    }
     for (char& c : *n)
       if (static_cast<unsigned char>(c) <= 32 || c == 127) {
         c = '_';

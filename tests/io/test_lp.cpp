@@ -371,3 +371,29 @@ TEST(LpWrite, NamesNumbersAndLayout) {
   EXPECT_EQ(b3.sense[0], 'R');
   EXPECT_DOUBLE_EQ(b3.rngval[0], -2.0);
 }
+
+TEST(LpWrite, KeywordNamesStayReadable) {
+  ModelData m;
+  m.obj = {1.0, 2.0, 3.0};
+  m.lb = {1.0, 1.0, 0.0};
+  m.ub = {5.0, 5.0, 1.0};
+  m.ctype = {'I', 'I', 'B'};
+  m.colname = {"end", "inf", "Bounds"};
+  m.matbeg = {0, 0, 0, 0};
+  CollectMessages msg;
+  std::string text = writeLpText(m, msg);
+  ModelData back;
+  CollectMessages r;
+  ASSERT_EQ(readLpText(text, back, r), 0) << r.errors << text;
+  expectSameModel(m, back, false);
+  for (const auto& n : back.colname) EXPECT_NE(n.find('#'), std::string::npos) << n;
+
+  // MPS: an empty name or one starting with '$' would not read back
+  m.colname = {"", "$x", "ok"};
+  MemoryDevice dev;
+  ASSERT_EQ(writeMps(dev, m, msg), 0);
+  ModelData viaMps;
+  ASSERT_EQ(readMps(dev, viaMps, r), 0) << r.errors << dev.data();
+  expectSameModel(m, viaMps, false);
+  EXPECT_EQ(viaMps.colname[1], "_$x");
+}
