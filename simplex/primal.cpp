@@ -77,6 +77,7 @@ LpEngine::LoopResult LpEngine::primalLoop() {
   double rhoDensity = 0.1, colDensity = 0.1;
   int64_t markIter = iterations_;
   double markVal = kInf;
+  int markPhase = 0;
   std::vector<double>& c1 = candRatio_;  // full phase 1 cost vector (scratch)
   for (;;) {
     if (needRefactor) {
@@ -312,9 +313,17 @@ LpEngine::LoopResult LpEngine::primalLoop() {
       logIteration(false, phase, val);
     }
 
-    // Stall monitor: perturb the bounds when the objective stops moving.
-    if (phase == 2 && opt_.perturb && iterations_ - markIter >= kStallWindow) {
-      const double obj = workingObjective();
+    // Stall monitor: perturb the bounds when the objective (phase 2) or the
+    // sum of infeasibilities (phase 1) stops moving.
+    if (phase != markPhase) {
+      markPhase = phase;
+      markVal = kInf;
+      markIter = iterations_;
+    }
+    if (opt_.perturb && iterations_ - markIter >= kStallWindow) {
+      double obj;
+      if (phase == 2) obj = workingObjective();
+      else countPrimalInfeasibilities(tolP_, &obj);
       if (obj >= markVal - tol::kProgressEps * (1.0 + std::fabs(obj))) {
         if (!boundsPerturbed_ && perturbCount_ < 3) {
           perturbBounds();
