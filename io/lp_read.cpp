@@ -180,7 +180,7 @@ class LpReader {
   long long coefLine_ = 0;
   bool labelled_ = false;   // the current constraint has a label
   bool anything_ = false;   // the current constraint has content
-  bool quadIgnoredWarned_ = false;
+  bool quadObjDropped_ = false;
 
   std::vector<BoundRec> bounds_;
   std::vector<std::pair<int, char>> types_;
@@ -414,7 +414,12 @@ int LpReader::addQuad(int c1, int c2, double coef) {
   if (coef == 0.0) return 0;
   int a = std::min(c1, c2), b = std::max(c1, c2);
   if (sec_ == kSecObj) {
-    if (!set_.readQuadObjective) return 0;
+    if (!set_.readQuadObjective) {
+      if (!quadObjDropped_)
+        warn(format("Problem %s contains quadratic objective coefficients, ignored.\n", probName_.c_str()));
+      quadObjDropped_ = true;
+      return 0;
+    }
     // [ ... ] / 2 holds the coefficients whose half is the quadratic part:
     // a square term a x^2 is Q_ii = a, a product a x y is Q_xy = Q_yx = a/2.
     qobj_[{a, b}] += (a == b) ? coef : coef / 2;

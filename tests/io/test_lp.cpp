@@ -397,3 +397,19 @@ TEST(LpWrite, KeywordNamesStayReadable) {
   expectSameModel(m, viaMps, false);
   EXPECT_EQ(viaMps.colname[1], "_$x");
 }
+
+TEST(LpRead, DroppingIntegersAndQuadraticObjective) {
+  IoSettings s;
+  s.readIntegers = false;
+  s.readQuadObjective = false;
+  ModelData m;
+  CollectMessages msg;
+  ASSERT_EQ(readLpText("min\n obj: x + [ x ^ 2 ] / 2\nst\n c: x + y >= 1\ngenerals\n x\nEnd\n", m, msg, s), 0);
+  EXPECT_TRUE(m.qobj.empty());
+  EXPECT_TRUE(m.ctype.empty() || m.ctype[0] == 'C');
+  EXPECT_NE(msg.warnings.find("Problem test.lp contains integer variable declarations, ignored.\n"), std::string::npos);
+  EXPECT_NE(msg.warnings.find("Problem test.lp contains quadratic objective coefficients, ignored.\n"), std::string::npos);
+  s.readQuadConstraints = false;
+  ModelData q;
+  EXPECT_EQ(readLpText("min\n obj: x\nst\n c: x + [ x ^ 2 ] <= 1\nEnd\n", q, msg, s), -1605);
+}
