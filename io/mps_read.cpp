@@ -285,7 +285,7 @@ bool MpsReader::splitFields() {
     if (p >= e) break;
     const char* s = p;
     while (p < e && ct.is(static_cast<unsigned char>(*p), kField)) ++p;
-    if (*s == '$' && !f_.empty()) break;  // comment to the end of the line
+    if (*s == '$') break;  // comment to the end of the line
     f_.emplace_back(s, static_cast<std::size_t>(p - s));
   }
   return !f_.empty();
