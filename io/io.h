@@ -4,6 +4,17 @@
 // Every function prints its own error message on `msg` and then returns the
 // negated status code (for example -1423); 0 means success.  A failed read
 // leaves `out` unchanged.
+//
+// Formats: MPS (io/mps.h; fixed and free layouts, OBJSENSE/OBJNAME, RANGES,
+// all bound types, integer and SOS markers, USERCUTS/LAZYCONS, SOS,
+// QUADOBJ/QMATRIX/QCMATRIX, INDICATORS) and LP (io/lp.h; objective,
+// constraints incl. indicator and quadratic ones, user cuts and lazy
+// constraints, bounds, type sections, SOS).  Files may be plain, .gz or
+// .bz2; text is converted between IoSettings::fileEncoding and UTF-8 at
+// the file entry points below.  Not read: SAV, network files,
+// multi-objective and piecewise-linear parts (skipped with a warning).
+// The objective constant has no place in either text format and is not
+// written.
 #pragma once
 
 #include <string>
