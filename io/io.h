@@ -11,8 +11,10 @@
 // constraints incl. indicator and quadratic ones, user cuts and lazy
 // constraints, bounds, type sections, SOS).  Files may be plain, .gz or
 // .bz2; text is converted between IoSettings::fileEncoding and UTF-8 at
-// the file entry points below.  Not read: SAV, network files,
-// multi-objective and piecewise-linear parts (skipped with a warning).
+// the file entry points below.  Not read: SAV and network files;
+// piecewise-linear sections are skipped with a warning; multi-objective LP
+// files are refused (1436), and the attributes of MPS objective rows are
+// checked but not kept.
 // The objective constant has no place in either text format and is not
 // written.
 #pragma once
