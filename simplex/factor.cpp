@@ -24,6 +24,7 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <new>
 
 namespace vnt::simplex {
@@ -65,6 +66,40 @@ constexpr double kUpdatePivotAgreement = 1e-6;
 
 using Clock = std::chrono::steady_clock;
 
+// Growable array whose new room is left uninitialized: the files below keep
+// large free tails, and touching them at allocation costs more than the
+// factorization of a small basis.
+template <class T>
+class Buf {
+ public:
+  Buf() = default;
+  Buf(const Buf&) = delete;
+  Buf& operator=(const Buf&) = delete;
+  size_t size() const { return size_; }
+  T* data() { return data_.get(); }
+  const T* data() const { return data_.get(); }
+  T* begin() { return data_.get(); }
+  const T* begin() const { return data_.get(); }
+  T& operator[](size_t i) { return data_[i]; }
+  const T& operator[](size_t i) const { return data_[i]; }
+  // Grow to n elements keeping the first `keep` ones.
+  void grow(size_t n, size_t keep) {
+    if (n <= size_) return;
+    std::unique_ptr<T[]> d(new T[n]);
+    if (keep > 0) std::copy(data_.get(), data_.get() + std::min(keep, size_), d.get());
+    data_.swap(d);
+    size_ = n;
+  }
+  void swap(Buf& o) {
+    data_.swap(o.data_);
+    std::swap(size_, o.size_);
+  }
+
+ private:
+  std::unique_ptr<T[]> data_;
+  size_t size_ = 0;
+};
+
 // A set of sparse vectors stored in one pair of arrays.  Each item has a
 // start, a length and a capacity; an item that outgrows its room moves to the
 // end, and the whole file is compacted when the end is reached.  Two files
@@ -74,10 +109,10 @@ using Clock = std::chrono::steady_clock;
 // without searching.
 struct SpFile {
   std::vector<int> start, len, cap;
-  std::vector<int> idx, cross;
-  std::vector<double> val;
-  std::vector<int> idx2, cross2;  // compaction buffers, reused
-  std::vector<double> val2;
+  Buf<int> idx, cross;
+  Buf<double> val;
+  Buf<int> idx2, cross2;  // compaction buffers, reused
+  Buf<double> val2;
   int64_t end = 0;
   bool values = true;
   SpFile* partner = nullptr;
@@ -90,18 +125,20 @@ struct SpFile {
     cap.assign(items, 0);
     end = 0;
   }
-  void grow(int64_t size) {
+  // Room for `size` entries; the first `keep` positions keep their contents.
+  void grow(int64_t size, int64_t keep = 0) {
     if (static_cast<int64_t>(idx.size()) >= size) return;
-    idx.resize(size);
-    if (values) val.resize(size);
-    if (partner) cross.resize(size, -1);
+    idx.grow(size, keep);
+    if (values) val.grow(size, keep);
+    if (partner) cross.grow(size, keep);
   }
-  // Lay the items out back to back with the given capacities.
-  void layout(const int* capacity) {
+  // Lay the items out back to back with the given capacities, with room for
+  // `room` times their total after them.
+  void layout(const int* capacity, double room) {
     int64_t total = 0;
     for (size_t j = 0; j < start.size(); ++j) total += capacity[j];
-    // Room for the growth of the update file before the first compaction.
-    grow(3 * total + 4 * static_cast<int64_t>(start.size()) + 1024);
+    grow(total + static_cast<int64_t>(room * static_cast<double>(total)) + 4 * static_cast<int64_t>(start.size()) +
+         1024);
     int64_t p = 0;
     for (size_t j = 0; j < start.size(); ++j) {
       start[j] = static_cast<int>(p);
@@ -131,9 +168,9 @@ struct SpFile {
     int64_t size = static_cast<int64_t>(idx.size());
     if (size < 2 * need + items) size = 2 * need + items + 16;
     if (static_cast<int64_t>(idx2.size()) < size) {
-      idx2.resize(size);
-      if (values) val2.resize(size);
-      if (partner) cross2.resize(size);
+      idx2.grow(size, 0);
+      if (values) val2.grow(size, 0);
+      if (partner) cross2.grow(size, 0);
     }
     int64_t p = 0;
     for (int j = 0; j < items; ++j) {
@@ -148,7 +185,7 @@ struct SpFile {
     idx.swap(idx2);
     if (values) val.swap(val2);
     if (partner) cross.swap(cross2);
-    grow(size);
+    grow(size, p);
     end = p;
     if (partner) {
       for (int j = 0; j < items; ++j)
@@ -687,7 +724,7 @@ int Factor::Impl::build(const MatrixView& a, int* basis, std::vector<int>* repla
     cf.init(m, true);
     rf.init(m, false);
     for (int j = 0; j < m; ++j) cnt[j] += 4;
-    cf.layout(cnt.data());
+    cf.layout(cnt.data(), 0.5);
     std::vector<int> rc(m, 0);
     for (int j = 0; j < m; ++j) {
       const int v = basis[j];
@@ -711,7 +748,7 @@ int Factor::Impl::build(const MatrixView& a, int* basis, std::vector<int>* repla
       }
     }
     for (int i = 0; i < m; ++i) cnt[i] = rc[i] + 4;
-    rf.layout(cnt.data());
+    rf.layout(cnt.data(), 0.5);
     activeNnz = 0;
     for (int j = 0; j < m; ++j) {
       const int s = cf.start[j], l = cf.len[j];
@@ -838,8 +875,10 @@ void Factor::Impl::assemble(int n, int* basis, std::vector<int>* replaced, int& 
     ccnt[i] += 2;
     rcnt[i] += 4;  // rows receive one entry per update that touches them
   }
-  ucol.layout(ccnt.data());
-  urow.layout(rcnt.data());
+  // Room for the columns and rows added by the updates before the first
+  // compaction.
+  ucol.layout(ccnt.data(), 2.0);
+  urow.layout(rcnt.data(), 2.0);
   for (int p = 0; p < nu; ++p) {
     const int j = uTmpCol[p];
     if (colSing[j]) continue;
