@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -25,6 +26,13 @@ class CollectMessages final : public Messages {
 };
 
 inline std::string dataDir() { return VANTO_DATA_DIR; }
+
+// Round trips skip the largest models unless VANTO_IO_FULL is set, so that
+// the default run stays short under the sanitizers.
+inline bool skipLarge(const model::ModelData& m) {
+  static const bool full = std::getenv("VANTO_IO_FULL") != nullptr;
+  return !full && m.numNz() > 100000;
+}
 
 inline std::vector<std::string> sharedModels(const std::string& sub) {
   std::vector<std::string> v;
