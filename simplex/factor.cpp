@@ -56,7 +56,7 @@ constexpr double kFillGrowthLimit = 3.0;
 // kHyperReachLimit * m nodes.
 constexpr double kHyperInputShare = 0.05;
 constexpr double kHyperDensityHint = 0.10;
-constexpr double kHyperReachLimit = 0.30;
+constexpr double kHyperReachLimit = 0.12;
 // Relative disagreement between two computations of an update pivot that
 // makes the update unsafe.
 constexpr double kPivotAgreement = 1e-7;
