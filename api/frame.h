@@ -8,6 +8,8 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "vanto/vanto.h"
@@ -104,18 +106,20 @@ inline int narrowValue(long long v, int* status) {
 // A 64-bit copy of a 32-bit caller array.
 class WideArray {
  public:
+  // Output arrays are left uninitialized: a caller's range that the checked
+  // entry then rejects never has its claimed length touched.
   WideArray(const int* src, long long len, bool copyIn) : src_(src) {
     if (!src) return;
     if (len <= 0) {
       empty_ = true;
       return;
     }
-    try {
-      buf_.resize(static_cast<size_t>(len));
-    } catch (...) {
+    buf_.reset(new (std::nothrow) long long[static_cast<size_t>(len)]);
+    if (!buf_) {
       failed_ = true;
       return;
     }
+    len_ = len;
     if (copyIn)
       for (long long i = 0; i < len; ++i) buf_[i] = src[i];
   }
@@ -123,14 +127,14 @@ class WideArray {
   long long* data() {
     if (!src_) return nullptr;
     if (empty_) return &dummy_;
-    return buf_.data();
+    return buf_.get();
   }
   // Copies the values back, clamped to the int range; true when a value
   // had to be clamped (the operation then answers 1810).
   bool copyBack(int* dst) {
     if (!dst || empty_ || failed_) return false;
     bool clamped = false;
-    for (size_t i = 0; i < buf_.size(); ++i) {
+    for (long long i = 0; i < len_; ++i) {
       long long v = buf_[i];
       if (v > INT_MAX || v < INT_MIN) clamped = true;
       dst[i] = v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
@@ -140,7 +144,8 @@ class WideArray {
 
  private:
   const int* src_;
-  std::vector<long long> buf_;
+  std::unique_ptr<long long[]> buf_;
+  long long len_ = 0;
   long long dummy_ = 0;
   bool empty_ = false;
   bool failed_ = false;

@@ -33,12 +33,16 @@ enum : int {
   kParamWarnLimit = 1157,
   kParamMpsLongNum = 1081,
   kParamFileEncoding = 1129,
+  kParamSelectedLines = 1117,  // objective-sense and selected-name lines of MPS files
+  kParamLpRepairNames = 1105,  // make names valid and unique in written LP files
 };
 
 io::IoSettings settingsFrom(const Env& env) {
   io::IoSettings s;
   s.warningLimit = params::getLong(env, kParamWarnLimit);
   s.mpsLongNumbers = params::getInt(env, kParamMpsLongNum) != 0;
+  s.mpsSelectedLines = params::getInt(env, kParamSelectedLines) != 0;
+  s.lpRepairNames = params::getInt(env, kParamLpRepairNames) != 0;
   const char* enc = params::getStr(env, kParamFileEncoding);
   if (enc && *enc) s.fileEncoding = enc;
   return s;

@@ -23,6 +23,7 @@ flags  accept1804   the call is allowed inside an informational callback
                     does its own handle checks (handle-pointer and
                     error-string shapes, operations without an environment)
        !noV         no VNT-flavour variant (only VNTS / VNTL)
+       fail=V       failure result of a value shape (default 0 / null)
 
 Types: ENV ENVW LP CLP NET CNET CHANNEL PARAMSET CPARAMSET ptr cptr,
 int DIM NNZ CNT SIZE LONG double char byte str (const char *),
@@ -280,11 +281,15 @@ def chk_decl(op):
 # Adapters
 
 
-def fail_value(op, fl):
+def fail_value(op, fl, null_env=False):
+    """Failure result of a value shape; a null environment always gives 0."""
     if op.shape in ("status", "handleptr"):
         return None
     if op.shape in ("errstr", "create"):
         return "nullptr"
+    for f in op.flags:
+        if f.startswith("fail=") and not null_env:
+            return f[5:]
     r = public_ret(op, fl)
     if r.endswith("*") or r.endswith("ptr"):
         return "nullptr"
@@ -402,8 +407,7 @@ def adapter(op, fl):
             out.append(f"    if (!{t}.ok()) st = 1001;")
             callargs.append(f"{t}.data()")
             if a.dir != "in":
-                post.append(f"    if ((st == 0 || st == 1207 || st == -1207) && {t}.copyBack({a.name}) "
-                            f"&& st == 0) st = 1810;")
+                post.append(f"    if (st == 0 && {t}.copyBack({a.name})) st = 1810;")
     if op.shape in ("value", "create"):
         callargs.append("&result")
     call = f"vnt::chk::{op.name}({', '.join(callargs)})"
@@ -589,7 +593,7 @@ def main():
                 st.append("  if (!envh) return 0;")
             elif first.type in ("ENV", "ENVW"):
                 st.append(f"  const void *envh = {first.name};")
-                nullres = {"status": "1002", "value": fail_value(o, fl), "errstr": None,
+                nullres = {"status": "1002", "value": fail_value(o, fl, True), "errstr": None,
                            "create": "nullptr"}[o.shape]
                 if o.shape == "create":
                     sa = next(x for x in o.args if x.dir == "status")
