@@ -35,7 +35,7 @@ enum Param : int {
   kParamRandomSeed = 1124,
 };
 
-void setOptions(Env& env, LpOptions& o, bool dual) {
+void setOptions(Env& env, LpOptions& o, bool dual, int sense, double offset) {
   o.feasibilityTol = params::getDbl(env, kParamFeasibility);
   o.optimalityTol = params::getDbl(env, kParamOptimality);
   o.markowitzTol = params::getDbl(env, kParamMarkowitz);
@@ -49,9 +49,14 @@ void setOptions(Env& env, LpOptions& o, bool dual) {
   o.scale = params::getInt(env, kParamScale) >= 0;
   o.randomSeed = static_cast<uint64_t>(params::getInt(env, kParamRandomSeed));
   // The dual simplex stops once its objective passes the objective limit in
-  // the direction of optimization.
+  // the direction of optimization (upper limit when minimizing, lower when
+  // maximizing); the engine takes it in minimization form without the
+  // objective constant.
   o.objectiveLimit = 1e75;
-  (void)dual;
+  if (dual) {
+    double lim = sense > 0 ? params::getDbl(env, kParamUpperObj) : params::getDbl(env, kParamLowerObj);
+    if (std::fabs(lim) < 1e75) o.objectiveLimit = sense * (lim - offset);
+  }
   o.log = [&env](const char* line) { print(env, Chan::Log, "%s", line); };
   o.poll = [&env]() { return checkLimits(env); };
   o.workCounter = env.realCounter ? &env.realCounter->value : nullptr;
@@ -71,6 +76,21 @@ void rowLimits(const model::ProblemData& d, int i, double* lo, double* up) {
   }
 }
 
+// The engine describes a nonbasic row by its activity (0 at the lower limit,
+// 2 at the upper); the library describes the row's slack or range variable,
+// which is at its lower bound whenever an inequality row is active.  Only a
+// '<=' row reads differently.
+void rowStatusToLibrary(const model::ProblemData& d, int* rstat) {
+  for (int i = 0; i < d.rows(); ++i)
+    if (d.sense[i] == 'L' && rstat[i] == 2) rstat[i] = 0;
+}
+std::vector<int> rowStatusToEngine(const model::ProblemData& d, const std::vector<int>& rstat) {
+  std::vector<int> r(rstat);
+  for (int i = 0; i < d.rows() && i < static_cast<int>(r.size()); ++i)
+    if (d.sense[i] == 'L' && r[i] == 0) r[i] = 2;
+  return r;
+}
+
 int loadEngine(Env& env, model::Problem& p, LpState& s) {
   model::ModelData md;
   if (int st = model::exportData(p, md)) return st;
@@ -81,7 +101,8 @@ int loadEngine(Env& env, model::Problem& p, LpState& s) {
   if (s.engine->load(md) != 0) return 1003;
   const int n = md.numCols(), m = md.numRows();
   if (static_cast<int>(s.startCstat.size()) == n && static_cast<int>(s.startRstat.size()) == m) {
-    if (s.engine->setBasis(s.startCstat.data(), s.startRstat.data()) != 0 &&
+    std::vector<int> rstat = rowStatusToEngine(*p.data, s.startRstat);
+    if (s.engine->setBasis(s.startCstat.data(), rstat.data()) != 0 &&
         params::getInt(env, kParamAdvance) != 0)
       print(env, Chan::Log, "Advanced basis not built.\n");
   }
@@ -108,14 +129,14 @@ void syncEngine(const model::Problem& p, LpState& s) {
     if (i < 0 || i >= d.rows()) continue;
     double lo, up;
     rowLimits(d, i, &lo, &up);
-    e.setRowBounds(i, lo, up);
+    e.setRowBounds(i, lo, up, d.rhs[i]);
   }
   s.objDirty = false;
   s.dirtyCols.clear();
   s.dirtyRows.clear();
 }
 
-void storeSolution(LpState& s, int method) {
+void storeSolution(const model::Problem& p, LpState& s, int method) {
   LpEngine& e = *s.engine;
   const int n = e.numCols(), m = e.numRows();
   s.stat = static_cast<int>(e.status());
@@ -132,6 +153,7 @@ void storeSolution(LpState& s, int method) {
   e.getSlack(s.slack.data());
   e.getPi(s.pi.data());
   e.getBasis(s.cstat.data(), s.rstat.data());
+  rowStatusToLibrary(*p.data, s.rstat.data());
   s.basic = true;
   s.dual = true;
   s.primalFeasible = s.stat == 1;
@@ -238,7 +260,7 @@ int optimizeLp(Env& env, model::Problem& p, int method) {
   } else {
     syncEngine(p, *s);
   }
-  setOptions(env, s->engine->options(), method == kMethodDual);
+  setOptions(env, s->engine->options(), method == kMethodDual, p.data->objsen, p.data->objoffset);
   if (int st = pushLimitFrameFromParams(env)) return st;
   if (method == kMethodPrimal) s->engine->solvePrimal();
   else s->engine->solveDual();
@@ -246,7 +268,7 @@ int optimizeLp(Env& env, model::Problem& p, int method) {
   // The callbacks capture the environment: drop them with the call.
   s->engine->options().log = nullptr;
   s->engine->options().poll = nullptr;
-  storeSolution(*s, method);
+  storeSolution(p, *s, method);
   flushChannel(env, Chan::Log);
   return 0;
 }

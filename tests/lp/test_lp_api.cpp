@@ -292,6 +292,23 @@ TEST_F(Lp, MaximizationExample) {
   ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
   EXPECT_NEAR(obj, 2150.0, 1e-6);
   checkOptimalSolution("production");
+  // Active '<=' rows (labour and steel bind, their duals are nonzero) have
+  // their slacks nonbasic at the lower bound; the slack rows are basic.
+  int cstat[3], rstat[4];
+  ASSERT_EQ(VNTgetbase(env, lp, cstat, rstat), 0);
+  EXPECT_EQ(rstat[1], VNT_AT_LOWER);  // LABOUR
+  EXPECT_EQ(rstat[3], VNT_AT_LOWER);  // STEEL
+  EXPECT_EQ(rstat[0], VNT_BASIC);     // MACHINE has room left
+}
+
+TEST_F(Lp, DualStopsAtTheObjectiveLimit) {
+  read("netlib", "scfxm1");  // minimization, optimum about 18416.76
+  ASSERT_EQ(VNTsetdblparam(env, VNT_PARAM_OBJULIM, 1000.0), 0);
+  ASSERT_EQ(VNTdualopt(env, lp), 0);
+  EXPECT_EQ(VNTgetstat(env, lp), 12);
+  ASSERT_EQ(VNTsetdblparam(env, VNT_PARAM_OBJULIM, 1e75), 0);
+  ASSERT_EQ(VNTdualopt(env, lp), 0);
+  EXPECT_EQ(VNTgetstat(env, lp), 1);
 }
 
 TEST_F(Lp, CopiedBasisStartsAtTheOptimum) {
