@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "simplex/lp_engine.h"
-#include "simplex/tmp_mps_reader.h"  // tests/simplex (temporary reader)
+#include "common/read_model.h"
 
 #ifndef VANTO_DATA_DIR
 #define VANTO_DATA_DIR "../shared/data"
@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
     vnt::model::ModelData md;
     std::string err;
     auto t0 = std::chrono::steady_clock::now();
-    if (!vnt::testing::readMpsTemporary(file, md, &err)) {
+    if (!vnt::test::readModel(file, md, &err)) {
       std::printf("%-10s read error: %s\n", name.c_str(), err.c_str());
       continue;
     }

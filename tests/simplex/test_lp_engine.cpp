@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "simplex/lp_engine.h"
-#include "simplex/tmp_mps_reader.h"
+#include "common/read_model.h"
 
 namespace {
 
@@ -53,7 +53,7 @@ const std::map<std::string, Reference>& references() {
 ModelData readModel(const std::string& setAndName) {
   ModelData md;
   std::string err;
-  EXPECT_TRUE(vnt::testing::readMpsTemporary(kData + "/" + setAndName + ".mps.gz", md, &err)) << err;
+  EXPECT_TRUE(vnt::test::readModel(kData + "/" + setAndName + ".mps.gz", md, &err)) << err;
   return md;
 }
 
