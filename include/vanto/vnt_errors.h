@@ -82,7 +82,7 @@
 #define VNTERR_CONTROL_CHARACTER                      1236  /* Control character in string */
 #define VNTERR_INDEX_NOT_BASIC                        1251  /* Index must correspond to a basic variable */
 #define VNTERR_NEED_OPT_SOLN                          1252  /* Optimal solution required */
-#define VNTERR_BAD_STATUS                             1253  /* Invalid status entry %lld for basis specification */
+#define VNTERR_BAD_STATUS                             1253  /* invalid basis status entry */
 #define VNTERR_NOT_UNBOUNDED                          1254  /* Unbounded solution required */
 #define VNTERR_SBASE_INCOMPAT                         1255  /* Incompatible with superbasis */
 #define VNTERR_SINGULAR                               1256  /* Basis singular */
