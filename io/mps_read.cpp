@@ -880,7 +880,11 @@ int MpsReader::dataSos() {
   std::string_view f0 = f_[0];
   bool isCol = findName(colIdx_, f0) >= 0;
   bool looksType = f0.size() == 2 && (f0[0] == 'S' || f0[0] == 's') && std::isdigit(static_cast<unsigned char>(f0[1]));
-  if (!isCol && looksType) {
+  // A column may be named like a set type ("S1"): its line is a member line
+  // only inside an open set and in the member form `column [weight]`.
+  double weightProbe = 0.0;
+  bool memberForm = isCol && sosOpen_ && (f_.size() == 1 || (f_.size() == 2 && parseNumber(f_[1], weightProbe) == 0));
+  if (looksType && !memberForm) {
     if (f0[1] != '1' && f0[1] != '2') return reportError(msg_, 1442, "Line %lld: Unrecognized SOS type: %c%c", ln(), f0[0], f0[1]);
     model::SosSet s;
     s.type = f0[1];
