@@ -38,6 +38,31 @@ class CollectErrors final : public vnt::io::Messages {
   std::abort();
 }
 
+// With VANTO_FUZZ_ROUNDTRIP set, a model read successfully is also written
+// in the same format and read back; the second read must succeed and give
+// the same counts.
+bool roundTripWanted() {
+  static const bool on = std::getenv("VANTO_FUZZ_ROUNDTRIP") != nullptr;
+  return on;
+}
+
+void roundTrip(const vnt::model::ModelData& a) {
+  vnt::io::MemoryDevice w;
+  CollectErrors msg;
+  int rc = vnt::io::writeProblem(w, VANTO_FUZZ_FORMAT == 'm' ? "MPS" : "LP", a, msg);
+  if (rc != 0) fail("round trip", "write failed: " + msg.errors);
+  vnt::io::MemoryDevice r(w.data());
+  vnt::model::ModelData b;
+  rc = vnt::io::readProblem(r, VANTO_FUZZ_FORMAT, "fuzz", b, msg);
+  if (rc != 0) fail("round trip", "reading the written model failed: " + msg.errors + "\n" + w.data());
+  auto same = [](std::size_t x, std::size_t y) { return x == y; };
+  if (!same(a.obj.size(), b.obj.size()) || !same(a.rhs.size(), b.rhs.size()) || !same(a.matind.size(), b.matind.size()) ||
+      !same(a.qobj.size(), b.qobj.size()) || !same(a.sos.size(), b.sos.size()) ||
+      !same(a.qconstr.size(), b.qconstr.size()) || !same(a.indconstr.size(), b.indconstr.size()) ||
+      !same(a.usercuts.size(), b.usercuts.size()) || !same(a.lazycons.size(), b.lazycons.size()))
+    fail("round trip", "the model read back differs in size:\n" + w.data());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -57,6 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (rc == 0) {
     std::string e = vnt::fuzz::checkModel(out);
     if (!e.empty()) fail("model", e);
+    if (roundTripWanted()) roundTrip(out);
   } else {
     std::string e = vnt::fuzz::checkFailure(rc, msg.errors);
     if (!e.empty()) fail("failure", e);

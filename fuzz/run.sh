@@ -52,7 +52,8 @@ run)
   fmt=$2
   secs=${3:-1800}
   mkdir -p "$B/artifacts-$fmt" "$B/corpus-$fmt"
-  nohup nice -n "${FUZZ_NICE:-5}" "$B/fuzz_${fmt}_reader" "$B/corpus-$fmt" "$B/seed-$fmt" \
+  # the CPU time of the run is printed at the end of the log
+  nohup nice -n "${FUZZ_NICE:-5}" /usr/bin/time -f "cpu: user %U s, system %S s, wall %e s" "$B/fuzz_${fmt}_reader" "$B/corpus-$fmt" "$B/seed-$fmt" \
     -dict="$HERE/$fmt.dict" -max_len="$MAXLEN" -timeout=10 -rss_limit_mb=2048 \
     -max_total_time="$secs" -print_final_stats=1 -artifact_prefix="$B/artifacts-$fmt/" \
     >"$B/$fmt.log" 2>&1 &
