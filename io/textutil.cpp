@@ -41,6 +41,7 @@ std::string numberText(double v, int digits) {
   std::snprintf(buf, sizeof buf, "%.*e", digits - 1, v);
   // buf: [-]d.ddddde[+-]XX
   char* e = std::strchr(buf, 'e');
+  if (!e) return buf;  // infinity or NaN: no exponent to work with
   int exp10 = std::atoi(e + 1);
   std::string mant(buf, static_cast<std::size_t>(e - buf));
   // strip trailing zeros of the mantissa
