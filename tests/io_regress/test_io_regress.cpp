@@ -2,7 +2,8 @@
 // the fuzzers found troublesome, minimized, and hand-written malformed
 // files) and the fuzz seeds go through the reader that their extension
 // names, with the settings the fuzz harness used for them.  A read must not
-// crash; a successful read must give a consistent model, a failed one a
+// crash; a successful read must give a consistent model that writes back in
+// the same format, a failed one a
 // negative status with its message printed.  The expected outcome is part of
 // the file name: "<what>.err<code>.<ext>" must fail with that code,
 // "<what>.ok.<ext>" must succeed; other names only need to hold the
@@ -77,6 +78,10 @@ TEST_P(ReaderRegression, ReadsWithoutFaultAndWithTheExpectedStatus) {
 
   if (rc == 0) {
     EXPECT_EQ(vnt::fuzz::checkModel(out), "");
+    // what was read can be written in the same format
+    vnt::io::MemoryDevice w;
+    CollectErrors wmsg;
+    EXPECT_EQ(vnt::io::writeProblem(w, format == 'l' ? "LP" : "MPS", out, wmsg), 0) << wmsg.errors;
   } else {
     EXPECT_EQ(vnt::fuzz::checkFailure(rc, msg.errors), "");
     EXPECT_EQ(out.probname, "untouched") << "a failed read changed the caller's model";
