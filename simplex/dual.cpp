@@ -18,18 +18,7 @@ constexpr int kMaxPasses = 30;
 }  // namespace
 
 LpStatus LpEngine::solveDual() {
-  tighterP_ = tighterD_ = 1.0;
-  computeTolerances();
-  rng_ = opt_.randomSeed;
-  iterations_ = phase1Iterations_ = 0;
-  logHeaderDone_ = detailHeaderDone_ = false;
-  lastLogIter_ = -1;
-  perturbCount_ = 0;
-  stopStatus_ = 0;
-  farkas_.clear();
-  primalRay_.clear();
-  factor_.setPivotThreshold(opt_.markowitzTol);
-  refactorLimit_ = opt_.refactorInterval > 0 ? opt_.refactorInterval : std::clamp(50 + m_ / 100, 50, 200);
+  beginSolve();
   lpStatus_ = runDual();
   return lpStatus_;
 }

@@ -745,4 +745,21 @@ bool LpEngine::getPrimalRay(std::vector<double>& ray) const {
   return true;
 }
 
+// State every solve starts from: working tolerances, counters, the random
+// stream, certificates and the factorization's pivoting settings.
+void LpEngine::beginSolve() {
+  tighterP_ = tighterD_ = 1.0;
+  computeTolerances();
+  rng_ = opt_.randomSeed;
+  iterations_ = phase1Iterations_ = 0;
+  logHeaderDone_ = detailHeaderDone_ = false;
+  lastLogIter_ = -1;
+  perturbCount_ = 0;
+  stopStatus_ = 0;
+  farkas_.clear();
+  primalRay_.clear();
+  factor_.setPivotThreshold(opt_.markowitzTol);
+  refactorLimit_ = opt_.refactorInterval > 0 ? opt_.refactorInterval : std::clamp(50 + m_ / 100, 50, 200);
+}
+
 }  // namespace vnt::simplex

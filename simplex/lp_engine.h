@@ -131,6 +131,7 @@ class LpEngine {
   int countPrimalInfeasibilities(double tolP, double* sum) const;
   void setStatusFromDj(int j);
   void computeTolerances();
+  void beginSolve();
   // Largest primal and dual infeasibility in the caller's units.
   void unscaledInfeasibility(double* pmax, double* dmax) const;
 

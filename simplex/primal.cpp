@@ -17,18 +17,7 @@ constexpr int kStallWindow = 50;
 }  // namespace
 
 LpStatus LpEngine::solvePrimal() {
-  tighterP_ = tighterD_ = 1.0;
-  computeTolerances();
-  rng_ = opt_.randomSeed;
-  iterations_ = phase1Iterations_ = 0;
-  logHeaderDone_ = detailHeaderDone_ = false;
-  lastLogIter_ = -1;
-  perturbCount_ = 0;
-  stopStatus_ = 0;
-  farkas_.clear();
-  primalRay_.clear();
-  factor_.setPivotThreshold(opt_.markowitzTol);
-  refactorLimit_ = opt_.refactorInterval > 0 ? opt_.refactorInterval : std::clamp(50 + m_ / 100, 50, 200);
+  beginSolve();
   if (costsPerturbed_ || costShifts_) restoreCosts();
   if (boundsPerturbed_) restoreBounds();
   for (int j = 0; j < nTot_; ++j)
