@@ -54,9 +54,39 @@ struct IndicatorConstraint {
   std::string name;
   int indvar = 0;
   bool complemented = false;
+  // Direction of the implication: 0 "->" (active value implies the
+  // constraint), 1 "<-" (the constraint implies the active value), 2 "<->"
+  // (both).
+  int direction = 0;
   char sense = 'L';  // 'L', 'G', 'E'
   double rhs = 0.0;
   std::vector<int> ind;
+  std::vector<double> val;
+};
+
+// Piecewise-linear constraint y = f(x): f has slope preslope left of the
+// first breakpoint, passes through (x[k], y[k]) and has slope postslope right
+// of the last one.  Breakpoint abscissae are non-decreasing (equal abscissae
+// make a jump).
+struct PwlConstraint {
+  std::string name;
+  int ycol = 0;  // dependent variable
+  int xcol = 0;  // independent variable
+  double preslope = 0.0;
+  double postslope = 0.0;
+  std::vector<double> x, y;
+};
+
+// One objective of a multi-objective model (blended by weight within a
+// priority level, levels optimized in decreasing priority).
+struct ObjectiveRecord {
+  std::string name;
+  int priority = 0;
+  double weight = 1.0;
+  double abstol = 0.0;
+  double reltol = 0.0;
+  double offset = 0.0;
+  std::vector<int> ind;  // linear terms
   std::vector<double> val;
 };
 
@@ -95,6 +125,10 @@ struct ModelData {
   std::vector<IndicatorConstraint> indconstr;
   std::vector<LinearConstraint> usercuts;
   std::vector<LinearConstraint> lazycons;
+  std::vector<PwlConstraint> pwl;
+  // Multi-objective models: one record per objective (empty for a model with
+  // a single objective, which lives in obj/objoffset/objname).
+  std::vector<ObjectiveRecord> objectives;
 
   int numCols() const { return static_cast<int>(obj.size()); }
   int numRows() const { return static_cast<int>(rhs.size()); }
