@@ -265,6 +265,22 @@ void removeCols(ProblemData& d, const std::vector<char>& keep, const std::vector
   }
   for (auto* v : {&d.usercuts, &d.lazycons})
     for (auto& lc : *v) remapList(lc.ind, lc.val, map);
+  // A piecewise-linear constraint without its x or y variable has no
+  // meaning left: it goes with the deleted column.
+  {
+    size_t w = 0;
+    for (size_t q = 0; q < d.pwl.size(); ++q) {
+      PwlConstraint& f = d.pwl[q];
+      if (map[f.xcol] < 0 || map[f.ycol] < 0) continue;
+      f.xcol = map[f.xcol];
+      f.ycol = map[f.ycol];
+      if (w != q) d.pwl[w] = std::move(f);
+      ++w;
+    }
+    d.pwl.resize(w);
+  }
+  for (size_t q = 1; q < d.objectives.size(); ++q)
+    remapList(d.objectives[q].ind, d.objectives[q].val, map);
   maybeCompact(d);
 }
 
@@ -461,6 +477,17 @@ int addrows(Env& env, Problem& lp, int ccnt, int rcnt, long long nzcnt, const do
     maybeCompact(d);
     return 0;
   });
+}
+
+// Rows added for a solve that reuses the presolved model: they go into the
+// problem like VNTaddrows rows (no new columns), and the AddRows event
+// tells the presolve state, which carries them over to the presolved model
+// when it can and discards itself otherwise.  Without a presolved model the
+// call is an ordinary row addition.
+int preaddrows(Env& env, Problem& lp, int rcnt, long long nzcnt, const double* rhs,
+               const char* sense, const long long* rmatbeg, const int* rmatind,
+               const double* rmatval, char** rowname) {
+  return addrows(env, lp, 0, rcnt, nzcnt, rhs, sense, rmatbeg, rmatind, rmatval, nullptr, rowname);
 }
 
 int addcols(Env& env, Problem& lp, int ccnt, long long nzcnt, const double* obj,

@@ -78,7 +78,8 @@ struct PwlConstraint {
 };
 
 // One objective of a multi-objective model (blended by weight within a
-// priority level, levels optimized in decreasing priority).
+// priority level, levels optimized in decreasing priority).  `ind` holds
+// distinct column indices.
 struct ObjectiveRecord {
   std::string name;
   int priority = 0;
@@ -126,18 +127,24 @@ struct ModelData {
   std::vector<LinearConstraint> usercuts;
   std::vector<LinearConstraint> lazycons;
   std::vector<PwlConstraint> pwl;
-  // Multi-objective models: one record per objective (empty for a model with
-  // a single objective, which lives in obj/objoffset/objname).
+  // Multi-objective models: one record per objective, objective 0 first
+  // (empty for an ordinary model, whose objective lives in
+  // obj/objoffset/objname).  Objective 0 is also obj/objoffset/objname:
+  // exportData fills both forms, replaceData takes the coefficients, offset
+  // and name of objective 0 from obj/objoffset/objname and only the
+  // priority, weight and tolerances from objectives[0].  A model with
+  // records is multi-objective even when it has just one.
   std::vector<ObjectiveRecord> objectives;
 
   int numCols() const { return static_cast<int>(obj.size()); }
   int numRows() const { return static_cast<int>(rhs.size()); }
   int64_t numNz() const { return static_cast<int64_t>(matind.size()); }
 
+  // Piecewise-linear constraints need the MIP search, so they make a MIP.
   bool isMip() const {
     for (char t : ctype)
       if (t != 'C') return true;
-    return !sos.empty();
+    return !sos.empty() || !pwl.empty();
   }
   bool hasQuadratic() const { return !qobj.empty() || !qconstr.empty(); }
 };

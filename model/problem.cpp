@@ -442,6 +442,20 @@ int exportData(const Problem& cp, ModelData& out) {
     m.indconstr = d.indconstr;
     m.usercuts = d.usercuts;
     m.lazycons = d.lazycons;
+    m.pwl = d.pwl;
+    m.objectives = d.objectives;
+    if (!m.objectives.empty()) {
+      ObjectiveRecord& o0 = m.objectives[0];
+      o0.name = d.objname;
+      o0.offset = d.objoffset;
+      o0.ind.clear();
+      o0.val.clear();
+      for (int j = 0; j < n; ++j)
+        if (d.obj[j] != 0.0) {
+          o0.ind.push_back(j);
+          o0.val.push_back(d.obj[j]);
+        }
+    }
     out = std::move(m);
   } catch (...) {
     return 1001;
@@ -493,7 +507,32 @@ static bool consistent(const ModelData& in) {
       for (int j : lc.ind)
         if (!colOk(j)) return false;
     }
+  for (const auto& f : in.pwl)
+    if (!colOk(f.xcol) || !colOk(f.ycol) || f.x.size() != f.y.size() || f.x.empty()) return false;
+  for (size_t k = 1; k < in.objectives.size(); ++k) {
+    const auto& o = in.objectives[k];
+    if (o.ind.size() != o.val.size()) return false;
+    for (int j : o.ind)
+      if (!colOk(j)) return false;
+  }
   return true;
+}
+
+// Terms of a non-first objective in the stored form: distinct increasing
+// columns (a repeated column keeps its last value), no zeros.
+static void normalizeTerms(ObjectiveRecord& o) {
+  std::vector<std::pair<int, double>> t;
+  t.reserve(o.ind.size());
+  for (size_t q = 0; q < o.ind.size(); ++q) t.emplace_back(o.ind[q], o.val[q]);
+  std::stable_sort(t.begin(), t.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  o.ind.clear();
+  o.val.clear();
+  for (size_t q = 0; q < t.size(); ++q) {
+    if (q + 1 < t.size() && t[q + 1].first == t[q].first) continue;
+    if (t[q].second == 0.0) continue;
+    o.ind.push_back(t[q].first);
+    o.val.push_back(t[q].second);
+  }
 }
 
 int replaceData(Env&, Problem& p, ModelData&& in) {
@@ -540,6 +579,15 @@ int replaceData(Env&, Problem& p, ModelData&& in) {
     nd->indconstr = std::move(in.indconstr);
     nd->usercuts = std::move(in.usercuts);
     nd->lazycons = std::move(in.lazycons);
+    nd->pwl = std::move(in.pwl);
+    nd->objectives = std::move(in.objectives);
+    if (!nd->objectives.empty()) {
+      nd->objectives[0].ind.clear();
+      nd->objectives[0].val.clear();
+      nd->objectives[0].name.clear();
+      nd->objectives[0].offset = 0.0;
+      for (size_t k = 1; k < nd->objectives.size(); ++k) normalizeTerms(nd->objectives[k]);
+    }
     if (!nd->qconstr.empty()) type = mip ? kMIQCP : kQCP;
     else if (!nd->qobj.empty()) type = mip ? kMIQP : kQP;
     else type = mip ? kMILP : kLP;

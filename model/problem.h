@@ -137,6 +137,12 @@ struct ProblemData {
   std::vector<QuadConstraint> qconstr;
   std::vector<IndicatorConstraint> indconstr;
   std::vector<LinearConstraint> usercuts, lazycons;
+  std::vector<PwlConstraint> pwl;
+  // Objective records of a multi-objective problem (empty otherwise).  The
+  // linear terms, offset and name of objective 0 are obj/objoffset/objname;
+  // objectives[0] holds only its priority, weight and tolerances.  The terms
+  // of the others are sparse with distinct, increasing column indices.
+  std::vector<ObjectiveRecord> objectives;
 
   PendingAdditions cache;
 
@@ -170,7 +176,7 @@ enum class ChangeKind : int {
   Bounds, Objective, ObjSense, ObjOffset, Rhs, Sense, RangeValues, Coefficients,
   AddRows, AddCols, DelRows, DelCols, ColTypes, ProbType, ColNames, RowNames,
   ProbName, ObjName, ReplaceAll, Quadratic, Sos, Indicators, LazyConstraints,
-  UserCuts
+  UserCuts, Pwl, Objectives
 };
 
 // True for the kinds that change data a solution depends on (everything
