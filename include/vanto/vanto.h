@@ -10,6 +10,7 @@
 #define VANTO_VANTO_H
 
 #include <stddef.h>
+#include <stdio.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -119,6 +120,13 @@ VNTAPI double VNTAPIENTRY VNTEgetbigreal(void);
  * ignored. */
 VNTAPI int VNTAPIENTRY VNTEsetterminatefunc(VNTENVptr env, VNTterminatefn *func, void *handle);
 VNTAPI int VNTAPIENTRY VNTEsetpausecallbackfunc(VNTENVptr env, VNTpausefn *func, void *handle);
+/* Interactive LP entry: the problem is read in LP format from `in` one line
+ * at a time, with a prompt on the results channel; a bad line is reported
+ * and typed again.  VNTEenterprob replaces the problem, VNTEenteradd adds
+ * constraints and bounds to it; VNTEaddfromfile adds those of an LP file. */
+VNTAPI int VNTAPIENTRY VNTEenterprob(VNTENVptr env, VNTLPptr lp, FILE *in);
+VNTAPI int VNTAPIENTRY VNTEenteradd(VNTENVptr env, VNTLPptr lp, FILE *in);
+VNTAPI int VNTAPIENTRY VNTEaddfromfile(VNTENVptr env, VNTLPptr lp, const char *filename);
 
 #ifdef __cplusplus
 }
