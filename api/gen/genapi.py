@@ -102,6 +102,12 @@ class Op:
             return p + "E" + self.name
         return p + self.name  # network names already carry NET
 
+    @property
+    def cid(self):
+        # Identifier of the generated adapters: extension entries may share a
+        # name (and their checked entry) with a main operation.
+        return "E" + self.name if self.comp == "ext" else self.name
+
     def flavours(self):
         return [f for f in FLAVOURS if not (f == "V" and "!noV" in self.flags)]
 
@@ -321,7 +327,7 @@ def missing_block(op, fl):
 
 def adapter(op, fl):
     """Flavour adapter: handle checks, width conversion, call, report."""
-    name = f"ad_{fl}_{op.name}"
+    name = f"ad_{fl}_{op.cid}"
     params = ", ".join(public_arg(a, fl) for a in op.args) or "void"
     ret = public_ret(op, fl)
     out = []
@@ -508,7 +514,7 @@ def main():
             ad.append(f"static const VntFn table_{fl}_{c}[] = {{")
             for o in ops[c]:
                 if o.built and fl in o.flavours():
-                    ad.append(f"  reinterpret_cast<VntFn>(&ad_{fl}_{o.name}),")
+                    ad.append(f"  reinterpret_cast<VntFn>(&ad_{fl}_{o.cid}),")
                 else:
                     ad.append(f"  nullptr,  // {o.name}")
             ad.append("  nullptr};")
@@ -528,9 +534,9 @@ def main():
             names = ", ".join(x.name for x in o.args)
             ret = public_ret(o, fl)
             sep = "" if ret.endswith("*") else " "
-            ad.append(f"static {ret}{sep}rec_{fl}_{o.name}({params}) {{")
+            ad.append(f"static {ret}{sep}rec_{fl}_{o.cid}({params}) {{")
             ad.append(f"  vnt::api::RecordScope scope(\"{o.exported_name(fl)}\");")
-            ad.append(f"  return ad_{fl}_{o.name}({names});")
+            ad.append(f"  return ad_{fl}_{o.cid}({names});")
             ad.append("}")
     ad.append("}  // namespace")
     ad.append("")
@@ -540,7 +546,7 @@ def main():
             ad.append(f"static const VntFn rtable_{fl}_{c}[] = {{")
             for o in ops[c]:
                 if o.built and fl in o.flavours():
-                    ad.append(f"  reinterpret_cast<VntFn>(&rec_{fl}_{o.name}),")
+                    ad.append(f"  reinterpret_cast<VntFn>(&rec_{fl}_{o.cid}),")
                 else:
                     ad.append(f"  nullptr,  // {o.name}")
             ad.append("  nullptr};")
