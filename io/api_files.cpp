@@ -50,6 +50,14 @@ io::IoSettings settingsFrom(const Env& env) {
 
 }  // namespace
 
+}  // namespace vnt::chk
+
+namespace vnt::io {
+IoSettings settingsFromEnv(const Env& env) { return chk::settingsFrom(env); }
+}  // namespace vnt::io
+
+namespace vnt::chk {
+
 int readcopyprob(Env& env, model::Problem& lp, const char* filename, const char* filetype) {
   if (!filename) return 1421;
   ChannelMessages msg(env);

@@ -9,12 +9,11 @@
 // all bound types, integer and SOS markers, USERCUTS/LAZYCONS, SOS,
 // QUADOBJ/QMATRIX/QCMATRIX, INDICATORS) and LP (io/lp.h; objective,
 // constraints incl. indicator and quadratic ones, user cuts and lazy
-// constraints, bounds, type sections, SOS).  Files may be plain, .gz or
-// .bz2; text is converted between IoSettings::fileEncoding and UTF-8 at
-// the file entry points below.  Not read: SAV and network files;
-// piecewise-linear sections are skipped with a warning; multi-objective LP
-// files are refused (1436), and the attributes of MPS objective rows are
-// checked but not kept.
+// constraints, bounds, type sections, SOS, piecewise-linear constraints,
+// multi-objective sections).  Files may be plain, .gz or .bz2; text is
+// converted between IoSettings::fileEncoding and UTF-8 at the file entry
+// points below.  Not read: SAV and network files; the attributes of MPS
+// objective rows are checked but not kept.
 // The objective constant has no place in either text format and is not
 // written.
 #pragma once
@@ -25,7 +24,14 @@
 #include "io/messages.h"
 #include "model/modeldata.h"
 
+namespace vnt {
+struct Env;
+}
+
 namespace vnt::io {
+
+// The reader and writer settings of an environment's parameters.
+IoSettings settingsFromEnv(const Env& env);
 
 // Format codes: 'l' LP, 'm' MPS, 's' SAV, 'n' network, '?' unknown.
 // Read format from a type string ("LP", "MPS", "SAV", "NET", "MIN", any
