@@ -6,6 +6,7 @@ PKGS=(
   build-essential cmake python3 ccache
   zlib1g-dev libbz2-dev libexpat1-dev libicu-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  coinor-libclp-dev coinor-libcoinutils-dev libglpk-dev
   coinor-clp coinor-cbc glpk-utils
 )
 missing=()
