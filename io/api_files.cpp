@@ -6,6 +6,7 @@
 #include "api/chk_decls.h"
 #include "env/env.h"
 #include "io/io.h"
+#include "io/mps.h"
 #include "model/problem.h"
 #include "params/params.h"
 
@@ -74,6 +75,25 @@ int writeprob(Env& env, model::Problem& lp, const char* filename, const char* fi
   if (int st = model::exportData(lp, md)) return st;
   ChannelMessages msg(env);
   return io::writeProblemFile(filename, filetype, md, msg, settingsFrom(env));
+}
+
+// The dual of an LP as an MPS file (io/mps.h): the primal optimum equals
+// the optimum of the file's model plus *objshift_p.  MIPs (also with SOS,
+// indicator or piecewise-linear constraints), quadratic and multi-objective
+// problems are refused.
+int dualwrite(Env& env, model::Problem& lp, const char* filename, double* objshift_p) {
+  if (!filename) return 1421;
+  model::ModelData md;
+  if (int st = model::exportData(lp, md)) return st;
+  if (!md.objectives.empty()) return 1070;
+  if (!md.qconstr.empty()) return 1031;
+  if (!md.qobj.empty()) return 1018;
+  if (md.isMip() || !md.indconstr.empty()) return 1017;
+  ChannelMessages msg(env);
+  double shift = 0.0;
+  int st = io::writeMpsDualFile(filename, md, msg, shift, settingsFrom(env));
+  if (st == 0 && objshift_p) *objshift_p = shift;
+  return st;
 }
 
 }  // namespace vnt::chk

@@ -1,6 +1,15 @@
 // MPS format (fixed and free layouts, with the extension sections for
 // objective sense and name, user cuts, lazy constraints, SOS, quadratic
-// objective and constraints, indicator constraints).
+// objective and constraints, indicator constraints, piecewise-linear
+// constraints, multi-objective attributes of objective rows).
+//
+// Piecewise-linear sections: PWLNAM lines "name y-variable x-variable
+// preslope postslope" declare the constraints y = f(x); PWLCON lines "name
+// x y" give the breakpoints of a declared constraint in order.  Objective
+// rows may carry "priority weight abstol reltol"; a file where any does is
+// read as a multi-objective model (the selected objective first, then the
+// attributed N rows in file order).  Objective offsets have no place in the
+// format and are not written.
 #pragma once
 
 #include <string>
@@ -25,5 +34,20 @@ int readMpsFile(const std::string& path, model::ModelData& out, Messages& msg,
 // Returns 0 or the negated status code (message printed).
 int writeMps(Device& dev, const model::ModelData& m, Messages& msg, bool generic = false,
              const IoSettings& settings = {});
+
+// The dual of an LP in the exchange form (construction and conventions in
+// io/mps_write.cpp): the primal optimum equals the dual's optimum plus
+// objshift.  The dual's rows are named after the primal columns, its
+// columns after the primal rows (a ranged row's upper side gets the suffix
+// "_rng", the upper bound of a column the column's name with "_ub").  The
+// caller refuses models that are not LPs.
+int buildDual(const model::ModelData& primal, model::ModelData& dual, double& objshift, Messages& msg);
+
+// Writes the dual of `primal` in MPS format; its NAME line carries
+// "<name>.dual" and, when objshift is not 0, "(objshift = <value>)".
+int writeMpsDual(Device& dev, const model::ModelData& primal, Messages& msg, double& objshift,
+                 const IoSettings& settings = {});
+int writeMpsDualFile(const std::string& path, const model::ModelData& primal, Messages& msg,
+                     double& objshift, const IoSettings& settings = {});
 
 }  // namespace vnt::io

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -164,6 +165,18 @@ struct RowRec {
   double range = 0.0;
   int special = -1;  // index into quadratic or indicator constraints when the row became one
   char specialKind = 0;  // 'Q' quadratic, 'I' indicator
+  // Multi-objective attributes of an N row.
+  bool hasAttr = false;
+  int priority = 0;
+  double weight = 1.0, abstol = 0.0, reltol = 0.0;
+};
+
+// A piecewise-linear constraint as read: variables by name, resolved after
+// the whole file is read.
+struct PwlRec {
+  std::string name, yname, xname;
+  double preslope = 0.0, postslope = 0.0;
+  std::vector<double> x, y;
 };
 
 enum BoundFlag : unsigned char { kLoGiven = 1, kUpGiven = 2 };
@@ -210,7 +223,10 @@ class MpsReader {
   int dataSos();
   int dataQuad(bool qc);
   int dataIndicators();
+  int dataPwlNam();
+  int dataPwlCon();
   int finish(model::ModelData& out);
+  int finishPwl(model::ModelData& m);
   void endColumn();
   int finishQuadObj();
 
@@ -267,7 +283,10 @@ class MpsReader {
   std::map<std::pair<int, int>, double> qcTerms_;
   int qcCurrent_ = -1;
   bool qcIgnoredWarned_ = false;
-  bool pwlWarned_ = false;
+
+  std::vector<PwlRec> pwls_;
+  NameMap pwlIdx_;
+  bool anyObjAttr_ = false;
 
   std::vector<model::IndicatorConstraint> inds_;
   std::vector<int> indRow_;
@@ -367,7 +386,9 @@ int MpsReader::read(model::ModelData& out) {
       case kQuadObj: rc = dataQuad(false); break;
       case kQcMatrix: rc = dataQuad(true); break;
       case kIndicators: rc = dataIndicators(); break;
-      default: break;  // NAME data, PWL sections: nothing to take
+      case kPwlNam: rc = dataPwlNam(); break;
+      case kPwlCon: rc = dataPwlCon(); break;
+      default: break;  // NAME data: nothing to take
     }
     if (rc < 0) return rc;
   }
@@ -486,11 +507,6 @@ int MpsReader::header(std::string_view kw) {
       }
       return 0;
     }
-    if (s == kPwlNam || s == kPwlCon) {
-      if (!pwlWarned_) warn("Warning:  Piecewise linear constraints ignored.\n");
-      pwlWarned_ = true;
-      skipping_ = true;
-    }
     return 0;
   }
   if (s == kUnknown) {
@@ -529,12 +545,13 @@ int MpsReader::dataRows(unsigned char kind) {
   if (!ct.is(static_cast<unsigned char>(t), kRowType)) return reportError(msg_, 1453, "Line %lld: No row sense", ln());
   if (f_.size() < 2) return reportError(msg_, 1486, "Line %lld: No row name", ln());
   std::string_view name = nameField(f_[1]);
+  RowRec r;
   if (t == 'N' && f_.size() > 2 && f_[2][0] != '$') {
     // multi-objective attributes: priority, weight, absolute and relative tolerance
     if (f_.size() < 6)
       return reportError(msg_, 1488, "Line %lld: Illegal attribute description for multi-objective: %s", ln(), "missing number");
     long long prio = 0;
-    if (!parseInt64(f_[2], prio))
+    if (!parseInt64(f_[2], prio) || prio < INT32_MIN || prio > INT32_MAX)
       return reportError(msg_, 1434, "Line %lld: Couldn't convert '%s' to a number", ln(), std::string(f_[2]).c_str());
     double w = 0, abstol = 0, reltol = 0;
     int rc = numberField(f_[3], w);
@@ -545,15 +562,20 @@ int MpsReader::dataRows(unsigned char kind) {
       return reportError(msg_, 1488, "Line %lld: Illegal attribute description for multi-objective: %s", ln(), "invalid AbsTol value");
     if (!(reltol >= 0.0 && reltol <= set_.relGapMax))
       return reportError(msg_, 1488, "Line %lld: Illegal attribute description for multi-objective: %s", ln(), "invalid RelTol value");
+    r.hasAttr = true;
+    r.priority = static_cast<int>(prio);
+    r.weight = w;
+    r.abstol = abstol;
+    r.reltol = reltol;
   }
   if (findName(rowIdx_, name) >= 0) {
     ++rowRepeats_;
     if (rowRepeats_ <= kRepeatErrorLimit) reportError(msg_, 1445, "Row '%s' repeats", std::string(name).c_str());
     return 0;
   }
-  RowRec r;
   r.name = std::string(name);
   r.type = t;
+  anyObjAttr_ |= r.hasAttr;
   r.kind = kind;
   if (rows_.size() >= static_cast<std::size_t>(kMaxDim)) return reportError(msg_, 1431, "Too many rows");
   rowIdx_.emplace(r.name, static_cast<int>(rows_.size()));
@@ -678,7 +700,7 @@ int MpsReader::dataColumns() {
     rowMark_[r] = j;
     if (r == objRow_) {
       obj_[j] = v;
-    } else if (rows_[r].type != 'N' && v != 0.0) {
+    } else if ((rows_[r].type != 'N' || rows_[r].hasAttr) && v != 0.0) {
       ind_.push_back(r);
       val_.push_back(v);
     }
@@ -983,6 +1005,76 @@ int MpsReader::dataIndicators() {
   return 0;
 }
 
+// PWLNAM:  name  y-variable  x-variable  preslope  postslope
+int MpsReader::dataPwlNam() {
+  if (f_.size() < 5) {
+    msg_.error(format("Error: missing field in piecewise linear expression definition on line %lld.\n", ln()));
+    return -1213;
+  }
+  PwlRec p;
+  p.name = std::string(nameField(f_[0]));
+  if (findName(pwlIdx_, p.name) >= 0) {
+    msg_.error(format("Error: duplicate piecewise liner expression name %s.\n", p.name.c_str()));
+    return -1213;
+  }
+  p.yname = std::string(nameField(f_[1]));
+  p.xname = std::string(nameField(f_[2]));
+  int rc = numberField(f_[3], p.preslope);
+  if (rc == 0) rc = numberField(f_[4], p.postslope);
+  if (rc < 0) return rc;
+  pwlIdx_.emplace(p.name, static_cast<int>(pwls_.size()));
+  pwls_.push_back(std::move(p));
+  return 0;
+}
+
+// PWLCON:  name  x  y   (one breakpoint per line, in order)
+int MpsReader::dataPwlCon() {
+  if (f_.size() < 3) {
+    msg_.error(format("Error: missing field in piecewise linear expression definition on line %lld.\n", ln()));
+    return -1213;
+  }
+  std::string_view name = nameField(f_[0]);
+  int k = findName(pwlIdx_, name);
+  if (k < 0) {
+    msg_.error(format("Error: piecewise linear expression name %s is not found in the PWLNAM section.\n",
+                      std::string(name).c_str()));
+    return -1210;
+  }
+  double x = 0.0, y = 0.0;
+  int rc = numberField(f_[1], x);
+  if (rc == 0) rc = numberField(f_[2], y);
+  if (rc < 0) return rc;
+  pwls_[k].x.push_back(x);
+  pwls_[k].y.push_back(y);
+  return 0;
+}
+
+// Resolves the variables of the piecewise-linear constraints (the columns
+// are all known once the file has been read) and checks their breakpoints.
+int MpsReader::finishPwl(model::ModelData& m) {
+  for (auto& p : pwls_) {
+    model::PwlConstraint f;
+    f.ycol = findName(colIdx_, p.yname);
+    f.xcol = findName(colIdx_, p.xname);
+    if (f.ycol < 0 || f.xcol < 0) {
+      msg_.error(format("Error: variable name %s in piecewise linear expression %s is not found.\n",
+                        (f.ycol < 0 ? p.yname : p.xname).c_str(), p.name.c_str()));
+      return -1210;
+    }
+    bool ok = !p.x.empty() && f.xcol != f.ycol;
+    for (std::size_t k = 1; ok && k < p.x.size(); ++k)
+      ok = p.x[k] >= p.x[k - 1] && !(k >= 2 && p.x[k] == p.x[k - 1] && p.x[k - 1] == p.x[k - 2]);
+    if (!ok) return reportError(msg_, 1213, "ill defined piecewise linear function");
+    f.name = std::move(p.name);
+    f.preslope = p.preslope;
+    f.postslope = p.postslope;
+    f.x = std::move(p.x);
+    f.y = std::move(p.y);
+    m.pwl.push_back(std::move(f));
+  }
+  return 0;
+}
+
 int MpsReader::finish(model::ModelData& out) {
   int rc = finishQuadObj();
   if (rc < 0) return rc;
@@ -1049,10 +1141,32 @@ int MpsReader::finish(model::ModelData& out) {
   model::ModelData m;
   long long freeRows = 0;
   std::vector<int> cutIdx(static_cast<std::size_t>(mAll), -1);
+  // Objective rows with attributes make a multi-objective model: the
+  // selected objective first, then the others in file order.
+  std::vector<int> objIdx(static_cast<std::size_t>(mAll), -1);
+  if (anyObjAttr_) {
+    auto record = [&](const RowRec& row) {
+      model::ObjectiveRecord o;
+      o.name = row.name;
+      if (row.hasAttr) {
+        o.priority = row.priority;
+        o.weight = row.weight;
+        o.abstol = row.abstol;
+        o.reltol = row.reltol;
+      }
+      m.objectives.push_back(std::move(o));
+    };
+    record(rows_[objRow_]);
+    for (int r = 0; r < mAll; ++r)
+      if (r != objRow_ && rows_[r].type == 'N' && rows_[r].hasAttr) {
+        objIdx[r] = static_cast<int>(m.objectives.size());
+        record(rows_[r]);
+      }
+  }
   for (int r = 0; r < mAll; ++r) {
     const RowRec& row = rows_[r];
     if (row.type == 'N') {
-      if (r != objRow_) ++freeRows;
+      if (r != objRow_ && objIdx[r] < 0) ++freeRows;
       continue;
     }
     if (row.specialKind == 'Q') {
@@ -1113,7 +1227,11 @@ int MpsReader::finish(model::ModelData& out) {
         continue;
       }
       const RowRec& row = rows_[r];
-      if (row.specialKind == 'Q') {
+      if (objIdx[r] >= 0) {
+        auto& o = m.objectives[objIdx[r]];
+        o.ind.push_back(j);
+        o.val.push_back(v);
+      } else if (row.specialKind == 'Q') {
         qcs_[row.special].linind.push_back(j);
         qcs_[row.special].linval.push_back(v);
       } else if (row.specialKind == 'I') {
@@ -1140,6 +1258,16 @@ int MpsReader::finish(model::ModelData& out) {
   m.qconstr = std::move(qcs_);
   m.indconstr = std::move(inds_);
   m.sos = std::move(sos_);
+  if (!m.objectives.empty()) {
+    auto& o0 = m.objectives[0];
+    for (int j = 0; j < n; ++j)
+      if (m.obj[j] != 0.0) {
+        o0.ind.push_back(j);
+        o0.val.push_back(m.obj[j]);
+      }
+  }
+  rc = finishPwl(m);
+  if (rc < 0) return rc;
   if (freeRows == 1)
     results("  [1 free row deleted]\n");
   else if (freeRows > 1)
