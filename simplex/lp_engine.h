@@ -97,6 +97,42 @@ class LpEngine {
   int64_t refactorizations() const { return refactorCount_; }
   const FactorStats& factorStats() const { return factor_.stats(); }
 
+  // ---- Basis access for the exported tableau, start and norm operations
+  // (defined in tableau_api.cpp).  Everything is in the working (scaled)
+  // form: the basis matrix is  Bs = R B D  with R the row scale factors and
+  // D, per basis position, the column's scale factor (structural) or the
+  // reciprocal row factor (logical).
+  // True when factors of the current basis exist (a solve built them; they
+  // are rebuilt here when an update was refused).  False after load() or
+  // setBasis() until the next solve.
+  bool basisFactorReady();
+  const Factor& basisFactor() const { return factor_; }
+  int basisHead(int pos) const { return head_[pos]; }
+  int basisPosition(int k) const { return pos_[k]; }
+  double colScaleFactor(int j) const { return colScale_[j]; }
+  double rowScaleFactor(int i) const { return rowScale_[i]; }
+  bool isScaled() const;
+  const MatrixView& scaledMatrix() const { return view_; }
+  // Scaled column k of [A I] into v (v sized m).
+  void scaledColumn(int k, WorkVec& v) const { loadColumn(k, v); }
+  // Scaled values, reduced costs (minimization form), bounds and costs of all
+  // n + m internal variables, and the basis status codes (kBasic ...).
+  const std::vector<double>& scaledValues() const { return x_; }
+  const std::vector<double>& scaledReducedCosts() const { return dj_; }
+  const std::vector<double>& scaledLower() const { return origLower_; }
+  const std::vector<double>& scaledUpper() const { return origUpper_; }
+  const std::vector<double>& scaledCosts() const { return origCost_; }
+  bool variableBasic(int k) const { return status_[k] == kBasic; }
+  bool variableAtUpper(int k) const { return status_[k] == kUpper; }
+  bool variableAtLower(int k) const { return status_[k] == kLower; }
+  // Dual steepest-edge weights, one per basis position; a solve starts from
+  // them when they are marked valid.  Devex reference weights, one per
+  // internal variable, kept from solve to solve by the primal simplex.
+  std::vector<double>& dualWeights() { return dualWeight_; }
+  bool dualWeightsValid() const { return weightsValid_; }
+  void setDualWeightsValid(bool v) { weightsValid_ = v; }
+  std::vector<double>& primalWeights() { return devexWeight_; }
+
  private:
   enum : uint8_t { kBasic = 0, kLower = 1, kUpper = 2, kZero = 3, kSuper = 4 };
 

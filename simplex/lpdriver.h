@@ -61,4 +61,16 @@ const LpState* findLpState(const model::Problem& p);
 // code; the solution status is stored in the record.
 int optimizeLp(Env& env, model::Problem& p, int method);
 
+// Start installation shared by the start and norm operations (start_api.cpp):
+// load the engine from the model (with the scaling parameter in force) and
+// install a basis given in the library's status codes.  Returns 0, a status
+// code, or 1262 when the basis does not have one basic variable per row (the
+// basis is then kept as the start of the next solve, which repairs it).  On
+// success the engine holds the basis without factors, the problem's start
+// basis is the one given and the solution record is cleared.
+int installStartBasis(Env& env, model::Problem& p, LpState& s, const int* cstat, const int* rstat);
+// The engine loaded and in step with the model: installs the problem's start
+// basis when the engine must be reloaded.  Returns 0 or a status code.
+int syncedEngine(Env& env, model::Problem& p, LpState& s);
+
 }  // namespace vnt::simplex

@@ -1,0 +1,76 @@
+// Fixture of the LP interface tests: an environment with captured output
+// channels, one problem, model reading and the model's matrix column-wise.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "common/models.h"
+#include "vanto/vanto.h"
+
+namespace vnt::test {
+
+struct Capture {
+  std::vector<std::string> lines;
+  static void fn(void* h, const char* m) { static_cast<Capture*>(h)->lines.emplace_back(m); }
+  bool contains(const std::string& s) const {
+    for (const auto& l : lines)
+      if (l.find(s) != std::string::npos) return true;
+    return false;
+  }
+};
+
+struct Matrix {
+  int m = 0, n = 0;
+  std::vector<int> beg, ind;  // beg has n + 1 entries
+  std::vector<double> val;
+};
+
+class LpFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    int st = 0;
+    env = VNTopenVANTO(&st);
+    ASSERT_NE(env, nullptr);
+    VNTCHANNELptr res, warn, err, log;
+    ASSERT_EQ(VNTgetchannels(env, &res, &warn, &err, &log), 0);
+    VNTaddfuncdest(env, res, &results, Capture::fn);
+    VNTaddfuncdest(env, err, &errors, Capture::fn);
+    VNTaddfuncdest(env, log, &logLines, Capture::fn);
+    lp = VNTcreateprob(env, &st, "test");
+    ASSERT_NE(lp, nullptr);
+  }
+  void TearDown() override {
+    VNTfreeprob(env, &lp);
+    VNTcloseVANTO(&env);
+  }
+  void read(const std::string& set, const std::string& name) {
+    ASSERT_EQ(VNTreadcopyprob(env, lp, modelPath(set, name).c_str(), nullptr), 0) << name;
+  }
+  Matrix matrix() const {
+    Matrix a;
+    a.n = VNTgetnumcols(env, lp);
+    a.m = VNTgetnumrows(env, lp);
+    const int nz = VNTgetnumnz(env, lp);
+    int got = 0, surplus = 0;
+    a.beg.assign(a.n + 1, 0);
+    a.ind.assign(std::max(nz, 1), 0);
+    a.val.assign(std::max(nz, 1), 0.0);
+    if (a.n > 0)
+      VNTgetcols(env, lp, &got, a.beg.data(), a.ind.data(), a.val.data(), nz, &surplus, 0, a.n - 1);
+    a.beg[a.n] = got;
+    return a;
+  }
+
+  VNTENVptr env = nullptr;
+  VNTLPptr lp = nullptr;
+  Capture results, errors, logLines;
+};
+
+}  // namespace vnt::test
+
+using LpFixtureTest = vnt::test::LpFixture;
+using vnt::test::Matrix;
