@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "simplex/lp_engine.h"
+#include "simplex/profile.h"
 
 namespace vnt::simplex {
 
@@ -15,10 +16,12 @@ inline bool finiteUp(double v) { return v < kInf; }
 constexpr int kStallWindow = 30;
 constexpr int kObjLimitInterval = 10;
 constexpr int kMaxPasses = 30;
+constexpr int kRatioChunk = 32;  // candidates of the ratio test ordered in the first chunk
 }  // namespace
 
 LpStatus LpEngine::solveDual() {
   beginSolve();
+  ProfileScope total(opt_.profile, prof_.total);
   lpStatus_ = runDual();
   return lpStatus_;
 }
@@ -173,48 +176,65 @@ int LpEngine::dualRatioTest(int r, double delta, int* nflip) {
     candRange_[nc] = range;
     ++nc;
   }
+  // Breakpoints are passed in groups: a group is every candidate whose ratio
+  // is within the smallest Harris bound of those not yet passed; the group's
+  // boxed variables flip while the slope stays positive, and the entering
+  // variable is the group member with the largest pivot.  Candidates are
+  // ordered lazily: the smallest ratios are selected and sorted a chunk at a
+  // time (chunks doubling), so a test that stops early costs O(k) and a long
+  // flip sequence over many boxed columns O(k log k).
   double slope = std::fabs(delta);
-  int active = nc;
   int nf = 0;
   int q = -1;
-  while (active > 0) {
-    double thMax = kInf;
-    for (int c = 0; c < active; ++c) thMax = std::min(thMax, candHarris_[c]);
+  int* ord = candOrder_.data();
+  double* suf = candSufHarris_.data();
+  for (int c = 0; c < nc; ++c) ord[c] = c;
+  auto byRatio = [&](int a, int b) { return candRatio_[a] < candRatio_[b]; };
+  int sortedEnd = 0;
+  int chunk = kRatioChunk;
+  int k = 0;  // first candidate not yet passed
+  auto expand = [&]() {
+    const int newEnd = std::min(nc, sortedEnd + chunk);
+    chunk *= 2;
+    if (newEnd < nc) std::nth_element(ord + sortedEnd, ord + newEnd, ord + nc, byRatio);
+    std::sort(ord + sortedEnd, ord + newEnd, byRatio);
+    double tailMin = kInf;
+    for (int t = newEnd; t < nc; ++t) tailMin = std::min(tailMin, candHarris_[ord[t]]);
+    suf[newEnd] = tailMin;
+    for (int t = newEnd - 1; t >= k; --t) suf[t] = std::min(suf[t + 1], candHarris_[ord[t]]);
+    addWork(static_cast<uint64_t>(nc - sortedEnd) * 2 + static_cast<uint64_t>(newEnd - sortedEnd) * 4);
+    sortedEnd = newEnd;
+  };
+  if (nc > 0) expand();
+  while (k < nc) {
+    const double thMax = suf[k];
+    int e = k;
+    while (e < sortedEnd && candRatio_[ord[e]] <= thMax) ++e;
+    if (e == sortedEnd && sortedEnd < nc && candRatio_[ord[sortedEnd]] <= thMax) {
+      expand();  // the group reaches into the unsorted tail
+      continue;
+    }
     double drop = 0.0, bestA = -1.0;
-    int best = -1, inGroup = 0;
-    for (int c = 0; c < active; ++c) {
-      if (candRatio_[c] <= thMax) {
-        ++inGroup;
-        drop += candRange_[c];
-        if (candAlpha_[c] > bestA) {
-          bestA = candAlpha_[c];
-          best = c;
-        }
+    int best = -1;
+    for (int t = k; t < e; ++t) {
+      const int c = ord[t];
+      drop += candRange_[c];
+      if (candAlpha_[c] > bestA) {
+        bestA = candAlpha_[c];
+        best = c;
       }
     }
-    if (best < 0) break;  // cannot happen: the minimum Harris ratio has a member
+    if (best < 0) break;  // cannot happen: the smallest Harris bound has a member
     // Enter when the slope turns negative, or reaches zero at the last group
     // (the flips alone would make the leaving row exactly feasible).
-    if (drop >= tol::kSlopeInfinite || slope - drop < 0.0 || (inGroup == active && slope - drop <= tolP_)) {
+    if (drop >= tol::kSlopeInfinite || slope - drop < 0.0 || (e == nc && slope - drop <= tolP_)) {
       q = candIdx_[best];
       ratioTheta_ = std::max(candRatio_[best], 0.0);
       break;
     }
     slope -= drop;
-    // The whole group flips; remove it from the active set.
-    for (int c = 0; c < active;) {
-      if (candRatio_[c] <= thMax) {
-        flipList_[nf++] = candIdx_[c];
-        --active;
-        std::swap(candIdx_[c], candIdx_[active]);
-        std::swap(candAlpha_[c], candAlpha_[active]);
-        std::swap(candRatio_[c], candRatio_[active]);
-        std::swap(candHarris_[c], candHarris_[active]);
-        std::swap(candRange_[c], candRange_[active]);
-      } else {
-        ++c;
-      }
-    }
+    for (int t = k; t < e; ++t) flipList_[nf++] = candIdx_[ord[t]];
+    k = e;
   }
   addWork(static_cast<uint64_t>(rowNnz_) + nc);
   *nflip = q >= 0 ? nf : 0;
@@ -230,6 +250,7 @@ LpEngine::LoopResult LpEngine::dualLoop(int phase) {
   rebuildInfeas();
   for (;;) {
     if (needRefactor) {
+      ProfileScope ps(opt_.profile, prof_.factor);
       if (!refactor()) return LoopResult::kTrouble;
       computePrimal();
       computeDual();
@@ -249,7 +270,9 @@ LpEngine::LoopResult LpEngine::dualLoop(int phase) {
         return LoopResult::kLimit;
       }
     }
+    ProfileScope psPrice(opt_.profile, prof_.pricing);
     const int r = chooseLeavingRow();
+    psPrice.stop();
     if (r < 0) {
       if (updates > 0) {  // confirm with fresh factors and recomputed values
         needRefactor = true;
@@ -268,14 +291,22 @@ LpEngine::LoopResult LpEngine::dualLoop(int phase) {
     rho_.val[r] = 1.0;
     rho_.idx[0] = r;
     rho_.nnz = 1;
-    factor_.btran(rho_, rhoDensity);
+    {
+      ProfileScope ps(opt_.profile, prof_.btran);
+      factor_.btran(rho_, rhoDensity);
+    }
     {
       int nz = rho_.packed ? rho_.nnz : m_;
       rhoDensity = 0.95 * rhoDensity + 0.05 * (static_cast<double>(nz) / std::max(1, m_));
     }
-    computePivotRow(rho_);
+    {
+      ProfileScope ps(opt_.profile, prof_.pivotRow);
+      computePivotRow(rho_);
+    }
     int nflip = 0;
+    ProfileScope psRatio(opt_.profile, prof_.ratio);
     const int q = dualRatioTest(r, delta, &nflip);
+    psRatio.stop();
     if (q < 0) {
       if (updates > 0) {
         needRefactor = true;
@@ -293,8 +324,11 @@ LpEngine::LoopResult LpEngine::dualLoop(int phase) {
     }
 
     // Entering column.
-    loadColumn(q, col_);
-    factor_.ftranForUpdate(col_, colDensity);
+    {
+      ProfileScope ps(opt_.profile, prof_.ftran);
+      loadColumn(q, col_);
+      factor_.ftranForUpdate(col_, colDensity);
+    }
     {
       int nz = col_.packed ? col_.nnz : m_;
       colDensity = 0.95 * colDensity + 0.05 * (static_cast<double>(nz) / std::max(1, m_));
@@ -346,7 +380,10 @@ LpEngine::LoopResult LpEngine::dualLoop(int phase) {
         }
       }
       flip_.repack();
-      factor_.ftran(flip_, colDensity);
+      {
+        ProfileScope ps(opt_.profile, prof_.ftran);
+        factor_.ftran(flip_, colDensity);
+      }
       if (flip_.packed)
         for (int t = 0; t < flip_.nnz; ++t) {
           const int i = flip_.idx[t];
@@ -399,7 +436,10 @@ LpEngine::LoopResult LpEngine::dualLoop(int phase) {
           wr += rho_.val[i] * rho_.val[i];
         }
       }
-      factor_.ftran(tau_, rhoDensity);
+      {
+        ProfileScope ps(opt_.profile, prof_.ftran);
+        factor_.ftran(tau_, rhoDensity);
+      }
       const double inv = 1.0 / alphaC;
       auto upd = [&](int i) {
         if (i == r) return;
@@ -425,7 +465,9 @@ LpEngine::LoopResult LpEngine::dualLoop(int phase) {
     pos_[q] = r;
     head_[r] = q;
     updateInfeas(r);
+    ProfileScope psUpd(opt_.profile, prof_.update);
     const int u = factor_.update(r);
+    psUpd.stop();
     ++updates;
     if (u != 0 || updates >= refactorLimit_) needRefactor = true;
     primalValid_ = dualValid_ = true;

@@ -66,6 +66,8 @@ int LpEngine::load(const model::ModelData& md) {
   candHarris_.resize(nTot_);
   candAlpha_.resize(nTot_);
   candRange_.resize(nTot_);
+  candOrder_.resize(nTot_);
+  candSufHarris_.resize(nTot_ + 1);
   flipList_.resize(nTot_);
   phase1Cost_.assign(m_, 0.0);
   factor_.setPivotThreshold(opt_.markowitzTol);
@@ -747,6 +749,19 @@ bool LpEngine::getPrimalRay(std::vector<double>& ray) const {
 
 // State every solve starts from: working tolerances, counters, the random
 // stream, certificates and the factorization's pivoting settings.
+bool LpEngine::startFavoursPrimal() {
+  if (m_ == 0) return false;
+  if (boundsPerturbed_) restoreBounds();
+  if (costsPerturbed_ || costShifts_) restoreCosts();
+  computeTolerances();
+  for (int j = 0; j < nTot_; ++j)
+    if (status_[j] != kBasic) placeNonbasic(j);
+  if (!factorValid_ && !refactor()) return false;
+  computePrimal();
+  computeDual();
+  return countPrimalInfeasibilities(tolP_, nullptr) == 0 && countDualInfeasibilities(tolD_, nullptr) > 0;
+}
+
 void LpEngine::beginSolve() {
   tighterP_ = tighterD_ = 1.0;
   computeTolerances();

@@ -63,6 +63,10 @@ class LpEngine {
 
   LpStatus solveDual();
   LpStatus solvePrimal();
+  // Evaluate the current basis against the true bounds and costs (factorizing
+  // it when needed): true when it is primal feasible but not dual feasible,
+  // i.e. the primal simplex has the better start.
+  bool startFavoursPrimal();
 
   LpStatus status() const { return lpStatus_; }
   double objective() const;  // caller's sense, with the objective constant
@@ -95,6 +99,7 @@ class LpEngine {
 
   // Statistics.
   int64_t refactorizations() const { return refactorCount_; }
+  const LpProfile& profile() const { return prof_; }
   const FactorStats& factorStats() const { return factor_.stats(); }
 
   // ---- Basis access for the exported tableau, start and norm operations
@@ -214,6 +219,8 @@ class LpEngine {
   std::vector<std::string> colName_, rowName_;
   MatrixView view_;
 
+  LpProfile prof_;
+
   // Working state.
   std::vector<double> lower_, upper_, cost_;
   std::vector<double> x_, dj_;
@@ -245,6 +252,8 @@ class LpEngine {
   // Ratio-test scratch.
   std::vector<int> candIdx_;
   std::vector<double> candRatio_, candHarris_, candAlpha_, candRange_;
+  std::vector<int> candOrder_;       // candidates sorted by ratio (long flip sequences)
+  std::vector<double> candSufHarris_;  // suffix minima of the Harris ratios in that order
   std::vector<int> flipList_;
   std::vector<double> infeas_;      // dual pricing: squared infeasibility per position
   std::vector<double> phase1Cost_;  // primal phase 1 cost of each basis position

@@ -49,6 +49,22 @@ enum class LpStatus : int {
   kDetTimeLimit = 25,
 };
 
+// Where the time of a solve went (seconds), filled when LpOptions::profile is
+// set: refactorization (with the recomputation of values that follows it),
+// solves with the factors, pricing, the pivot row, the ratio test and the
+// factor update; the rest of the total is the vector updates of the
+// iterations, phase changes and set-up.
+struct LpProfile {
+  double factor = 0.0;
+  double ftran = 0.0;
+  double btran = 0.0;
+  double pricing = 0.0;
+  double pivotRow = 0.0;
+  double ratio = 0.0;
+  double update = 0.0;
+  double total = 0.0;
+};
+
 struct LpOptions {
   double feasibilityTol = 1e-6;   // primal feasibility (bound violation) tolerance
   double optimalityTol = 1e-6;    // reduced-cost tolerance
@@ -67,6 +83,7 @@ struct LpOptions {
   bool perturb = true;            // allow objective / bound perturbation
   uint64_t randomSeed = 202009243;
   int pollInterval = 64;          // iterations between poll() calls
+  bool profile = false;           // time the parts of each iteration (LpEngine::profile())
 
   // Receives complete log lines (including the trailing newline).
   std::function<void(const char*)> log;

@@ -20,6 +20,10 @@ namespace vnt::simplex {
 inline constexpr int kMethodAuto = 0;
 inline constexpr int kMethodPrimal = 1;
 inline constexpr int kMethodDual = 2;
+inline constexpr int kMethodConcurrent = 6;
+// The automatic choice runs the concurrent method on problems with at least
+// this many rows or columns (when more than one thread may be used).
+inline constexpr int kConcurrentMinDim = 3000;
 
 class LpState : public model::SolverState {
  public:
@@ -56,6 +60,12 @@ class LpState : public model::SolverState {
 LpState* lpState(model::Problem& p);
 // The LP state when it exists.
 const LpState* findLpState(const model::Problem& p);
+
+// The method the automatic choice takes for this problem (never 0): the
+// method parameter when set, else concurrent for large problems when threads
+// allow, else the primal for a start basis that favours it, else the dual.
+// The engine must be loaded.
+int chooseMethod(Env& env, model::Problem& p, LpState& s, bool allowConcurrent);
 
 // Run one optimization with the given method (0 automatic).  Returns a status
 // code; the solution status is stored in the record.

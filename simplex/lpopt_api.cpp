@@ -1,8 +1,10 @@
 // The LP optimize operations and the solution queries.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <thread>
 
 #include "api/chk_decls.h"
 #include "env/env.h"
@@ -30,8 +32,12 @@ enum Param : int {
   kParamPGradient = 1029,
   kParamRefactor = 1031,
   kParamScale = 1034,
+  kParamTimeLimit = 1039,
   kParamLpMethod = 1062,
+  kParamThreads = 1067,
+  kParamMemory = 1082,
   kParamNumerical = 1083,
+  kParamParallel = 1109,
   kParamRandomSeed = 1124,
 };
 
@@ -243,15 +249,188 @@ const LpState* findLpState(const model::Problem& p) {
   return static_cast<const LpState*>(p.state[model::kSlotLp].get());
 }
 
+namespace {
+
+// Threads an optimization may use: the thread parameter, or every online
+// processor when it is 0.
+int threadLimit(const Env& env) {
+  int t = params::getInt(env, kParamThreads);
+  if (t > 0) return t;
+  const ProcConfig& pc = env.procs ? *env.procs : procConfig();
+  return std::max(1, pc.online);
+}
+
+// The starting basis decides between the primal and the dual simplex: a basis
+// that is primal feasible but not dual feasible goes to the primal.
+int methodForStart(LpEngine& e) {
+  return e.startFavoursPrimal() ? kMethodPrimal : kMethodDual;
+}
+
+}  // namespace
+
+int chooseMethod(Env& env, model::Problem& p, LpState& s, bool allowConcurrent) {
+  int m = params::getInt(env, kParamLpMethod);
+  if (m == kMethodConcurrent && !allowConcurrent) m = kMethodAuto;
+  if (m != kMethodAuto) return m;
+  const model::ProblemData& d = *p.data;
+  if (allowConcurrent && threadLimit(env) > 1 && params::getInt(env, kParamMemory) == 0 &&
+      std::max(d.rows(), d.cols()) >= kConcurrentMinDim)
+    return kMethodConcurrent;
+  if (params::getInt(env, kParamAdvance) != 0 && s.engine && !s.reload && !s.startCstat.empty() &&
+      p.probtype != model::kQP)
+    return methodForStart(*s.engine);
+  return kMethodDual;
+}
+
+namespace {
+
+// One participant of the concurrent method.  Work is counted privately and
+// published at every poll so that the other participant can compare.
+struct Racer {
+  LpEngine* engine = nullptr;
+  int method = kMethodDual;
+  uint64_t work = 0;                    // written by the participant's thread only
+  std::atomic<uint64_t> published{0};   // work as last published
+  std::atomic<bool> done{false};        // finished with a definite answer
+  std::atomic<bool> ended{false};       // returned, whatever the outcome
+  uint64_t finalWork = 0;               // valid once done
+};
+
+bool definite(LpStatus st) {
+  return st == LpStatus::kOptimal || st == LpStatus::kInfeasible || st == LpStatus::kUnbounded ||
+         st == LpStatus::kInfeasibleOrUnbounded;
+}
+
+// The stop rule of a participant against its rival.  Opportunistic: stop as
+// soon as the rival has an answer.  Deterministic: stop only once this
+// participant has done more work than the rival needed, so that the winner is
+// the participant with less work whatever the timing of the threads.
+bool beaten(const Racer& self, const Racer& rival, bool deterministic) {
+  if (!rival.done.load(std::memory_order_acquire)) {
+    // A rival that gave up without an answer does not stop anyone.
+    return false;
+  }
+  if (!deterministic) return true;
+  return self.work > rival.finalWork;
+}
+
+constexpr int kStopBeaten = 13;  // the participant's own status is discarded
+
+int runConcurrent(Env& env, model::Problem& p, LpState& s, model::ModelData& md) {
+  const int sense = p.data->objsen;
+  const double offset = p.data->objoffset;
+  const bool display = params::getInt(env, kParamDisplay) != 0;
+  int pm = params::getInt(env, kParamParallel);
+  const bool deterministic = pm == 1 || (pm == 0 && params::getDbl(env, kParamTimeLimit) >= 1e75);
+  if (display)
+    print(env, Chan::Results, "Parallel mode: %s, using up to %d threads for concurrent optimization:\n",
+          deterministic ? "deterministic" : "opportunistic", 2);
+
+  std::unique_ptr<LpEngine> primal(new (std::nothrow) LpEngine);
+  if (!primal) return 1001;
+  if (primal->load(md) != 0) return 1003;
+  if (static_cast<int>(s.startCstat.size()) == md.numCols() && static_cast<int>(s.startRstat.size()) == md.numRows()) {
+    std::vector<int> rstat = rowStatusToEngine(*p.data, s.startRstat);
+    primal->setBasis(s.startCstat.data(), rstat.data());
+  }
+
+  Racer rd, rp;
+  rd.engine = s.engine.get();
+  rd.method = kMethodDual;
+  rp.engine = primal.get();
+  rp.method = kMethodPrimal;
+
+  LpOptions& od = rd.engine->options();
+  setOptions(env, od, true, sense, offset);
+  od.workCounter = &rd.work;
+  uint64_t pushed = 0;  // dual work already added to the environment's counter
+  od.poll = [&]() {
+    if (env.realCounter) env.realCounter->value += rd.work - pushed;
+    pushed = rd.work;
+    rd.published.store(rd.work, std::memory_order_relaxed);
+    if (int st = checkLimits(env)) return st;
+    return beaten(rd, rp, deterministic) ? kStopBeaten : 0;
+  };
+
+  LpOptions& op = rp.engine->options();
+  setOptions(env, op, false, sense, offset);
+  op.log = nullptr;  // one log: the dual's
+  op.workCounter = &rp.work;
+  op.poll = [&]() {
+    rp.published.store(rp.work, std::memory_order_relaxed);
+    if (beaten(rp, rd, deterministic)) return kStopBeaten;
+    // The dual thread watches the environment's limits; once it stopped on
+    // one without an answer, the primal stops too.
+    if (rd.ended.load(std::memory_order_acquire) && !rd.done.load(std::memory_order_acquire)) return kStopBeaten;
+    return 0;
+  };
+
+  if (display) {
+    print(env, Chan::Results, " * Starting %s on 1 thread...\n", "dual Simplex");
+    print(env, Chan::Results, " * Starting %s on 1 thread...\n", "primal Simplex");
+  }
+  auto finish = [](Racer& r, LpStatus st) {
+    if (definite(st)) {
+      r.finalWork = r.work;
+      r.done.store(true, std::memory_order_release);
+    }
+    r.ended.store(true, std::memory_order_release);
+  };
+  std::thread worker;
+  bool threaded = false;
+  try {
+    worker = std::thread([&]() {
+      LpStatus st = LpStatus::kNonOptimal;
+      try {
+        st = rp.engine->solvePrimal();
+      } catch (...) {
+        st = LpStatus::kNonOptimal;
+      }
+      finish(rp, st);
+    });
+    threaded = true;
+  } catch (...) {
+    threaded = false;  // no thread: the dual runs alone
+    rp.ended.store(true);
+  }
+  if (int st = pushLimitFrameFromParams(env)) {
+    rd.ended.store(true, std::memory_order_release);
+    if (threaded) worker.join();
+    return st;
+  }
+  LpStatus sd = rd.engine->solveDual();
+  finish(rd, sd);
+  popLimitFrame(env);
+  if (env.realCounter) env.realCounter->value += rd.work - pushed;
+  if (threaded) worker.join();
+  if (env.realCounter) env.realCounter->value += rp.work;
+
+  od.log = nullptr;
+  od.poll = nullptr;
+  od.workCounter = nullptr;
+  op.poll = nullptr;
+  op.workCounter = nullptr;
+
+  // The winner: the participant with an answer (the one with less work when
+  // both have one; the dual on a tie); without any answer, the dual's state.
+  bool primalWins = rp.done && (!rd.done || rp.finalWork < rd.finalWork);
+  if (display)
+    print(env, Chan::Results, "%s solved model.\n\n", primalWins ? "\nPrimal simplex" : "\nDual simplex");
+  int method = kMethodDual;
+  if (primalWins) {
+    s.engine.swap(primal);
+    method = kMethodPrimal;
+  }
+  return -method;  // negative: the method that produced the solution
+}
+
+}  // namespace
+
 int optimizeLp(Env& env, model::Problem& p, int method) {
   if (model::isMipType(p.probtype)) return 1017;
   if (p.probtype == model::kQP) return 1018;
   if (p.probtype == model::kQCP) return 1031;
   if (int st = model::flushCache(env, p)) return st;
-  if (method == kMethodAuto) {
-    int m = params::getInt(env, kParamLpMethod);
-    method = m == kMethodPrimal ? kMethodPrimal : kMethodDual;
-  }
   LpState* s = lpState(p);
   if (!s) return 1001;
   params::displayChanged(env);
@@ -260,6 +439,19 @@ int optimizeLp(Env& env, model::Problem& p, int method) {
   } else {
     syncEngine(p, *s);
   }
+  if (method == kMethodAuto) method = chooseMethod(env, p, *s, true);
+  if (method == kMethodConcurrent) {
+    model::ModelData md;
+    if (int st = model::exportData(p, md)) return st;
+    int r = runConcurrent(env, p, *s, md);
+    if (r > 0) return r;
+    storeSolution(p, *s, -r);
+    flushChannel(env, Chan::Log);
+    return 0;
+  }
+  // The methods not built into this engine (network, barrier, sifting) are
+  // served by the dual simplex.
+  if (method != kMethodPrimal) method = kMethodDual;
   setOptions(env, s->engine->options(), method == kMethodDual, p.data->objsen, p.data->objoffset);
   if (int st = pushLimitFrameFromParams(env)) return st;
   if (method == kMethodPrimal) s->engine->solvePrimal();

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "simplex/lp_engine.h"
+#include "simplex/profile.h"
 
 namespace vnt::simplex {
 
@@ -18,6 +19,7 @@ constexpr int kStallWindow = 50;
 
 LpStatus LpEngine::solvePrimal() {
   beginSolve();
+  ProfileScope total(opt_.profile, prof_.total);
   if (costsPerturbed_ || costShifts_) restoreCosts();
   if (boundsPerturbed_) restoreBounds();
   for (int j = 0; j < nTot_; ++j)
@@ -70,6 +72,7 @@ LpEngine::LoopResult LpEngine::primalLoop() {
   std::vector<double>& c1 = candRatio_;  // full phase 1 cost vector (scratch)
   for (;;) {
     if (needRefactor) {
+      ProfileScope ps(opt_.profile, prof_.factor);
       if (!refactor()) return LoopResult::kTrouble;
       computePrimal();
       needRefactor = false;
@@ -102,6 +105,7 @@ LpEngine::LoopResult LpEngine::primalLoop() {
     }
 
     // Pricing (devex).
+    ProfileScope psPrice(opt_.profile, prof_.pricing);
     int q = -1;
     double best = 0.0;
     for (int j = 0; j < nTot_; ++j) {
@@ -120,6 +124,7 @@ LpEngine::LoopResult LpEngine::primalLoop() {
       }
     }
     addWork(static_cast<uint64_t>(nTot_));
+    psPrice.stop();
     if (q < 0) {
       if (updates > 0) {
         needRefactor = true;
@@ -129,8 +134,10 @@ LpEngine::LoopResult LpEngine::primalLoop() {
     }
     const double dir = dj_[q] < 0.0 ? 1.0 : -1.0;
 
+    ProfileScope psFtran(opt_.profile, prof_.ftran);
     loadColumn(q, col_);
     factor_.ftranForUpdate(col_, colDensity);
+    psFtran.stop();
     {
       int nz = col_.packed ? col_.nnz : m_;
       colDensity = 0.95 * colDensity + 0.05 * (static_cast<double>(nz) / std::max(1, m_));
@@ -226,12 +233,18 @@ LpEngine::LoopResult LpEngine::primalLoop() {
     rho_.val[r] = 1.0;
     rho_.idx[0] = r;
     rho_.nnz = 1;
-    factor_.btran(rho_, rhoDensity);
+    {
+      ProfileScope ps(opt_.profile, prof_.btran);
+      factor_.btran(rho_, rhoDensity);
+    }
     {
       int nz = rho_.packed ? rho_.nnz : m_;
       rhoDensity = 0.95 * rhoDensity + 0.05 * (static_cast<double>(nz) / std::max(1, m_));
     }
-    computePivotRow(rho_);
+    {
+      ProfileScope ps(opt_.profile, prof_.pivotRow);
+      computePivotRow(rho_);
+    }
     const double alphaC = col_.val[r];
     const double alphaR = rowAlpha_[q];
     if (updates > 0 && (std::fabs(alphaC - alphaR) > tol::kPivotMismatch * (1.0 + std::fabs(alphaC)) ||
@@ -273,7 +286,9 @@ LpEngine::LoopResult LpEngine::primalLoop() {
     status_[q] = kBasic;
     pos_[q] = r;
     head_[r] = q;
+    ProfileScope psUpd(opt_.profile, prof_.update);
     const int u = factor_.update(r);
+    psUpd.stop();
     ++updates;
     if (u != 0 || updates >= refactorLimit_) needRefactor = true;
     weightsValid_ = false;  // the dual weights no longer match this basis

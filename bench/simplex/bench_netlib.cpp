@@ -2,8 +2,11 @@
 // per model our time and iterations, CLP's, and the geometric-mean time ratio.
 // Both times include reading the gzip MPS file: ours is read + load + solve,
 // CLP's is the time it reports for itself.
-// Usage: bench_simplex_netlib [--primal] [--noclp] [model ...]  (default: all
-// of the Netlib set).  CLP runs as `clp <file> -presolve off -dualsimplex`.
+// Usage: bench_simplex_netlib [--primal] [--noclp] [--worst K] [model ...]
+// (default: all of the Netlib set).  CLP runs as `clp <file> -presolve off
+// -dualsimplex`.  Afterwards the K (default 10) models with the worst ratios
+// are solved again with the engine's profile on, and the time of each is
+// broken down into reading, loading and the parts of the simplex iterations.
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -67,10 +70,12 @@ ClpResult runClp(const std::string& file) {
 
 int main(int argc, char** argv) {
   bool primal = false, clp = true;
+  int worst = 10;
   std::vector<std::string> names;
   for (int a = 1; a < argc; ++a) {
     if (!std::strcmp(argv[a], "--primal")) primal = true;
     else if (!std::strcmp(argv[a], "--noclp")) clp = false;
+    else if (!std::strcmp(argv[a], "--worst") && a + 1 < argc) worst = std::atoi(argv[++a]);
     else names.push_back(argv[a]);
   }
   const std::string dir = std::string(VANTO_DATA_DIR) + "/netlib";
@@ -93,6 +98,7 @@ int main(int argc, char** argv) {
               "ratio", "result");
   double logSum = 0.0;
   int nRatio = 0, nOk = 0, nRun = 0;
+  std::vector<std::pair<double, std::string>> ratios;
   for (const auto& name : names) {
     std::string file = dir + "/" + name + ".mps.gz";
     vnt::model::ModelData md;
@@ -117,6 +123,7 @@ int main(int argc, char** argv) {
     if (ratio > 0) {
       logSum += std::log(ratio);
       ++nRatio;
+      ratios.emplace_back(ratio, name);
     }
     std::printf("%-10s %7d %7d %10.3f %8lld %10.3f %8lld %7.2f  %s st=%d obj=%.10g ref=%.10g\n", name.c_str(),
                 md.numRows(), md.numCols(), ours, static_cast<long long>(eng.iterations()), c.seconds, c.iterations,
@@ -125,5 +132,33 @@ int main(int argc, char** argv) {
   }
   std::printf("\n%d of %d models optimal at the reference value\n", nOk, nRun);
   if (nRatio > 0) std::printf("geometric mean time ratio (ours / clp): %.3f over %d models\n", std::exp(logSum / nRatio), nRatio);
+
+  // Where the time goes on the worst ratios (a second, profiled solve).
+  std::sort(ratios.rbegin(), ratios.rend());
+  if (worst > 0 && !ratios.empty()) {
+    std::printf("\ntime breakdown of the %d worst ratios (seconds; profiled solve)\n",
+                std::min<int>(worst, static_cast<int>(ratios.size())));
+    std::printf("%-10s %6s %8s %8s %8s %8s %8s %8s %8s %8s %8s %8s %6s\n", "model", "ratio", "read", "load", "factor",
+                "ftran", "btran", "pricing", "pivrow", "ratiot", "update", "other", "refac");
+  }
+  for (int k = 0; k < worst && k < static_cast<int>(ratios.size()); ++k) {
+    const std::string& name = ratios[k].second;
+    vnt::model::ModelData md;
+    auto t0 = std::chrono::steady_clock::now();
+    if (!vnt::test::readModel(dir + "/" + name + ".mps.gz", md, nullptr)) continue;
+    auto t1 = std::chrono::steady_clock::now();
+    vnt::simplex::LpEngine eng;
+    eng.options().profile = true;
+    eng.load(md);
+    auto t2 = std::chrono::steady_clock::now();
+    if (primal) eng.solvePrimal();
+    else eng.solveDual();
+    const vnt::simplex::LpProfile& pr = eng.profile();
+    double parts = pr.factor + pr.ftran + pr.btran + pr.pricing + pr.pivotRow + pr.ratio + pr.update;
+    std::printf("%-10s %6.2f %8.4f %8.4f %8.4f %8.4f %8.4f %8.4f %8.4f %8.4f %8.4f %8.4f %6lld\n", name.c_str(),
+                ratios[k].first, std::chrono::duration<double>(t1 - t0).count(),
+                std::chrono::duration<double>(t2 - t1).count(), pr.factor, pr.ftran, pr.btran, pr.pricing, pr.pivotRow,
+                pr.ratio, pr.update, pr.total - parts, static_cast<long long>(eng.refactorizations()));
+  }
   return 0;
 }

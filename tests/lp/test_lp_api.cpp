@@ -41,6 +41,7 @@ class Lp : public ::testing::Test {
     ASSERT_EQ(VNTgetchannels(env, &res, &warn, &err, &log), 0);
     VNTaddfuncdest(env, err, &errors, Capture::fn);
     VNTaddfuncdest(env, log, &logLines, Capture::fn);
+    VNTaddfuncdest(env, res, &results, Capture::fn);
     lp = VNTcreateprob(env, &st, "test");
     ASSERT_NE(lp, nullptr);
   }
@@ -127,7 +128,7 @@ class Lp : public ::testing::Test {
 
   VNTENVptr env = nullptr;
   VNTLPptr lp = nullptr;
-  Capture errors, logLines;
+  Capture errors, logLines, results;
 };
 
 // Small and medium Netlib models, solved by both simplex methods.
@@ -324,6 +325,114 @@ TEST_F(Lp, CopiedBasisStartsAtTheOptimum) {
   EXPECT_EQ(VNTgetstat(env, other), 1);
   EXPECT_LE(VNTgetitcnt(env, other), 2);
   VNTfreeprob(env, &other);
+}
+
+// The automatic method choice: large models run the dual and the primal
+// simplex side by side when two threads may be used.
+TEST_F(Lp, LargeModelsRunConcurrentlyAndDeterministically) {
+  const std::string name = "ship12l";  // 5427 columns
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_THREADS, 2), 0);
+  int method = 0;
+  long long its = 0;
+  for (int run = 0; run < 2; ++run) {
+    results.lines.clear();
+    read("netlib", name);
+    ASSERT_EQ(VNTlpopt(env, lp), 0);
+    EXPECT_TRUE(results.contains("Parallel mode: deterministic, using up to 2 threads for concurrent optimization:"));
+    EXPECT_TRUE(results.contains(" * Starting dual Simplex on 1 thread..."));
+    EXPECT_TRUE(results.contains(" * Starting primal Simplex on 1 thread..."));
+    EXPECT_TRUE(results.contains(" solved model."));
+    ASSERT_EQ(VNTgetstat(env, lp), 1);
+    double obj = 0;
+    ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
+    EXPECT_TRUE(objectiveMatches(obj, references().at(name).objective)) << obj;
+    checkOptimalSolution(name + " concurrent");
+    const int m = VNTgetmethod(env, lp);
+    EXPECT_TRUE(m == 1 || m == 2) << m;
+    // Deterministic mode: the same winner with the same iterations each time.
+    if (run == 0) {
+      method = m;
+      its = VNTgetitcnt(env, lp);
+    } else {
+      EXPECT_EQ(m, method);
+      EXPECT_EQ(VNTgetitcnt(env, lp), its);
+    }
+  }
+  // A warm re-solve after a bound change continues from the winner's basis.
+  const int j = 0;
+  double lb = 0;
+  ASSERT_EQ(VNTgetlb(env, lp, &lb, j, j), 0);
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_LPMETHOD, 2), 0);
+  ASSERT_EQ(VNTdualopt(env, lp), 0);
+  EXPECT_EQ(VNTgetstat(env, lp), 1);
+  EXPECT_LE(VNTgetitcnt(env, lp), 2);
+}
+
+TEST_F(Lp, OneThreadOrMemoryEmphasisRunsTheDual) {
+  read("netlib", "ship12l");
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_THREADS, 1), 0);
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  EXPECT_FALSE(results.contains("Parallel mode"));
+  EXPECT_EQ(VNTgetmethod(env, lp), 2);
+  read("netlib", "ship12l");
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_THREADS, 2), 0);
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_MEMORYEMPHASIS, 1), 0);
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  EXPECT_FALSE(results.contains("Parallel mode"));
+  EXPECT_EQ(VNTgetmethod(env, lp), 2);
+  EXPECT_EQ(VNTgetstat(env, lp), 1);
+}
+
+TEST_F(Lp, ConcurrentMethodOnSmallAndInfeasibleModels) {
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_THREADS, 2), 0);
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_LPMETHOD, 6), 0);
+  for (int opportunistic : {0, 1}) {
+    ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_PARALLELMODE, opportunistic ? -1 : 1), 0);
+    results.lines.clear();
+    read("netlib", "afiro");
+    ASSERT_EQ(VNTlpopt(env, lp), 0);
+    EXPECT_TRUE(results.contains(opportunistic ? "Parallel mode: opportunistic" : "Parallel mode: deterministic"));
+    ASSERT_EQ(VNTgetstat(env, lp), 1);
+    checkOptimalSolution("afiro concurrent");
+    for (const char* name : {"itest6", "galenet", "forest6"}) {
+      read("infeas", name);
+      ASSERT_EQ(VNTlpopt(env, lp), 0);
+      EXPECT_EQ(VNTgetstat(env, lp), 3) << name;
+    }
+  }
+  // The dual and primal entries never run the concurrent method.
+  results.lines.clear();
+  read("netlib", "afiro");
+  ASSERT_EQ(VNTdualopt(env, lp), 0);
+  EXPECT_FALSE(results.contains("Parallel mode"));
+}
+
+TEST_F(Lp, AdvancedStartAfterObjectiveChangeGoesToThePrimal) {
+  read("netlib", "sc105");
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  ASSERT_EQ(VNTgetmethod(env, lp), 2);
+  // Negating the objective keeps the optimal basis primal feasible but makes
+  // it dual infeasible: the automatic choice takes the primal.
+  const int n = VNTgetnumcols(env, lp);
+  std::vector<double> obj(n);
+  std::vector<int> ind(n);
+  ASSERT_EQ(VNTgetobj(env, lp, obj.data(), 0, n - 1), 0);
+  for (int j = 0; j < n; ++j) {
+    ind[j] = j;
+    obj[j] = -obj[j];
+  }
+  ASSERT_EQ(VNTchgobj(env, lp, n, ind.data(), obj.data()), 0);
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  EXPECT_EQ(VNTgetmethod(env, lp), 1);
+  EXPECT_EQ(VNTgetstat(env, lp), 1);
+  checkOptimalSolution("sc105 negated");
+  // Without the advanced start the choice stays with the dual.
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_ADVIND, 0), 0);
+  ASSERT_EQ(VNTchgobj(env, lp, n, ind.data(), obj.data()), 0);
+  for (double& c : obj) c = -c;
+  ASSERT_EQ(VNTchgobj(env, lp, n, ind.data(), obj.data()), 0);
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  EXPECT_EQ(VNTgetmethod(env, lp), 2);
 }
 
 }  // namespace
