@@ -424,6 +424,7 @@ struct Factor::Impl {
     }
   }
   void remark(WorkVec& x);
+  void relist(WorkVec& x);
   int reachLimit() const;
   bool wantSparse(const WorkVec& x, double hint) const;
   void ftranL(WorkVec& x, bool sparse);
@@ -1024,6 +1025,23 @@ void Factor::Impl::remark(WorkVec& x) {
   for (int q = 0; q < x.nnz; ++q) mark[x.idx[q]] = stamp;
 }
 
+// After a dense pass (which updates values without tracking their indices):
+// list the nonzeros by one scan and mark them under a new stamp.  Cheaper
+// than a mark test per updated entry once the pass touches most of m.
+void Factor::Impl::relist(WorkVec& x) {
+  const double* v = x.val.data();
+  int* list = x.idx.data();
+  newStamp();
+  int nz = 0;
+  for (int i = 0; i < m; ++i)
+    if (v[i] != 0.0) {
+      list[nz++] = i;
+      mark[i] = stamp;
+    }
+  x.nnz = nz;
+  stats.work += m;
+}
+
 int Factor::Impl::reachLimit() const { return static_cast<int>(kHyperReachLimit * m) + 16; }
 
 void Factor::Impl::ftranL(WorkVec& x, bool sparse) {
@@ -1063,7 +1081,6 @@ void Factor::Impl::ftranL(WorkVec& x, bool sparse) {
     remark(x);
   }
   const int ne = static_cast<int>(lPiv.size());
-  int nz = x.nnz;
   for (int k = 0; k < ne; ++k) {
     const double xr = v[lPiv[k]];
     if (xr == 0.0) continue;
@@ -1071,17 +1088,10 @@ void Factor::Impl::ftranL(WorkVec& x, bool sparse) {
       v[lPiv[k]] = 0.0;
       continue;
     }
-    for (int p = lStart[k]; p < lStart[k + 1]; ++p) {
-      const int i = lIdx[p];
-      v[i] -= lVal[p] * xr;
-      if (mark[i] != stamp) {
-        mark[i] = stamp;
-        list[nz++] = i;
-      }
-    }
+    for (int p = lStart[k]; p < lStart[k + 1]; ++p) v[lIdx[p]] -= lVal[p] * xr;
     stats.work += lStart[k + 1] - lStart[k];
   }
-  x.nnz = nz;
+  relist(x);
   stats.work += ne;
 }
 
@@ -1135,7 +1145,6 @@ void Factor::Impl::ftranU(WorkVec& x, bool sparse) {
     }
     remark(x);
   }
-  int nz = x.nnz;
   for (int o = orderLen - 1; o >= 0; --o) {
     const int s = order[o];
     if (s < 0) continue;
@@ -1147,17 +1156,10 @@ void Factor::Impl::ftranU(WorkVec& x, bool sparse) {
     xs /= diag[s];
     v[s] = xs;
     const int st = ucol.start[s], l = ucol.len[s];
-    for (int p = st; p < st + l; ++p) {
-      const int i = ucol.idx[p];
-      v[i] -= ucol.val[p] * xs;
-      if (mark[i] != stamp) {
-        mark[i] = stamp;
-        list[nz++] = i;
-      }
-    }
+    for (int p = st; p < st + l; ++p) v[ucol.idx[p]] -= ucol.val[p] * xs;
     stats.work += l;
   }
-  x.nnz = nz;
+  relist(x);
   stats.work += orderLen;
 }
 
@@ -1193,7 +1195,6 @@ void Factor::Impl::btranU(WorkVec& x, bool sparse) {
     }
     remark(x);
   }
-  int nz = x.nnz;
   for (int o = 0; o < orderLen; ++o) {
     const int s = order[o];
     if (s < 0) continue;
@@ -1205,17 +1206,10 @@ void Factor::Impl::btranU(WorkVec& x, bool sparse) {
     xs /= diag[s];
     v[s] = xs;
     const int st = urow.start[s], l = urow.len[s];
-    for (int p = st; p < st + l; ++p) {
-      const int i = urow.idx[p];
-      v[i] -= urow.val[p] * xs;
-      if (mark[i] != stamp) {
-        mark[i] = stamp;
-        list[nz++] = i;
-      }
-    }
+    for (int p = st; p < st + l; ++p) v[urow.idx[p]] -= urow.val[p] * xs;
     stats.work += l;
   }
-  x.nnz = nz;
+  relist(x);
   stats.work += orderLen;
 }
 
@@ -1268,7 +1262,6 @@ void Factor::Impl::btranL(WorkVec& x, bool sparse) {
   }
   // Rows in reverse pivot order: a row is final once every later row has
   // passed on its multiples, and rows that are zero cost one test.
-  int nz = x.nnz;
   for (int k = m - 1; k >= 0; --k) {
     const int i = lRowOrder[k];
     const double xi = v[i];
@@ -1276,17 +1269,10 @@ void Factor::Impl::btranL(WorkVec& x, bool sparse) {
       v[i] = 0.0;
       continue;
     }
-    for (int p = ltStart[i]; p < ltStart[i + 1]; ++p) {
-      const int r = ltIdx[p];
-      v[r] -= ltVal[p] * xi;
-      if (mark[r] != stamp) {
-        mark[r] = stamp;
-        list[nz++] = r;
-      }
-    }
+    for (int p = ltStart[i]; p < ltStart[i + 1]; ++p) v[ltIdx[p]] -= ltVal[p] * xi;
     stats.work += ltStart[i + 1] - ltStart[i];
   }
-  x.nnz = nz;
+  relist(x);
   stats.work += m;
 }
 
