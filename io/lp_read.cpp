@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -57,10 +59,84 @@ struct RowRec {
   std::vector<std::pair<int, double>> terms;
   std::vector<model::QuadTerm> quad;
   int kind = 0;  // 0 ordinary, 1 user cut, 2 lazy constraint
-  // indicator: condition variable and value
+  bool quadratic = false;  // a bracketed part was given (possibly empty)
+  // indicator: condition variable and value, direction of the implication
   bool indicator = false;
   int indvar = -1;
   bool complemented = false;
+  int direction = 0;
+};
+
+// One objective of a multi-objective section.
+struct ObjRec {
+  std::string name;
+  int priority = 0;
+  double weight = 1.0, abstol = 0.0, reltol = 0.0;
+  std::vector<std::pair<int, double>> terms;
+};
+
+// One piecewise-linear definition; the variables are resolved after the
+// read (names kept with the line for the message).
+struct PwlRec {
+  std::string name;
+  bool named = false;
+  std::string yname, xname;
+  long long line = 0;
+  double preslope = 0.0, postslope = 0.0;
+  std::vector<double> x, y;
+};
+
+enum PwlState { kPwStart, kPwY, kPwEq, kPwX, kPwPre, kPwPoints, kPwPx, kPwComma, kPwPy, kPwClose, kPwDone };
+
+// Where the lines come from: a device read in blocks (files) or a C stream
+// read one line at a time (terminals, where reading ahead would block).
+class LineSource {
+ public:
+  virtual ~LineSource() = default;
+  virtual bool next(std::string& line) = 0;
+  virtual long long lineNo() const = 0;
+  virtual int errorCode() const = 0;  // 0, 1426 or 1235 after next() returned false
+};
+
+class DeviceLines final : public LineSource {
+ public:
+  explicit DeviceLines(Device& dev) : lr_(dev) {}
+  bool next(std::string& line) override { return lr_.next(line); }
+  long long lineNo() const override { return lr_.lineNo(); }
+  int errorCode() const override { return lr_.failed() ? lr_.errorCode() : 0; }
+
+ private:
+  LineReader lr_;
+};
+
+class StreamLines final : public LineSource {
+ public:
+  explicit StreamLines(std::FILE* f) : f_(f) {}
+  ~StreamLines() override { std::free(buf_); }
+  StreamLines(const StreamLines&) = delete;
+  StreamLines& operator=(const StreamLines&) = delete;
+  bool next(std::string& line) override {
+    if (!f_) return false;
+    ssize_t got = getline(&buf_, &cap_, f_);
+    if (got < 0) {
+      if (std::ferror(f_)) failed_ = true;
+      return false;
+    }
+    std::size_t len = static_cast<std::size_t>(got);
+    if (len > 0 && buf_[len - 1] == '\n') --len;
+    line.assign(buf_, len);
+    ++lineNo_;
+    return true;
+  }
+  long long lineNo() const override { return lineNo_; }
+  int errorCode() const override { return failed_ ? 1426 : 0; }
+
+ private:
+  std::FILE* f_;
+  char* buf_ = nullptr;
+  std::size_t cap_ = 0;
+  long long lineNo_ = 0;
+  bool failed_ = false;
 };
 
 struct BoundRec {
@@ -121,41 +197,9 @@ int parseLpNumber(std::string_view s, double& v, std::string& why) {
   return 0;
 }
 
-class LpReader {
- public:
-  LpReader(Device& dev, const std::string& probName, Messages& msg, const IoSettings& set)
-      : lr_(dev), msg_(msg), set_(set), probName_(probName) {}
-  int read(model::ModelData& out);
-
- private:
-  long long ln() const { return lr_.lineNo(); }
-  int err(int code, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
-  void warn(const std::string& s) { msg_.warning(s); }
-  void nameWarning(std::string_view w);
-
-  bool cleanLine(std::string& line);
-  int keyword(const std::string& line, std::string& rest);
-  int endSection();
-  int expr(std::string_view s);
-  int bound(std::string_view s);
-  int types(const std::string& line);
-  int sosLine(const std::string& line);
-  int finish(model::ModelData& out);
-
-  int columnFor(std::string_view name);
-  std::string_view refName(std::string_view s, std::size_t& p);
-  int scanCoef(std::string_view s, std::size_t& p, double& v);
-  int scanRhs(std::string_view s, std::size_t& p, double& v);
-  int addTerm(int col, double coef);
-  int addQuad(int c1, int c2, double coef);
-  void beginRow(std::string name, bool named);
-  int finishConstraint();
-
-  LineReader lr_;
-  Messages& msg_;
-  const IoSettings& set_;
-  std::string probName_;
-
+// Everything a read changes.  Interactive entry copies it before each line
+// and puts the copy back when the line fails (typed models are small).
+struct LpState {
   Section sec_ = kSecNone;
   int consKind_ = 0;
   char typeLetter_ = 'I';
@@ -165,6 +209,8 @@ class LpReader {
   std::string objName_;
   std::vector<std::pair<int, double>> objTerms_;
   std::map<std::pair<int, int>, double> qobj_;
+  bool multiObj_ = false;
+  std::vector<ObjRec> objectives_;
 
   std::vector<std::string> colName_;
   NameMap colIdx_;
@@ -172,7 +218,7 @@ class LpReader {
   std::vector<RowRec> rows_;
   RowRec cur_;
   RowRec cond_;      // first constraint of an indicator pair
-  int arrow_ = 0;    // 0 none, 1 "->", 2 "<-"
+  int arrow_ = 0;    // 0 none, 1 "->", 2 "<-", 3 "<->"
   State st_ = kStart;
   double sign_ = 1.0, coef_ = 0.0, qsign_ = 1.0, qcoef_ = 1.0;
   int qname1_ = -1;
@@ -186,8 +232,65 @@ class LpReader {
   std::vector<std::pair<int, char>> types_;
   std::vector<model::SosSet> sos_;
   bool sosOpen_ = false;
-  bool pwlWarned_ = false;
+
+  std::vector<PwlRec> pwl_;
+  PwlState pw_ = kPwStart;
+
   long long nameWarnings_ = 0;
+};
+
+class LpReader : private LpState {
+ public:
+  LpReader(LineSource& src, const std::string& probName, Messages& msg, const IoSettings& set, bool interactive,
+           const model::ModelData* base)
+      : lr_(src), msg_(msg), set_(set), probName_(probName), interactive_(interactive), base_(base) {
+    if (base_) {
+      // add mode: the existing columns are known by name, content starts as
+      // constraints
+      const int n = base_->numCols();
+      for (int j = 0; j < n; ++j)
+        columnFor(base_->colname.empty() ? "x" + std::to_string(j + 1) : base_->colname[static_cast<std::size_t>(j)]);
+      sec_ = kSecCons;
+    }
+  }
+  int read(model::ModelData& out);
+
+ private:
+  long long ln() const { return lr_.lineNo(); }
+  int err(int code, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
+  void warn(const std::string& s) { msg_.warning(s); }
+  void nameWarning(std::string_view w);
+
+  bool cleanLine(std::string& line);
+  int keyword(const std::string& line, std::string& rest);
+  int line(std::string& text);
+  int endSection();
+  void endObjective();
+  int objectiveHeader(std::string_view s, bool& header);
+  int expr(std::string_view s);
+  int bound(std::string_view s);
+  int types(const std::string& line);
+  int sosLine(const std::string& line);
+  int pwlLine(std::string_view s);
+  int finishPwl();
+  int finish(model::ModelData& out);
+
+  int columnFor(std::string_view name);
+  std::string_view refName(std::string_view s, std::size_t& p);
+  int scanCoef(std::string_view s, std::size_t& p, double& v);
+  int scanRhs(std::string_view s, std::size_t& p, double& v);
+  int numberError(int rc, std::string_view t, const std::string& why);
+  int addTerm(int col, double coef);
+  int addQuad(int c1, int c2, double coef);
+  void beginRow(std::string name, bool named);
+  int finishConstraint();
+
+  LineSource& lr_;
+  Messages& msg_;
+  const IoSettings& set_;
+  std::string probName_;
+  bool interactive_ = false;
+  const model::ModelData* base_ = nullptr;  // add mode
 };
 
 int LpReader::err(int code, const char* fmt, ...) {
@@ -266,18 +369,24 @@ int LpReader::keyword(const std::string& line, std::string& rest) {
   std::string_view after2 = s.substr(j < s.size() && s[j] == ':' ? j + 1 : j);
 
   const bool early = sec_ == kSecNone || sec_ == kSecObj || sec_ == kSecCons;
-  const bool typesOk = early || sec_ == kSecBounds || sec_ == kSecTypes;
+  // add mode reads constraints, bounds and End only
+  const bool typesOk = !base_ && (early || sec_ == kSecBounds || sec_ == kSecTypes);
 
   if (equalsNoCase(w1, "end") && alone) return kSecEnd;
-  if (sec_ == kSecSos || sec_ == kSecPwl) {
-    return -1;
+  if (sec_ == kSecSos) {
+    // the piecewise-linear section is the only one after SOS
+    return alone && equalsNoCase(w1, "pwl") ? kSecPwl : -1;
   }
+  if (sec_ == kSecPwl) return -1;
   if (sec_ == kSecNone) {
     bool mn = isPrefixOf(w1, "minimize", 3), mx = isPrefixOf(w1, "maximize", 3);
     if (mn || mx) {
       objsen_ = mx ? -1 : 1;
-      if (equalsNoCase(w2, "multi-objectives"))
-        return err(1436, "Max or Min missing");  // several objectives are not supported
+      if (equalsNoCase(w2, "multi-objectives")) {
+        multiObj_ = true;
+        rest = std::string(after2);
+        return kSecObj;
+      }
       rest = std::string(after1);
       return kSecObj;
     }
@@ -399,10 +508,19 @@ int LpReader::scanRhs(std::string_view s, std::size_t& p, double& v) {
   return 0;
 }
 
+int LpReader::numberError(int rc, std::string_view t, const std::string& why) {
+  const std::string text(t);
+  if (rc == 1435) return err(1435, "Line %lld: Exponent '%s' out of range", ln(), text.c_str());
+  if (rc == 1618) return err(1618, "Line %lld: Exponent '%s' not %s with number", ln(), text.c_str(), why.c_str());
+  return err(1434, "Line %lld: Couldn't convert '%s' to a number", ln(), text.c_str());
+}
+
 int LpReader::addTerm(int col, double coef) {
   anything_ = true;
   if (coef == 0.0) return 0;
-  if (sec_ == kSecObj)
+  if (sec_ == kSecObj && multiObj_)
+    objectives_.back().terms.emplace_back(col, coef);
+  else if (sec_ == kSecObj)
     objTerms_.emplace_back(col, coef);
   else
     cur_.terms.emplace_back(col, coef);
@@ -444,19 +562,37 @@ int LpReader::finishConstraint() {
   if (arrow_ == 0) {
     rows_.push_back(std::move(cur_));
   } else {
-    RowRec& cond = arrow_ == 1 ? cond_ : cur_;
-    RowRec& lin = arrow_ == 1 ? cur_ : cond_;
-    std::map<int, double> sum;
-    for (auto& t : cond.terms) sum[t.first] += t.second;
-    if (sum.size() != 1 || sum.begin()->second != 1.0 || cond.sense != 'E' || (cond.rhs != 0.0 && cond.rhs != 1.0) ||
-        !cond.quad.empty() || !lin.quad.empty())
-      return err(1439, "Line %lld: Illegal indicator constraint", ln());
+    // One side is the condition "var = 0" or "var = 1"; the writer puts it
+    // first, so the first side wins when both could be one.
+    auto condition = [](const RowRec& r, int& var) {
+      std::map<int, double> sum;
+      for (auto& t : r.terms) sum[t.first] += t.second;
+      if (sum.size() != 1 || sum.begin()->second != 1.0 || r.sense != 'E' || (r.rhs != 0.0 && r.rhs != 1.0) ||
+          r.quadratic || r.indicator)
+        return false;
+      var = sum.begin()->first;
+      return true;
+    };
+    int var = -1;
+    bool condFirst = condition(cond_, var);
+    if (!condFirst && !condition(cur_, var)) return err(1439, "Line %lld: Illegal indicator constraint", ln());
+    RowRec& cond = condFirst ? cond_ : cur_;
+    RowRec& lin = condFirst ? cur_ : cond_;
+    if (lin.quadratic) return err(1439, "Line %lld: Illegal indicator constraint", ln());
+    // "->": the first implies the second, "<-": the second the first.
+    int dir = 2;
+    if (arrow_ == 1) dir = condFirst ? 0 : 1;
+    if (arrow_ == 2) dir = condFirst ? 1 : 0;
+    const bool complemented = cond.rhs == 0.0;
+    std::string name = cond_.name;  // the label stands before the first part
+    const bool named = cond_.named;
     RowRec r = std::move(lin);
     r.indicator = true;
-    r.indvar = sum.begin()->first;
-    r.complemented = cond.rhs == 0.0;
-    r.name = cond_.name;
-    r.named = cond_.named;
+    r.indvar = var;
+    r.complemented = complemented;
+    r.direction = dir;
+    r.name = std::move(name);
+    r.named = named;
     rows_.push_back(std::move(r));
   }
   cur_ = RowRec{};
@@ -466,14 +602,26 @@ int LpReader::finishConstraint() {
   return 0;
 }
 
+// Checks the expression state where an objective ends (at a section
+// keyword, or at the next header of a multi-objective section).
+void LpReader::endObjective() {
+  if (st_ == kQClose) {
+    warn(format("Warning, line %lld: Deprecated format, expecting '] / 2'.\n", ln()));
+  } else if (!(st_ == kStart || st_ == kTerm || st_ == kCoef)) {
+    warn(format("Warning, line %lld: Objective ended unexpectedly.\n", ln()));
+  }
+  st_ = kStart;
+  sign_ = 1.0;
+  labelled_ = anything_ = false;
+}
+
 // Called when a section keyword ends the objective or a constraint section.
 int LpReader::endSection() {
   if (sec_ == kSecObj) {
-    if (st_ == kQClose) {
-      warn(format("Warning, line %lld: Deprecated format, expecting '] / 2'.\n", ln()));
-    } else if (!(st_ == kStart || st_ == kTerm || st_ == kCoef)) {
-      warn(format("Warning, line %lld: Objective ended unexpectedly.\n", ln()));
-    }
+    endObjective();
+  } else if (sec_ == kSecPwl) {
+    int rc = finishPwl();
+    if (rc < 0) return rc;
   } else if (sec_ == kSecCons) {
     if (st_ == kDone) {
       int rc = finishConstraint();
@@ -542,7 +690,7 @@ int LpReader::expr(std::string_view s) {
         else if (s.compare(p, 2, "<-") == 0)
           ar = 2, len = 2;
         if (ar) {
-          if (ar == 3 || arrow_ != 0) return err(1439, "Line %lld: Illegal indicator constraint", ln());
+          if (arrow_ != 0) return err(1439, "Line %lld: Illegal indicator constraint", ln());
           cond_ = std::move(cur_);
           cur_ = RowRec{};
           cur_.kind = consKind_;
@@ -570,6 +718,7 @@ int LpReader::expr(std::string_view s) {
           ++p;
         } else if (c == '[') {
           if (!inObj && !set_.readQuadConstraints) return err(1605, "Line %lld: Illegal quadratic term in a constraint", ln());
+          if (!inObj) cur_.quadratic = true;
           qsign_ = sign_;
           sign_ = 1.0;
           st_ = kQStart;
@@ -592,7 +741,11 @@ int LpReader::expr(std::string_view s) {
         } else if (lpIs(c, kLpSense)) {
           if (inObj) return err(1603, "Line %lld: RHS sense in objective", ln());
           if (st_ == kSign) return err(1604, "Lines %lld,%lld: Adjacent sign and sense", signLine_, ln());
-          return err(1615, "Line %lld: Expected number, found '%c'", ln(), c);
+          // "name: <= 5" is a row without terms (what the writer produces for
+          // a model without columns); without a label it stays an error
+          if (!labelled_ || anything_) return err(1615, "Line %lld: Expected number, found '%c'", ln(), c);
+          anything_ = true;
+          st_ = kTerm;
         } else if (lpIs(c, kLpQuadOp) && st_ == kSign) {
           return err(1606, "Lines %lld,%lld: Adjacent sign and quadratic character", signLine_, ln());
         } else {
@@ -971,57 +1124,317 @@ int LpReader::sosLine(const std::string& line) {
   return 0;
 }
 
-int LpReader::read(model::ModelData& out) {
-  std::string line, rest;
-  while (lr_.next(line)) {
-    if (!cleanLine(line)) continue;
-    int ns = keyword(line, rest);
-    if (ns < -1) return ns;
-    if (ns >= 0) {
-      if (sec_ == kSecNone && ns != kSecObj) return err(1436, "Max or Min missing");
-      int rc = endSection();
-      if (rc < 0) return rc;
-      sec_ = static_cast<Section>(ns);
-      if (sec_ == kSecEnd) {
-        ended_ = true;
-        break;
-      }
-      if (sec_ == kSecObj || sec_ == kSecCons) {
-        line = rest;
-      } else {
-        continue;
+// Multi-objective section: a line "name:" with optional attributes starts
+// the next objective.  Sets `header` when the line was a header.
+int LpReader::objectiveHeader(std::string_view s, bool& header) {
+  header = false;
+  const std::size_t n = s.size();
+  std::size_t q = 0;
+  while (q < n && !lpIs(s[q], kLpTerminator)) ++q;
+  const bool labelled = q > 0 && q < n && s[q] == ':' && lpIs(s[0], kLpIdentifier);
+  if (!labelled) {
+    std::string lower;
+    for (char c : s) lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    const bool attrs = lower.find("priority=") != std::string::npos || lower.find("weight=") != std::string::npos ||
+                       lower.find("abstol=") != std::string::npos || lower.find("reltol=") != std::string::npos;
+    if (objectives_.empty() || attrs || (n > 0 && s[0] == ':')) return err(1489, "Line %lld: No objective name", ln());
+    return 0;
+  }
+  header = true;
+  endObjective();
+  ObjRec o;
+  std::string_view label = s.substr(0, q);
+  if (label.size() > kLabelMax) {
+    label = label.substr(0, utf8Cut(label, kLabelMax));
+    warn(format("Warning, line %lld: '%s' truncated.\n", ln(), std::string(label).c_str()));
+  }
+  o.name = std::string(label);
+  std::size_t p = q + 1;
+  auto startsWith = [&](std::string_view key) {
+    return n - p >= key.size() && equalsNoCase(s.substr(p, key.size()), key);
+  };
+  // a number: sign, digits and point, an exponent only when digits follow
+  auto numberEnd = [&](std::size_t b) {
+    std::size_t e = b;
+    if (e < n && (s[e] == '+' || s[e] == '-')) ++e;
+    while (e < n && (lpIs(s[e], kLpDigit) || s[e] == '.')) ++e;
+    if (e < n && (s[e] == 'e' || s[e] == 'E')) {
+      std::size_t f = e + 1;
+      if (f < n && (s[f] == '+' || s[f] == '-')) ++f;
+      if (f < n && lpIs(s[f], kLpDigit)) {
+        while (f < n && lpIs(s[f], kLpDigit)) ++f;
+        e = f;
       }
     }
-    int rc = 0;
-    switch (sec_) {
-      case kSecNone: break;  // lines before the first keyword are skipped
-      case kSecObj:
-      case kSecCons: {
-        std::string t;
-        t.reserve(line.size());
-        for (char c : line)
-          if (!lpIs(c, kLpBlank)) t.push_back(c);
-        rc = expr(t);
-        break;
+    return e;
+  };
+  while (p < n) {
+    if (startsWith("priority=")) {
+      p += 9;
+      bool neg = false;
+      if (p < n && (s[p] == '+' || s[p] == '-')) neg = s[p++] == '-';
+      if (p >= n || !lpIs(s[p], kLpDigit))
+        return err(1615, "Line %lld: Expected number, found '%c'", ln(), p < n ? s[p] : ' ');
+      long long v = 0;
+      while (p < n && lpIs(s[p], kLpDigit)) {
+        v = v * 10 + (s[p++] - '0');
+        if (v > 2147483647LL) return err(1810, "32-bit overflow");
       }
-      case kSecBounds: {
-        std::string t;
-        for (char c : line)
-          if (!lpIs(c, kLpBlank)) t.push_back(c);
-        rc = bound(t);
-        break;
-      }
-      case kSecTypes: rc = types(line); break;
-      case kSecSos: rc = sosLine(line); break;
-      case kSecPwl:
-        if (!pwlWarned_) warn("Warning:  Piecewise linear constraints ignored.\n");
-        pwlWarned_ = true;
-        break;
-      case kSecEnd: break;
+      o.priority = static_cast<int>(neg ? -v : v);
+      continue;
     }
+    double* target = nullptr;
+    int which = 0;
+    if (startsWith("weight=")) {
+      p += 7;
+      target = &o.weight;
+    } else if (startsWith("abstol=")) {
+      p += 7;
+      target = &o.abstol;
+      which = 1;
+    } else if (startsWith("reltol=")) {
+      p += 7;
+      target = &o.reltol;
+      which = 2;
+    } else {
+      return err(1488, "Line %lld: Illegal attribute description for multi-objective: %s", ln(),
+                 std::string(s.substr(p)).c_str());
+    }
+    std::size_t e = numberEnd(p);
+    std::string why;
+    std::string_view t = s.substr(p, e - p);
+    int rc = parseLpNumber(t, *target, why);
+    if (rc) return numberError(rc, t, why);
+    p = e;
+    if (which == 1 && !(*target >= 0.0 && *target <= set_.absGapMax))
+      return err(1488, "Line %lld: Illegal attribute description for multi-objective: %s", ln(), "invalid AbsTol value");
+    if (which == 2 && !(*target >= 0.0 && *target <= set_.relGapMax))
+      return err(1488, "Line %lld: Illegal attribute description for multi-objective: %s", ln(), "invalid RelTol value");
+  }
+  objectives_.push_back(std::move(o));
+  labelled_ = true;
+  return 0;
+}
+
+// Piecewise-linear section: "[name:] y = x preslope (x1, y1) ... postslope",
+// blanks kept, a definition may run over several lines.
+int LpReader::pwlLine(std::string_view s) {
+  const std::size_t n = s.size();
+  std::size_t p = 0;
+  auto skip = [&] {
+    while (p < n && lpIs(s[p], kLpBlank)) ++p;
+  };
+  auto ill = [&] { return err(1213, "ill defined piecewise linear function"); };
+  auto name = [&]() {
+    std::size_t b = p;
+    while (p < n && !lpIs(s[p], kLpTerminator)) ++p;
+    std::string_view nm = s.substr(b, p - b);
+    if (nm.size() > kRefMax) {
+      nm = nm.substr(0, utf8Cut(nm, kRefMax));
+      warn(format("Warning, line %lld: '%s' truncated.\n", ln(), std::string(nm).c_str()));
+    }
+    return std::string(nm);
+  };
+  auto number = [&](double& v) -> int {
+    std::size_t b = p;
+    if (p < n && (s[p] == '+' || s[p] == '-')) ++p;
+    if (p < n && lpIs(s[p], kLpIdentifier)) {  // inf, infinity
+      while (p < n && !lpIs(s[p], kLpTerminator) && s[p] != ',' && s[p] != ')') ++p;
+    } else {
+      while (p < n && lpIs(s[p], kLpNumber) && !(lpIs(s[p], kLpSign) && p > b && s[p - 1] != 'e' && s[p - 1] != 'E'))
+        ++p;
+    }
+    std::string_view t = s.substr(b, p - b);
+    if (t.empty()) return ill();
+    std::string why;
+    int rc = parseLpNumber(t, v, why);
+    return rc ? numberError(rc, t, why) : 0;
+  };
+  skip();
+  if (p < n && pw_ == kPwDone) {
+    int rc = finishPwl();
     if (rc < 0) return rc;
   }
-  if (lr_.failed()) {
+  while (true) {
+    skip();
+    if (p >= n) return 0;
+    const char c = s[p];
+    switch (pw_) {
+      case kPwStart: {
+        if (!lpIs(c, kLpIdentifier)) return ill();
+        PwlRec r;
+        r.line = ln();
+        std::size_t save = p;
+        std::string first = name();
+        std::size_t after = p;
+        skip();
+        if (p < n && s[p] == ':') {
+          if (first.size() > kLabelMax) first.resize(utf8Cut(first, kLabelMax));
+          r.name = first;
+          r.named = true;
+          ++p;
+          pwl_.push_back(std::move(r));
+          pw_ = kPwY;
+        } else {
+          p = save;
+          r.name = kPlaceholder;
+          pwl_.push_back(std::move(r));
+          pw_ = kPwY;
+        }
+        (void)after;
+        break;
+      }
+      case kPwY:
+        if (!lpIs(c, kLpIdentifier)) return ill();
+        pwl_.back().yname = name();
+        pw_ = kPwEq;
+        break;
+      case kPwEq:
+        if (c != '=') return ill();
+        ++p;
+        pw_ = kPwX;
+        break;
+      case kPwX:
+        if (!lpIs(c, kLpIdentifier)) return ill();
+        pwl_.back().xname = name();
+        pw_ = kPwPre;
+        break;
+      case kPwPre: {
+        int rc = number(pwl_.back().preslope);
+        if (rc < 0) return rc;
+        pw_ = kPwPoints;
+        break;
+      }
+      case kPwPoints:
+        if (c == '(') {
+          ++p;
+          pw_ = kPwPx;
+        } else {
+          if (pwl_.back().x.empty()) return ill();
+          int rc = number(pwl_.back().postslope);
+          if (rc < 0) return rc;
+          pw_ = kPwDone;
+          skip();
+          if (p < n) {
+            int code = err(1537, "Illegal character");
+            msg_.error(format("      line %lld: Unexpected character after the definition\n"
+                              "                 of a piecewise linear constraint.\n",
+                              ln()));
+            return code;
+          }
+        }
+        break;
+      case kPwPx: {
+        double v = 0;
+        int rc = number(v);
+        if (rc < 0) return rc;
+        auto& xs = pwl_.back().x;
+        if (!xs.empty() && v < xs.back()) return ill();  // abscissae never decrease
+        xs.push_back(v);
+        pw_ = kPwComma;
+        break;
+      }
+      case kPwComma:
+        if (c != ',') return ill();
+        ++p;
+        pw_ = kPwPy;
+        break;
+      case kPwPy: {
+        double v = 0;
+        int rc = number(v);
+        if (rc < 0) return rc;
+        pwl_.back().y.push_back(v);
+        pw_ = kPwClose;
+        break;
+      }
+      case kPwClose:
+        if (c != ')') return ill();
+        ++p;
+        pw_ = kPwPoints;
+        break;
+      case kPwDone: return ill();  // not reached: a finished definition is closed above
+    }
+  }
+}
+
+// A definition is complete only after its final slope.
+int LpReader::finishPwl() {
+  if (pw_ == kPwStart) return 0;
+  if (pw_ != kPwDone) return err(1213, "ill defined piecewise linear function");
+  pw_ = kPwStart;
+  return 0;
+}
+
+// One physical line.  Returns 1 at "End", 0 to go on, or a negative status.
+int LpReader::line(std::string& text) {
+  if (!cleanLine(text)) return 0;
+  std::string rest;
+  int ns = keyword(text, rest);
+  if (ns < -1) return ns;
+  if (ns >= 0) {
+    if (sec_ == kSecNone && ns != kSecObj) return err(1436, "Max or Min missing");
+    int rc = endSection();
+    if (rc < 0) return rc;
+    sec_ = static_cast<Section>(ns);
+    if (sec_ == kSecEnd) {
+      ended_ = true;
+      return 1;
+    }
+    if (sec_ != kSecObj && sec_ != kSecCons) return 0;
+    text = rest;
+  }
+  auto noBlanks = [](const std::string& in) {
+    std::string t;
+    t.reserve(in.size());
+    for (char c : in)
+      if (!lpIs(c, kLpBlank)) t.push_back(c);
+    return t;
+  };
+  switch (sec_) {
+    case kSecNone: return 0;  // lines before the first keyword are skipped
+    case kSecObj: {
+      std::string t = noBlanks(text);
+      if (t.empty()) return 0;
+      if (multiObj_) {
+        bool header = false;
+        int rc = objectiveHeader(t, header);
+        if (rc < 0 || header) return rc;
+      }
+      return expr(t);
+    }
+    case kSecCons: return expr(noBlanks(text));
+    case kSecBounds: return bound(noBlanks(text));
+    case kSecTypes: return types(text);
+    case kSecSos: return sosLine(text);
+    case kSecPwl: return pwlLine(text);
+    case kSecEnd: return 0;
+  }
+  return 0;
+}
+
+int LpReader::read(model::ModelData& out) {
+  if (interactive_)
+    msg_.results(base_ ? "Enter new constraints and bounds ['end' terminates]:\n"
+                       : "Enter new problem ['end' on a separate line terminates]:\n");
+  std::string text;
+  while (lr_.next(text)) {
+    if (!interactive_) {
+      int rc = line(text);
+      if (rc < 0) return rc;
+      if (rc == 1) break;
+      continue;
+    }
+    // A failing line is taken back and typed again.
+    LpState saved = static_cast<const LpState&>(*this);
+    int rc = line(text);
+    if (rc == 1) break;
+    if (rc < 0) {
+      if (rc == -1001) return rc;
+      static_cast<LpState&>(*this) = std::move(saved);
+      msg_.results("Please reenter last line:\n");
+    }
+  }
+  if (!ended_ && lr_.errorCode() != 0) {
     if (lr_.errorCode() == 1235) return err(1235, "Failed to convert string encoding");
     return err(1426, "Low-level file I/O error");
   }
@@ -1034,11 +1447,33 @@ int LpReader::read(model::ModelData& out) {
   return finish(out);
 }
 
+namespace {
+// Sums repeated columns and drops zero sums, in column order.
+void mergeTerms(std::vector<std::pair<int, double>>& t) {
+  std::sort(t.begin(), t.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::size_t w = 0;
+  for (std::size_t r = 0; r < t.size();) {
+    int j = t[r].first;
+    double s = 0;
+    while (r < t.size() && t[r].first == j) s += t[r++].second;
+    if (s != 0.0) t[w++] = {j, s};
+  }
+  t.resize(w);
+}
+}  // namespace
+
 int LpReader::finish(model::ModelData& out) {
   const int n = static_cast<int>(colName_.size());
+  const int n0 = base_ ? base_->numCols() : 0;  // columns that exist already
   std::vector<double> obj(static_cast<std::size_t>(n), 0.0), lb(static_cast<std::size_t>(n), 0.0),
       ub(static_cast<std::size_t>(n), kInf);
   std::vector<char> ctype(static_cast<std::size_t>(n), 'C');
+  for (int j = 0; j < n0; ++j) {
+    obj[j] = base_->obj[j];
+    lb[j] = base_->lb[j];
+    ub[j] = base_->ub[j];
+    if (!base_->ctype.empty()) ctype[j] = base_->ctype[j];
+  }
   std::vector<char> explicitB(static_cast<std::size_t>(n), 0);
   for (auto& [j, v] : objTerms_) obj[j] += v;
   for (const auto& b : bounds_) {
@@ -1046,7 +1481,7 @@ int LpReader::finish(model::ModelData& out) {
     if (b.kind == 'U' || b.kind == 'B') ub[b.col] = b.value;
     explicitB[b.col] = 1;
   }
-  bool anyType = !sos_.empty();
+  bool anyType = !sos_.empty() || (base_ && !base_->ctype.empty());
   bool binWarn = false;
   if (!types_.empty() && !set_.readIntegers) {
     warn(format("Problem %s contains integer variable declarations, ignored.\n", probName_.c_str()));
@@ -1083,19 +1518,33 @@ int LpReader::finish(model::ModelData& out) {
   if (nameWarnings_ > kNameWarnLimit)
     warn(format("%d name warnings not printed.\n", static_cast<int>(nameWarnings_ - kNameWarnLimit)));
 
-  // Merge repeated terms of a row.
-  auto merge = [](std::vector<std::pair<int, double>>& t) {
-    std::sort(t.begin(), t.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::size_t w = 0;
-    for (std::size_t r = 0; r < t.size();) {
-      int j = t[r].first;
-      double s = 0;
-      while (r < t.size() && t[r].first == j) s += t[r++].second;
-      if (s != 0.0) t[w++] = {j, s};
+  // Piecewise-linear variables must name columns.
+  std::vector<model::PwlConstraint> pwl;
+  {
+    int missing = 0;
+    for (const auto& r : pwl_) {
+      int y = findName(colIdx_, r.yname), x = findName(colIdx_, r.xname);
+      for (const auto& [col, nm] : {std::pair<int, const std::string*>{y, &r.yname}, {x, &r.xname}})
+        if (col < 0) {
+          msg_.error(format("Error %i: Line %lld: '%s' not found\n", 1210, r.line, nm->c_str()));
+          ++missing;
+        }
+      if (y < 0 || x < 0) continue;
+      model::PwlConstraint c;
+      c.name = r.named ? r.name : "";
+      c.ycol = y;
+      c.xcol = x;
+      c.preslope = r.preslope;
+      c.postslope = r.postslope;
+      c.x = r.x;
+      c.y = r.y;
+      pwl.push_back(std::move(c));
     }
-    t.resize(w);
-  };
-  for (auto& r : rows_) merge(r.terms);
+    if (missing) return -1210;
+  }
+
+  for (auto& r : rows_) mergeTerms(r.terms);
+  for (auto& o : objectives_) mergeTerms(o.terms);
 
   // Range variables written for ranged rows ("Rg" + row name) go back into
   // the row's range.
@@ -1108,31 +1557,28 @@ int LpReader::finish(model::ModelData& out) {
   for (const auto& [key, v] : qobj_) useCount[key.first] += 2, useCount[key.second] += 2;
   for (const auto& s : sos_)
     for (int j : s.ind) useCount[j] += 2;
+  for (const auto& o : objectives_)
+    for (const auto& t : o.terms) useCount[t.first] += 2;
+  for (const auto& c : pwl) useCount[c.xcol] += 2, useCount[c.ycol] += 2;
   std::vector<char> removed(static_cast<std::size_t>(n), 0);
   std::vector<double> rowRange(rows_.size(), 0.0);
   std::vector<char> rowRanged(rows_.size(), 0);
-  {
-    NameMap rowByName;
-    for (std::size_t i = 0; i < rows_.size(); ++i)
-      if (rows_[i].named && !rows_[i].indicator && rows_[i].quad.empty() && rows_[i].kind == 0)
-        rowByName.emplace(rows_[i].name, static_cast<int>(i));
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
-      RowRec& r = rows_[i];
-      if (!r.named || r.indicator || !r.quad.empty() || r.kind != 0 || r.sense != 'E') continue;
-      for (std::size_t k = 0; k < r.terms.size(); ++k) {
-        int j = r.terms[k].first;
-        const std::string& cn = colName_[j];
-        if (cn.size() != r.name.size() + 2 || cn.compare(0, 2, "Rg") != 0 || cn.compare(2, std::string::npos, r.name) != 0)
-          continue;
-        if (useCount[j] != 1 || r.terms[k].second != -1.0 || obj[j] != 0.0 || ctype[j] != 'C') continue;
-        if (model::isInfinite(lb[j]) || model::isInfinite(ub[j]) || !(lb[j] <= 0.0 && ub[j] >= 0.0)) continue;
-        if (lb[j] != 0.0 && ub[j] != 0.0) continue;
-        removed[j] = 1;
-        rowRanged[i] = 1;
-        rowRange[i] = lb[j] < 0.0 ? lb[j] : ub[j];
-        r.terms.erase(r.terms.begin() + static_cast<std::ptrdiff_t>(k));
-        break;
-      }
+  for (std::size_t i = 0; i < rows_.size() && !base_; ++i) {
+    RowRec& r = rows_[i];
+    if (!r.named || r.indicator || r.quadratic || r.kind != 0 || r.sense != 'E') continue;
+    for (std::size_t k = 0; k < r.terms.size(); ++k) {
+      int j = r.terms[k].first;
+      const std::string& cn = colName_[j];
+      if (cn.size() != r.name.size() + 2 || cn.compare(0, 2, "Rg") != 0 || cn.compare(2, std::string::npos, r.name) != 0)
+        continue;
+      if (useCount[j] != 1 || r.terms[k].second != -1.0 || obj[j] != 0.0 || ctype[j] != 'C') continue;
+      if (model::isInfinite(lb[j]) || model::isInfinite(ub[j]) || !(lb[j] <= 0.0 && ub[j] >= 0.0)) continue;
+      if (lb[j] != 0.0 && ub[j] != 0.0) continue;
+      removed[j] = 1;
+      rowRanged[i] = 1;
+      rowRange[i] = lb[j] < 0.0 ? lb[j] : ub[j];
+      r.terms.erase(r.terms.begin() + static_cast<std::ptrdiff_t>(k));
+      break;
     }
   }
   std::vector<int> newCol(static_cast<std::size_t>(n), -1);
@@ -1141,26 +1587,38 @@ int LpReader::finish(model::ModelData& out) {
     if (!removed[j]) newCol[j] = nn++;
 
   model::ModelData m;
-  m.probname = probName_;
-  m.objname = objName_;
-  m.objsen = objsen_;
+  const int m0 = base_ ? base_->numRows() : 0;
+  if (base_) {
+    m = *base_;
+  } else {
+    m.probname = probName_;
+    m.objname = objName_;
+    m.objsen = objsen_;
+  }
+  // Columns: rebuilt whole (new ones appended in add mode).
+  m.obj.clear(), m.lb.clear(), m.ub.clear(), m.ctype.clear();
+  const bool colNames = !base_ || !base_->colname.empty() || n > n0;
+  m.colname.clear();
   for (int j = 0; j < n; ++j) {
     if (removed[j]) continue;
     m.obj.push_back(obj[j]);
     m.lb.push_back(lb[j]);
     m.ub.push_back(ub[j]);
-    m.colname.push_back(colName_[j]);
+    if (colNames) m.colname.push_back(colName_[j]);
     if (anyType) m.ctype.push_back(ctype[j]);
   }
-  // Rows: ordinary rows into the matrix (built column-wise), the rest into
-  // their lists.
+  // Rows: ordinary rows into the matrix (built column-wise, after the rows of
+  // the base model), the rest into their lists.
   std::vector<std::vector<std::pair<int, double>>> cols(static_cast<std::size_t>(nn));
-  bool anyNamed = false, anyRange = false;
-  for (const auto& r : rows_) anyNamed |= r.named;
-  int rowCounter = 0;
-  auto rowName = [&](const RowRec& r, int index) {
-    return r.named ? r.name : (anyNamed ? "c" + std::to_string(index + 1) : std::string());
-  };
+  for (int j = 0; j < n0; ++j)
+    for (int64_t k = base_->matbeg[j]; k < base_->matbeg[j + 1]; ++k)
+      cols[j].emplace_back(base_->matind[k], base_->matval[k]);
+  bool anyNamed = base_ && !base_->rowname.empty(), anyRange = base_ && !base_->rngval.empty();
+  for (const auto& r : rows_) anyNamed |= r.named && r.kind == 0 && !r.indicator && !r.quadratic;
+  if (anyNamed && base_ && m.rowname.empty())
+    for (int i = 0; i < m0; ++i) m.rowname.push_back("c" + std::to_string(i + 1));
+  if (m.rngval.empty()) m.rngval.assign(static_cast<std::size_t>(m0), 0.0);
+  int rowCounter = m0;
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     RowRec& r = rows_[i];
     std::vector<int> ind;
@@ -1174,6 +1632,7 @@ int LpReader::finish(model::ModelData& out) {
       ic.name = r.named ? r.name : "";
       ic.indvar = newCol[r.indvar];
       ic.complemented = r.complemented;
+      ic.direction = r.direction;
       ic.sense = r.sense;
       ic.rhs = r.rhs;
       ic.ind = std::move(ind);
@@ -1181,7 +1640,7 @@ int LpReader::finish(model::ModelData& out) {
       m.indconstr.push_back(std::move(ic));
       continue;
     }
-    if (!r.quad.empty()) {
+    if (r.quadratic) {
       model::QuadConstraint q;
       q.name = r.named ? r.name : "";
       q.sense = r.sense;
@@ -1207,7 +1666,7 @@ int LpReader::finish(model::ModelData& out) {
     }
     int row = rowCounter++;
     for (std::size_t k = 0; k < ind.size(); ++k) cols[ind[k]].emplace_back(row, val[k]);
-    m.rowname.push_back(rowName(r, row));
+    if (anyNamed) m.rowname.push_back(r.named ? r.name : "c" + std::to_string(row + 1));
     m.rhs.push_back(r.rhs);
     m.sense.push_back(rowRanged[i] ? 'R' : r.sense);
     m.rngval.push_back(rowRanged[i] ? rowRange[i] : 0.0);
@@ -1216,6 +1675,8 @@ int LpReader::finish(model::ModelData& out) {
   if (!anyRange) m.rngval.clear();
   if (!anyNamed) m.rowname.clear();
   m.matbeg.assign(1, 0);
+  m.matind.clear();
+  m.matval.clear();
   for (int j = 0; j < nn; ++j) {
     for (const auto& [row, v] : cols[j]) {
       m.matind.push_back(row);
@@ -1231,7 +1692,25 @@ int LpReader::finish(model::ModelData& out) {
     if (s.name == kPlaceholder) s.name.clear();
     for (int& j : s.ind) j = newCol[j];
   }
-  m.sos = std::move(sos_);
+  if (!base_) m.sos = std::move(sos_);
+  for (auto& c : pwl) {
+    c.xcol = newCol[c.xcol];
+    c.ycol = newCol[c.ycol];
+  }
+  if (!base_) m.pwl = std::move(pwl);
+  for (auto& o : objectives_) {
+    model::ObjectiveRecord r;
+    r.name = o.name;
+    r.priority = o.priority;
+    r.weight = o.weight;
+    r.abstol = o.abstol;
+    r.reltol = o.reltol;
+    for (const auto& [j, v] : o.terms) {
+      r.ind.push_back(newCol[j]);
+      r.val.push_back(v);
+    }
+    m.objectives.push_back(std::move(r));
+  }
   out = std::move(m);
   return 0;
 }
@@ -1240,7 +1719,41 @@ int LpReader::finish(model::ModelData& out) {
 
 int readLp(Device& dev, const std::string& probName, model::ModelData& out, Messages& msg, const IoSettings& settings) {
   try {
-    LpReader rd(dev, probName, msg, settings);
+    DeviceLines src(dev);
+    LpReader rd(src, probName, msg, settings, false, nullptr);
+    return rd.read(out);
+  } catch (const std::bad_alloc&) {
+    return reportError(msg, 1001, "Out of memory");
+  }
+}
+
+int enterLp(std::FILE* in, const std::string& probName, model::ModelData& out, Messages& msg,
+            const IoSettings& settings) {
+  try {
+    StreamLines src(in);
+    LpReader rd(src, probName, msg, settings, true, nullptr);
+    return rd.read(out);
+  } catch (const std::bad_alloc&) {
+    return reportError(msg, 1001, "Out of memory");
+  }
+}
+
+int addLp(Device& dev, const std::string& probName, const model::ModelData& base, model::ModelData& out,
+          Messages& msg, const IoSettings& settings) {
+  try {
+    DeviceLines src(dev);
+    LpReader rd(src, probName, msg, settings, false, &base);
+    return rd.read(out);
+  } catch (const std::bad_alloc&) {
+    return reportError(msg, 1001, "Out of memory");
+  }
+}
+
+int enterAddLp(std::FILE* in, const std::string& probName, const model::ModelData& base, model::ModelData& out,
+               Messages& msg, const IoSettings& settings) {
+  try {
+    StreamLines src(in);
+    LpReader rd(src, probName, msg, settings, true, &base);
     return rd.read(out);
   } catch (const std::bad_alloc&) {
     return reportError(msg, 1001, "Out of memory");

@@ -170,7 +170,7 @@ int writeLp(Device& dev, const model::ModelData& m, Messages& msg, LpNames mode,
     for (const auto& x : list) v.push_back(x.name);
     return v;
   };
-  std::vector<std::string> cn, rn, sn, qn, in, un, ln;
+  std::vector<std::string> cn, rn, sn, qn, in, un, ln, pn, on;
   if (mode == LpNames::Annotated) {
     for (int j = 0; j < n; ++j) {
       char t = m.ctype.empty() ? 'C' : m.ctype[j];
@@ -188,10 +188,14 @@ int writeLp(Device& dev, const model::ModelData& m, Messages& msg, LpNames mode,
   in = setNames(listNames(m.indconstr), m.indconstr.size(), "Default indicator names i1, i2 ... being created.\n", "i");
   un = setNames(listNames(m.usercuts), m.usercuts.size(), "Default user cut names u1, u2 ... being created.\n", "u");
   ln = setNames(listNames(m.lazycons), m.lazycons.size(), "Default lazy constraint names l1, l2 ... being created.\n", "l");
+  pn = setNames(listNames(m.pwl), m.pwl.size(), "Default piecewise linear names p1, p2 ... being created.\n", "p");
+  // objectives of a multi-objective model always need a name to be read
+  for (std::size_t k = 0; k < m.objectives.size(); ++k)
+    on.push_back(own && !m.objectives[k].name.empty() ? m.objectives[k].name : "obj" + std::to_string(k + 1));
   std::string objName = (own && !m.objname.empty()) ? m.objname : "obj1";
   if (own && settings.lpRepairNames) {
     bool changed = false;
-    for (auto* v : {&cn, &rn, &sn, &qn, &in, &un, &ln}) changed = repairNames(*v) || changed;
+    for (auto* v : {&cn, &rn, &sn, &qn, &in, &un, &ln, &pn, &on}) changed = repairNames(*v) || changed;
     std::vector<std::string> o{objName};
     if (!validLpName(objName)) {
       changed = repairNames(o) || changed;
@@ -200,7 +204,7 @@ int writeLp(Device& dev, const model::ModelData& m, Messages& msg, LpNames mode,
     if (changed)
       msg.warning("Warning:  Output names have been modified due to duplicate names or characters invalid in LP format.\n");
   }
-  for (auto* v : {&cn, &rn, &sn, &qn, &in, &un, &ln})
+  for (auto* v : {&cn, &rn, &sn, &qn, &in, &un, &ln, &pn, &on})
     for (auto& s : *v)
       if (s.size() > kNameOut) s.resize(utf8Cut(s, kNameOut));
 
@@ -233,8 +237,14 @@ int writeLp(Device& dev, const model::ModelData& m, Messages& msg, LpNames mode,
       if (j != next) padObjective = true;
       ++next;
     };
-    for (int j = 0; j < n && !padObjective; ++j)
-      if (m.obj[j] != 0.0) see(j);
+    if (m.objectives.empty()) {
+      for (int j = 0; j < n && !padObjective; ++j)
+        if (m.obj[j] != 0.0) see(j);
+    } else {
+      for (const auto& o : m.objectives)
+        for (std::size_t k = 0; k < o.ind.size(); ++k)
+          if (o.val[k] != 0.0) see(o.ind[k]);
+    }
     for (const auto& t : m.qobj) see(t.col1), see(t.col2);
     for (int i = 0; i < mr && !padObjective; ++i)
       for (int64_t k = rbeg[i]; k < rbeg[i + 1]; ++k) see(rind[k]);
@@ -256,8 +266,23 @@ int writeLp(Device& dev, const model::ModelData& m, Messages& msg, LpNames mode,
   LineBuilder lb(w);
   w.put(format("\\ENCODING=%s\n", settings.fileEncoding.c_str()));
   w.put(format("\\Problem name: %.255s\n\n", mode == LpNames::Normal ? m.probname.c_str() : ""));
-  w.put(m.objsen < 0 ? "Maximize\n" : "Minimize\n");
-  {
+  w.put(m.objsen < 0 ? "Maximize" : "Minimize");
+  w.put(m.objectives.empty() ? "\n" : " multi-objectives\n");
+  auto quadObjective = [&] {
+    if (m.qobj.empty()) return;
+    lb.piece(" +");
+    lb.piece(" [");
+    bool qfirst = true;
+    for (const auto& t : m.qobj) {
+      double c = t.col1 == t.col2 ? t.coef : 2 * t.coef;
+      std::string p = termPiece(c, cn[t.col1], qfirst);
+      p += t.col1 == t.col2 ? " ^2" : " * " + cn[t.col2];
+      lb.piece(p);
+      qfirst = false;
+    }
+    lb.piece(" ] / 2");
+  };
+  if (m.objectives.empty()) {
     std::string head = " " + objName + ":";
     lb.start(head, head.size() + 1);
     bool first = true;
@@ -270,23 +295,40 @@ int writeLp(Device& dev, const model::ModelData& m, Messages& msg, LpNames mode,
       }
       first = false;
     }
-    if (!m.qobj.empty()) {
-      lb.piece(" +");
-      lb.piece(" [");
-      bool qfirst = true;
-      for (const auto& t : m.qobj) {
-        double c = t.col1 == t.col2 ? t.coef : 2 * t.coef;
-        std::string p = termPiece(c, cn[t.col1], qfirst);
-        if (std::fabs(std::fabs(c) - 1.0) <= kUnitTol) {
-          // keep the coefficient visible inside the bracket
-        }
-        p += t.col1 == t.col2 ? " ^2" : " * " + cn[t.col2];
-        lb.piece(p);
-        qfirst = false;
-      }
-      lb.piece(" ] / 2");
-    }
+    quadObjective();
     lb.end();
+  } else {
+    // Header line with the attributes, terms on the lines below; every term
+    // carries its sign so that no term line can start like a keyword.
+    for (std::size_t k = 0; k < m.objectives.size(); ++k) {
+      const auto& o = m.objectives[k];
+      for (double v : {o.weight, o.abstol, o.reltol})
+        if (std::isnan(v) || std::isinf(v))
+          return reportError(msg, 1650, "Number not representable in exponential notation");
+      w.put(" " + on[k] + ": Priority=" + std::to_string(o.priority) + " Weight=" + num(o.weight) +
+            " AbsTol=" + num(o.abstol) + " RelTol=" + num(o.reltol) + "\n");
+      lb.start("   ", 3);
+      bool any = false;
+      if (k == 0 && padObjective) {
+        std::vector<double> dense(static_cast<std::size_t>(n), 0.0);
+        for (std::size_t t = 0; t < o.ind.size(); ++t) dense[o.ind[t]] += o.val[t];
+        for (int j = 0; j < n; ++j) lb.piece(dense[j] == 0.0 ? " + 0 " + cn[j] : termPiece(dense[j], cn[j], false));
+        any = n > 0;
+      } else {
+        for (std::size_t t = 0; t < o.ind.size(); ++t) {
+          if (o.val[t] == 0.0) continue;
+          if (std::isnan(o.val[t]) || std::isinf(o.val[t]))
+            return reportError(msg, 1650, "Number not representable in exponential notation");
+          lb.piece(termPiece(o.val[t], cn[o.ind[t]], false));
+          any = true;
+        }
+      }
+      if (k == 0 && !m.qobj.empty()) {
+        quadObjective();
+        any = true;
+      }
+      if (any) lb.end();
+    }
   }
 
   auto senseText = [](char s) { return s == 'L' ? " <= " : s == 'G' ? " >= " : " = "; };
@@ -304,7 +346,8 @@ int writeLp(Device& dev, const model::ModelData& m, Messages& msg, LpNames mode,
       lb.piece(" - " + *rangeVar);
       first = false;
     }
-    if (quad && !quad->empty()) {
+    if (quad) {
+      // a quadratic constraint keeps its bracket even when it is empty
       if (!first) lb.piece(" +");
       lb.piece(" [");
       bool qfirst = true;
@@ -347,7 +390,8 @@ int writeLp(Device& dev, const model::ModelData& m, Messages& msg, LpNames mode,
   }
   for (std::size_t k = 0; k < m.indconstr.size(); ++k) {
     const auto& ic = m.indconstr[k];
-    std::string cond = " " + cn[ic.indvar] + " = " + (ic.complemented ? "0" : "1") + " ->";
+    const char* arrow = ic.direction == 1 ? " <-" : ic.direction == 2 ? " <->" : " ->";
+    std::string cond = " " + cn[ic.indvar] + " = " + (ic.complemented ? "0" : "1") + arrow;
     writeRow(in[k], ic.ind.data(), ic.val.data(), ic.ind.size(), ic.sense, ic.rhs, nullptr, nullptr, &cond);
   }
   if (!m.usercuts.empty()) {
@@ -423,6 +467,26 @@ int writeLp(Device& dev, const model::ModelData& m, Messages& msg, LpNames mode,
       lb.start(head, 2);
       lb.piece(format(" S%c ::", s.type));
       for (std::size_t i = 0; i < s.ind.size(); ++i) lb.piece(" " + cn[s.ind[i]] + " : " + num(s.weight[i]));
+      lb.end();
+    }
+  }
+  if (!m.pwl.empty()) {
+    w.put("Pwl\n");
+    for (std::size_t k = 0; k < m.pwl.size(); ++k) {
+      const auto& c = m.pwl[k];
+      for (double v : {c.preslope, c.postslope})
+        if (std::isnan(v) || std::isinf(v))
+          return reportError(msg, 1650, "Number not representable in exponential notation");
+      std::string head = " " + pn[k] + ":";
+      lb.start(head, head.size() + 1);
+      lb.piece(" " + cn[c.ycol] + " = " + cn[c.xcol]);
+      lb.piece(" " + num(c.preslope));
+      for (std::size_t t = 0; t < c.x.size() && t < c.y.size(); ++t) {
+        if (!std::isfinite(c.x[t]) || !std::isfinite(c.y[t]))
+          return reportError(msg, 1650, "Number not representable in exponential notation");
+        lb.piece(" (" + num(c.x[t]) + ", " + num(c.y[t]) + ")");
+      }
+      lb.piece(" " + num(c.postslope));
       lb.end();
     }
   }
