@@ -31,8 +31,9 @@ namespace {
 // this magnitude count as zero.
 constexpr double kStartBoundTol = 1e-9;
 constexpr double kStartDualTol = 1e-9;
-// Entries of a Farkas combination (y and y^T A) below this fraction of the
-// largest one are rounding noise of exact zeros and do not enter the proof.
+// An entry of y^T A below this fraction of the sum of the magnitudes of its
+// terms, and an entry of y below this fraction of the largest, is rounding
+// noise of an exact zero and does not enter the proof.
 constexpr double kFarkasNoise = 1e-11;
 
 void rowLimitsOf(const model::ProblemData& d, int i, double* lo, double* up) {
@@ -145,11 +146,13 @@ int headVariable(int h, int n, int m) {
   return i < m ? n + i : -1;
 }
 
-// A basis for primal and/or dual values: variables strictly inside their
-// bounds (and the slacks of inactive rows) become basic, the farthest from a
-// bound first; the rest sit at the bound their value or reduced cost points
-// to.  Missing basic positions are filled with slacks; a dependent choice is
-// repaired by the factorization at the next solve.
+// A basis for primal and/or dual values.  Variables strictly inside their
+// bounds and the slacks of inactive rows must be basic (columns farthest from
+// a bound first); then come the slacks of rows whose dual is zero and the
+// columns at a bound whose reduced cost is zero (degenerate basic variables
+// at an optimal vertex); the rest sit at the bound their value or reduced
+// cost points to.  Positions still open are filled with slacks; a dependent
+// choice is repaired by the factorization at the next solve.
 void basisFromValues(const model::ProblemData& d, const double* cprim, const double* rprim,
                      const double* cdual, const double* rdual, std::vector<int>& cstat,
                      std::vector<int>& rstat) {
@@ -158,73 +161,74 @@ void basisFromValues(const model::ProblemData& d, const double* cprim, const dou
   cstat.assign(n, 0);
   rstat.assign(m, 0);
   auto near = [](double v, double b) { return std::fabs(v - b) <= kStartBoundTol * (1.0 + std::fabs(b)); };
-  std::vector<std::pair<double, int>> cand;  // (-distance, variable)
-  int basic = 0;
+  // Candidates as (group, key, variable): group 0 must be basic, group 1 may
+  // be; variables >= n are slacks.
+  struct Cand {
+    int group;
+    double key;
+    int var;
+    bool operator<(const Cand& o) const {
+      return group != o.group ? group < o.group : (key != o.key ? key < o.key : var < o.var);
+    }
+  };
+  std::vector<Cand> cand;
   for (int i = 0; i < m; ++i) {
     double lo, up;
     rowLimitsOf(d, i, &lo, &up);
     const bool fl = lo > -model::kInfBound, fu = up < model::kInfBound;
-    bool rowBasic = false;
-    bool atUpper = false;
+    int side = -1;  // 0 at the lower activity limit, 2 at the upper
+    bool inside = false;
     if (rprim) {
       const double act = d.rhs[i] - rprim[i];
-      if (fl && near(act, lo)) atUpper = false;
-      else if (fu && near(act, up)) atUpper = true;
-      else rowBasic = true;
-    } else if (rdual) {
+      if (fl && near(act, lo)) side = 0;
+      else if (fu && near(act, up)) side = 2;
+      else inside = true;
+    }
+    const bool zeroDual = rdual && std::fabs(rdual[i]) <= kStartDualTol;
+    if (!inside && side < 0 && rdual && !zeroDual) {
       const double pi = sen * rdual[i];
-      if (pi > kStartDualTol && fl) atUpper = false;
-      else if (pi < -kStartDualTol && fu) atUpper = true;
-      else rowBasic = true;
-    } else {
-      rowBasic = true;
+      side = pi > 0 && fl ? 0 : (pi < 0 && fu ? 2 : -1);
     }
-    if (rowBasic) {
-      rstat[i] = 1;
-      ++basic;
-    } else {
-      rstat[i] = d.sense[i] == 'R' && atUpper ? 2 : 0;
-    }
+    if (inside) cand.push_back({0, -1e300, n + i});
+    else if (zeroDual || (!rdual && side < 0)) cand.push_back({1, 0.0, n + i});
+    rstat[i] = d.sense[i] == 'R' && side == 2 ? 2 : 0;
   }
   for (int j = 0; j < n; ++j) {
     const double lb = d.lb[j], ub = d.ub[j];
     const bool fl = lb > -model::kInfBound, fu = ub < model::kInfBound;
+    int st = fl ? 0 : (fu ? 2 : 3);
+    bool inside = false;
+    double dist = 0.0;
     if (cprim) {
       const double x = cprim[j];
-      if (fl && near(x, lb)) cstat[j] = 0;
-      else if (fu && near(x, ub)) cstat[j] = 2;
+      if (fl && near(x, lb)) st = 0;
+      else if (fu && near(x, ub)) st = 2;
+      else if (!fl && !fu && x == 0.0) st = 3;
       else {
-        double dist = std::min(fl ? x - lb : 1e300, fu ? ub - x : 1e300);
-        if (!fl && !fu) dist = std::fabs(x) > 0.0 ? 1e300 : 0.0;
-        cand.emplace_back(-dist, j);
-        cstat[j] = fl ? 0 : (fu ? 2 : 3);
+        inside = true;
+        dist = std::min(fl ? x - lb : 1e300, fu ? ub - x : 1e300);
       }
-    } else if (cdual) {
-      const double dj = sen * cdual[j];
-      if (dj > kStartDualTol && fl) cstat[j] = 0;
-      else if (dj < -kStartDualTol && fu) cstat[j] = 2;
-      else {
-        cand.emplace_back(0.0, j);
-        cstat[j] = fl ? 0 : (fu ? 2 : 3);
-      }
-    } else {
-      cstat[j] = fl ? 0 : (fu ? 2 : 3);
     }
+    const double dj = cdual ? sen * cdual[j] : 0.0;
+    const bool zeroDj = cdual && std::fabs(dj) <= kStartDualTol;
+    if (!inside && !cprim && cdual && !zeroDj) st = dj > 0 && fl ? 0 : (dj < 0 && fu ? 2 : st);
+    cstat[j] = st;
+    if (inside) cand.push_back({0, -dist, j});
+    else if (zeroDj && lb != ub) cand.push_back({2, 0.0, j});
   }
-  std::stable_sort(cand.begin(), cand.end());
-  for (const auto& c : cand) {
+  std::sort(cand.begin(), cand.end());
+  int basic = 0;
+  for (const Cand& c : cand) {
     if (basic >= m) break;
-    cstat[c.second] = 1;
+    if (c.var < n) cstat[c.var] = 1;
+    else rstat[c.var - n] = 1;
     ++basic;
   }
-  // Too few: slacks of the remaining rows.
-  if (basic < m)
-    for (int i = 0; i < m && basic < m; ++i)
-      if (rstat[i] != 1) {
-        rstat[i] = 1;
-        ++basic;
-      }
-  // Too many (inactive rows beyond m cannot happen; structurals were capped).
+  for (int i = 0; i < m && basic < m; ++i)
+    if (rstat[i] != 1) {
+      rstat[i] = 1;
+      ++basic;
+    }
 }
 
 }  // namespace
@@ -407,11 +411,15 @@ int dualfarkas(Env& env, model::Problem& lp, double* y, double* proof_p) {
   // Intervals of y^T A x over the column bounds and of y^T r over the row
   // limits; the certificate separates them.  Orient y so that the first lies
   // below the second; the proof is the gap between them.
-  std::vector<double> zc(n, 0.0);
+  std::vector<double> zc(n, 0.0), mag(n, 0.0);
   for (int j = 0; j < n; ++j) {
-    double t = 0.0;
-    for (int64_t k = d.matbeg[j]; k < d.matbeg[j] + d.matcnt[j]; ++k) t += f[d.matind[k]] * d.matval[k];
+    double t = 0.0, a = 0.0;
+    for (int64_t k = d.matbeg[j]; k < d.matbeg[j] + d.matcnt[j]; ++k) {
+      t += f[d.matind[k]] * d.matval[k];
+      a += std::fabs(f[d.matind[k]] * d.matval[k]);
+    }
     zc[j] = t;
+    mag[j] = a;
   }
   struct Interval {
     long double lo = 0, up = 0;
@@ -426,11 +434,10 @@ int dualfarkas(Env& env, model::Problem& lp, double* y, double* proof_p) {
       }
     }
   } ax, rows;
-  double zmax = 0.0, ymax = 0.0;
-  for (double t : zc) zmax = std::max(zmax, std::fabs(t));
+  double ymax = 0.0;
   for (double t : f) ymax = std::max(ymax, std::fabs(t));
   for (int j = 0; j < n; ++j)
-    if (std::fabs(zc[j]) > kFarkasNoise * zmax) ax.add(zc[j], d.lb[j], d.ub[j]);
+    if (std::fabs(zc[j]) > kFarkasNoise * mag[j]) ax.add(zc[j], d.lb[j], d.ub[j]);
   for (int i = 0; i < m; ++i) {
     if (std::fabs(f[i]) <= kFarkasNoise * ymax) continue;
     double lo, up;

@@ -140,7 +140,8 @@ TEST_P(Restart, PrimalWeightsRoundTrip) {
 }
 
 // Starts from solution values: the basis derived from the optimal primal and
-// dual values leads back to the optimum, much faster than a cold solve.
+// dual values leads back to the optimum in at most a third of the iterations
+// of a cold solve.
 TEST_P(Restart, StartFromValues) {
   read("netlib", GetParam());
   ASSERT_EQ(VNTdualopt(env, lp), 0);
@@ -177,7 +178,7 @@ TEST_P(Restart, StartFromValues) {
       EXPECT_EQ(it, 0) << c.what;
     }
     if (c.primal && c.dual) {
-      EXPECT_LE(it, std::max(2LL, cold / 4)) << c.what << " cold " << cold;
+      EXPECT_LE(it, std::max(5LL, cold / 3)) << c.what << " cold " << cold;
     }
     VNTfreeprob(env, &q);
   }
@@ -327,16 +328,18 @@ TEST_P(Farkas, CertificateProvesInfeasibility) {
   long double axUp = 0, rowLo = 0, scale = 0;
   bool infinite = false;
   std::vector<long double> zs(n, 0);
-  double zmax = 0, ymax = 0;
-  for (int j = 0; j < n; ++j) {
-    for (int k = a.beg[j]; k < a.beg[j + 1]; ++k) zs[j] += static_cast<long double>(y[a.ind[k]]) * a.val[k];
-    zmax = std::max(zmax, std::fabs(static_cast<double>(zs[j])));
-  }
+  std::vector<double> mag(n, 0.0);
+  double ymax = 0;
+  for (int j = 0; j < n; ++j)
+    for (int k = a.beg[j]; k < a.beg[j + 1]; ++k) {
+      zs[j] += static_cast<long double>(y[a.ind[k]]) * a.val[k];
+      mag[j] += std::fabs(y[a.ind[k]] * a.val[k]);
+    }
   for (double t : y) ymax = std::max(ymax, std::fabs(t));
   for (int j = 0; j < n; ++j) {
     const long double z = zs[j];
-    // Entries far below the largest are rounding noise of exact zeros.
-    if (std::fabs(static_cast<double>(z)) <= 1e-10 * zmax) continue;
+    // An entry far below the terms it sums is cancellation noise of a zero.
+    if (std::fabs(static_cast<double>(z)) <= 1e-10 * mag[j]) continue;
     const double b = z > 0 ? ub[j] : lb[j];
     if (std::fabs(b) >= 1e20) infinite = true;
     else axUp += z * b, scale += std::fabs(static_cast<double>(z * b));
