@@ -173,8 +173,8 @@ int main(int argc, char** argv) {
     usage(stderr);
     return 1;
   }
-  if (enter) {
-    fprintf(stderr, "vanto: interactive entry is not available in this build yet\n");
+  if (enter && !model.empty()) {
+    fprintf(stderr, "vanto: --enter reads the model from the terminal; no model file may be given\n");
     return 1;
   }
   if (!solFile.empty()) {
@@ -213,10 +213,11 @@ int main(int argc, char** argv) {
   if (!timeLimit.empty() && (rc = setNamedParam(c.env, "VNTPARAM_TimeLimit", timeLimit)) != 0)
     return finish(rc);
 
-  c.lp = VNTcreateprob(c.env, &st, model.c_str());
+  c.lp = VNTcreateprob(c.env, &st, enter ? "stdin" : model.c_str());
   if (!c.lp) return finish(libraryError(st));
-  if ((st = VNTreadcopyprob(c.env, c.lp, model.c_str(), nullptr)) != 0)
-    return finish(libraryError(st));
+  // --enter: the LP is typed line by line; bad lines are asked for again
+  st = enter ? VNTEenterprob(c.env, c.lp, stdin) : VNTreadcopyprob(c.env, c.lp, model.c_str(), nullptr);
+  if (st != 0) return finish(libraryError(st));
   if (!writeFile.empty() && (st = VNTwriteprob(c.env, c.lp, writeFile.c_str(), nullptr)) != 0)
     return finish(libraryError(st));
   if (!optimize) return finish(0);

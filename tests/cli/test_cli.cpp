@@ -108,3 +108,106 @@ TEST(Cli, ConversionBetweenFormatsKeepsTheOptimum) {
 }
 
 }  // namespace
+
+// Interactive entry: the model typed at the terminal, one bad line retyped.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+namespace {
+
+// c2 only holds in its retyped form; without it the optimum would be 11.
+const char* const kTyped =
+    "maximize\n"
+    " obj: 3 x + 2 y\n"
+    "subject to\n"
+    " c1: x + y <= 4\n"
+    " c2: x + 3 y <= <= 5\n"
+    " c2: x + 3 y <= 5\n"
+    " c3: x <= 3\n"
+    "end\n";
+const double kTypedOptimum = 31.0 / 3.0;
+
+TEST(CliEnter, ThroughAPipe) {
+  std::string file = ::testing::TempDir() + "/typed_model.txt";
+  std::ofstream(file) << kTyped;
+  Outcome r = run("--enter --print-solution < /dev/null; cat " + file + " | " + std::string(VANTO_CLI) +
+                  " --enter --print-solution");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("Enter new problem ['end' on a separate line terminates]:\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("VANTO Error  1610: Line 5: Expected RHS coefficient.\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Please reenter last line:\n"), std::string::npos) << r.out;
+  EXPECT_NEAR(objectiveOf(r.out.substr(r.out.rfind("Enter new problem"))), kTypedOptimum, 1e-9) << r.out;
+
+  // empty input: no objective keyword
+  Outcome e = run("--enter < /dev/null");
+  EXPECT_EQ(e.status, 2) << e.out;
+  EXPECT_NE(e.out.find("VANTO Error  1436: Max or Min missing.\n"), std::string::npos) << e.out;
+  EXPECT_EQ(run("--enter " + kExample).status, 1);
+}
+
+// Reads from fd until `want` has appeared in `out` (true) or the time runs
+// out / the stream ends (false).
+bool readUntil(int fd, std::string& out, const std::string& want, std::size_t from, int ms) {
+  char buf[4096];
+  while (out.find(want, from) == std::string::npos) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, ms) <= 0) return false;
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n <= 0) return false;
+    out.append(buf, static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// A pseudo-terminal: each line is sent only after the program has asked for
+// it, so a reader that reads ahead would stall here.
+TEST(CliEnter, AtATerminal) {
+  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  std::string slave = ptsname(master);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    setsid();
+    int s = open(slave.c_str(), O_RDWR);
+    if (s < 0) _exit(127);
+    dup2(s, 0), dup2(s, 1), dup2(s, 2);
+    if (s > 2) close(s);
+    close(master);
+    execl(VANTO_CLI, VANTO_CLI, "--enter", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  std::string out;
+  auto send = [&](const std::string& line) { return write(master, line.data(), line.size()) == static_cast<ssize_t>(line.size()); };
+  bool ok = readUntil(master, out, "Enter new problem", 0, 20000);
+  EXPECT_TRUE(ok) << out;
+  std::string typed = kTyped;
+  std::size_t pos = 0;
+  while (ok && pos < typed.size()) {
+    std::size_t e = typed.find('\n', pos) + 1;
+    std::string line = typed.substr(pos, e - pos);
+    pos = e;
+    ok = send(line);
+    if (line.find("<= <=") != std::string::npos) {
+      // the retyped line is sent only after the program asked for it
+      std::size_t from = out.size();
+      ok = ok && readUntil(master, out, "Please reenter last line:", from, 20000);
+      EXPECT_TRUE(ok) << out;
+    }
+  }
+  ok = ok && readUntil(master, out, "Objective value:", 0, 60000);
+  readUntil(master, out, "Time:", 0, 5000);
+  EXPECT_TRUE(ok) << out;
+  int status = 0;
+  if (!ok) kill(pid, SIGKILL);
+  waitpid(pid, &status, 0);
+  close(master);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << out;
+  EXPECT_NEAR(objectiveOf(out), kTypedOptimum, 1e-9) << out;
+}
+
+}  // namespace
