@@ -1698,6 +1698,12 @@ int LpReader::finish(model::ModelData& out) {
     c.ycol = newCol[c.ycol];
   }
   if (!base_) m.pwl = std::move(pwl);
+  // Objective 0 of a multi-objective model is also the ordinary objective.
+  if (!objectives_.empty()) {
+    std::fill(m.obj.begin(), m.obj.end(), 0.0);
+    for (const auto& [j, v] : objectives_[0].terms) m.obj[static_cast<std::size_t>(newCol[j])] = v;
+    m.objname = objectives_[0].name;
+  }
   for (auto& o : objectives_) {
     model::ObjectiveRecord r;
     r.name = o.name;

@@ -190,8 +190,11 @@ int writeLp(Device& dev, const model::ModelData& m, Messages& msg, LpNames mode,
   ln = setNames(listNames(m.lazycons), m.lazycons.size(), "Default lazy constraint names l1, l2 ... being created.\n", "l");
   pn = setNames(listNames(m.pwl), m.pwl.size(), "Default piecewise linear names p1, p2 ... being created.\n", "p");
   // objectives of a multi-objective model always need a name to be read
-  for (std::size_t k = 0; k < m.objectives.size(); ++k)
-    on.push_back(own && !m.objectives[k].name.empty() ? m.objectives[k].name : "obj" + std::to_string(k + 1));
+  // (objective 0 is also the ordinary objective and may carry its name there)
+  for (std::size_t k = 0; k < m.objectives.size(); ++k) {
+    std::string nm = k == 0 && !m.objname.empty() ? m.objname : m.objectives[k].name;
+    on.push_back(own && !nm.empty() ? nm : "obj" + std::to_string(k + 1));
+  }
   std::string objName = (own && !m.objname.empty()) ? m.objname : "obj1";
   if (own && settings.lpRepairNames) {
     bool changed = false;
@@ -237,13 +240,13 @@ int writeLp(Device& dev, const model::ModelData& m, Messages& msg, LpNames mode,
       if (j != next) padObjective = true;
       ++next;
     };
-    if (m.objectives.empty()) {
-      for (int j = 0; j < n && !padObjective; ++j)
-        if (m.obj[j] != 0.0) see(j);
-    } else {
-      for (const auto& o : m.objectives)
-        for (std::size_t k = 0; k < o.ind.size(); ++k)
-          if (o.val[k] != 0.0) see(o.ind[k]);
+    // objective 0 of a multi-objective model is the ordinary objective
+    for (int j = 0; j < n && !padObjective; ++j)
+      if (m.obj[j] != 0.0) see(j);
+    for (std::size_t r = 1; r < m.objectives.size(); ++r) {
+      const auto& o = m.objectives[r];
+      for (std::size_t k = 0; k < o.ind.size(); ++k)
+        if (o.val[k] != 0.0) see(o.ind[k]);
     }
     for (const auto& t : m.qobj) see(t.col1), see(t.col2);
     for (int i = 0; i < mr && !padObjective; ++i)
@@ -309,11 +312,13 @@ int writeLp(Device& dev, const model::ModelData& m, Messages& msg, LpNames mode,
             " AbsTol=" + num(o.abstol) + " RelTol=" + num(o.reltol) + "\n");
       lb.start("   ", 3);
       bool any = false;
-      if (k == 0 && padObjective) {
-        std::vector<double> dense(static_cast<std::size_t>(n), 0.0);
-        for (std::size_t t = 0; t < o.ind.size(); ++t) dense[o.ind[t]] += o.val[t];
-        for (int j = 0; j < n; ++j) lb.piece(dense[j] == 0.0 ? " + 0 " + cn[j] : termPiece(dense[j], cn[j], false));
-        any = n > 0;
+      if (k == 0) {
+        // the coefficients of objective 0 are those of the ordinary objective
+        for (int j = 0; j < n; ++j) {
+          if (m.obj[j] == 0.0 && !padObjective) continue;
+          lb.piece(m.obj[j] == 0.0 ? " + 0 " + cn[j] : termPiece(m.obj[j], cn[j], false));
+          any = true;
+        }
       } else {
         for (std::size_t t = 0; t < o.ind.size(); ++t) {
           if (o.val[t] == 0.0) continue;

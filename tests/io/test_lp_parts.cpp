@@ -184,6 +184,8 @@ TEST(LpMultiObjective, HeadersAttributesAndErrors) {
   EXPECT_EQ(a.abstol, 1e-3);
   EXPECT_EQ(a.reltol, 0.25);
   EXPECT_EQ(asMap(a.ind, a.val), (std::map<int, double>{{0, 1.0}, {1, 2.0}, {2, -1.0}}));
+  EXPECT_EQ(m.obj, (std::vector<double>{1.0, 2.0, -1.0}));  // objective 0 is also the ordinary one
+  EXPECT_EQ(m.objname, "first");
   const auto& b = m.objectives[1];
   EXPECT_EQ(b.priority, 0);
   EXPECT_EQ(b.weight, 1.0);
@@ -524,6 +526,9 @@ ModelData randomFullModel(std::mt19937& rng, int trial) {
       terms(o.ind, o.val);
       d.objectives.push_back(std::move(o));
     }
+    // objective 0 is also the ordinary objective
+    for (std::size_t k = 0; k < d.objectives[0].ind.size(); ++k) d.obj[d.objectives[0].ind[k]] = d.objectives[0].val[k];
+    d.objname = d.objectives[0].name;
   }
   for (int k = pick(3); k > 0; --k) {
     vnt::model::QuadConstraint q;
@@ -601,4 +606,38 @@ TEST(LpRoundTrip, RandomModelsWithEveryPart) {
       return;
     }
   }
+}
+
+// Through a problem object: the new parts survive VNTreadcopyprob and
+// VNTwriteprob.
+TEST(LpEntryPoints, NewPartsThroughAProblem) {
+  const std::string text =
+      "maximize multi-objectives\n first: Priority=3 Weight=2 AbsTol=0.5 RelTol=0.1\n x + 2 y\n"
+      " second: Priority=1\n - y + z\nsubject to\n c1: x + y + z <= 4\n i1: b = 1 <-> x + y >= 1\n"
+      " i2: x - z <= 2 -> b = 0\n q1: [ ] <= 3\nbinaries\n b\npwl\n p1: z = x 0 (0, 0) (1, 3) (1, 4) 1\nend\n";
+  ModelData direct;
+  CollectMessages msg;
+  ASSERT_EQ(readText(text, direct, msg), 0) << msg.errors;
+
+  TempDir dir;
+  std::ofstream(dir.file("in.lp")) << text;
+  int st = 0;
+  VNTENVptr env = VNTopenVANTO(&st);
+  ASSERT_NE(env, nullptr);
+  VNTLPptr lp = VNTcreateprob(env, &st, "p");
+  ASSERT_EQ(VNTreadcopyprob(env, lp, dir.file("in.lp").c_str(), nullptr), 0);
+  ASSERT_EQ(VNTwriteprob(env, lp, dir.file("out.lp").c_str(), nullptr), 0);
+  VNTfreeprob(env, &lp);
+  VNTcloseVANTO(&env);
+
+  ModelData back;
+  auto dev = openFileDevice(dir.file("out.lp"), 'r');
+  ASSERT_TRUE(dev);
+  ASSERT_EQ(readLp(*dev, "out.lp", back, msg), 0) << msg.errors;
+  expectSameModel(direct, back);
+  expectSameParts(direct, back);
+  EXPECT_EQ(back.objname, "first");
+  EXPECT_EQ(back.pwl.size(), 1u);
+  EXPECT_EQ(back.indconstr[0].direction, 2);
+  EXPECT_EQ(back.indconstr[1].direction, 1);
 }
