@@ -7,13 +7,13 @@
 //
 // Formats: MPS (io/mps.h; fixed and free layouts, OBJSENSE/OBJNAME, RANGES,
 // all bound types, integer and SOS markers, USERCUTS/LAZYCONS, SOS,
-// QUADOBJ/QMATRIX/QCMATRIX, INDICATORS) and LP (io/lp.h; objective,
+// QUADOBJ/QMATRIX/QCMATRIX, INDICATORS, PWLNAM/PWLCON, multi-objective
+// attributes of objective rows) and LP (io/lp.h; objective,
 // constraints incl. indicator and quadratic ones, user cuts and lazy
 // constraints, bounds, type sections, SOS, piecewise-linear constraints,
 // multi-objective sections).  Files may be plain, .gz or .bz2; text is
 // converted between IoSettings::fileEncoding and UTF-8 at the file entry
-// points below.  Not read: SAV and network files; the attributes of MPS
-// objective rows are checked but not kept.
+// points below.  Not read: SAV and network files.
 // The objective constant has no place in either text format and is not
 // written.
 #pragma once
