@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +16,17 @@ std::size_t utf8Cut(std::string_view s, std::size_t maxBytes) {
   // dropped whole.
   while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
   return n;
+}
+
+std::size_t asciiPrefix(const char* p, std::size_t n) {
+  std::size_t k = 0;
+  for (; k + 8 <= n; k += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p + k, 8);
+    if (w & 0x8080808080808080ULL) break;
+  }
+  while (k < n && static_cast<unsigned char>(p[k]) < 0x80) ++k;
+  return k;
 }
 
 bool equalsNoCase(std::string_view a, std::string_view b) {

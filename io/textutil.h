@@ -23,6 +23,9 @@ inline int findName(const NameMap& m, std::string_view s) {
 // split a UTF-8 sequence.
 std::size_t utf8Cut(std::string_view s, std::size_t maxBytes);
 
+// Number of leading bytes of p[0, n) below 0x80 (eight at a time).
+std::size_t asciiPrefix(const char* p, std::size_t n);
+
 bool equalsNoCase(std::string_view a, std::string_view b);
 bool startsWithNoCase(std::string_view s, std::string_view prefix);
 std::string upper(std::string_view s);

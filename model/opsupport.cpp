@@ -1,6 +1,8 @@
 #include "model/opsupport.h"
 
 #include <unicode/ucnv.h>
+#include <unicode/unorm2.h>
+#include <unicode/ustring.h>
 
 #include <algorithm>
 #include <cmath>
@@ -116,6 +118,32 @@ static int icuConvert(const char* to, const char* from, const char* s, size_t n,
   return 0;
 }
 
+// Names are kept in normalization form C, so that a combining sequence and
+// the precomposed character name the same object.  Text that is not
+// well-formed UTF-8 is left as it is.
+static void normalizeName(std::string& s) {
+  UErrorCode err = U_ZERO_ERROR;
+  const UNormalizer2* nfc = unorm2_getNFCInstance(&err);
+  if (U_FAILURE(err)) return;
+  std::u16string u(s.size() + 1, u'\0');
+  int32_t ulen = 0;
+  u_strFromUTF8(reinterpret_cast<UChar*>(u.data()), static_cast<int32_t>(u.size()), &ulen, s.data(),
+                static_cast<int32_t>(s.size()), &err);
+  if (U_FAILURE(err)) return;
+  const UChar* text = reinterpret_cast<const UChar*>(u.data());
+  if (unorm2_quickCheck(nfc, text, ulen, &err) == UNORM_YES || U_FAILURE(err)) return;
+  std::u16string n(static_cast<size_t>(ulen) * 3 + 1, u'\0');
+  int32_t nlen = unorm2_normalize(nfc, text, ulen, reinterpret_cast<UChar*>(n.data()),
+                                  static_cast<int32_t>(n.size()), &err);
+  if (U_FAILURE(err)) return;
+  std::string b(static_cast<size_t>(nlen) * 3 + 1, '\0');
+  int32_t blen = 0;
+  u_strToUTF8(b.data(), static_cast<int32_t>(b.size()), &blen, reinterpret_cast<const UChar*>(n.data()), nlen, &err);
+  if (U_FAILURE(err)) return;
+  b.resize(static_cast<size_t>(blen));
+  s = std::move(b);
+}
+
 int nameIn(Env& env, const char* s, std::string& out) {
   const size_t n = std::strlen(s);
   const char* enc = params::getStr(env, kParamApiEncoding);
@@ -137,6 +165,8 @@ int nameIn(Env& env, const char* s, std::string& out) {
   } else if (int st = icuConvert("UTF-8", enc, s, n, out)) {
     return st;
   }
+  // Latin-1 text is in normalization form C already
+  if (!ascii(s, n) && !isLatin1(enc)) normalizeName(out);
   for (unsigned char c : out)
     if (c < 32 || c == 127) return 1236;
   return 0;
