@@ -20,7 +20,8 @@ int readLp(Device& dev, const std::string& probName, model::ModelData& out, Mess
 // terminal or a pipe).  It prompts on the results sink, and a line that
 // fails is reported, followed by "Please reenter last line:", and read again
 // in place of the bad one; only out of memory and read failures end the read
-// early.  Input ends at "End" or at end of file.
+// early.  Input ends at "End" or at end of file.  Typed text is taken as
+// UTF-8 (no file-encoding conversion).
 int enterLp(std::FILE* in, const std::string& probName, model::ModelData& out, Messages& msg,
             const IoSettings& settings = {});
 

@@ -1238,7 +1238,9 @@ int LpReader::pwlLine(std::string_view s) {
   auto number = [&](double& v) -> int {
     std::size_t b = p;
     if (p < n && (s[p] == '+' || s[p] == '-')) ++p;
-    if (p < n && lpIs(s[p], kLpIdentifier)) {  // inf, infinity
+    // a part that is not a number at all means the parts are out of order
+    if (p >= n || !(lpIs(s[p], kLpDigit) || s[p] == '.' || s[p] == 'i' || s[p] == 'I')) return ill();
+    if (s[p] == 'i' || s[p] == 'I') {  // inf, infinity
       while (p < n && !lpIs(s[p], kLpTerminator) && s[p] != ',' && s[p] != ')') ++p;
     } else {
       while (p < n && lpIs(s[p], kLpNumber) && !(lpIs(s[p], kLpSign) && p > b && s[p - 1] != 'e' && s[p - 1] != 'E'))

@@ -153,6 +153,8 @@ TEST(LpPwl, DefinitionsAndTheirErrors) {
            {" p: y = x 0 (0, 0 1\n", 1213, "VANTO Error  1213: ill defined piecewise linear function.\n"},
            {" p: y = x 0 (2, 0) (1, 1) 1\n", 1213, "VANTO Error  1213: ill defined piecewise linear function.\n"},
            {" p: y = x 0 (0, 0)\n", 1213, "VANTO Error  1213: ill defined piecewise linear function.\n"},
+           {" p: y = x (0, 0) 1\n", 1213, "VANTO Error  1213: ill defined piecewise linear function.\n"},
+           {" p: y = x 0 (0, 0) (1, 1e) 1\n", 1618, "VANTO Error  1618: Line 6: Exponent '1e' not ended with number.\n"},
            {" p: y = x 0 (0, 0) 1 junk\n", 1537,
             "VANTO Error  1537: Illegal character.\n      line 6: Unexpected character after the definition\n"
             "                 of a piecewise linear constraint.\n"},
