@@ -31,8 +31,30 @@ struct Snapshot {
   long long nz = 0;
 };
 
+inline bool samePwl(const model::ModelData& a, const model::ModelData& b) {
+  if (a.pwl.size() != b.pwl.size()) return false;
+  for (size_t k = 0; k < a.pwl.size(); ++k) {
+    const auto &p = a.pwl[k], &q = b.pwl[k];
+    if (p.name != q.name || p.xcol != q.xcol || p.ycol != q.ycol || p.preslope != q.preslope ||
+        p.postslope != q.postslope || p.x != q.x || p.y != q.y)
+      return false;
+  }
+  return true;
+}
+
+inline bool sameObjectives(const model::ModelData& a, const model::ModelData& b) {
+  if (a.objectives.size() != b.objectives.size()) return false;
+  for (size_t k = 0; k < a.objectives.size(); ++k) {
+    const auto &p = a.objectives[k], &q = b.objectives[k];
+    if (p.name != q.name || p.priority != q.priority || p.weight != q.weight || p.abstol != q.abstol ||
+        p.reltol != q.reltol || p.offset != q.offset || p.ind != q.ind || p.val != q.val)
+      return false;
+  }
+  return true;
+}
+
 inline bool sameModel(const model::ModelData& a, const model::ModelData& b) {
-  return a.probname == b.probname && a.objname == b.objname && a.objsen == b.objsen &&
+  return samePwl(a, b) && sameObjectives(a, b) && a.probname == b.probname && a.objname == b.objname && a.objsen == b.objsen &&
          a.objoffset == b.objoffset && a.obj == b.obj && a.lb == b.lb && a.ub == b.ub &&
          a.ctype == b.ctype && a.colname == b.colname && a.rhs == b.rhs && a.rngval == b.rngval &&
          a.sense == b.sense && a.rowname == b.rowname && a.matbeg == b.matbeg &&

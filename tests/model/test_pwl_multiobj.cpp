@@ -268,6 +268,13 @@ TEST_F(MultiObj, CountsAndObjectiveZeroIsTheLinearObjective) {
   ASSERT_EQ(VNTmultiobjgetname(env, lp, 2, buf, sizeof buf, &surplus), 0);
   EXPECT_STREQ(buf, "second");
 
+  // A clone has the same objectives.
+  int cst = 0;
+  VNTLPptr twin = VNTcloneprob(env, lp, &cst);
+  ASSERT_EQ(cst, 0);
+  EXPECT_TRUE(same(snap(twin), snap()));
+  EXPECT_EQ(VNTfreeprob(env, &twin), 0);
+
   // Shrinking keeps the first objectives.
   ASSERT_EQ(VNTsetnumobjs(env, lp, 2), 0);
   EXPECT_EQ(VNTmultiobjgetindex(env, lp, "second", &idx), 1210);
