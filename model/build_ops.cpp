@@ -962,6 +962,12 @@ int chgprobtype(Env& env, Problem& lp, int type) {
     if (!mip && !d.ctype.empty()) notifyChange(lp, ChangeKind::ColTypes);
     d.ctype.swap(ctype);
     if (!mip) d.sos.clear();
+    // Piecewise-linear constraints need the MIP search: a continuous type
+    // drops them like the SOS.
+    if (!mip && !d.pwl.empty()) {
+      notifyChange(lp, ChangeKind::Pwl);
+      d.pwl.clear();
+    }
     if (type == kLP || type == kMILP) {
       if (!d.qobj.empty()) notifyChange(lp, ChangeKind::Quadratic);
       d.qobj.clear();

@@ -3,11 +3,13 @@
 // A constraint is given by its two variables, the slopes left of the first
 // and right of the last breakpoint, and the breakpoints (x[k], y[k]) with
 // non-decreasing x.  Two consecutive breakpoints may share their abscissa
-// (a jump of f); three may not, and the two variables must differ: such
-// data do not define a function (1213).  Adding a constraint to a
-// continuous problem makes it a MIP (LP -> MILP, QP -> MIQP, QCP -> MIQCP),
-// as the constraint needs the MIP search; deleting constraints leaves the
-// type alone.
+// (a jump of f); three may not, there must be at least one breakpoint, and
+// the two variables must differ: other data do not define a function
+// (1213).  Adding a constraint to a continuous problem makes it a MIP
+// (LP -> MILP, QP -> MIQP, QCP -> MIQCP), as the constraint needs the MIP
+// search; deleting constraints leaves the type alone, and changing the type
+// back to a continuous one drops the constraints.  Deleting a column drops
+// the constraints on it.
 #include <cmath>
 #include <cstring>
 

@@ -187,6 +187,9 @@ TEST_F(Pwl, ColumnDeletionDropsAndRenumbers) {
   ASSERT_EQ(VNTdelpwl(env, lp, 0, 1), 0);
   EXPECT_EQ(VNTgetnumpwl(env, lp), 0);
   EXPECT_EQ(VNTgetnumpwl(env, c), 2);
+  // The continuous relaxation has no place for them.
+  ASSERT_EQ(VNTchgprobtype(env, c, 0), 0);
+  EXPECT_EQ(VNTgetnumpwl(env, c), 0);
   EXPECT_EQ(VNTfreeprob(env, &c), 0);
 }
 
