@@ -22,7 +22,7 @@ constexpr int kRatioChunk = 32;  // candidates of the ratio test ordered in the 
 LpStatus LpEngine::solveDual() {
   beginSolve();
   ProfileScope total(opt_.profile, prof_.total);
-  lpStatus_ = runDual();
+  lpStatus_ = finishDropped(runDual());
   return lpStatus_;
 }
 
@@ -39,24 +39,43 @@ void LpEngine::initDualWeights() {
     weightsValid_ = true;
     return;
   }
-  if (opt_.display) logLine("Initializing dual steep norms . . .\n");
-  for (int i = 0; i < m_; ++i) {
-    work_.clear();
-    work_.val[i] = 1.0;
-    work_.idx[0] = i;
-    work_.nnz = 1;
-    factor_.btran(work_, tol::kFtranSparseHint);
-    double s = 0.0;
-    if (work_.packed)
-      for (int t = 0; t < work_.nnz; ++t) s += work_.val[work_.idx[t]] * work_.val[work_.idx[t]];
-    else
-      for (int k = 0; k < m_; ++k) s += work_.val[k] * work_.val[k];
-    dualWeight_[i] = std::max(s, tol::kWeightZero);
-    addWork(work_.packed ? work_.nnz : m_);
-  }
+  if (opt_.display)
+    logLine(opt_.dualPricing == 3 ? "Initializing dual full norms . . .\n" : "Initializing dual steep norms . . .\n");
+  for (int i = 0; i < m_; ++i) dualWeight_[i] = exactDualWeight(i);
+  weightsValid_ = true;
+}
+
+// Squared norm of row i of the basis inverse (an exact zero is stored as a
+// tiny positive weight).
+double LpEngine::exactDualWeight(int i) {
+  work_.clear();
+  work_.val[i] = 1.0;
+  work_.idx[0] = i;
+  work_.nnz = 1;
+  factor_.btran(work_, tol::kFtranSparseHint);
+  double s = 0.0;
+  if (work_.packed)
+    for (int t = 0; t < work_.nnz; ++t) s += work_.val[work_.idx[t]] * work_.val[work_.idx[t]];
+  else
+    for (int k = 0; k < m_; ++k) s += work_.val[k] * work_.val[k];
+  addWork(work_.packed ? work_.nnz : m_);
   work_.clear();
   std::fill(work_.val.begin(), work_.val.end(), 0.0);
-  weightsValid_ = true;
+  return std::max(s, tol::kWeightZero);
+}
+
+// After a refactorization: rows whose weight fell below the minimum get their
+// exact weight back.
+void LpEngine::reinitSmallDualWeights() {
+  if (opt_.dualPricing == 1 || !weightsValid_) return;
+  int64_t cnt = 0;
+  for (int i = 0; i < m_; ++i) {
+    if (dualWeight_[i] >= tol::kWeightMin) continue;
+    if (cnt == 0 && opt_.display) logLine("Reinitializing dual norms . . .\n");
+    dualWeight_[i] = exactDualWeight(i);
+    ++cnt;
+  }
+  if (cnt > 0 && opt_.display) logLine("Computed %lld new norms.\n", static_cast<long long>(cnt));
 }
 
 // Nonbasic variables whose reduced cost has the wrong sign: boxed ones move to
@@ -66,7 +85,7 @@ bool LpEngine::flipToDualFeasible(double tolD, bool allowShift) {
   bool moved = false;
   for (int j = 0; j < nTot_; ++j) {
     const uint8_t st = status_[j];
-    if (st == kBasic || isFixed(j)) continue;
+    if (st == kBasic || isFrozen(j)) continue;
     const double d = dj_[j];
     bool bad = false;
     if (st == kLower) bad = d < -tolD;
@@ -97,7 +116,7 @@ void LpEngine::perturbCosts() {
   if (1000.0 * tolD_ > eps) tolD_ = eps / 1000.0;
   for (int j = 0; j < nTot_; ++j) {
     const uint8_t st = status_[j];
-    if (st == kBasic || isFixed(j)) continue;
+    if (st == kBasic || isFrozen(j)) continue;
     double r1 = random01(), r2 = random01();
     // Relative to the cost magnitude so that scaled costs of any size are separated.
     double delta = (r1 * 0.01 + r2) * eps * (1.0 + std::fabs(origCost_[j]));
@@ -151,7 +170,7 @@ int LpEngine::dualRatioTest(int r, double delta, int* nflip) {
   for (int t = 0; t < rowNnz_; ++t) {
     const int j = rowIdx_[t];
     const uint8_t st = status_[j];
-    if (st == kBasic || isFixed(j)) continue;
+    if (st == kBasic || isFrozen(j)) continue;
     double a = s * rowAlpha_[j];
     double d = dj_[j];
     double range;
@@ -255,6 +274,7 @@ LpEngine::LoopResult LpEngine::dualLoop(int phase) {
       computePrimal();
       computeDual();
       if (flipToDualFeasible(tolD_, phase == 2)) computePrimal();
+      reinitSmallDualWeights();
       rebuildInfeas();
       needRefactor = false;
       updates = 0;

@@ -47,6 +47,8 @@ int LpEngine::load(const model::ModelData& md) {
   x_.assign(nTot_, 0.0);
   dj_.assign(nTot_, 0.0);
   status_.assign(nTot_, kLower);
+  dropped_.assign(nTot_, 0);
+  droppedList_.clear();
   head_.assign(m_, 0);
   pos_.assign(nTot_, -1);
   dualWeight_.assign(m_, 1.0);
@@ -260,7 +262,7 @@ void LpEngine::unscaledInfeasibility(double* pmax, double* dmax) const {
     if (v < lower_[k]) pm = std::max(pm, (lower_[k] - v) * f);
     else if (v > upper_[k]) pm = std::max(pm, (v - upper_[k]) * f);
     const uint8_t st = status_[k];
-    if (st == kBasic || isFixed(k)) continue;
+    if (st == kBasic || isFrozen(k)) continue;
     const double d = dj_[k];
     double bad = 0.0;
     if (st == kLower) bad = -d;
@@ -297,6 +299,15 @@ bool LpEngine::refactor() {
     return false;
   }
   if (r > 0) {
+    if (repairCount_ >= opt_.singularityLimit) {
+      // Out of repairs: the basis counts as singular.
+      head_ = old;
+      singularFailure_ = true;
+      factorValid_ = false;
+      return false;
+    }
+    ++repairCount_;
+    const bool drop = repairCount_ > freeRepairs_;
     if (opt_.display) logLine("Repairing basis singularity.\n");
     for (int p : replaced) {
       int gone = old[p];
@@ -309,6 +320,13 @@ bool LpEngine::refactor() {
       dualWeight_[p] = 1.0;
       if (gone >= n_) {
         if (opt_.display) logLine("Slack removed by singularity.\n");
+        if (drop) {
+          if (opt_.display) logLine("Dual '%.255s' fixed because of singularity.\n", rowNameOf(gone - n_).c_str());
+          dropVariable(gone);
+        }
+      } else if (drop) {
+        if (opt_.display) logLine("Variable '%.255s' fixed because of singularity.\n", varName(gone).c_str());
+        dropVariable(gone);
       }
     }
     primalValid_ = dualValid_ = false;
@@ -478,11 +496,13 @@ void LpEngine::logLine(const char* fmt, ...) {
   opt_.log(buf);
 }
 
+std::string LpEngine::rowNameOf(int i) const {
+  return static_cast<size_t>(i) < rowName_.size() ? rowName_[i] : "R" + std::to_string(i + 1);
+}
+
 std::string LpEngine::varName(int k) const {
   if (k < n_) return static_cast<size_t>(k) < colName_.size() ? colName_[k] : "C" + std::to_string(k + 1);
-  int i = k - n_;
-  std::string r = static_cast<size_t>(i) < rowName_.size() ? rowName_[i] : "R" + std::to_string(i + 1);
-  return r + " slack";
+  return rowNameOf(k - n_) + " slack";
 }
 
 bool LpEngine::logDue() const {
@@ -571,7 +591,7 @@ int LpEngine::countDualInfeasibilities(double tolD, double* sum, bool includeBox
   int cnt = 0;
   double s = 0.0;
   for (int j = 0; j < nTot_; ++j) {
-    if (status_[j] == kBasic || isFixed(j)) continue;
+    if (status_[j] == kBasic || isFrozen(j)) continue;
     double d = dj_[j], v = 0.0;
     if (!includeBoxed && finiteLo(lower_[j]) && finiteUp(upper_[j])) continue;  // boxed: a flip fixes it
     if (status_[j] == kLower || (status_[j] != kUpper && finiteLo(lower_[j]))) {
@@ -749,6 +769,80 @@ bool LpEngine::getPrimalRay(std::vector<double>& ray) const {
 
 // State every solve starts from: working tolerances, counters, the random
 // stream, certificates and the factorization's pivoting settings.
+void LpEngine::dropVariable(int k) {
+  if (dropped_[k]) return;
+  dropped_[k] = 1;
+  droppedList_.push_back(k);
+}
+
+void LpEngine::clearDropped() {
+  for (int k : droppedList_) dropped_[k] = 0;
+  droppedList_.clear();
+}
+
+LpStatus LpEngine::finishDropped(LpStatus st) {
+  while (!droppedList_.empty()) {
+    const bool optimal = st == LpStatus::kOptimal || st == LpStatus::kOptimalUnscaledInfeas;
+    if (optimal) {
+      int64_t rowViol = 0, colViol = 0;
+      bool anyRow = false, anyCol = false;
+      for (int k : droppedList_) {
+        const bool row = k >= n_;
+        (row ? anyRow : anyCol) = true;
+        if (status_[k] == kBasic || isFixed(k)) continue;
+        const double d = dj_[k];
+        bool bad;
+        if (status_[k] == kLower) bad = d < -tolD_;
+        else if (status_[k] == kUpper) bad = d > tolD_;
+        else bad = std::fabs(d) > tolD_;
+        if (!bad) continue;
+        ++(row ? rowViol : colViol);
+        if (!opt_.display) continue;
+        const std::string name = row ? rowNameOf(k - n_) : varName(k);
+        if (row)
+          logLine(opt_.scale ? "Scaled reduced cost of fixed row '%.255s' %g\n" : "Reduced cost of fixed row '%.255s' %g\n",
+                  name.c_str(), d);
+        else
+          logLine(opt_.scale ? "Scaled reduced cost of dropped variable '%.255s' = %g\n"
+                             : "Reduced cost of dropped variable '%.255s' = %g\n",
+                  name.c_str(), d);
+      }
+      if (opt_.display) {
+        if (anyRow && rowViol == 0) logLine("Fixed rows satisfy optimality criteria.\n");
+        if (anyCol && colViol == 0) logLine("Dropped variables satisfy optimality criteria.\n");
+        if (rowViol + colViol > 0)
+          logLine("There are %lld violations to optimality.\n", static_cast<long long>(rowViol + colViol));
+      }
+      if (rowViol + colViol == 0) {
+        clearDropped();
+        return st;
+      }
+      if (reincluded_) {
+        // A second round of violations after reinclusion: the answer is not
+        // trustworthy as optimal.
+        clearDropped();
+        return LpStatus::kNonOptimal;
+      }
+      if (opt_.display) {
+        if (rowViol > 0) logLine("Attempting to free fixed rows.\n");
+        if (colViol > 0) logLine("Attempting to reinclude dropped variables.\n");
+      }
+    } else if (st != LpStatus::kInfeasible || reincluded_) {
+      // Limits and aborts keep their state; the variables come back for the
+      // next solve.
+      clearDropped();
+      return st;
+    }
+    // Reinclude and resume: an optimal basis of the restricted problem is
+    // primal feasible (primal simplex); an infeasibility proof that relied on
+    // the dropped variables is checked again by the dual.
+    reincluded_ = true;
+    clearDropped();
+    st = optimal ? runPrimal() : runDual();
+  }
+  return st;
+}
+
 bool LpEngine::startFavoursPrimal() {
   if (m_ == 0) return false;
   if (boundsPerturbed_) restoreBounds();
@@ -774,6 +868,14 @@ void LpEngine::beginSolve() {
   farkas_.clear();
   primalRay_.clear();
   factor_.setPivotThreshold(opt_.markowitzTol);
+  repairCount_ = 0;
+  // Repairs that only swap logicals in before dropping starts: by size, and
+  // below the repair limit.
+  freeRepairs_ = m_ <= 9 ? 0 : m_ <= 99 ? 1 : m_ <= 999 ? 2 : m_ <= 9999 ? 3 : 4;
+  if (opt_.singularityLimit != 0 && opt_.singularityLimit <= freeRepairs_) freeRepairs_ = opt_.singularityLimit - 1;
+  reincluded_ = false;
+  singularFailure_ = false;
+  clearDropped();
   refactorLimit_ = opt_.refactorInterval > 0 ? opt_.refactorInterval : std::clamp(50 + m_ / 100, 50, 200);
 }
 

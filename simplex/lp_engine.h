@@ -63,6 +63,9 @@ class LpEngine {
 
   LpStatus solveDual();
   LpStatus solvePrimal();
+  // True when the last solve stopped because the basis stayed singular after
+  // the allowed number of repairs.
+  bool basisSingular() const { return singularFailure_; }
   // Evaluate the current basis against the true bounds and costs (factorizing
   // it when needed): true when it is primal feasible but not dual feasible,
   // i.e. the primal simplex has the better start.
@@ -163,9 +166,17 @@ class LpEngine {
   void logFlip(int j, bool toUpper);
   void logIteration(bool dual, int phase, double value);
   std::string varName(int k) const;
+  std::string rowNameOf(int i) const;
   double random01();
   bool isBoxed(int j) const { return lower_[j] > -tol::kInfinity && upper_[j] < tol::kInfinity; }
   bool isFixed(int j) const { return lower_[j] == upper_[j]; }
+  // Fixed, or dropped by a singularity repair: never enters the basis.
+  bool isFrozen(int j) const { return lower_[j] == upper_[j] || dropped_[j] != 0; }
+  void dropVariable(int k);
+  void clearDropped();
+  // End of a solve with variables dropped by singularity repairs: check their
+  // reduced costs, and reinclude them and resume once when one violates.
+  LpStatus finishDropped(LpStatus st);
   void restoreBounds();
   void restoreCosts();
   int countDualInfeasibilities(double tolD, double* sum, bool includeBoxed = false) const;
@@ -182,6 +193,8 @@ class LpEngine {
   bool dualPhase1();
   LoopResult dualLoop(int phase);
   void initDualWeights();
+  double exactDualWeight(int i);
+  void reinitSmallDualWeights();
   int chooseLeavingRow() const;
   void rebuildInfeas();
   // Squared bound violation of basis position i (0 when within tolerance).
@@ -240,7 +253,18 @@ class LpEngine {
   int perturbCount_ = 0;
   double perturbEps_ = 0.0;
   Factor factor_;
+  int priceSections_ = 1;  // primal partial pricing: sections of the columns
+  int priceKeep_ = 1;      // sections with candidates that end a scan
+  int priceCursor_ = 0;    // section the next scan starts with
   int refactorLimit_ = 100;
+  // Singularity repairs of the current solve; after freeRepairs_ of them the
+  // structurals (and logicals) that leave the basis are dropped.
+  int repairCount_ = 0;
+  int freeRepairs_ = 0;
+  bool reincluded_ = false;
+  bool singularFailure_ = false;
+  std::vector<uint8_t> dropped_;
+  std::vector<int> droppedList_;
   int64_t refactorCount_ = 0;
 
   // Work vectors.

@@ -83,6 +83,7 @@ struct LpOptions {
   bool perturb = true;            // allow objective / bound perturbation
   uint64_t randomSeed = 202009243;
   int pollInterval = 64;          // iterations between poll() calls
+  int singularityLimit = 10;      // basis repairs allowed per solve (0: none)
   bool profile = false;           // time the parts of each iteration (LpEngine::profile())
 
   // Receives complete log lines (including the trailing newline).

@@ -32,6 +32,7 @@ enum Param : int {
   kParamPGradient = 1029,
   kParamRefactor = 1031,
   kParamScale = 1034,
+  kParamSingLimit = 1037,
   kParamTimeLimit = 1039,
   kParamLpMethod = 1062,
   kParamThreads = 1067,
@@ -49,6 +50,7 @@ void setOptions(Env& env, LpOptions& o, bool dual, int sense, double offset) {
   o.perturbationConst = params::getDbl(env, kParamPerturbConst);
   o.iterationLimit = params::getLong(env, kParamIterations);
   o.refactorInterval = params::getInt(env, kParamRefactor);
+  o.singularityLimit = params::getInt(env, kParamSingLimit);
   o.display = params::getInt(env, kParamDisplay);
   o.dualPricing = params::getInt(env, kParamDGradient);
   o.primalPricing = params::getInt(env, kParamPGradient);
@@ -447,7 +449,7 @@ int optimizeLp(Env& env, model::Problem& p, int method) {
     if (r > 0) return r;
     storeSolution(p, *s, -r);
     flushChannel(env, Chan::Log);
-    return 0;
+    return s->engine->basisSingular() ? 1256 : 0;
   }
   // The methods not built into this engine (network, barrier, sifting) are
   // served by the dual simplex.
@@ -462,7 +464,8 @@ int optimizeLp(Env& env, model::Problem& p, int method) {
   s->engine->options().poll = nullptr;
   storeSolution(p, *s, method);
   flushChannel(env, Chan::Log);
-  return 0;
+  // Out of singularity repairs: the basis is reported singular.
+  return s->engine->basisSingular() ? 1256 : 0;
 }
 
 }  // namespace vnt::simplex

@@ -25,7 +25,17 @@ LpStatus LpEngine::solvePrimal() {
   for (int j = 0; j < nTot_; ++j)
     if (status_[j] != kBasic) placeNonbasic(j);
   if (opt_.display && opt_.primalPricing != -1) logLine("Using devex.\n");
-  lpStatus_ = runPrimal();
+  // Partial pricing in the automatic and devex modes: sections and the number
+  // of sections with candidates that end a scan, by the number of columns.
+  priceSections_ = 1;
+  priceKeep_ = 1;
+  priceCursor_ = 0;
+  if (opt_.primalPricing == 0 || opt_.primalPricing == 1) {
+    const int big = nTot_;
+    priceSections_ = big < 1000 ? 16 : big < 10000 ? 32 : big < 100000 ? 48 : 64;
+    priceKeep_ = big < 1000 ? 4 : big < 10000 ? 8 : big < 100000 ? 12 : 16;
+  }
+  lpStatus_ = finishDropped(runPrimal());
   return lpStatus_;
 }
 
@@ -104,26 +114,52 @@ LpEngine::LoopResult LpEngine::primalLoop() {
       }
     }
 
-    // Pricing (devex).
+    // Pricing (devex).  Partial: the columns are cut into sections and the
+    // scan, resuming after the last section used, stops once enough sections
+    // offered a candidate; only a scan of every section can prove optimality.
     ProfileScope psPrice(opt_.profile, prof_.pricing);
     int q = -1;
     double best = 0.0;
-    for (int j = 0; j < nTot_; ++j) {
-      const uint8_t st = status_[j];
-      if (st == kBasic || isFixed(j)) continue;
-      const double d = dj_[j];
-      double v;
-      if (st == kLower) v = d < -tolD_ ? -d : 0.0;
-      else if (st == kUpper) v = d > tolD_ ? d : 0.0;
-      else v = std::fabs(d) > tolD_ ? std::fabs(d) : 0.0;
-      if (v == 0.0) continue;
-      const double score = opt_.primalPricing == -1 ? v : v * v / devexWeight_[j];
-      if (score > best) {
-        best = score;
-        q = j;
+    const bool dantzig = opt_.primalPricing == -1;
+    auto scan = [&](int from, int to) {
+      bool found = false;
+      for (int j = from; j < to; ++j) {
+        const uint8_t st = status_[j];
+        if (st == kBasic || isFrozen(j)) continue;
+        const double d = dj_[j];
+        double v;
+        if (st == kLower) v = d < -tolD_ ? -d : 0.0;
+        else if (st == kUpper) v = d > tolD_ ? d : 0.0;
+        else v = std::fabs(d) > tolD_ ? std::fabs(d) : 0.0;
+        if (v == 0.0) continue;
+        found = true;
+        const double score = dantzig ? v : v * v / devexWeight_[j];
+        if (score > best) {
+          best = score;
+          q = j;
+        }
       }
+      return found;
+    };
+    if (priceSections_ <= 1) {
+      scan(0, nTot_);
+      addWork(static_cast<uint64_t>(nTot_));
+    } else {
+      const int len = (nTot_ + priceSections_ - 1) / priceSections_;
+      int withCandidates = 0, scanned = 0;
+      int sec = priceCursor_;
+      for (; scanned < priceSections_; ++scanned) {
+        const int from = sec * len, to = std::min(nTot_, from + len);
+        if (from < to && scan(from, to)) ++withCandidates;
+        addWork(static_cast<uint64_t>(std::max(0, to - from)));
+        sec = sec + 1 == priceSections_ ? 0 : sec + 1;
+        if (withCandidates >= priceKeep_) {
+          ++scanned;
+          break;
+        }
+      }
+      priceCursor_ = sec;
     }
-    addWork(static_cast<uint64_t>(nTot_));
     psPrice.stop();
     if (q < 0) {
       if (updates > 0) {
