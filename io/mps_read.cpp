@@ -225,6 +225,7 @@ class MpsReader {
   int dataIndicators();
   int dataPwlNam();
   int dataPwlCon();
+  int pwlError(int code, const std::string& text);
   int finish(model::ModelData& out);
   int finishPwl(model::ModelData& m);
   void endColumn();
@@ -1005,17 +1006,23 @@ int MpsReader::dataIndicators() {
   return 0;
 }
 
+// Errors of the piecewise-linear sections: their own line, then the
+// status line of the code (1213 ill-defined function, 1210 name not found).
+int MpsReader::pwlError(int code, const std::string& text) {
+  msg_.error(text);
+  return code == 1213 ? reportError(msg_, 1213, "ill defined piecewise linear function")
+                      : reportError(msg_, 1210, "Name not found");
+}
+
 // PWLNAM:  name  y-variable  x-variable  preslope  postslope
 int MpsReader::dataPwlNam() {
   if (f_.size() < 5) {
-    msg_.error(format("Error: missing field in piecewise linear expression definition on line %lld.\n", ln()));
-    return -1213;
+    return pwlError(1213, format("Error: missing field in piecewise linear expression definition on line %lld.\n", ln()));
   }
   PwlRec p;
   p.name = std::string(nameField(f_[0]));
   if (findName(pwlIdx_, p.name) >= 0) {
-    msg_.error(format("Error: duplicate piecewise liner expression name %s.\n", p.name.c_str()));
-    return -1213;
+    return pwlError(1213, format("Error: duplicate piecewise liner expression name %s.\n", p.name.c_str()));
   }
   p.yname = std::string(nameField(f_[1]));
   p.xname = std::string(nameField(f_[2]));
@@ -1030,15 +1037,13 @@ int MpsReader::dataPwlNam() {
 // PWLCON:  name  x  y   (one breakpoint per line, in order)
 int MpsReader::dataPwlCon() {
   if (f_.size() < 3) {
-    msg_.error(format("Error: missing field in piecewise linear expression definition on line %lld.\n", ln()));
-    return -1213;
+    return pwlError(1213, format("Error: missing field in piecewise linear expression definition on line %lld.\n", ln()));
   }
   std::string_view name = nameField(f_[0]);
   int k = findName(pwlIdx_, name);
   if (k < 0) {
-    msg_.error(format("Error: piecewise linear expression name %s is not found in the PWLNAM section.\n",
-                      std::string(name).c_str()));
-    return -1210;
+    return pwlError(1210, format("Error: piecewise linear expression name %s is not found in the PWLNAM section.\n",
+                                 std::string(name).c_str()));
   }
   double x = 0.0, y = 0.0;
   int rc = numberField(f_[1], x);
@@ -1057,9 +1062,8 @@ int MpsReader::finishPwl(model::ModelData& m) {
     f.ycol = findName(colIdx_, p.yname);
     f.xcol = findName(colIdx_, p.xname);
     if (f.ycol < 0 || f.xcol < 0) {
-      msg_.error(format("Error: variable name %s in piecewise linear expression %s is not found.\n",
-                        (f.ycol < 0 ? p.yname : p.xname).c_str(), p.name.c_str()));
-      return -1210;
+      return pwlError(1210, format("Error: variable name %s in piecewise linear expression %s is not found.\n",
+                                   (f.ycol < 0 ? p.yname : p.xname).c_str(), p.name.c_str()));
     }
     bool ok = !p.x.empty() && f.xcol != f.ycol;
     for (std::size_t k = 1; ok && k < p.x.size(); ++k)

@@ -98,6 +98,9 @@ TEST_F(Parts, MissingVariableFailsTheReadAfterReading) {
   EXPECT_NE(errors.all().find("Error: variable name w in piecewise linear expression f is not found.\n"),
             std::string::npos)
       << errors.all();
+  // reported once, after the specific line
+  const std::string all = errors.all();
+  EXPECT_EQ(all.find("VANTO Error  1210: Name not found.\n"), all.rfind("VANTO Error  1210")) << all;
   EXPECT_EQ(VNTgetnumcols(env, p), 1);
   EXPECT_EQ(VNTgetnumpwl(env, p), 0);
   freeProb(p);

@@ -117,6 +117,10 @@ TEST(MpsPwl, ReaderErrors) {
     CollectMessages msg;
     EXPECT_EQ(readText(head + c.pwlPart, m, msg), c.status);
     EXPECT_NE(msg.errors.find(c.message), std::string::npos) << msg.errors;
+    // the status line of the code comes last
+    const std::string status = "VANTO Error  " + std::to_string(-c.status) + ": ";
+    EXPECT_NE(msg.errors.rfind(status), std::string::npos) << msg.errors;
+    EXPECT_EQ(msg.errors.rfind("VANTO Error"), msg.errors.rfind(status)) << msg.errors;
     EXPECT_EQ(m.probname, "untouched");
   }
 }
