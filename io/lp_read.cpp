@@ -1225,12 +1225,13 @@ int LpReader::pwlLine(std::string_view s) {
     while (p < n && lpIs(s[p], kLpBlank)) ++p;
   };
   auto ill = [&] { return err(1213, "ill defined piecewise linear function"); };
-  auto name = [&]() {
+  // labels are cut to 255 bytes, variable references to 254
+  auto name = [&](std::size_t max) {
     std::size_t b = p;
     while (p < n && !lpIs(s[p], kLpTerminator)) ++p;
     std::string_view nm = s.substr(b, p - b);
-    if (nm.size() > kRefMax) {
-      nm = nm.substr(0, utf8Cut(nm, kRefMax));
+    if (nm.size() > max) {
+      nm = nm.substr(0, utf8Cut(nm, max));
       warn(format("Warning, line %lld: '%s' truncated.\n", ln(), std::string(nm).c_str()));
     }
     return std::string(nm);
@@ -1266,29 +1267,27 @@ int LpReader::pwlLine(std::string_view s) {
         if (!lpIs(c, kLpIdentifier)) return ill();
         PwlRec r;
         r.line = ln();
+        // "name:" labels the definition; otherwise the word is y
         std::size_t save = p;
-        std::string first = name();
-        std::size_t after = p;
+        while (p < n && !lpIs(s[p], kLpTerminator)) ++p;
         skip();
         if (p < n && s[p] == ':') {
-          if (first.size() > kLabelMax) first.resize(utf8Cut(first, kLabelMax));
-          r.name = first;
+          p = save;
+          r.name = name(kLabelMax);
+          skip();
           r.named = true;
           ++p;
-          pwl_.push_back(std::move(r));
-          pw_ = kPwY;
         } else {
           p = save;
           r.name = kPlaceholder;
-          pwl_.push_back(std::move(r));
-          pw_ = kPwY;
         }
-        (void)after;
+        pwl_.push_back(std::move(r));
+        pw_ = kPwY;
         break;
       }
       case kPwY:
         if (!lpIs(c, kLpIdentifier)) return ill();
-        pwl_.back().yname = name();
+        pwl_.back().yname = name(kRefMax);
         pw_ = kPwEq;
         break;
       case kPwEq:
@@ -1298,7 +1297,7 @@ int LpReader::pwlLine(std::string_view s) {
         break;
       case kPwX:
         if (!lpIs(c, kLpIdentifier)) return ill();
-        pwl_.back().xname = name();
+        pwl_.back().xname = name(kRefMax);
         pw_ = kPwPre;
         break;
       case kPwPre: {

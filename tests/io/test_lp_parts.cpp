@@ -142,6 +142,14 @@ TEST(LpPwl, DefinitionsAndTheirErrors) {
   EXPECT_EQ(m.pwl[1].ycol, col(m, "z"));
   EXPECT_EQ(m.sos.size(), 1u);
 
+  // a long label is cut to 255 bytes like a row label
+  ModelData lab;
+  CollectMessages lmsg;
+  ASSERT_EQ(readText(kHead + "pwl\n " + std::string(300, 'p') + ": y = x 0 (0, 0) 1\nEnd\n", lab, lmsg), 0);
+  ASSERT_EQ(lab.pwl.size(), 1u);
+  EXPECT_EQ(lab.pwl[0].name, std::string(255, 'p'));
+  EXPECT_NE(lmsg.warnings.find("Warning, line 6: '" + std::string(255, 'p') + "' truncated.\n"), std::string::npos);
+
   struct Bad {
     std::string body;
     int code;
