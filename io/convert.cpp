@@ -97,6 +97,8 @@ class ConvertingDevice final : public Device {
             break;
           }
           innerEof_ = true;
+        } else if (asciiFast_ && pivotSource_ == pivotTarget_) {
+          continue;  // the new chunk starts with the fast path again
         }
       }
       const char* s = in_.data() + inPos_;
