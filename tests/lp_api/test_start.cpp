@@ -10,6 +10,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/models.h"
@@ -22,7 +23,7 @@ using vnt::test::references;
 
 constexpr int kParamDisplay = 1019;
 
-class Restart : public vnt::test::LpFixture, public ::testing::WithParamInterface<std::string> {
+class Solved : public vnt::test::LpFixture {
  protected:
   double optimum() const {
     double v = NAN;
@@ -30,6 +31,8 @@ class Restart : public vnt::test::LpFixture, public ::testing::WithParamInterfac
     return v;
   }
 };
+
+class Restart : public Solved, public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(Restart, OptimalBasisWithWeightsRestartsWithoutIterations) {
   read("netlib", GetParam());
@@ -141,9 +144,26 @@ TEST_P(Restart, PrimalWeightsRoundTrip) {
 
 // Starts from solution values: the basis derived from the optimal primal and
 // dual values leads back to the optimum in at most a third of the iterations
-// of a cold solve.
-TEST_P(Restart, StartFromValues) {
-  read("netlib", GetParam());
+// of a cold solve.  Also on the same model stated as a maximization (negated
+// objective), where the signs of the duals read the other way.
+class StartFromValues : public Solved, public ::testing::WithParamInterface<std::tuple<std::string, bool>> {
+ protected:
+  void load(VNTLPptr p) {
+    const auto& [name, maximize] = GetParam();
+    ASSERT_EQ(VNTreadcopyprob(env, p, vnt::test::modelPath("netlib", name).c_str(), nullptr), 0);
+    if (!maximize) return;
+    const int n = VNTgetnumcols(env, p);
+    std::vector<double> c(n);
+    std::vector<int> idx(n);
+    ASSERT_EQ(VNTgetobj(env, p, c.data(), 0, n - 1), 0);
+    for (int j = 0; j < n; ++j) c[j] = -c[j], idx[j] = j;
+    ASSERT_EQ(VNTchgobj(env, p, n, idx.data(), c.data()), 0);
+    ASSERT_EQ(VNTchgobjsen(env, p, -1), 0);
+  }
+};
+
+TEST_P(StartFromValues, LeadBackToTheOptimum) {
+  load(lp);
   ASSERT_EQ(VNTdualopt(env, lp), 0);
   ASSERT_EQ(VNTgetstat(env, lp), 1);
   const double obj = optimum();
@@ -162,7 +182,7 @@ TEST_P(Restart, StartFromValues) {
   for (const Case& c : cases) {
     VNTLPptr q = VNTcreateprob(env, nullptr, "start");
     ASSERT_NE(q, nullptr);
-    ASSERT_EQ(VNTreadcopyprob(env, q, vnt::test::modelPath("netlib", GetParam()).c_str(), nullptr), 0);
+    load(q);
     ASSERT_EQ(VNTcopystart(env, q, c.basis ? cstat.data() : nullptr, c.basis ? rstat.data() : nullptr,
                            c.primal ? x.data() : nullptr, c.primal ? slack.data() : nullptr,
                            c.dual ? dj.data() : nullptr, c.dual ? pi.data() : nullptr),
@@ -187,6 +207,12 @@ TEST_P(Restart, StartFromValues) {
 
 INSTANTIATE_TEST_SUITE_P(Netlib, Restart, ::testing::Values("afiro", "sc50a", "share2b", "israel", "boeing1"),
                          [](const ::testing::TestParamInfo<std::string>& i) { return i.param; });
+INSTANTIATE_TEST_SUITE_P(Netlib, StartFromValues,
+                         ::testing::Combine(::testing::Values("afiro", "sc50a", "share2b", "israel", "boeing1"),
+                                            ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<std::tuple<std::string, bool>>& i) {
+                           return std::get<0>(i.param) + (std::get<1>(i.param) ? "_max" : "_min");
+                         });
 
 // Certificates need the matching status.
 TEST_F(LpFixtureTest, CertificatesNeedTheirStatus) {
