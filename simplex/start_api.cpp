@@ -57,6 +57,7 @@ namespace vnt::simplex {
 namespace {
 
 constexpr int kParamScale = 1034;
+
 int loadFromModel(Env& env, model::Problem& p, LpState& s) {
   if (int st = model::flushCache(env, p)) return st;
   model::ModelData md;
