@@ -1541,7 +1541,8 @@ int LpReader::finish(model::ModelData& out) {
       c.y = r.y;
       pwl.push_back(std::move(c));
     }
-    if (missing) return -1210;
+    // the lines above, then the status line of the code
+    if (missing) return err(1210, "Name not found");
   }
 
   for (auto& r : rows_) mergeTerms(r.terms);

@@ -166,7 +166,7 @@ TEST(LpPwl, DefinitionsAndTheirErrors) {
            {" p: y = x 0 (0, 0) 1 junk\n", 1537,
             "VANTO Error  1537: Illegal character.\n      line 6: Unexpected character after the definition\n"
             "                 of a piecewise linear constraint.\n"},
-           {" p: y = w 0 (0, 0) 1\n", 1210, "Error 1210: Line 6: 'w' not found\n"},
+           {" p: y = w 0 (0, 0) 1\n", 1210, "Error 1210: Line 6: 'w' not found\nVANTO Error  1210: Name not found.\n"},
        }) {
     ModelData bad;
     bad.probname = "untouched";
