@@ -71,6 +71,12 @@ bool finiteData(const vnt::model::ModelData& a) {
   for (const auto* list : {&a.usercuts, &a.lazycons})
     for (const auto& c : *list)
       if (!std::isfinite(c.rhs) || !fin(c.val)) return false;
+  for (const auto& f : a.pwl)
+    if (!std::isfinite(f.preslope) || !std::isfinite(f.postslope) || !fin(f.x) || !fin(f.y)) return false;
+  for (const auto& o : a.objectives)
+    if (!std::isfinite(o.weight) || !std::isfinite(o.abstol) || !std::isfinite(o.reltol) ||
+        !std::isfinite(o.offset) || !fin(o.val))
+      return false;
   return true;
 }
 
@@ -90,6 +96,20 @@ void roundTrip(const vnt::model::ModelData& a) {
       !same(a.qconstr.size(), b.qconstr.size()) || !same(a.indconstr.size(), b.indconstr.size()) ||
       !same(a.usercuts.size(), b.usercuts.size()) || !same(a.lazycons.size(), b.lazycons.size()))
     fail("round trip", "the model read back differs in size:\n" + w.data());
+  // the newer parts: piecewise-linear constraints with their breakpoints and
+  // variables, objectives of a multi-objective model, indicator directions
+  if (!same(a.pwl.size(), b.pwl.size()) || !same(a.objectives.size(), b.objectives.size()))
+    fail("round trip", "piecewise-linear constraints or objectives differ in number:\n" + w.data());
+  for (std::size_t k = 0; k < a.pwl.size(); ++k)
+    if (a.pwl[k].x.size() != b.pwl[k].x.size() || a.pwl[k].xcol != b.pwl[k].xcol || a.pwl[k].ycol != b.pwl[k].ycol)
+      fail("round trip", "piecewise-linear constraint " + std::to_string(k) + " differs:\n" + w.data());
+  for (std::size_t k = 0; k < a.objectives.size(); ++k)
+    if (a.objectives[k].priority != b.objectives[k].priority)
+      fail("round trip", "objective " + std::to_string(k) + " changed its priority:\n" + w.data());
+  for (std::size_t k = 0; k < a.indconstr.size(); ++k)
+    if (a.indconstr[k].direction != b.indconstr[k].direction ||
+        a.indconstr[k].complemented != b.indconstr[k].complemented)
+      fail("round trip", "indicator " + std::to_string(k) + " changed its direction:\n" + w.data());
 }
 
 }  // namespace

@@ -105,8 +105,33 @@ inline std::string checkModel(const model::ModelData& m) {
   for (std::size_t k = 0; k < m.indconstr.size(); ++k) {
     const auto& c = m.indconstr[k];
     if (!inRange(c.indvar, n)) return "indicator " + std::to_string(k) + " variable out of range";
+    if (c.direction < 0 || c.direction > 2)
+      return "indicator " + std::to_string(k) + " direction " + std::to_string(c.direction);
     if (!detail::isSense(c.sense, false)) return "indicator " + std::to_string(k) + " sense";
     if (auto e = detail::checkIndexList("indicator", k, c.ind, c.val.size(), n); !e.empty()) return e;
+  }
+  for (std::size_t k = 0; k < m.pwl.size(); ++k) {
+    const auto& f = m.pwl[k];
+    const std::string what = "piecewise-linear constraint " + std::to_string(k);
+    if (!inRange(f.xcol, n) || !inRange(f.ycol, n)) return what + ": variable out of range";
+    if (f.xcol == f.ycol) return what + ": x and y are one column";
+    if (f.x.empty() || f.x.size() != f.y.size()) return what + ": breakpoint lists of unequal or no length";
+    if (isNan(f.preslope) || isNan(f.postslope)) return what + ": NaN slope";
+    for (std::size_t b = 0; b < f.x.size(); ++b) {
+      if (isNan(f.x[b]) || isNan(f.y[b])) return what + ": NaN breakpoint";
+      if (b > 0 && f.x[b] < f.x[b - 1]) return what + ": breakpoints not in order";
+    }
+  }
+  for (std::size_t k = 0; k < m.objectives.size(); ++k) {
+    const auto& o = m.objectives[k];
+    const std::string what = "objective " + std::to_string(k);
+    if (isNan(o.weight) || isNan(o.abstol) || isNan(o.reltol) || isNan(o.offset)) return what + ": NaN attribute";
+    if (auto e = detail::checkIndexList("objective", k, o.ind, o.val.size(), n); !e.empty()) return e;
+    std::set<int> seen;
+    for (std::size_t t = 0; t < o.ind.size(); ++t) {
+      if (!seen.insert(o.ind[t]).second) return what + ": column listed twice";
+      if (isNan(o.val[t])) return what + ": NaN coefficient";
+    }
   }
   for (const auto* list : {&m.usercuts, &m.lazycons})
     for (std::size_t k = 0; k < list->size(); ++k) {
@@ -131,6 +156,7 @@ inline bool codeWithoutLine(int code) {
     case 1446:  // column repeats
     case 1477:  // row repeats messages not printed
     case 1478:  // column repeats messages not printed
+    case 1210:  // a name of a piecewise-linear section not found (after its own line)
     case 1213:  // ill defined piecewise linear function
     case 1810:  // 32-bit overflow
     case 5012:  // Q is not symmetric
