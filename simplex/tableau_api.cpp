@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "api/chk_decls.h"
+#include "api/frame.h"
 #include "env/env.h"
 #include "model/opsupport.h"
 #include "model/modeldata.h"
@@ -367,6 +368,7 @@ Quality scaledQuality(LpEngine& e) {
 
 }  // namespace
 
+int showquality(Env& env, model::Problem& lp);
 int showquality(Env& env, model::Problem& lp) {
   simplex::LpState* s = static_cast<simplex::LpState*>(lp.state[model::kSlotLp].get());
   if (!s || s->stat == 0) return 1217;
@@ -452,3 +454,13 @@ int showquality(Env& env, model::Problem& lp) {
 }
 
 }  // namespace vnt::chk
+
+// The quality display is exported outside the dispatch tables.
+extern "C" VNTAPI int VNTAPIENTRY VNTEshowquality(VNTENVptr envHandle, VNTLPptr lpHandle) {
+  vnt::Env* env = nullptr;
+  vnt::model::Problem* lp = nullptr;
+  int st = vnt::api::enter(envHandle, lpHandle, &env, &lp, false);
+  if (st == 0) st = vnt::chk::showquality(*env, *lp);
+  vnt::api::report(env, &st);
+  return st;
+}

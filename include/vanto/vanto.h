@@ -127,6 +127,10 @@ VNTAPI int VNTAPIENTRY VNTEsetpausecallbackfunc(VNTENVptr env, VNTpausefn *func,
 VNTAPI int VNTAPIENTRY VNTEenterprob(VNTENVptr env, VNTLPptr lp, FILE *in);
 VNTAPI int VNTAPIENTRY VNTEenteradd(VNTENVptr env, VNTLPptr lp, FILE *in);
 VNTAPI int VNTAPIENTRY VNTEaddfromfile(VNTENVptr env, VNTLPptr lp, const char *filename);
+/* Quality of the LP solution on the problem: maximal bound and reduced-cost
+ * infeasibilities, residuals, largest values and the basis condition number,
+ * printed on the results channel. */
+VNTAPI int VNTAPIENTRY VNTEshowquality(VNTENVptr env, VNTLPptr lp);
 
 #ifdef __cplusplus
 }

@@ -104,11 +104,11 @@ TEST(GlpkInterop, GlpsolFilesReadToTheSameModel) {
     CollectMessages m2;
     ASSERT_EQ(readProblemFile(base + ".lp", nullptr, viaLp, m2), 0) << base << ".lp\n" << m2.errors;
     // glpsol replaces names it cannot write by <letter>_<index>
-    auto generic = [](std::string& n, const std::map<std::string, int>& known, const std::vector<std::string>& orig) {
+    auto generic = [](std::string& n, const std::map<std::string, int>& known, const std::vector<std::string>& names) {
       if (known.count(n) || n.size() < 3 || n[1] != '_') return;
       char* end = nullptr;
       std::size_t k = std::strtoul(n.c_str() + 2, &end, 10);
-      if (*end == '\0' && k >= 1 && k <= orig.size()) n = orig[k - 1];
+      if (*end == '\0' && k >= 1 && k <= names.size()) n = names[k - 1];
     };
     Named known = index(orig);
     for (auto& n : viaLp.colname) generic(n, known.col, orig.colname);
