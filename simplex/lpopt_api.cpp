@@ -106,9 +106,12 @@ int loadEngine(Env& env, model::Problem& p, LpState& s) {
     s.engine.reset(new (std::nothrow) LpEngine);
     if (!s.engine) return 1001;
   }
+  // Scaling is decided when the model is loaded.
+  s.engine->options().scale = params::getInt(env, kParamScale) >= 0;
   if (s.engine->load(md) != 0) return 1003;
   const int n = md.numCols(), m = md.numRows();
-  if (static_cast<int>(s.startCstat.size()) == n && static_cast<int>(s.startRstat.size()) == m) {
+  const bool advanced = params::getInt(env, kParamAdvance) != 0;
+  if (advanced && static_cast<int>(s.startCstat.size()) == n && static_cast<int>(s.startRstat.size()) == m) {
     std::vector<int> rstat = rowStatusToEngine(*p.data, s.startRstat);
     if (s.engine->setBasis(s.startCstat.data(), rstat.data()) != 0 &&
         params::getInt(env, kParamAdvance) != 0)
@@ -436,6 +439,9 @@ int optimizeLp(Env& env, model::Problem& p, int method) {
   LpState* s = lpState(p);
   if (!s) return 1001;
   params::displayChanged(env);
+  // Without the advanced start every solve begins from the slack basis with
+  // fresh pricing weights.
+  if (params::getInt(env, kParamAdvance) == 0) s->reload = true;
   if (s->reload || !s->engine) {
     if (int st = loadEngine(env, p, *s)) return st;
   } else {

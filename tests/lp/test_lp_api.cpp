@@ -489,4 +489,28 @@ TEST_F(Lp, SingularStartBasisIsRepairedAndDroppedColumnsChecked) {
   EXPECT_TRUE(errors.contains("Basis singular"));
 }
 
+// Without the advanced start a re-solve starts over from the slack basis;
+// with it (the default) the last basis makes the re-solve immediate.
+TEST_F(Lp, AdvancedStartOffSolvesFromScratch) {
+  read("netlib", "sc105");
+  ASSERT_EQ(VNTdualopt(env, lp), 0);
+  const long long cold = VNTgetitcnt(env, lp);
+  ASSERT_GT(cold, 10);
+  ASSERT_EQ(VNTdualopt(env, lp), 0);
+  EXPECT_EQ(VNTgetitcnt(env, lp), 0);
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_ADVIND, 0), 0);
+  ASSERT_EQ(VNTdualopt(env, lp), 0);
+  EXPECT_EQ(VNTgetitcnt(env, lp), cold);
+  EXPECT_EQ(VNTgetstat(env, lp), 1);
+  // Scaling off takes effect on the first load too: the quality display then
+  // has only the unscaled lines.
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_SCAIND, -1), 0);
+  read("netlib", "sc105");
+  ASSERT_EQ(VNTdualopt(env, lp), 0);
+  results.lines.clear();
+  ASSERT_EQ(VNTEshowquality(env, lp), 0);
+  EXPECT_TRUE(results.contains("Condition number of unscaled basis"));
+  EXPECT_FALSE(results.contains("(scaled)"));
+}
+
 }  // namespace
