@@ -432,6 +432,8 @@ int runConcurrent(Env& env, model::Problem& p, LpState& s, model::ModelData& md)
 }  // namespace
 
 int optimizeLp(Env& env, model::Problem& p, int method) {
+  // A model with several objectives has no single optimum to report.
+  if (!p.data->objectives.empty()) return 1070;
   if (model::isMipType(p.probtype)) return 1017;
   if (p.probtype == model::kQP) return 1018;
   if (p.probtype == model::kQCP) return 1031;

@@ -513,4 +513,15 @@ TEST_F(Lp, AdvancedStartOffSolvesFromScratch) {
   EXPECT_FALSE(results.contains("(scaled)"));
 }
 
+TEST_F(Lp, MultiObjectiveModelsAreRefused) {
+  read("netlib", "afiro");
+  ASSERT_EQ(VNTsetnumobjs(env, lp, 2), 0);
+  EXPECT_EQ(VNTlpopt(env, lp), 1070);
+  EXPECT_EQ(VNTdualopt(env, lp), 1070);
+  EXPECT_EQ(VNTgetstat(env, lp), 0);
+  read("netlib", "afiro");
+  EXPECT_EQ(VNTlpopt(env, lp), 0);
+  EXPECT_EQ(VNTgetstat(env, lp), 1);
+}
+
 }  // namespace
