@@ -210,6 +210,70 @@ void LpEngine::slackBasis() {
   factorValid_ = primalValid_ = dualValid_ = false;
 }
 
+// The crash works on a slack basis.  Columns are tried in order of preference
+// (free, then one finite bound, then boxed; cheaper first within a class); a
+// column enters on a row that no basic column touches yet, where its entry is
+// within a factor of its largest, so the basis stays triangular.  Logicals of
+// equality rows are the first to go, those of free rows never.
+int LpEngine::crashBasis() {
+  for (int i = 0; i < m_; ++i)
+    if (head_[i] != n_ + i) return 0;  // not a slack basis
+  std::vector<double> key;
+  std::vector<int> cand;
+  double cmax = 0.0;
+  for (int j = 0; j < n_; ++j) cmax = std::max(cmax, std::fabs(cost_[j]));
+  if (cmax == 0.0) cmax = 1.0;
+  for (int j = 0; j < n_; ++j) {
+    if (isFixed(j) || colStart_[j] == colStart_[j + 1]) continue;
+    const bool fl = finiteLo(lower_[j]), fu = finiteUp(upper_[j]);
+    const double penalty = (!fl && !fu) ? 0.0 : (fl && fu) ? 2.0 : 1.0;
+    cand.push_back(j);
+    key.push_back(penalty + cost_[j] / cmax * 0.5);
+  }
+  std::vector<int> order(cand.size());
+  for (size_t k = 0; k < order.size(); ++k) order[k] = static_cast<int>(k);
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return key[a] < key[b]; });
+  std::vector<int> touched(m_, 0);
+  int brought = 0;
+  for (int o : order) {
+    const int j = cand[o];
+    double big = 0.0;
+    for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k) big = std::max(big, std::fabs(colValue_[k]));
+    if (big == 0.0) continue;
+    int row = -1;
+    double best = -1.0;
+    for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k) {
+      const int i = colIndex_[k];
+      const double a = std::fabs(colValue_[k]);
+      if (touched[i] || a < tol::kCrashPivotShare * big) continue;
+      const int s = n_ + i;
+      if (!finiteLo(lower_[s]) && !finiteUp(upper_[s])) continue;  // free row: keep its logical
+      // Prefer rows whose logical is fixed (equalities), then the largest entry.
+      const double score = a / big + (isFixed(s) ? 2.0 : 0.0);
+      if (score > best) {
+        best = score;
+        row = i;
+      }
+    }
+    if (row < 0) continue;
+    for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k) touched[colIndex_[k]] = 1;
+    const int s = n_ + row;
+    status_[j] = kBasic;
+    pos_[j] = row;
+    head_[row] = j;
+    pos_[s] = -1;
+    status_[s] = kLower;
+    placeNonbasic(s);
+    ++brought;
+  }
+  if (brought > 0) {
+    factorValid_ = primalValid_ = dualValid_ = false;
+    weightsValid_ = false;
+    addWork(static_cast<uint64_t>(colStart_[n_]));
+  }
+  return brought;
+}
+
 // Put a nonbasic variable on a bound: its current side when that bound is
 // finite, else the other finite bound, else zero (free).
 void LpEngine::placeNonbasic(int j) {

@@ -147,6 +147,10 @@ class LpEngine {
   // --- setup and shared kernels (lp_engine.cpp)
   void scaleModel(const model::ModelData& md);
   void slackBasis();
+  // Triangular crash: structurals replace logicals where the basis stays
+  // triangular with large pivots (a start for the primal simplex).  Returns
+  // the number of columns brought in.
+  int crashBasis();
   void placeNonbasic(int j);  // choose a bound for a nonbasic variable
   bool refactor();            // build the factors of head_; fix singularities
   void computePrimal();

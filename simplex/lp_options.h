@@ -29,6 +29,7 @@ inline constexpr double kProgressEps = 1e-10;    // minimum objective progress o
 inline constexpr double kScaleMin = 1.0 / 1024.0 / 1024.0 / 1024.0;  // clamp of scale factors
 inline constexpr double kScaleMax = 1024.0 * 1024.0 * 1024.0;
 inline constexpr double kRowSparseSwitch = 0.10;  // use the row-wise pivot row below this rho density
+inline constexpr double kCrashPivotShare = 0.9;  // crash pivots are at least this share of the column's largest entry
 inline constexpr double kFtranSparseHint = 0.05;  // density hint for solves with sparse data
 }  // namespace tol
 
@@ -83,7 +84,8 @@ struct LpOptions {
   bool perturb = true;            // allow objective / bound perturbation
   uint64_t randomSeed = 202009243;
   int pollInterval = 64;          // iterations between poll() calls
-  int singularityLimit = 10;      // basis repairs allowed per solve (0: none)
+  int singularityLimit = 10;
+  int crash = 1;                  // 0: the primal starts from the slack basis; else from a crash basis      // basis repairs allowed per solve (0: none)
   bool profile = false;           // time the parts of each iteration (LpEngine::profile())
 
   // Receives complete log lines (including the trailing newline).

@@ -20,6 +20,7 @@ namespace {
 // Parameter numbers the driver reads.
 enum Param : int {
   kParamAdvance = 1001,
+  kParamCrash = 1007,
   kParamDGradient = 1009,
   kParamMarkowitz = 1013,
   kParamOptimality = 1014,
@@ -51,6 +52,7 @@ void setOptions(Env& env, LpOptions& o, bool dual, int sense, double offset) {
   o.iterationLimit = params::getLong(env, kParamIterations);
   o.refactorInterval = params::getInt(env, kParamRefactor);
   o.singularityLimit = params::getInt(env, kParamSingLimit);
+  o.crash = params::getInt(env, kParamCrash);
   o.display = params::getInt(env, kParamDisplay);
   o.dualPricing = params::getInt(env, kParamDGradient);
   o.primalPricing = params::getInt(env, kParamPGradient);

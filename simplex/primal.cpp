@@ -24,6 +24,7 @@ LpStatus LpEngine::solvePrimal() {
   if (boundsPerturbed_) restoreBounds();
   for (int j = 0; j < nTot_; ++j)
     if (status_[j] != kBasic) placeNonbasic(j);
+  if (opt_.crash != 0) crashBasis();
   if (opt_.display && opt_.primalPricing != -1) logLine("Using devex.\n");
   // Partial pricing in the automatic and devex modes: sections and the number
   // of sections with candidates that end a scan, by the number of columns.

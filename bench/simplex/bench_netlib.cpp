@@ -3,7 +3,8 @@
 // Both times include reading the gzip MPS file: ours is read + load + solve
 // in CPU seconds, CLP's is the (CPU) time it reports for itself.
 // Usage: bench_simplex_netlib [--primal] [--noclp] [--worst K] [--pprice P]
-// [model ...] (P: primal pricing mode, 0 automatic)
+// [--crash C] [model ...] (P: primal pricing mode, 0 automatic; C: 0 for the
+// slack start of the primal)
 // (default: all of the Netlib set).  CLP runs as `clp <file> -presolve off
 // -dualsimplex`.  Afterwards the K (default 10) models with the worst ratios
 // are solved again with the engine's profile on, and the time of each is
@@ -82,12 +83,14 @@ int main(int argc, char** argv) {
   bool primal = false, clp = true;
   int worst = 10;
   int pprice = 0;
+  int crash = 1;
   std::vector<std::string> names;
   for (int a = 1; a < argc; ++a) {
     if (!std::strcmp(argv[a], "--primal")) primal = true;
     else if (!std::strcmp(argv[a], "--noclp")) clp = false;
     else if (!std::strcmp(argv[a], "--worst") && a + 1 < argc) worst = std::atoi(argv[++a]);
     else if (!std::strcmp(argv[a], "--pprice") && a + 1 < argc) pprice = std::atoi(argv[++a]);
+    else if (!std::strcmp(argv[a], "--crash") && a + 1 < argc) crash = std::atoi(argv[++a]);
     else names.push_back(argv[a]);
   }
   const std::string dir = std::string(VANTO_DATA_DIR) + "/netlib";
@@ -123,6 +126,7 @@ int main(int argc, char** argv) {
     ++nRun;
     vnt::simplex::LpEngine eng;
     eng.options().primalPricing = pprice;
+    eng.options().crash = crash;
     eng.load(md);
     vnt::simplex::LpStatus st = primal ? eng.solvePrimal() : eng.solveDual();
     double ours = cpuNow() - t0;

@@ -524,4 +524,21 @@ TEST_F(Lp, MultiObjectiveModelsAreRefused) {
   EXPECT_EQ(VNTgetstat(env, lp), 1);
 }
 
+// The primal starts from a triangular crash basis unless the crash is off;
+// both starts reach the same optimum.
+TEST_F(Lp, PrimalWithAndWithoutCrashReachesTheOptimum) {
+  for (const char* name : {"afiro", "sc205", "scfxm1", "bandm", "degen2"}) {
+    for (int crash : {0, 1}) {
+      ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_CRAIND, crash), 0);
+      read("netlib", name);
+      ASSERT_EQ(VNTprimopt(env, lp), 0);
+      ASSERT_EQ(VNTgetstat(env, lp), 1) << name << " crash " << crash;
+      double obj = 0;
+      ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
+      EXPECT_TRUE(objectiveMatches(obj, references().at(name).objective)) << name << " crash " << crash;
+      checkOptimalSolution(std::string(name) + (crash ? " crash" : " slack start"));
+    }
+  }
+}
+
 }  // namespace
