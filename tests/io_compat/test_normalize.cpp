@@ -204,3 +204,26 @@ TEST(Normalization, NamesThroughTheInterfaceAreNormalized) {
   VNTfreeprob(env, &lp);
   VNTcloseVANTO(&env);
 }
+
+TEST(Normalization, Utf8FilesAreWrittenUnconvertedAndReadBack) {
+  Tmp tmp;
+  IoSettings utf8;
+  utf8.fileEncoding = "UTF-8";
+  ModelData m;
+  Sink msg;
+  ASSERT_EQ(readProblemFile(tmp.put("a.mps", mpsWith(kComb, kPre)), nullptr, m, msg, utf8), 0) << msg.errors;
+  for (const char* name : {"w.mps", "w.lp"}) {
+    SCOPED_TRACE(name);
+    std::string path = tmp.dir + "/" + name;
+    ASSERT_EQ(writeProblemFile(path, nullptr, m, msg, utf8), 0) << msg.errors;
+    std::ifstream f(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    EXPECT_NE(bytes.find("ENCODING=UTF-8"), std::string::npos);
+    EXPECT_NE(bytes.find(kPre), std::string::npos);
+    ModelData back;
+    ASSERT_EQ(readProblemFile(path, nullptr, back, msg, utf8), 0) << msg.errors;
+    ASSERT_EQ(back.numCols(), 1);
+    EXPECT_EQ(back.colname[0], kPre);
+    EXPECT_EQ(back.numNz(), m.numNz());
+  }
+}
