@@ -21,6 +21,9 @@ constexpr int kRatioChunk = 32;  // candidates of the ratio test ordered in the 
 
 LpStatus LpEngine::solveDual() {
   beginSolve();
+  // A primal clean-up inside the dual prices by devex over all columns.
+  primalSteepest_ = primalSteepestInit_ = false;
+  priceSections_ = 1;
   ProfileScope total(opt_.profile, prof_.total);
   lpStatus_ = finishDropped(runDual());
   return lpStatus_;

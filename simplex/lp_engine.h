@@ -218,6 +218,7 @@ class LpEngine {
   LpStatus runPrimal();
   LoopResult primalLoop();
   bool setPhase1Costs();
+  void initPrimalWeights();
   void perturbBounds();
 
   // Model (scaled, internal form).
@@ -257,6 +258,8 @@ class LpEngine {
   int perturbCount_ = 0;
   double perturbEps_ = 0.0;
   Factor factor_;
+  bool primalSteepest_ = false;      // steepest-edge weights in devexWeight_
+  bool primalSteepestInit_ = false;  // initialize them at the next factorization
   int priceSections_ = 1;  // primal partial pricing: sections of the columns
   int priceKeep_ = 1;      // sections with candidates that end a scan
   int priceCursor_ = 0;    // section the next scan starts with

@@ -29,6 +29,7 @@ inline constexpr double kProgressEps = 1e-10;    // minimum objective progress o
 inline constexpr double kScaleMin = 1.0 / 1024.0 / 1024.0 / 1024.0;  // clamp of scale factors
 inline constexpr double kScaleMax = 1024.0 * 1024.0 * 1024.0;
 inline constexpr double kRowSparseSwitch = 0.10;  // use the row-wise pivot row below this rho density
+inline constexpr double kSteepestColumnDensity = 10.0;  // automatic primal pricing: steepest edge up to this many entries per column
 inline constexpr double kCrashPivotShare = 0.9;  // crash pivots are at least this share of the column's largest entry
 inline constexpr double kFtranSparseHint = 0.05;  // density hint for solves with sparse data
 }  // namespace tol
@@ -79,7 +80,7 @@ struct LpOptions {
   int display = 0;                // 0 off, 1 summary, 2 every iteration
   int logInterval = 0;            // iterations between summary lines (0 = automatic)
   int dualPricing = 0;            // 0/2/5 steepest edge, 1 standard (Dantzig), 4 steepest edge from unit weights
-  int primalPricing = 0;          // 0 automatic (devex), 1 devex, 2 steepest edge (devex-approximated), -1 Dantzig
+  int primalPricing = 0;          // 0 automatic, 1 devex, 2 steepest edge, 3 steepest edge from slack-basis weights, -1 Dantzig
   bool scale = true;              // geometric scaling plus equilibration
   bool perturb = true;            // allow objective / bound perturbation
   uint64_t randomSeed = 202009243;

@@ -25,19 +25,59 @@ LpStatus LpEngine::solvePrimal() {
   for (int j = 0; j < nTot_; ++j)
     if (status_[j] != kBasic) placeNonbasic(j);
   if (opt_.crash != 0) crashBasis();
-  if (opt_.display && opt_.primalPricing != -1) logLine("Using devex.\n");
+  // Pricing: steepest edge (2: exact initial weights, 3: weights of the
+  // slack basis to start with), devex otherwise, Dantzig for -1.
+  // The automatic choice takes steepest edge (slack-basis initial weights)
+  // where its update is cheap: sparse columns, whose products with the
+  // update vector cost little.
+  const bool sparseCols = n_ > 0 && static_cast<double>(colStart_[n_]) <= tol::kSteepestColumnDensity * n_;
+  primalSteepest_ = opt_.primalPricing == 2 || opt_.primalPricing == 3 || (opt_.primalPricing == 0 && sparseCols);
+  primalSteepestInit_ = primalSteepest_;
+  if (opt_.display && opt_.primalPricing != -1)
+    logLine(primalSteepest_ ? "Using steepest-edge.\n" : "Using devex.\n");
   // Partial pricing in the automatic and devex modes: sections and the number
   // of sections with candidates that end a scan, by the number of columns.
   priceSections_ = 1;
   priceKeep_ = 1;
   priceCursor_ = 0;
-  if (opt_.primalPricing == 0 || opt_.primalPricing == 1) {
+  if (!primalSteepest_ && (opt_.primalPricing == 0 || opt_.primalPricing == 1)) {
     const int big = nTot_;
     priceSections_ = big < 1000 ? 16 : big < 10000 ? 32 : big < 100000 ? 48 : 64;
     priceKeep_ = big < 1000 ? 4 : big < 10000 ? 8 : big < 100000 ? 12 : 16;
   }
   lpStatus_ = finishDropped(runPrimal());
   return lpStatus_;
+}
+
+// Steepest-edge reference weights 1 + ||B^-1 a_j||^2 of the nonbasic
+// variables: exact (one FTRAN per column), or for mode 3 those of the slack
+// basis, 1 + ||a_j||^2.
+void LpEngine::initPrimalWeights() {
+  primalSteepestInit_ = false;
+  const bool exact = opt_.primalPricing == 2;  // 3 and automatic: slack-basis weights
+  if (opt_.display) logLine("Initializing primal norms . . .\n");
+  for (int j = 0; j < nTot_; ++j) {
+    if (status_[j] == kBasic) {
+      devexWeight_[j] = 1.0;
+      continue;
+    }
+    double g = 1.0;
+    if (exact) {
+      loadColumn(j, work_);
+      factor_.ftran(work_, tol::kFtranSparseHint);
+      if (work_.packed)
+        for (int t = 0; t < work_.nnz; ++t) g += work_.val[work_.idx[t]] * work_.val[work_.idx[t]];
+      else
+        for (int i = 0; i < m_; ++i) g += work_.val[i] * work_.val[i];
+      work_.clear();
+    } else if (j < n_) {
+      for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k) g += colValue_[k] * colValue_[k];
+    } else {
+      g = 2.0;
+    }
+    devexWeight_[j] = g;
+  }
+  addWork(static_cast<uint64_t>(colStart_[n_]) + static_cast<uint64_t>(nTot_));
 }
 
 // Phase 1 cost of every basis position: -1 below the lower bound, +1 above the
@@ -85,6 +125,7 @@ LpEngine::LoopResult LpEngine::primalLoop() {
     if (needRefactor) {
       ProfileScope ps(opt_.profile, prof_.factor);
       if (!refactor()) return LoopResult::kTrouble;
+      if (primalSteepestInit_) initPrimalWeights();
       computePrimal();
       needRefactor = false;
       recost = true;
@@ -298,8 +339,49 @@ LpEngine::LoopResult LpEngine::primalLoop() {
     x_[q] += step;
     x_[p] = rBound;
 
-    // Dual update and devex weights.
+    // Dual update and pricing weights.
     const double thetaD = dj_[q] / alphaC;
+    if (primalSteepest_) {
+      // Steepest edge: gamma_j = 1 + ||B^-1 a_j||^2, updated with
+      // v = B^-T B^-1 a_q:  gamma_j -= 2 r a_j'v - r^2 gamma_q  (r = alpha_rj / alpha_rq),
+      // kept at least 1 + r^2; the leaving variable gets gamma_q / alpha_rq^2.
+      double gq = 1.0;
+      tau_.clear();
+      forEachCol([&](int i) {
+        gq += col_.val[i] * col_.val[i];
+        tau_.val[i] = col_.val[i];
+        tau_.idx[tau_.nnz++] = i;
+      });
+      {
+        ProfileScope ps(opt_.profile, prof_.btran);
+        factor_.btran(tau_, rhoDensity);
+      }
+      const double* v = tau_.val.data();
+      uint64_t touched = 0;
+      for (int t = 0; t < rowNnz_; ++t) {
+        const int j = rowIdx_[t];
+        const double a = rowAlpha_[j];
+        dj_[j] -= thetaD * a;
+        if (j == q) continue;
+        const double ratio = a / alphaC;
+        double av;
+        if (j < n_) {
+          av = 0.0;
+          for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k) av += colValue_[k] * v[colIndex_[k]];
+          touched += static_cast<uint64_t>(colStart_[j + 1] - colStart_[j]);
+        } else {
+          av = v[j - n_];
+        }
+        const double g = devexWeight_[j] - 2.0 * ratio * av + ratio * ratio * gq;
+        devexWeight_[j] = std::max(g, 1.0 + ratio * ratio);
+      }
+      dj_[q] = 0.0;
+      dj_[p] = -thetaD;
+      devexWeight_[p] = std::max(gq / (alphaC * alphaC), 1.0 + 1.0 / (alphaC * alphaC));
+      tau_.clear();
+      addWork(touched + static_cast<uint64_t>(rowNnz_) * 2);
+      clearPivotRow();
+    } else {
     const double wq = std::max(devexWeight_[q], 1.0);
     double wmax = 0.0;
     for (int t = 0; t < rowNnz_; ++t) {
@@ -316,6 +398,7 @@ LpEngine::LoopResult LpEngine::primalLoop() {
     devexWeight_[p] = std::max(wq / (alphaC * alphaC), 1.0);
     if (wmax > tol::kDevexReset) std::fill(devexWeight_.begin(), devexWeight_.end(), 1.0);
     clearPivotRow();
+    }
 
     // Basis change.
     status_[p] = (rBound == lower_[p]) ? kLower : kUpper;

@@ -541,4 +541,28 @@ TEST_F(Lp, PrimalWithAndWithoutCrashReachesTheOptimum) {
   }
 }
 
+// Primal pricing choices: devex, steepest edge with exact or slack-basis
+// initial weights, and Dantzig all reach the optimum; the log names the
+// weights in use.
+TEST_F(Lp, PrimalPricingModesReachTheOptimum) {
+  for (int mode : {-1, 1, 2, 3}) {
+    ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_PPRIIND, mode), 0);
+    for (const char* name : {"sc205", "scfxm1", "bandm", "grow7"}) {
+      logLines.lines.clear();
+      read("netlib", name);
+      ASSERT_EQ(VNTprimopt(env, lp), 0);
+      ASSERT_EQ(VNTgetstat(env, lp), 1) << name << " mode " << mode;
+      double obj = 0;
+      ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
+      EXPECT_TRUE(objectiveMatches(obj, references().at(name).objective)) << name << " mode " << mode;
+      if (mode >= 2) {
+        EXPECT_TRUE(logLines.contains("Using steepest-edge."));
+        EXPECT_TRUE(logLines.contains("Initializing primal norms . . ."));
+      } else if (mode == 1) {
+        EXPECT_TRUE(logLines.contains("Using devex."));
+      }
+    }
+  }
+}
+
 }  // namespace
