@@ -12,6 +12,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "io/linereader.h"
@@ -1619,6 +1620,20 @@ int LpReader::finish(model::ModelData& out) {
   for (const auto& r : rows_) anyNamed |= r.named && r.kind == 0 && !r.indicator && !r.quadratic;
   if (anyNamed && base_ && m.rowname.empty())
     for (int i = 0; i < m0; ++i) m.rowname.push_back("c" + std::to_string(i + 1));
+  // Default names of unnamed rows: "c<row number>", moved on past any name
+  // the model already uses, so that names stay unique.
+  std::unordered_set<std::string> usedNames;
+  if (anyNamed) {
+    usedNames.insert(m.rowname.begin(), m.rowname.end());
+    for (const auto& r : rows_)
+      if (r.named && r.kind == 0 && !r.indicator && !r.quadratic) usedNames.insert(r.name);
+  }
+  auto freshRowName = [&usedNames](int row) {
+    for (long long k = row + 1;; ++k) {
+      std::string name = "c" + std::to_string(k);
+      if (usedNames.insert(name).second) return name;
+    }
+  };
   if (m.rngval.empty()) m.rngval.assign(static_cast<std::size_t>(m0), 0.0);
   int rowCounter = m0;
   for (std::size_t i = 0; i < rows_.size(); ++i) {
@@ -1668,7 +1683,7 @@ int LpReader::finish(model::ModelData& out) {
     }
     int row = rowCounter++;
     for (std::size_t k = 0; k < ind.size(); ++k) cols[ind[k]].emplace_back(row, val[k]);
-    if (anyNamed) m.rowname.push_back(r.named ? r.name : "c" + std::to_string(row + 1));
+    if (anyNamed) m.rowname.push_back(r.named ? r.name : freshRowName(row));
     m.rhs.push_back(r.rhs);
     m.sense.push_back(rowRanged[i] ? 'R' : r.sense);
     m.rngval.push_back(rowRanged[i] ? rowRange[i] : 0.0);

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <set>
 
 #include "io/device.h"
 #include "io/lp.h"
@@ -391,6 +392,24 @@ TEST(LpAddMode, ConstraintsAndBoundsJoinTheModel) {
   EXPECT_EQ(typed.numCols(), plain.numCols());
   EXPECT_TRUE(typed.colname.empty());
   EXPECT_EQ(coef(typed, 2, 1), 1.0);
+}
+
+// Unnamed added rows get default names that no other row carries.
+TEST(LpAddMode, DefaultRowNamesStayUnique) {
+  ModelData base;
+  CollectMessages msg;
+  ASSERT_EQ(readText("min\n obj: x + y\nst\n c2: x + y >= 1\n c3: x <= 4\nEnd\n", base, msg), 0);
+  ModelData out;
+  CollectMessages amsg;
+  // the new rows are rows 3 and 4 ("c3" is taken, and so is "c4" by a named row)
+  MemoryDevice dev(" x - y >= -2\n c4: y <= 5\n x + 2 y <= 9\nend\n");
+  ASSERT_EQ(addLp(dev, "add.lp", base, out, amsg), 0) << amsg.errors;
+  ASSERT_EQ(out.numRows(), 5);
+  std::set<std::string> names(out.rowname.begin(), out.rowname.end());
+  EXPECT_EQ(names.size(), out.rowname.size());
+  EXPECT_EQ(out.rowname[0], "c2");
+  EXPECT_EQ(out.rowname[1], "c3");
+  EXPECT_EQ(out.rowname[3], "c4");
 }
 
 namespace {
