@@ -55,6 +55,11 @@ class LpState : public model::SolverState {
   void clearSolution();
 };
 
+// Load the problem's model into the state's engine (created when missing),
+// scaled as the scaling parameter says, at the slack basis; the engine is then
+// in step with the model.  Returns 0 or a status code.
+int loadModelIntoEngine(Env& env, model::Problem& p, LpState& s);
+
 // The LP state of a problem (created on first use), or null when memory runs
 // out.
 LpState* lpState(model::Problem& p);

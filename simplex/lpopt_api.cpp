@@ -102,27 +102,14 @@ std::vector<int> rowStatusToEngine(const model::ProblemData& d, const std::vecto
 }
 
 int loadEngine(Env& env, model::Problem& p, LpState& s) {
-  model::ModelData md;
-  if (int st = model::exportData(p, md)) return st;
-  if (!s.engine) {
-    s.engine.reset(new (std::nothrow) LpEngine);
-    if (!s.engine) return 1001;
-  }
-  // Scaling is decided when the model is loaded.
-  s.engine->options().scale = params::getInt(env, kParamScale) >= 0;
-  if (s.engine->load(md) != 0) return 1003;
-  const int n = md.numCols(), m = md.numRows();
+  if (int st = loadModelIntoEngine(env, p, s)) return st;
+  const int n = p.data->cols(), m = p.data->rows();
   const bool advanced = params::getInt(env, kParamAdvance) != 0;
   if (advanced && static_cast<int>(s.startCstat.size()) == n && static_cast<int>(s.startRstat.size()) == m) {
     std::vector<int> rstat = rowStatusToEngine(*p.data, s.startRstat);
-    if (s.engine->setBasis(s.startCstat.data(), rstat.data()) != 0 &&
-        params::getInt(env, kParamAdvance) != 0)
+    if (s.engine->setBasis(s.startCstat.data(), rstat.data()) != 0)
       print(env, Chan::Log, "Advanced basis not built.\n");
   }
-  s.reload = false;
-  s.objDirty = false;
-  s.dirtyCols.clear();
-  s.dirtyRows.clear();
   return 0;
 }
 
@@ -178,6 +165,23 @@ void storeSolution(const model::Problem& p, LpState& s, int method) {
 }
 
 }  // namespace
+
+int loadModelIntoEngine(Env& env, model::Problem& p, LpState& s) {
+  model::ModelData md;
+  if (int st = model::exportData(p, md)) return st;
+  if (!s.engine) {
+    s.engine.reset(new (std::nothrow) LpEngine);
+    if (!s.engine) return 1001;
+  }
+  // Scaling is decided when the model is loaded.
+  s.engine->options().scale = params::getInt(env, kParamScale) >= 0;
+  if (s.engine->load(md) != 0) return 1003;
+  s.reload = false;
+  s.objDirty = false;
+  s.dirtyCols.clear();
+  s.dirtyRows.clear();
+  return 0;
+}
 
 void LpState::clearSolution() {
   stat = 0;

@@ -56,23 +56,9 @@ namespace vnt::simplex {
 
 namespace {
 
-constexpr int kParamScale = 1034;
-
 int loadFromModel(Env& env, model::Problem& p, LpState& s) {
   if (int st = model::flushCache(env, p)) return st;
-  model::ModelData md;
-  if (int st = model::exportData(p, md)) return st;
-  if (!s.engine) {
-    s.engine.reset(new (std::nothrow) LpEngine);
-    if (!s.engine) return 1001;
-  }
-  s.engine->options().scale = params::getInt(env, kParamScale) >= 0;
-  if (s.engine->load(md) != 0) return 1003;
-  s.reload = false;
-  s.objDirty = false;
-  s.dirtyCols.clear();
-  s.dirtyRows.clear();
-  return 0;
+  return loadModelIntoEngine(env, p, s);
 }
 
 }  // namespace
