@@ -292,17 +292,6 @@ void buildMap(int count, std::vector<char>& keep, std::vector<int>& map) {
     if (keep[i]) map[i] = k++;
 }
 
-// Wrap a worker so that allocation failures become 1001.
-template <class F>
-int guarded(F&& f) {
-  try {
-    return f();
-  } catch (const std::bad_alloc&) {
-    return 1001;
-  } catch (...) {
-    return 1001;
-  }
-}
 
 int prepare(Env& env, Problem& lp) {
   if (int st = refuseFixed(lp)) return st;

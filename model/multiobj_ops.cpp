@@ -30,14 +30,6 @@ using namespace vnt::model::ops;
 
 namespace {
 
-template <class F>
-int guarded(F&& f) {
-  try {
-    return f();
-  } catch (...) {
-    return 1001;
-  }
-}
 
 int numObjs(const ProblemData& d) {
   return d.objectives.empty() ? 1 : static_cast<int>(d.objectives.size());

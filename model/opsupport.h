@@ -58,4 +58,14 @@ inline double clampBound(double v) {
   return v;
 }
 
+// Runs an operation body, turning a failed allocation inside it into 1001.
+template <class F>
+int guarded(F&& f) {
+  try {
+    return f();
+  } catch (...) {
+    return 1001;
+  }
+}
+
 }  // namespace vnt::model::ops

@@ -24,14 +24,6 @@ using namespace vnt::model::ops;
 
 namespace {
 
-template <class F>
-int guarded(F&& f) {
-  try {
-    return f();
-  } catch (...) {
-    return 1001;
-  }
-}
 
 int withIntegers(int t) {
   switch (t) {

@@ -14,14 +14,6 @@ using namespace vnt::model::ops;
 
 namespace {
 
-template <class F>
-int guarded(F&& f) {
-  try {
-    return f();
-  } catch (...) {
-    return 1001;
-  }
-}
 
 // Range queries of per-row or per-column values.
 template <class T, class Get>
