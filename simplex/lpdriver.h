@@ -25,6 +25,23 @@ inline constexpr int kMethodConcurrent = 6;
 // this many rows or columns (when more than one thread may be used).
 inline constexpr int kConcurrentMinDim = 3000;
 
+// Activity limits lo <= a_i x <= up of row i from its sense, right-hand side
+// and range value (+-1e20 for a missing side); for the problem's data and for
+// the exchange form alike.
+template <class Data>
+void rowActivityLimits(const Data& d, int i, double* lo, double* up) {
+  const double rhs = d.rhs[i];
+  const double rng = d.rngval.empty() ? 0.0 : d.rngval[i];
+  switch (d.sense[i]) {
+    case 'L': *lo = -model::kInfBound; *up = rhs; break;
+    case 'G': *lo = rhs; *up = model::kInfBound; break;
+    case 'E': *lo = rhs; *up = rhs; break;
+    default:  // ranged
+      if (rng >= 0) { *lo = rhs; *up = rhs + rng; }
+      else { *lo = rhs + rng; *up = rhs; }
+  }
+}
+
 class LpState : public model::SolverState {
  public:
   bool onChange(model::Problem& p, const model::ChangeEvent& ev) override;

@@ -72,20 +72,6 @@ void setOptions(Env& env, LpOptions& o, bool dual, int sense, double offset) {
   o.workCounter = env.realCounter ? &env.realCounter->value : nullptr;
 }
 
-// Row activity limits of row i of the model.
-void rowLimits(const model::ProblemData& d, int i, double* lo, double* up) {
-  double rhs = d.rhs[i];
-  double rng = d.rngval.empty() ? 0.0 : d.rngval[i];
-  switch (d.sense[i]) {
-    case 'L': *lo = -model::kInfBound; *up = rhs; break;
-    case 'G': *lo = rhs; *up = model::kInfBound; break;
-    case 'E': *lo = rhs; *up = rhs; break;
-    default:  // ranged
-      if (rng >= 0) { *lo = rhs; *up = rhs + rng; }
-      else { *lo = rhs + rng; *up = rhs; }
-  }
-}
-
 // The engine describes a nonbasic row by its activity (0 at the lower limit,
 // 2 at the upper); the library describes the row's slack or range variable,
 // which is at its lower bound whenever an inequality row is active.  Only a
@@ -128,7 +114,7 @@ void syncEngine(const model::Problem& p, LpState& s) {
   for (int i : s.dirtyRows) {
     if (i < 0 || i >= d.rows()) continue;
     double lo, up;
-    rowLimits(d, i, &lo, &up);
+    rowActivityLimits(d, i, &lo, &up);
     e.setRowBounds(i, lo, up, d.rhs[i]);
   }
   s.objDirty = false;

@@ -36,19 +36,6 @@ constexpr double kStartDualTol = 1e-9;
 // noise of an exact zero and does not enter the proof.
 constexpr double kFarkasNoise = 1e-11;
 
-void rowLimitsOf(const model::ProblemData& d, int i, double* lo, double* up) {
-  const double rhs = d.rhs[i];
-  const double rng = d.rngval.empty() ? 0.0 : d.rngval[i];
-  switch (d.sense[i]) {
-    case 'L': *lo = -model::kInfBound; *up = rhs; break;
-    case 'G': *lo = rhs; *up = model::kInfBound; break;
-    case 'E': *lo = rhs; *up = rhs; break;
-    default:
-      if (rng >= 0) { *lo = rhs; *up = rhs + rng; }
-      else { *lo = rhs + rng; *up = rhs; }
-  }
-}
-
 }  // namespace
 }  // namespace vnt
 
@@ -161,7 +148,7 @@ void basisFromValues(const model::ProblemData& d, const double* cprim, const dou
   std::vector<Cand> cand;
   for (int i = 0; i < m; ++i) {
     double lo, up;
-    rowLimitsOf(d, i, &lo, &up);
+    simplex::rowActivityLimits(d, i, &lo, &up);
     const bool fl = lo > -model::kInfBound, fu = up < model::kInfBound;
     int side = -1;  // 0 at the lower activity limit, 2 at the upper
     bool inside = false;
@@ -428,7 +415,7 @@ int dualfarkas(Env& env, model::Problem& lp, double* y, double* proof_p) {
   for (int i = 0; i < m; ++i) {
     if (std::fabs(f[i]) <= kFarkasNoise * ymax) continue;
     double lo, up;
-    rowLimitsOf(d, i, &lo, &up);
+    simplex::rowActivityLimits(d, i, &lo, &up);
     rows.add(f[i], lo, up);
   }
   constexpr double kNoProof = -1e75;

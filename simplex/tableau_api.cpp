@@ -267,19 +267,6 @@ struct Quality {
   double kappa = 1.0;
 };
 
-void rowLimits(const model::ModelData& d, int i, double* lo, double* up) {
-  const double rhs = d.rhs[i];
-  const double rng = d.rngval.empty() ? 0.0 : d.rngval[i];
-  switch (d.sense[i]) {
-    case 'L': *lo = -model::kInfBound; *up = rhs; break;
-    case 'G': *lo = rhs; *up = model::kInfBound; break;
-    case 'E': *lo = rhs; *up = rhs; break;
-    default:
-      if (rng >= 0) { *lo = rhs; *up = rhs + rng; }
-      else { *lo = rhs + rng; *up = rhs; }
-  }
-}
-
 // Violation of a reduced cost (minimization sign) for a variable with the
 // given bounds and position: at its lower bound it may not be negative, at
 // its upper bound not positive, elsewhere it must vanish.
@@ -315,7 +302,7 @@ Quality unscaledQuality(const model::ModelData& md, const simplex::LpState& s) {
   }
   for (int i = 0; i < m; ++i) {
     double lo, up;
-    rowLimits(md, i, &lo, &up);
+    simplex::rowActivityLimits(md, i, &lo, &up);
     const double act = md.rhs[i] - s.slack[i];
     q.boundInf = std::max({q.boundInf, lo - act, act - up});
     q.axResid = std::max(q.axResid, std::fabs(ax[i] - act));
