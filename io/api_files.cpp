@@ -14,21 +14,6 @@ namespace vnt::chk {
 
 namespace {
 
-// Routes the readers' and writers' messages to the environment's channels.
-class ChannelMessages final : public io::Messages {
- public:
-  explicit ChannelMessages(Env& env) : env_(env) {}
-  void error(std::string_view t) override { put(Chan::Error, t); }
-  void warning(std::string_view t) override { put(Chan::Warning, t); }
-  void results(std::string_view t) override { put(Chan::Results, t); }
-  void log(std::string_view t) override { put(Chan::Log, t); }
-
- private:
-  void put(Chan c, std::string_view t) {
-    print(env_, c, "%.*s", static_cast<int>(t.size()), t.data());
-  }
-  Env& env_;
-};
 
 enum : int {
   kParamWarnLimit = 1157,
@@ -55,13 +40,21 @@ io::IoSettings settingsFrom(const Env& env) {
 
 namespace vnt::io {
 IoSettings settingsFromEnv(const Env& env) { return chk::settingsFrom(env); }
+
+namespace {
+void put(Env& env, Chan c, std::string_view t) { print(env, c, "%.*s", static_cast<int>(t.size()), t.data()); }
+}  // namespace
+void ChannelMessages::error(std::string_view t) { put(env_, Chan::Error, t); }
+void ChannelMessages::warning(std::string_view t) { put(env_, Chan::Warning, t); }
+void ChannelMessages::results(std::string_view t) { put(env_, Chan::Results, t); }
+void ChannelMessages::log(std::string_view t) { put(env_, Chan::Log, t); }
 }  // namespace vnt::io
 
 namespace vnt::chk {
 
 int readcopyprob(Env& env, model::Problem& lp, const char* filename, const char* filetype) {
   if (!filename) return 1421;
-  ChannelMessages msg(env);
+  io::ChannelMessages msg(env);
   model::ModelData staged;
   int st = io::readProblemFile(filename, filetype, staged, msg, settingsFrom(env));
   if (st != 0) return st;
@@ -73,7 +66,7 @@ int writeprob(Env& env, model::Problem& lp, const char* filename, const char* fi
   if (!filename) return 1421;
   model::ModelData md;
   if (int st = model::exportData(lp, md)) return st;
-  ChannelMessages msg(env);
+  io::ChannelMessages msg(env);
   return io::writeProblemFile(filename, filetype, md, msg, settingsFrom(env));
 }
 
@@ -89,7 +82,7 @@ int dualwrite(Env& env, model::Problem& lp, const char* filename, double* objshi
   if (!md.qconstr.empty()) return 1031;
   if (!md.qobj.empty()) return 1018;
   if (md.isMip() || !md.indconstr.empty()) return 1017;
-  ChannelMessages msg(env);
+  io::ChannelMessages msg(env);
   double shift = 0.0;
   int st = io::writeMpsDualFile(filename, md, msg, shift, settingsFrom(env));
   if (st == 0 && objshift_p) *objshift_p = shift;

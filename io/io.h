@@ -33,6 +33,19 @@ namespace vnt::io {
 // The reader and writer settings of an environment's parameters.
 IoSettings settingsFromEnv(const Env& env);
 
+// Routes the readers' and writers' messages to an environment's channels.
+class ChannelMessages final : public Messages {
+ public:
+  explicit ChannelMessages(Env& env) : env_(env) {}
+  void error(std::string_view t) override;
+  void warning(std::string_view t) override;
+  void results(std::string_view t) override;
+  void log(std::string_view t) override;
+
+ private:
+  Env& env_;
+};
+
 // Format codes: 'l' LP, 'm' MPS, 's' SAV, 'n' network, '?' unknown.
 // Read format from a type string ("LP", "MPS", "SAV", "NET", "MIN", any
 // case); null or empty type: '\0' (decide by name and content).

@@ -16,19 +16,6 @@ namespace {
 
 using namespace vnt;
 
-class ChannelMessages final : public io::Messages {
- public:
-  explicit ChannelMessages(Env& env) : env_(env) {}
-  void error(std::string_view t) override { put(Chan::Error, t); }
-  void warning(std::string_view t) override { put(Chan::Warning, t); }
-  void results(std::string_view t) override { put(Chan::Results, t); }
-  void log(std::string_view t) override { put(Chan::Log, t); }
-
- private:
-  void put(Chan c, std::string_view t) { print(env_, c, "%.*s", static_cast<int>(t.size()), t.data()); }
-  Env& env_;
-};
-
 const char* const kStdinName = "<stdin>";
 
 std::string nameOf(const model::Problem& p) { return p.data->probname; }
@@ -41,7 +28,7 @@ int stageAndReplace(VNTENVptr envHandle, VNTLPptr lpHandle, bool withBase, Read 
   model::Problem* lp = nullptr;
   int st = api::enter(envHandle, lpHandle, &env, &lp, false);
   if (st == 0) {
-    ChannelMessages msg(*env);
+    io::ChannelMessages msg(*env);
     io::IoSettings settings = io::settingsFromEnv(*env);
     model::ModelData base, staged;
     if (withBase) st = model::exportData(*lp, base);

@@ -67,20 +67,10 @@ void setAttribs(ProblemData& d, int k, double offset, double weight, int priorit
 // Sets the listed coefficients of a sparse objective (kept sorted by column,
 // zeros removed).
 void mergeTerms(ObjectiveRecord& o, int cnt, const int* ind, const double* val) {
-  std::vector<std::pair<int, double>> t;
-  t.reserve(o.ind.size() + cnt);
-  for (size_t q = 0; q < o.ind.size(); ++q) t.emplace_back(o.ind[q], o.val[q]);
-  for (int q = 0; q < cnt; ++q) t.emplace_back(ind[q], val[q]);
-  // Later entries win: stable sort, then keep the last of each column.
-  std::stable_sort(t.begin(), t.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  o.ind.clear();
-  o.val.clear();
-  for (size_t q = 0; q < t.size(); ++q) {
-    if (q + 1 < t.size() && t[q + 1].first == t[q].first) continue;
-    if (t[q].second == 0.0) continue;
-    o.ind.push_back(t[q].first);
-    o.val.push_back(t[q].second);
-  }
+  // Appended entries come later, so they win over the old ones.
+  o.ind.insert(o.ind.end(), ind, ind + cnt);
+  o.val.insert(o.val.end(), val, val + cnt);
+  normalizeTerms(o);
 }
 
 }  // namespace

@@ -520,7 +520,7 @@ static bool consistent(const ModelData& in) {
 
 // Terms of a non-first objective in the stored form: distinct increasing
 // columns (a repeated column keeps its last value), no zeros.
-static void normalizeTerms(ObjectiveRecord& o) {
+void normalizeTerms(ObjectiveRecord& o) {
   std::vector<std::pair<int, double>> t;
   t.reserve(o.ind.size());
   for (size_t q = 0; q < o.ind.size(); ++q) t.emplace_back(o.ind[q], o.val[q]);

@@ -246,6 +246,9 @@ int flushCache(Env& env, Problem& p);
 
 // The whole model in the exchange form (pending additions included).
 int exportData(const Problem& p, ModelData& out);
+// Puts the terms of a non-first objective in their stored form: distinct
+// increasing columns (a repeated column keeps its last value), no zeros.
+void normalizeTerms(ObjectiveRecord& o);
 // Replace the problem's content with a staged model (as a reader does after
 // a successful read).  The staged model must be consistent (sizes, index
 // ranges; 1003 otherwise, problem unchanged).  Reports ChangeKind::ReplaceAll.
