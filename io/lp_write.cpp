@@ -336,7 +336,7 @@ int writeLp(Device& dev, const model::ModelData& m, Messages& msg, LpNames mode,
     }
   }
 
-  auto senseText = [](char s) { return s == 'L' ? " <= " : s == 'G' ? " >= " : " = "; };
+  auto senseText = [](char s) { return s == 'L' ? " <= " : s == 'G' ? " >= " : "  = "; };
   auto writeRow = [&](const std::string& name, const int* ind, const double* val, std::size_t cnt, char sense, double rhs,
                       const std::vector<model::QuadTerm>* quad, const std::string* rangeVar, const std::string* prefix) {
     std::string head = " " + name + ":";

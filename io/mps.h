@@ -22,8 +22,17 @@ namespace vnt::io {
 
 // Reads an MPS stream.  On success returns 0 and replaces `out` with the
 // model read; on failure prints the error on msg and returns the negated
-// status code (-1434, -1448, ...), leaving `out` untouched.
+// status code (-1434, -1448, ...), leaving `out` untouched.  Data lines
+// are split at blanks; a stream that fails so, whose data lines all keep
+// to the fixed field columns with a blank inside some name, is read again
+// by columns (one log line says so) when the device can rewind.
 int readMps(Device& dev, model::ModelData& out, Messages& msg, const IoSettings& settings = {});
+
+// Reads an MPS stream with its data lines split by the fixed field columns
+// (2-3, 5-12, 15-22, 25-36, 40-47, 50-61), so that names may contain
+// blanks.  readMps falls back on it by itself; tools and tests call it to
+// read by columns only.
+int readMpsFixedColumns(Device& dev, model::ModelData& out, Messages& msg, const IoSettings& settings = {});
 
 // Opens `path` (plain, .gz or .bz2 by suffix) and reads it as MPS.  An
 // unopenable file is -1423.

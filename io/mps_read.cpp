@@ -190,9 +190,46 @@ struct WarnFamily {
   long long suppressed() const { return count > limit ? count - limit : 0; }
 };
 
+// The data fields of the fixed column layout: columns 2-3, 5-12, 15-22,
+// 25-36, 40-47 and 50-61 (as 0-based begin and end).
+struct FixedField {
+  std::size_t begin, end;
+};
+constexpr FixedField kFixedFields[] = {{1, 3}, {4, 12}, {14, 22}, {24, 36}, {39, 47}, {49, 61}};
+
+bool blankChar(char c) { return c == ' ' || c == '\r'; }
+
+std::string_view trimBlanks(std::string_view s) {
+  while (!s.empty() && blankChar(s.front())) s.remove_prefix(1);
+  while (!s.empty() && blankChar(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// Whether a data line keeps to the fixed field columns (blanks between the
+// fields and after the last, no tabs); `inner` is set when a field holds a
+// blank between other characters, where the two layouts read differently.
+bool fitsFixedColumns(std::string_view line, bool& inner) {
+  std::size_t pos = 0;
+  for (const FixedField& f : kFixedFields) {
+    for (; pos < f.begin && pos < line.size(); ++pos)
+      if (!blankChar(line[pos])) return false;
+    if (f.begin >= line.size()) return true;
+    std::string_view field = line.substr(f.begin, std::min(f.end, line.size()) - f.begin);
+    if (field.find('\t') != std::string_view::npos) return false;
+    if (trimBlanks(field).find(' ') != std::string_view::npos) inner = true;
+    pos = f.end;
+  }
+  for (; pos < line.size(); ++pos)
+    if (!blankChar(line[pos])) return false;
+  return true;
+}
+
 class MpsReader {
  public:
-  MpsReader(Device& dev, Messages& msg, const IoSettings& set) : lr_(dev), msg_(msg), set_(set) {
+  // fixedColumns: data lines are split by the fixed field columns instead
+  // of at blanks, so that names may contain blanks.
+  MpsReader(Device& dev, Messages& msg, const IoSettings& set, bool fixedColumns = false)
+      : lr_(dev), msg_(msg), set_(set), fixed_(fixedColumns) {
     sectionWarn_.limit = set.warningLimit;
   }
   int read(model::ModelData& out);
@@ -209,6 +246,7 @@ class MpsReader {
   }
 
   bool splitFields();
+  bool splitColumns();
   std::string_view nameField(std::string_view f);
   std::string_view typeField(std::string_view f);
   int numberField(std::string_view f, double& v);
@@ -234,6 +272,7 @@ class MpsReader {
   LineReader lr_;
   Messages& msg_;
   const IoSettings& set_;
+  const bool fixed_;
   std::string line_;
   std::vector<std::string_view> f_;
 
@@ -311,6 +350,19 @@ bool MpsReader::splitFields() {
   return !f_.empty();
 }
 
+bool MpsReader::splitColumns() {
+  f_.clear();
+  const std::string_view line(line_);
+  for (const FixedField& f : kFixedFields) {
+    if (f.begin >= line.size()) break;
+    std::string_view field = trimBlanks(line.substr(f.begin, std::min(f.end, line.size()) - f.begin));
+    if (field.empty()) continue;
+    if (field[0] == '$') break;  // comment to the end of the line
+    f_.push_back(field);
+  }
+  return !f_.empty();
+}
+
 std::string_view MpsReader::nameField(std::string_view f) {
   if (f.size() <= kNameMax) return f;
   std::string_view cut = f.substr(0, utf8Cut(f, kNameMax));
@@ -346,8 +398,8 @@ int MpsReader::read(model::ModelData& out) {
     if (line_.empty()) continue;
     unsigned char c0 = static_cast<unsigned char>(line_[0]);
     if (ct.is(c0, kComment)) continue;
-    if (!splitFields()) continue;  // blank line
-    bool isHeader = ct.is(c0, kField);
+    const bool isHeader = ct.is(c0, kField);
+    if (!(fixed_ && !isHeader ? splitColumns() : splitFields())) continue;  // blank line
     if (sec_ == kStart) {
       if (!startsWithNoCase(line_, "NAME"))
         return reportError(msg_, 1441, "Line %lld: No NAME section", ln());
@@ -1280,15 +1332,86 @@ int MpsReader::finish(model::ModelData& out) {
   return 0;
 }
 
-}  // namespace
+// Messages held back until it is known which read counts.
+class HeldMessages final : public Messages {
+ public:
+  void error(std::string_view t) override { held_.push_back({0, std::string(t)}); }
+  void warning(std::string_view t) override { held_.push_back({1, std::string(t)}); }
+  void results(std::string_view t) override { held_.push_back({2, std::string(t)}); }
+  void log(std::string_view t) override { held_.push_back({3, std::string(t)}); }
+  void replay(Messages& to) const {
+    for (const auto& [kind, text] : held_) {
+      switch (kind) {
+        case 0: to.error(text); break;
+        case 1: to.warning(text); break;
+        case 2: to.results(text); break;
+        default: to.log(text); break;
+      }
+    }
+  }
 
-int readMps(Device& dev, model::ModelData& out, Messages& msg, const IoSettings& settings) {
+ private:
+  std::vector<std::pair<int, std::string>> held_;
+};
+
+int readOnce(Device& dev, model::ModelData& out, Messages& msg, const IoSettings& settings, bool fixedColumns) {
   try {
-    MpsReader rd(dev, msg, settings);
+    MpsReader rd(dev, msg, settings, fixedColumns);
     return rd.read(out);
   } catch (const std::bad_alloc&) {
     return reportError(msg, 1001, "Out of memory");
   }
+}
+
+// Whether every data line of the stream keeps to the fixed field columns
+// and at least one has a name with a blank in it.
+bool wantsFixedColumns(Device& dev) {
+  const CharTable& ct = charTable();
+  LineReader lr(dev);
+  std::string line;
+  bool inner = false;
+  bool first = true;
+  while (lr.next(line)) {
+    if (line.empty()) continue;
+    const unsigned char c0 = static_cast<unsigned char>(line[0]);
+    if (ct.is(c0, kComment)) continue;
+    if (first && startsWithNoCase(line, "NAME")) {
+      first = false;
+      continue;
+    }
+    first = false;
+    if (ct.is(c0, kField)) continue;  // section header
+    if (!fitsFixedColumns(line, inner)) return false;
+  }
+  return !lr.failed() && inner;
+}
+
+}  // namespace
+
+// The blank-separated reading is the rule.  Only a file it cannot read
+// whose data lines all keep to the fixed field columns, with blanks inside
+// some name, is read again by columns; every file that reads by blanks
+// reads as before.
+int readMps(Device& dev, model::ModelData& out, Messages& msg, const IoSettings& settings) {
+  HeldMessages byBlanks;
+  const int rc = readOnce(dev, out, byBlanks, settings, false);
+  if (rc == 0 || rc == -1001 || rc == -1426 || rc == -1235 || !dev.rewind() || !wantsFixedColumns(dev) ||
+      !dev.rewind()) {
+    byBlanks.replay(msg);
+    return rc;
+  }
+  HeldMessages byColumns;
+  if (readOnce(dev, out, byColumns, settings, true) != 0) {
+    byBlanks.replay(msg);
+    return rc;
+  }
+  msg.log("Names with blanks: MPS file read by fixed columns.\n");
+  byColumns.replay(msg);
+  return 0;
+}
+
+int readMpsFixedColumns(Device& dev, model::ModelData& out, Messages& msg, const IoSettings& settings) {
+  return readOnce(dev, out, msg, settings, true);
 }
 
 int readMpsFile(const std::string& path, model::ModelData& out, Messages& msg, const IoSettings& settings) {

