@@ -1,6 +1,8 @@
 # Installs the library into a scratch prefix, then builds and runs a small C
 # program against it twice: through find_package(vanto) and through
-# pkg-config.  Variables: BUILD_DIR, SRC (this folder), WORK (scratch dir).
+# pkg-config; installs the program and runs it from the prefix with no
+# library path set.  Variables: BUILD_DIR, SRC (this folder), WORK (scratch
+# dir).
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 set(prefix ${WORK}/prefix)
@@ -50,4 +52,14 @@ run(${CC} -std=c99 -Wall -Wextra -Werror ${SRC}/consumer.c -o ${WORK}/pc_consume
 run(${WORK}/pc_consumer)
 if(NOT LAST_OUT MATCHES "consumer ok")
   message(FATAL_ERROR "pkg-config consumer printed: ${LAST_OUT}")
+endif()
+
+# The installed program finds the installed library by itself.
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} --component program)
+if(NOT EXISTS ${prefix}/bin/vanto)
+  message(FATAL_ERROR "not installed: bin/vanto")
+endif()
+run(env -u LD_LIBRARY_PATH -u LIBRARY_PATH ${prefix}/bin/vanto ${SRC}/tiny.lp)
+if(NOT LAST_OUT MATCHES "Solution status: optimal" OR NOT LAST_OUT MATCHES "Objective value: -7\n")
+  message(FATAL_ERROR "installed vanto printed: ${LAST_OUT}")
 endif()
