@@ -25,6 +25,8 @@ LpStatus LpEngine::solveDual() {
   primalSteepest_ = primalSteepestInit_ = false;
   priceSections_ = 1;
   ProfileScope total(opt_.profile, prof_.total);
+  // An empty bound interval makes the model infeasible before any iteration.
+  if (crossedBound() >= 0) return lpStatus_ = LpStatus::kInfeasible;
   lpStatus_ = finishDropped(runDual());
   return lpStatus_;
 }

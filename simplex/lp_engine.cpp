@@ -920,6 +920,18 @@ bool LpEngine::startFavoursPrimal() {
   return countPrimalInfeasibilities(tolP_, nullptr) == 0 && countDualInfeasibilities(tolD_, nullptr) > 0;
 }
 
+int LpEngine::crossedBound() const {
+  for (int k = 0; k < nTot_; ++k) {
+    const double lo = origLower_[k], up = origUpper_[k];
+    if (!(lo > up)) continue;
+    // Unscaled width of the gap: scaled values times the column factor, or
+    // divided by the row factor for a logical.
+    const double f = k < n_ ? colScale_[k] : 1.0 / rowScale_[k - n_];
+    if ((lo - up) * f > opt_.feasibilityTol) return k;
+  }
+  return -1;
+}
+
 void LpEngine::beginSolve() {
   tighterP_ = tighterD_ = 1.0;
   computeTolerances();

@@ -58,6 +58,8 @@ class LpEngine {
   // is the finite limit (the lower one of a ranged row).
   void setRowBounds(int i, double rlo, double rup, double rhs = std::numeric_limits<double>::quiet_NaN());
   void setObj(int j, double c);
+  // Objective constant (caller's units and sense), reported with objective().
+  void setObjOffset(double c) { objOffset_ = c; }
   double colLower(int j) const;
   double colUpper(int j) const;
 
@@ -188,6 +190,9 @@ class LpEngine {
   void setStatusFromDj(int j);
   void computeTolerances();
   void beginSolve();
+  // A variable whose lower bound exceeds its upper bound by more than the
+  // feasibility tolerance (in the caller's units), or -1.
+  int crossedBound() const;
   // Largest primal and dual infeasibility in the caller's units.
   void unscaledInfeasibility(double* pmax, double* dmax) const;
 

@@ -103,6 +103,7 @@ int loadEngine(Env& env, model::Problem& p, LpState& s) {
 void syncEngine(const model::Problem& p, LpState& s) {
   const model::ProblemData& d = *p.data;
   LpEngine& e = *s.engine;
+  e.setObjOffset(d.objoffset);
   if (s.objDirty)
     for (int j = 0; j < d.cols(); ++j) e.setObj(j, d.obj[j]);
   std::sort(s.dirtyCols.begin(), s.dirtyCols.end());
@@ -200,7 +201,7 @@ bool LpState::onChange(model::Problem&, const model::ChangeEvent& ev) {
       else reload = true;
       return true;
     case ChangeKind::ObjOffset:
-      return true;  // the objective constant is read again at reload
+      return true;  // the constant is passed to the engine before every solve
     case ChangeKind::ObjSense:
     case ChangeKind::Coefficients:
     case ChangeKind::ColTypes:

@@ -20,6 +20,8 @@ constexpr int kStallWindow = 50;
 LpStatus LpEngine::solvePrimal() {
   beginSolve();
   ProfileScope total(opt_.profile, prof_.total);
+  // An empty bound interval makes the model infeasible before any iteration.
+  if (crossedBound() >= 0) return lpStatus_ = LpStatus::kInfeasible;
   if (costsPerturbed_ || costShifts_) restoreCosts();
   if (boundsPerturbed_) restoreBounds();
   for (int j = 0; j < nTot_; ++j)

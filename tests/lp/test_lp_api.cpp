@@ -314,6 +314,112 @@ TEST_F(Lp, DualStopsAtTheObjectiveLimit) {
   EXPECT_EQ(VNTgetstat(env, lp), 1);
 }
 
+// The objective limit compares the objective with its constant: a constant
+// that lifts the optimum above the limit stops the dual, one that lowers it
+// below lets the solve finish.  The constant also reaches a warm re-solve.
+TEST_F(Lp, ObjectiveConstantCountsInTheLimitAndOnWarmResolve) {
+  read("netlib", "scfxm1");  // minimization, optimum about 18416.76
+  ASSERT_EQ(VNTchgobjoffset(env, lp, 20000.0), 0);
+  ASSERT_EQ(VNTsetdblparam(env, VNT_PARAM_OBJULIM, 30000.0), 0);
+  ASSERT_EQ(VNTdualopt(env, lp), 0);
+  EXPECT_EQ(VNTgetstat(env, lp), 12);
+  read("netlib", "scfxm1");
+  ASSERT_EQ(VNTchgobjoffset(env, lp, -20000.0), 0);
+  ASSERT_EQ(VNTsetdblparam(env, VNT_PARAM_OBJULIM, 0.0), 0);
+  ASSERT_EQ(VNTdualopt(env, lp), 0);
+  ASSERT_EQ(VNTgetstat(env, lp), 1);
+  double z = 0;
+  ASSERT_EQ(VNTgetobjval(env, lp, &z), 0);
+  EXPECT_TRUE(objectiveMatches(z, references().at("scfxm1").objective - 20000.0)) << z;
+  ASSERT_EQ(VNTsetdblparam(env, VNT_PARAM_OBJULIM, 1e75), 0);
+
+  // Solve, change the constant, solve again from the same basis.
+  read("netlib", "afiro");
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  double z0 = 0, z1 = 0, z2 = 0;
+  ASSERT_EQ(VNTgetobjval(env, lp, &z0), 0);
+  ASSERT_EQ(VNTchgobjoffset(env, lp, 10.0), 0);
+  EXPECT_EQ(VNTgetstat(env, lp), 0);
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  ASSERT_EQ(VNTgetstat(env, lp), 1);
+  EXPECT_EQ(VNTgetitcnt(env, lp), 0);
+  ASSERT_EQ(VNTgetobjval(env, lp, &z1), 0);
+  EXPECT_NEAR(z1, z0 + 10.0, 1e-9 * (1.0 + std::fabs(z0)));
+  ASSERT_EQ(VNTchgobjoffset(env, lp, -2.5), 0);
+  ASSERT_EQ(VNTprimopt(env, lp), 0);
+  ASSERT_EQ(VNTgetobjval(env, lp, &z2), 0);
+  EXPECT_NEAR(z2, z0 - 2.5, 1e-9 * (1.0 + std::fabs(z0)));
+}
+
+// A column whose lower bound exceeds its upper bound makes the model
+// infeasible: status 3 before any iteration, whether the bounds come from a
+// file, from the model building operations or from a bound change before a
+// warm re-solve; never an "optimal" answer with a value outside a bound.
+TEST_F(Lp, CrossedBoundsAreInfeasibleBeforeAnyIteration) {
+  // min x + y  s.t.  x + y >= 2,  0 <= y <= 10, x in [3, 1].
+  const std::string path = ::testing::TempDir() + "crossed_bounds.mps";
+  {
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs("NAME CROSSED\nROWS\n N obj\n G c1\nCOLUMNS\n x obj 1 c1 1\n y obj 1 c1 1\n"
+               "RHS\n rhs c1 2\nBOUNDS\n LO bnd x 3\n UP bnd x 1\n UP bnd y 10\nENDATA\n",
+               f);
+    std::fclose(f);
+  }
+  for (int method : {0, 1, 2}) {
+    ASSERT_EQ(VNTreadcopyprob(env, lp, path.c_str(), nullptr), 0);
+    double lb = 0, ub = 0;
+    ASSERT_EQ(VNTgetlb(env, lp, &lb, 0, 0), 0);
+    ASSERT_EQ(VNTgetub(env, lp, &ub, 0, 0), 0);
+    ASSERT_GT(lb, ub);  // the file's bounds are kept as given
+    const int st = method == 0 ? VNTlpopt(env, lp) : method == 1 ? VNTprimopt(env, lp) : VNTdualopt(env, lp);
+    ASSERT_EQ(st, 0);
+    EXPECT_EQ(VNTgetstat(env, lp), 3) << "method " << method;
+    EXPECT_EQ(VNTgetitcnt(env, lp), 0) << "method " << method;
+  }
+  std::remove(path.c_str());
+
+  // Bounds crossed by a change after an optimal solve.
+  for (int method : {1, 2}) {
+    read("netlib", "afiro");
+    ASSERT_EQ(VNTdualopt(env, lp), 0);
+    ASSERT_EQ(VNTgetstat(env, lp), 1);
+    double z0 = 0;
+    ASSERT_EQ(VNTgetobjval(env, lp, &z0), 0);
+    const int j = 1;
+    double ub = 0;
+    ASSERT_EQ(VNTgetub(env, lp, &ub, j, j), 0);
+    const char lu[] = {'L', 'U'};
+    const int idx[] = {j, j};
+    const double crossed[] = {3.0, 1.0};
+    ASSERT_EQ(VNTchgbds(env, lp, 2, idx, lu, crossed), 0);
+    ASSERT_EQ(method == 1 ? VNTprimopt(env, lp) : VNTdualopt(env, lp), 0);
+    EXPECT_EQ(VNTgetstat(env, lp), 3) << "method " << method;
+    EXPECT_EQ(VNTgetitcnt(env, lp), 0);
+    // Putting the bounds back restores the optimum.
+    const double restored[] = {0.0, ub};
+    ASSERT_EQ(VNTchgbds(env, lp, 2, idx, lu, restored), 0);
+    ASSERT_EQ(method == 1 ? VNTprimopt(env, lp) : VNTdualopt(env, lp), 0);
+    ASSERT_EQ(VNTgetstat(env, lp), 1);
+    double z1 = 0;
+    ASSERT_EQ(VNTgetobjval(env, lp, &z1), 0);
+    EXPECT_TRUE(objectiveMatches(z1, z0)) << z1 << " vs " << z0;
+    checkOptimalSolution("afiro after uncrossing");
+  }
+  // A crossing within the feasibility tolerance is not an empty interval.
+  read("netlib", "afiro");
+  const int j = 1;
+  const char lu[] = {'L', 'U'};
+  const int idx[] = {j, j};
+  double x1 = 0;
+  ASSERT_EQ(VNTdualopt(env, lp), 0);
+  ASSERT_EQ(VNTgetx(env, lp, &x1, j, j), 0);
+  const double nearly[] = {x1 + 1e-9, x1};
+  ASSERT_EQ(VNTchgbds(env, lp, 2, idx, lu, nearly), 0);
+  ASSERT_EQ(VNTdualopt(env, lp), 0);
+  EXPECT_EQ(VNTgetstat(env, lp), 1);
+}
+
 TEST_F(Lp, CopiedBasisStartsAtTheOptimum) {
   read("netlib", "sc105");
   ASSERT_EQ(VNTdualopt(env, lp), 0);
@@ -360,14 +466,38 @@ TEST_F(Lp, LargeModelsRunConcurrentlyAndDeterministically) {
       EXPECT_EQ(VNTgetitcnt(env, lp), its);
     }
   }
-  // A warm re-solve after a bound change continues from the winner's basis.
-  const int j = 0;
-  double lb = 0;
-  ASSERT_EQ(VNTgetlb(env, lp, &lb, j, j), 0);
+  // A warm re-solve after a bound change continues from the winner's basis:
+  // cap a column that is positive at the optimum; the optimum moves, a few
+  // iterations reach it, and a cold solve of the changed model agrees.
+  const int n = VNTgetnumcols(env, lp);
+  std::vector<double> x(n);
+  ASSERT_EQ(VNTgetx(env, lp, x.data(), 0, n - 1), 0);
+  int j = 0;
+  while (j < n && x[j] < 1.0) ++j;
+  ASSERT_LT(j, n);
+  double before = 0;
+  ASSERT_EQ(VNTgetobjval(env, lp, &before), 0);
+  const char up = 'U';
+  const double cap = 0.5 * x[j];
+  ASSERT_EQ(VNTchgbds(env, lp, 1, &j, &up, &cap), 0);
   ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_LPMETHOD, 2), 0);
   ASSERT_EQ(VNTdualopt(env, lp), 0);
-  EXPECT_EQ(VNTgetstat(env, lp), 1);
-  EXPECT_LE(VNTgetitcnt(env, lp), 2);
+  ASSERT_EQ(VNTgetstat(env, lp), 1);
+  EXPECT_GT(VNTgetitcnt(env, lp), 0);
+  EXPECT_LT(VNTgetitcnt(env, lp), its / 4);
+  double after = 0, xj = 0;
+  ASSERT_EQ(VNTgetobjval(env, lp, &after), 0);
+  ASSERT_EQ(VNTgetx(env, lp, &xj, j, j), 0);
+  EXPECT_LE(xj, cap + 1e-6);
+  EXPECT_GT(after, before + 1e-9 * std::fabs(before));  // minimization: capping costs something
+  checkOptimalSolution(name + " warm after bound change");
+  read("netlib", name);
+  ASSERT_EQ(VNTchgbds(env, lp, 1, &j, &up, &cap), 0);
+  ASSERT_EQ(VNTdualopt(env, lp), 0);
+  ASSERT_EQ(VNTgetstat(env, lp), 1);
+  double cold = 0;
+  ASSERT_EQ(VNTgetobjval(env, lp, &cold), 0);
+  EXPECT_TRUE(objectiveMatches(after, cold)) << after << " vs " << cold;
 }
 
 TEST_F(Lp, OneThreadOrMemoryEmphasisRunsTheDual) {
