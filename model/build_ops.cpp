@@ -290,6 +290,25 @@ void buildMap(int count, std::vector<char>& keep, std::vector<int>& map) {
 }
 
 
+// Value checks of new columns and new rows (before anything changes).
+int checkColumnValues(Env& env, long long ccnt, const double* obj, const double* lb, const double* ub,
+                      const char* xctype, bool dc) {
+  if (int st = checkNumbers(env, obj, ccnt, Num::Coef, dc)) return st;
+  if (int st = checkNumbers(env, lb, ccnt, Num::AnySize, dc)) return st;
+  if (int st = checkNumbers(env, ub, ccnt, Num::AnySize, dc)) return st;
+  if (dc)
+    if (int st = checkCtypes(env, xctype, ccnt)) return st;
+  return 0;
+}
+
+int checkRowValues(Env& env, long long rcnt, const double* rhs, const char* sense, const double* rngval,
+                   bool dc) {
+  if (dc)
+    if (int st = checkSenses(env, sense, rcnt)) return st;
+  if (int st = checkNumbers(env, rhs, rcnt, Num::Finite, dc)) return st;
+  return checkRanges(env, rngval, rcnt, dc, [&](long long k) { return sense ? sense[k] : 'L'; });
+}
+
 int prepare(Env& env, Problem& lp) {
   if (int st = refuseFixed(lp)) return st;
   return flushCache(env, lp);
@@ -331,25 +350,21 @@ int copyImpl(Env& env, Problem& lp, int numcols, int numrows, int objsense, cons
   if (dc) {
     if (objsense != 1 && objsense != -1) return 1003;
     if (int st = checkSenses(env, sense, numrows)) return st;
-    if (int st = checkValues(env, obj, numcols, false)) return st;
-    if (int st = checkValues(env, rhs, numrows, true)) return st;
-    if (int st = checkValues(env, lb, numcols, false)) return st;
-    if (int st = checkValues(env, ub, numcols, false)) return st;
-    if (rngval)
-      for (int i = 0; i < numrows; ++i) {
-        if (std::isnan(rngval[i])) return 1225;
-        if (std::isinf(rngval[i]) && sense && sense[i] == 'R')
-          return reportError(env, 1233, rngval[i] > 0 ? "\"inf\"" : "\"-inf\"");
-      }
   }
+  if (int st = checkNumbers(env, obj, numcols, Num::Coef, dc)) return st;
+  if (int st = checkNumbers(env, rhs, numrows, Num::Finite, dc)) return st;
+  if (int st = checkNumbers(env, lb, numcols, Num::AnySize, dc)) return st;
+  if (int st = checkNumbers(env, ub, numcols, Num::AnySize, dc)) return st;
+  if (int st = checkRanges(env, rngval, numrows, dc, [&](long long i) { return sense ? sense[i] : 'L'; }))
+    return st;
   std::vector<int> tmp;
   for (int j = 0; j < numcols; ++j) {
     const long long b = matbeg[j], e = b + matcnt[j];
     for (long long q = b; q < e; ++q)
       if (matind[q] < 0 || matind[q] >= numrows)
         return reportError(env, 1203, static_cast<long long>(matind[q]));
+    if (int st = checkNumbers(env, matval + b, e - b, Num::Coef, dc)) return st;
     if (dc) {
-      if (int st = checkValues(env, matval + b, e - b, true)) return st;
       tmp.assign(matind + b, matind + e);
       std::sort(tmp.begin(), tmp.end());
       if (std::adjacent_find(tmp.begin(), tmp.end()) != tmp.end()) return 1222;
@@ -441,10 +456,9 @@ int addrows(Env& env, Problem& lp, int ccnt, int rcnt, long long nzcnt, const do
   if (int st = namesIn(env, colname, ccnt, cn)) return st;
   if (int st = namesIn(env, rowname, rcnt, rn)) return st;
   const bool dc = dataCheck(env);
-  if (dc) {
+  if (dc)
     if (int st = checkSenses(env, sense, rcnt)) return st;
-    if (int st = checkValues(env, rhs, rcnt, true)) return st;
-  }
+  if (int st = checkNumbers(env, rhs, rcnt, Num::Finite, dc)) return st;
   if (int st = checkSparse(env, rcnt, nzcnt, rmatbeg, rmatind, rmatval, d.cols() + ccnt, 1201, dc))
     return st;
   return guarded([&] {
@@ -488,11 +502,7 @@ int addcols(Env& env, Problem& lp, int ccnt, long long nzcnt, const double* obj,
   std::vector<std::string> cn;
   if (int st = namesIn(env, colname, ccnt, cn)) return st;
   const bool dc = dataCheck(env);
-  if (dc) {
-    if (int st = checkValues(env, obj, ccnt, false)) return st;
-    if (int st = checkValues(env, lb, ccnt, false)) return st;
-    if (int st = checkValues(env, ub, ccnt, false)) return st;
-  }
+  if (int st = checkColumnValues(env, ccnt, obj, lb, ub, nullptr, dc)) return st;
   if (int st = checkSparse(env, ccnt, nzcnt, cmatbeg, cmatind, cmatval, d.rows(), 1203, dc))
     return st;
   return guarded([&] {
@@ -514,16 +524,7 @@ int newrows(Env& env, Problem& lp, int rcnt, const double* rhs, const char* sens
   if (int st = flushCache(env, lp)) return st;
   std::vector<std::string> rn;
   if (int st = namesIn(env, rowname, rcnt, rn)) return st;
-  if (dataCheck(env)) {
-    if (int st = checkSenses(env, sense, rcnt)) return st;
-    if (int st = checkValues(env, rhs, rcnt, true)) return st;
-    if (rngval)
-      for (int k = 0; k < rcnt; ++k) {
-        if (std::isnan(rngval[k])) return 1225;
-        if (std::isinf(rngval[k]) && sense && sense[k] == 'R')
-          return reportError(env, 1233, rngval[k] > 0 ? "\"inf\"" : "\"-inf\"");
-      }
-  }
+  if (int st = checkRowValues(env, rcnt, rhs, sense, rngval, dataCheck(env))) return st;
   return guarded([&] {
     ChangeEvent ev{ChangeKind::AddRows};
     ev.cnt = rcnt;
@@ -541,12 +542,7 @@ int newcols(Env& env, Problem& lp, int ccnt, const double* obj, const double* lb
   if (int st = flushCache(env, lp)) return st;
   std::vector<std::string> cn;
   if (int st = namesIn(env, colname, ccnt, cn)) return st;
-  if (dataCheck(env)) {
-    if (int st = checkValues(env, obj, ccnt, false)) return st;
-    if (int st = checkValues(env, lb, ccnt, false)) return st;
-    if (int st = checkValues(env, ub, ccnt, false)) return st;
-    if (int st = checkCtypes(env, xctype, ccnt)) return st;
-  }
+  if (int st = checkColumnValues(env, ccnt, obj, lb, ub, xctype, dataCheck(env))) return st;
   return guarded([&] {
     ChangeEvent ev{ChangeKind::AddCols};
     ev.cnt = ccnt;
@@ -640,78 +636,101 @@ int delnames(Env& env, Problem& lp) {
   return 0;
 }
 
-int chgbds(Env& env, Problem& lp, int cnt, const int* indices, const char* lu, const double* bd) {
+// The shape of the change operations that take a list of rows or columns:
+// the handle and count checks, the required arrays, the pending additions,
+// the index check, then the operation's own checks (`check`, which may also
+// allocate what the change needs), and only then the change event and the
+// change itself (`apply`, which no longer fails), so that a failing call
+// changes nothing.
+struct ListChange {
+  ChangeKind kind;
+  int cnt;
+  const int* ind;
+  bool arrays;  // the operation's other required arrays are present
+  bool cols;    // the indices are columns (else rows)
+  const double* val = nullptr;
+  const char* chars = nullptr;
+};
+
+template <class Check, class Apply>
+int changeList(Env& env, Problem& lp, const ListChange& c, Check&& check, Apply&& apply) {
   if (int st = refuseFixed(lp)) return st;
-  if (cnt < 0) return 1003;
-  if (cnt == 0) return 0;
-  if (!indices || !lu || !bd) return 1004;
+  if (c.cnt < 0) return 1003;
+  if (c.cnt == 0) return 0;
+  if (!c.ind || !c.arrays) return 1004;
   if (int st = flushCache(env, lp)) return st;
   ProblemData& d = *lp.data;
-  if (int st = checkIndices(env, indices, cnt, d.cols(), 1201)) return st;
-  if (dataCheck(env)) {
-    if (int st = checkBoundTypes(env, lu, cnt)) return st;
-    if (int st = checkValues(env, bd, cnt, false)) return st;
-  }
-  ChangeEvent ev{ChangeKind::Bounds};
-  ev.cnt = cnt;
-  ev.ind = indices;
-  ev.chars = lu;
-  ev.val = bd;
+  if (int st = checkIndices(env, c.ind, c.cnt, c.cols ? d.cols() : d.rows(), c.cols ? 1201 : 1203)) return st;
+  return guarded([&] {
+    if (int st = check(d)) return st;
+    ChangeEvent ev{c.kind};
+    ev.cnt = c.cnt;
+    ev.ind = c.ind;
+    ev.val = c.val;
+    ev.chars = c.chars;
+    notifyChange(lp, ev);
+    apply(d);
+    return 0;
+  });
+}
+
+// One entry changed by VNTchgcoef: reported like a list of one.
+void notifyOne(Problem& lp, ChangeKind kind, const int& index, const double& value) {
+  ChangeEvent ev{kind};
+  ev.cnt = 1;
+  ev.ind = &index;
+  ev.val = &value;
   notifyChange(lp, ev);
-  for (int k = 0; k < cnt; ++k) {
-    const int j = indices[k];
-    const char t = lu[k];
-    if (t != 'L' && t != 'U' && t != 'B') continue;
-    double v = bd[k];
-    const bool setL = t == 'L' || t == 'B', setU = t == 'U' || t == 'B';
-    if (v >= kInfBound) v = kInfBound;
-    else if (v <= -kInfBound) v = -kInfBound;
-    else if (std::fabs(v) < kZeroBound) v = 0.0;
-    if (setL) {
-      if (v >= kInfBound) print(env, Chan::Warning, "Warning:  Infinity lower bound ignored.\n");
-      else d.lb[j] = v;
+}
+
+int chgbds(Env& env, Problem& lp, int cnt, const int* indices, const char* lu, const double* bd) {
+  const ListChange c{ChangeKind::Bounds, cnt, indices, lu && bd, true, bd, lu};
+  auto check = [&](ProblemData&) {
+    const bool dc = dataCheck(env);
+    if (dc)
+      if (int st = checkBoundTypes(env, lu, cnt)) return st;
+    return checkNumbers(env, bd, cnt, Num::AnySize, dc);
+  };
+  return changeList(env, lp, c, check, [&](ProblemData& d) {
+    for (int k = 0; k < cnt; ++k) {
+      const int j = indices[k];
+      const char t = lu[k];
+      if (t != 'L' && t != 'U' && t != 'B') continue;
+      double v = bd[k];
+      const bool setL = t == 'L' || t == 'B', setU = t == 'U' || t == 'B';
+      if (v >= kInfBound) v = kInfBound;
+      else if (v <= -kInfBound) v = -kInfBound;
+      else if (std::fabs(v) < kZeroBound) v = 0.0;
+      if (setL) {
+        if (v >= kInfBound) print(env, Chan::Warning, "Warning:  Infinity lower bound ignored.\n");
+        else d.lb[j] = v;
+      }
+      if (setU) {
+        if (v <= -kInfBound) print(env, Chan::Warning, "Warning:  -Infinity upper bound ignored.\n");
+        else d.ub[j] = v;
+      }
     }
-    if (setU) {
-      if (v <= -kInfBound) print(env, Chan::Warning, "Warning:  -Infinity upper bound ignored.\n");
-      else d.ub[j] = v;
-    }
-  }
-  return 0;
+  });
 }
 
 // chgobj / chgrhs / chgrngval share their shape.
 static int chgValues(Env& env, Problem& lp, int cnt, const int* indices, const double* values,
                      ChangeKind kind) {
-  if (int st = refuseFixed(lp)) return st;
-  if (cnt < 0) return 1003;
-  if (cnt == 0) return 0;
-  if (!indices || !values) return 1004;
-  if (int st = flushCache(env, lp)) return st;
-  ProblemData& d = *lp.data;
   const bool cols = kind == ChangeKind::Objective;
-  if (int st = checkIndices(env, indices, cnt, cols ? d.cols() : d.rows(), cols ? 1201 : 1203))
-    return st;
-  if (dataCheck(env)) {
+  const ListChange c{kind, cnt, indices, values != nullptr, cols, values};
+  auto check = [&](ProblemData& d) {
+    const bool dc = dataCheck(env);
     if (kind == ChangeKind::RangeValues) {
-      for (int k = 0; k < cnt; ++k) {
-        if (std::isnan(values[k])) return 1225;
-        if (std::isinf(values[k]) && d.sense[indices[k]] == 'R')
-          return reportError(env, 1233, values[k] > 0 ? "\"inf\"" : "\"-inf\"");
-      }
-    } else if (int st = checkValues(env, values, cnt, kind == ChangeKind::Rhs)) {
-      return st;
+      if (int st = checkRanges(env, values, cnt, dc, [&](long long k) { return d.sense[indices[k]]; }))
+        return st;
+      if (d.rngval.empty()) d.rngval.assign(d.rows(), 0.0);  // all zero: no change yet
+      return 0;
     }
-  }
-  return guarded([&] {
-    if (kind == ChangeKind::RangeValues && d.rngval.empty()) d.rngval.assign(d.rows(), 0.0);
-    ChangeEvent ev{kind};
-    ev.cnt = cnt;
-    ev.ind = indices;
-    ev.val = values;
-    notifyChange(lp, ev);
+    return checkNumbers(env, values, cnt, cols ? Num::Coef : Num::Finite, dc);
+  };
+  return changeList(env, lp, c, check, [&](ProblemData& d) {
     std::vector<double>& target = cols ? d.obj : kind == ChangeKind::Rhs ? d.rhs : d.rngval;
     for (int k = 0; k < cnt; ++k) target[indices[k]] = values[k];
-    return 0;
   });
 }
 
@@ -726,22 +745,11 @@ int chgrngval(Env& env, Problem& lp, int cnt, const int* indices, const double* 
 }
 
 int chgsense(Env& env, Problem& lp, int cnt, const int* indices, const char* sense) {
-  if (int st = refuseFixed(lp)) return st;
-  if (cnt < 0) return 1003;
-  if (cnt == 0) return 0;
-  if (!indices || !sense) return 1004;
-  if (int st = flushCache(env, lp)) return st;
-  ProblemData& d = *lp.data;
-  if (int st = checkIndices(env, indices, cnt, d.rows(), 1203)) return st;
-  if (dataCheck(env))
-    if (int st = checkSenses(env, sense, cnt)) return st;
-  ChangeEvent ev{ChangeKind::Sense};
-  ev.cnt = cnt;
-  ev.ind = indices;
-  ev.chars = sense;
-  notifyChange(lp, ev);
-  for (int k = 0; k < cnt; ++k) d.sense[indices[k]] = sense[k];
-  return 0;
+  const ListChange c{ChangeKind::Sense, cnt, indices, sense != nullptr, false, nullptr, sense};
+  auto check = [&](ProblemData&) { return dataCheck(env) ? checkSenses(env, sense, cnt) : 0; };
+  return changeList(env, lp, c, check, [&](ProblemData& d) {
+    for (int k = 0; k < cnt; ++k) d.sense[indices[k]] = sense[k];
+  });
 }
 
 int chgcoef(Env& env, Problem& lp, int i, int j, double newvalue) {
@@ -749,32 +757,28 @@ int chgcoef(Env& env, Problem& lp, int i, int j, double newvalue) {
   ProblemData& d = *lp.data;
   if (i < -1 || i >= d.rows() || j < -2 || j >= d.cols()) return 1200;
   if (i == -1 && j == -2) return 1211;
-  if (dataCheck(env) && std::isnan(newvalue)) return 1225;
+  // The value is checked as what it changes: a coefficient, a right-hand
+  // side (or the objective offset), or a range value.
+  const bool dc = dataCheck(env);
+  const bool coef = j >= 0;
+  if (j == -2) {
+    if (int st = checkRanges(env, &newvalue, 1, dc, [&](long long) { return d.sense[i]; })) return st;
+  } else if (int st = checkNumber(env, newvalue, coef ? Num::Coef : Num::Finite, dc)) {
+    return st;
+  }
   return guarded([&] {
     if (i == -1 && j == -1) {
       if (d.objoffset != newvalue) notifyChange(lp, ChangeKind::ObjOffset);
       d.objoffset = newvalue;
     } else if (i == -1) {
-      ChangeEvent ev{ChangeKind::Objective};
-      ev.cnt = 1;
-      ev.ind = &j;
-      ev.val = &newvalue;
-      notifyChange(lp, ev);
+      notifyOne(lp, ChangeKind::Objective, j, newvalue);
       d.obj[j] = newvalue;
     } else if (j == -1) {
-      ChangeEvent ev{ChangeKind::Rhs};
-      ev.cnt = 1;
-      ev.ind = &i;
-      ev.val = &newvalue;
-      notifyChange(lp, ev);
+      notifyOne(lp, ChangeKind::Rhs, i, newvalue);
       d.rhs[i] = newvalue;
     } else if (j == -2) {
       if (d.rngval.empty()) d.rngval.assign(d.rows(), 0.0);
-      ChangeEvent ev{ChangeKind::RangeValues};
-      ev.cnt = 1;
-      ev.ind = &i;
-      ev.val = &newvalue;
-      notifyChange(lp, ev);
+      notifyOne(lp, ChangeKind::RangeValues, i, newvalue);
       d.rngval[i] = newvalue;
     } else {
       notifyChange(lp, ChangeKind::Coefficients);
@@ -794,8 +798,7 @@ int chgcoeflist(Env& env, Problem& lp, int numcoefs, const int* rowlist, const i
   ProblemData& d = *lp.data;
   if (int st = checkIndices(env, rowlist, numcoefs, d.rows(), 1203)) return st;
   if (int st = checkIndices(env, collist, numcoefs, d.cols(), 1201)) return st;
-  if (dataCheck(env))
-    if (int st = checkValues(env, vallist, numcoefs, true)) return st;
+  if (int st = checkNumbers(env, vallist, numcoefs, Num::Coef, dataCheck(env))) return st;
   return guarded([&] {
     // Reserve first so that the changes cannot stop half way.
     std::vector<int>& cnt = d.scratch;
@@ -816,27 +819,20 @@ int chgcoeflist(Env& env, Problem& lp, int numcoefs, const int* rowlist, const i
 }
 
 static int chgNames(Env& env, Problem& lp, int cnt, const int* indices, char** newname, bool cols) {
-  if (int st = refuseFixed(lp)) return st;
-  if (cnt < 0) return 1003;
-  if (cnt == 0) return 0;
-  if (!indices || !newname) return 1004;
-  if (int st = flushCache(env, lp)) return st;
-  ProblemData& d = *lp.data;
-  const int count = cols ? d.cols() : d.rows();
-  if (int st = checkIndices(env, indices, cnt, count, cols ? 1201 : 1203)) return st;
+  const ListChange c{cols ? ChangeKind::ColNames : ChangeKind::RowNames, cnt, indices, newname != nullptr, cols};
   std::vector<std::string> names;
-  if (int st = namesIn(env, newname, cnt, names)) return st;
-  return guarded([&] {
-    NameTable& t = cols ? d.colnames : d.rownames;
-    NameTable copy;
-    if (!t.present()) {
-      // Materialize on a copy first so that a failure changes nothing.
-      copy.materialize(count, cols ? 'x' : 'c');
-    }
-    notifyChange(lp, cols ? ChangeKind::ColNames : ChangeKind::RowNames);
-    if (!t.present()) t = std::move(copy);
-    for (int k = 0; k < cnt; ++k) t.set(indices[k], std::move(names[k]));
+  NameTable created;
+  auto check = [&](ProblemData& d) {
+    if (int st = namesIn(env, newname, cnt, names)) return st;
+    // Default names for the others, made before the change so that a
+    // failure changes nothing.
+    if (!(cols ? d.colnames : d.rownames).present()) created.materialize(cols ? d.cols() : d.rows(), cols ? 'x' : 'c');
     return 0;
+  };
+  return changeList(env, lp, c, check, [&](ProblemData& d) {
+    NameTable& t = cols ? d.colnames : d.rownames;
+    if (!t.present()) t = std::move(created);
+    for (int k = 0; k < cnt; ++k) t.set(indices[k], std::move(names[k]));
   });
 }
 
@@ -877,7 +873,7 @@ int chgobjsen(Env& env, Problem& lp, int maxormin) {
 
 int chgobjoffset(Env& env, Problem& lp, double offset) {
   if (int st = refuseFixed(lp)) return st;
-  if (dataCheck(env) && std::isnan(offset)) return 1225;
+  if (int st = checkNumber(env, offset, Num::Finite, dataCheck(env))) return st;
   if (offset == lp.data->objoffset) return 0;
   notifyChange(lp, ChangeKind::ObjOffset);
   lp.data->objoffset = offset;
@@ -989,28 +985,20 @@ int copyctype(Env& env, Problem& lp, const char* xctype) {
 }
 
 int chgctype(Env& env, Problem& lp, int cnt, const int* indices, const char* xctype) {
-  if (int st = refuseFixed(lp)) return st;
-  if (cnt < 0) return 1003;
-  if (cnt == 0) return 0;
-  if (!indices || !xctype) return 1004;
-  if (int st = flushCache(env, lp)) return st;
-  ProblemData& d = *lp.data;
-  if (int st = checkIndices(env, indices, cnt, d.cols(), 1201)) return st;
-  if (dataCheck(env))
-    if (int st = checkCtypes(env, xctype, cnt)) return st;
-  return guarded([&] {
-    std::vector<char> t = d.ctype.empty() ? std::vector<char>(d.cols(), 'C') : d.ctype;
-    ChangeEvent ev{ChangeKind::ColTypes};
-    ev.cnt = cnt;
-    ev.ind = indices;
-    ev.chars = xctype;
-    notifyChange(lp, ev);
+  const ListChange c{ChangeKind::ColTypes, cnt, indices, xctype != nullptr, true, nullptr, xctype};
+  std::vector<char> t;
+  auto check = [&](ProblemData& d) {
+    if (dataCheck(env))
+      if (int st = checkCtypes(env, xctype, cnt)) return st;
+    t = d.ctype.empty() ? std::vector<char>(d.cols(), 'C') : d.ctype;
+    return 0;
+  };
+  return changeList(env, lp, c, check, [&](ProblemData& d) {
     const int nt = withIntegers(lp.probtype);
     if (nt != lp.probtype) notifyChange(lp, ChangeKind::ProbType);
     for (int k = 0; k < cnt; ++k) t[indices[k]] = xctype[k];
     d.ctype.swap(t);
     lp.probtype = nt;
-    return 0;
   });
 }
 
@@ -1022,11 +1010,7 @@ int cacheNewRows(Env& env, Problem& lp, int rcnt, const double* rhs, const char*
   if (rcnt == 0) return 0;
   std::vector<std::string> rn;
   if (int st = namesIn(env, rowname, rcnt, rn)) return st;
-  if (dataCheck(env)) {
-    if (int st = checkSenses(env, sense, rcnt)) return st;
-    if (int st = checkValues(env, rhs, rcnt, true)) return st;
-    if (int st = checkValues(env, rngval, rcnt, false)) return st;
-  }
+  if (int st = checkRowValues(env, rcnt, rhs, sense, rngval, dataCheck(env))) return st;
   return guarded([&] {
     PendingAdditions& c = lp.data->cache;
     const size_t c0 = c.rhs.size();
@@ -1060,12 +1044,7 @@ int cacheNewCols(Env& env, Problem& lp, int ccnt, const double* obj, const doubl
   if (ccnt == 0) return 0;
   std::vector<std::string> cn;
   if (int st = namesIn(env, colname, ccnt, cn)) return st;
-  if (dataCheck(env)) {
-    if (int st = checkValues(env, obj, ccnt, false)) return st;
-    if (int st = checkValues(env, lb, ccnt, false)) return st;
-    if (int st = checkValues(env, ub, ccnt, false)) return st;
-    if (int st = checkCtypes(env, xctype, ccnt)) return st;
-  }
+  if (int st = checkColumnValues(env, ccnt, obj, lb, ub, xctype, dataCheck(env))) return st;
   return guarded([&] {
     PendingAdditions& c = lp.data->cache;
     const size_t c0 = c.obj.size();
@@ -1109,8 +1088,7 @@ int cacheNewNZsByNZ(Env& env, Problem& lp, long long nzcnt, const int* rowind, c
   ProblemData& d = *lp.data;
   if (int st = checkIndices(env, rowind, nzcnt, d.numRows(), 1203)) return st;
   if (int st = checkIndices(env, colind, nzcnt, d.numCols(), 1201)) return st;
-  if (dataCheck(env))
-    if (int st = checkValues(env, val, nzcnt, true)) return st;
+  if (int st = checkNumbers(env, val, nzcnt, Num::Coef, dataCheck(env))) return st;
   return guarded([&] {
     PendingAdditions& c = d.cache;
     const size_t c0 = c.nzrow.size();

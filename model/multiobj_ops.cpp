@@ -37,9 +37,10 @@ int numObjs(const ProblemData& d) {
 
 // Attribute checks shared by the setters (before any change).
 int checkAttribs(Env& env, double offset, double weight, double abstol, double reltol) {
-  if (dataCheck(env) &&
-      (std::isnan(offset) || std::isnan(weight) || std::isnan(abstol) || std::isnan(reltol)))
-    return 1225;
+  if (std::isnan(offset) || std::isnan(weight) || std::isnan(abstol) || std::isnan(reltol)) return 1225;
+  const bool dc = dataCheck(env);
+  if (int st = checkNumber(env, offset, Num::Finite, dc)) return st;
+  if (int st = checkNumber(env, weight, Num::Coef, dc)) return st;
   if (!(abstol >= 0.0) || !(reltol >= 0.0 && reltol <= 1.0)) return 1003;
   return 0;
 }
@@ -112,8 +113,7 @@ int multiobjsetobj(Env& env, Problem& lp, int objind, int objnz, const int* vari
   if (objname)
     if (int st = nameIn(env, objname, name)) return st;
   if (int st = checkIndices(env, varind, objnz, d.cols(), 1201)) return st;
-  if (dataCheck(env))
-    if (int st = checkValues(env, values, objnz, false)) return st;
+  if (int st = checkNumbers(env, values, objnz, Num::Coef, dataCheck(env))) return st;
   if (int st = checkAttribs(env, offset, weight, abstol, reltol)) return st;
   return guarded([&] {
     ensureRecords(d);  // may throw before anything changed

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <strings.h>
 
 #include "params/params.h"
@@ -34,12 +35,16 @@ int checkIndices(Env& env, const int* ind, long long cnt, int count, int code, i
   return 0;
 }
 
-int checkValues(Env& env, const double* v, long long n, bool inf) {
+int reportInfinite(Env& env, double v) { return reportError(env, 1233, v > 0 ? "\"inf\"" : "\"-inf\""); }
+
+int checkNumbers(Env& env, const double* v, long long n, Num kind, bool dc) {
   if (!v) return 0;
-  for (long long k = 0; k < n; ++k) {
+  for (long long k = 0; k < n; ++k)
     if (std::isnan(v[k])) return 1225;
-    if (inf && std::isinf(v[k])) return reportError(env, 1233, v[k] > 0 ? "\"inf\"" : "\"-inf\"");
-  }
+  if (!dc || kind == Num::AnySize) return 0;
+  const double limit = kind == Num::Coef ? kInfBound : std::numeric_limits<double>::infinity();
+  for (long long k = 0; k < n; ++k)
+    if (std::fabs(v[k]) >= limit) return reportInfinite(env, v[k]);
   return 0;
 }
 
@@ -73,8 +78,8 @@ int checkSparse(Env& env, long long cnt, long long nzcnt, const long long* beg, 
   }
   for (long long e = beg[0]; e < nzcnt; ++e)
     if (ind[e] < 0 || ind[e] >= limit) return reportError(env, idxCode, static_cast<long long>(ind[e]));
+  if (int st = checkNumbers(env, val + beg[0], nzcnt - beg[0], Num::Coef, dc)) return st;
   if (!dc) return 0;
-  if (int st = checkValues(env, val + beg[0], nzcnt - beg[0], true)) return st;
   // Duplicate indices within one vector.
   std::vector<int> tmp;
   for (long long k = 0; k < cnt; ++k) {

@@ -3,6 +3,8 @@
 // API encoding and the internal UTF-8.
 #pragma once
 
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -27,17 +29,42 @@ int checkRange(Env& env, const char* vntName, int begin, int end, int count);
 // offending index and returns the negated code.
 int checkIndices(Env& env, const int* ind, long long cnt, int count, int code, int lo = 0);
 
-// Numeric data checks (data checking on): 1225 for NaN, and 1233 (printed)
-// for an infinite value when `inf` is set.
-int checkValues(Env& env, const double* v, long long n, bool inf);
+// What a numeric argument holds, for the value checks.
+enum class Num {
+  AnySize,  // bounds, slopes: any magnitude (bounds are stored clamped)
+  Finite,   // right-hand sides, offsets, breakpoints: an infinite value is an error
+  Coef,     // objective and matrix coefficients: a magnitude at or beyond the
+            // infinity bound is an error
+};
+
+// Value checks of numeric arguments.  A NaN is refused whatever the
+// data-check setting (1225); with data checking on (`dc`), the Finite and
+// Coef rules above print 1233 with "\"inf\"" or "\"-inf\"" and return it
+// negated.
+int checkNumbers(Env& env, const double* v, long long n, Num kind, bool dc);
+// Prints 1233 for an infinite (or too large) value and returns it negated.
+int reportInfinite(Env& env, double v);
+inline int checkNumber(Env& env, double v, Num kind, bool dc) { return checkNumbers(env, &v, 1, kind, dc); }
+// Range values: NaN refused always; with data checking on an infinite
+// range of a row whose sense is 'R' is 1233.  senseOf(k) gives the sense of
+// entry k.
+template <class SenseOf>
+int checkRanges(Env& env, const double* v, long long n, bool dc, SenseOf&& senseOf) {
+  if (!v) return 0;
+  for (long long k = 0; k < n; ++k) {
+    if (std::isnan(v[k])) return 1225;
+    if (dc && std::isinf(v[k]) && senseOf(k) == 'R') return reportInfinite(env, v[k]);
+  }
+  return 0;
+}
 int checkSenses(Env& env, const char* s, long long n);   // 1215
 int checkCtypes(Env& env, const char* t, long long n);   // 3021
 int checkBoundTypes(Env& env, const char* t, long long n);  // 1229
 
 // Sparse data: cnt vectors of begin[] into ind/val with nzcnt entries and
 // index limit `limit` (1201 for column indices, 1203 for row indices).
-// Structural checks always run (they guard memory); value and duplicate
-// checks only with data checking on.
+// Structural checks and the NaN check always run; the coefficient and
+// duplicate checks only with data checking on.
 int checkSparse(Env& env, long long cnt, long long nzcnt, const long long* beg, const int* ind,
                 const double* val, int limit, int idxCode, bool dc);
 

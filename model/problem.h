@@ -254,6 +254,15 @@ void normalizeTerms(ObjectiveRecord& o);
 // ranges; 1003 otherwise, problem unchanged).  Reports ChangeKind::ReplaceAll.
 int replaceData(Env& env, Problem& p, ModelData&& in);
 
+// The check every optimizer makes at its start, whatever the data-check
+// setting, in one pass over the model (pending additions merged first): a
+// NaN anywhere in the numeric data is 1225; an objective or matrix
+// coefficient at or beyond the infinity bound, an infinite right-hand side,
+// range value of a ranged row or objective offset is 1233; a row sense
+// other than 'L', 'E', 'G', 'R' is 1215.  The last two are printed with the
+// entry and returned negated.  0 when the model can be optimized.
+int checkSolveData(Env& env, Problem& p);
+
 // A new problem registered in env (name already in the internal encoding).
 Problem* newProblem(Env& env, const std::string& name, int* status);
 // A deep copy of p (model only; no solver state), registered in env.

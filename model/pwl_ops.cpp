@@ -76,10 +76,12 @@ int addpwl(Env& env, Problem& lp, int vary, int varx, double preslope, double po
   const int n = lp.data->cols();
   if (vary < 0 || vary >= n) return reportError(env, 1201, static_cast<long long>(vary));
   if (varx < 0 || varx >= n) return reportError(env, 1201, static_cast<long long>(varx));
-  if (dataCheck(env)) {
-    if (std::isnan(preslope) || std::isnan(postslope)) return 1225;
-    if (int st = checkValues(env, breakx, nbreaks, true)) return st;
-    if (int st = checkValues(env, breaky, nbreaks, true)) return st;
+  {
+    const bool dc = dataCheck(env);
+    if (int st = checkNumber(env, preslope, Num::AnySize, dc)) return st;
+    if (int st = checkNumber(env, postslope, Num::AnySize, dc)) return st;
+    if (int st = checkNumbers(env, breakx, nbreaks, Num::Finite, dc)) return st;
+    if (int st = checkNumbers(env, breaky, nbreaks, Num::Finite, dc)) return st;
   }
   if (nbreaks == 0 || vary == varx || !wellDefined(breakx, nbreaks)) return 1213;
   return guarded([&] {

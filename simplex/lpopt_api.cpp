@@ -431,6 +431,7 @@ int optimizeLp(Env& env, model::Problem& p, int method) {
   if (p.probtype == model::kQP) return 1018;
   if (p.probtype == model::kQCP) return 1031;
   if (int st = model::flushCache(env, p)) return st;
+  if (int st = model::checkSolveData(env, p)) return st;
   LpState* s = lpState(p);
   if (!s) return 1001;
   params::displayChanged(env);

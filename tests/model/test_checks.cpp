@@ -129,12 +129,126 @@ TEST_F(Checks, DataChecksOffSkipsValueChecks) {
   char sense[] = {'X'};
   EXPECT_EQ(VNTnewrows(env, lp, 1, rhs, sense, nullptr, nullptr), 0);
   EXPECT_TRUE(errors.lines.empty());
-  double nanv[] = {kNaN};
+  // Infinite and huge values are the caller's business here (the optimizers
+  // check them at their start).
+  double infv[] = {kInf};
   int j[] = {0};
-  EXPECT_EQ(VNTchgobj(env, lp, 1, j, nanv), 0);
+  EXPECT_EQ(VNTchgobj(env, lp, 1, j, infv), 0);
+  EXPECT_EQ(VNTchgcoef(env, lp, 0, 0, 1e30), 0);
+  EXPECT_EQ(VNTchgrhs(env, lp, 1, j, infv), 0);
+  EXPECT_TRUE(errors.lines.empty());
   // Index ranges are still guarded.
   int bad[] = {9};
   EXPECT_EQ(VNTchgobj(env, lp, 1, bad, rhs), 1201);
+}
+
+// A NaN is refused wherever it enters, whatever the data-check setting.
+TEST_F(Checks, NaNRefusedEverywhere) {
+  buildSmall();
+  int beg[] = {0, 1};
+  int ind[] = {0, 1};
+  double one[] = {1, 1};
+  double nan2[] = {1, kNaN};
+  char ll[] = {'L', 'L'};
+  char rr[] = {'R', 'R'};
+  char bb[] = {'B', 'B'};
+  int idx2[] = {0, 1};
+  int cbeg[] = {0, 1};
+  int ccnt[] = {1, 1};
+  int ceq[] = {0, 1};
+  double px[] = {0, 1}, py[] = {0, 1};
+  for (int dc : {0, 1}) {
+    dataCheck(dc);
+    ASSERT_EQ(VNTsetnumobjs(env, lp, 2), 0);
+    const Snapshot before = snap();
+    struct Case {
+      const char* what;
+      int got;
+    } cases[] = {
+        {"copylp obj", VNTcopylp(env, lp, 2, 2, 1, nan2, one, ll, cbeg, ccnt, ceq, one, one, one, nullptr)},
+        {"copylp rhs", VNTcopylp(env, lp, 2, 2, 1, one, nan2, ll, cbeg, ccnt, ceq, one, one, one, nullptr)},
+        {"copylp matval", VNTcopylp(env, lp, 2, 2, 1, one, one, ll, cbeg, ccnt, ceq, nan2, one, one, nullptr)},
+        {"copylp lb", VNTcopylp(env, lp, 2, 2, 1, one, one, ll, cbeg, ccnt, ceq, one, nan2, one, nullptr)},
+        {"copylp ub", VNTcopylp(env, lp, 2, 2, 1, one, one, ll, cbeg, ccnt, ceq, one, one, nan2, nullptr)},
+        {"copylp rngval", VNTcopylp(env, lp, 2, 2, 1, one, one, rr, cbeg, ccnt, ceq, one, one, one, nan2)},
+        {"addrows rhs", VNTaddrows(env, lp, 0, 2, 2, nan2, ll, beg, ind, one, nullptr, nullptr)},
+        {"addrows value", VNTaddrows(env, lp, 0, 2, 2, one, ll, beg, ind, nan2, nullptr, nullptr)},
+        {"addcols obj", VNTaddcols(env, lp, 2, 2, nan2, beg, ind, one, nullptr, nullptr, nullptr)},
+        {"addcols value", VNTaddcols(env, lp, 2, 2, one, beg, ind, nan2, nullptr, nullptr, nullptr)},
+        {"addcols lb", VNTaddcols(env, lp, 2, 2, one, beg, ind, one, nan2, nullptr, nullptr)},
+        {"addcols ub", VNTaddcols(env, lp, 2, 2, one, beg, ind, one, nullptr, nan2, nullptr)},
+        {"newrows rhs", VNTnewrows(env, lp, 2, nan2, ll, nullptr, nullptr)},
+        {"newrows rngval", VNTnewrows(env, lp, 2, one, rr, nan2, nullptr)},
+        {"newcols obj", VNTnewcols(env, lp, 2, nan2, nullptr, nullptr, nullptr, nullptr)},
+        {"newcols lb", VNTnewcols(env, lp, 2, nullptr, nan2, nullptr, nullptr, nullptr)},
+        {"newcols ub", VNTnewcols(env, lp, 2, nullptr, nullptr, nan2, nullptr, nullptr)},
+        {"chgbds", VNTchgbds(env, lp, 2, idx2, bb, nan2)},
+        {"chgobj", VNTchgobj(env, lp, 2, idx2, nan2)},
+        {"chgrhs", VNTchgrhs(env, lp, 2, idx2, nan2)},
+        {"chgrngval", VNTchgrngval(env, lp, 2, idx2, nan2)},
+        {"chgcoef matrix", VNTchgcoef(env, lp, 0, 0, kNaN)},
+        {"chgcoef objective", VNTchgcoef(env, lp, -1, 0, kNaN)},
+        {"chgcoef rhs", VNTchgcoef(env, lp, 0, -1, kNaN)},
+        {"chgcoef range", VNTchgcoef(env, lp, 0, -2, kNaN)},
+        {"chgcoef offset", VNTchgcoef(env, lp, -1, -1, kNaN)},
+        {"chgcoeflist", VNTchgcoeflist(env, lp, 2, idx2, idx2, nan2)},
+        {"chgobjoffset", VNTchgobjoffset(env, lp, kNaN)},
+        {"cache rows rhs", VNTEcacheNewRows(env, lp, 2, nan2, ll, nullptr, nullptr)},
+        {"cache rows rngval", VNTEcacheNewRows(env, lp, 2, one, rr, nan2, nullptr)},
+        {"cache cols obj", VNTEcacheNewCols(env, lp, 2, nan2, nullptr, nullptr, nullptr, nullptr)},
+        {"cache cols ub", VNTEcacheNewCols(env, lp, 2, nullptr, nullptr, nan2, nullptr, nullptr)},
+        {"cache nz", VNTEcacheNewNZsByNZ(env, lp, 2, idx2, idx2, nan2)},
+        {"pwl x", VNTaddpwl(env, lp, 0, 1, 0, 0, 2, nan2, py, nullptr)},
+        {"pwl y", VNTaddpwl(env, lp, 0, 1, 0, 0, 2, px, nan2, nullptr)},
+        {"pwl slope", VNTaddpwl(env, lp, 0, 1, kNaN, 0, 2, px, py, nullptr)},
+        {"multiobj values", VNTmultiobjsetobj(env, lp, 1, 2, idx2, nan2, 0, 1, 0, 0, 0, nullptr)},
+        {"multiobj offset", VNTmultiobjsetobj(env, lp, 1, 2, idx2, one, kNaN, 1, 0, 0, 0, nullptr)},
+        {"multiobj weight", VNTmultiobjchgattribs(env, lp, 1, 0, kNaN, 0, 0, 0, nullptr)},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.got, 1225) << c.what << " (data check " << dc << ")";
+    EXPECT_TRUE(same(before, snap())) << "data check " << dc;
+  }
+}
+
+// With data checking on, infinite values and coefficients at or beyond the
+// infinity bound are refused with 1233, which names the sign.
+TEST_F(Checks, InfiniteDataRefusedWithDataChecks) {
+  buildSmall();
+  dataCheck(1);
+  const Snapshot before = snap();
+  int j[] = {1};
+  double pinf[] = {kInf}, big[] = {1e20}, mbig[] = {-3e25};
+  int beg[] = {0};
+  double one[] = {1};
+  struct Case {
+    const char* what;
+    int got;
+  } cases[] = {
+      {"chgobj +inf", VNTchgobj(env, lp, 1, j, pinf)},
+      {"chgobj 1e20", VNTchgobj(env, lp, 1, j, big)},
+      {"newcols objective +inf", VNTnewcols(env, lp, 1, pinf, nullptr, nullptr, nullptr, nullptr)},
+      {"addcols objective -3e25", VNTaddcols(env, lp, 1, 1, mbig, beg, beg, one, nullptr, nullptr, nullptr)},
+      {"addcols coefficient 1e20", VNTaddcols(env, lp, 1, 1, one, beg, beg, big, nullptr, nullptr, nullptr)},
+      {"chgcoef matrix +inf", VNTchgcoef(env, lp, 0, 0, kInf)},
+      {"chgcoef matrix 1e20", VNTchgcoef(env, lp, 0, 0, 1e20)},
+      {"chgcoef objective +inf", VNTchgcoef(env, lp, -1, 1, kInf)},
+      {"chgcoef rhs -inf", VNTchgcoef(env, lp, 0, -1, -kInf)},
+      {"chgcoef offset +inf", VNTchgcoef(env, lp, -1, -1, kInf)},
+      {"chgcoeflist -3e25", VNTchgcoeflist(env, lp, 1, beg, beg, mbig)},
+      {"chgobjoffset -inf", VNTchgobjoffset(env, lp, -kInf)},
+      {"cache nz 1e20", VNTEcacheNewNZsByNZ(env, lp, 1, beg, beg, big)},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.got, 1233) << c.what;
+  EXPECT_TRUE(same(before, snap()));
+  EXPECT_NE(errors.all().find("VANTO Error  1233: Numeric entry is \"inf\".\n"), std::string::npos);
+  EXPECT_NE(errors.all().find("VANTO Error  1233: Numeric entry is \"-inf\".\n"), std::string::npos);
+  // Just below the infinity bound is a number like any other; bounds may
+  // be infinite.
+  double nearInf[] = {9.9e19};
+  EXPECT_EQ(VNTchgobj(env, lp, 1, j, nearInf), 0);
+  EXPECT_EQ(VNTchgcoef(env, lp, 0, 0, -9.9e19), 0);
+  char u[] = {'U'};
+  EXPECT_EQ(VNTchgbds(env, lp, 1, j, u, pinf), 0);
 }
 
 TEST_F(Checks, ZeroCountsChangeNothing) {
