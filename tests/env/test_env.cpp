@@ -589,6 +589,23 @@ TEST_F(EnvTest, ChannelLinesAndFlushing) {
   EXPECT_EQ(out.lines.back(), "unfinished");
 }
 
+// VNTflushstdchannels delivers the pending partial line of each of the four
+// channels, and only those.
+TEST_F(EnvTest, FlushStdChannelsDeliversPartialLines) {
+  Capture got[4];
+  VNTCHANNELptr chans[4] = {res, warn, err, log};
+  for (int k = 0; k < 4; ++k) ASSERT_EQ(VNTaddfuncdest(env, chans[k], &got[k], Capture::fn), 0);
+  const char* text[4] = {"results part", "warning part", "error part", "log part"};
+  for (int k = 0; k < 4; ++k) VNTmsgstr(chans[k], text[k]);
+  for (int k = 0; k < 4; ++k) EXPECT_TRUE(got[k].lines.empty()) << k;
+  EXPECT_EQ(VNTflushstdchannels(env), 0);
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(got[k].lines, std::vector<std::string>{text[k]}) << k;
+  // Nothing pending: a second flush delivers nothing.
+  EXPECT_EQ(VNTflushstdchannels(env), 0);
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(got[k].lines.size(), 1u) << k;
+  for (int k = 0; k < 4; ++k) ASSERT_EQ(VNTdelfuncdest(env, chans[k], &got[k], Capture::fn), 0);
+}
+
 TEST_F(EnvTest, ScreenOutputAttachesStandardOutputExceptOnTheLog) {
   ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_SCRIND, 1), 0);
   EXPECT_TRUE(vnt::channelScreenAttached(*vnt::channelOf(*e, vnt::Chan::Results)));

@@ -781,15 +781,17 @@ TEST(Overrides, ParameterFile) {
     int st = 0;
     VNTENVptr env = VNTopenVANTO(&st);
     if (!env || st) return 1;
-    int nd = -1;
+    int fromFile = -1, later = -1;
     long long it = -1;
-    VNTgetintparam(env, VNT_PARAM_NETDISPLAY, &nd);
+    VNTgetintparam(env, VNT_PARAM_NETDISPLAY, &fromFile);
     VNTgetlongparam(env, VNT_PARAM_ITLIM, &it);
     // Parameters set later through the interface override the file.
     VNTsetintparam(env, VNT_PARAM_NETDISPLAY, 2);
-    VNTgetintparam(env, VNT_PARAM_NETDISPLAY, &nd);
+    VNTgetintparam(env, VNT_PARAM_NETDISPLAY, &later);
     VNTcloseVANTO(&env);
-    return nd == 2 && it == 5 ? 0 : 2;
+    if (fromFile != 1) return 3;
+    if (it != 5) return 4;
+    return later == 2 ? 0 : 5;
   });
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.stderrText, "Reading override parameter file '" + path + "' succeeded.\n");
