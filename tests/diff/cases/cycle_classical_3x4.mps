@@ -1,0 +1,25 @@
+NAME diff
+ROWS
+ N obj
+ L R0
+ L R1
+ L R2
+COLUMNS
+ C0 obj -0.5
+ C0 R0 1
+ C0 R1 -1
+ C0 R2 -0.5
+ C1 obj 6
+ C1 R1 9
+ C1 R2 3
+ C2 obj -0.75
+ C2 R1 0.25
+ C2 R2 0.5
+ C3 obj 20
+ C3 R1 -8
+ C3 R2 -12
+RHS
+ RHS R0 1
+RANGES
+BOUNDS
+ENDATA
