@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
       RunOptions o;
       o.concurrent = true;
       o.tol.requireCertificate = openEnabled("certificate");
-      o.warmOffset = openEnabled("warm-offset");
+      o.warmOffset = true;
       const CaseReport rep = runCase(ours, c, o);
       std::printf("%s\n", rep.summary().c_str());
       for (const auto& r : rep.solves)
@@ -82,7 +82,6 @@ int main(int argc, char** argv) {
     for (int k = 0; k < static_cast<int>(Family::kCount); ++k) {
       const Family f = static_cast<Family>(k);
       if ((f == Family::NearPar || f == Family::NearDep) && !openEnabled("neardep")) continue;
-      if (f == Family::Crossed && !openEnabled("crossed")) continue;
       if (f == Family::BadData && !openEnabled("baddata")) continue;
       fams.push_back(f);
     }
@@ -152,7 +151,7 @@ int main(int argc, char** argv) {
     RunOptions o;
     o.tol.requireCertificate = openEnabled("certificate");
     o.concurrent = k % 10 == 0;
-    o.warmOffset = openEnabled("warm-offset");
+    o.warmOffset = true;
     o.workDir = out;
     const CaseReport rep = runCase(ours, c, o);
     ++t.clp[outcomeName(rep.clp.outcome)];

@@ -110,7 +110,7 @@ struct RunOptions {
   bool concurrent = false;     // also the concurrent method
   bool scalingVariants = true; // scaling off and aggressive besides the default
   bool warm = true;            // warm re-solve path
-  bool warmOffset = false;     // warm path changes the objective offset too
+  bool warmOffset = true;      // warm path changes the objective offset too
   bool exactTieBreak = true;   // glpsol --exact on disagreements
   bool skipPrimal = false;     // leave out the primal simplex
   int exactSeconds = 60;       // time limit of one exact solve

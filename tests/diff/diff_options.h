@@ -14,13 +14,10 @@ namespace vnt::diff {
 // switched on by name in VANTO_DIFF_OPEN (comma separated, or "all"):
 //   neardep            feasible models with nearly dependent or nearly parallel
 //                      rows declared infeasible (without a valid proof)
-//   crossed            a column with lb > ub reported optimal
-//   warm-offset        an objective offset change lost on a warm re-solve
 //   baddata            NaN / infinite data accepted by the interface
 //   certificate        infeasibility reported without a Farkas certificate (1265)
 inline const std::vector<std::string>& openFaultSwitches() {
-  static const std::vector<std::string> s = {"neardep", "crossed", "warm-offset",
-                                             "baddata", "certificate"};
+  static const std::vector<std::string> s = {"neardep", "baddata", "certificate"};
   return s;
 }
 
