@@ -65,6 +65,9 @@ class LpState : public model::SolverState {
   bool basic = false;               // record holds a basis
   bool dual = false;                // record holds dual values
   bool primalFeasible = false;
+  // A status without solution values (a MIP run that found no integer
+  // solution): the value queries answer 1217.
+  bool noSolution = false;
   bool dualFeasible = false;
   long long itcnt = 0;
   long long phase1cnt = 0;

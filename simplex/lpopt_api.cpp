@@ -173,6 +173,7 @@ int loadModelIntoEngine(Env& env, model::Problem& p, LpState& s) {
 void LpState::clearSolution() {
   stat = 0;
   basic = dual = primalFeasible = dualFeasible = false;
+  noSolution = false;
   itcnt = phase1cnt = 0;
   x.clear();
   slack.clear();
@@ -494,7 +495,7 @@ const StatText kStatTexts[] = {
 
 const LpState* solved(const model::Problem& p) {
   const LpState* s = findLpState(p);
-  return s && s->stat != 0 ? s : nullptr;
+  return s && s->stat != 0 && !s->noSolution ? s : nullptr;
 }
 
 int copyRange(Env& env, const model::Problem& p, const char* name, const std::vector<double>& src,

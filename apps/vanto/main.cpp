@@ -222,20 +222,18 @@ int main(int argc, char** argv) {
     return finish(libraryError(st));
   if (!optimize) return finish(0);
 
-  if (VNTgetprobtype(c.env, c.lp) != VNTPROB_LP) {
-    // No mixed-integer optimizer in this build yet: say so and solve the
-    // continuous relaxation rather than refuse the model.
-    fprintf(stderr,
-            "vanto: note: the model has integer or special variables; this build has no MIP "
-            "optimizer yet, so its continuous relaxation is solved\n");
-    if ((st = VNTchgprobtype(c.env, c.lp, VNTPROB_LP)) != 0) return finish(libraryError(st));
+  const int ptype = VNTgetprobtype(c.env, c.lp);
+  const bool mip = ptype == VNTPROB_MILP;
+  if (!mip && ptype != VNTPROB_LP) {
+    fprintf(stderr, "vanto: models with quadratic terms are not supported by this build\n");
+    return finish(1);
   }
   VNTsetterminate(c.env, const_cast<int*>(&gTerminate));
   signal(SIGINT, onInterrupt);
   double t0 = 0, t1 = 0, d0 = 0, d1 = 0;
   VNTgettime(c.env, &t0);
   VNTgetdettime(c.env, &d0);
-  st = VNTlpopt(c.env, c.lp);
+  st = mip ? VNTmipopt(c.env, c.lp) : VNTlpopt(c.env, c.lp);
   VNTgettime(c.env, &t1);
   VNTgetdettime(c.env, &d1);
   signal(SIGINT, SIG_DFL);
@@ -247,7 +245,17 @@ int main(int argc, char** argv) {
   printf("\nSolution status: %s\n", text);
   double obj = 0;
   if (VNTgetobjval(c.env, c.lp, &obj) == 0) printf("Objective value: %.10g\n", obj);
-  printf("Iterations:      %lld\n", static_cast<long long>(VNTLgetitcnt(c.env, c.lp)));
+  if (mip) {
+    double bound = 0, gap = 0;
+    if (VNTgetbestobjval(c.env, c.lp, &bound) == 0) printf("Best bound:      %.10g\n", bound);
+    if (VNTgetobjval(c.env, c.lp, &obj) == 0 && VNTgetmiprelgap(c.env, c.lp, &gap) == 0)
+      printf("Gap:             %.4f%%\n", 100.0 * gap);
+    printf("Nodes:           %lld (%lld left)\n", static_cast<long long>(VNTLgetnodecnt(c.env, c.lp)),
+           static_cast<long long>(VNTLgetnodeleftcnt(c.env, c.lp)));
+    printf("Iterations:      %lld\n", static_cast<long long>(VNTLgetmipitcnt(c.env, c.lp)));
+  } else {
+    printf("Iterations:      %lld\n", static_cast<long long>(VNTLgetitcnt(c.env, c.lp)));
+  }
   printf("Time:            %.3f seconds (%.2f ticks)\n", t1 - t0, d1 - d0);
   if (printSol) printSolution(c.env, c.lp);
   return finish(0);

@@ -1,0 +1,443 @@
+// The MIP optimize driver: entry checks, silencing of the sub-solver logs,
+// the bound pre-check, preparation, the settings report, the search, the
+// final report and the status; plus the MIP queries.
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "api/chk_decls.h"
+#include "env/limits.h"
+#include "mip/search.h"
+#include "model/opsupport.h"
+#include "params/params.h"
+#include "simplex/lpdriver.h"
+
+namespace vnt::mip {
+
+namespace {
+
+enum Param : int {
+  kSimDisplay = 1019, kItLim = 1020, kSiftDisplay = 1076, kBarDisplay = 3010, kNetDisplay = 5005,
+  kMarkowitz = 1013, kOptimality = 1014, kFeasibility = 1016, kScale = 1034, kSeed = 1124,
+  kCliques = 2003, kCovers = 2005, kImplied = 2041, kGubCovers = 2044, kPathCut = 2051, kDisjunctive = 2053,
+  kMcfCut = 2134,
+};
+
+// Sub-solver displays are silenced for the run and restored on every exit.
+class Silence {
+ public:
+  explicit Silence(Env& env) : env_(env) {
+    for (int k = 0; k < 4; ++k) {
+      saved_[k] = params::getInt(env, kIds[k]);
+      if (saved_[k] != 0) params::setIntParam(env, kIds[k], 0);
+    }
+  }
+  ~Silence() {
+    for (int k = 0; k < 4; ++k)
+      if (saved_[k] != 0) params::setIntParam(env_, kIds[k], saved_[k]);
+  }
+
+ private:
+  static constexpr int kIds[4] = {kSimDisplay, kBarDisplay, kNetDisplay, kSiftDisplay};
+  Env& env_;
+  int saved_[4] = {};
+};
+
+// MIP presolve enters here: it will hand back a reduced model and a record
+// to map solutions back.  Until it exists the model goes through unchanged.
+int presolveForMip(Env&, model::ModelData&) { return 0; }
+
+std::string colName(const model::ModelData& md, int j) {
+  return md.colname.empty() ? "C" + std::to_string(j + 1) : md.colname[j];
+}
+
+}  // namespace
+
+int Search::boundPrecheck(Env& env, model::Problem&) {
+  const double t = rp.intTol, feas = rp.feasTol;
+  const int n = orig.numCols();
+  for (int j = 0; j < n; ++j) {
+    if (env.counter) env.counter->add(5);
+    const char type = orig.ctype.empty() ? 'C' : orig.ctype[j];
+    const double lb = orig.lb[j], ub = orig.ub[j];
+    bool bad = false;
+    if ((type == 'I' || type == 'B') && lb > -1e20 && ub < 1e20 && std::fabs(lb - ub) <= 1e-10) {
+      const double f = ub - std::floor(ub);
+      if (f > t && f < 1.0 - t) bad = true;
+      if (type == 'B' && (ub > 1.0 + t || ub < -t)) bad = true;
+    }
+    if (!bad && type != 'N' && type != 'S') {
+      if (lb > ub + feas) bad = true;
+      if (type == 'B' && (lb > 1.0 + t || ub < -t)) bad = true;
+    }
+    if (bad) {
+      if (rp.display != 0)
+        print(env, Chan::Warning, "Warning:  Bound infeasibility column '%.255s'.\n", colName(orig, j).c_str());
+      return 1;
+    }
+  }
+  return 0;
+}
+
+void Search::settingsReport() {
+  if (rp.display < 1) return;
+  Env& env = *env_;
+  if (rp.display > 2 && params::getInt(env, 1009) != 1) print(env, Chan::Results, "Dual steepest-edge pricing selected.\n");
+  static const char* const kEmphasis[] = {
+      "MIP emphasis: balance optimality and feasibility.\n", "MIP emphasis: integer feasibility.\n",
+      "MIP emphasis: optimality.\n", "MIP emphasis: best bound.\n", "MIP emphasis: hidden feasible solutions.\n",
+      "MIP emphasis: heuristic.\n"};
+  print(env, Chan::Results, "%s", kEmphasis[rp.emphasis >= 1 && rp.emphasis <= 5 ? rp.emphasis : 0]);
+  print(env, Chan::Results, "%s",
+        rp.search == 1 ? "MIP search method: traditional branch-and-cut.\n" : "MIP search method: dynamic search.\n");
+  print(env, Chan::Results, "Parallel mode: none, using 1 thread.\n");
+  if (rp.display > 3 && rp.auxRootThreads > 0)
+    print(env, Chan::Results, "Parallel mode: %s, using up to %d threads for parallel tasks at root LP.\n",
+          rp.parallel == -1 ? "opportunistic" : "deterministic", rp.auxRootThreads);
+}
+
+int Search::begin(Env& env, model::Problem& p) {
+  if (int st = model::exportData(p, orig)) return st;
+  sense = orig.objsen < 0 ? -1 : 1;
+  store.clear();
+  pending.reset();
+  incumbentObj = tol::kNone;
+  incumbentX.clear();
+  nodeCount = mipIterations = solutions = strongIterations = 0;
+  nextNodeId = 1;
+  nextSeq = 0;
+  numericalTrouble = false;
+  rootBound = -tol::kNone;
+  rootTime = rootTicks = bcTime = bcTicks = 0.0;
+  const double uc = sense > 0 ? rp.upperCutoff : -rp.lowerCutoff;
+  userCutoff = std::fabs(uc) < 1e75 ? uc : tol::kNone;
+  cutoff = userCutoff;
+  log = NodeLog();
+  log.start(env, rp, &p);
+  log.startTime = runStart;
+  log.startTicks = runStartTicks;
+  log.treeMB = [this]() { return static_cast<double>(store.memory()) / 1048576.0; };
+  if (boundPrecheck(env, p)) return -kStopPrecheck;
+  if (int st = presolveForMip(env, orig)) return st;
+  if (int st = buildWorking(orig, rp, w)) return st;
+  engine.reset(new (std::nothrow) simplex::LpEngine);
+  if (!engine) return 1001;
+  simplex::LpOptions& o = engine->options();
+  o.feasibilityTol = params::getDbl(env, kFeasibility);
+  o.optimalityTol = params::getDbl(env, kOptimality);
+  o.markowitzTol = params::getDbl(env, kMarkowitz);
+  o.scale = params::getInt(env, kScale) >= 0;
+  o.randomSeed = static_cast<uint64_t>(params::getInt(env, kSeed));
+  o.display = 0;
+  o.log = nullptr;
+  o.poll = [this]() { return checkLimits(*env_); };
+  o.workCounter = env.realCounter ? &env.realCounter->value : nullptr;
+  if (engine->load(w.lp) != 0) return 1003;
+  const int N = w.n + w.m;
+  // Indicator columns fixed in the model switch their rows on for good.
+  std::vector<BoundChange> fixedInd;
+  for (int j = 0; j < w.n; ++j)
+    if (!w.indOfCol[j].empty() && w.lo[j] == w.up[j]) fixedInd.push_back({j, w.lo[j], w.up[j]});
+  curLo = w.lo;
+  curUp = w.up;
+  addImplied(fixedInd);
+  for (const BoundChange& c : fixedInd) {
+    w.lo[c.k] = std::max(w.lo[c.k], c.lo);
+    w.up[c.k] = std::min(w.up[c.k], c.up);
+  }
+  for (int i = w.m0; i < w.m; ++i) engine->setRowBounds(i, w.lo[w.n + i], w.up[w.n + i]);
+  curLo = w.lo;
+  curUp = w.up;
+  touched.clear();
+  isTouched.assign(N, 0);
+  xsave_.assign(w.n, 0.0);
+  rowActivity_.assign(w.m, 0.0);
+  tLo_.assign(N, 0.0);
+  tUp_.assign(N, 0.0);
+  weightByVarW_.assign(N, 1.0);
+  basicBefore_.assign(N, 0);
+  for (int d = 0; d < 2; ++d) {
+    pcSum[d].assign(w.n, 0.0);
+    pcCnt[d].assign(w.n, 0);
+    pcAvgSum_[d] = 0.0;
+    pcAvgCnt_[d] = 0;
+  }
+  store.setRule(rp.nodeSelect);
+  enginePath = nullptr;
+  settingsReport();
+  // The root: an open node without bound changes.
+  pending = std::make_unique<Node>();
+  pending->id = 0;
+  pending->parentId = -1;
+  pending->seq = nextSeq++;
+  pending->path = std::make_shared<Path>();
+  phase = Phase::kSearching;
+  return 0;
+}
+
+int Search::statusFor(int stop) const {
+  const bool inc = hasIncumbent();
+  switch (stop) {
+    case kStopTreeEmpty: return inc ? 101 : 103;
+    case kStopPrecheck: return 103;
+    case kStopGap: return 102;
+    case kStopNodes: return inc ? 105 : 106;
+    case kStopSolutions: return 104;
+    case kStopMemory: return inc ? 111 : 112;
+    case kStopUnbounded: return inc ? 118 : 119;
+    case 10: return inc ? 203 : 204;
+    case 11: return inc ? 107 : 108;
+    case 25: return inc ? 131 : 132;
+    case 13: return inc ? 113 : 114;
+    default: return inc ? 109 : 110;
+  }
+}
+
+void Search::finalReport() {
+  if (rp.display < 1) return;
+  Env& env = *env_;
+  struct CutLine {
+    int param;
+    const char* text;
+  };
+  // Families whose line appears with a zero count when their parameter asks
+  // for them (nothing is generated yet, so every count is zero).
+  static const CutLine kLines[] = {
+      {kGubCovers, "GUB cover cuts applied:  %lld\n"}, {kCliques, "Clique cuts applied:  %lld\n"},
+      {kCovers, "Cover cuts applied:  %lld\n"},        {kImplied, "Implied bound cuts applied:  %lld\n"},
+      {kPathCut, "Flow path cuts applied:  %lld\n"},   {kMcfCut, "Multi commodity flow cuts applied:  %lld\n"},
+      {kDisjunctive, "Disjunctive cuts applied:  %lld\n"}};
+  bool first = true;
+  for (const CutLine& l : kLines)
+    if (params::getInt(env, l.param) > 0) {
+      if (first) print(env, Chan::Results, "\n");
+      first = false;
+      print(env, Chan::Results, l.text, 0LL);
+    }
+  if (numericalTrouble) print(env, Chan::Results, "Warning: Solution could be affected by numerical instability.\n");
+  const double total = envTime(env) - runStart, totalTicks = detTicks(env) - runStartTicks;
+  const double rt = std::max(0.0, total - bcTime), rk = std::max(0.0, totalTicks - bcTicks);
+  print(env, Chan::Results, "\nRoot node processing (before b&c):\n");
+  print(env, Chan::Results, "  Real time             = %7.2f sec. (%.2f ticks)\n", rt, rk);
+  print(env, Chan::Results, "Sequential b&c:\n");
+  print(env, Chan::Results, "  Real time             = %7.2f sec. (%.2f ticks)\n", bcTime, bcTicks);
+  print(env, Chan::Results, "                          ------------\n");
+  print(env, Chan::Results, "Total (root+branch&cut) = %7.2f sec. (%.2f ticks)\n", rt + bcTime, rk + bcTicks);
+  flushChannel(env, Chan::Results);
+}
+
+void Search::storeResult(model::Problem& p) {
+  simplex::LpState* s = simplex::lpState(p);
+  if (!s) return;
+  s->clearSolution();
+  s->stat = status;
+  s->method = 0;
+  s->itcnt = mipIterations;
+  if (!hasIncumbent()) {
+    s->noSolution = true;
+    return;
+  }
+  s->objval = sense * incumbentObj;
+  s->x = incumbentX;
+  const int m = orig.numRows();
+  std::vector<double> ax(m, 0.0);
+  for (int j = 0; j < orig.numCols(); ++j)
+    for (int64_t k = orig.matbeg[j]; k < orig.matbeg[j + 1]; ++k) ax[orig.matind[k]] += orig.matval[k] * incumbentX[j];
+  s->slack.resize(m);
+  for (int i = 0; i < m; ++i) s->slack[i] = orig.rhs[i] - ax[i];
+  s->primalFeasible = true;
+}
+
+int Search::run(Env& env, model::Problem& p) {
+  env_ = &env;
+  readRunParams(env, rp);
+  runStart = envTime(env);
+  runStartTicks = detTicks(env);
+  const bool resume = phase == Phase::kSearching && (pending || !store.empty()) && engine;
+  int stop = 0;
+  if (!resume) {
+    phase = Phase::kFresh;
+    const int st = begin(env, p);
+    if (st == -kStopPrecheck) {
+      stop = kStopPrecheck;
+      phase = Phase::kDone;
+    } else if (st != 0) {
+      phase = Phase::kFresh;
+      return st;
+    }
+  } else {
+    // A continued search: the settings of this call apply to the tree.
+    log.start(env, rp, &p);
+    log.startTime = runStart;
+    log.startTicks = runStartTicks;
+    store.setRule(rp.nodeSelect);
+    const double uc = sense > 0 ? rp.upperCutoff : -rp.lowerCutoff;
+    userCutoff = std::fabs(uc) < 1e75 ? uc : tol::kNone;
+    cutoff = std::min(cutoff, userCutoff);
+  }
+  if (stop == 0) {
+    const long long itLimit = params::getLong(env, kItLim);
+    // Branch and bound from the root (node 0) or from where the last call stopped.
+    double bc0 = 0, bk0 = 0;
+    bool bcStarted = false;
+    for (;;) {
+      if (!bcStarted && nodeCount > 0) {
+        bcStarted = true;
+        bc0 = envTime(env);
+        bk0 = detTicks(env);
+      }
+      if (mipIterations >= itLimit) {
+        stop = 10;
+        break;
+      }
+      // Process the root on its own first, so that the root time is known.
+      if (nodeCount == 0 && pending && pending->id == 0) {
+        Node root = std::move(*pending);
+        pending.reset();
+        Node next;
+        bool haveNext = false;
+        if (int s = pollStop()) {
+          pending = std::make_unique<Node>(std::move(root));
+          stop = s;
+          break;
+        }
+        const NodeResult r = processNode(root, &next, &haveNext);
+        if (r == NodeResult::kStopped) {
+          pending = std::make_unique<Node>(std::move(root));
+          stop = lastStop_;
+          break;
+        }
+        if (r == NodeResult::kUnbounded) {
+          stop = kStopUnbounded;
+          break;
+        }
+        if (haveNext) pending = std::make_unique<Node>(std::move(next));
+        continue;
+      }
+      stop = branchAndBound();
+      break;
+    }
+    if (bcStarted) {
+      bcTime += envTime(env) - bc0;
+      bcTicks += detTicks(env) - bk0;
+    }
+  }
+  status = statusFor(stop);
+  const bool limit = stop == 10 || stop == 11 || stop == 13 || stop == 25 || stop == kStopNodes ||
+                     stop == kStopSolutions || stop == kStopMemory;
+  phase = limit ? Phase::kSearching : Phase::kDone;
+  if (phase == Phase::kDone && status != 102) {
+    store.clear();
+    pending.reset();
+  }
+  finalReport();
+  storeResult(p);
+  return 0;
+}
+
+int optimizeMip(Env& env, model::Problem& p) {
+  if (!p.data->objectives.empty()) return 1070;
+  if (p.probtype == model::kLP || p.probtype == model::kFixedMILP) return simplex::optimizeLp(env, p, simplex::kMethodAuto);
+  if (p.probtype == model::kQP || p.probtype == model::kMIQP || p.probtype == model::kFixedMIQP) return 1018;
+  if (p.probtype == model::kQCP || p.probtype == model::kMIQCP || p.probtype == model::kFixedMIQCP) return 1031;
+  if (int st = model::flushCache(env, p)) return st;
+  params::displayChanged(env);
+  Silence quiet(env);
+  Search* s = findSearch(p);
+  if (!s) {
+    s = new (std::nothrow) Search;
+    if (!s) return 1001;
+    p.state[model::kSlotMip].reset(s);
+  }
+  if (int st = pushLimitFrameFromParams(env)) return st;
+  int st = 0;
+  try {
+    st = s->run(env, p);
+  } catch (const std::bad_alloc&) {
+    st = 1001;
+  }
+  popLimitFrame(env);
+  flushChannel(env, Chan::Results);
+  return st;
+}
+
+}  // namespace vnt::mip
+
+// ---------------------------------------------------------------------------
+// Checked entries.
+
+namespace vnt::chk {
+
+namespace {
+
+// Shared rules of the MIP queries: a MIP problem (3003) with a search record
+// (1217).
+int mipRecord(const model::Problem& p, const mip::Search** out) {
+  if (!model::isMipType(p.probtype)) return 3003;
+  const mip::Search* s = mip::findSearch(p);
+  if (!s || s->phase == mip::Phase::kFresh) return 1217;
+  *out = s;
+  return 0;
+}
+
+}  // namespace
+
+int mipopt(Env& env, model::Problem& lp) { return mip::optimizeMip(env, lp); }
+
+int getbestobjval(Env&, model::Problem& lp, double* objval_p) {
+  if (!model::isMipType(lp.probtype)) return 3003;
+  if (!objval_p) return 1004;
+  const mip::Search* s = nullptr;
+  if (int st = mipRecord(lp, &s)) return st;
+  const double b = s->bestBound();
+  *objval_p = b >= mip::tol::kNone ? s->sense * 1e75 : s->sense * b;
+  return 0;
+}
+
+int getmiprelgap(Env&, model::Problem& lp, double* gap_p) {
+  if (!model::isMipType(lp.probtype)) return 3003;
+  if (!gap_p) return 1004;
+  const mip::Search* s = nullptr;
+  if (int st = mipRecord(lp, &s)) return st;
+  if (!s->hasIncumbent()) return 1217;
+  const double inc = s->sense * s->incumbentObj;
+  const double b = s->bestBound();
+  const double bu = b >= mip::tol::kNone ? s->sense * 1e75 : s->sense * b;
+  *gap_p = mip::relativeGap(inc, bu, s->sense);
+  return 0;
+}
+
+int getcutoff(Env&, model::Problem& lp, double* cutoff_p) {
+  if (!model::isMipType(lp.probtype)) return 3003;
+  if (!cutoff_p) return 1004;
+  const mip::Search* s = nullptr;
+  if (int st = mipRecord(lp, &s)) return st;
+  *cutoff_p = s->cutoff >= mip::tol::kNone ? s->sense * 1e75 : s->sense * s->cutoff;
+  return 0;
+}
+
+int getnodecnt(Env&, model::Problem& lp, long long* result_out) {
+  *result_out = 0;
+  const mip::Search* s = nullptr;
+  if (int st = mipRecord(lp, &s)) return st;
+  *result_out = s->nodeCount;
+  return 0;
+}
+
+int getnodeleftcnt(Env&, model::Problem& lp, long long* result_out) {
+  *result_out = 0;
+  const mip::Search* s = nullptr;
+  if (int st = mipRecord(lp, &s)) return st;
+  *result_out = s->nodesLeft();
+  return 0;
+}
+
+int getmipitcnt(Env&, model::Problem& lp, long long* result_out) {
+  *result_out = 0;
+  const mip::Search* s = nullptr;
+  if (int st = mipRecord(lp, &s)) return st;
+  *result_out = s->mipIterations;
+  return 0;
+}
+
+}  // namespace vnt::chk

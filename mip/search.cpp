@@ -1,0 +1,797 @@
+// Branch and bound: node LPs re-solved by the dual simplex from the parent's
+// basis, reliability branching (pseudo-costs initialized by strong
+// branching), best-bound selection with depth-first plunging, and branching
+// on the special restrictions (semi-continuous columns, sets, indicators).
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numeric>
+
+#include "env/limits.h"
+#include "mip/search.h"
+#include "params/params.h"
+
+namespace vnt::mip {
+
+using simplex::LpStatus;
+
+namespace {
+constexpr long long kNoIterLimit = 9223372036800000000LL;
+constexpr int kMaxLocalRounds = 8;   // node re-solves after strong-branching fixings
+constexpr int kStrongLookahead = 8;  // candidates without improvement that end strong branching
+constexpr double kPlungeShare = 0.3; // plunge while the child is within this share of the gap
+enum LpParam : int { kMarkowitz = 1013, kOptimality = 1014, kFeasibility = 1016, kScale = 1034, kSeed = 1124 };
+
+bool definiteOptimal(LpStatus s) { return s == LpStatus::kOptimal || s == LpStatus::kOptimalUnscaledInfeas; }
+}  // namespace
+
+bool Search::onChange(model::Problem&, const model::ChangeEvent& ev) { return !model::changesSolution(ev.kind); }
+
+Search* findSearch(const model::Problem& p) { return static_cast<Search*>(p.state[model::kSlotMip].get()); }
+
+double Search::bestBound() const {
+  double b = store.bestBound();
+  if (pending) b = std::min(b, pending->bound);
+  if (phase == Phase::kDone && store.empty() && !pending) {
+    // Search over: the bound is the incumbent (or nothing).
+    return hasIncumbent() ? incumbentObj : tol::kNone;
+  }
+  if (hasIncumbent()) b = std::min(b, incumbentObj);
+  return b;
+}
+
+// ---------------------------------------------------------------------------
+// The incumbent entry.
+
+bool Search::offerSolution(const double* x, bool heuristic, const char* source) {
+  // Rounding proposes candidates it has not checked itself: a failed check
+  // is not news.
+  const bool quiet = source && std::strcmp(source, "rounding") == 0;
+  SolutionTolerances t;
+  t.feasibility = rp.feasTol;
+  t.integrality = rp.intTol;
+  if (!solutionSatisfies(orig, x, t)) {
+    if (heuristic) {
+      if (rp.display > 0 && !quiet)
+        print(*env_, Chan::Results, "Integer feasible solution rejected --- infeasible on original model\n");
+    } else {
+      numericalTrouble = true;
+    }
+    return false;
+  }
+  double obj = orig.objoffset;
+  for (int j = 0; j < w.n0; ++j) obj += orig.obj[j] * x[j];
+  obj *= sense;
+  if (hasIncumbent() && obj >= incumbentObj - 1e-9 * std::max(1.0, std::fabs(incumbentObj))) return false;
+  const double userCut = sense > 0 ? rp.upperCutoff : -rp.lowerCutoff;
+  if (std::fabs(userCut) < 1e75 && obj > userCut) return false;
+  incumbentObj = obj;
+  incumbentX.assign(x, x + w.n0);
+  ++solutions;
+  double c = obj;
+  if (w.objStep > 0) c = obj - w.objStep + tol::kObjStepTol * std::max(1.0, std::fabs(obj));
+  cutoff = std::min(cutoff, c);
+  (void)source;
+  // Node log line of the new incumbent.
+  LogEntry e;
+  e.nodes = nodeCount;
+  e.left = nodesLeft();
+  e.newIncumbent = true;
+  e.heuristic = heuristic;
+  e.nodeEntry = !heuristic && phase == Phase::kSearching && nodeCount > 0;
+  e.bestInteger = sense * incumbentObj;
+  e.bestBound = sense * std::min(bestBound(), incumbentObj);
+  e.iterations = mipIterations;
+  e.sense = sense;
+  log.entry(e);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Engine bounds and bases.
+
+void Search::applyChange(int k, double lo, double up) {
+  if (k < w.n) engine->setColBounds(k, lo, up);
+  else engine->setRowBounds(k - w.n, lo, up);
+  curLo[k] = lo;
+  curUp[k] = up;
+}
+
+void Search::moveTo(const Node& nd) {
+  std::vector<const Path*>& chain = chain_;
+  chain.clear();
+  for (const Path* p = nd.path.get(); p; p = p->parent.get()) chain.push_back(p);
+  // Target bounds in the scratch arrays: global bounds, then the changes from
+  // the root down.
+  std::vector<int>& list = list_;
+  list.clear();
+  std::vector<double>& tLo = tLo_;
+  std::vector<double>& tUp = tUp_;
+  auto mark = [&](int k) {
+    if (isTouched[k] != 2) {
+      isTouched[k] = 2;
+      list.push_back(k);
+      tLo[k] = w.lo[k];
+      tUp[k] = w.up[k];
+    }
+  };
+  for (int k : touched) mark(k);
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+    for (const BoundChange& c : (*it)->changes) {
+      mark(c.k);
+      tLo[c.k] = c.lo;
+      tUp[c.k] = c.up;
+    }
+  touched.clear();
+  for (int k : list) {
+    if (tLo[k] != curLo[k] || tUp[k] != curUp[k]) applyChange(k, tLo[k], tUp[k]);
+    if (tLo[k] != w.lo[k] || tUp[k] != w.up[k]) {
+      touched.push_back(k);
+      isTouched[k] = 1;
+    } else {
+      isTouched[k] = 0;
+    }
+  }
+  list.clear();
+  // Warm start: a child of the node whose LP the engine holds starts from
+  // the engine's basis (with its factors and weights); any other node from
+  // the basis stored with it.
+  const Path* parent = nd.path ? nd.path->parent.get() : nullptr;
+  if (!(parent && parent == enginePath) && nd.basis) installBasis(*nd.basis);
+}
+
+void Search::snapshotBasis(Basis& b) {
+  b.resize(static_cast<size_t>(w.n + w.m));
+  std::vector<int>& cs = cstat_;
+  std::vector<int>& rs = rstat_;
+  cs.resize(w.n);
+  rs.resize(w.m);
+  engine->getBasis(cs.data(), rs.data());
+  for (int j = 0; j < w.n; ++j) b[j] = static_cast<uint8_t>(cs[j]);
+  for (int i = 0; i < w.m; ++i) b[w.n + i] = static_cast<uint8_t>(rs[i]);
+}
+
+void Search::rememberWeights() {
+  // Dual steepest-edge weights by variable, so that a basis installed next
+  // keeps the weights of the rows whose basic variable it shares.
+  std::vector<double>& dw = engine->dualWeights();
+  const bool valid = engine->dualWeightsValid();
+  for (int p = 0; p < w.m; ++p) {
+    const int k = engine->basisHead(p);
+    basicBefore_[k] = 1;
+    weightByVarW_[k] = valid ? dw[p] : 1.0;
+  }
+}
+
+void Search::installBasis(const Basis& b) {
+  rememberWeights();
+  cstat_.resize(w.n);
+  rstat_.resize(w.m);
+  for (int j = 0; j < w.n; ++j) cstat_[j] = b[j];
+  for (int i = 0; i < w.m; ++i) rstat_[i] = b[w.n + i];
+  const int bad = engine->setBasis(cstat_.data(), rstat_.data());
+  std::vector<double>& dw = engine->dualWeights();
+  for (int p = 0; p < w.m; ++p) {
+    const int k = engine->basisHead(p);
+    dw[p] = basicBefore_[k] ? weightByVarW_[k] : 1.0;
+  }
+  std::fill(basicBefore_.begin(), basicBefore_.end(), 0);
+  if (!bad) engine->setDualWeightsValid(true);
+}
+
+LpStatus Search::solveLp(long long iterLimit) {
+  simplex::LpOptions& o = engine->options();
+  o.iterationLimit = iterLimit > 0 ? iterLimit : kNoIterLimit;
+  o.objectiveLimit = cutoff < tol::kNone ? cutoff - sense * w.offset : 1e75;
+  const LpStatus st = engine->solveDual();
+  return st;
+}
+
+double Search::lpObjective() const { return sense * engine->objective(); }
+
+// ---------------------------------------------------------------------------
+// Restrictions on the LP solution.
+
+long long Search::countFractional() {
+  long long c = 0;
+  for (int j = 0; j < w.n; ++j) {
+    if (w.kind[j] == kCont) continue;
+    const double v = xsave_[j];
+    if (w.kind[j] == kInt) {
+      if (std::fabs(v - std::round(v)) > rp.intTol) ++c;
+    } else {
+      const double l = w.semiLo[j], u = w.semiUp[j];
+      const bool off = std::fabs(v) <= rp.feasTol;
+      const bool inPart = v >= std::min(l, u) - rp.feasTol && v <= std::max(l, u) + rp.feasTol;
+      if (!off && (!inPart || (w.kind[j] == kSemiInt && std::fabs(v - std::round(v)) > rp.intTol))) ++c;
+    }
+  }
+  return c;
+}
+
+bool Search::intersect(std::vector<BoundChange>& ch) const {
+  for (BoundChange& c : ch) {
+    c.lo = std::max(c.lo, curLo[c.k]);
+    c.up = std::min(c.up, curUp[c.k]);
+    if (c.lo > c.up + 1e-9) return false;
+    if (c.lo > c.up) c.lo = c.up;
+  }
+  return true;
+}
+
+// Rows that a fixed indicator column switches on.
+void Search::addImplied(std::vector<BoundChange>& ch) const {
+  const size_t n0 = ch.size();
+  for (size_t q = 0; q < n0; ++q) {
+    const BoundChange c = ch[q];
+    if (c.k >= w.n || w.indOfCol[c.k].empty() || c.lo != c.up) continue;
+    for (int r : w.indOfCol[c.k]) {
+      const IndicatorRecord& ir = w.inds[r];
+      if (std::fabs(c.lo - ir.active) < 0.5) {
+        if (ir.row >= 0) ch.push_back({w.n + ir.row, ir.lo, ir.up});
+      } else if (ir.revA >= 0 && ir.revB < 0) {
+        ch.push_back({w.n + ir.revA, ir.revAlo, ir.revAup});
+      }
+    }
+  }
+}
+
+void Search::updatePseudo(int j, char dir, double dist, double gain) {
+  if (dist <= 1e-9 || !(gain >= 0)) return;
+  const int d = dir == 'U' ? 1 : 0;
+  pcSum[d][j] += gain / dist;
+  pcCnt[d][j] += 1;
+}
+
+double Search::pseudoScore(int j, double f) const {
+  double avg[2];
+  for (int d = 0; d < 2; ++d) avg[d] = pcAvgCnt_[d] > 0 ? pcAvgSum_[d] / pcAvgCnt_[d] : 1.0;
+  const double pd = pcCnt[0][j] > 0 ? pcSum[0][j] / pcCnt[0][j] : avg[0];
+  const double pu = pcCnt[1][j] > 0 ? pcSum[1][j] / pcCnt[1][j] : avg[1];
+  return std::max(pd * f, tol::kPseudoEps) * std::max(pu * (1.0 - f), tol::kPseudoEps);
+}
+
+// Strong branching on column j from the node's optimal basis: both children
+// for a limited number of dual iterations.  The node's basis and weights are
+// restored afterwards.
+bool Search::strongBranch(int j, double z, double* downObj, double* upObj, int* downSt, int* upSt, bool* stopped) {
+  const double v = xsave_[j];
+  long long lim = rp.strongIt > 0 ? rp.strongIt
+                                  : std::clamp<long long>(2 * (nodeCount > 0 ? mipIterations / std::max(1LL, nodeCount) : 50), 20, 500);
+  Basis& b = sbBasis_;
+  snapshotBasis(b);
+  for (int d = 0; d < 2; ++d) {
+    const double lo = curLo[j], up = curUp[j];
+    if (d == 0) engine->setColBounds(j, lo, std::floor(v));
+    else engine->setColBounds(j, std::ceil(v), up);
+    const LpStatus st = solveLp(lim);
+    const long long it = engine->iterations();
+    strongIterations += it;
+    mipIterations += it;
+    double obj = lpObjective();
+    int s = static_cast<int>(st);
+    if (st == LpStatus::kTimeLimit || st == LpStatus::kAborted || st == LpStatus::kDetTimeLimit) *stopped = true;
+    if (st == LpStatus::kInfeasible || st == LpStatus::kObjectiveLimit) obj = tol::kNone;
+    else if (!definiteOptimal(st)) obj = std::max(z, std::min(obj, tol::kNone));
+    (d == 0 ? *downObj : *upObj) = obj;
+    (d == 0 ? *downSt : *upSt) = s;
+    engine->setColBounds(j, lo, up);
+    installBasis(b);
+    if (*stopped) return false;
+  }
+  return true;
+}
+
+// Variable choice among the fractional integer columns.  Returns the column,
+// -1 when none is fractional, -2 when strong branching proved the node
+// infeasible, -3 when it fixed a column (the node is solved again).
+int Search::chooseVariable(const Node& nd, double z, bool* stopped, double* downBound, double* upBound) {
+  std::vector<Cand>& cands = cands_;
+  cands.clear();
+  for (int j = 0; j < w.n; ++j) {
+    if (w.kind[j] == kCont || w.kind[j] == kSemiCont) continue;
+    if (w.kind[j] == kSemiInt) {
+      // Semi-integer column switched on: integer branching within [l,u].
+      const double l = w.semiLo[j];
+      const bool on = l > 0 ? curLo[j] >= l : curUp[j] <= w.semiUp[j];
+      if (!on) continue;
+    }
+    const double v = xsave_[j];
+    const double f = v - std::floor(v);
+    if (f > rp.intTol && f < 1.0 - rp.intTol) cands.push_back({j, f, 0.0});
+  }
+  if (cands.empty()) return -1;
+  *downBound = *upBound = z;
+  int best = -1;
+  const int vs = rp.varSelect;
+  if (vs == -1 || vs == 1) {
+    double bs = -1;
+    for (const Cand& c : cands) {
+      const double inf = std::min(c.f, 1.0 - c.f);
+      const double s = vs == 1 ? inf : 1.0 - inf;
+      if (s > bs) {
+        bs = s;
+        best = c.j;
+      }
+    }
+    return best;
+  }
+  for (Cand& c : cands) c.score = pseudoScore(c.j, c.f);
+  std::sort(cands.begin(), cands.end(), [](const Cand& a, const Cand& b) { return a.score > b.score; });
+  const bool useStrong = vs == 3 || (vs == 0 && strongIterations <= mipIterations / 2 + 20000);
+  double bestScore = -1;
+  int sinceBest = 0, tried = 0;
+  for (const Cand& c : cands) {
+    double score = c.score;
+    const bool unreliable = vs == 3 || std::min(pcCnt[0][c.j], pcCnt[1][c.j]) < tol::kReliability;
+    if (useStrong && unreliable && tried < rp.strongCand && sinceBest < kStrongLookahead) {
+      ++tried;
+      double dObj, uObj;
+      int dSt, uSt;
+      if (!strongBranch(c.j, z, &dObj, &uObj, &dSt, &uSt, stopped)) return -1;
+      const bool dInf = dObj >= tol::kNone || dObj >= cutoff, uInf = uObj >= tol::kNone || uObj >= cutoff;
+      if (dInf && uInf) return -2;
+      if (dInf || uInf) {
+        // One side is empty: fix the column to the other side and solve again.
+        const double v = xsave_[c.j];
+        localFix_.clear();
+        if (dInf) localFix_.push_back({c.j, std::ceil(v), curUp[c.j]});
+        else localFix_.push_back({c.j, curLo[c.j], std::floor(v)});
+        addImplied(localFix_);
+        return -3;
+      }
+      if (dSt == 1) updatePseudo(c.j, 'D', c.f, dObj - z);
+      if (uSt == 1) updatePseudo(c.j, 'U', 1.0 - c.f, uObj - z);
+      if (dSt == 1 || uSt == 1) noteAverages();
+      score = std::max(dObj - z, tol::kPseudoEps) * std::max(uObj - z, tol::kPseudoEps);
+      if (score > bestScore) {
+        bestScore = score;
+        best = c.j;
+        *downBound = dSt == 1 ? std::max(z, dObj) : z;
+        *upBound = uSt == 1 ? std::max(z, uObj) : z;
+        sinceBest = 0;
+      } else {
+        ++sinceBest;
+      }
+      continue;
+    }
+    if (score > bestScore) {
+      bestScore = score;
+      best = c.j;
+      *downBound = *upBound = z;
+    }
+  }
+  (void)nd;
+  return best;
+}
+
+void Search::noteAverages() {
+  for (int d = 0; d < 2; ++d) {
+    double s = 0;
+    long long c = 0;
+    for (int j = 0; j < w.n; ++j)
+      if (pcCnt[d][j] > 0) {
+        s += pcSum[d][j] / pcCnt[d][j];
+        ++c;
+      }
+    pcAvgSum_[d] = s;
+    pcAvgCnt_[d] = c;
+  }
+}
+
+// The branching of a node whose LP solution violates a restriction: the two
+// children's bound changes.  Integer columns first, then semi-continuous
+// columns, sets and indicators.  Returns false when nothing is violated.
+bool Search::pickBranch(const Node& nd, double z, std::vector<BoundChange>& down, std::vector<BoundChange>& up,
+                        int* col, double* frac, char* kind, bool* stopped) {
+  down.clear();
+  up.clear();
+  *col = -1;
+  *frac = 0;
+  *kind = 'X';
+  double db = z, ub = z;
+  const int j = chooseVariable(nd, z, stopped, &db, &ub);
+  if (*stopped) return false;
+  if (j == -2 || j == -3) {
+    *kind = j == -2 ? 'I' : 'F';
+    return true;
+  }
+  if (j >= 0) {
+    const double v = xsave_[j];
+    down.push_back({j, curLo[j], std::floor(v)});
+    up.push_back({j, std::ceil(v), curUp[j]});
+    *col = j;
+    *frac = v - std::floor(v);
+    *kind = 'V';
+    downBound_ = db;
+    upBound_ = ub;
+    return true;
+  }
+  downBound_ = upBound_ = z;
+  // Semi-continuous and semi-integer columns: off (0) or on ([l,u]).
+  for (int k = 0; k < w.n; ++k) {
+    if (w.kind[k] != kSemiCont && w.kind[k] != kSemiInt) continue;
+    const double v = xsave_[k], l = w.semiLo[k], u = w.semiUp[k];
+    const bool off = std::fabs(v) <= rp.feasTol;
+    const double lo = std::min(l, u), hi = std::max(l, u);
+    const bool inPart = v >= lo - rp.feasTol && v <= hi + rp.feasTol;
+    const bool onDecided = l > 0 ? curLo[k] >= l : curUp[k] <= u;
+    if (off || onDecided) continue;
+    if (inPart && !(w.kind[k] == kSemiInt && std::fabs(v - std::round(v)) > rp.intTol)) continue;
+    down.push_back({k, 0.0, 0.0});
+    if (l > 0) up.push_back({k, l, curUp[k]});
+    else up.push_back({k, curLo[k], u});
+    *col = k;
+    *kind = 'S';
+    return true;
+  }
+  // Sets.
+  for (const SetRecord& s : w.sets) {
+    const int K = static_cast<int>(s.cols.size());
+    int first = -1, last = -1, cnt = 0;
+    double sw = 0, sx = 0;
+    for (int k = 0; k < K; ++k) {
+      const double v = std::fabs(xsave_[s.cols[k]]);
+      if (v > rp.feasTol) {
+        if (first < 0) first = k;
+        last = k;
+        ++cnt;
+        sw += v * k;
+        sx += v;
+      }
+    }
+    bool violated;
+    if (s.type == '1') violated = cnt > 1;
+    else violated = cnt > 2 || (cnt == 2 && (last != first + 1 || !s.pairOk[first])) || (last - first >= 2);
+    if (!violated) continue;
+    const double avg = sw / sx;
+    if (s.type == '1') {
+      // Split between first and last: members above r to 0 / up to r to 0.
+      int r = std::clamp(static_cast<int>(std::floor(avg)), first, last - 1);
+      for (int k = r + 1; k < K; ++k) down.push_back({s.cols[k], 0.0, 0.0});
+      for (int k = 0; k <= r; ++k) up.push_back({s.cols[k], 0.0, 0.0});
+    } else if (last - first >= 2) {
+      const int r = std::clamp(static_cast<int>(std::lround(avg)), first + 1, last - 1);
+      for (int k = r + 1; k < K; ++k) down.push_back({s.cols[k], 0.0, 0.0});
+      for (int k = 0; k < r; ++k) up.push_back({s.cols[k], 0.0, 0.0});
+    } else {
+      // Two adjacent members that may not be nonzero together.
+      for (int k = first + 1; k < K; ++k) down.push_back({s.cols[k], 0.0, 0.0});
+      for (int k = 0; k <= first; ++k) up.push_back({s.cols[k], 0.0, 0.0});
+    }
+    *kind = 'X';
+    return true;
+  }
+  // Indicators: the indicator column sits at its active value but the
+  // constraint is not enforced yet, or a reversed equality is undecided.
+  for (const IndicatorRecord& ir : w.inds) {
+    const double zv = xsave_[ir.z];
+    const bool fixed = curLo[ir.z] == curUp[ir.z];
+    if (!fixed) {
+      if (std::fabs(zv - std::round(zv)) > rp.intTol) continue;  // fractional: integer branching covers it
+      bool bad = false;
+      const bool atActive = std::fabs(zv - ir.active) <= rp.intTol;
+      if (atActive && ir.row >= 0) {
+        const double a = rowAct(ir.row);
+        bad = a < ir.lo - rp.feasTol || a > ir.up + rp.feasTol;
+      }
+      if (!atActive && ir.revA >= 0) {
+        const double a = rowAct(ir.revA);
+        bool holdsA = a >= ir.revAlo - rp.feasTol && a <= ir.revAup + rp.feasTol;
+        bool holdsB = false;
+        if (ir.revB >= 0) {
+          const double bb = rowAct(ir.revB);
+          holdsB = bb >= ir.revBlo - rp.feasTol && bb <= ir.revBup + rp.feasTol;
+        }
+        bad = !(holdsA || holdsB);
+      }
+      if (!bad) continue;
+      down = {{ir.z, 0.0, 0.0}};
+      up = {{ir.z, 1.0, 1.0}};
+      *col = ir.z;
+      *kind = 'V';
+      return true;
+    }
+    if (ir.revB >= 0 && std::fabs(curLo[ir.z] - ir.active) >= 0.5) {
+      // Fixed at the inactive value: one side of the equality must fail.
+      const double a = rowAct(ir.revA);
+      const bool holdsA = a >= ir.revAlo - rp.feasTol, holdsB = a <= ir.revBup + rp.feasTol;
+      const bool enforced = curLo[w.n + ir.revA] > -tol::kInf || curUp[w.n + ir.revB] < tol::kInf;
+      if (holdsA || holdsB || enforced) continue;
+      down.push_back({w.n + ir.revA, ir.revAlo, ir.revAup});
+      up.push_back({w.n + ir.revB, ir.revBlo, ir.revBup});
+      *kind = 'X';
+      return true;
+    }
+  }
+  return false;
+}
+
+// ---------------------------------------------------------------------------
+// Hooks for the cut and heuristic families.
+
+// Root cut loop: rounds of cut separation on the root LP go here; each round
+// adds its cuts to the working LP through one validity filter, re-solves the
+// root and logs a cut line.  No family is built yet.
+void Search::rootCutLoop() {}
+
+// Heuristics, called at the root and at nodes after the node LP: whatever
+// they find goes through offerSolution.  Built in: rounding of the LP
+// solution (cheap; tried when few integer columns are fractional).
+void Search::runHeuristics(bool root) {
+  if (root || lastIinf_ <= 8) tryRounding();
+}
+
+bool Search::tryRounding() {
+  std::vector<double>& x = roundX_;
+  x.assign(xsave_.begin(), xsave_.begin() + w.n0);
+  for (int j = 0; j < w.n0; ++j) {
+    if (w.kind[j] == kInt || w.kind[j] == kSemiInt) x[j] = std::round(x[j]);
+    if ((w.kind[j] == kSemiCont || w.kind[j] == kSemiInt) && std::fabs(x[j]) > 0) {
+      const double l = w.semiLo[j];
+      if (l > 0 && x[j] < l) x[j] = x[j] < 0.5 * l ? 0.0 : l;
+    }
+  }
+  return offerSolution(x.data(), true, "rounding");
+}
+
+// ---------------------------------------------------------------------------
+// Node processing.
+
+void Search::logNode(const Node& nd, int kind, double obj, long long iinf, bool newInc, bool heur, int lpst) {
+  LogEntry e;
+  e.nodes = nd.id == 0 ? 0 : nodeCount;
+  e.left = nodesLeft();
+  e.kind = kind;
+  e.lpStatus = lpst;
+  e.objective = obj < tol::kNone ? sense * obj : tol::kNone;
+  e.iinf = iinf;
+  e.bestInteger = hasIncumbent() ? sense * incumbentObj : tol::kNone;
+  const double bb = bestBound();
+  e.bestBound = bb < tol::kNone ? sense * bb : sense * 1e75;
+  e.iterations = mipIterations;
+  e.newIncumbent = newInc;
+  e.heuristic = heur;
+  e.nodeEntry = true;
+  e.sense = sense;
+  e.hasBranch = true;
+  e.nodeId = nd.id;
+  e.parentId = nd.parentId;
+  e.depth = nd.depth;
+  if (nd.branchCol >= 0 && nd.branchCol < w.n0) {
+    e.branchName = orig.colname.empty() ? "C" + std::to_string(nd.branchCol + 1) : orig.colname[nd.branchCol];
+  }
+  e.branchKind = nd.branchKind;
+  e.dir = nd.dir;
+  log.entry(e);
+}
+
+Search::NodeResult Search::processNode(Node& nd, Node* next, bool* haveNext) {
+  *haveNext = false;
+  moveTo(nd);
+  const bool root = nd.id == 0;
+  double t0 = envTime(*env_), k0 = detTicks(*env_);
+  int rounds = 0;
+  for (;;) {
+    LpStatus st = solveLp();
+    mipIterations += engine->iterations();
+    if (!definiteOptimal(st) && st != LpStatus::kInfeasible && st != LpStatus::kObjectiveLimit &&
+        st != LpStatus::kUnbounded && st != LpStatus::kTimeLimit && st != LpStatus::kAborted &&
+        st != LpStatus::kDetTimeLimit) {
+      // Numerical trouble: once more with the primal simplex.
+      numericalTrouble = true;
+      st = engine->solvePrimal();
+      mipIterations += engine->iterations();
+    }
+    enginePath = nd.path.get();
+    if (root && rounds == 0 && rp.display >= 1)
+      print(*env_, Chan::Results, "Root relaxation solution time = %.2f sec. (%.2f ticks)\n", envTime(*env_) - t0,
+            detTicks(*env_) - k0);
+    if (st == LpStatus::kTimeLimit || st == LpStatus::kAborted || st == LpStatus::kDetTimeLimit) {
+      lastStop_ = static_cast<int>(st);
+      return NodeResult::kStopped;
+    }
+    if (rounds == 0) ++nodeCount;
+    if (st == LpStatus::kInfeasible) {
+      logNode(nd, 1, tol::kNone, -1, false, false);
+      return NodeResult::kInfeasible;
+    }
+    if (st == LpStatus::kObjectiveLimit) {
+      logNode(nd, 2, tol::kNone, -1, false, false);
+      return NodeResult::kPruned;
+    }
+    if (st == LpStatus::kUnbounded) {
+      if (root) return NodeResult::kUnbounded;
+      numericalTrouble = true;
+      logNode(nd, 3, tol::kNone, -1, false, false, static_cast<int>(st));
+      return NodeResult::kFailed;
+    }
+    if (!definiteOptimal(st)) {
+      logNode(nd, 3, tol::kNone, -1, false, false, static_cast<int>(st));
+      return NodeResult::kFailed;
+    }
+    const double z = lpObjective();
+    if (root) rootBound = z;
+    nd.bound = std::max(nd.bound, z);
+    if (z >= cutoff) {
+      logNode(nd, 2, tol::kNone, -1, false, false);
+      return NodeResult::kPruned;
+    }
+    engine->getX(xsave_.data());
+    engine->getRowActivity(rowActivity_.data());
+    if (nd.pcCol >= 0 && rounds == 0) {
+      updatePseudo(nd.pcCol, nd.dir, nd.pcDist, z - nd.parentObj);
+      if ((nodeCount & 15) == 0) noteAverages();
+    }
+    const long long iinf = countFractional();
+    lastIinf_ = iinf;
+    if (root && rounds == 0) rootCutLoop();
+    // Heuristics see the node's LP solution; the node continues whatever
+    // they find (its LP bound may still beat the new incumbent).
+    runHeuristics(root && rounds == 0);
+    if (z >= cutoff) {
+      logNode(nd, 2, tol::kNone, -1, false, false);
+      return NodeResult::kPruned;
+    }
+    std::vector<BoundChange>& dn = chDown_;
+    std::vector<BoundChange>& upc = chUp_;
+    int col;
+    double frac;
+    char kind;
+    bool stopped = false;
+    const bool branch = pickBranch(nd, z, dn, upc, &col, &frac, &kind, &stopped);
+    if (stopped) {
+      lastStop_ = checkLimits(*env_);
+      if (!lastStop_) lastStop_ = 13;
+      return NodeResult::kStopped;
+    }
+    if (!branch) {
+      // Every restriction holds: a candidate incumbent.
+      const bool acc = offerSolution(xsave_.data(), false, "node");
+      if (!acc) logNode(nd, 2, tol::kNone, -1, false, false);
+      return NodeResult::kIntegral;
+    }
+    if (kind == 'I') {
+      logNode(nd, 1, tol::kNone, -1, false, false);
+      return NodeResult::kInfeasible;
+    }
+    if (kind == 'F') {
+      // Strong branching fixed a column: add it to the node and solve again.
+      if (++rounds > kMaxLocalRounds) {
+        kind = 'V';
+      } else {
+        std::shared_ptr<Path> p = std::make_shared<Path>();
+        p->parent = nd.path;
+        p->changes = localFix_;
+        if (!intersect(p->changes)) {
+          logNode(nd, 1, tol::kNone, -1, false, false);
+          return NodeResult::kInfeasible;
+        }
+        for (const BoundChange& c : p->changes) {
+          applyChange(c.k, c.lo, c.up);
+          if (!isTouched[c.k]) {
+            isTouched[c.k] = 1;
+            touched.push_back(c.k);
+          }
+        }
+        // The node's own path now holds the fix (its children inherit it);
+        // the engine keeps the node's basis.
+        nd.path = p;
+        enginePath = nullptr;
+        continue;
+      }
+    }
+    // Children.
+    // Fixed indicator columns switch their rows on, whatever fixed them.
+    addImplied(dn);
+    addImplied(upc);
+    const bool okDown = intersect(dn), okUp = intersect(upc);
+    auto basis = std::make_shared<Basis>();
+    snapshotBasis(*basis);
+    Node kids[2];
+    bool ok[2] = {okDown, okUp};
+    for (int d = 0; d < 2; ++d) {
+      if (!ok[d]) continue;
+      Node& c = kids[d];
+      auto p = std::make_shared<Path>();
+      p->parent = nd.path;
+      p->changes = d == 0 ? dn : upc;
+      c.path = std::move(p);
+      c.basis = basis;
+      c.bound = d == 0 ? std::max(z, downBound_) : std::max(z, upBound_);
+      c.depth = nd.depth + 1;
+      c.id = nextNodeId++;
+      c.parentId = nd.id;
+      c.seq = nextSeq++;
+      c.branchCol = col >= 0 && col < w.n0 ? col : -1;
+      c.dir = d == 0 ? 'D' : 'U';
+      c.branchKind = kind == 'V' || kind == 'S' ? 'V' : 'X';
+      if (kind == 'V') {
+        c.pcCol = col;
+        c.pcDist = d == 0 ? frac : 1.0 - frac;
+        c.parentObj = z;
+        const double pcd = pcCnt[0][col] > 0 ? pcSum[0][col] / pcCnt[0][col] : 1.0;
+        const double pcu = pcCnt[1][col] > 0 ? pcSum[1][col] / pcCnt[1][col] : 1.0;
+        c.estimate = d == 0 ? pcd * frac : pcu * (1.0 - frac);
+      }
+    }
+    // Which child to process next.
+    int first = 1;
+    if (kind == 'V') {
+      if (rp.branchDir < 0) first = 0;
+      else if (rp.branchDir > 0) first = 1;
+      else first = kids[0].estimate < kids[1].estimate ? 0 : 1;
+    }
+    if (!ok[first]) first = 1 - first;
+    const int second = 1 - first;
+    if (ok[second] && kids[second].bound < cutoff) store.insert(std::move(kids[second]));
+    if (ok[first] && kids[first].bound < cutoff) {
+      // Plunge: keep diving while the child is not much worse than the best
+      // open node.
+      const double best = std::min(store.bestBound(), kids[first].bound);
+      const bool dive = rp.nodeSelect == 0 || !hasIncumbent() ||
+                        kids[first].bound <= best + kPlungeShare * (incumbentObj - best);
+      if (dive) {
+        *next = std::move(kids[first]);
+        *haveNext = true;
+      } else {
+        store.insert(std::move(kids[first]));
+      }
+    }
+    logNode(nd, 0, z, iinf, false, false);
+    return NodeResult::kBranched;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The loop.
+
+int Search::pollStop() {
+  if (int s = checkLimits(*env_)) return s;
+  if (nodeCount >= rp.nodeLimit) return kStopNodes;
+  if (solutions >= rp.solLimit) return kStopSolutions;
+  if (rp.treeMemLimit < 1e75 && static_cast<double>(store.memory()) > rp.treeMemLimit * 1048576.0) return kStopMemory;
+  return 0;
+}
+
+int Search::branchAndBound() {
+  Node cur;
+  bool haveCur = false;
+  if (pending) {
+    cur = std::move(*pending);
+    pending.reset();
+    haveCur = true;
+  }
+  for (;;) {
+    if (int s = pollStop()) {
+      if (haveCur) pending = std::make_unique<Node>(std::move(cur));
+      return s;
+    }
+    const double bb = std::min(store.bestBound(), haveCur ? cur.bound : tol::kNone);
+    if (hasIncumbent() && bb < tol::kNone && gapClosed(incumbentObj, bb, rp.absGap, rp.mipGap)) {
+      if (haveCur) pending = std::make_unique<Node>(std::move(cur));
+      return store.empty() && !pending ? kStopTreeEmpty : kStopGap;
+    }
+    if (!haveCur) {
+      if (store.empty()) return kStopTreeEmpty;
+      cur = store.selectNode(incumbentObj, cutoff, rp.absGap, rp.mipGap, rp.bbInterval);
+    }
+    haveCur = false;
+    if (cur.bound >= cutoff) continue;  // pruned by a newer incumbent
+    if (env_->counter) env_->counter->add(static_cast<uint64_t>(w.n + w.m));
+    Node next;
+    bool haveNext = false;
+    const NodeResult r = processNode(cur, &next, &haveNext);
+    if (r == NodeResult::kStopped) {
+      pending = std::make_unique<Node>(std::move(cur));
+      return lastStop_;
+    }
+    if (r == NodeResult::kUnbounded) return kStopUnbounded;
+    if (haveNext) {
+      cur = std::move(next);
+      haveCur = true;
+    }
+  }
+}
+
+}  // namespace vnt::mip

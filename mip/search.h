@@ -1,0 +1,366 @@
+// Inside the MIP subsystem: the working copy of a MIP, the open-node store,
+// the node log and the branch-and-bound search that ties them together.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "env/env.h"
+#include "mip/mip.h"
+#include "model/modeldata.h"
+#include "model/problem.h"
+#include "simplex/lp_engine.h"
+
+namespace vnt::mip {
+
+// Numerical constants of the search, in one place.
+namespace tol {
+inline constexpr double kInf = 1e20;          // |bound| >= this is infinite
+inline constexpr double kNone = 1e75;         // no incumbent / no bound
+inline constexpr double kGapAbsFactor = 1.0000000000001;
+inline constexpr double kIndicatorMargin = 10.0;  // reversed indicator rows are violated by this many feasibility tolerances
+inline constexpr double kCheckSlack = 10.0;   // incumbent check allows this many feasibility tolerances on scaled data
+inline constexpr double kPseudoEps = 1e-6;    // product score floor
+inline constexpr double kObjStepTol = 1e-6;   // integral objective step: pruning slack
+inline constexpr int kReliability = 4;        // pseudo-cost observations that make a column reliable
+}  // namespace tol
+
+// ---------------------------------------------------------------------------
+// Parameters of one run.
+struct RunParams {
+  double mipGap = 1e-4, absGap = 1e-6, intTol = 1e-5, feasTol = 1e-6;
+  double upperCutoff = 1e75, lowerCutoff = -1e75;
+  long long nodeLimit = 9223372036800000000LL, solLimit = 9223372036800000000LL;
+  double treeMemLimit = 1e75;  // megabytes
+  int display = 2;
+  long long interval = 0;
+  int nodeSelect = 1;
+  int varSelect = 0;
+  int branchDir = 0;
+  int strongCand = 10;
+  long long strongIt = 0;
+  double backtrack = 0.9999;
+  int search = 0;
+  int threads = 1;
+  int parallel = 0;
+  int emphasis = 0;
+  int auxRootThreads = 0;
+  long long bbInterval = 7;
+  long long heurFreq = 0;
+  std::string intSolPrefix;
+  int startAlg = 0;
+};
+void readRunParams(Env& env, RunParams& rp);
+
+// ---------------------------------------------------------------------------
+// Gap rules (internal minimization form).
+bool gapClosed(double incumbent, double bound, double absGap, double relGap);
+// Relative gap in the user's sense s (0 when tiny).
+double relativeGap(double incumbentUser, double boundUser, int sense);
+
+// ---------------------------------------------------------------------------
+// Working copy: the original model plus the rows and columns that model the
+// piecewise-linear constraints, with the restriction records the branching
+// works on.  Variables are numbered as in the LP engine: columns 0..n-1, then
+// rows n..n+m-1 (a row's "bounds" are its activity limits).
+
+enum ColKind : char { kCont = 'C', kInt = 'I', kSemiCont = 'S', kSemiInt = 'N' };
+
+struct SetRecord {        // SOS1 / SOS2 (also the SOS2 of a piecewise-linear constraint)
+  char type = '1';
+  std::vector<int> cols;  // in weight order
+  std::vector<double> weight;
+  std::vector<char> pairOk;  // SOS2: cols[k], cols[k+1] may be nonzero together
+};
+
+struct IndicatorRecord {
+  int z = 0;                 // indicator column
+  double active = 1.0;       // value that enforces the constraint
+  int row = -1;              // working row of the constraint (free while not enforced)
+  double lo = -tol::kInf, up = tol::kInf;  // its limits when enforced
+  // Reversed direction: when z takes the other value, the constraint must
+  // fail; rows revA (and revB for an equality: one of the two) then hold.
+  int revA = -1, revB = -1;
+  double revAlo = -tol::kInf, revAup = tol::kInf, revBlo = -tol::kInf, revBup = tol::kInf;
+};
+
+struct Working {
+  int n0 = 0, m0 = 0;          // original columns and rows
+  int n = 0, m = 0;            // working columns and rows
+  int sense = 1;
+  double offset = 0.0;
+  model::ModelData lp;         // working LP (minimization data as given, ctype cleared)
+  std::vector<char> kind;      // per working column
+  std::vector<double> semiLo, semiUp;  // semi-continuous part [l,u] of S/N columns
+  std::vector<double> lo, up;  // global bounds of all n+m variables (rows: activity limits)
+  std::vector<SetRecord> sets;
+  std::vector<IndicatorRecord> inds;
+  std::vector<std::vector<int>> indOfCol;  // indicator records per column (only z columns)
+  double objStep = 0.0;        // objective values are multiples of this (0: unknown)
+  int numIntegers = 0;
+};
+
+// Build the working copy.  Returns 0 or a status code.
+int buildWorking(const model::ModelData& md, const RunParams& rp, Working& w);
+
+// ---------------------------------------------------------------------------
+// Node store.
+
+struct BoundChange {
+  int k;          // variable (column, or n + row)
+  double lo, up;  // new bounds
+};
+
+struct Path {
+  std::shared_ptr<const Path> parent;
+  std::vector<BoundChange> changes;
+};
+
+using Basis = std::vector<uint8_t>;  // engine status codes of the n + m variables
+
+struct Node {
+  double bound = -tol::kNone;    // internal minimization form
+  double estimate = 0.0;
+  long long seq = -1;            // creation number
+  long long id = 0, parentId = -1;
+  int depth = 0;
+  int branchCol = -1;            // original column branched on (-1: not a column)
+  char dir = ' ';                // 'U', 'D' or ' '
+  char branchKind = 'X';         // 'V' variable, 'S' set, 'X' other
+  // Pseudo-cost bookkeeping of the branch that made the node.
+  int pcCol = -1;
+  double pcDist = 0.0;
+  double parentObj = 0.0;
+  std::shared_ptr<const Path> path;
+  std::shared_ptr<const Basis> basis;
+  int heapPos[2] = {-1, -1};
+  size_t bytes() const;
+};
+
+// Open nodes with two indexed heaps: by node bound, and by the key of the
+// node-selection rule.
+class NodeStore {
+ public:
+  void setRule(int rule);
+  int rule() const { return rule_; }
+  void insert(Node&& nd);
+  bool empty() const { return count_ == 0; }
+  long long size() const { return count_; }
+  double bestBound() const;  // +kNone when empty
+  // Next node by the selection rule, with the checks against the incumbent:
+  // a node whose bound the gap test or the cutoff rules out gives way to the
+  // best-bound node.
+  Node selectNode(double incumbent, double cutoff, double absGap, double relGap, long long bbInterval);
+  Node takeBest();
+  size_t memory() const { return bytes_; }
+  void clear();
+  long long selections() const { return selections_; }
+
+ private:
+  double key(const Node& nd) const;
+  bool less(int h, int a, int b) const;
+  void heapPush(int h, int slot);
+  void heapRemove(int h, int pos);
+  void siftUp(int h, int pos);
+  void siftDown(int h, int pos);
+  Node removeSlot(int slot);
+
+  std::vector<Node> slots_;
+  std::vector<int> free_;
+  std::vector<int> heap_[2];     // 0: bound, 1: selection key
+  std::vector<double> keys_[2];  // per slot
+  long long count_ = 0;
+  long long selections_ = 0;
+  int rule_ = 1;
+  size_t bytes_ = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Node log.
+
+struct LogEntry {
+  long long nodes = 0, left = 0;
+  int kind = 0;  // 0 node, 1 infeasible, 2 cutoff, 3 LP not optimal
+  int lpStatus = 0;
+  double objective = tol::kNone;
+  long long iinf = -1;
+  double bestInteger = tol::kNone;  // user sense
+  double bestBound = tol::kNone;    // user sense
+  long long iterations = 0;
+  int cutKind = -3;
+  long long cutCount = 0;
+  bool newIncumbent = false;
+  bool heuristic = false;
+  bool nodeEntry = false;
+  int sense = 1;
+  bool hasBranch = false;
+  long long nodeId = 0, parentId = 0;
+  int depth = 0;
+  std::string branchName;  // empty when not a column
+  char branchKind = 'X';
+  char dir = ' ';
+};
+
+class NodeLog {
+ public:
+  void start(Env& env, const RunParams& rp, const model::Problem* p);
+  void entry(const LogEntry& e);
+  void printHeader();
+  // Elapsed time reference of the run (seconds, ticks).
+  double startTime = 0.0, startTicks = 0.0;
+  std::function<double()> treeMB;
+  std::function<void(std::string&)> writeIncumbent;  // writes the incumbent file, sets the name; empty on failure
+
+ private:
+  bool due(const LogEntry& e);
+  Env* env_ = nullptr;
+  int display_ = 2;
+  long long interval_ = 0;
+  bool traditional_ = false;
+  bool header_ = false;
+  long long nodeEntries_ = 0;
+  long long nodeLines_ = 0;
+  uint64_t lastWork_ = 0;
+  bool anyNodeLine_ = false;
+  long long incumbentFiles_ = 0;
+  std::string prefix_;
+};
+
+// Formatting of one table line (without the branching part's header); used
+// by the log and by tests.
+std::string formatLogLine(const LogEntry& e, bool traditional);
+
+// ---------------------------------------------------------------------------
+// The search record kept on the problem.
+
+enum class Phase { kFresh, kSearching, kDone };
+
+class Search final : public model::SolverState {
+ public:
+  bool onChange(model::Problem&, const model::ChangeEvent& ev) override;
+
+  // One call of the optimizer: a new search or the continuation of a
+  // stopped one.
+  int run(Env& env, model::Problem& p);
+
+  // Queries (internal minimization form unless said otherwise).
+  int status = 0;
+  bool hasIncumbent() const { return incumbentObj < tol::kNone; }
+  double incumbentObj = tol::kNone;    // internal form
+  std::vector<double> incumbentX;      // original columns
+  long long nodeCount = 0;
+  long long nodesLeft() const { return store.size() + (pending ? 1 : 0); }
+  long long mipIterations = 0;
+  double cutoff = tol::kNone;          // internal form
+  double bestBound() const;            // internal form
+  int sense = 1;
+  Phase phase = Phase::kFresh;
+  bool numericalTrouble = false;
+
+  // Incumbent entry: every new solution, whatever found it, goes through
+  // here.  x holds the values of the original columns.  Checks the solution
+  // against the original model, updates the incumbent, the cutoff, the
+  // solution count and the node log.  Returns true when accepted as the new
+  // incumbent.
+  bool offerSolution(const double* x, bool heuristic, const char* source);
+
+ private:
+  friend struct SearchInternals;
+  // Set-up and phases.
+  int begin(Env& env, model::Problem& p);
+  int boundPrecheck(Env& env, model::Problem& p);
+  int solveRoot();
+  void rootCutLoop();
+  void runHeuristics(bool root);
+  int branchAndBound();
+  int finish(int stopReason);
+  void settingsReport();
+  void finalReport();
+
+  // Node processing.
+  enum class NodeResult { kBranched, kPruned, kInfeasible, kIntegral, kStopped, kFailed, kUnbounded };
+  NodeResult processNode(Node& nd, Node* next, bool* haveNext);
+  void moveTo(const Node& nd);
+  void applyChange(int k, double lo, double up);
+  simplex::LpStatus solveLp(long long iterLimit = -1);
+  double lpObjective() const;  // internal form
+  void snapshotBasis(Basis& b);
+  void installBasis(const Basis& b);
+  void rememberWeights();
+  long long countFractional();
+  bool pickBranch(const Node& nd, double z, std::vector<BoundChange>& down, std::vector<BoundChange>& up,
+                  int* col, double* frac, char* kind, bool* stopped);
+  int chooseVariable(const Node& nd, double z, bool* stopped, double* downBound, double* upBound);
+  bool strongBranch(int j, double z, double* downObj, double* upObj, int* downSt, int* upSt, bool* stopped);
+  void addImplied(std::vector<BoundChange>& ch) const;
+  bool intersect(std::vector<BoundChange>& ch) const;
+  void updatePseudo(int j, char dir, double dist, double gain);
+  void noteAverages();
+  double pseudoScore(int j, double f) const;
+  double rowAct(int row) const { return rowActivity_[row]; }
+  void logNode(const Node& nd, int kind, double obj, long long iinf, bool newInc, bool heur, int lpst = 0);
+  int pollStop();
+  int statusFor(int stopReason) const;
+  bool tryRounding();
+  void storeResult(model::Problem& p);
+
+ public:
+  // Stop reasons of the loop besides the LP statuses 11, 13, 25.
+  static constexpr int kStopTreeEmpty = 1000, kStopGap = 1001, kStopNodes = 1002, kStopSolutions = 1003,
+                       kStopMemory = 1004, kStopUnbounded = 1005, kStopError = 1006, kStopPrecheck = 1007;
+
+  // State kept between calls (the tree survives a limit stop).
+  Env* env_ = nullptr;
+  RunParams rp;
+  model::ModelData orig;   // the model as given
+  Working w;
+  std::unique_ptr<simplex::LpEngine> engine;
+  NodeStore store;
+  std::unique_ptr<Node> pending;  // node taken but not finished (a stop inside its LP)
+  NodeLog log;
+  long long solutions = 0;   // improving solutions found
+  long long nextNodeId = 1;
+  long long nextSeq = 0;
+  double rootBound = -tol::kNone;
+  double rootTime = 0.0, rootTicks = 0.0, bcTime = 0.0, bcTicks = 0.0;
+  double runStart = 0.0, runStartTicks = 0.0;
+  long long strongIterations = 0;
+  int lastStop_ = 0;
+  long long lastIinf_ = 0;
+  double userCutoff = tol::kNone;  // internal form
+
+  // Pseudo-costs per working column (0 down, 1 up) and their averages.
+  std::vector<double> pcSum[2];
+  std::vector<int> pcCnt[2];
+  double pcAvgSum_[2] = {0, 0};
+  long long pcAvgCnt_[2] = {0, 0};
+
+  // Current engine bounds and the node they belong to.
+  std::vector<double> curLo, curUp;
+  std::vector<int> touched;       // variables whose bounds differ from the global ones
+  std::vector<uint8_t> isTouched;
+  const Path* enginePath = nullptr;  // path of the node whose LP basis the engine holds
+
+  // Scratch, sized once per run.
+  std::vector<double> xsave_, rowActivity_, tLo_, tUp_, roundX_;
+  std::vector<int> cstat_, rstat_, list_;
+  std::vector<const Path*> chain_;
+  std::vector<double> weightByVarW_;
+  std::vector<uint8_t> basicBefore_;
+  Basis sbBasis_;
+  struct Cand {
+    int j;
+    double f, score;
+  };
+  std::vector<Cand> cands_;
+  std::vector<BoundChange> localFix_, chDown_, chUp_;
+  double downBound_ = 0.0, upBound_ = 0.0;
+};
+
+// The search record of a problem (null when none).
+Search* findSearch(const model::Problem& p);
+
+}  // namespace vnt::mip

@@ -1,0 +1,271 @@
+// End-to-end MIP tests through the public C interface: quick MIPLIB 3 models
+// solved to their reference optimum (within the gap tolerance), the answer
+// checked here against the model (rows, bounds, integrality), limits that
+// stop the search with their status and a queryable incumbent, a search
+// continued after a limit stop, and the query rules.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "common/models.h"
+#include "vanto/vanto.h"
+
+namespace {
+
+using vnt::test::modelPath;
+using vnt::test::references;
+
+struct Capture {
+  std::string text;
+  static void fn(void* h, const char* m) { static_cast<Capture*>(h)->text += m; }
+};
+
+class Mip : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    int st = 0;
+    env = VNTopenVANTO(&st);
+    ASSERT_NE(env, nullptr);
+    VNTCHANNELptr res, warn, err, log;
+    ASSERT_EQ(VNTgetchannels(env, &res, &warn, &err, &log), 0);
+    VNTaddfuncdest(env, res, &results, Capture::fn);
+    VNTaddfuncdest(env, warn, &warnings, Capture::fn);
+    VNTaddfuncdest(env, err, &errors, Capture::fn);
+    lp = VNTcreateprob(env, &st, "mip");
+    ASSERT_NE(lp, nullptr);
+    // Engine-level safety: no run may hang.
+    VNTsetdblparam(env, VNT_PARAM_TILIM, 60.0);
+  }
+  void TearDown() override {
+    VNTfreeprob(env, &lp);
+    VNTcloseVANTO(&env);
+  }
+  void read(const std::string& name) {
+    ASSERT_EQ(VNTreadcopyprob(env, lp, modelPath("miplib3", name).c_str(), nullptr), 0) << name;
+  }
+
+  // The incumbent against the model, computed here: bounds, integrality and
+  // row activities.
+  void expectFeasible(const std::vector<double>& x) {
+    const int n = VNTgetnumcols(env, lp), m = VNTgetnumrows(env, lp);
+    std::vector<double> lb(n), ub(n), rhs(m), rng(m, 0.0);
+    std::vector<char> ctype(n), sense(m);
+    ASSERT_EQ(VNTgetlb(env, lp, lb.data(), 0, n - 1), 0);
+    ASSERT_EQ(VNTgetub(env, lp, ub.data(), 0, n - 1), 0);
+    ASSERT_EQ(VNTgetctype(env, lp, ctype.data(), 0, n - 1), 0);
+    ASSERT_EQ(VNTgetrhs(env, lp, rhs.data(), 0, m - 1), 0);
+    ASSERT_EQ(VNTgetsense(env, lp, sense.data(), 0, m - 1), 0);
+    VNTgetrngval(env, lp, rng.data(), 0, m - 1);
+    for (int j = 0; j < n; ++j) {
+      EXPECT_GE(x[j], lb[j] - 1e-6) << j;
+      EXPECT_LE(x[j], ub[j] + 1e-6) << j;
+      if (ctype[j] == 'I' || ctype[j] == 'B') {
+        EXPECT_NEAR(x[j], std::round(x[j]), 1e-5) << j;
+      }
+    }
+    std::vector<double> slack(m);
+    ASSERT_EQ(VNTgetslack(env, lp, slack.data(), 0, m - 1), 0);
+    for (int i = 0; i < m; ++i) {
+      int nz = 0, beg = 0, surplus = 0;
+      std::vector<int> ind(n);
+      std::vector<double> val(n);
+      ASSERT_EQ(VNTgetrows(env, lp, &nz, &beg, ind.data(), val.data(), n, &surplus, i, i), 0);
+      double a = 0;
+      for (int k = 0; k < nz; ++k) a += val[k] * x[ind[k]];
+      const double t = 1e-5 * std::max(1.0, std::fabs(rhs[i]));
+      EXPECT_NEAR(slack[i], rhs[i] - a, t) << "row " << i;
+      if (sense[i] == 'L') {
+        EXPECT_LE(a, rhs[i] + t) << "row " << i;
+      } else if (sense[i] == 'G') {
+        EXPECT_GE(a, rhs[i] - t) << "row " << i;
+      } else if (sense[i] == 'E') {
+        EXPECT_NEAR(a, rhs[i], t) << "row " << i;
+      }
+    }
+  }
+
+  std::vector<double> incumbent() {
+    const int n = VNTgetnumcols(env, lp);
+    std::vector<double> x(n);
+    EXPECT_EQ(VNTgetx(env, lp, x.data(), 0, n - 1), 0);
+    return x;
+  }
+
+  VNTENVptr env = nullptr;
+  VNTLPptr lp = nullptr;
+  Capture results, warnings, errors;
+};
+
+TEST_F(Mip, QuickMiplibModelsReachTheReferenceOptimum) {
+  for (const char* name : {"p0033", "flugpl", "gt2", "stein27", "enigma", "misc03", "p0201"}) {
+    SCOPED_TRACE(name);
+    read(name);
+    ASSERT_EQ(VNTmipopt(env, lp), 0);
+    const int stat = VNTgetstat(env, lp);
+    ASSERT_TRUE(stat == VNTMIP_OPTIMAL || stat == VNTMIP_OPTIMAL_TOL) << stat;
+    double obj = 0, bound = 0, gapParam = 0, absGap = 0;
+    ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
+    ASSERT_EQ(VNTgetbestobjval(env, lp, &bound), 0);
+    VNTgetdblparam(env, VNT_PARAM_EPGAP, &gapParam);
+    VNTgetdblparam(env, VNT_PARAM_EPAGAP, &absGap);
+    const double ref = references().at(name).objective;
+    const double tolGap = std::max(absGap, gapParam * std::fabs(ref)) + 1e-6 * std::max(1.0, std::fabs(ref));
+    EXPECT_NEAR(obj, ref, tolGap);
+    // The bound never passes the optimum (all these models minimize).
+    EXPECT_LE(bound, ref + 1e-6 * std::max(1.0, std::fabs(ref)));
+    expectFeasible(incumbent());
+    EXPECT_GT(VNTgetnodecnt(env, lp), 0);
+    EXPECT_GT(VNTgetmipitcnt(env, lp), 0);
+    double gap = -1;
+    EXPECT_EQ(VNTgetmiprelgap(env, lp, &gap), 0);
+    EXPECT_LE(gap, gapParam + 1e-12);
+  }
+}
+
+TEST_F(Mip, NodeLimitStopsWithIncumbentAndTheSearchContinues) {
+  read("lseu");
+  VNTsetlongparam(env, VNT_PARAM_NODELIM, 200);
+  ASSERT_EQ(VNTmipopt(env, lp), 0);
+  int stat = VNTgetstat(env, lp);
+  ASSERT_TRUE(stat == VNTMIP_NODE_LIM_FEAS || stat == VNTMIP_NODE_LIM_INFEAS) << stat;
+  EXPECT_EQ(VNTgetnodecnt(env, lp), 200);
+  const long long left = VNTgetnodeleftcnt(env, lp);
+  EXPECT_GT(left, 0);
+  if (stat == VNTMIP_NODE_LIM_FEAS) expectFeasible(incumbent());
+  else {
+    double obj;
+    EXPECT_EQ(VNTgetobjval(env, lp, &obj), VNTERR_NO_SOLUTION_EXISTS);
+  }
+  // Continue: the tree is kept, so the node count goes on from 200.
+  VNTsetlongparam(env, VNT_PARAM_NODELIM, 400);
+  ASSERT_EQ(VNTmipopt(env, lp), 0);
+  EXPECT_EQ(VNTgetnodecnt(env, lp), 400);
+  // And to the end.
+  VNTsetlongparam(env, VNT_PARAM_NODELIM, 9223372036800000000LL);
+  ASSERT_EQ(VNTmipopt(env, lp), 0);
+  stat = VNTgetstat(env, lp);
+  EXPECT_TRUE(stat == VNTMIP_OPTIMAL || stat == VNTMIP_OPTIMAL_TOL) << stat;
+  double obj = 0;
+  ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
+  EXPECT_NEAR(obj, 1120, 1120 * 1e-4);
+  EXPECT_GT(VNTgetnodecnt(env, lp), 400);
+}
+
+TEST_F(Mip, SolutionLimitStopsAtTheFirstSolution) {
+  read("p0033");
+  VNTsetlongparam(env, VNT_PARAM_INTSOLLIM, 1);
+  ASSERT_EQ(VNTmipopt(env, lp), 0);
+  EXPECT_EQ(VNTgetstat(env, lp), VNTMIP_SOL_LIM);
+  expectFeasible(incumbent());
+  double obj, bound;
+  ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
+  ASSERT_EQ(VNTgetbestobjval(env, lp, &bound), 0);
+  EXPECT_LE(bound, obj + 1e-9);
+  EXPECT_LE(bound, 3089 + 1e-6);
+}
+
+TEST_F(Mip, TimeLimitAndTerminateFlagEndWithTheirStatus) {
+  read("vpm2");
+  VNTsetdblparam(env, VNT_PARAM_TILIM, 0.2);
+  ASSERT_EQ(VNTmipopt(env, lp), 0);
+  int stat = VNTgetstat(env, lp);
+  EXPECT_TRUE(stat == VNTMIP_TIME_LIM_FEAS || stat == VNTMIP_TIME_LIM_INFEAS) << stat;
+  if (stat == VNTMIP_TIME_LIM_FEAS) expectFeasible(incumbent());
+  // Terminate flag raised before the call: the search stops at once.
+  VNTsetdblparam(env, VNT_PARAM_TILIM, 60.0);
+  int flag = 1;
+  VNTsetterminate(env, &flag);
+  ASSERT_EQ(VNTmipopt(env, lp), 0);
+  stat = VNTgetstat(env, lp);
+  EXPECT_TRUE(stat == VNTMIP_ABORT_FEAS || stat == VNTMIP_ABORT_INFEAS) << stat;
+  VNTsetterminate(env, nullptr);
+}
+
+TEST_F(Mip, InfeasibleModelsEnd103) {
+  // x + y >= 3 with x, y binary.
+  double obj[2] = {1, 1}, lb[2] = {0, 0}, ub[2] = {1, 1};
+  char ctype[2] = {'B', 'B'};
+  ASSERT_EQ(VNTnewcols(env, lp, 2, obj, lb, ub, ctype, nullptr), 0);
+  int beg = 0, ind[2] = {0, 1};
+  double val[2] = {1, 1}, rhs = 3;
+  char sense = 'G';
+  ASSERT_EQ(VNTaddrows(env, lp, 0, 1, 2, &rhs, &sense, &beg, ind, val, nullptr, nullptr), 0);
+  ASSERT_EQ(VNTmipopt(env, lp), 0);
+  EXPECT_EQ(VNTgetstat(env, lp), VNTMIP_INFEASIBLE);
+  double x[2];
+  EXPECT_EQ(VNTgetx(env, lp, x, 0, 1), VNTERR_NO_SOLUTION_EXISTS);
+  char text[128];
+  ASSERT_NE(VNTgetstatstring(env, VNTMIP_INFEASIBLE, text), nullptr);
+  EXPECT_STREQ(text, "integer infeasible");
+}
+
+TEST_F(Mip, BinaryFixedAtOneHalfFailsTheBoundPrecheck) {
+  double obj = 1, lb = 0.5, ub = 0.5;
+  char ctype = 'B';
+  ASSERT_EQ(VNTnewcols(env, lp, 1, &obj, &lb, &ub, &ctype, nullptr), 0);
+  // New columns keep the type given with them (the first typed columns of
+  // a problem once came out continuous).
+  char got = 0;
+  ASSERT_EQ(VNTgetctype(env, lp, &got, 0, 0), 0);
+  EXPECT_EQ(got, 'B');
+  ASSERT_EQ(VNTmipopt(env, lp), 0);
+  EXPECT_EQ(VNTgetstat(env, lp), VNTMIP_INFEASIBLE);
+  EXPECT_NE(warnings.text.find("Warning:  Bound infeasibility column 'C1'.\n"), std::string::npos) << warnings.text;
+  EXPECT_EQ(results.text.find("Root relaxation"), std::string::npos);
+}
+
+TEST_F(Mip, QueriesFollowTheirRules) {
+  // On an LP: not a MIP.
+  double obj = 1, lb = 0, ub = 1;
+  ASSERT_EQ(VNTnewcols(env, lp, 1, &obj, &lb, &ub, nullptr, nullptr), 0);
+  double v;
+  EXPECT_EQ(VNTgetbestobjval(env, lp, &v), VNTERR_NOT_MIP);
+  EXPECT_EQ(VNTgetnodecnt(env, lp), 0);
+  // A MIP without a search record: no solution.
+  char ctype = 'I';
+  ASSERT_EQ(VNTcopyctype(env, lp, &ctype), 0);
+  EXPECT_EQ(VNTgetbestobjval(env, lp, &v), VNTERR_NO_SOLUTION_EXISTS);
+  EXPECT_EQ(VNTgetcutoff(env, lp, nullptr), VNTERR_NULL_POINTER);
+  ASSERT_EQ(VNTmipopt(env, lp), 0);
+  EXPECT_EQ(VNTgetstat(env, lp), VNTMIP_OPTIMAL);
+  ASSERT_EQ(VNTgetobjval(env, lp, &v), 0);
+  EXPECT_EQ(v, 0.0);
+  ASSERT_EQ(VNTgetcutoff(env, lp, &v), 0);
+  EXPECT_LE(v, 1e-6);
+  int method, type, pfeas, dfeas;
+  ASSERT_EQ(VNTsolninfo(env, lp, &method, &type, &pfeas, &dfeas), 0);
+  EXPECT_EQ(pfeas, 1);
+  EXPECT_EQ(dfeas, 0);
+  // Any change drops the record.
+  int idx = 0;
+  double negative = -1;
+  ASSERT_EQ(VNTchgobj(env, lp, 1, &idx, &negative), 0);
+  EXPECT_EQ(VNTgetbestobjval(env, lp, &v), VNTERR_NO_SOLUTION_EXISTS);
+}
+
+TEST_F(Mip, NodeLogAndReportLines) {
+  read("p0033");
+  VNTsetlongparam(env, VNT_PARAM_MIPINTERVAL, 10);
+  ASSERT_EQ(VNTmipopt(env, lp), 0);
+  const std::string& t = results.text;
+  EXPECT_NE(t.find("MIP emphasis: balance optimality and feasibility.\n"), std::string::npos);
+  EXPECT_NE(t.find("Parallel mode: none, using 1 thread.\n"), std::string::npos);
+  EXPECT_NE(t.find("Root relaxation solution time = "), std::string::npos);
+  EXPECT_NE(t.find("   Node  Left     Objective  IInf  Best Integer    Best Bound    ItCnt     Gap\n"),
+            std::string::npos);
+  EXPECT_NE(t.find("Sequential b&c:\n"), std::string::npos);
+  EXPECT_NE(t.find("Total (root+branch&cut) = "), std::string::npos);
+  // Node lines at multiples of the interval, an incumbent line marked "*".
+  EXPECT_NE(t.find("\n     10 "), std::string::npos) << t;
+  EXPECT_NE(t.find("\n*"), std::string::npos) << t;
+  // Display 0: nothing.
+  results.text.clear();
+  VNTsetintparam(env, VNT_PARAM_MIPDISPLAY, 0);
+  ASSERT_EQ(VNTchgobjsen(env, lp, VNT_MIN), 0);  // drops the record: a fresh run
+  ASSERT_EQ(VNTmipopt(env, lp), 0);
+  EXPECT_EQ(results.text, "");
+}
+
+}  // namespace
