@@ -14,10 +14,9 @@ namespace vnt::diff {
 // switched on by name in VANTO_DIFF_OPEN (comma separated, or "all"):
 //   neardep            feasible models with nearly dependent or nearly parallel
 //                      rows declared infeasible (without a valid proof)
-//   baddata            NaN / infinite data accepted by the interface
 //   certificate        infeasibility reported without a Farkas certificate (1265)
 inline const std::vector<std::string>& openFaultSwitches() {
-  static const std::vector<std::string> s = {"neardep", "baddata", "certificate"};
+  static const std::vector<std::string> s = {"neardep", "certificate"};
   return s;
 }
 

@@ -2,7 +2,9 @@
 differential tests.  Input: count, then per model 'n m nnz', c, lb, ub, the
 row limits as pairs and (row col value) triples; +-1e300 mean infinite.
 Output: one line per model 'index status objective' with status 0 optimal,
-2 infeasible, 3 unbounded, 5 infeasible or unbounded, 4 other."""
+2 infeasible, 3 unbounded, 5 infeasible or unbounded, 4 other, appended and
+flushed per model; models before the optional start index are skipped (the
+caller restarts after a model that brought the process down)."""
 import sys
 
 import numpy as np
@@ -10,7 +12,7 @@ from scipy.optimize import linprog
 from scipy.sparse import csr_matrix
 
 
-def main(inp, outp):
+def main(inp, outp, start):
     tok = open(inp).read().split()
     pos = 0
 
@@ -21,7 +23,7 @@ def main(inp, outp):
         return v
 
     count = int(take(1, int)[0])
-    with open(outp, "w") as out:
+    with open(outp, "a") as out:
         for idx in range(count):
             n, m, nnz = take(3, int)
             c = np.array(take(n))
@@ -49,6 +51,8 @@ def main(inp, outp):
                 kw["A_ub"] = vstack(ub_rows).tocsr(); kw["b_ub"] = np.array(ub_rhs)
             if eq_rows:
                 kw["A_eq"] = vstack(eq_rows).tocsr(); kw["b_eq"] = np.array(eq_rhs)
+            if idx < start:
+                continue
             bounds = [(None if lb[j] <= -1e299 else lb[j], None if ub[j] >= 1e299 else ub[j]) for j in range(n)]
             try:
                 res = linprog(c, bounds=bounds, method="highs", **kw)
@@ -59,7 +63,8 @@ def main(inp, outp):
             except Exception:  # noqa: BLE001 - any failure is an "other" outcome
                 st, obj = 4, 0.0
             out.write("%d %d %.17g\n" % (idx, st, obj))
+            out.flush()
 
 
 if __name__ == "__main__":
-    main(sys.argv[1], sys.argv[2])
+    main(sys.argv[1], sys.argv[2], int(sys.argv[3]) if len(sys.argv) > 3 else 0)

@@ -94,7 +94,6 @@ INSTANTIATE_TEST_SUITE_P(Families, Diff, ::testing::ValuesIn(kRuns), familyTestN
 
 // NaN and infinite data must be refused by the entry or by the optimizer.
 TEST(DiffBadData, NanAndInfiniteDataAreRefused) {
-  if (!openEnabled("baddata")) GTEST_SKIP() << "open fault: set VANTO_DIFF_OPEN=baddata";
   Ours ours;
   GenOptions g;
   for (int k = 0; k < 44; ++k) {
