@@ -1,0 +1,181 @@
+// MIP benchmark: VNTmipopt and the CBC program side by side, one thread each,
+// over the MIPLIB 3 models of the shared data (or the models named on the
+// command line).  Per model: status, objective, best bound, nodes and time of
+// both; then the models each solves to proven optimality, the geometric mean
+// of our time over CBC's on the models both solve, node throughput, and every
+// answer checked against the reference optimum (a claimed optimum outside
+// the gap tolerance is counted as wrong).
+//
+//   bench_mip [--time S] [--no-peer] [model ...]     (default 60 s, all models)
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <string>
+#include <vector>
+
+#include "common/models.h"
+#include "vanto/vanto.h"
+
+namespace {
+
+struct Result {
+  std::string status = "-";
+  bool optimal = false;
+  bool hasObj = false;
+  double obj = NAN, bound = NAN, seconds = 0;
+  long long nodes = 0;
+};
+
+double now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+Result runOurs(const std::string& path, double limit) {
+  Result r;
+  int st = 0;
+  VNTENVptr env = VNTopenVANTO(&st);
+  VNTLPptr lp = VNTcreateprob(env, &st, "bench");
+  VNTsetintparam(env, VNT_PARAM_MIPDISPLAY, 0);
+  VNTsetintparam(env, VNT_PARAM_THREADS, 1);
+  VNTsetintparam(env, VNT_PARAM_CLOCKTYPE, 2);
+  VNTsetdblparam(env, VNT_PARAM_TILIM, limit);
+  if (VNTreadcopyprob(env, lp, path.c_str(), nullptr) != 0) {
+    r.status = "readerr";
+  } else {
+    const double t0 = now();
+    st = VNTmipopt(env, lp);
+    r.seconds = now() - t0;
+    const int stat = VNTgetstat(env, lp);
+    char buf[128] = "";
+    VNTgetstatstring(env, stat, buf);
+    r.status = st ? "error" : (stat == VNTMIP_OPTIMAL || stat == VNTMIP_OPTIMAL_TOL) ? "optimal"
+                             : stat == VNTMIP_INFEASIBLE ? "infeasible" : (stat == VNTMIP_TIME_LIM_FEAS || stat == VNTMIP_TIME_LIM_INFEAS) ? "timelimit" : buf;
+    r.optimal = stat == VNTMIP_OPTIMAL || stat == VNTMIP_OPTIMAL_TOL;
+    r.hasObj = VNTgetobjval(env, lp, &r.obj) == 0;
+    VNTgetbestobjval(env, lp, &r.bound);
+    r.nodes = VNTLgetnodecnt(env, lp);
+  }
+  VNTfreeprob(env, &lp);
+  VNTcloseVANTO(&env);
+  return r;
+}
+
+double numberAfter(const std::string& out, const char* key) {
+  size_t p = out.find(key);
+  if (p == std::string::npos) return NAN;
+  return std::strtod(out.c_str() + p + std::strlen(key), nullptr);
+}
+
+Result runCbc(const std::string& path, double limit) {
+  Result r;
+  char cmd[2048];
+  snprintf(cmd, sizeof cmd, "cbc '%s' -threads 1 -sec %g -solve 2>&1", path.c_str(), limit);
+  const double t0 = now();
+  FILE* f = popen(cmd, "r");
+  if (!f) return r;
+  std::string out;
+  char buf[4096];
+  while (fgets(buf, sizeof buf, f)) out += buf;
+  pclose(f);
+  r.seconds = now() - t0;
+  if (out.find("Result - Optimal solution found") != std::string::npos) {
+    r.status = "optimal";
+    r.optimal = true;
+  } else if (out.find("Result - Problem proven infeasible") != std::string::npos) {
+    r.status = "infeasible";
+  } else if (out.find("Result - Stopped on time") != std::string::npos) {
+    r.status = "timelimit";
+  } else {
+    r.status = "other";
+  }
+  r.obj = numberAfter(out, "Objective value:");
+  r.hasObj = !std::isnan(r.obj) && out.find("No feasible solution") == std::string::npos;
+  r.bound = numberAfter(out, "Lower bound:");
+  if (r.optimal) r.bound = r.obj;
+  const double nodes = numberAfter(out, "Enumerated nodes:");
+  r.nodes = std::isnan(nodes) ? 0 : static_cast<long long>(nodes);
+  const double wall = numberAfter(out, "(Wallclock seconds):");
+  if (!std::isnan(wall)) r.seconds = wall;
+  return r;
+}
+
+std::string num(double v) {
+  char b[32];
+  if (std::isnan(v)) return "-";
+  snprintf(b, sizeof b, std::fabs(v) < 1e7 ? "%.4f" : "%.5e", v);
+  return b;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  double limit = 60.0;
+  bool peer = true;
+  std::vector<std::string> models;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--time" && i + 1 < argc) limit = std::strtod(argv[++i], nullptr);
+    else if (a == "--no-peer") peer = false;
+    else models.push_back(a);
+  }
+  const std::string dir = vnt::test::dataDir() + "/miplib3";
+  if (models.empty()) {
+    if (DIR* d = opendir(dir.c_str())) {
+      while (dirent* e = readdir(d)) {
+        std::string n = e->d_name;
+        if (n.size() > 7 && n.substr(n.size() - 7) == ".mps.gz") models.push_back(n.substr(0, n.size() - 7));
+      }
+      closedir(d);
+    }
+    std::sort(models.begin(), models.end());
+  }
+  printf("MIP benchmark: %zu models, time limit %.0f s, one thread each\n\n", models.size(), limit);
+  printf("%-10s | %-10s %14s %14s %9s %7s | %-10s %14s %14s %9s %7s | %s\n", "model", "vanto", "objective", "bound",
+         "nodes", "time", "cbc", "objective", "bound", "nodes", "time", "check");
+  int oursSolved = 0, cbcSolved = 0, both = 0, wrong = 0;
+  double logRatio = 0;
+  double oursNodes = 0, oursTime = 0, cbcNodes = 0, cbcTime = 0;
+  for (const std::string& m : models) {
+    const std::string path = dir + "/" + m + ".mps.gz";
+    Result a = runOurs(path, limit);
+    Result b = peer ? runCbc(path, limit) : Result();
+    std::string check = "";
+    auto it = vnt::test::references().find(m);
+    if (it != vnt::test::references().end() && it->second.status == "optimal") {
+      const double ref = it->second.objective;
+      const double tolGap = std::max(1e-6, 1e-4 * std::fabs(ref)) + 1e-6 * std::fabs(ref);
+      if (a.optimal && std::fabs(a.obj - ref) > tolGap) check = "WRONG optimum";
+      // The bound of a minimization (all of MIPLIB 3 minimizes) never passes the optimum.
+      else if (!std::isnan(a.bound) && a.bound > ref + tolGap && a.status != "readerr") check = "WRONG bound";
+      else check = "ok";
+      if (check != "ok") ++wrong;
+    }
+    if (a.optimal) ++oursSolved;
+    if (b.optimal) ++cbcSolved;
+    if (a.optimal && b.optimal) {
+      ++both;
+      logRatio += std::log(std::max(a.seconds, 0.01) / std::max(b.seconds, 0.01));
+    }
+    oursNodes += static_cast<double>(a.nodes);
+    oursTime += a.seconds;
+    cbcNodes += static_cast<double>(b.nodes);
+    cbcTime += b.seconds;
+    printf("%-10s | %-10s %14s %14s %9lld %7.2f | %-10s %14s %14s %9lld %7.2f | %s\n", m.c_str(), a.status.c_str(),
+           a.hasObj ? num(a.obj).c_str() : "-", num(a.bound).c_str(), a.nodes, a.seconds, b.status.c_str(),
+           b.hasObj ? num(b.obj).c_str() : "-", num(b.bound).c_str(), b.nodes, b.seconds, check.c_str());
+    fflush(stdout);
+  }
+  printf("\nSolved to proven optimality: vanto %d, cbc %d (of %zu)\n", oursSolved, cbcSolved, models.size());
+  if (both > 0)
+    printf("Geometric mean time ratio vanto/cbc over the %d models both solve: %.3f\n", both, std::exp(logRatio / both));
+  printf("Nodes per second: vanto %.0f, cbc %.0f\n", oursTime > 0 ? oursNodes / oursTime : 0.0,
+         cbcTime > 0 ? cbcNodes / cbcTime : 0.0);
+  printf("Wrong answers (claimed optimum or bound against the reference): %d\n", wrong);
+  return wrong ? 1 : 0;
+}
