@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/model_compare.h"
 #include "io/messages.h"
 #include "model/modeldata.h"
 
@@ -64,19 +65,7 @@ inline bool close(double a, double b, double rel = 1e-13) {
   return std::fabs(a - b) <= rel * std::max({1.0, std::fabs(a), std::fabs(b)});
 }
 
-// Row interval [lo, hi] of row i.
-inline std::pair<double, double> rowInterval(const model::ModelData& m, int i) {
-  double r = m.rhs[i];
-  switch (m.sense[i]) {
-    case 'L': return {-1e20, r};
-    case 'G': return {r, 1e20};
-    case 'E': return {r, r};
-    default: {
-      double g = m.rngval.empty() ? 0.0 : m.rngval[i];
-      return g >= 0 ? std::make_pair(r, r + g) : std::make_pair(r + g, r);
-    }
-  }
-}
+using vnt::test::rowInterval;
 
 inline char colType(const model::ModelData& m, int j) { return m.ctype.empty() ? 'C' : m.ctype[j]; }
 

@@ -28,43 +28,9 @@ Named index(const ModelData& m) {
   return x;
 }
 
-// Compares by names: objective, bounds, integrality, row intervals and every
-// matrix entry.  Columns and rows may come in another order.
 void expectSameByName(const ModelData& a, const ModelData& b, const std::string& what) {
   SCOPED_TRACE(what);
-  ASSERT_EQ(a.numCols(), b.numCols());
-  ASSERT_EQ(a.numRows(), b.numRows());
-  ASSERT_EQ(a.numNz(), b.numNz());
-  EXPECT_EQ(a.objsen, b.objsen);
-  Named nb = index(b);
-  std::vector<int> colMap(static_cast<std::size_t>(a.numCols())), rowMap(static_cast<std::size_t>(a.numRows()));
-  for (int j = 0; j < a.numCols(); ++j) {
-    auto it = nb.col.find(a.colname[j]);
-    ASSERT_NE(it, nb.col.end()) << "column " << a.colname[j];
-    colMap[j] = it->second;
-  }
-  for (int i = 0; i < a.numRows(); ++i) {
-    auto it = nb.row.find(a.rowname[i]);
-    ASSERT_NE(it, nb.row.end()) << "row " << a.rowname[i];
-    rowMap[i] = it->second;
-  }
-  auto isInt = [](const ModelData& m, int j) { return colType(m, j) == 'I' || colType(m, j) == 'B'; };
-  for (int j = 0; j < a.numCols(); ++j) {
-    int k = colMap[j];
-    EXPECT_TRUE(close(a.obj[j], b.obj[k], 1e-12)) << a.colname[j];
-    EXPECT_TRUE(close(a.lb[j], b.lb[k], 1e-12)) << a.colname[j] << " " << a.lb[j] << " " << b.lb[k];
-    EXPECT_TRUE(close(a.ub[j], b.ub[k], 1e-12)) << a.colname[j] << " " << a.ub[j] << " " << b.ub[k];
-    EXPECT_EQ(isInt(a, j), isInt(b, k)) << a.colname[j];
-    std::map<int, double> ca, cb;
-    for (int64_t p = a.matbeg[j]; p < a.matbeg[j + 1]; ++p) ca[rowMap[a.matind[p]]] = a.matval[p];
-    for (int64_t p = b.matbeg[k]; p < b.matbeg[k + 1]; ++p) cb[b.matind[p]] = b.matval[p];
-    ASSERT_EQ(ca.size(), cb.size()) << a.colname[j];
-    for (const auto& [r, v] : ca) EXPECT_TRUE(close(v, cb[r], 1e-12)) << a.colname[j];
-  }
-  for (int i = 0; i < a.numRows(); ++i) {
-    auto ia = rowInterval(a, i), ib = rowInterval(b, rowMap[i]);
-    EXPECT_TRUE(close(ia.first, ib.first, 1e-12) && close(ia.second, ib.second, 1e-12)) << a.rowname[i];
-  }
+  vnt::test::expectSameByName(a, b);
 }
 
 }  // namespace

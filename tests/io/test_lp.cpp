@@ -152,20 +152,14 @@ TEST(LpRead, ExpressionGrammar) {
   };
   for (const Bad& b : std::vector<Bad>{
            {"min\n obj: 3 + 2 x\nEnd\n", 1616, "Line 2: Expected identifier, found '+'"},
-           {"min\n obj: x +\n + y\nEnd\n", 1602, "Lines 2,3: Adjacent signs"},
-           {"min\n obj: x <= 2\nEnd\n", 1603, "Line 2: RHS sense in objective"},
            {"min\n obj: x\nst\n c1: x +\n <= 2\nEnd\n", 1604, "Lines 4,5: Adjacent sign and sense"},
            {"min\n obj: x\nst\n c1: x + 3\n <= 2\nEnd\n", 1609, "Line 5: Expected identifier first"},
            {"min\n obj: x y\nst\n c1: x ^ 2\nEnd\n", 1608, "Line 4: Expected '+','-' or sense, found '^'"},
            {"min\n obj: x\nst\n c1: x <= y\nEnd\n", 1610, "Line 4: Expected RHS coefficient"},
            {"min\n obj: x\nst\n c1: x <= - y\nEnd\n", 1615, "Line 4: Expected number, found 'y'"},
-           {"min\n obj: x + [ x ^ 3 ] / 2\nEnd\n", 1613, "Line 2: Quadratic exponent must be 2"},
            {"min\n obj: x + [ x ^ y ] / 2\nEnd\n", 1612, "Line 2: Expected quadratic exponent"},
            {"min\n obj: x + [ x y ] / 2\nEnd\n", 1614, "Line 2: Expected ^ or *"},
-           {"min\n obj: x + [ x ^ 2 ] / 3\nEnd\n", 1619, "Line 2: Missing or incorrect divisor for Q terms"},
-           {"min\n obj: x\nst\n c1: x <= 1e\nEnd\n", 1618, "Line 4: Exponent '1e' not ended with number"},
            {"min\n obj: x\nst\n c1: x <= 1e999\nEnd\n", 1435, "Line 4: Exponent '1e999' out of range"},
-           {"min\n obj: x\nst\n c1: x = 2 -> x <= 1\nEnd\n", 1439, "Line 5: Illegal indicator constraint"},
        }) {
     ModelData m;
     CollectMessages msg;
@@ -223,7 +217,7 @@ TEST(LpRead, BoundsAndTypes) {
     EXPECT_EQ(m.ctype[c("x")], 'C');
   }
   for (const auto& [line, code] : std::vector<std::pair<std::string, int>>{
-           {" x >= -INFIN\n", 1434}, {" x 5\n", 1621}, {" x <> 5\n", 1622}, {" x <=\n", 1623}, {" <= 5\n", 1623}}) {
+           {" x >= -INFIN\n", 1434}, {" x <> 5\n", 1622}, {" <= 5\n", 1623}}) {
     ModelData m;
     CollectMessages msg;
     EXPECT_EQ(readLpText(head + line + "End\n", m, msg), -code) << line << msg.errors;

@@ -12,6 +12,7 @@
 
 #include "io/device.h"
 #include "io/lp.h"
+#include "common/capture.h"
 #include "io_test_util.h"
 #include "vanto/vanto.h"
 
@@ -412,43 +413,34 @@ TEST(LpAddMode, DefaultRowNamesStayUnique) {
   EXPECT_EQ(out.rowname[3], "c4");
 }
 
-namespace {
-
-struct Captured {
-  std::string text;
-  static void put(void* h, const char* s) { static_cast<Captured*>(h)->text += s; }
-};
-
-}  // namespace
-
 TEST(LpEntryPoints, ThroughTheCInterface) {
   int st = 0;
   VNTENVptr env = VNTopenVANTO(&st);
   ASSERT_NE(env, nullptr);
   VNTCHANNELptr res = nullptr, warn = nullptr, err = nullptr;
   VNTgetchannels(env, &res, &warn, &err, nullptr);
-  Captured out, errs;
-  VNTaddfuncdest(env, res, &out, Captured::put);
-  VNTaddfuncdest(env, err, &errs, Captured::put);
+  vnt::test::Capture out, errs;
+  VNTaddfuncdest(env, res, &out, vnt::test::Capture::fn);
+  VNTaddfuncdest(env, err, &errs, vnt::test::Capture::fn);
   VNTLPptr lp = VNTcreateprob(env, &st, "typed");
   ASSERT_NE(lp, nullptr);
 
   std::string typed = "min\n obj: x + y\nst\n c1: x + y >= 2\n c2: x - y = = 0\n c2: x - y = 0\nend\n";
   FILE* f = fmemopen(typed.data(), typed.size(), "r");
-  ASSERT_EQ(VNTEenterprob(env, lp, f), 0) << errs.text;
+  ASSERT_EQ(VNTEenterprob(env, lp, f), 0) << errs.all();
   std::fclose(f);
-  EXPECT_NE(out.text.find("Enter new problem ['end' on a separate line terminates]:\n"), std::string::npos);
-  EXPECT_NE(out.text.find("Please reenter last line:\n"), std::string::npos);
-  EXPECT_NE(errs.text.find("VANTO Error"), std::string::npos);
+  EXPECT_NE(out.all().find("Enter new problem ['end' on a separate line terminates]:\n"), std::string::npos);
+  EXPECT_NE(out.all().find("Please reenter last line:\n"), std::string::npos);
+  EXPECT_NE(errs.all().find("VANTO Error"), std::string::npos);
   EXPECT_EQ(VNTgetnumrows(env, lp), 2);
   EXPECT_EQ(VNTgetnumcols(env, lp), 2);
 
   std::string more = "c3: x <= 5\nbounds\ny <= 1\nend\n";
   f = fmemopen(more.data(), more.size(), "r");
-  out.text.clear();
-  ASSERT_EQ(VNTEenteradd(env, lp, f), 0) << errs.text;
+  out.lines.clear();
+  ASSERT_EQ(VNTEenteradd(env, lp, f), 0) << errs.all();
   std::fclose(f);
-  EXPECT_NE(out.text.find("Enter new constraints and bounds ['end' terminates]:\n"), std::string::npos);
+  EXPECT_NE(out.all().find("Enter new constraints and bounds ['end' terminates]:\n"), std::string::npos);
   EXPECT_EQ(VNTgetnumrows(env, lp), 3);
   double ub = 0;
   ASSERT_EQ(VNTgetub(env, lp, &ub, 1, 1), 0);
@@ -457,16 +449,16 @@ TEST(LpEntryPoints, ThroughTheCInterface) {
   TempDir dir;
   std::string path = dir.file("more.lp");
   std::ofstream(path) << "st\n c4: x + 2 z >= 1\nend\n";
-  out.text.clear();
-  ASSERT_EQ(VNTEaddfromfile(env, lp, path.c_str()), 0) << errs.text;
-  EXPECT_NE(out.text.find("Input file '" + path + "' successfully opened.\n"), std::string::npos) << out.text;
+  out.lines.clear();
+  ASSERT_EQ(VNTEaddfromfile(env, lp, path.c_str()), 0) << errs.all();
+  EXPECT_NE(out.all().find("Input file '" + path + "' successfully opened.\n"), std::string::npos) << out.all();
   EXPECT_EQ(VNTgetnumrows(env, lp), 4);
   EXPECT_EQ(VNTgetnumcols(env, lp), 3);
 
   // failures leave the problem alone
-  errs.text.clear();
+  errs.lines.clear();
   EXPECT_EQ(VNTEaddfromfile(env, lp, dir.file("missing.lp").c_str()), 1423);
-  EXPECT_NE(errs.text.find("VANTO Error  1423: Could not open file"), std::string::npos) << errs.text;
+  EXPECT_NE(errs.all().find("VANTO Error  1423: Could not open file"), std::string::npos) << errs.all();
   EXPECT_EQ(VNTEaddfromfile(env, lp, nullptr), 1421);
   EXPECT_EQ(VNTEenterprob(env, lp, nullptr), 1004);
   EXPECT_EQ(VNTEenterprob(env, nullptr, stdin), 1009);

@@ -167,12 +167,6 @@ TEST(MpsRead, ObjectiveSenseAndFreeRows) {
     EXPECT_EQ(m.objname, "obj");
     EXPECT_NE(msg.warnings.find("Warning:  Specified objective 'nosuch' not found.\n"), std::string::npos);
   }
-  {
-    ModelData m;
-    CollectMessages msg;
-    EXPECT_EQ(readText("NAME t\nOBJSENSE\n    UP\n" + body, m, msg), -1487);
-    EXPECT_NE(msg.errors.find("VANTO Error  1487: Line 3: Unrecognized objective sense 'UP'.\n"), std::string::npos);
-  }
 }
 
 TEST(MpsRead, BoundRules) {
@@ -215,16 +209,6 @@ TEST(MpsRead, BoundRules) {
     EXPECT_NE(msg.warnings.find("Warning:  Objective coefficient in RHS section ignored.\n"), std::string::npos);
     EXPECT_DOUBLE_EQ(m.rhs[0], 150.0);
   }
-  {
-    ModelData m = ModelData{};
-    m.probname = "untouched";
-    CollectMessages msg;
-    EXPECT_EQ(readText(head + " UP BND x 4\n FX BND x 3\nENDATA\n", m, msg), -1454);
-    EXPECT_NE(msg.errors.find("VANTO Error  1454: Line 20: 'FX' bound type illegal when prior bound given.\n"),
-              std::string::npos)
-        << msg.errors;
-    EXPECT_EQ(m.probname, "untouched");
-  }
   struct Bad {
     std::string lines;
     int code;
@@ -235,10 +219,7 @@ TEST(MpsRead, BoundRules) {
            {" UP BND x 1\n PL BND x\n", 1458, "Line 20: Repeated upper bound"},
            {" LO BND x 1\n FR BND x\n", 1455, "Line 20: 'FR' bound type illegal when prior bound given"},
            {" UP BND x 1\n BV BND x\n", 1456, "Line 20: 'BV' bound type illegal when prior bound given"},
-           {" XX BND x 1\n", 1457, "Line 19: Unrecognized bound type 'XX'"},
            {" UP BND nosuch 1\n", 1449, "Line 19: 'nosuch' is not a column name"},
-           {" UP BND x 1.2.3\n", 1434, "Line 19: Couldn't convert '1.2.3' to a number"},
-           {" UP BND x 1e400\n", 1435, "Line 19: Exponent '1e400' out of range"},
        }) {
     ModelData m;
     CollectMessages msg;
@@ -298,29 +279,13 @@ TEST(MpsRead, CommentsMarkersAndStructuralErrors) {
   };
   const std::string rows = "NAME e\nROWS\n N obj\n L c1\n";
   for (const Bad& b : std::vector<Bad>{
-           {"ROWS\n", 1441, "Line 1: No NAME section"},
-           {"NAME e\nCOLUMNS\n", 1471, "Line 2: No ROWS section"},
-           {rows + "RHS\n", 1472, "Line 5: No COLUMNS section"},
-           {"NAME e\nROWS\n L c1\nCOLUMNS\n", 1476, "Line 4: No objective row found"},
            {rows + " X c2\n", 1453, "Line 5: No row sense"},
            {rows + " L\n", 1486, "Line 5: No row name"},
-           {rows + " L c1\nCOLUMNS\n", 1445, "Row 'c1' repeats"},
-           {rows + "COLUMNS\n    x  c9  1\n", 1448, "Line 6: 'c9' is not a row name"},
-           {rows + "COLUMNS\n    x  c1  1  c1  2\n", 1443, "Column 'x' has repeated row 'c1'"},
-           {rows + "COLUMNS\n    x  c1  1\n    y  c1  1\n    x  obj  1\nRHS\n", 1446, "Column 'x' repeats"},
-           {rows + "COLUMNS\n    M 'MARKER' 'INTEND'\n", 1481, "Line 6: 'INTEND' found while not reading integers"},
            {rows + "COLUMNS\n    M 'MARKER' 'INTORG'\n    M 'MARKER' 'INTORG'\n", 1480,
             "Line 7: 'INTORG' found while reading integers"},
-           {rows + "COLUMNS\n    x  c1  1\nBOUNDS\nRANGES\n", 1474, "Line 8: 'RANGES' section out of order"},
-           {rows + "COLUMNS\n    x  c1  1\nBOGUS\n", 1473,
-            "Line 7: Unrecognized section marker. Expecting RANGES, BOUNDS, QMATRIX, or ENDATA"},
            {rows + "USERCUTS\n N cut\n", 1438, "Line 6: Illegal lazy constraint or user cut"},
-           {rows + "COLUMNS\n    x  c1  1\nSOS\n    x  1\n", 3301, "Line 8: Missing SOS type"},
            {rows + "COLUMNS\n    x  c1  1\nSOS\n S3 s\n", 1442, "Line 8: Unrecognized SOS type: S3"},
-           {rows + "COLUMNS\n    x  c1  1\nINDICATORS\n IF c1 x 2\n", 1439, "Line 8: Illegal indicator constraint"},
            {rows + "COLUMNS\n    x  c1  1\nQMATRIX\n    x  x  1\n    x  y  1\n", 0, ""},
-           {rows + "COLUMNS\n    x  c1  " + std::string(40100, '1') + "\n", 1465,
-            "Line 6: Line longer than limit of 40038 bytes"},
        }) {
     ModelData m;
     m.probname = "keep";

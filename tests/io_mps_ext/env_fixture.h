@@ -7,19 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "common/capture.h"
 #include "vanto/vanto.h"
 
 namespace vnt::test {
-
-struct Lines {
-  std::vector<std::string> lines;
-  static void fn(void* h, const char* m) { static_cast<Lines*>(h)->lines.emplace_back(m); }
-  std::string all() const {
-    std::string s;
-    for (auto& l : lines) s += l;
-    return s;
-  }
-};
 
 class EnvFixture : public ::testing::Test {
  protected:
@@ -29,8 +20,8 @@ class EnvFixture : public ::testing::Test {
     ASSERT_NE(env, nullptr);
     VNTCHANNELptr res, warn, err, logc;
     ASSERT_EQ(VNTgetchannels(env, &res, &warn, &err, &logc), 0);
-    ASSERT_EQ(VNTaddfuncdest(env, err, &errors, Lines::fn), 0);
-    ASSERT_EQ(VNTaddfuncdest(env, warn, &warnings, Lines::fn), 0);
+    ASSERT_EQ(VNTaddfuncdest(env, err, &errors, Capture::fn), 0);
+    ASSERT_EQ(VNTaddfuncdest(env, warn, &warnings, Capture::fn), 0);
   }
   void TearDown() override { EXPECT_EQ(VNTcloseVANTO(&env), 0); }
 
@@ -43,7 +34,7 @@ class EnvFixture : public ::testing::Test {
   void freeProb(VNTLPptr p) { EXPECT_EQ(VNTfreeprob(env, &p), 0); }
 
   VNTENVptr env = nullptr;
-  Lines errors, warnings;
+  Capture errors, warnings;
 };
 
 }  // namespace vnt::test

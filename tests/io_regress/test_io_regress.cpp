@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -48,6 +49,26 @@ std::vector<std::string> inputFiles() {
   }
   std::sort(v.begin(), v.end());
   return v;
+}
+
+// Expected error output by file name, from inputs/messages.tsv ("\n" in
+// the file stands for a line break).
+const std::map<std::string, std::string>& expectedMessages() {
+  static const std::map<std::string, std::string> msgs = [] {
+    std::map<std::string, std::string> m;
+    std::ifstream in(fs::path(VANTO_SOURCE_DIR) / "tests/io_regress/inputs/messages.tsv");
+    std::string line;
+    while (std::getline(in, line)) {
+      if (line.empty() || line[0] == '#') continue;
+      const std::size_t tab = line.find('\t');
+      if (tab == std::string::npos) continue;
+      std::string text = line.substr(tab + 1);
+      for (std::size_t p = 0; (p = text.find("\\n", p)) != std::string::npos;) text.replace(p, 2, "\n");
+      m[line.substr(0, tab)] = text;
+    }
+    return m;
+  }();
+  return msgs;
 }
 
 // Expected status from the name: -code for ".err<code>.", 0 for ".ok.",
@@ -89,6 +110,12 @@ TEST_P(ReaderRegression, ReadsWithoutFaultAndWithTheExpectedStatus) {
   const int want = expectedStatus(path.stem().string());
   if (want != 1) {
     EXPECT_EQ(rc, want) << msg.errors;
+  }
+  // A hand-written malformed input states its exact message.
+  if (want < 0) {
+    auto it = expectedMessages().find(path.filename().string());
+    ASSERT_NE(it, expectedMessages().end()) << "no line for " << path.filename() << " in inputs/messages.tsv";
+    EXPECT_EQ(msg.errors, it->second);
   }
   // seeds are valid models
   if (path.parent_path().filename() != "inputs") {

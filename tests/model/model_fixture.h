@@ -8,21 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "common/capture.h"
 #include "model/problem.h"
 #include "vanto/vanto.h"
 #include "vanto/vnt_params.h"
 
 namespace vnt::test {
-
-struct Capture {
-  std::vector<std::string> lines;
-  static void fn(void* h, const char* m) { static_cast<Capture*>(h)->lines.emplace_back(m); }
-  std::string all() const {
-    std::string s;
-    for (auto& l : lines) s += l;
-    return s;
-  }
-};
 
 struct Snapshot {
   model::ModelData m;
