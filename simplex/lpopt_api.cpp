@@ -11,6 +11,7 @@
 #include "env/limits.h"
 #include "model/opsupport.h"
 #include "params/params.h"
+#include "presolve/presolve.h"
 #include "simplex/lpdriver.h"
 
 namespace vnt::simplex {
@@ -31,6 +32,7 @@ enum Param : int {
   kParamLowerObj = 1025,
   kParamUpperObj = 1026,
   kParamPGradient = 1029,
+  kParamPresolve = 1030,
   kParamRefactor = 1031,
   kParamScale = 1034,
   kParamSingLimit = 1037,
@@ -425,17 +427,10 @@ int runConcurrent(Env& env, model::Problem& p, LpState& s, model::ModelData& md)
 
 }  // namespace
 
-int optimizeLp(Env& env, model::Problem& p, int method) {
-  // A model with several objectives has no single optimum to report.
-  if (!p.data->objectives.empty()) return 1070;
-  if (model::isMipType(p.probtype)) return 1017;
-  if (p.probtype == model::kQP) return 1018;
-  if (p.probtype == model::kQCP) return 1031;
-  if (int st = model::flushCache(env, p)) return st;
-  if (int st = model::checkSolveData(env, p)) return st;
-  LpState* s = lpState(p);
-  if (!s) return 1001;
-  params::displayChanged(env);
+namespace {
+
+// One optimization of the problem as it is (no presolve).
+int solveModel(Env& env, model::Problem& p, LpState* s, int method) {
   // Without the advanced start every solve begins from the slack basis with
   // fresh pricing weights.
   if (params::getInt(env, kParamAdvance) == 0) s->reload = true;
@@ -471,6 +466,130 @@ int optimizeLp(Env& env, model::Problem& p, int method) {
   return s->engine->basisSingular() ? 1256 : 0;
 }
 
+constexpr int kPresolveSkipped = -1;
+
+// Presolve runs unless switched off or an advanced start basis is there to
+// warm start from (a re-solve after a change keeps the warm-start speed).
+bool presolveWanted(Env& env, const model::Problem& p, const LpState& s) {
+  if (params::getInt(env, kParamPresolve) == 0) return false;
+  const size_t n = static_cast<size_t>(p.data->cols()), m = static_cast<size_t>(p.data->rows());
+  if (params::getInt(env, kParamAdvance) != 0 && n + m > 0 && s.startCstat.size() == n && s.startRstat.size() == m)
+    return false;
+  return true;
+}
+
+// Presolve, solve the reduced problem, map its basis back and let the
+// simplex finish on the original problem from that basis (no iterations
+// when the mapped basis is optimal).
+int optimizeWithPresolve(Env& env, model::Problem& p, LpState& s, int method) {
+  model::ModelData md;
+  if (int st = model::exportData(p, md)) return st;
+  std::unique_ptr<presolve::Presolved> pre(new (std::nothrow) presolve::Presolved);
+  if (!pre) return kPresolveSkipped;
+  const presolve::Options opt = presolve::optionsFromParams(env, false);
+  int st = presolve::run(env, md, opt, "LP", *pre);
+  if (st == 1001) {
+    print(env, Chan::Results, "Insufficient memory for presolve.\n");
+    return kPresolveSkipped;
+  }
+  if (st == presolve::kInfeasible || st == presolve::kUnbounded || st == presolve::kInfeasibleOrUnbounded) {
+    s.clearSolution();
+    s.stat = st == presolve::kInfeasible ? 3 : st == presolve::kUnbounded ? 2 : 4;
+    return st;
+  }
+  if (st) {
+    // Stopped inside presolve: the status says why.
+    s.clearSolution();
+    s.stat = st == presolve::kTimeLimit ? 11 : st == presolve::kDetTimeLimit ? 25 : st == presolve::kAborted ? 13 : 0;
+    return st;
+  }
+  if (pre->nothingReduced()) return kPresolveSkipped;
+
+  presolve::Solution rs;
+  long long redIt = 0, redPh1 = 0;
+  int used = method == kMethodPrimal ? kMethodPrimal : kMethodDual;
+  model::Problem* red = nullptr;
+  if (!pre->allEliminated()) {
+    red = presolve::makeDetachedProblem(env, pre->reduced, model::kLP, &st);
+    if (!red) return st ? st : 1001;
+    LpState* rsState = lpState(*red);
+    if (!rsState) {
+      presolve::freeDetachedProblem(red);
+      return 1001;
+    }
+    const int r = solveModel(env, *red, rsState, method);
+    if (r > 0 && r != 1256) {
+      presolve::freeDetachedProblem(red);
+      return r;
+    }
+    if (rsState->stat == 2 || rsState->stat == 3 || rsState->stat == 4) {
+      // The original problem settles it from scratch, so that its own
+      // certificate (Farkas row, ray) comes with the answer.
+      presolve::freeDetachedProblem(red);
+      s.reload = true;
+      return kPresolveSkipped;
+    }
+    LpEngine& e = *rsState->engine;
+    const int nr = e.numCols(), mr = e.numRows();
+    rs.x.resize(nr);
+    rs.dj.resize(nr);
+    rs.pi.resize(mr);
+    rs.rowAct.resize(mr);
+    rs.cstat.resize(nr);
+    rs.rstat.resize(mr);
+    e.getX(rs.x.data());
+    e.getDj(rs.dj.data());
+    e.getPi(rs.pi.data());
+    e.getRowActivity(rs.rowAct.data());
+    e.getBasis(rs.cstat.data(), rs.rstat.data());
+    redIt = rsState->itcnt;
+    redPh1 = rsState->phase1cnt;
+    used = rsState->method;
+  }
+  presolve::Solution os;
+  pre->uncrush(rs, os, true);
+  if (presolve::storeState(env, p, std::move(pre), red) != 0) presolve::freeDetachedProblem(red);
+
+  // The original problem from the mapped-back basis.
+  if (int r = loadModelIntoEngine(env, p, s)) return r;
+  LpEngine& e = *s.engine;
+  if (e.setBasis(os.cstat.data(), os.rstat.data()) != 0) print(env, Chan::Log, "Advanced basis not built.\n");
+  const int clean = e.startFavoursPrimal() ? kMethodPrimal : kMethodDual;
+  setOptions(env, e.options(), clean == kMethodDual, p.data->objsen, p.data->objoffset);
+  e.options().iterationLimit = std::max<int64_t>(0, e.options().iterationLimit - redIt);
+  if (int r = pushLimitFrameFromParams(env)) return r;
+  if (clean == kMethodPrimal) e.solvePrimal();
+  else e.solveDual();
+  popLimitFrame(env);
+  e.options().log = nullptr;
+  e.options().poll = nullptr;
+  storeSolution(p, s, used);
+  s.itcnt += redIt;
+  s.phase1cnt += redPh1;
+  flushChannel(env, Chan::Log);
+  return e.basisSingular() ? 1256 : 0;
+}
+
+}  // namespace
+
+int optimizeLp(Env& env, model::Problem& p, int method) {
+  // A model with several objectives has no single optimum to report.
+  if (!p.data->objectives.empty()) return 1070;
+  if (model::isMipType(p.probtype)) return 1017;
+  if (p.probtype == model::kQP) return 1018;
+  if (p.probtype == model::kQCP) return 1031;
+  if (int st = model::flushCache(env, p)) return st;
+  if (int st = model::checkSolveData(env, p)) return st;
+  LpState* s = lpState(p);
+  if (!s) return 1001;
+  params::displayChanged(env);
+  if (presolveWanted(env, p, *s)) {
+    const int r = optimizeWithPresolve(env, p, *s, method);
+    if (r != kPresolveSkipped) return r;
+  }
+  return solveModel(env, p, s, method);
+}
+
 }  // namespace vnt::simplex
 
 // ---------------------------------------------------------------------------
@@ -495,7 +614,8 @@ const StatText kStatTexts[] = {
 
 const LpState* solved(const model::Problem& p) {
   const LpState* s = findLpState(p);
-  return s && s->stat != 0 && !s->noSolution ? s : nullptr;
+  // A presolve that settled the problem leaves a status without values.
+  return s && s->stat != 0 && !s->noSolution && s->x.size() == static_cast<size_t>(p.data->cols()) ? s : nullptr;
 }
 
 int copyRange(Env& env, const model::Problem& p, const char* name, const std::vector<double>& src,

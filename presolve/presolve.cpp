@@ -1,0 +1,1068 @@
+// The presolver: reductions on a row- and column-wise working copy of the
+// model, each recorded for postsolve.
+#include "presolve/presolve.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <unordered_map>
+
+#include "env/limits.h"
+#include "params/params.h"
+#include "presolve/records.h"
+
+namespace vnt::presolve {
+
+namespace {
+
+enum Param : int {
+  kParamAggFill = 1002,
+  kParamAggInd = 1003,
+  kParamDepInd = 1008,
+  kParamFeasibility = 1016,
+  kParamPrePass = 1052,
+  kParamReduce = 1057,
+  kParamLinear = 1058,
+  kParamCoeffReduce = 2004,
+  kParamBoundStrength = 2029,
+};
+
+// Raised inside the presolver to end the run with a code.
+struct Stop {
+  int code;
+};
+
+// Activity limits of a row from the bounds of its columns.
+struct Activity {
+  double min = 0.0, max = 0.0;  // finite parts
+  int ninfMin = 0, ninfMax = 0; // infinite contributions
+  double scale = 0.0;           // largest |a * bound| used
+};
+
+class Presolver {
+ public:
+  Presolver(Env& env, const model::ModelData& md, const Options& opt, Presolved& out)
+      : env_(env), md_(md), opt_(opt), out_(out), ps_(*out.post) {}
+
+  int run();
+
+ private:
+  Env& env_;
+  const model::ModelData& md_;
+  const Options& opt_;
+  Presolved& out_;
+  Postsolve& ps_;
+
+  int n_ = 0, m_ = 0;
+  std::vector<std::vector<Entry>> rowE_, colE_;
+  std::vector<double> rlo_, rup_, lb_, ub_, c_;
+  std::vector<char> rowAlive_, colAlive_, isInt_, prot_;
+  std::vector<int> rowCnt_, colCnt_;
+  double offset_ = 0.0;  // minimization form
+  double feasTol_ = 1e-6;
+  bool changed_ = false;
+  uint64_t work_ = 0;
+  double lastProgress_ = 0.0;
+  double start_ = 0.0;
+
+  // --- data access
+  const std::vector<Entry>& rowEntries(int i) {
+    auto& v = rowE_[i];
+    if (static_cast<int>(v.size()) != rowCnt_[i]) {
+      size_t w = 0;
+      for (size_t r = 0; r < v.size(); ++r)
+        if (colAlive_[v[r].idx]) v[w++] = v[r];
+      v.resize(w);
+    }
+    return v;
+  }
+  const std::vector<Entry>& colEntries(int j) {
+    auto& v = colE_[j];
+    if (static_cast<int>(v.size()) != colCnt_[j]) {
+      size_t w = 0;
+      for (size_t r = 0; r < v.size(); ++r)
+        if (rowAlive_[v[r].idx]) v[w++] = v[r];
+      v.resize(w);
+    }
+    return v;
+  }
+  void removeRow(int i) {
+    rowAlive_[i] = 0;
+    for (const Entry& e : rowE_[i])
+      if (colAlive_[e.idx]) --colCnt_[e.idx];
+    ++out_.counts.rowsRemoved;
+    changed_ = true;
+  }
+  void removeCol(int j) {
+    colAlive_[j] = 0;
+    for (const Entry& e : colE_[j])
+      if (rowAlive_[e.idx]) --rowCnt_[e.idx];
+    ++out_.counts.colsRemoved;
+    changed_ = true;
+  }
+  const std::string& rowName(int i) const {
+    static const std::string none;
+    return i < static_cast<int>(md_.rowname.size()) ? md_.rowname[i] : none;
+  }
+  std::string colName(int j) const {
+    if (j < static_cast<int>(md_.colname.size())) return md_.colname[j];
+    return "x" + std::to_string(j + 1);
+  }
+  std::string rowLabel(int i) const {
+    if (i < static_cast<int>(md_.rowname.size())) return md_.rowname[i];
+    return "c" + std::to_string(i + 1);
+  }
+  double infeasTol(double ref) const { return feasTol_ * std::max(1.0, std::fabs(ref)); }
+
+  [[noreturn]] void fail(int code, const char* fmt, const std::string& a, const std::string& b = std::string()) {
+    if (b.empty()) print(env_, Chan::Results, fmt, a.c_str());
+    else print(env_, Chan::Results, fmt, a.c_str(), b.c_str());
+    throw Stop{code};
+  }
+
+  Activity activity(int i) {
+    Activity act;
+    for (const Entry& e : rowEntries(i)) {
+      const int j = e.idx;
+      const double a = e.val;
+      const double lo = a > 0 ? lb_[j] : ub_[j];
+      const double hi = a > 0 ? ub_[j] : lb_[j];
+      if (isInf(lo)) ++act.ninfMin;
+      else {
+        act.min += a * lo;
+        act.scale = std::max(act.scale, std::fabs(a * lo));
+      }
+      if (isInf(hi)) ++act.ninfMax;
+      else {
+        act.max += a * hi;
+        act.scale = std::max(act.scale, std::fabs(a * hi));
+      }
+    }
+    work_ += rowE_[i].size();
+    return act;
+  }
+
+  // --- records
+  Record& push(RecKind k) {
+    ps_.recs.push_back(Record{k});
+    return ps_.recs.back();
+  }
+  void saveEntries(Record& r, const std::vector<Entry>& v, int skip) {
+    r.beg = static_cast<int64_t>(ps_.pool.size());
+    for (const Entry& e : v)
+      if (e.idx != skip) {
+        ps_.pool.push_back(e);
+        ps_.poolFlag.push_back(0);
+      }
+    r.end = static_cast<int64_t>(ps_.pool.size());
+  }
+
+  // --- reductions
+  void fixColumn(int j, double v, int statusHint);
+  void emptyRow(int i);
+  void singletonRow(int i);
+  void rowActivities();
+  void columns();
+  void dualFixing();
+  bool freeSingleton(int j);
+  bool doubleton(int i);
+  void aggregator();
+  void parallelRows();
+  void strengthenBounds();
+  void addToCoef(int r, int j, double delta);
+  void setColBounds(int j, double lo, double hi, bool fromOriginal);
+  void progress();
+  void build();
+  void extract();
+};
+
+void Presolver::build() {
+  n_ = md_.numCols();
+  m_ = md_.numRows();
+  rowE_.assign(m_, {});
+  colE_.assign(n_, {});
+  rlo_.resize(m_);
+  rup_.resize(m_);
+  lb_ = md_.lb;
+  ub_ = md_.ub;
+  c_.resize(n_);
+  const int sen = md_.objsen >= 0 ? 1 : -1;
+  for (int j = 0; j < n_; ++j) c_[j] = sen * md_.obj[j];
+  offset_ = sen * md_.objoffset;
+  rowAlive_.assign(m_, 1);
+  colAlive_.assign(n_, 1);
+  isInt_.assign(n_, 0);
+  prot_.assign(n_, 0);
+  for (int i = 0; i < m_; ++i) {
+    const double rhs = md_.rhs[i];
+    const double rng = md_.rngval.empty() ? 0.0 : md_.rngval[i];
+    switch (md_.sense[i]) {
+      case 'L': rlo_[i] = -tol::kInf; rup_[i] = rhs; break;
+      case 'G': rlo_[i] = rhs; rup_[i] = tol::kInf; break;
+      case 'E': rlo_[i] = rup_[i] = rhs; break;
+      default:
+        if (rng >= 0) { rlo_[i] = rhs; rup_[i] = rhs + rng; }
+        else { rlo_[i] = rhs + rng; rup_[i] = rhs; }
+    }
+    if (rlo_[i] <= -tol::kInf) rlo_[i] = -tol::kInf;
+    if (rup_[i] >= tol::kInf) rup_[i] = tol::kInf;
+  }
+  std::vector<int> rowLen(m_, 0);
+  for (int64_t k = 0; k < md_.numNz(); ++k) ++rowLen[md_.matind[k]];
+  for (int i = 0; i < m_; ++i) rowE_[i].reserve(rowLen[i]);
+  for (int j = 0; j < n_; ++j) {
+    colE_[j].reserve(md_.matbeg[j + 1] - md_.matbeg[j]);
+    for (int64_t k = md_.matbeg[j]; k < md_.matbeg[j + 1]; ++k) {
+      const double v = md_.matval[k];
+      if (v == 0.0) continue;
+      const int i = md_.matind[k];
+      colE_[j].push_back({i, v});
+      rowE_[i].push_back({j, v});
+    }
+  }
+  rowCnt_.resize(m_);
+  colCnt_.resize(n_);
+  for (int i = 0; i < m_; ++i) rowCnt_[i] = static_cast<int>(rowE_[i].size());
+  for (int j = 0; j < n_; ++j) colCnt_[j] = static_cast<int>(colE_[j].size());
+  for (int j = 0; j < n_; ++j) {
+    if (lb_[j] <= -tol::kInf) lb_[j] = -tol::kInf;
+    if (ub_[j] >= tol::kInf) ub_[j] = tol::kInf;
+  }
+  if (opt_.mip) {
+    for (int j = 0; j < n_ && j < static_cast<int>(md_.ctype.size()); ++j) {
+      const char t = md_.ctype[j];
+      if (t == 'B' || t == 'I') isInt_[j] = 1;
+      if (t == 'S' || t == 'N') prot_[j] = 1;  // semi-continuous / semi-integer
+      if (t == 'B') {
+        lb_[j] = std::max(lb_[j], 0.0);
+        ub_[j] = std::min(ub_[j], 1.0);
+      }
+    }
+    auto protect = [&](int j) {
+      if (j >= 0 && j < n_) prot_[j] = 1;
+    };
+    for (const auto& s : md_.sos)
+      for (int j : s.ind) protect(j);
+    for (const auto& ic : md_.indconstr) {
+      protect(ic.indvar);
+      for (int j : ic.ind) protect(j);
+    }
+    for (const auto& p : md_.pwl) {
+      protect(p.xcol);
+      protect(p.ycol);
+    }
+  }
+  // Columns that appear outside the matrix are never removed or substituted.
+  for (const auto& q : md_.qobj) {
+    prot_[q.col1] = 1;
+    prot_[q.col2] = 1;
+  }
+  for (const auto& qc : md_.qconstr) {
+    for (int j : qc.linind) prot_[j] = 1;
+    for (const auto& t : qc.quad) {
+      prot_[t.col1] = 1;
+      prot_[t.col2] = 1;
+    }
+  }
+  for (const auto* lst : {&md_.lazycons, &md_.usercuts})
+    for (const auto& lc : *lst)
+      for (int j : lc.ind)
+        if (j >= 0 && j < n_) prot_[j] = 1;
+  work_ += static_cast<uint64_t>(md_.numNz()) * 2;
+}
+
+// Column j leaves the model at value v; its rows absorb the constant.
+void Presolver::fixColumn(int j, double v, int statusHint) {
+  Record& r = push(RecKind::kFixedCol);
+  r.j = j;
+  r.a = v;
+  r.c = c_[j];
+  r.side = static_cast<int8_t>(statusHint);
+  const auto& col = colEntries(j);
+  saveEntries(r, col, -1);
+  for (const Entry& e : col) {
+    const double s = e.val * v;
+    if (!isInf(rlo_[e.idx])) rlo_[e.idx] -= s;
+    if (!isInf(rup_[e.idx])) rup_[e.idx] -= s;
+  }
+  offset_ += c_[j] * v;
+  removeCol(j);
+}
+
+void Presolver::emptyRow(int i) {
+  const double lo = rlo_[i], up = rup_[i];
+  if (lo > infeasTol(lo) || up < -infeasTol(up)) {
+    const bool low = lo > infeasTol(lo);
+    const char sc = lo == up ? '=' : (low ? '>' : '<');
+    print(env_, Chan::Results, "Infeasibility row '%.255s':  0 %c= %g.\n", rowLabel(i).c_str(), sc,
+          low ? lo : up);
+    throw Stop{kInfeasible};
+  }
+  Record& r = push(RecKind::kEmptyRow);
+  r.i = i;
+  removeRow(i);
+}
+
+// Bounds of column j become [lo, hi] (tightening only); integer bounds are
+// rounded.  Crossing bounds prove infeasibility.
+void Presolver::setColBounds(int j, double lo, double hi, bool) {
+  if (lo > hi) {
+    const double gap = lo - hi;
+    if (gap > infeasTol(std::max(std::fabs(lo), std::fabs(hi))))
+      fail(kInfeasible, "Infeasible column '%.255s'.\n", colName(j));
+    const double mid = isInt_[j] ? std::round(0.5 * (lo + hi)) : 0.5 * (lo + hi);
+    lo = hi = mid;
+  }
+  lb_[j] = lo;
+  ub_[j] = hi;
+}
+
+void Presolver::singletonRow(int i) {
+  const auto& row = rowEntries(i);
+  const int j = row[0].idx;
+  const double a = row[0].val;
+  double lo = -tol::kInf, hi = tol::kInf;
+  if (a > 0) {
+    if (!isInf(rlo_[i])) lo = rlo_[i] / a;
+    if (!isInf(rup_[i])) hi = rup_[i] / a;
+  } else {
+    if (!isInf(rup_[i])) lo = rup_[i] / a;
+    if (!isInf(rlo_[i])) hi = rlo_[i] / a;
+  }
+  if (isInt_[j]) {
+    if (!isInf(lo)) lo = std::ceil(lo - tol::kIntRound);
+    if (!isInf(hi)) hi = std::floor(hi + tol::kIntRound);
+  }
+  Record& r = push(RecKind::kSingletonRow);
+  r.i = i;
+  r.j = j;
+  r.a = a;
+  double nlo = lb_[j], nhi = ub_[j];
+  if (!isInf(lo) && lo > nlo + tol::kBoundGain * std::max(1.0, std::fabs(nlo))) {
+    nlo = lo;
+    r.flags |= kLbChanged;
+  }
+  if (!isInf(hi) && hi < nhi - tol::kBoundGain * std::max(1.0, std::fabs(nhi))) {
+    nhi = hi;
+    r.flags |= kUbChanged;
+  }
+  if (nlo > nhi) {
+    // The row's limits and the column's bounds cannot both hold.
+    if (nlo - nhi > infeasTol(std::max(std::fabs(nlo), std::fabs(nhi))))
+      fail(kInfeasible, "Infeasible column '%.255s'.\n", colName(j));
+    // Equal within the tolerance: the column is fixed by the row.
+    const double v = (r.flags & kLbChanged) ? nlo : nhi;
+    nlo = nhi = v;
+    r.flags |= kLbChanged | kUbChanged;
+  }
+  if (r.flags & (kLbChanged | kUbChanged)) ++out_.counts.boundsImproved;
+  setColBounds(j, nlo, nhi, false);
+  if (lb_[j] == ub_[j]) r.flags |= kFixedAfter;
+  removeRow(i);
+}
+
+void Presolver::rowActivities() {
+  for (int i = 0; i < m_; ++i) {
+    if (!rowAlive_[i] || rowCnt_[i] < 2) continue;
+    const Activity act = activity(i);
+    const double lo = rlo_[i], up = rup_[i];
+    if (isInf(lo) && isInf(up)) {
+      Record& r = push(RecKind::kEmptyRow);  // a free row constrains nothing
+      r.i = i;
+      removeRow(i);
+      continue;
+    }
+    const double eps = tol::kActivityEps * std::max({1.0, act.scale * 1e-3});
+    // Infeasibility.
+    if (act.ninfMin == 0 && !isInf(up) && act.min > up + infeasTol(up) + eps) {
+      if (act.ninfMax == 0 && act.max - act.min <= eps)
+        fail(kInfeasible, "Row '%.255s' infeasible, all entries at implied bounds.\n", rowLabel(i));
+      fail(kInfeasible, "Implied bounds make row '%.255s' infeasible.\n", rowLabel(i));
+    }
+    if (act.ninfMax == 0 && !isInf(lo) && act.max < lo - infeasTol(lo) - eps) {
+      if (act.ninfMin == 0 && act.max - act.min <= eps)
+        fail(kInfeasible, "Row '%.255s' infeasible, all entries at implied bounds.\n", rowLabel(i));
+      fail(kInfeasible, "Implied bounds make row '%.255s' infeasible.\n", rowLabel(i));
+    }
+    if (!opt_.primalReductions) continue;
+    // Forcing rows: the activity can only sit at one limit.
+    const bool forceUp = act.ninfMin == 0 && !isInf(up) && act.min >= up - eps * std::max(1.0, std::fabs(up));
+    const bool forceLo = act.ninfMax == 0 && !isInf(lo) && act.max <= lo + eps * std::max(1.0, std::fabs(lo));
+    if (forceUp || forceLo) {
+      const auto& row = rowEntries(i);
+      bool ok = true;
+      for (const Entry& e : row)
+        if (prot_[e.idx]) ok = false;
+      if (ok) {
+        Record& r = push(RecKind::kForcingRow);
+        r.i = i;
+        r.side = forceUp ? kAtUpper : kAtLower;
+        const std::vector<Entry> cols(row.begin(), row.end());
+        saveEntries(r, cols, -1);
+        for (int64_t k = r.beg; k < r.end; ++k) {
+          const int j = ps_.pool[k].idx;
+          ps_.poolFlag[k] = lb_[j] == ub_[j] ? 1 : 0;
+        }
+        removeRow(i);
+        for (const Entry& e : cols) {
+          // Up-forcing puts every column where it contributes least.
+          const bool atLower = (e.val > 0) == forceUp;
+          fixColumn(e.idx, atLower ? lb_[e.idx] : ub_[e.idx], atLower ? kAtLower : kAtUpper);
+        }
+        continue;
+      }
+    }
+    // Redundant sides.
+    const bool loRed = isInf(lo) || (act.ninfMin == 0 && act.min >= lo - eps * 1e-3);
+    const bool upRed = isInf(up) || (act.ninfMax == 0 && act.max <= up + eps * 1e-3);
+    if (loRed && upRed) {
+      Record& r = push(RecKind::kEmptyRow);
+      r.i = i;
+      removeRow(i);
+      continue;
+    }
+    if (loRed && !isInf(lo) && lo != up) {
+      rlo_[i] = -tol::kInf;
+      changed_ = true;
+    } else if (upRed && !isInf(up) && lo != up) {
+      rup_[i] = tol::kInf;
+      changed_ = true;
+    }
+  }
+}
+
+// Empty and fixed columns.
+void Presolver::columns() {
+  for (int j = 0; j < n_; ++j) {
+    if (!colAlive_[j] || prot_[j]) continue;
+    if (lb_[j] == ub_[j] || (ub_[j] - lb_[j] <= 1e-12 * std::max(1.0, std::fabs(lb_[j])))) {
+      fixColumn(j, lb_[j], -1);
+      continue;
+    }
+    if (colCnt_[j] == 0) {
+      const double c = c_[j];
+      if (c > 0) {
+        if (!opt_.dualReductions) continue;
+        if (isInf(lb_[j])) fail(kInfeasibleOrUnbounded, "Dual infeasible due to empty column '%.255s'.\n", colName(j));
+        fixColumn(j, lb_[j], kAtLower);
+      } else if (c < 0) {
+        if (!opt_.dualReductions) continue;
+        if (isInf(ub_[j])) fail(kInfeasibleOrUnbounded, "Dual infeasible due to empty column '%.255s'.\n", colName(j));
+        fixColumn(j, ub_[j], kAtUpper);
+      } else if (!isInf(lb_[j])) {
+        fixColumn(j, lb_[j], kAtLower);
+      } else if (!isInf(ub_[j])) {
+        fixColumn(j, ub_[j], kAtUpper);
+      } else {
+        fixColumn(j, 0.0, kFreeNb);
+      }
+    }
+  }
+}
+
+// Columns whose cost and locks let them sit at one bound in some optimum.
+void Presolver::dualFixing() {
+  for (int j = 0; j < n_; ++j) {
+    if (!colAlive_[j] || prot_[j] || colCnt_[j] == 0) continue;
+    bool downLocked = false, upLocked = false;
+    for (const Entry& e : colEntries(j)) {
+      const int i = e.idx;
+      if (e.val > 0) {
+        if (!isInf(rlo_[i])) downLocked = true;
+        if (!isInf(rup_[i])) upLocked = true;
+      } else {
+        if (!isInf(rup_[i])) downLocked = true;
+        if (!isInf(rlo_[i])) upLocked = true;
+      }
+      if (downLocked && upLocked) break;
+    }
+    work_ += colE_[j].size();
+    const double c = c_[j];
+    if (c > 0 && !downLocked) {
+      if (isInf(lb_[j])) fail(kInfeasibleOrUnbounded, "Primal unbounded due to dual bounds, variable '%.255s'.\n", colName(j));
+      fixColumn(j, lb_[j], kAtLower);
+    } else if (c < 0 && !upLocked) {
+      if (isInf(ub_[j])) fail(kInfeasibleOrUnbounded, "Primal unbounded due to dual bounds, variable '%.255s'.\n", colName(j));
+      fixColumn(j, ub_[j], kAtUpper);
+    } else if (c == 0 && !downLocked && !isInf(lb_[j])) {
+      fixColumn(j, lb_[j], kAtLower);
+    } else if (c == 0 && !upLocked && !isInf(ub_[j])) {
+      fixColumn(j, ub_[j], kAtUpper);
+    }
+  }
+}
+
+// A column in one row only, free or kept within its bounds by that row:
+// it is solved from the row, which leaves with it.  Returns true when done.
+bool Presolver::freeSingleton(int j) {
+  if (prot_[j] || isInt_[j]) return false;
+  const auto& col = colEntries(j);
+  const int i = col[0].idx;
+  const double a = col[0].val;
+  if (std::fabs(a) < 1e-3) return false;
+  double lo = rlo_[i], up = rup_[i];
+  int side = kAtLower;
+  if (lo != up) {
+    // The cost decides which limit the row sits at.
+    if (!opt_.dualReductions) return false;
+    const double y = c_[j] / a;
+    if (y > 0) {
+      if (isInf(lo)) return false;
+      up = lo;
+    } else if (y < 0) {
+      if (isInf(up)) return false;
+      lo = up;
+      side = kAtUpper;
+    } else {
+      if (!isInf(lo)) up = lo;
+      else if (!isInf(up)) { lo = up; side = kAtUpper; }
+      else return false;
+    }
+  }
+  // The rest of the row keeps x_j = (b - t)/a within its bounds?
+  const auto& row = rowEntries(i);
+  if (row.size() > 5000) return false;
+  double tmin = 0, tmax = 0;
+  int imin = 0, imax = 0;
+  double scale = 0;
+  for (const Entry& e : row) {
+    if (e.idx == j) continue;
+    const double l = e.val > 0 ? lb_[e.idx] : ub_[e.idx];
+    const double h = e.val > 0 ? ub_[e.idx] : lb_[e.idx];
+    if (isInf(l) || std::fabs(l) > tol::kHugeBound) ++imin;
+    else { tmin += e.val * l; scale = std::max(scale, std::fabs(e.val * l)); }
+    if (isInf(h) || std::fabs(h) > tol::kHugeBound) ++imax;
+    else { tmax += e.val * h; scale = std::max(scale, std::fabs(e.val * h)); }
+  }
+  const double b = lo;
+  if (!isInf(lb_[j])) {
+    // x_j >= lb needs (b - t)/a >= lb for every t.
+    const bool ok = a > 0 ? imax == 0 && (b - tmax) / a >= lb_[j] - 1e-9 * std::max(1.0, scale / std::fabs(a))
+                          : imin == 0 && (b - tmin) / a >= lb_[j] - 1e-9 * std::max(1.0, scale / std::fabs(a));
+    if (!ok) return false;
+  }
+  if (!isInf(ub_[j])) {
+    const bool ok = a > 0 ? imin == 0 && (b - tmin) / a <= ub_[j] + 1e-9 * std::max(1.0, scale / std::fabs(a))
+                          : imax == 0 && (b - tmax) / a <= ub_[j] + 1e-9 * std::max(1.0, scale / std::fabs(a));
+    if (!ok) return false;
+  }
+  Record& r = push(RecKind::kFreeSingleton);
+  r.i = i;
+  r.j = j;
+  r.a = a;
+  r.b = b;
+  r.c = c_[j];
+  r.side = static_cast<int8_t>(side);
+  const std::vector<Entry> saved(row.begin(), row.end());
+  saveEntries(r, saved, j);
+  const double cj = c_[j];
+  if (cj != 0.0) {
+    for (const Entry& e : saved)
+      if (e.idx != j) c_[e.idx] -= cj * e.val / a;
+    offset_ += cj * b / a;
+  }
+  removeCol(j);
+  removeRow(i);
+  ++out_.counts.substitutions;
+  return true;
+}
+
+void Presolver::addToCoef(int r, int j, double delta) {
+  auto& row = rowE_[r];
+  auto& col = colE_[j];
+  ++out_.counts.coefsModified;
+  for (size_t p = 0; p < row.size(); ++p) {
+    if (row[p].idx != j) continue;
+    const double old = row[p].val;
+    const double nv = old + delta;
+    const bool drop = std::fabs(nv) <= tol::kZeroCoef * std::max(std::fabs(old), std::fabs(delta));
+    row[p].val = nv;
+    if (drop) {
+      row[p] = row.back();
+      row.pop_back();
+      --rowCnt_[r];
+      --colCnt_[j];
+    }
+    for (size_t q = 0; q < col.size(); ++q)
+      if (col[q].idx == r) {
+        if (drop) {
+          col[q] = col.back();
+          col.pop_back();
+        } else {
+          col[q].val = nv;
+        }
+        break;
+      }
+    return;
+  }
+  row.push_back({j, delta});
+  col.push_back({r, delta});
+  ++rowCnt_[r];
+  ++colCnt_[j];
+}
+
+// Row i reads a_ij x_j + a_ik x_k = b: x_k is substituted out.
+bool Presolver::doubleton(int i) {
+  const auto& row = rowEntries(i);
+  int j = row[0].idx, k = row[1].idx;
+  double aj = row[0].val, ak = row[1].val;
+  auto eligible = [&](int col) { return !prot_[col] && !isInt_[col]; };
+  auto fill = [&](int elim, int keep) {
+    // New entries: rows of `elim` that do not hold `keep`.
+    long long f = 0;
+    const auto& ce = colEntries(elim);
+    if (static_cast<long long>(ce.size()) > 2 + 4 * opt_.fill + 50) return 1LL << 40;
+    auto& mark = colE_[keep];
+    for (const Entry& e : ce) {
+      if (e.idx == i) continue;
+      bool found = false;
+      for (const Entry& g : mark)
+        if (g.idx == e.idx) { found = true; break; }
+      if (!found) ++f;
+    }
+    return f;
+  };
+  // Eliminate the column with the larger coefficient (a stable pivot) and
+  // the smaller fill.
+  const bool okK = eligible(k) && std::fabs(ak) >= tol::kAggPivot * std::fabs(aj);
+  const bool okJ = eligible(j) && std::fabs(aj) >= tol::kAggPivot * std::fabs(ak);
+  if (!okK && !okJ) return false;
+  long long fk = okK ? fill(k, j) : (1LL << 40);
+  long long fj = okJ ? fill(j, k) : (1LL << 40);
+  if (fj < fk || (fj == fk && colCnt_[j] < colCnt_[k])) {
+    std::swap(j, k);
+    std::swap(aj, ak);
+    std::swap(fj, fk);
+  }
+  if (fk > opt_.fill) return false;
+  // x_k = q - ratio * x_j
+  const double b = rlo_[i];
+  const double q = b / ak, ratio = aj / ak;
+  // Bounds of x_k move onto x_j.
+  double lo = -tol::kInf, hi = tol::kInf;
+  const double lk = lb_[k], uk = ub_[k];
+  if (ratio > 0) {
+    if (!isInf(uk)) lo = (q - uk) / ratio;
+    if (!isInf(lk)) hi = (q - lk) / ratio;
+  } else {
+    if (!isInf(lk)) lo = (q - lk) / ratio;
+    if (!isInf(uk)) hi = (q - uk) / ratio;
+  }
+  if (isInt_[j]) {
+    if (!isInf(lo)) lo = std::ceil(lo - tol::kIntRound);
+    if (!isInf(hi)) hi = std::floor(hi + tol::kIntRound);
+  }
+  Record& r = push(RecKind::kDoubleton);
+  r.i = i;
+  r.j = j;
+  r.k = k;
+  r.a = aj;
+  r.b = ak;
+  r.c = b;
+  r.d = c_[k];
+  double nlo = lb_[j], nhi = ub_[j];
+  if (!isInf(lo) && lo > nlo + tol::kBoundGain * std::max(1.0, std::fabs(nlo))) {
+    nlo = lo;
+    r.flags |= kLbChanged;
+  }
+  if (!isInf(hi) && hi < nhi - tol::kBoundGain * std::max(1.0, std::fabs(nhi))) {
+    nhi = hi;
+    r.flags |= kUbChanged;
+  }
+  if (nlo > nhi) {
+    if (nlo - nhi > infeasTol(std::max(std::fabs(nlo), std::fabs(nhi))))
+      fail(kInfeasible, "Infeasible column '%.255s'.\n", colName(j));
+    const double v = (r.flags & kLbChanged) ? nlo : nhi;
+    nlo = nhi = v;
+  }
+  const std::vector<Entry> colk(colEntries(k).begin(), colEntries(k).end());
+  saveEntries(ps_.recs.back(), colk, -1);
+  // saveEntries skipped nothing: drop row i from the saved list.
+  {
+    Record& rr = ps_.recs.back();
+    int64_t w = rr.beg;
+    for (int64_t p = rr.beg; p < rr.end; ++p)
+      if (ps_.pool[p].idx != i) ps_.pool[w++] = ps_.pool[p];
+    ps_.pool.resize(w);
+    ps_.poolFlag.resize(w);
+    rr.end = w;
+  }
+  Record& rec = ps_.recs.back();
+  lb_[j] = nlo;
+  ub_[j] = nhi;
+  if (nlo == nhi) rec.flags |= kFixedAfter;
+  // Remove row i and column k, then move k's entries onto j.
+  removeRow(i);
+  removeCol(k);
+  for (const Entry& e : colk) {
+    if (e.idx == i) continue;
+    const int rr = e.idx;
+    const double shift = e.val * q;
+    if (!isInf(rlo_[rr])) rlo_[rr] -= shift;
+    if (!isInf(rup_[rr])) rup_[rr] -= shift;
+    rowEntries(rr);  // drop dead entries before editing
+    addToCoef(rr, j, -e.val * ratio);
+  }
+  c_[j] -= c_[k] * ratio;
+  offset_ += c_[k] * q;
+  ++out_.counts.substitutions;
+  return true;
+}
+
+void Presolver::aggregator() {
+  // Column singletons first (no fill), then doubleton equations.
+  for (int j = 0; j < n_; ++j)
+    if (colAlive_[j] && colCnt_[j] == 1) freeSingleton(j);
+  for (int i = 0; i < m_; ++i) {
+    if (!rowAlive_[i] || rowCnt_[i] != 2 || rlo_[i] != rup_[i]) continue;
+    doubleton(i);
+  }
+}
+
+void Presolver::parallelRows() {
+  // Hash each row's pattern with its values normalized by the first entry.
+  std::vector<std::pair<uint64_t, int>> keys;
+  keys.reserve(m_);
+  std::vector<std::vector<Entry>> sorted(m_);
+  for (int i = 0; i < m_; ++i) {
+    if (!rowAlive_[i] || rowCnt_[i] < 2) continue;
+    auto& v = sorted[i];
+    v = rowEntries(i);
+    std::sort(v.begin(), v.end(), [](const Entry& x, const Entry& y) { return x.idx < y.idx; });
+    const double s = 1.0 / v[0].val;
+    uint64_t h = 1469598103934665603ull ^ v.size();
+    for (const Entry& e : v) {
+      const double r = e.val * s;
+      // Rounded to about 9 significant digits so that equal ratios hash alike.
+      int ex = 0;
+      const double mant = std::frexp(r, &ex);
+      const long long q = std::llround(mant * 1e9);
+      h = (h ^ static_cast<uint64_t>(e.idx)) * 1099511628211ull;
+      h = (h ^ static_cast<uint64_t>(q) ^ (static_cast<uint64_t>(ex) << 40)) * 1099511628211ull;
+    }
+    keys.push_back({h, i});
+    work_ += v.size() * 4;
+  }
+  std::sort(keys.begin(), keys.end());
+  for (size_t s = 0; s < keys.size();) {
+    size_t e = s + 1;
+    while (e < keys.size() && keys[e].first == keys[s].first) ++e;
+    for (size_t p = s; p < e; ++p) {
+      const int i1 = keys[p].second;
+      if (!rowAlive_[i1]) continue;
+      for (size_t q = p + 1; q < e; ++q) {
+        const int i2 = keys[q].second;
+        if (!rowAlive_[i2]) continue;
+        const auto& v1 = sorted[i1];
+        const auto& v2 = sorted[i2];
+        if (v1.size() != v2.size()) continue;
+        const double lam = v2[0].val / v1[0].val;
+        bool same = true;
+        for (size_t t = 0; t < v1.size() && same; ++t)
+          same = v1[t].idx == v2[t].idx &&
+                 std::fabs(v2[t].val - lam * v1[t].val) <= tol::kParallelRel * 1e3 * std::fabs(v2[t].val);
+        if (!same) continue;
+        // Row i2 in terms of row i1's activity.
+        double lo2 = -tol::kInf, up2 = tol::kInf;
+        if (lam > 0) {
+          if (!isInf(rlo_[i2])) lo2 = rlo_[i2] / lam;
+          if (!isInf(rup_[i2])) up2 = rup_[i2] / lam;
+        } else {
+          if (!isInf(rup_[i2])) lo2 = rup_[i2] / lam;
+          if (!isInf(rlo_[i2])) up2 = rlo_[i2] / lam;
+        }
+        Record& r = push(RecKind::kParallelRow);
+        r.i = i1;
+        r.k = i2;
+        r.a = lam;
+        double nlo = rlo_[i1], nup = rup_[i1];
+        if (!isInf(lo2) && lo2 > nlo + tol::kBoundGain * std::max(1.0, std::fabs(nlo))) {
+          nlo = lo2;
+          r.flags |= kLbChanged;
+        }
+        if (!isInf(up2) && up2 < nup - tol::kBoundGain * std::max(1.0, std::fabs(nup))) {
+          nup = up2;
+          r.flags |= kUbChanged;
+        }
+        if (nlo > nup) {
+          if (nlo - nup > infeasTol(std::max(std::fabs(nlo), std::fabs(nup))))
+            fail(kInfeasible, "Constraints '%.255s' and '%.255s' are inconsistent.\n", rowLabel(i1), rowLabel(i2));
+          const double v = (r.flags & kLbChanged) ? nlo : nup;
+          nlo = nup = v;
+        }
+        rlo_[i1] = nlo;
+        rup_[i1] = nup;
+        if (nlo == nup) r.flags |= kFixedAfter;
+        removeRow(i2);
+      }
+    }
+    s = e;
+  }
+}
+
+// MIP: bounds implied by the rows' activity limits (integer ones rounded).
+void Presolver::strengthenBounds() {
+  for (int i = 0; i < m_; ++i) {
+    if (!rowAlive_[i] || rowCnt_[i] < 2) continue;
+    const Activity act = activity(i);
+    if (act.scale > tol::kHugeBound) continue;
+    const auto& row = rowEntries(i);
+    for (const Entry& e : row) {
+      const int j = e.idx;
+      if (prot_[j]) continue;
+      const double a = e.val;
+      // Residual activity limits without column j.
+      double rmin = -tol::kInf, rmax = tol::kInf;
+      const double cl = a > 0 ? lb_[j] : ub_[j];
+      const double ch = a > 0 ? ub_[j] : lb_[j];
+      if (act.ninfMin == 0) rmin = act.min - a * cl;
+      else if (act.ninfMin == 1 && isInf(cl)) rmin = act.min;
+      if (act.ninfMax == 0) rmax = act.max - a * ch;
+      else if (act.ninfMax == 1 && isInf(ch)) rmax = act.max;
+      double lo = -tol::kInf, hi = tol::kInf;
+      if (a > 0) {
+        if (!isInf(rup_[i]) && !isInf(rmin)) hi = (rup_[i] - rmin) / a;
+        if (!isInf(rlo_[i]) && !isInf(rmax)) lo = (rlo_[i] - rmax) / a;
+      } else {
+        if (!isInf(rup_[i]) && !isInf(rmin)) lo = (rup_[i] - rmin) / a;
+        if (!isInf(rlo_[i]) && !isInf(rmax)) hi = (rlo_[i] - rmax) / a;
+      }
+      double nlo = lb_[j], nhi = ub_[j];
+      if (isInt_[j]) {
+        if (!isInf(lo)) lo = std::ceil(lo - tol::kIntRound);
+        if (!isInf(hi)) hi = std::floor(hi + tol::kIntRound);
+        if (!isInf(lo) && lo > nlo) nlo = lo;
+        if (!isInf(hi) && hi < nhi) nhi = hi;
+      } else {
+        const double range = isInf(nlo) || isInf(nhi) ? tol::kInf : nhi - nlo;
+        const double gain = tol::kStrengthGain * std::max(1.0, std::min(range, 1e6));
+        if (!isInf(lo) && std::fabs(lo) < tol::kHugeBound && lo > nlo + gain) nlo = lo;
+        if (!isInf(hi) && std::fabs(hi) < tol::kHugeBound && hi < nhi - gain) nhi = hi;
+      }
+      if (nlo != lb_[j] || nhi != ub_[j]) {
+        setColBounds(j, nlo, nhi, false);
+        ++out_.counts.boundsImproved;
+        changed_ = true;
+        return strengthenBounds();  // the activities changed: start over
+      }
+    }
+  }
+}
+
+void Presolver::progress() {
+  if (env_.realCounter) env_.realCounter->value += work_;
+  work_ = 0;
+  if (int st = checkLimits(env_)) {
+    if (st == 11) throw Stop{kTimeLimit};
+    if (st == 25) throw Stop{kDetTimeLimit};
+    throw Stop{kAborted};
+  }
+  const double now = wallSeconds();
+  if (opt_.display && now - lastProgress_ >= 10.0) {
+    lastProgress_ = now;
+    if (out_.counts.substitutions > 0)
+      print(env_, Chan::Results, "Aggregator has done %lld substitutions...\n", out_.counts.substitutions);
+    else {
+      print(env_, Chan::Results, "Presolve has eliminated %lld rows and %lld columns...\n",
+            out_.counts.rowsRemoved, out_.counts.colsRemoved);
+      if (out_.counts.boundsImproved > 0)
+        print(env_, Chan::Results, "Presolve has improved bounds %lld times...\n", out_.counts.boundsImproved);
+    }
+  }
+}
+
+void Presolver::extract() {
+  model::ModelData& r = out_.reduced;
+  const int sen = md_.objsen >= 0 ? 1 : -1;
+  r.probname = md_.probname;
+  r.objname = md_.objname;
+  r.objsen = md_.objsen;
+  r.objoffset = sen * offset_;
+  out_.colReduced.assign(n_, -1);
+  out_.rowReduced.assign(m_, -1);
+  out_.colOrig.clear();
+  out_.rowOrig.clear();
+  for (int i = 0; i < m_; ++i)
+    if (rowAlive_[i]) {
+      out_.rowReduced[i] = static_cast<int>(out_.rowOrig.size());
+      out_.rowOrig.push_back(i);
+    }
+  for (int j = 0; j < n_; ++j)
+    if (colAlive_[j]) {
+      out_.colReduced[j] = static_cast<int>(out_.colOrig.size());
+      out_.colOrig.push_back(j);
+    }
+  const bool names = !md_.colname.empty();
+  const bool rnames = !md_.rowname.empty();
+  bool ranged = false;
+  for (int i : out_.rowOrig) {
+    const double lo = rlo_[i], up = rup_[i];
+    double rhs, rng = 0.0;
+    char s;
+    if (lo == up) { s = 'E'; rhs = lo; }
+    else if (isInf(lo)) { s = 'L'; rhs = up; }
+    else if (isInf(up)) { s = 'G'; rhs = lo; }
+    else { s = 'R'; rhs = lo; rng = up - lo; ranged = true; }
+    r.sense.push_back(s);
+    r.rhs.push_back(rhs);
+    r.rngval.push_back(rng);
+    if (rnames) r.rowname.push_back(md_.rowname[i]);
+  }
+  if (!ranged) r.rngval.clear();
+  const bool typed = !md_.ctype.empty();
+  r.matbeg.assign(1, 0);
+  for (int j : out_.colOrig) {
+    r.obj.push_back(sen * c_[j]);
+    r.lb.push_back(lb_[j]);
+    r.ub.push_back(ub_[j]);
+    if (typed) r.ctype.push_back(md_.ctype[j]);
+    if (names) r.colname.push_back(md_.colname[j]);
+    for (const Entry& e : colEntries(j)) {
+      r.matind.push_back(out_.rowReduced[e.idx]);
+      r.matval.push_back(e.val);
+    }
+    r.matbeg.push_back(static_cast<int64_t>(r.matind.size()));
+  }
+  auto mapCols = [&](std::vector<int>& v) {
+    for (int& j : v) j = out_.colReduced[j];
+  };
+  // The extensions keep their (protected, never removed) columns.
+  r.qobj = md_.qobj;
+  for (auto& t : r.qobj) {
+    t.col1 = out_.colReduced[t.col1];
+    t.col2 = out_.colReduced[t.col2];
+  }
+  r.sos = md_.sos;
+  for (auto& s : r.sos) mapCols(s.ind);
+  r.qconstr = md_.qconstr;
+  for (auto& q : r.qconstr) {
+    mapCols(q.linind);
+    for (auto& t : q.quad) {
+      t.col1 = out_.colReduced[t.col1];
+      t.col2 = out_.colReduced[t.col2];
+    }
+  }
+  r.indconstr = md_.indconstr;
+  for (auto& ic : r.indconstr) {
+    ic.indvar = out_.colReduced[ic.indvar];
+    mapCols(ic.ind);
+  }
+  r.lazycons = md_.lazycons;
+  for (auto& c : r.lazycons) mapCols(c.ind);
+  r.usercuts = md_.usercuts;
+  for (auto& c : r.usercuts) mapCols(c.ind);
+  r.pwl = md_.pwl;
+  for (auto& p : r.pwl) {
+    p.xcol = out_.colReduced[p.xcol];
+    p.ycol = out_.colReduced[p.ycol];
+  }
+}
+
+int Presolver::run() {
+  start_ = wallSeconds();
+  lastProgress_ = start_;
+  feasTol_ = opt_.feasTol;
+  build();
+  // Crossed bounds of the model itself.
+  for (int j = 0; j < n_; ++j)
+    if (lb_[j] > ub_[j]) {
+      print(env_, Chan::Results, "Bound infeasibility column '%.255s'.\n", colName(j).c_str());
+      throw Stop{kInfeasible};
+    }
+  if (opt_.mip)
+    for (int j = 0; j < n_; ++j)
+      if (isInt_[j]) {
+        if (!isInf(lb_[j])) lb_[j] = std::ceil(lb_[j] - tol::kIntRound);
+        if (!isInf(ub_[j])) ub_[j] = std::floor(ub_[j] + tol::kIntRound);
+        if (lb_[j] > ub_[j]) fail(kInfeasible, "Infeasible column '%.255s'.\n", colName(j));
+      }
+  const int maxPass = opt_.passes < 0 ? 100 : opt_.passes;
+  const int maxAgg = opt_.aggregatorPasses < 0 ? 100 : opt_.aggregatorPasses;
+  const bool boundStrength = opt_.mip && opt_.primalReductions && opt_.boundStrength != 0;
+  for (int pass = 0; pass < maxPass; ++pass) {
+    changed_ = false;
+    const long long before = out_.counts.rowsRemoved + out_.counts.colsRemoved;
+    // Cheap reductions until they stop.
+    for (;;) {
+      const long long b0 = out_.counts.rowsRemoved + out_.counts.colsRemoved;
+      for (int i = 0; i < m_; ++i) {
+        if (!rowAlive_[i]) continue;
+        if (rowCnt_[i] == 0) emptyRow(i);
+        else if (rowCnt_[i] == 1) {
+          if (prot_[rowEntries(i)[0].idx] && !opt_.mip) continue;
+          singletonRow(i);
+        }
+      }
+      columns();
+      if (out_.counts.rowsRemoved + out_.counts.colsRemoved == b0) break;
+    }
+    rowActivities();
+    if (opt_.dualReductions) dualFixing();
+    if (maxAgg > 0 && out_.counts.aggregatorPasses < maxAgg) {
+      const long long s0 = out_.counts.substitutions;
+      aggregator();
+      if (out_.counts.substitutions > s0 || out_.counts.aggregatorPasses == 0) ++out_.counts.aggregatorPasses;
+    }
+    if (opt_.primalReductions && pass % 2 == 0) parallelRows();
+    if (boundStrength) strengthenBounds();
+    progress();
+    const long long gained = out_.counts.rowsRemoved + out_.counts.colsRemoved - before;
+    if (!changed_) break;
+    // Stop when a pass gains little.
+    if (opt_.passes < 0 && gained * 1000 < static_cast<long long>(m_ + n_) && pass >= 3 && gained == 0) break;
+  }
+  // A last sweep so that no empty or singleton row is left behind.
+  for (int i = 0; i < m_; ++i)
+    if (rowAlive_[i] && rowCnt_[i] == 0) emptyRow(i);
+  extract();
+  if (env_.realCounter) env_.realCounter->value += work_;
+  return 0;
+}
+
+}  // namespace
+
+Options optionsFromParams(Env& env, bool mip) {
+  Options o;
+  o.mip = mip;
+  o.passes = params::getInt(env, kParamPrePass);
+  o.aggregatorPasses = params::getInt(env, kParamAggInd);
+  o.fill = params::getLong(env, kParamAggFill);
+  const int reduce = params::getInt(env, kParamReduce);
+  o.primalReductions = reduce == 1 || reduce == 3;
+  o.dualReductions = reduce == 2 || reduce == 3;
+  o.linear = params::getInt(env, kParamLinear) != 0;
+  o.dependency = params::getInt(env, kParamDepInd);
+  o.boundStrength = params::getInt(env, kParamBoundStrength);
+  o.coeffReduce = params::getInt(env, kParamCoeffReduce);
+  o.feasTol = params::getDbl(env, kParamFeasibility);
+  return o;
+}
+
+Presolved::Presolved() = default;
+Presolved::~Presolved() = default;
+
+bool Presolved::nothingReduced() const {
+  return counts.rowsRemoved == 0 && counts.colsRemoved == 0 && counts.substitutions == 0 &&
+         counts.coefsModified == 0 && counts.boundsImproved == 0;
+}
+
+int presolveModel(Env& env, const model::ModelData& in, const Options& opt, Presolved& out) {
+  try {
+    out.post.reset(new Postsolve);
+    out.mip = opt.mip;
+    out.origCols = in.numCols();
+    out.origRows = in.numRows();
+    out.post->n0 = in.numCols();
+    out.post->m0 = in.numRows();
+    out.post->objsen = in.objsen >= 0 ? 1 : -1;
+    Presolver p(env, in, opt, out);
+    return p.run();
+  } catch (const Stop& s) {
+    return s.code;
+  } catch (const std::bad_alloc&) {
+    return 1001;
+  }
+}
+
+}  // namespace vnt::presolve

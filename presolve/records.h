@@ -1,0 +1,95 @@
+// Postsolve records of the presolver (internal to presolve/).
+//
+// Everything here is in minimization form: costs are the model's objective
+// coefficients times its sense, duals y and reduced costs d follow
+// d = c - A^T y, and a row nonbasic at its lower activity limit has y >= 0.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "env/env.h"
+#include "model/modeldata.h"
+
+namespace vnt::presolve {
+
+// Tolerances and constants of presolve, in one place.
+namespace tol {
+inline constexpr double kInf = 1e20;          // |bound| >= this is infinite
+inline constexpr double kZeroCoef = 1e-12;    // a coefficient that cancels below this (relative) is dropped
+inline constexpr double kBoundGain = 1e-9;    // relative gain for a tighter bound to be taken
+inline constexpr double kActivityEps = 1e-9;  // relative slack of the forcing / redundancy tests
+inline constexpr double kInfeasRel = 1e-6;    // violation (relative, times the feasibility tolerance/1e-6) that proves infeasibility
+inline constexpr double kIntRound = 1e-6;     // integer bounds are rounded within this
+inline constexpr double kParallelRel = 1e-12; // parallel rows: ratio agreement
+inline constexpr double kAggPivot = 0.1;      // aggregator: eliminated coefficient at least this share of the other
+inline constexpr double kHugeBound = 1e9;     // bounds beyond this are not used to derive others
+inline constexpr double kStrengthGain = 1e-3; // MIP bound strengthening: relative gain of a continuous bound
+}  // namespace tol
+
+inline bool isInf(double v) { return v >= tol::kInf || v <= -tol::kInf; }
+
+struct Entry {
+  int idx;
+  double val;
+};
+
+// Basis statuses used by the records (columns; rows by activity).
+inline constexpr int kAtLower = 0;
+inline constexpr int kBasic = 1;
+inline constexpr int kAtUpper = 2;
+inline constexpr int kFreeNb = 3;
+
+enum class RecKind : uint8_t {
+  kEmptyRow,      // row i removed (empty or redundant): y = 0, basic
+  kFixedCol,      // column j removed at value a; saved column entries; status hint in side
+  kSingletonRow,  // row i (only column j, coefficient a) turned into bounds of j
+  kForcingRow,    // row i at its limit `side` forces its columns (saved row entries)
+  kFreeSingleton, // column j (only in row i, coefficient a) substituted out; saved row entries
+  kDoubleton,     // equation a x_j + b x_k = rhs: x_k substituted; saved entries of column k
+  kParallelRow,   // row k (= lambda times row i) merged into row i
+};
+
+struct Record {
+  RecKind kind;
+  int8_t side = -1;        // status hint / active side
+  uint8_t flags = 0;       // kLbChanged | kUbChanged | kFixedAfter
+  int i = -1, j = -1, k = -1;
+  double a = 0.0, b = 0.0, c = 0.0, d = 0.0;
+  int64_t beg = 0, end = 0;  // saved entries in the pool
+};
+
+inline constexpr uint8_t kLbChanged = 1;  // the record tightened the lower side
+inline constexpr uint8_t kUbChanged = 2;  // the record tightened the upper side
+inline constexpr uint8_t kFixedAfter = 4; // the column (or row) had equal sides after the record
+
+// The postsolve stack and what undoing it needs.
+class Postsolve {
+ public:
+  int n0 = 0, m0 = 0;
+  int objsen = 1;
+  std::vector<Record> recs;
+  std::vector<Entry> pool;
+  std::vector<uint8_t> poolFlag;  // forcing rows: 1 for a column with equal bounds
+  // The original model (for row activities and the final reduced costs).
+  model::ModelData orig;
+  std::vector<double> origLo, origUp;  // row activity limits of the original model
+
+  // Working arrays of one undo run (minimization form).
+  struct Work {
+    std::vector<double> x, y, dj;
+    std::vector<int> cstat, rstat;
+  };
+  // Undo every record (dual parts too when `dual`).
+  void undo(Work& w, bool dual) const;
+};
+
+}  // namespace vnt::presolve
+
+namespace vnt::presolve {
+struct Options;
+struct Presolved;
+// The reductions (presolve.cpp): fills `out` or returns an outcome code;
+// prints the diagnostics but not the report.
+int presolveModel(Env& env, const model::ModelData& in, const Options& opt, Presolved& out);
+}  // namespace vnt::presolve
