@@ -293,6 +293,8 @@ void Presolver::fixColumn(int j, double v, int statusHint) {
 void Presolver::emptyRow(int i) {
   const double lo = rlo_[i], up = rup_[i];
   if (lo > infeasTol(lo) || up < -infeasTol(up)) {
+    if (!rowE_[i].empty())  // its columns were all fixed on the way
+      fail(kInfeasible, "Row '%.255s' infeasible, all entries at implied bounds.\n", rowLabel(i));
     const bool low = lo > infeasTol(lo);
     const char sc = lo == up ? '=' : (low ? '>' : '<');
     print(env_, Chan::Results, "Infeasibility row '%.255s':  0 %c= %g.\n", rowLabel(i).c_str(), sc,

@@ -25,7 +25,7 @@ flags  accept1804   the call is allowed inside an informational callback
        !noV         no VNT-flavour variant (only VNTS / VNTL)
        fail=V       failure result of a value shape (default 0 / null)
 
-Types: ENV ENVW LP CLP NET CNET CHANNEL PARAMSET CPARAMSET ptr cptr,
+Types: ENV ENVW LP CLP CLPH (an unchecked problem handle handed out) NET CNET CHANNEL PARAMSET CPARAMSET ptr cptr,
 int DIM NNZ CNT SIZE LONG double char byte str (const char *),
 strp (char *, for output name arrays), and callback types ending in "fn".
 
@@ -63,6 +63,8 @@ WIDTH_CLASSES = {"NNZ", "CNT", "SIZE"}
 HANDLE_C = {
     "ENV": "VNTCENVptr", "ENVW": "VNTENVptr", "LP": "VNTLPptr", "CLP": "VNTCLPptr",
     "NET": "VNTNETptr", "CNET": "VNTCNETptr", "CHANNEL": "VNTCHANNELptr",
+    # A problem handle handed out (unchecked; e.g. the reduced problem).
+    "CLPH": "VNTCLPptr",
     "PARAMSET": "VNTPARAMSETptr", "CPARAMSET": "VNTCPARAMSETptr",
     # Pointers to a caller's handle variable (free and close operations).
     "ENVP": "VNTENVptr *", "LPP": "VNTLPptr *", "NETP": "VNTNETptr *",

@@ -1,0 +1,523 @@
+// Presolve through the public interface: the report lines, each diagnostic
+// with its outcome code and status, random LPs of every row and bound kind
+// solved with and without presolve, the presolve operations (reduced
+// problem, crush and uncrush), and the parameters that switch reductions.
+#include <cstdio>
+#include <random>
+
+#include "presolve/presolve_fixture.h"
+
+namespace {
+
+using vnt::test::PresolveTest;
+constexpr double kInf = 1e20;
+
+// ---------------------------------------------------------------------------
+// Reports.
+
+TEST_F(PresolveTest, ReportLinesComeBeforeTheIterationLog) {
+  read("netlib", "sc105");
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_SIMDISPLAY, 1), 0);
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  EXPECT_TRUE(results.contains("Tried aggregator 1 time.\n"));
+  EXPECT_TRUE(results.contains("LP Presolve eliminated "));
+  EXPECT_TRUE(results.contains("Aggregator did "));
+  EXPECT_TRUE(results.contains("Reduced LP has "));
+  const size_t t = results.index("Presolve time = ");
+  ASSERT_LT(t, results.lines.size());
+  EXPECT_NE(results.lines[t].find(" sec. ("), std::string::npos);
+  EXPECT_NE(results.lines[t].find(" ticks)\n"), std::string::npos);
+  // The reduced problem's counts are the reduced problem's sizes.
+  VNTCLPptr red = nullptr;
+  ASSERT_EQ(VNTgetredlp(env, lp, &red), 0);
+  char want[200];
+  std::snprintf(want, sizeof want, "Reduced LP has %d rows, %d columns, and %d nonzeros.\n", VNTgetnumrows(env, red),
+                VNTgetnumcols(env, red), VNTgetnumnz(env, red));
+  EXPECT_TRUE(results.contains(want)) << want;
+  EXPECT_LT(VNTgetnumrows(env, red), VNTgetnumrows(env, lp));
+}
+
+TEST_F(PresolveTest, NothingToReduceAndEverythingEliminated) {
+  // x + y <= 4, x - y >= -2 with costs that keep both in play: no reduction.
+  load(-1, {1, 2}, {0, 0}, {kInf, kInf}, {{'L', 4, {{0, 1}, {1, 1}}}, {'G', -2, {{0, 1}, {1, -1}}}});
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  EXPECT_TRUE(results.contains("No LP presolve or aggregator reductions.\n"));
+  EXPECT_EQ(VNTgetstat(env, lp), 1);
+  double obj = 0;
+  ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
+  EXPECT_NEAR(obj, 7.0, 1e-9);
+
+  // min x + 2y, x >= 1 (a singleton row), x + y = 3 (y solved from it).
+  clearLines();
+  load(1, {1, 2}, {0, 0}, {kInf, kInf}, {{'G', 1, {{0, 1}}}, {'E', 3, {{0, 1}, {1, 1}}}});
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  EXPECT_TRUE(results.contains("All rows and columns eliminated.\n"));
+  EXPECT_FALSE(results.contains("Reduced LP has"));
+  ASSERT_EQ(VNTgetstat(env, lp), 1);
+  ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
+  EXPECT_NEAR(obj, 3.0, 1e-9);  // x = 3, y = 0
+  const vnt::test::Quality q = quality(lp);
+  EXPECT_LE(q.primal, 1e-9);
+  EXPECT_LE(q.dual, 1e-9);
+  EXPECT_LE(q.slackness, 1e-9);
+  int prestat = -1;
+  ASSERT_EQ(VNTgetprestat(env, lp, &prestat, nullptr, nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(prestat, 2);
+}
+
+TEST_F(PresolveTest, PresolveOffPrintsNoReport) {
+  read("netlib", "afiro");
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_PREIND, 0), 0);
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  EXPECT_FALSE(results.contains("Presolve"));
+  EXPECT_FALSE(results.contains("Tried aggregator"));
+  int prestat = -1;
+  ASSERT_EQ(VNTgetprestat(env, lp, &prestat, nullptr, nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(prestat, 0);
+  VNTCLPptr red = nullptr;
+  EXPECT_EQ(VNTgetredlp(env, lp, &red), 1103);
+}
+
+TEST_F(PresolveTest, RestrictedReductionsAndAggregatorOff) {
+  read("netlib", "sc105");
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_REDUCE, 1), 0);  // primal reductions only
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  EXPECT_TRUE(results.contains("Reduced presolve eliminated "));
+  EXPECT_FALSE(results.contains("LP Presolve eliminated"));
+  EXPECT_EQ(VNTgetstat(env, lp), 1);
+  clearLines();
+  read("netlib", "sc105");
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_REDUCE, 3), 0);
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_AGGIND, 0), 0);
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  EXPECT_FALSE(results.contains("Tried aggregator"));
+  EXPECT_FALSE(results.contains("Aggregator did"));
+  EXPECT_EQ(VNTgetstat(env, lp), 1);
+  double obj = 0;
+  ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
+  EXPECT_NEAR(obj, -52.2020612117072, 1e-6);
+}
+
+// ---------------------------------------------------------------------------
+// Diagnostics: each one from a model that triggers it, with the outcome.
+
+struct Diagnosed {
+  int code;
+  int stat;
+};
+
+class Diagnostics : public PresolveTest {
+ protected:
+  Diagnosed solve() {
+    Diagnosed d;
+    d.code = VNTlpopt(env, lp);
+    d.stat = VNTgetstat(env, lp);
+    return d;
+  }
+  void names(const std::vector<std::string>& cols, const std::vector<std::string>& rows) {
+    for (size_t j = 0; j < cols.size(); ++j) {
+      int idx = static_cast<int>(j);
+      char* nm = const_cast<char*>(cols[j].c_str());
+      ASSERT_EQ(VNTchgcolname(env, lp, 1, &idx, &nm), 0);
+    }
+    for (size_t i = 0; i < rows.size(); ++i) {
+      int idx = static_cast<int>(i);
+      char* nm = const_cast<char*>(rows[i].c_str());
+      ASSERT_EQ(VNTchgrowname(env, lp, 1, &idx, &nm), 0);
+    }
+  }
+};
+
+TEST_F(Diagnostics, CrossedColumnBounds) {
+  load(1, {1, 1}, {0, 3}, {1, 2}, {{'L', 4, {{0, 1}, {1, 1}}}});
+  names({"x", "y"}, {"r"});
+  const Diagnosed d = solve();
+  EXPECT_TRUE(results.contains("Bound infeasibility column 'y'.\n"));
+  EXPECT_EQ(d.code, 1117);
+  EXPECT_EQ(d.stat, 3);
+  EXPECT_TRUE(errors.contains("Presolve determines problem is infeasible"));
+}
+
+TEST_F(Diagnostics, EmptyRowThatCannotHold) {
+  load(1, {1}, {0}, {1}, {{'L', 3, {{0, 1}}}, {'G', 1, {}}});
+  names({"x"}, {"r", "empty"});
+  const Diagnosed d = solve();
+  EXPECT_TRUE(results.contains("Infeasibility row 'empty':  0 >= 1.\n"));
+  EXPECT_EQ(d.code, 1117);
+  EXPECT_EQ(d.stat, 3);
+}
+
+TEST_F(Diagnostics, RowOfFixedColumns) {
+  load(1, {1, 1}, {1, 2}, {1, 2}, {{'L', 2, {{0, 1}, {1, 1}}}});
+  names({"x", "y"}, {"sum"});
+  const Diagnosed d = solve();
+  EXPECT_TRUE(results.contains("Row 'sum' infeasible, all entries at implied bounds.\n"));
+  EXPECT_EQ(d.code, 1117);
+}
+
+TEST_F(Diagnostics, ImpliedBoundsMakeARowInfeasible) {
+  load(1, {1, 1, 1}, {0, 0, 0}, {1, 1, 1}, {{'G', 5, {{0, 1}, {1, 1}, {2, 2}}}});
+  names({"x", "y", "z"}, {"cover"});
+  const Diagnosed d = solve();
+  EXPECT_TRUE(results.contains("Implied bounds make row 'cover' infeasible.\n"));
+  EXPECT_EQ(d.code, 1117);
+  EXPECT_EQ(d.stat, 3);
+}
+
+TEST_F(Diagnostics, SingletonRowCrossesTheBounds) {
+  load(1, {1, 1}, {0, 0}, {2, 5}, {{'G', 3, {{0, 1}}}, {'L', 4, {{0, 1}, {1, 1}}}});
+  names({"x", "y"}, {"low", "sum"});
+  const Diagnosed d = solve();
+  EXPECT_TRUE(results.contains("Infeasible column 'x'.\n"));
+  EXPECT_EQ(d.code, 1117);
+}
+
+TEST_F(Diagnostics, InconsistentParallelRows) {
+  // x + y <= 1 and 2x + 2y >= 5 over free columns.
+  load(1, {0, 0, 1}, {-kInf, -kInf, 0}, {kInf, kInf, kInf},
+       {{'L', 1, {{0, 1}, {1, 1}}}, {'G', 5, {{0, 2}, {1, 2}}}, {'G', 0, {{0, 1}, {1, -1}, {2, 1}}},
+        {'L', 7, {{0, 1}, {1, -1}, {2, 1}}}});
+  names({"x", "y", "z"}, {"a", "b", "c", "d"});
+  const Diagnosed d = solve();
+  EXPECT_TRUE(results.contains("Constraints 'a' and 'b' are inconsistent.\n"));
+  EXPECT_EQ(d.code, 1117);
+}
+
+TEST_F(Diagnostics, UnboundedThroughDualBounds) {
+  // max x: x has no constraint keeping it from growing.
+  load(-1, {1, 1}, {0, 0}, {kInf, 4}, {{'G', 1, {{0, 1}, {1, 1}}}});
+  names({"x", "y"}, {"r"});
+  const Diagnosed d = solve();
+  EXPECT_TRUE(results.contains("Primal unbounded due to dual bounds, variable 'x'.\n"));
+  EXPECT_EQ(d.code, 1101);
+  EXPECT_EQ(d.stat, 4);
+  EXPECT_TRUE(errors.contains("Presolve determines problem is infeasible or unbounded"));
+}
+
+TEST_F(Diagnostics, EmptyColumnWithAnUnboundedCost) {
+  load(1, {1, -1}, {0, 0}, {4, kInf}, {{'G', 1, {{0, 1}}}});
+  names({"x", "free"}, {"r"});
+  const Diagnosed d = solve();
+  EXPECT_TRUE(results.contains("Dual infeasible due to empty column 'free'.\n"));
+  EXPECT_EQ(d.code, 1101);
+  EXPECT_EQ(d.stat, 4);
+}
+
+TEST_F(Diagnostics, AbortDuringPresolve) {
+  read("netlib", "sc105");
+  int flag = 1;
+  ASSERT_EQ(VNTsetterminate(env, &flag), 0);
+  EXPECT_EQ(VNTlpopt(env, lp), 1106);
+  EXPECT_EQ(VNTgetstat(env, lp), 13);
+  VNTsetterminate(env, nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Random LPs of every row and bound kind, with structures presolve reduces
+// (singleton rows, doubleton equations, fixed and free columns, parallel
+// rows, column singletons), solved with presolve on and off.
+
+struct RandomLp {
+  int objsen = 1;
+  std::vector<double> obj, lb, ub;
+  std::vector<PresolveTest::Row> rows;
+};
+
+RandomLp randomLp(std::mt19937& rng, int n, int m) {
+  RandomLp p;
+  std::uniform_int_distribution<int> coef(-4, 4), pick(0, 99);
+  p.objsen = pick(rng) < 50 ? 1 : -1;
+  // Most models are made feasible around a point x0 inside the bounds.
+  const bool feasible = pick(rng) < 85;
+  std::vector<double> x0(n);
+  for (int j = 0; j < n; ++j) {
+    p.obj.push_back(pick(rng) < 15 ? 0.0 : coef(rng));
+    double lo = 0, up = kInf;
+    switch (pick(rng) % 6) {
+      case 0: lo = 0; up = kInf; break;
+      case 1: lo = -kInf; up = kInf; break;               // free
+      case 2: lo = -kInf; up = 3 + pick(rng) % 5; break;  // upper only
+      case 3: lo = -2; up = 2 + pick(rng) % 6; break;     // boxed
+      case 4: lo = up = 1 + pick(rng) % 3; break;         // fixed
+      default: lo = 1; up = 10; break;
+    }
+    p.lb.push_back(lo);
+    p.ub.push_back(up);
+    x0[j] = lo == up ? lo : std::max(lo, std::min(up, static_cast<double>(pick(rng) % 7 - 2)));
+  }
+  // Every column gets a box row of its own so that the LP stays bounded:
+  // -20 <= x_j <= 20 as a singleton row (presolve turns them into bounds).
+  for (int j = 0; j < n; ++j)
+    if (pick(rng) < 70) p.rows.push_back({'R', -20, {{j, 1.0}}, 40});
+    else p.rows.push_back({'L', 20, {{j, 1.0}}});
+  for (int i = 0; i < m; ++i) {
+    PresolveTest::Row r;
+    const int shape = pick(rng) % 10;
+    if (shape == 0) {
+      // A doubleton equation.
+      const int a = pick(rng) % n, b = (a + 1 + pick(rng) % (n - 1)) % n;
+      r.terms = {{a, 1.0 + pick(rng) % 3}, {b, -1.0 - pick(rng) % 2}};
+      r.sense = 'E';
+    } else {
+      for (int j = 0; j < n; ++j)
+        if (pick(rng) < 35) {
+          const int c = coef(rng);
+          if (c != 0) r.terms.push_back({j, static_cast<double>(c)});
+        }
+      r.sense = "LGER"[pick(rng) % 4];
+    }
+    double act = 0;
+    for (auto [j, v] : r.terms) act += v * x0[j];
+    if (!feasible) act += pick(rng) % 7 - 3;
+    const double s1 = pick(rng) % 4, s2 = 1 + pick(rng) % 4;
+    switch (r.sense) {
+      case 'L': r.rhs = act + s1; break;
+      case 'G': r.rhs = act - s1; break;
+      case 'E': r.rhs = act; break;
+      default:
+        r.rhs = act - s1;
+        r.rng = s1 + s2;
+        if (pick(rng) % 2) {  // the same range given from its upper end
+          r.rhs = act + s2;
+          r.rng = -(s1 + s2);
+        }
+    }
+    p.rows.push_back(r);
+    if (shape == 1 && !r.terms.empty()) {
+      // A parallel copy (scaled, maybe flipped, a little looser or tighter).
+      PresolveTest::Row c = r;
+      const double f = pick(rng) % 2 ? 2.0 : -0.5;
+      for (auto& t : c.terms) t.second *= f;
+      c.rhs *= f;
+      c.rng *= f;
+      if (f < 0 && c.sense == 'L') c.sense = 'G';
+      else if (f < 0 && c.sense == 'G') c.sense = 'L';
+      if (c.sense == 'L' || c.sense == 'G') c.rhs += (pick(rng) % 3 - 1) * 0.5;
+      p.rows.push_back(c);
+    }
+  }
+  // An empty row now and then.
+  if (pick(rng) < 30) p.rows.push_back({'L', 1.0, {}});
+  return p;
+}
+
+TEST_F(PresolveTest, RandomLpsSameOptimumWithAndWithoutPresolve) {
+  std::mt19937 rng(20261207);
+  int optimal = 0, reduced = 0, settled = 0;
+  for (int trial = 0; trial < 150; ++trial) {
+    const int n = 4 + trial % 9, m = 2 + trial % 7;
+    const RandomLp p = randomLp(rng, n, m);
+    double objOff = 0, objOn = 0;
+    int statOff = 0, statOn = 0;
+    for (int on : {0, 1}) {
+      ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_PREIND, on), 0);
+      clearLines();
+      load(p.objsen, p.obj, p.lb, p.ub, p.rows);
+      const int st = VNTlpopt(env, lp);
+      const int stat = VNTgetstat(env, lp);
+      if (on) {
+        ASSERT_TRUE(st == 0 || st == 1117 || st == 1101 || st == 1118) << "trial " << trial << " code " << st;
+        if (st != 0) ++settled;
+        if (results.contains("Presolve eliminated")) ++reduced;
+      } else {
+        ASSERT_EQ(st, 0) << "trial " << trial;
+      }
+      double obj = 0;
+      if (stat == 1) {
+        ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
+        const vnt::test::Quality q = quality(lp);
+        EXPECT_LE(q.primal, 1e-7) << "trial " << trial << " presolve " << on;
+        EXPECT_LE(q.dual, 1e-7) << "trial " << trial << " presolve " << on;
+        EXPECT_LE(q.slackness, 1e-7) << "trial " << trial << " presolve " << on;
+      }
+      (on ? objOn : objOff) = obj;
+      (on ? statOn : statOff) = stat;
+    }
+    if (statOff == 1) {
+      ++optimal;
+      ASSERT_EQ(statOn, 1) << "trial " << trial;
+      EXPECT_NEAR(objOn, objOff, 1e-7 * std::max(1.0, std::fabs(objOff))) << "trial " << trial;
+    } else if (statOff == 3) {
+      EXPECT_TRUE(statOn == 3 || statOn == 4) << "trial " << trial << " status " << statOn;
+    } else if (statOff == 2) {
+      EXPECT_TRUE(statOn == 2 || statOn == 4) << "trial " << trial << " status " << statOn;
+    }
+  }
+  EXPECT_GE(optimal, 50);
+  EXPECT_GE(reduced, 100);
+  std::printf("[ random   ] %d optimal, %d reduced, %d settled by presolve\n", optimal, reduced, settled);
+}
+
+// ---------------------------------------------------------------------------
+// Operations on the presolved problem.
+
+TEST_F(PresolveTest, CrushAndUncrushVectors) {
+  read("netlib", "scagr7");
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  ASSERT_EQ(VNTgetstat(env, lp), 1);
+  VNTCLPptr red = nullptr;
+  ASSERT_EQ(VNTgetredlp(env, lp, &red), 0);
+  const int n = VNTgetnumcols(env, lp), m = VNTgetnumrows(env, lp);
+  const int nr = VNTgetnumcols(env, red), mr = VNTgetnumrows(env, red);
+  ASSERT_LT(nr, n);
+  std::vector<double> x(n), pre(n), back(n), pi(m), prepi(m), pib(m);
+  ASSERT_EQ(VNTgetx(env, lp, x.data(), 0, n - 1), 0);
+  ASSERT_EQ(VNTgetpi(env, lp, pi.data(), 0, m - 1), 0);
+  ASSERT_EQ(VNTcrushx(env, lp, x.data(), pre.data()), 0);
+  ASSERT_EQ(VNTuncrushx(env, lp, back.data(), pre.data()), 0);
+  std::vector<int> pc(n), pr(m), oc(n), orow(m);
+  int prestat = 0;
+  ASSERT_EQ(VNTgetprestat(env, lp, &prestat, pc.data(), pr.data(), oc.data(), orow.data()), 0);
+  EXPECT_EQ(prestat, 1);
+  int kept = 0;
+  for (int j = 0; j < n; ++j) {
+    if (pc[j] >= 0) {
+      ++kept;
+      EXPECT_EQ(oc[pc[j]], j);
+      EXPECT_EQ(back[j], x[j]) << "kept column " << j;
+    } else {
+      EXPECT_GE(pc[j], -4);
+      // Removed columns come back from the records: the optimum's values.
+      EXPECT_NEAR(back[j], x[j], 1e-6 * std::max(1.0, std::fabs(x[j]))) << "removed column " << j;
+    }
+  }
+  EXPECT_EQ(kept, nr);
+  int keptRows = 0;
+  for (int i = 0; i < m; ++i)
+    if (pr[i] >= 0) {
+      ++keptRows;
+      EXPECT_EQ(orow[pr[i]], i);
+    }
+  EXPECT_EQ(keptRows, mr);
+  // Duals: uncrushing the crushed duals of the optimum gives duals that
+  // price the original problem like the optimum's (same objective bound).
+  ASSERT_EQ(VNTcrushpi(env, lp, pi.data(), prepi.data()), 0);
+  ASSERT_EQ(VNTuncrushpi(env, lp, pib.data(), prepi.data()), 0);
+  for (int i = 0; i < m; ++i)
+    if (pr[i] >= 0) {
+      EXPECT_NEAR(pib[i], pi[i], 1e-9 * std::max(1.0, std::fabs(pi[i])));
+    }
+}
+
+TEST_F(PresolveTest, CrushedObjectiveFormGivesTheSameValue) {
+  read("netlib", "sc50a");
+  ASSERT_EQ(VNTpresolve(env, lp, 0), 0);
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  const int n = VNTgetnumcols(env, lp);
+  std::vector<double> obj(n), x(n);
+  ASSERT_EQ(VNTgetobj(env, lp, obj.data(), 0, n - 1), 0);
+  ASSERT_EQ(VNTgetx(env, lp, x.data(), 0, n - 1), 0);
+  std::vector<int> ind;
+  std::vector<double> val;
+  double value = 0;
+  for (int j = 0; j < n; ++j)
+    if (obj[j] != 0) {
+      ind.push_back(j);
+      val.push_back(obj[j]);
+      value += obj[j] * x[j];
+    }
+  std::vector<int> pind(n);
+  std::vector<double> pval(n), prex(n);
+  int plen = 0;
+  double off = 0;
+  ASSERT_EQ(VNTcrushform(env, lp, static_cast<int>(ind.size()), ind.data(), val.data(), &plen, &off, pind.data(),
+                         pval.data()),
+            0);
+  ASSERT_EQ(VNTcrushx(env, lp, x.data(), prex.data()), 0);
+  double crushed = off;
+  for (int t = 0; t < plen; ++t) crushed += pval[t] * prex[pind[t]];
+  EXPECT_NEAR(crushed, value, 1e-7 * std::max(1.0, std::fabs(value)));
+  // Back to the original columns: same coefficients on the kept columns.
+  std::vector<int> oind(n);
+  std::vector<double> oval(n);
+  int olen = 0;
+  double ooff = 1;
+  ASSERT_EQ(VNTuncrushform(env, lp, plen, pind.data(), pval.data(), &olen, &ooff, oind.data(), oval.data()), 0);
+  EXPECT_EQ(olen, plen);
+  EXPECT_EQ(ooff, 0.0);
+}
+
+TEST_F(PresolveTest, PresolveOperationsAndTheirErrors) {
+  read("netlib", "afiro");
+  std::vector<double> v(64), w(64);
+  EXPECT_EQ(VNTcrushx(env, lp, v.data(), w.data()), 1103);
+  EXPECT_EQ(VNTuncrushpi(env, lp, v.data(), w.data()), 1103);
+  EXPECT_EQ(VNTpresolve(env, lp, 0), 0);
+  EXPECT_TRUE(results.contains("Reduced LP has"));
+  VNTCLPptr red = nullptr;
+  ASSERT_EQ(VNTgetredlp(env, lp, &red), 0);
+  ASSERT_NE(red, nullptr);
+  EXPECT_LT(VNTgetnumcols(env, red), VNTgetnumcols(env, lp));
+  // Writing the reduced problem and reading it back gives its sizes.
+  const std::string file = testing::TempDir() + "/presolved_afiro.lp";
+  double off = 0;
+  ASSERT_EQ(VNTpreslvwrite(env, lp, file.c_str(), &off), 0);
+  int st = 0;
+  VNTLPptr back = VNTcreateprob(env, &st, "back");
+  ASSERT_EQ(VNTreadcopyprob(env, back, file.c_str(), nullptr), 0);
+  EXPECT_EQ(VNTgetnumrows(env, back), VNTgetnumrows(env, red));
+  EXPECT_EQ(VNTgetnumcols(env, back), VNTgetnumcols(env, red));
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_PREIND, 0), 0);
+  ASSERT_EQ(VNTlpopt(env, back), 0);
+  double objRed = 0, objOrig = 0;
+  ASSERT_EQ(VNTgetobjval(env, back, &objRed), 0);
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  ASSERT_EQ(VNTgetobjval(env, lp, &objOrig), 0);
+  EXPECT_NEAR(objRed, objOrig, 1e-6 * std::fabs(objOrig));
+  VNTfreeprob(env, &back);
+  // A change to the model discards the presolved problem.
+  int idx = 0;
+  double nv = 2.0;
+  ASSERT_EQ(VNTchgobj(env, lp, 1, &idx, &nv), 0);
+  EXPECT_EQ(VNTgetredlp(env, lp, &red), 1103);
+  EXPECT_EQ(VNTpresolve(env, lp, 0), 0);
+  EXPECT_EQ(VNTfreepresolve(env, lp), 0);
+  EXPECT_EQ(VNTgetredlp(env, lp, &red), 1103);
+}
+
+TEST_F(PresolveTest, WarmStartAfterABoundChangeSkipsPresolve) {
+  read("netlib", "scfxm1");
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  ASSERT_TRUE(results.contains("Reduced LP has"));
+  const int n = VNTgetnumcols(env, lp);
+  std::vector<double> x(n);
+  ASSERT_EQ(VNTgetx(env, lp, x.data(), 0, n - 1), 0);
+  // Tighten a bound at the optimum: the re-solve starts from the last basis.
+  int j = -1;
+  for (int k = 0; k < n && j < 0; ++k)
+    if (x[k] > 1.0) j = k;
+  ASSERT_GE(j, 0);
+  char lu = 'U';
+  double bd = 0.5 * x[j];
+  ASSERT_EQ(VNTchgbds(env, lp, 1, &j, &lu, &bd), 0);
+  clearLines();
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  EXPECT_FALSE(results.contains("Presolve time"));
+  EXPECT_EQ(VNTgetstat(env, lp), 1);
+  EXPECT_LT(VNTgetitcnt(env, lp), 100);
+  const vnt::test::Quality q = quality(lp);
+  EXPECT_LE(q.primal, 1e-6);
+  EXPECT_LE(q.dual, 1e-6);
+}
+
+TEST_F(PresolveTest, PresolvedBasisLoadedBackNeedsNoIterations) {
+  read("netlib", "share2b");
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  const int n = VNTgetnumcols(env, lp), m = VNTgetnumrows(env, lp);
+  std::vector<int> cstat(n), rstat(m);
+  ASSERT_EQ(VNTgetbase(env, lp, cstat.data(), rstat.data()), 0);
+  double obj = 0;
+  ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
+  int st = 0;
+  VNTLPptr other = VNTcreateprob(env, &st, "other");
+  ASSERT_EQ(VNTreadcopyprob(env, other, vnt::test::modelPath("netlib", "share2b").c_str(), nullptr), 0);
+  ASSERT_EQ(VNTcopybase(env, other, cstat.data(), rstat.data()), 0);
+  ASSERT_EQ(VNTlpopt(env, other), 0);
+  double obj2 = 0;
+  ASSERT_EQ(VNTgetobjval(env, other, &obj2), 0);
+  EXPECT_NEAR(obj2, obj, 1e-9 * std::fabs(obj));
+  EXPECT_EQ(VNTgetitcnt(env, other), 0);
+  VNTfreeprob(env, &other);
+}
+
+}  // namespace
