@@ -57,6 +57,7 @@ class Presolver {
   int n_ = 0, m_ = 0;
   std::vector<std::vector<Entry>> rowE_, colE_;
   std::vector<double> rlo_, rup_, lb_, ub_, c_;
+  std::vector<double> cMag_;  // largest cost term that went into c_ (cancellation scale)
   std::vector<char> rowAlive_, colAlive_, isInt_, prot_;
   std::vector<int> rowCnt_, colCnt_;
   double offset_ = 0.0;  // minimization form
@@ -114,6 +115,17 @@ class Presolver {
     return "c" + std::to_string(i + 1);
   }
   double infeasTol(double ref) const { return feasTol_ * std::max(1.0, std::fabs(ref)); }
+  // Sign of a cost after substitutions: costs within the cancellation
+  // noise of the terms that made them count as zero; `proof` asks for the
+  // larger margin that a claim of unboundedness needs.
+  int costSign(int j, bool proof = false) const {
+    const double t = (proof ? tol::kCostProof : tol::kCostZero) * std::max(1.0, cMag_[j]);
+    return c_[j] > t ? 1 : c_[j] < -t ? -1 : 0;
+  }
+  void addCost(int j, double delta) {
+    c_[j] += delta;
+    cMag_[j] = std::max(cMag_[j], std::fabs(delta));
+  }
 
   [[noreturn]] void fail(int code, const char* fmt, const std::string& a, const std::string& b = std::string()) {
     if (b.empty()) print(env_, Chan::Results, fmt, a.c_str());
@@ -189,6 +201,8 @@ void Presolver::build() {
   c_.resize(n_);
   const int sen = md_.objsen >= 0 ? 1 : -1;
   for (int j = 0; j < n_; ++j) c_[j] = sen * md_.obj[j];
+  cMag_.resize(n_);
+  for (int j = 0; j < n_; ++j) cMag_[j] = std::fabs(c_[j]);
   offset_ = sen * md_.objoffset;
   rowAlive_.assign(m_, 1);
   colAlive_.assign(n_, 1);
@@ -443,12 +457,12 @@ void Presolver::columns() {
       continue;
     }
     if (colCnt_[j] == 0) {
-      const double c = c_[j];
-      if (c > 0) {
+      const int sc = costSign(j);
+      if (sc > 0 && (!isInf(lb_[j]) || costSign(j, true) > 0)) {
         if (!opt_.dualReductions) continue;
         if (isInf(lb_[j])) fail(kInfeasibleOrUnbounded, "Dual infeasible due to empty column '%.255s'.\n", colName(j));
         fixColumn(j, lb_[j], kAtLower);
-      } else if (c < 0) {
+      } else if (sc < 0 && (!isInf(ub_[j]) || costSign(j, true) < 0)) {
         if (!opt_.dualReductions) continue;
         if (isInf(ub_[j])) fail(kInfeasibleOrUnbounded, "Dual infeasible due to empty column '%.255s'.\n", colName(j));
         fixColumn(j, ub_[j], kAtUpper);
@@ -480,16 +494,16 @@ void Presolver::dualFixing() {
       if (downLocked && upLocked) break;
     }
     work_ += colE_[j].size();
-    const double c = c_[j];
-    if (c > 0 && !downLocked) {
+    const int sc = costSign(j);
+    if (sc > 0 && !downLocked && (!isInf(lb_[j]) || costSign(j, true) > 0)) {
       if (isInf(lb_[j])) fail(kInfeasibleOrUnbounded, "Primal unbounded due to dual bounds, variable '%.255s'.\n", colName(j));
       fixColumn(j, lb_[j], kAtLower);
-    } else if (c < 0 && !upLocked) {
+    } else if (sc < 0 && !upLocked && (!isInf(ub_[j]) || costSign(j, true) < 0)) {
       if (isInf(ub_[j])) fail(kInfeasibleOrUnbounded, "Primal unbounded due to dual bounds, variable '%.255s'.\n", colName(j));
       fixColumn(j, ub_[j], kAtUpper);
-    } else if (c == 0 && !downLocked && !isInf(lb_[j])) {
+    } else if (c_[j] >= 0 && !downLocked && !isInf(lb_[j])) {
       fixColumn(j, lb_[j], kAtLower);
-    } else if (c == 0 && !upLocked && !isInf(ub_[j])) {
+    } else if (c_[j] <= 0 && !upLocked && !isInf(ub_[j])) {
       fixColumn(j, ub_[j], kAtUpper);
     }
   }
@@ -561,7 +575,7 @@ bool Presolver::freeSingleton(int j) {
   const double cj = c_[j];
   if (cj != 0.0) {
     for (const Entry& e : saved)
-      if (e.idx != j) c_[e.idx] -= cj * e.val / a;
+      if (e.idx != j) addCost(e.idx, -cj * e.val / a);
     offset_ += cj * b / a;
   }
   removeCol(j);
@@ -706,7 +720,7 @@ bool Presolver::doubleton(int i) {
     rowEntries(rr);  // drop dead entries before editing
     addToCoef(rr, j, -e.val * ratio);
   }
-  c_[j] -= c_[k] * ratio;
+  addCost(j, -c_[k] * ratio);
   offset_ += c_[k] * q;
   ++out_.counts.substitutions;
   return true;

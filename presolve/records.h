@@ -25,6 +25,8 @@ inline constexpr double kParallelRel = 1e-12; // parallel rows: ratio agreement
 inline constexpr double kAggPivot = 0.1;      // aggregator: eliminated coefficient at least this share of the other
 inline constexpr double kHugeBound = 1e9;     // bounds beyond this are not used to derive others
 inline constexpr double kStrengthGain = 1e-3; // MIP bound strengthening: relative gain of a continuous bound
+inline constexpr double kCostZero = 1e-9;     // a cost this small relative to the terms that made it is zero
+inline constexpr double kCostProof = 1e-7;    // ... and must be this large to prove unboundedness
 }  // namespace tol
 
 inline bool isInf(double v) { return v >= tol::kInf || v <= -tol::kInf; }

@@ -76,6 +76,9 @@ void Ours::release(VNTLPptr& p) {
 }
 
 static Outcome outcomeOf(int rc, int stat) {
+  // A presolve that settles the problem returns its outcome code with the
+  // matching status.
+  if ((rc == 1117 && stat == 3) || (rc == 1118 && stat == 2) || (rc == 1101 && stat == 4)) rc = 0;
   if (rc != 0) return Outcome::Error;
   switch (stat) {
     case 1: return Outcome::Optimal;
@@ -705,7 +708,15 @@ void settle(SolveRecord& rec, const Lp& lp, const PeerResult& peer, PeerResult& 
   rec.peer = peer;
   rec.failures = checkAnswer(lp, rec.ours, o.tol);
   rec.agree = agrees(rec.ours, peer, o.tol);
-  if (rec.agree) return;
+  if (rec.agree) {
+    // "Infeasible or unbounded" (a presolve outcome) agrees with either
+    // answer of the peer; the exact solve still says which the model is.
+    if (rec.ours.outcome == Outcome::InfOrUnbd && o.exactTieBreak && !exactDone) {
+      exact = solveExact(lp, o.workDir, o.exactSeconds);
+      exactDone = true;
+    }
+    return;
+  }
   if (o.exactTieBreak && !exactDone) {
     exact = solveExact(lp, o.workDir, o.exactSeconds);
     exactDone = true;
