@@ -90,6 +90,7 @@ int presolveProblem(Env& env, model::Problem& lp) {
   if (st == presolve::kInfeasible || st == presolve::kUnbounded || st == presolve::kInfeasibleOrUnbounded) {
     if (simplex::LpState* s = simplex::lpState(lp)) {
       s->clearSolution();
+      s->noSolution = true;
       s->stat = st == presolve::kInfeasible ? 3 : st == presolve::kUnbounded ? 2 : 4;
     }
     return st;

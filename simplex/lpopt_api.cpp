@@ -494,12 +494,14 @@ int optimizeWithPresolve(Env& env, model::Problem& p, LpState& s, int method) {
   }
   if (st == presolve::kInfeasible || st == presolve::kUnbounded || st == presolve::kInfeasibleOrUnbounded) {
     s.clearSolution();
+    s.noSolution = true;
     s.stat = st == presolve::kInfeasible ? 3 : st == presolve::kUnbounded ? 2 : 4;
     return st;
   }
   if (st) {
     // Stopped inside presolve: the status says why.
     s.clearSolution();
+    s.noSolution = true;
     s.stat = st == presolve::kTimeLimit ? 11 : st == presolve::kDetTimeLimit ? 25 : st == presolve::kAborted ? 13 : 0;
     return st;
   }
