@@ -13,7 +13,7 @@ namespace {
 constexpr double kInf = tol::kInfinity;
 inline bool finiteLo(double v) { return v > -kInf; }
 inline bool finiteUp(double v) { return v < kInf; }
-constexpr int kStallWindow = 30;
+constexpr int kStallWindow = 30;  // iterations between stall checks (fewer on small models)
 constexpr int kObjLimitInterval = 10;
 constexpr int kMaxPasses = 30;
 constexpr int kRatioChunk = 32;  // candidates of the ratio test ordered in the first chunk
@@ -180,15 +180,15 @@ int LpEngine::dualRatioTest(int r, double delta, int* nflip) {
     double d = dj_[j];
     double range;
     if (st == kLower) {
-      if (a <= tol::kRatioPivot) continue;
+      if (a <= dualRatioPivot_) continue;
       range = finiteUp(upper_[j]) ? (upper_[j] - lower_[j]) * a : tol::kSlopeInfinite;
     } else if (st == kUpper) {
-      if (a >= -tol::kRatioPivot) continue;
+      if (a >= -dualRatioPivot_) continue;
       a = -a;
       d = -d;
       range = finiteLo(lower_[j]) ? (upper_[j] - lower_[j]) * a : tol::kSlopeInfinite;
     } else {
-      if (std::fabs(a) <= tol::kRatioPivot) continue;
+      if (std::fabs(a) <= dualRatioPivot_) continue;
       d = std::max(0.0, a > 0 ? d : -d);
       a = std::fabs(a);
       range = tol::kSlopeInfinite;
@@ -269,8 +269,14 @@ LpEngine::LoopResult LpEngine::dualLoop(int phase) {
   bool needRefactor = !factorValid_;
   int updates = 0;
   double rhoDensity = 0.1, colDensity = 0.1;
-  int64_t markIter = iterations_;
-  double markObj = -kInf;
+  // Stall monitor: the dual objective is compared with the best seen every
+  // kStallWindow iterations.  No progress perturbs the costs (phase 2, once
+  // per episode); no progress over the long window stops the loop.
+  int64_t markIter = iterations_, lastProgress = iterations_;
+  double bestObj = -kInf;
+  const int64_t window = std::clamp(2 * m_, 10, kStallWindow);
+  const int64_t longWindow = std::max<int64_t>(window, m_);
+  int refused = 0;  // pivots refused in a row on fresh factors
   rebuildInfeas();
   for (;;) {
     if (needRefactor) {
@@ -345,6 +351,10 @@ LpEngine::LoopResult LpEngine::dualLoop(int phase) {
         for (int t = 0; t < rho_.nnz; ++t) farkas_[rho_.idx[t]] = sg * rho_.val[rho_.idx[t]];
       else
         for (int i = 0; i < m_; ++i) farkas_[i] = sg * rho_.val[i];
+      clearPivotRow();
+      std::vector<double> target(m_, 0.0);
+      target[r] = sg;
+      refineFarkas(target);
       return LoopResult::kInfeasible;
     }
 
@@ -368,11 +378,14 @@ LpEngine::LoopResult LpEngine::dualLoop(int phase) {
         needRefactor = true;
         continue;
       }
-      // Fresh factors and still a useless pivot: make the row unattractive for a while.
+      // Fresh factors and still a useless pivot: make the row unattractive
+      // for a while; when every row keeps failing, the loop cannot go on.
+      if (++refused > m_ + 10) return LoopResult::kStalled;
       dualWeight_[r] *= 1e6;
       continue;
     }
 
+    refused = 0;
     const double sgn = delta < 0 ? -1.0 : 1.0;
     const double thetaD = sgn * ratioTheta_;
     // Reduced costs.
@@ -527,14 +540,19 @@ LpEngine::LoopResult LpEngine::dualLoop(int phase) {
       stopStatus_ = static_cast<int>(LpStatus::kObjectiveLimit);
       return LoopResult::kLimit;
     }
-    // Stall monitor: perturb the costs when the dual objective stops moving.
-    if (phase == 2 && opt_.perturb && iterations_ - markIter >= kStallWindow) {
-      const double obj = workingObjective();
-      if (obj <= markObj + tol::kProgressEps * (1.0 + std::fabs(obj))) {
-        if (!costsPerturbed_ && perturbCount_ < 3) perturbCosts();
-      }
-      markObj = obj;
+    if (iterations_ - markIter >= window) {
       markIter = iterations_;
+      const double obj = workingObjective();
+      if (obj > bestObj + tol::kProgressEps * (1.0 + std::fabs(obj))) {
+        if (bestObj > -kInf) lastProgress = iterations_;
+        bestObj = obj;
+      } else if (phase == 2 && opt_.perturb && !costsPerturbed_ && perturbCount_ < 3) {
+        perturbCosts();
+        lastProgress = iterations_;
+        bestObj = -kInf;
+      } else if (iterations_ - lastProgress >= longWindow) {
+        return LoopResult::kStalled;
+      }
     }
   }
 }
@@ -595,6 +613,15 @@ LpStatus LpEngine::runDual() {
     }
     LoopResult res = dualLoop(2);
     if (res == LoopResult::kLimit) return static_cast<LpStatus>(stopStatus_);
+    if (res == LoopResult::kStalled) {
+      // The primal simplex takes the basis over (once per solve).
+      if (stallHandover_) return LpStatus::kNonOptimal;
+      stallHandover_ = true;
+      if (costsPerturbed_ || costShifts_) restoreCosts();
+      computeTolerances();
+      if (opt_.display) logLine("Dual simplex stalled; switching to the primal simplex.\n");
+      return runPrimal();
+    }
     if (res == LoopResult::kTrouble) {
       factorValid_ = false;
       if (!refactor()) return LpStatus::kNonOptimal;
@@ -609,8 +636,10 @@ LpStatus LpEngine::runDual() {
       computeTolerances();
       computeDual();
       if (res == LoopResult::kInfeasible) {
-        lpStatus_ = LpStatus::kInfeasible;
-        return LpStatus::kInfeasible;
+        bool giveUp = false;
+        if (confirmInfeasible(&giveUp)) return LpStatus::kInfeasible;
+        if (giveUp) return LpStatus::kNonOptimal;
+        continue;
       }
       // The true costs usually leave a few reduced costs of the wrong sign;
       // the basis is primal feasible, so the primal simplex finishes.
@@ -620,7 +649,13 @@ LpStatus LpEngine::runDual() {
       }
       continue;
     }
-    if (res == LoopResult::kInfeasible) return LpStatus::kInfeasible;
+    if (res == LoopResult::kInfeasible) {
+      // Reported only with a proof that holds in the caller's data.
+      bool giveUp = false;
+      if (confirmInfeasible(&giveUp)) return LpStatus::kInfeasible;
+      if (giveUp) return LpStatus::kNonOptimal;
+      continue;
+    }
     // Optimal: final check on fresh factors.
     if (!refactor()) return LpStatus::kNonOptimal;
     computePrimal();

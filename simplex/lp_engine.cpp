@@ -920,6 +920,156 @@ bool LpEngine::startFavoursPrimal() {
   return countPrimalInfeasibilities(tolP_, nullptr) == 0 && countDualInfeasibilities(tolD_, nullptr) > 0;
 }
 
+bool LpEngine::farkasProves(std::vector<double>& ys) const {
+  if (static_cast<int>(ys.size()) != m_) return false;
+  double ymax = 0.0;
+  for (double v : ys) ymax = std::max(ymax, std::fabs(v));
+  if (ymax == 0.0) return false;
+  // g_k = y'a_k for every column of [A I] in unscaled terms (y_i = ys_i r_i,
+  // a_ij = scaled / (r_i c_j); the factors are powers of two, so the unscaled
+  // data is exact), summed in extended precision.  The range [lo, up] of
+  // g'z over the box must exclude zero by more than a margin far above the
+  // rounding of these sums; a g_k that is zero within rounding adds nothing
+  // but its possible size on a finite bound to the margin.
+  auto holds = [&](const std::vector<double>& y, bool below) {
+    long double lo = 0.0L, up = 0.0L, mag = 0.0L;
+    bool loInf = false, upInf = false;
+    auto term = [&](long double g, long double gabs, double l, double u) {
+      const bool fl = finiteLo(l), fu = finiteUp(u);
+      const double b = std::max(fl ? std::fabs(l) : 0.0, fu ? std::fabs(u) : 0.0);
+      mag += gabs * b;
+      if (std::fabs(static_cast<double>(g)) <= tol::kFarkasZero * static_cast<double>(gabs)) return;
+      if (g > 0) {
+        if (fl) lo += g * l; else loInf = true;
+        if (fu) up += g * u; else upInf = true;
+      } else {
+        if (fu) lo += g * u; else loInf = true;
+        if (fl) up += g * l; else upInf = true;
+      }
+    };
+    for (int j = 0; j < n_; ++j) {
+      long double g = 0.0L, gabs = 0.0L;
+      for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k) {
+        const long double t = static_cast<long double>(y[colIndex_[k]]) * colValue_[k];
+        g += t;
+        gabs += t < 0 ? -t : t;
+      }
+      const double s = colScale_[j];
+      g /= s;
+      gabs /= s;
+      const double l = finiteLo(origLower_[j]) ? origLower_[j] * s : -kInf;
+      const double u = finiteUp(origUpper_[j]) ? origUpper_[j] * s : kInf;
+      term(g, gabs, l, u);
+    }
+    for (int i = 0; i < m_; ++i) {
+      const int k = n_ + i;
+      const long double g = static_cast<long double>(y[i]) * rowScale_[i];
+      const double l = finiteLo(origLower_[k]) ? origLower_[k] / rowScale_[i] : -kInf;
+      const double u = finiteUp(origUpper_[k]) ? origUpper_[k] / rowScale_[i] : kInf;
+      term(g, g < 0 ? -g : g, l, u);
+    }
+    const long double margin = tol::kFarkasMargin * mag;
+    return below ? (!upInf && up < -margin) : (!loInf && lo > margin);
+  };
+  // Either side of zero: the largest value of g'z below it, or the smallest
+  // above; first for y as given, then with the weights below growing shares
+  // of the largest set to zero (noise of the solves that produced y can put
+  // a tiny weight of the wrong sign on an unbounded column or slack).  The
+  // proof is checked for the vector it is stated with, which is kept.
+  std::vector<double> y(ys);
+  for (int pass = 0; pass <= tol::kFarkasCleanSteps; ++pass) {
+    if (pass > 0) {
+      // Drop the weights below kFarkasClean * 100^(pass-1) of the largest.
+      const double cut = tol::kFarkasClean * std::pow(100.0, pass - 1) * ymax;
+      bool changed = false;
+      for (double& v : y)
+        if (v != 0.0 && std::fabs(v) <= cut) {
+          v = 0.0;
+          changed = true;
+        }
+      if (!changed) continue;
+    }
+    for (bool below : {true, false})
+      if (holds(y, below)) {
+        ys = y;
+        return true;
+      }
+  }
+  return false;
+}
+
+bool LpEngine::confirmInfeasible(bool* giveUp) {
+  *giveUp = false;
+  if (farkasProves(farkas_)) return true;
+  farkas_.clear();
+  if (proofRecoveries_ >= tol::kProofRecoveries) {
+    *giveUp = true;
+    return false;
+  }
+  ++proofRecoveries_;
+  if (costsPerturbed_ || costShifts_) restoreCosts();
+  if (boundsPerturbed_) restoreBounds();
+  factor_.setPivotThreshold(raiseMarkowitzThreshold(factor_.pivotThreshold()));
+  if (opt_.display) logLine("Markowitz threshold set to %g\n", factor_.pivotThreshold());
+  dualRatioPivot_ = primalRatioPivot_ = tol::kRecoveryPivot;
+  tighterD_ = std::max(tighterD_ * 0.1, tol::kTightenMin);
+  computeTolerances();
+  for (int j = 0; j < nTot_; ++j)
+    if (status_[j] != kBasic) placeNonbasic(j);
+  factorValid_ = false;
+  if (!refactor()) {
+    *giveUp = true;
+    return false;
+  }
+  computePrimal();
+  computeDual();
+  return false;
+}
+
+void LpEngine::refineFarkas(const std::vector<double>& target) {
+  // Residual target_p - y'B_p per basis position in extended precision, then
+  // y += B^-T residual.
+  WorkVec& v = work_;
+  v.clear();
+  std::fill(v.val.begin(), v.val.end(), 0.0);
+  for (int p = 0; p < m_; ++p) {
+    const int k = head_[p];
+    long double r = target[p];
+    if (k < n_) {
+      for (int64_t t = colStart_[k]; t < colStart_[k + 1]; ++t)
+        r -= static_cast<long double>(farkas_[colIndex_[t]]) * colValue_[t];
+    } else {
+      r -= farkas_[k - n_];
+    }
+    v.val[p] = static_cast<double>(r);
+  }
+  v.repack();
+  factor_.btran(v, 1.0);
+  for (int i = 0; i < m_; ++i) farkas_[i] += v.val[i];
+  v.clear();
+  std::fill(v.val.begin(), v.val.end(), 0.0);
+  addWork(static_cast<uint64_t>(colStart_[n_]) + 4ull * m_);
+}
+
+void LpEngine::phase1Farkas() {
+  WorkVec& v = work_;
+  v.clear();
+  std::fill(v.val.begin(), v.val.end(), 0.0);
+  for (int i = 0; i < m_; ++i) {
+    const int k = head_[i];
+    const double xv = x_[k];
+    v.val[i] = xv < lower_[k] - tolP_ ? -1.0 : xv > upper_[k] + tolP_ ? 1.0 : 0.0;
+  }
+  std::vector<double> target(v.val.begin(), v.val.begin() + m_);
+  v.repack();
+  factor_.btran(v, 1.0);
+  farkas_.assign(v.val.begin(), v.val.begin() + m_);
+  v.clear();
+  std::fill(v.val.begin(), v.val.end(), 0.0);
+  addWork(4ull * m_);
+  refineFarkas(target);
+}
+
 int LpEngine::crossedBound() const {
   for (int k = 0; k < nTot_; ++k) {
     const double lo = origLower_[k], up = origUpper_[k];
@@ -951,6 +1101,12 @@ void LpEngine::beginSolve() {
   if (opt_.singularityLimit != 0 && opt_.singularityLimit <= freeRepairs_) freeRepairs_ = opt_.singularityLimit - 1;
   reincluded_ = false;
   singularFailure_ = false;
+  blandMode_ = false;
+  stallHandover_ = false;
+  dualRatioPivot_ = tol::kRatioPivot;
+  primalRatioPivot_ = tol::kPrimalRatioPivot;
+  proofRecoveries_ = 0;
+  proofHandover_ = false;
   clearDropped();
   refactorLimit_ = opt_.refactorInterval > 0 ? opt_.refactorInterval : std::clamp(50 + m_ / 100, 50, 200);
 }

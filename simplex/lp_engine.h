@@ -195,9 +195,29 @@ class LpEngine {
   int crossedBound() const;
   // Largest primal and dual infeasibility in the caller's units.
   void unscaledInfeasibility(double* pmax, double* dmax) const;
+  // True when the row weights y (scaled, as kept in farkas_) prove the model
+  // infeasible in the caller's unscaled data and true bounds: the range of
+  // y'[A I] z over the bound box excludes zero by more than the rounding of
+  // its evaluation.  When y fails, y with its smallest weights set to zero is
+  // tried; y is replaced by the vector that holds.
+  bool farkasProves(std::vector<double>& y) const;
+  // Before reporting infeasibility: true when farkas_ proves it.  Otherwise
+  // the engine prepares to go on (perturbation removed, stricter pivoting in
+  // the factorization, smaller pivots allowed in the ratio tests, a tighter
+  // dual tolerance) and false is returned; *giveUp is set once the
+  // recoveries are used up.
+  bool confirmInfeasible(bool* giveUp);
+  // Phase 1 duals of the primal simplex (y = B^-T c1 for the current phase 1
+  // costs) into farkas_.
+  void phase1Farkas();
+  // One step of iterative refinement of farkas_ as the solution of
+  // B'y = target (one entry per basis position).
+  void refineFarkas(const std::vector<double>& target);
 
   // --- dual simplex (dual.cpp)
-  enum class LoopResult { kOptimal, kInfeasible, kUnbounded, kLimit, kTrouble };
+  // kStalled: no progress even after perturbation and the anti-cycling rule;
+  // the caller hands the basis to the other simplex or gives up.
+  enum class LoopResult { kOptimal, kInfeasible, kUnbounded, kLimit, kTrouble, kStalled };
   LpStatus runDual();
   bool dualPhase1();
   LoopResult dualLoop(int phase);
@@ -269,6 +289,17 @@ class LpEngine {
   int priceKeep_ = 1;      // sections with candidates that end a scan
   int priceCursor_ = 0;    // section the next scan starts with
   int refactorLimit_ = 100;
+  // Anti-cycling: smallest-index pricing and ratio-test tie-breaking while a
+  // stall lasts (primal), and whether this solve already handed its basis
+  // from one simplex to the other after a stall.
+  bool blandMode_ = false;
+  bool stallHandover_ = false;
+  // Infeasibility proofs: the ratio-test pivot tolerances in force (lowered
+  // after a proof failed) and the recoveries used in this solve.
+  double dualRatioPivot_ = tol::kRatioPivot;
+  double primalRatioPivot_ = tol::kPrimalRatioPivot;
+  int proofRecoveries_ = 0;
+  bool proofHandover_ = false;  // the primal handed a failed proof to the dual
   // Singularity repairs of the current solve; after freeRepairs_ of them the
   // structurals (and logicals) that leave the basis are dropped.
   int repairCount_ = 0;

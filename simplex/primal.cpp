@@ -14,7 +14,7 @@ constexpr double kInf = tol::kInfinity;
 inline bool finiteLo(double v) { return v > -kInf; }
 inline bool finiteUp(double v) { return v < kInf; }
 constexpr int kMaxPasses = 30;
-constexpr int kStallWindow = 50;
+constexpr int kStallWindow = 50;  // iterations between stall checks (fewer on small models)
 }  // namespace
 
 LpStatus LpEngine::solvePrimal() {
@@ -119,9 +119,16 @@ LpEngine::LoopResult LpEngine::primalLoop() {
   int phase = 2;
   int updates = 0;
   double rhoDensity = 0.1, colDensity = 0.1;
-  int64_t markIter = iterations_;
-  double markVal = kInf;
-  int markPhase = 0;
+  // Stall monitor: every kStallWindow iterations the measure (phase, value)
+  // is compared with the best seen (phase 2 beats phase 1; within a phase a
+  // lower sum of infeasibilities or objective).  A phase change alone is no
+  // progress, so a cycle through both phases is caught too.
+  int64_t markIter = iterations_, lastProgress = iterations_;
+  int bestPhase = 0;  // 0: no sample since the last reset
+  double bestVal = kInf;
+  const int64_t window = std::clamp(2 * m_, 10, kStallWindow);
+  const int64_t longWindow = std::max<int64_t>(window, m_);
+  blandMode_ = false;
   std::vector<double>& c1 = candRatio_;  // full phase 1 cost vector (scratch)
   for (;;) {
     if (needRefactor) {
@@ -145,6 +152,38 @@ LpEngine::LoopResult LpEngine::primalLoop() {
         computeDual();
       }
       recost = false;
+    }
+    if (iterations_ - markIter >= window) {
+      // No progress: perturb the bounds (once per episode, three times per
+      // solve), then price by the smallest index (no cycling), then give up.
+      markIter = iterations_;
+      double val;
+      if (phase == 2) val = workingObjective();
+      else countPrimalInfeasibilities(tolP_, &val);
+      if (phase > bestPhase ||
+          (phase == bestPhase && val < bestVal - tol::kProgressEps * (1.0 + std::fabs(val)))) {
+        if (bestPhase != 0) lastProgress = iterations_;
+        bestPhase = phase;
+        bestVal = val;
+      } else {
+        const int64_t stalled = iterations_ - lastProgress;
+        auto restart = [&]() {
+          lastProgress = iterations_;
+          bestPhase = 0;
+          bestVal = kInf;
+        };
+        if (opt_.perturb && !boundsPerturbed_ && perturbCount_ < 3) {
+          perturbBounds();
+          restart();
+          recost = true;
+          continue;
+        }
+        if (stalled >= longWindow) {
+          if (blandMode_) return LoopResult::kStalled;
+          blandMode_ = true;
+          restart();
+        }
+      }
     }
     if (iterations_ >= opt_.iterationLimit) {
       stopStatus_ = static_cast<int>(LpStatus::kIterationLimit);
@@ -185,7 +224,18 @@ LpEngine::LoopResult LpEngine::primalLoop() {
       }
       return found;
     };
-    if (priceSections_ <= 1) {
+    if (blandMode_) {
+      // Smallest index with an improving reduced cost.
+      for (int j = 0; j < nTot_ && q < 0; ++j) {
+        const uint8_t st = status_[j];
+        if (st == kBasic || isFrozen(j)) continue;
+        const double d = dj_[j];
+        if ((st == kLower && d < -tolD_) || (st == kUpper && d > tolD_) ||
+            ((st == kZero || st == kSuper) && std::fabs(d) > tolD_))
+          q = j;
+      }
+      addWork(static_cast<uint64_t>(nTot_));
+    } else if (priceSections_ <= 1) {
       scan(0, nTot_);
       addWork(static_cast<uint64_t>(nTot_));
     } else {
@@ -248,7 +298,7 @@ LpEngine::LoopResult LpEngine::primalLoop() {
       *bnd = upper_[k];
       return true;
     };
-    const double pivTol = 1e-9;
+    const double pivTol = primalRatioPivot_;
     double tMax = kInf;
     forEachCol([&](int i) {
       const double a = dir * col_.val[i];
@@ -259,10 +309,26 @@ LpEngine::LoopResult LpEngine::primalLoop() {
       const double t = a > 0 ? (v - bnd + tolP_) / a : (v - bnd - tolP_) / a;
       tMax = std::min(tMax, t);
     });
-    // Pass 2: the largest pivot among the rows blocking within the relaxed step.
+    // Pass 2: the largest pivot among the rows blocking within the relaxed
+    // step; in the anti-cycling mode the smallest step, ties broken by the
+    // smallest index of the basic variable.
     int r = -1;
     double rBound = 0.0, bestA = 0.0, tStep = 0.0;
-    if (tMax < kInf) {
+    if (tMax < kInf && blandMode_) {
+      forEachCol([&](int i) {
+        const double a = dir * col_.val[i];
+        if (std::fabs(a) < pivTol) return;
+        double bnd;
+        if (!blockBound(i, a, &bnd)) return;
+        const double t = std::max((x_[head_[i]] - bnd) / a, 0.0);
+        if (t > tMax) return;
+        if (r < 0 || t < tStep || (t == tStep && head_[i] < head_[r])) {
+          r = i;
+          rBound = bnd;
+          tStep = t;
+        }
+      });
+    } else if (tMax < kInf) {
       forEachCol([&](int i) {
         const double a = dir * col_.val[i];
         if (std::fabs(a) < pivTol) return;
@@ -439,26 +505,6 @@ LpEngine::LoopResult LpEngine::primalLoop() {
       logIteration(false, phase, val);
     }
 
-    // Stall monitor: perturb the bounds when the objective (phase 2) or the
-    // sum of infeasibilities (phase 1) stops moving.
-    if (phase != markPhase) {
-      markPhase = phase;
-      markVal = kInf;
-      markIter = iterations_;
-    }
-    if (opt_.perturb && iterations_ - markIter >= kStallWindow) {
-      double obj;
-      if (phase == 2) obj = workingObjective();
-      else countPrimalInfeasibilities(tolP_, &obj);
-      if (obj >= markVal - tol::kProgressEps * (1.0 + std::fabs(obj))) {
-        if (!boundsPerturbed_ && perturbCount_ < 3) {
-          perturbBounds();
-          recost = true;
-        }
-      }
-      markVal = obj;
-      markIter = iterations_;
-    }
   }
 }
 
@@ -472,6 +518,14 @@ LpStatus LpEngine::runPrimal() {
     if (res == LoopResult::kTrouble) {
       factorValid_ = false;
       continue;
+    }
+    if (res == LoopResult::kStalled) {
+      // Stalled even by smallest-index pricing: the dual simplex takes the
+      // basis over (once per solve).
+      if (stallHandover_) return LpStatus::kNonOptimal;
+      stallHandover_ = true;
+      if (opt_.display) logLine("Primal simplex stalled; switching to the dual simplex.\n");
+      return runDual();
     }
     if (boundsPerturbed_) {
       if (opt_.display) logLine("Removing perturbation.\n");
@@ -490,7 +544,20 @@ LpStatus LpEngine::runPrimal() {
       computePrimal();
       double sum = 0.0;
       if (countPrimalInfeasibilities(tolP_, &sum) == 0) continue;
-      return LpStatus::kInfeasible;
+      // Reported only with a proof (the phase 1 duals) that holds in the
+      // caller's data.
+      phase1Farkas();
+      bool giveUp = false;
+      if (confirmInfeasible(&giveUp)) return LpStatus::kInfeasible;
+      if (giveUp) return LpStatus::kNonOptimal;
+      // Phase 1 ends with reduced costs within the tolerance, and a tiny one
+      // of the wrong sign on an unbounded variable spoils the proof: the
+      // dual simplex, whose ray has no such tolerance, goes on (once).
+      if (!proofHandover_) {
+        proofHandover_ = true;
+        return runDual();
+      }
+      continue;
     }
     // Optimal: final check on fresh factors.
     if (!refactor()) return LpStatus::kNonOptimal;

@@ -169,6 +169,13 @@ std::vector<std::string> infeasibleModels() {
   return out;
 }
 
+// Every solve here runs under an iteration cap well above what any of these
+// models needs (at most about 4 (m + n)), so a cycling regression fails
+// quickly instead of hanging.
+void capIterations(LpEngine& e, const ModelData& md) {
+  e.options().iterationLimit = 20LL * (md.numRows() + md.numCols()) + 1000;
+}
+
 bool sameObjective(double a, double b) { return std::fabs(a - b) <= 1e-6 * std::max(1.0, std::fabs(b)); }
 
 constexpr double kKktTol = 1e-6;
@@ -193,6 +200,7 @@ TEST_P(NetlibTest, DualSimplexReachesReferenceOptimumWithFeasibleBasis) {
   const std::string name = GetParam();
   ModelData md = readModel("netlib/" + name);
   LpEngine eng;
+  capIterations(eng, md);
   ASSERT_EQ(eng.load(md), 0);
   LpStatus st = eng.solveDual();
   expectOptimalAndKkt(name, md, eng, st);
@@ -202,6 +210,7 @@ TEST_P(NetlibTest, PrimalSimplexReachesReferenceOptimumWithFeasibleBasis) {
   const std::string name = GetParam();
   ModelData md = readModel("netlib/" + name);
   LpEngine eng;
+  capIterations(eng, md);
   ASSERT_EQ(eng.load(md), 0);
   LpStatus st = eng.solvePrimal();
   expectOptimalAndKkt(name, md, eng, st);
@@ -254,21 +263,25 @@ bool certifiesInfeasibility(const ModelData& md, const std::vector<double>& y) {
 TEST_P(InfeasibleTest, DualSimplexProvesInfeasibility) {
   ModelData md = readModel("infeas/" + GetParam());
   LpEngine eng;
+  capIterations(eng, md);
   ASSERT_EQ(eng.load(md), 0);
   ASSERT_EQ(eng.solveDual(), LpStatus::kInfeasible) << GetParam();
+  // Infeasibility is reported only with a certificate, whichever simplex
+  // found it (the dual ray, or the phase 1 duals of the primal).
   std::vector<double> y;
-  // The certificate exists when the dual simplex itself proved infeasibility
-  // (not when it handed a dual infeasible problem to the primal simplex).
-  if (eng.getFarkas(y)) {
-    EXPECT_TRUE(certifiesInfeasibility(md, y)) << GetParam();
-  }
+  ASSERT_TRUE(eng.getFarkas(y)) << GetParam();
+  EXPECT_TRUE(certifiesInfeasibility(md, y)) << GetParam();
 }
 
 TEST_P(InfeasibleTest, PrimalSimplexProvesInfeasibility) {
   ModelData md = readModel("infeas/" + GetParam());
   LpEngine eng;
+  capIterations(eng, md);
   ASSERT_EQ(eng.load(md), 0);
-  EXPECT_EQ(eng.solvePrimal(), LpStatus::kInfeasible) << GetParam();
+  ASSERT_EQ(eng.solvePrimal(), LpStatus::kInfeasible) << GetParam();
+  std::vector<double> y;
+  ASSERT_TRUE(eng.getFarkas(y)) << GetParam();
+  EXPECT_TRUE(certifiesInfeasibility(md, y)) << GetParam();
 }
 
 INSTANTIATE_TEST_SUITE_P(Infeas, InfeasibleTest, ::testing::ValuesIn(infeasibleModels()),
@@ -281,6 +294,7 @@ TEST(SimplexWarmStart, BoundChangesResolveFromLastBasis) {
   for (const char* name : {"25fv47", "scfxm2", "ship08s"}) {
     ModelData md = readModel(std::string("netlib/") + name);
     LpEngine warm;
+    capIterations(warm, md);
     ASSERT_EQ(warm.load(md), 0);
     ASSERT_EQ(warm.solveDual(), LpStatus::kOptimal);
     const int64_t coldIters = warm.iterations();
@@ -299,6 +313,7 @@ TEST(SimplexWarmStart, BoundChangesResolveFromLastBasis) {
     ASSERT_GT(changes, 0);
     LpStatus ws = warm.solveDual();
     LpEngine cold;
+    capIterations(cold, changed);
     ASSERT_EQ(cold.load(changed), 0);
     LpStatus cs = cold.solveDual();
     ASSERT_EQ(cs, ws) << name;
@@ -317,11 +332,13 @@ TEST(SimplexWarmStart, BoundChangesResolveFromLastBasis) {
 TEST(SimplexBasis, OptimalBasisRoundTrip) {
   ModelData md = readModel("netlib/scagr25");
   LpEngine a;
+  capIterations(a, md);
   ASSERT_EQ(a.load(md), 0);
   ASSERT_EQ(a.solveDual(), LpStatus::kOptimal);
   std::vector<int> cstat(md.numCols()), rstat(md.numRows());
   a.getBasis(cstat.data(), rstat.data());
   LpEngine b;
+  capIterations(b, md);
   ASSERT_EQ(b.load(md), 0);
   ASSERT_EQ(b.setBasis(cstat.data(), rstat.data()), 0);
   ASSERT_EQ(b.solvePrimal(), LpStatus::kOptimal);
@@ -339,6 +356,7 @@ TEST(SimplexSense, MaximizeNegatedObjective) {
   for (double& c : md.obj) c = -c;
   md.objsen = -1;
   LpEngine eng;
+  capIterations(eng, md);
   ASSERT_EQ(eng.load(md), 0);
   LpStatus st = eng.solveDual();
   ASSERT_EQ(st, LpStatus::kOptimal);
@@ -354,6 +372,7 @@ TEST(SimplexStatus, ObjectiveLimitStopsDualSimplex) {
   ModelData md = readModel("netlib/ship08s");
   const double opt = references().at("netlib/ship08s").objective;
   LpEngine eng;
+  capIterations(eng, md);
   eng.options().objectiveLimit = 0.5 * opt;
   ASSERT_EQ(eng.load(md), 0);
   ASSERT_EQ(eng.solveDual(), LpStatus::kObjectiveLimit);
@@ -380,6 +399,7 @@ TEST(SimplexStatus, UnboundedModelIsReported) {
   md.matval = {1.0, -1.0};
   for (bool dual : {true, false}) {
     LpEngine eng;
+    capIterations(eng, md);
     ASSERT_EQ(eng.load(md), 0);
     LpStatus st = dual ? eng.solveDual() : eng.solvePrimal();
     EXPECT_EQ(st, LpStatus::kUnbounded) << (dual ? "dual" : "primal");
@@ -391,6 +411,7 @@ TEST(SimplexControl, IterationLimitAbortAndLog) {
   ModelData md = readModel("netlib/25fv47");
   {
     LpEngine eng;
+    capIterations(eng, md);
     eng.options().iterationLimit = 50;
     ASSERT_EQ(eng.load(md), 0);
     EXPECT_EQ(eng.solveDual(), LpStatus::kIterationLimit);
@@ -404,6 +425,7 @@ TEST(SimplexControl, IterationLimitAbortAndLog) {
   }
   {
     LpEngine eng;
+    capIterations(eng, md);
     int calls = 0;
     eng.options().poll = [&calls] { return ++calls >= 3 ? 13 : 0; };
     ASSERT_EQ(eng.load(md), 0);
@@ -412,6 +434,7 @@ TEST(SimplexControl, IterationLimitAbortAndLog) {
   }
   {
     LpEngine eng;
+    capIterations(eng, md);
     std::vector<std::string> lines;
     eng.options().log = [&lines](const char* s) { lines.emplace_back(s); };
     eng.options().display = 0;
@@ -432,11 +455,250 @@ TEST(SimplexControl, IterationLimitAbortAndLog) {
   {
     // Work is counted.
     LpEngine eng;
+    capIterations(eng, md);
     uint64_t work = 0;
     eng.options().workCounter = &work;
     ASSERT_EQ(eng.load(md), 0);
     ASSERT_EQ(eng.solveDual(), LpStatus::kOptimal);
     EXPECT_GT(work, static_cast<uint64_t>(eng.iterations()));
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A small model given column by column: (row, value) pairs per column.
+struct SmallColumn {
+  double obj, lb, ub;
+  std::vector<std::pair<int, double>> entries;
+};
+
+ModelData smallModel(const std::vector<SmallColumn>& cols, const std::vector<char>& sense,
+                     const std::vector<double>& rhs) {
+  ModelData md;
+  md.rhs = rhs;
+  md.sense = sense;
+  for (size_t i = 0; i < rhs.size(); ++i) md.rowname.push_back("r" + std::to_string(i));
+  for (const SmallColumn& c : cols) {
+    md.obj.push_back(c.obj);
+    md.lb.push_back(c.lb);
+    md.ub.push_back(c.ub);
+    for (const auto& [i, v] : c.entries) {
+      md.matind.push_back(i);
+      md.matval.push_back(v);
+    }
+    md.matbeg.push_back(static_cast<int64_t>(md.matind.size()));
+  }
+  return md;
+}
+
+// Iterations a small model may take: proportional to its size.
+int64_t smallCap(const ModelData& md) { return 20 * (md.numRows() + md.numCols()); }
+
+// Two degenerate 5 x 6 models on which the simplex went round in circles:
+// every few iterations numerical drift made a basic variable slightly
+// infeasible again, so the iterations alternated between the phases and the
+// stall monitor (which restarted at each phase change) never acted.
+TEST(SimplexCycling, DegenerateSmallModelsEndInIterationsProportionalToTheirSize) {
+  const double inf = 1e20;
+  // Optimal, about -1.7587454e-08 (primal simplex cycled).
+  ModelData a = smallModel(
+      {{-0.0015798325066085539, 0, inf, {{0, 0.0026261395123989839}, {2, 799.6941177040253}, {4, -0.00027544536722181755}}},
+       {-0.00054846360022306137, 0, inf,
+        {{0, -7.8029452544721085}, {1, -0.00023783798510010356}, {3, 884.98907275382408}, {4, 443.37140948881125}}},
+       {-0.0083107581035280851, -inf, inf, {{1, -31.961139163954243}, {3, 4.1099424596932945e-05}, {4, 0.0012268421451213673}}},
+       {0.00093658575525861854, 0, inf, {{0, 0.72716270133295913}, {3, 0.21153947573565901}}},
+       {-0.00021511585924799981, 0, 1,
+        {{0, -512.39973218349303}, {1, 0.42048447924430121}, {2, -0.00014140990726014004}, {3, -0.0094876744011216339},
+         {4, -0.00066863446918131412}}},
+       {0.00067528042981886865, 0, inf,
+        {{0, -0.00094855999669544251}, {2, -0.59475542981900187}, {3, 0.00030614717650648515}, {4, -0.0079469738455363436}}}},
+      {'G', 'L', 'E', 'L', 'L'}, {0, 0, 0.0088475068390817865, 0, 0});
+  // Unbounded (the dual simplex handed it to the primal, which cycled in its
+  // phase 1).
+  ModelData b = smallModel(
+      {{-55.738703223873898, 0, inf, {{1, -0.00014519336154704399}, {4, 0.72545754358202519}}},
+       {-0.0090197080389607387, 0, 2, {{0, -90.477934710626897}, {3, 0.014485916033583957}, {4, 0.00050053980194068946}}},
+       {0, 0, inf, {{0, 0.068055405868834448}, {4, -0.0025889223302667306}}},
+       {0.00032652915058522814, 0, inf,
+        {{0, -0.0063130035331664062}, {1, -2.5573089883380815}, {2, -797.62487806419767}, {3, -0.0040402386691849373},
+         {4, 75.846359047551303}}},
+       {0, -inf, inf, {{1, -63.311894116064749}, {2, 0.77518073544157051}, {4, 0.26536599101871405}}},
+       {-0.00028998993164772022, 0, 2, {{0, 6.7444253083256385}, {2, 913.21766389243271}, {4, 0.8593171348387747}}}},
+      {'L', 'L', 'G', 'L', 'G'}, {0.0063039172037121947, 0, 0, 0, 0});
+  for (bool dual : {false, true}) {
+    LpEngine ea;
+    capIterations(ea, a);
+    ea.options().iterationLimit = smallCap(a);
+    ASSERT_EQ(ea.load(a), 0);
+    ASSERT_EQ(dual ? ea.solveDual() : ea.solvePrimal(), LpStatus::kOptimal) << (dual ? "dual" : "primal");
+    EXPECT_NEAR(ea.objective(), -1.7587454236946402e-08, 1e-12);
+    KktReport k = checkKkt(a, ea);
+    EXPECT_LE(k.rowViol, kKktTol);
+    EXPECT_LE(k.djViol, kKktTol);
+    LpEngine eb;
+    capIterations(eb, b);
+    eb.options().iterationLimit = smallCap(b);
+    ASSERT_EQ(eb.load(b), 0);
+    EXPECT_EQ(dual ? eb.solveDual() : eb.solvePrimal(), LpStatus::kUnbounded) << (dual ? "dual" : "primal");
+  }
+}
+
+// Random degenerate models (mostly zero right-hand sides, data over seven
+// orders of magnitude, all bound kinds): both methods end with a definite
+// and matching answer within an iteration budget proportional to the size.
+TEST(SimplexCycling, RandomDegenerateModelsTerminateAndAgree) {
+  uint64_t state = 12345;
+  auto next = [&state]() {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<uint32_t>(state >> 33);
+  };
+  auto uni = [&]() { return static_cast<double>(next()) / 2147483648.0 - 1.0; };
+  int optimal = 0;
+  for (int t = 0; t < 3000; ++t) {
+    const int m = 3 + static_cast<int>(next() % 6), n = 3 + static_cast<int>(next() % 7);
+    const bool wide = t % 2 == 1;
+    auto value = [&]() {
+      double v = uni();
+      if (wide) v *= std::pow(10.0, static_cast<int>(next() % 7) - 3);
+      if (t % 4 >= 2) v = std::round(v * 8) / 8;
+      return v;
+    };
+    ModelData md;
+    for (int j = 0; j < n; ++j) {
+      md.obj.push_back(next() % 4 ? value() : 0.0);
+      double lb = 0, ub = 1e20;
+      switch (next() % 10) {
+        case 0: ub = 1 + next() % 2; break;
+        case 1: lb = -1e20; break;
+        case 2: lb = -1; ub = 1; break;
+        case 3: lb = -1e20; ub = 0; break;
+        default: break;
+      }
+      md.lb.push_back(lb);
+      md.ub.push_back(ub);
+      for (int i = 0; i < m; ++i)
+        if (next() % 3) {
+          const double v = value();
+          if (v == 0.0) continue;
+          md.matind.push_back(i);
+          md.matval.push_back(v);
+        }
+      md.matbeg.push_back(static_cast<int64_t>(md.matind.size()));
+    }
+    for (int i = 0; i < m; ++i) {
+      md.rhs.push_back(next() % 6 ? 0.0 : value());
+      const int s = static_cast<int>(next() % 8);
+      md.sense.push_back(s < 5 ? 'L' : s < 7 ? 'G' : 'E');
+    }
+    LpStatus st[2];
+    double obj[2];
+    for (int d = 0; d < 2; ++d) {
+      LpEngine e;
+      capIterations(e, md);
+      e.options().iterationLimit = smallCap(md);
+      ASSERT_EQ(e.load(md), 0);
+      st[d] = d ? e.solveDual() : e.solvePrimal();
+      obj[d] = e.objective();
+      ASSERT_TRUE(st[d] == LpStatus::kOptimal || st[d] == LpStatus::kUnbounded || st[d] == LpStatus::kInfeasible)
+          << "model " << t << (d ? " dual" : " primal") << " status " << static_cast<int>(st[d]) << " after "
+          << e.iterations() << " iterations";
+    }
+    ASSERT_EQ(st[0], st[1]) << "model " << t;
+    if (st[0] == LpStatus::kOptimal) {
+      ++optimal;
+      EXPECT_NEAR(obj[0], obj[1], 1e-6 * (1.0 + std::fabs(obj[0]))) << "model " << t;
+    }
+  }
+  EXPECT_GT(optimal, 500);
+}
+
+}  // namespace
+
+namespace {
+
+// Feasible models with two nearly parallel equality rows (their coefficients
+// and right-hand sides differ from the ninth significant digit on) and a
+// third inequality row: a point on one equality misses the other by up to
+// about 1e-7, and the basis that satisfies both is close to singular.  Such a
+// model must never be reported infeasible without a proof that holds in its
+// own data; both methods find its optimum.
+ModelData nearlyParallelModel(uint64_t& state, double rel) {
+  auto next = [&state]() {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<uint32_t>(state >> 33);
+  };
+  auto uni = [&](double a, double b) { return a + (b - a) * (static_cast<double>(next()) / 2147483648.0); };
+  const int n = 3 + static_cast<int>(next() % 3);
+  std::vector<std::vector<double>> a(3, std::vector<double>(n));
+  std::vector<double> x(n);
+  for (int j = 0; j < n; ++j) {
+    a[0][j] = uni(-10, 10);
+    a[2][j] = uni(-10, 10);
+    a[1][j] = a[0][j] * (1.0 + rel * uni(-1, 1));
+    x[j] = uni(0, 3.3);
+  }
+  ModelData md;
+  md.sense = {'E', 'E', 'L'};
+  md.rowname = {"a", "b", "c"};
+  for (int i = 0; i < 3; ++i) {
+    double r = 0.0;
+    for (int j = 0; j < n; ++j) r += a[i][j] * x[j];
+    md.rhs.push_back(i == 2 ? r + 1.0 : r);
+  }
+  for (int j = 0; j < n; ++j) {
+    md.obj.push_back(uni(-10, 10));
+    md.lb.push_back(0.0);
+    md.ub.push_back(20.0);
+    for (int i = 0; i < 3; ++i) {
+      md.matind.push_back(i);
+      md.matval.push_back(a[i][j]);
+    }
+    md.matbeg.push_back(static_cast<int64_t>(md.matind.size()));
+  }
+  return md;
+}
+
+TEST(SimplexInfeasibilityProof, NearlyParallelEqualitiesAreNotDeclaredInfeasible) {
+  uint64_t state = 4242;
+  int solved = 0;
+  for (double rel : {1e-7, 1e-8, 1e-9}) {
+    for (int t = 0; t < 150; ++t) {
+      ModelData md = nearlyParallelModel(state, rel);
+      for (bool dual : {true, false}) {
+        LpEngine e;
+        e.options().iterationLimit = smallCap(md);
+        ASSERT_EQ(e.load(md), 0);
+        const LpStatus st = dual ? e.solveDual() : e.solvePrimal();
+        ASSERT_EQ(st, LpStatus::kOptimal) << "rel " << rel << " model " << t << (dual ? " dual" : " primal");
+        KktReport k = checkKkt(md, e);
+        EXPECT_LE(k.rowViol, kKktTol) << "rel " << rel << " model " << t;
+        EXPECT_LE(k.boundViol, kKktTol) << "rel " << rel << " model " << t;
+        ++solved;
+      }
+    }
+  }
+  EXPECT_EQ(solved, 900);
+}
+
+// Two parallel equalities whose right-hand sides differ by more than the
+// feasibility tolerance allows: infeasible, with a certificate from either
+// method that an independent check accepts.
+TEST(SimplexInfeasibilityProof, SmallButRealInfeasibilityIsProved) {
+  for (double gap : {1e-3, 2e-5}) {
+    // x0 + 2 x1 = 3 and x0 + 2 x1 = 3 + gap, 0 <= x <= 10.
+    ModelData md = smallModel({{1.0, 0.0, 10.0, {{0, 1.0}, {1, 1.0}}}, {1.0, 0.0, 10.0, {{0, 2.0}, {1, 2.0}}}},
+                              {'E', 'E'}, {3.0, 3.0 + gap});
+    for (bool dual : {true, false}) {
+      LpEngine e;
+      e.options().iterationLimit = smallCap(md);
+      ASSERT_EQ(e.load(md), 0);
+      ASSERT_EQ(dual ? e.solveDual() : e.solvePrimal(), LpStatus::kInfeasible) << gap;
+      std::vector<double> y;
+      ASSERT_TRUE(e.getFarkas(y));
+      EXPECT_TRUE(certifiesInfeasibility(md, y)) << gap;
+    }
   }
 }
 
