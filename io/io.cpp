@@ -145,4 +145,13 @@ int writeProblemFile(const std::string& filename, const char* filetype, const mo
   return rc;
 }
 
+int checkRowSenses(const model::ModelData& m, Messages& msg) {
+  for (std::size_t i = 0; i < m.sense.size(); ++i) {
+    const char c = m.sense[i];
+    if (c != 'L' && c != 'E' && c != 'G' && c != 'R')
+      return reportError(msg, 1215, "Illegal sense entry %lld", static_cast<long long>(i));
+  }
+  return 0;
+}
+
 }  // namespace vnt::io

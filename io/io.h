@@ -30,6 +30,11 @@ struct Env;
 
 namespace vnt::io {
 
+// Rows whose sense is not 'L', 'E', 'G' or 'R' have no form in any file
+// format: the writers refuse them (1215 with the row index, printed;
+// returns the negated code).
+int checkRowSenses(const model::ModelData& m, Messages& msg);
+
 // The reader and writer settings of an environment's parameters.
 IoSettings settingsFromEnv(const Env& env);
 

@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "io/io.h"
 #include "io/linereader.h"
 #include "io/lp.h"
 #include "io/lpchars.h"
@@ -143,6 +144,7 @@ std::string termPiece(double coef, const std::string& name, bool first) {
 
 int writeLp(Device& dev, const model::ModelData& m, Messages& msg, LpNames mode, const IoSettings& settings) {
   const int n = m.numCols(), mr = m.numRows();
+  if (int rc = checkRowSenses(m, msg)) return rc;
   for (double v : m.obj)
     if (std::isnan(v) || std::isinf(v)) return reportError(msg, 1650, "Number not representable in exponential notation");
   for (double v : m.matval)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "io/convert.h"
+#include "io/io.h"
 #include "io/linereader.h"
 #include "io/mps.h"
 #include "io/textutil.h"
@@ -93,6 +94,7 @@ std::vector<std::string> defaultedNames(const std::vector<std::string>& given, i
 }  // namespace
 
 int writeMps(Device& dev, const model::ModelData& m, Messages& msg, bool generic, const IoSettings& settings) {
+  if (int rc = checkRowSenses(m, msg)) return rc;
   const int n = m.numCols();
   const int mr = m.numRows();
   const bool lf = settings.mpsLongNumbers;
@@ -407,6 +409,7 @@ namespace vnt::io {
 // dual's optimum plus `objshift` (the constant above, signed for the
 // primal's sense, plus the primal's objective offset).
 int buildDual(const model::ModelData& p, model::ModelData& d, double& objshift, Messages& msg) {
+  if (int rc = checkRowSenses(p, msg)) return rc;
   const int n = p.numCols(), m = p.numRows();
   const double sg = p.objsen < 0 ? -1.0 : 1.0;
   auto finite = [](double v) { return !model::isInfinite(v); };

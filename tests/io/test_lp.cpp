@@ -313,6 +313,40 @@ TEST(LpWrite, SenseTexts) {
   EXPECT_EQ(back.rhs, m.rhs);
 }
 
+// A row sense no format can carry is refused by every writer rather than
+// written as something else.
+TEST(LpWrite, WritersRefuseUnknownSense) {
+  ModelData m;
+  m.obj = {1.0};
+  m.lb = {0.0};
+  m.ub = {1e20};
+  m.sense = {'L', 'X'};
+  m.rhs = {1.0, 2.0};
+  m.matbeg = {0, 2};
+  m.matind = {0, 1};
+  m.matval = {1.0, 1.0};
+  const std::string expect = "VANTO Error  1215: Illegal sense entry 1.\n";
+  {
+    MemoryDevice dev;
+    CollectMessages msg;
+    EXPECT_EQ(writeLp(dev, m, msg), -1215);
+    EXPECT_EQ(msg.errors, expect);
+  }
+  {
+    MemoryDevice dev;
+    CollectMessages msg;
+    EXPECT_EQ(writeMps(dev, m, msg), -1215);
+    EXPECT_EQ(msg.errors, expect);
+  }
+  {
+    ModelData dual;
+    double shift = 0;
+    CollectMessages msg;
+    EXPECT_EQ(buildDual(m, dual, shift, msg), -1215);
+    EXPECT_EQ(msg.errors, expect);
+  }
+}
+
 TEST(LpWrite, NamesNumbersAndLayout) {
   ModelData m;
   m.obj = {1.0, 0.1, 1e-7, 0.0};
