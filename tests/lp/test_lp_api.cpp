@@ -98,6 +98,13 @@ class Lp : public ::testing::Test {
       double d = obj[j] - atpi[j];
       EXPECT_NEAR(d, dj[j], 1e-6 * std::max(1.0, std::fabs(obj[j]))) << what << " column " << j;
       double ds = sen * d;  // minimization sign
+      // A nonbasic column sits at the bound its status names.
+      const double bscale = 1.0 + std::fabs(x[j]);
+      if (cstat[j] == 0) {
+        EXPECT_NEAR(x[j], lb[j], 1e-9 * bscale) << what << " column " << j << " at lower";
+      } else if (cstat[j] == 2) {
+        EXPECT_NEAR(x[j], ub[j], 1e-9 * bscale) << what << " column " << j << " at upper";
+      }
       if (lb[j] == ub[j]) continue;  // a fixed column may price either way
       if (cstat[j] == 0) worstD = std::max(worstD, -ds);
       else if (cstat[j] == 2) worstD = std::max(worstD, ds);
@@ -438,7 +445,52 @@ TEST_F(Lp, CopiedBasisStartsAtTheOptimum) {
   ASSERT_EQ(VNTprimopt(env, other), 0);
   EXPECT_EQ(VNTgetstat(env, other), 1);
   EXPECT_LE(VNTgetitcnt(env, other), 2);
+  double z = 0, zOther = 0;
+  ASSERT_EQ(VNTgetobjval(env, lp, &z), 0);
+  ASSERT_EQ(VNTgetobjval(env, other, &zOther), 0);
+  EXPECT_TRUE(objectiveMatches(zOther, z)) << zOther << " vs " << z;
+  EXPECT_TRUE(objectiveMatches(zOther, references().at("sc105").objective));
   VNTfreeprob(env, &other);
+}
+
+// The solution record's description: method, basic solution, feasibility
+// flags, and the phase 1 share of the iterations.
+TEST_F(Lp, SolutionInfoAndPhase1Count) {
+  int method = -1, type = -1, pfeas = -1, dfeas = -1;
+  ASSERT_EQ(VNTsolninfo(env, lp, &method, &type, &pfeas, &dfeas), 0);
+  EXPECT_EQ(method, 0);
+  EXPECT_EQ(type, 0);
+  EXPECT_EQ(VNTgetphase1cnt(env, lp), 0);
+  // The primal from the slack basis (no crash) of a model whose slack basis
+  // is infeasible spends iterations in phase 1.
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_CRAIND, 0), 0);
+  read("netlib", "scfxm1");
+  ASSERT_EQ(VNTprimopt(env, lp), 0);
+  ASSERT_EQ(VNTgetstat(env, lp), 1);
+  ASSERT_EQ(VNTsolninfo(env, lp, &method, &type, &pfeas, &dfeas), 0);
+  EXPECT_EQ(method, 1);
+  EXPECT_EQ(type, 1);
+  EXPECT_EQ(pfeas, 1);
+  EXPECT_EQ(dfeas, 1);
+  const int p1 = VNTgetphase1cnt(env, lp);
+  EXPECT_GT(p1, 0);
+  EXPECT_LT(p1, VNTgetitcnt(env, lp));
+  // A re-solve from the optimal basis has no iterations at all.
+  ASSERT_EQ(VNTdualopt(env, lp), 0);
+  EXPECT_EQ(VNTgetitcnt(env, lp), 0);
+  EXPECT_EQ(VNTgetphase1cnt(env, lp), 0);
+  ASSERT_EQ(VNTsolninfo(env, lp, &method, &type, &pfeas, &dfeas), 0);
+  EXPECT_EQ(method, 2);
+  // An infeasible answer (from the simplex itself) is not primal feasible.
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_PREIND, 0), 0);
+  read("infeas", "itest6");
+  ASSERT_EQ(VNTdualopt(env, lp), 0);
+  ASSERT_EQ(VNTgetstat(env, lp), 3);
+  ASSERT_EQ(VNTsolninfo(env, lp, &method, &type, &pfeas, &dfeas), 0);
+  EXPECT_EQ(method, 2);
+  EXPECT_EQ(pfeas, 0);
+  // Null outputs are allowed.
+  EXPECT_EQ(VNTsolninfo(env, lp, nullptr, nullptr, nullptr, nullptr), 0);
 }
 
 // The automatic method choice: large models run the dual and the primal
