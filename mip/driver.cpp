@@ -108,6 +108,12 @@ int Search::begin(Env& env, model::Problem& p) {
   nextSeq = 0;
   numericalTrouble = false;
   rootBound = -tol::kNone;
+  rootLpBound = -tol::kNone;
+  std::fill(std::begin(cutsApplied), std::end(cutsApplied), 0LL);
+  cutRows_.clear();
+  rowIntegral_.clear();
+  rowFamily_.clear();
+  rowAge_.clear();
   rootTime = rootTicks = bcTime = bcTicks = 0.0;
   const double uc = sense > 0 ? rp.upperCutoff : -rp.lowerCutoff;
   userCutoff = std::fabs(uc) < 1e75 ? uc : tol::kNone;
@@ -196,24 +202,40 @@ int Search::statusFor(int stop) const {
 void Search::finalReport() {
   if (rp.display < 1) return;
   Env& env = *env_;
+  // Cut summary: families in this order; a zero count is printed only for
+  // the families whose switch asks for them.
   struct CutLine {
-    int param;
+    int family;
+    int param;  // 0: none
     const char* text;
   };
-  // Families whose line appears with a zero count when their parameter asks
-  // for them (nothing is generated yet, so every count is zero).
   static const CutLine kLines[] = {
-      {kGubCovers, "GUB cover cuts applied:  %lld\n"}, {kCliques, "Clique cuts applied:  %lld\n"},
-      {kCovers, "Cover cuts applied:  %lld\n"},        {kImplied, "Implied bound cuts applied:  %lld\n"},
-      {kPathCut, "Flow path cuts applied:  %lld\n"},   {kMcfCut, "Multi commodity flow cuts applied:  %lld\n"},
-      {kDisjunctive, "Disjunctive cuts applied:  %lld\n"}};
+      {21, 0, "Benders cuts applied:  %lld\n"},
+      {1, kGubCovers, "GUB cover cuts applied:  %lld\n"},
+      {3, kCliques, "Clique cuts applied:  %lld\n"},
+      {0, kCovers, "Cover cuts applied:  %lld\n"},
+      {8, kImplied, "Implied bound cuts applied:  %lld\n"},
+      {2, 0, "Flow cuts applied:  %lld\n"},
+      {5, 0, "Mixed integer rounding cuts applied:  %lld\n"},
+      {6, kPathCut, "Flow path cuts applied:  %lld\n"},
+      {9, 0, "Zero-half cuts applied:  %lld\n"},
+      {10, kMcfCut, "Multi commodity flow cuts applied:  %lld\n"},
+      {14, 0, "Lift and project cuts applied:  %lld\n"},
+      {4, 0, "Gomory fractional cuts applied:  %lld\n"},
+      {7, kDisjunctive, "Disjunctive cuts applied:  %lld\n"},
+      {28, 0, "Cone linearizations applied:  %lld\n"},
+      {12, 0, "Tightening cuts applied:  %lld\n"},
+      {13, 0, "Objective disjunction cuts applied:  %lld\n"},
+      {17, 0, "Solution pool cuts applied:  %lld\n"},
+      {15, 0, "User cuts applied:  %lld\n"}};
   bool first = true;
-  for (const CutLine& l : kLines)
-    if (params::getInt(env, l.param) > 0) {
-      if (first) print(env, Chan::Results, "\n");
-      first = false;
-      print(env, Chan::Results, l.text, 0LL);
-    }
+  for (const CutLine& l : kLines) {
+    const long long cnt = cutsApplied[l.family];
+    if (cnt == 0 && !(l.param != 0 && params::getInt(env, l.param) > 0)) continue;
+    if (first) print(env, Chan::Results, "\n");
+    first = false;
+    print(env, Chan::Results, l.text, cnt);
+  }
   if (numericalTrouble) print(env, Chan::Results, "Warning: Solution could be affected by numerical instability.\n");
   const double total = envTime(env) - runStart, totalTicks = detTicks(env) - runStartTicks;
   const double rt = std::max(0.0, total - bcTime), rk = std::max(0.0, totalTicks - bcTicks);

@@ -50,6 +50,19 @@ bool Search::offerSolution(const double* x, bool heuristic, const char* source) 
   SolutionTolerances t;
   t.feasibility = rp.feasTol;
   t.integrality = rp.intTol;
+  // Integer columns within the tolerance are reported at their integer
+  // value when the model still holds with it (no value just beside a jump
+  // of a piecewise-linear function).
+  std::vector<double>& xr = snapX_;
+  xr.assign(x, x + w.n0);
+  bool snapped = false;
+  for (int j = 0; j < w.n0; ++j)
+    if ((w.kind[j] == kInt || w.kind[j] == kSemiInt) && xr[j] != std::round(xr[j]) &&
+        std::fabs(xr[j] - std::round(xr[j])) <= rp.intTol) {
+      xr[j] = std::round(xr[j]);
+      snapped = true;
+    }
+  if (snapped && solutionSatisfies(orig, xr.data(), t)) x = xr.data();
   if (!solutionSatisfies(orig, x, t)) {
     if (heuristic) {
       if (rp.display > 0 && !quiet)
@@ -66,7 +79,7 @@ bool Search::offerSolution(const double* x, bool heuristic, const char* source) 
   const double userCut = sense > 0 ? rp.upperCutoff : -rp.lowerCutoff;
   if (std::fabs(userCut) < 1e75 && obj > userCut) return false;
   incumbentObj = obj;
-  incumbentX.assign(x, x + w.n0);
+  incumbentX.assign(x, x + w.n0);  // x may point into snapX_
   ++solutions;
   double c = obj;
   if (w.objStep > 0) c = obj - w.objStep + tol::kObjStepTol * std::max(1.0, std::fabs(obj));
@@ -508,12 +521,7 @@ bool Search::pickBranch(const Node& nd, double z, std::vector<BoundChange>& down
 }
 
 // ---------------------------------------------------------------------------
-// Hooks for the cut and heuristic families.
-
-// Root cut loop: rounds of cut separation on the root LP go here; each round
-// adds its cuts to the working LP through one validity filter, re-solves the
-// root and logs a cut line.  No family is built yet.
-void Search::rootCutLoop() {}
+// Hooks for the heuristic families (the root cut loop is in cutloop.cpp).
 
 // Heuristics, called at the root and at nodes after the node LP: whatever
 // they find goes through offerSolution.  Built in: rounding of the LP
@@ -610,7 +618,7 @@ Search::NodeResult Search::processNode(Node& nd, Node* next, bool* haveNext) {
       logNode(nd, 3, tol::kNone, -1, false, false, static_cast<int>(st));
       return NodeResult::kFailed;
     }
-    const double z = lpObjective();
+    double z = lpObjective();
     if (root) rootBound = z;
     nd.bound = std::max(nd.bound, z);
     if (z >= cutoff) {
@@ -623,9 +631,20 @@ Search::NodeResult Search::processNode(Node& nd, Node* next, bool* haveNext) {
       updatePseudo(nd.pcCol, nd.dir, nd.pcDist, z - nd.parentObj);
       if ((nodeCount & 15) == 0) noteAverages();
     }
-    const long long iinf = countFractional();
+    long long iinf = countFractional();
     lastIinf_ = iinf;
-    if (root && rounds == 0) rootCutLoop();
+    if (root && rounds == 0) {
+      switch (rootCutLoop()) {
+        case 1: logNode(nd, 1, tol::kNone, -1, false, false); return NodeResult::kInfeasible;
+        case 2: logNode(nd, 2, tol::kNone, -1, false, false); return NodeResult::kPruned;
+        case 3: return NodeResult::kStopped;
+        default: break;
+      }
+      z = lpObjective();
+      rootBound = z;
+      nd.bound = std::max(nd.bound, z);
+      lastIinf_ = iinf = countFractional();
+    }
     // Heuristics see the node's LP solution; the node continues whatever
     // they find (its LP bound may still beat the new incumbent).
     runHeuristics(root && rounds == 0);

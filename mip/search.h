@@ -238,6 +238,8 @@ std::string formatLogLine(const LogEntry& e, bool traditional);
 
 enum class Phase { kFresh, kSearching, kDone };
 
+struct Cut;  // mip/cuts.h
+
 class Search final : public model::SolverState {
  public:
   bool onChange(model::Problem&, const model::ChangeEvent& ev) override;
@@ -273,7 +275,11 @@ class Search final : public model::SolverState {
   int begin(Env& env, model::Problem& p);
   int boundPrecheck(Env& env, model::Problem& p);
   int solveRoot();
-  void rootCutLoop();
+  // Root cut loop (mip/cutloop.cpp): 0 the root LP with cuts is optimal (its
+  // point in xsave_), 1 infeasible, 2 cut off, 3 stopped (lastStop_).
+  int rootCutLoop();
+  void buildCutRows();
+  void rebuildLp(const std::vector<Cut>& add, const std::vector<char>& drop);
   void runHeuristics(bool root);
   int branchAndBound();
   int finish(int stopReason);
@@ -332,6 +338,16 @@ class Search final : public model::SolverState {
   long long lastIinf_ = 0;
   double userCutoff = tol::kNone;  // internal form
 
+  // Cuts: counts per family in the LP after the root, the root LP bound
+  // before cuts, and the row-wise copy of the working LP with each row's
+  // family (-1: a model row) and slack age.
+  long long cutsApplied[30] = {};
+  double rootLpBound = -tol::kNone;
+  std::vector<std::vector<std::pair<int, double>>> cutRows_;
+  std::vector<char> rowIntegral_;
+  std::vector<int> rowFamily_, rowAge_;
+  long long cutNames_ = 0;
+
   // Pseudo-costs per working column (0 down, 1 up) and their averages.
   std::vector<double> pcSum[2];
   std::vector<int> pcCnt[2];
@@ -345,7 +361,7 @@ class Search final : public model::SolverState {
   const Path* enginePath = nullptr;  // path of the node whose LP basis the engine holds
 
   // Scratch, sized once per run.
-  std::vector<double> xsave_, rowActivity_, tLo_, tUp_, roundX_;
+  std::vector<double> xsave_, rowActivity_, tLo_, tUp_, roundX_, snapX_;
   std::vector<int> cstat_, rstat_, list_;
   std::vector<const Path*> chain_;
   std::vector<double> weightByVarW_;

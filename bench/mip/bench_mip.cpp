@@ -4,9 +4,11 @@
 // both; then the models each solves to proven optimality, the geometric mean
 // of our time over CBC's on the models both solve, node throughput, and every
 // answer checked against the reference optimum (a claimed optimum outside
-// the gap tolerance is counted as wrong).
+// the gap tolerance is counted as wrong); and the root: the LP relaxation
+// bound, the bound after the root cuts of each solver, and the share of the
+// root gap (to the reference optimum) that the cuts closed.
 //
-//   bench_mip [--time S] [--no-peer] [model ...]     (default 60 s, all models)
+//   bench_mip [--time S] [--no-peer] [--no-cuts] [model ...]     (default 60 s, all models)
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -30,11 +32,50 @@ struct Result {
   bool hasObj = false;
   double obj = NAN, bound = NAN, seconds = 0;
   long long nodes = 0;
+  double lpBound = NAN, rootBound = NAN;  // root LP bound before and after cuts
 };
+
+void appendMessage(void* handle, const char* msg) { static_cast<std::string*>(handle)->append(msg); }
+
+// Our root bound after cuts: the objective of the last node-log line of node
+// 0 (cut rounds and the root node itself).
+double rootBoundFromLog(const std::string& log) {
+  double v = NAN;
+  size_t p = 0;
+  while (p < log.size()) {
+    size_t e = log.find('\n', p);
+    if (e == std::string::npos) e = log.size();
+    const std::string line = log.substr(p, e - p);
+    p = e + 1;
+    if (line.size() < 40 || (line[0] != ' ' && line[0] != '*')) continue;
+    char* end = nullptr;
+    const long long node = std::strtoll(line.c_str() + 1, &end, 10);
+    if (end == line.c_str() + 1 || node != 0) continue;
+    if (*end == '+' || *end == ' ') ++end;
+    std::strtoll(end, &end, 10);  // left
+    char* q = nullptr;
+    const double obj = std::strtod(end, &q);
+    if (q != end) v = obj;
+  }
+  return v;
+}
+
+// The LP relaxation bound of a model (a copy made continuous).
+double lpRelaxation(VNTENVptr env, VNTLPptr lp) {
+  int st = 0;
+  VNTLPptr c = VNTcloneprob(env, lp, &st);
+  if (!c) return NAN;
+  double v = NAN;
+  if (VNTchgprobtype(env, c, VNTPROB_LP) == 0 && VNTlpopt(env, c) == 0 && VNTgetstat(env, c) == 1) VNTgetobjval(env, c, &v);
+  VNTfreeprob(env, &c);
+  return v;
+}
 
 double now() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
+
+bool gNoCuts = false;  // --no-cuts: our root cut loop off (CutPasses -1)
 
 Result runOurs(const std::string& path, double limit) {
   Result r;
@@ -45,9 +86,16 @@ Result runOurs(const std::string& path, double limit) {
   VNTsetintparam(env, VNT_PARAM_THREADS, 1);
   VNTsetintparam(env, VNT_PARAM_CLOCKTYPE, 2);
   VNTsetdblparam(env, VNT_PARAM_TILIM, limit);
+  if (gNoCuts) VNTsetlongparam(env, VNT_PARAM_CUTPASS, -1);
   if (VNTreadcopyprob(env, lp, path.c_str(), nullptr) != 0) {
     r.status = "readerr";
   } else {
+    r.lpBound = lpRelaxation(env, lp);
+    VNTsetintparam(env, VNT_PARAM_MIPDISPLAY, 2);
+    VNTCHANNELptr res = nullptr, warn = nullptr, err = nullptr, logc = nullptr;
+    std::string log;
+    VNTgetchannels(env, &res, &warn, &err, &logc);
+    VNTaddfuncdest(env, res, &log, appendMessage);
     const double t0 = now();
     st = VNTmipopt(env, lp);
     r.seconds = now() - t0;
@@ -60,6 +108,8 @@ Result runOurs(const std::string& path, double limit) {
     r.hasObj = VNTgetobjval(env, lp, &r.obj) == 0;
     VNTgetbestobjval(env, lp, &r.bound);
     r.nodes = VNTLgetnodecnt(env, lp);
+    VNTdelfuncdest(env, res, &log, appendMessage);
+    r.rootBound = rootBoundFromLog(log);
   }
   VNTfreeprob(env, &lp);
   VNTcloseVANTO(&env);
@@ -100,6 +150,12 @@ Result runCbc(const std::string& path, double limit) {
   if (r.optimal) r.bound = r.obj;
   const double nodes = numberAfter(out, "Enumerated nodes:");
   r.nodes = std::isnan(nodes) ? 0 : static_cast<long long>(nodes);
+  // "At root node, N cuts changed objective from A to B in P passes".
+  if (size_t p = out.find("changed objective from "); p != std::string::npos) {
+    char* e = nullptr;
+    r.lpBound = std::strtod(out.c_str() + p + 23, &e);
+    if (const char* t = std::strstr(e, " to ")) r.rootBound = std::strtod(t + 4, nullptr);
+  }
   const double wall = numberAfter(out, "(Wallclock seconds):");
   if (!std::isnan(wall)) r.seconds = wall;
   return r;
@@ -122,6 +178,7 @@ int main(int argc, char** argv) {
     std::string a = argv[i];
     if (a == "--time" && i + 1 < argc) limit = std::strtod(argv[++i], nullptr);
     else if (a == "--no-peer") peer = false;
+    else if (a == "--no-cuts") gNoCuts = true;
     else models.push_back(a);
   }
   const std::string dir = vnt::test::dataDir() + "/miplib3";
@@ -136,8 +193,11 @@ int main(int argc, char** argv) {
     std::sort(models.begin(), models.end());
   }
   printf("MIP benchmark: %zu models, time limit %.0f s, one thread each\n\n", models.size(), limit);
-  printf("%-10s | %-10s %14s %14s %9s %7s | %-10s %14s %14s %9s %7s | %s\n", "model", "vanto", "objective", "bound",
-         "nodes", "time", "cbc", "objective", "bound", "nodes", "time", "check");
+  printf("%-10s | %-10s %14s %14s %9s %7s | %-10s %14s %14s %9s %7s | %-13s | %14s %14s %6s %14s %6s\n", "model",
+         "vanto", "objective", "bound", "nodes", "time", "cbc", "objective", "bound", "nodes", "time", "check",
+         "LP bound", "root (vanto)", "closed", "root (cbc)", "closed");
+  double closedSum = 0, closedSumCbc = 0;
+  int closedCnt = 0;
   int oursSolved = 0, cbcSolved = 0, both = 0, wrong = 0;
   double logRatio = 0;
   double oursNodes = 0, oursTime = 0, cbcNodes = 0, cbcTime = 0;
@@ -166,9 +226,31 @@ int main(int argc, char** argv) {
     oursTime += a.seconds;
     cbcNodes += static_cast<double>(b.nodes);
     cbcTime += b.seconds;
-    printf("%-10s | %-10s %14s %14s %9lld %7.2f | %-10s %14s %14s %9lld %7.2f | %s\n", m.c_str(), a.status.c_str(),
-           a.hasObj ? num(a.obj).c_str() : "-", num(a.bound).c_str(), a.nodes, a.seconds, b.status.c_str(),
-           b.hasObj ? num(b.obj).c_str() : "-", num(b.bound).c_str(), b.nodes, b.seconds, check.c_str());
+    // Root gap closed by cuts: (root - LP) / (optimum - LP).
+    double closed = NAN, closedCbc = NAN;
+    if (it != vnt::test::references().end() && it->second.status == "optimal") {
+      const double gap = it->second.objective - a.lpBound;
+      if (gap > 1e-9 * std::max(1.0, std::fabs(a.lpBound))) {
+        if (!std::isnan(a.rootBound)) closed = std::max(0.0, (a.rootBound - a.lpBound) / gap);
+        if (!std::isnan(b.rootBound)) closedCbc = std::max(0.0, (b.rootBound - a.lpBound) / gap);
+        if (!std::isnan(closed) && !std::isnan(closedCbc)) {
+          closedSum += closed;
+          closedSumCbc += closedCbc;
+          ++closedCnt;
+        }
+      }
+    }
+    auto pct = [](double v) {
+      char b2[16];
+      if (std::isnan(v)) return std::string("-");
+      snprintf(b2, sizeof b2, "%.1f%%", 100 * v);
+      return std::string(b2);
+    };
+    printf("%-10s | %-10s %14s %14s %9lld %7.2f | %-10s %14s %14s %9lld %7.2f | %-13s | %14s %14s %6s %14s %6s\n",
+           m.c_str(), a.status.c_str(), a.hasObj ? num(a.obj).c_str() : "-", num(a.bound).c_str(), a.nodes,
+           a.seconds, b.status.c_str(), b.hasObj ? num(b.obj).c_str() : "-", num(b.bound).c_str(), b.nodes,
+           b.seconds, check.c_str(), num(a.lpBound).c_str(), num(a.rootBound).c_str(), pct(closed).c_str(),
+           num(b.rootBound).c_str(), pct(closedCbc).c_str());
     fflush(stdout);
   }
   printf("\nSolved to proven optimality: vanto %d, cbc %d (of %zu)\n", oursSolved, cbcSolved, models.size());
@@ -176,6 +258,9 @@ int main(int argc, char** argv) {
     printf("Geometric mean time ratio vanto/cbc over the %d models both solve: %.3f\n", both, std::exp(logRatio / both));
   printf("Nodes per second: vanto %.0f, cbc %.0f\n", oursTime > 0 ? oursNodes / oursTime : 0.0,
          cbcTime > 0 ? cbcNodes / cbcTime : 0.0);
+  if (closedCnt > 0)
+    printf("Root gap closed by cuts, mean over the %d models where both report it: vanto %.1f%%, cbc %.1f%%\n",
+           closedCnt, 100 * closedSum / closedCnt, 100 * closedSumCbc / closedCnt);
   printf("Wrong answers (claimed optimum or bound against the reference): %d\n", wrong);
   return wrong ? 1 : 0;
 }

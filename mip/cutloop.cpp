@@ -1,0 +1,350 @@
+// The root cut loop: rounds of separation on the root LP; the cuts of a
+// round pass the safety filter, an efficacy ranking and a parallelism
+// filter, enter the working LP as rows, and the root is re-solved warm by the
+// dual simplex.  Cuts that stay slack for a few rounds are purged; the loop
+// ends on the round limit, when a round finds nothing, or when the bound
+// stalls.
+#include <algorithm>
+#include <cmath>
+
+#include "env/limits.h"
+#include "mip/cuts.h"
+#include "params/params.h"
+
+namespace vnt::mip {
+
+using simplex::LpStatus;
+
+namespace {
+enum CutParam : int {
+  kPCovers = 2005, kPCutsFactor = 2033, kPGomoryCand = 2048, kPGomory = 2049, kPGomoryPass = 2050,
+  kPCutPasses = 2056, kPEachCutLimit = 2102,
+};
+bool optimal(LpStatus s) { return s == LpStatus::kOptimal || s == LpStatus::kOptimalUnscaledInfeas; }
+
+// Cosine of the angle between two sparse cuts.
+double cosine(const Cut& a, const Cut& b, std::vector<double>& scratch) {
+  double na = 0, nb = 0, dot = 0;
+  for (size_t k = 0; k < a.idx.size(); ++k) {
+    scratch[a.idx[k]] = a.val[k];
+    na += a.val[k] * a.val[k];
+  }
+  for (size_t k = 0; k < b.idx.size(); ++k) {
+    dot += scratch[b.idx[k]] * b.val[k];
+    nb += b.val[k] * b.val[k];
+  }
+  for (int j : a.idx) scratch[j] = 0.0;
+  return na > 0 && nb > 0 ? dot / std::sqrt(na * nb) : 0.0;
+}
+}  // namespace
+
+// Row-wise copy of the working LP and the integrality of each row's activity.
+void Search::buildCutRows() {
+  const model::ModelData& lp = w.lp;
+  cutRows_.assign(w.m, {});
+  for (int j = 0; j < w.n; ++j)
+    for (int64_t k = lp.matbeg[j]; k < lp.matbeg[j + 1]; ++k)
+      if (lp.matval[k] != 0.0) cutRows_[lp.matind[k]].push_back({j, lp.matval[k]});
+  rowIntegral_.assign(w.m, 0);
+  for (int i = 0; i < w.m; ++i) {
+    bool in = !cutRows_[i].empty();
+    for (const auto& [j, a] : cutRows_[i])
+      if (w.kind[j] != kInt || a != std::round(a)) in = false;
+    rowIntegral_[i] = in;
+  }
+  rowFamily_.assign(w.m, -1);
+  rowAge_.assign(w.m, 0);
+}
+
+// Rebuilds the working LP with the rows marked in `drop` removed (only cut
+// rows whose logical is basic) and the cuts `add` appended, reloads the
+// engine and installs the old basis (new rows basic), so that the next dual
+// simplex solve starts warm.
+void Search::rebuildLp(const std::vector<Cut>& add, const std::vector<char>& drop) {
+  const int n = w.n, mOld = w.m;
+  // Old basis and dual weights by variable.
+  std::vector<int> cs(n), rs(mOld);
+  engine->getBasis(cs.data(), rs.data());
+  std::vector<double> wByVar(n + mOld, 1.0);
+  {
+    const std::vector<double>& dw = engine->dualWeights();
+    const bool valid = engine->dualWeightsValid();
+    for (int p = 0; p < mOld; ++p) wByVar[engine->basisHead(p)] = valid ? dw[p] : 1.0;
+  }
+  std::vector<int> newIndex(mOld, -1);
+  int m = 0;
+  for (int i = 0; i < mOld; ++i)
+    if (!drop[i]) newIndex[i] = m++;
+  const int mNew = m + static_cast<int>(add.size());
+  model::ModelData& lp = w.lp;
+  std::vector<std::vector<std::pair<int, double>>> rows(mNew);
+  std::vector<char> integ(mNew, 0);
+  std::vector<int> fam(mNew, -1), age(mNew, 0);
+  std::vector<char> sense(mNew);
+  std::vector<double> rhs(mNew), rng(lp.rngval.empty() ? 0 : mNew, 0.0);
+  std::vector<std::string> names(lp.rowname.empty() ? 0 : mNew);
+  std::vector<double> lo(n + mNew), up(n + mNew), clo(n + mNew), cup(n + mNew);
+  std::vector<int> rstat(mNew, simplex::kBasisBasic);
+  std::vector<double> wNew(n + mNew, 1.0);
+  for (int j = 0; j < n; ++j) {
+    lo[j] = w.lo[j];
+    up[j] = w.up[j];
+    clo[j] = curLo[j];
+    cup[j] = curUp[j];
+    wNew[j] = wByVar[j];
+  }
+  for (int i = 0; i < mOld; ++i) {
+    const int r = newIndex[i];
+    if (r < 0) continue;
+    rows[r] = std::move(cutRows_[i]);
+    integ[r] = rowIntegral_[i];
+    fam[r] = rowFamily_[i];
+    age[r] = rowAge_[i];
+    sense[r] = lp.sense[i];
+    rhs[r] = lp.rhs[i];
+    if (!rng.empty()) rng[r] = lp.rngval[i];
+    if (!names.empty()) names[r] = lp.rowname[i];
+    lo[n + r] = w.lo[n + i];
+    up[n + r] = w.up[n + i];
+    clo[n + r] = curLo[n + i];
+    cup[n + r] = curUp[n + i];
+    rstat[r] = rs[i];
+    wNew[n + r] = wByVar[n + i];
+  }
+  for (size_t c = 0; c < add.size(); ++c) {
+    const int r = m + static_cast<int>(c);
+    const Cut& ct = add[c];
+    for (size_t k = 0; k < ct.idx.size(); ++k) rows[r].push_back({ct.idx[k], ct.val[k]});
+    fam[r] = ct.family;
+    sense[r] = 'L';
+    rhs[r] = ct.rhs;
+    if (!names.empty()) names[r] = "cut" + std::to_string(++cutNames_);
+    lo[n + r] = clo[n + r] = -tol::kInf;
+    up[n + r] = cup[n + r] = ct.rhs;
+  }
+  // Column-wise matrix from the rows.
+  std::vector<int64_t> beg(n + 1, 0);
+  for (int r = 0; r < mNew; ++r)
+    for (const auto& e : rows[r]) ++beg[e.first + 1];
+  for (int j = 0; j < n; ++j) beg[j + 1] += beg[j];
+  std::vector<int> ind(beg[n]);
+  std::vector<double> val(beg[n]);
+  {
+    std::vector<int64_t> fill(beg.begin(), beg.end() - 1);
+    for (int r = 0; r < mNew; ++r)
+      for (const auto& [j, a] : rows[r]) {
+        ind[fill[j]] = r;
+        val[fill[j]++] = a;
+      }
+  }
+  lp.matbeg = std::move(beg);
+  lp.matind = std::move(ind);
+  lp.matval = std::move(val);
+  lp.sense = std::move(sense);
+  lp.rhs = std::move(rhs);
+  lp.rngval = std::move(rng);
+  lp.rowname = std::move(names);
+  cutRows_ = std::move(rows);
+  rowIntegral_ = std::move(integ);
+  rowFamily_ = std::move(fam);
+  rowAge_ = std::move(age);
+  w.m = mNew;
+  w.lo = std::move(lo);
+  w.up = std::move(up);
+  curLo = std::move(clo);
+  curUp = std::move(cup);
+  // Engine: reload, node bounds, the old basis and its weights.
+  engine->load(lp);
+  for (int j = 0; j < n; ++j) engine->setColBounds(j, curLo[j], curUp[j]);
+  for (int i = w.m0; i < w.m; ++i) engine->setRowBounds(i, curLo[n + i], curUp[n + i]);
+  if (engine->setBasis(cs.data(), rstat.data()) == 0) {
+    std::vector<double>& dw = engine->dualWeights();
+    for (int p = 0; p < w.m; ++p) dw[p] = wNew[engine->basisHead(p)];
+    engine->setDualWeightsValid(true);
+  }
+  enginePath = nullptr;
+  const int N = w.n + w.m;
+  isTouched.assign(N, 0);
+  for (int k : touched) isTouched[k] = 1;
+  tLo_.assign(N, 0.0);
+  tUp_.assign(N, 0.0);
+  weightByVarW_.assign(N, 1.0);
+  basicBefore_.assign(N, 0);
+  rowActivity_.assign(w.m, 0.0);
+}
+
+int Search::rootCutLoop() {
+  Env& env = *env_;
+  const long long passes = params::getLong(env, kPCutPasses);
+  const double factor = params::getDbl(env, kPCutsFactor);
+  const int swGomory = params::getInt(env, kPGomory), swCovers = params::getInt(env, kPCovers);
+  if (passes < 0 || (factor >= 0 && factor <= 1.0)) return 0;
+  if (swGomory < 0 && swCovers < 0) return 0;
+  const long long maxRounds = passes == 0 ? cuttol::kAutoRounds : passes;
+  const long long gomoryPass = params::getLong(env, kPGomoryPass);
+  const int gomoryCand = params::getInt(env, kPGomoryCand);
+  const long long eachLimit = params::getInt(env, kPEachCutLimit);
+  const long long maxTotal =
+      factor > 1.0 ? static_cast<long long>((factor - 1.0) * w.m0) : std::max<long long>(2LL * w.m0, 100);
+  const int perRound = std::clamp(w.m0, 50, 500);
+  if (cutRows_.size() != static_cast<size_t>(w.m)) buildCutRows();
+  double z = lpObjective();
+  rootLpBound = z;
+  double lastGood = z;
+  int stall = 0;
+  std::vector<Cut> cand, take;
+  std::vector<double> scratch(w.n, 0.0);
+  std::vector<char> drop;
+  long long familyAdded[kNumFamilies] = {};
+  for (int i = 0; i < w.m; ++i)
+    if (rowFamily_[i] >= 0) ++familyAdded[rowFamily_[i]];
+  for (long long round = 0; round < maxRounds; ++round) {
+    if (checkLimits(env)) break;
+    long long inLp = 0;
+    for (int i = 0; i < w.m; ++i) inLp += rowFamily_[i] >= 0;
+    if (inLp >= maxTotal) break;
+    SepInput in;
+    in.n = w.n;
+    in.m = w.m;
+    in.kind = &w.kind;
+    in.lo = w.lo.data();
+    in.up = w.up.data();
+    in.rows = &cutRows_;
+    in.rowIntegral = &rowIntegral_;
+    in.x = xsave_.data();
+    in.act = rowActivity_.data();
+    in.intTol = rp.intTol;
+    cand.clear();
+    if (swGomory >= 0 && (gomoryPass == 0 || round < gomoryPass) && familyAdded[kFamFract] < eachLimit)
+      separateGomory(in, *engine, gomoryCand, cand);
+    if (swCovers >= 0 && familyAdded[kFamCovers] < eachLimit) separateCovers(in, cand);
+    std::stable_sort(cand.begin(), cand.end(), [](const Cut& a, const Cut& b) { return a.efficacy > b.efficacy; });
+    take.clear();
+    long long roundFam[kNumFamilies] = {};
+    for (Cut& c : cand) {
+      if (static_cast<long long>(take.size()) >= perRound || inLp + static_cast<long long>(take.size()) >= maxTotal)
+        break;
+      if (familyAdded[c.family] + roundFam[c.family] >= eachLimit) continue;
+      bool parallel = false;
+      for (const Cut& t : take)
+        if (cosine(t, c, scratch) > cuttol::kMaxParallel) {
+          parallel = true;
+          break;
+        }
+      if (parallel) continue;
+      ++roundFam[c.family];
+      take.push_back(std::move(c));
+    }
+    if (take.empty()) break;
+    // Purge cuts slack for too long, add the new ones, solve again.
+    drop.assign(w.m, 0);
+    for (int i = 0; i < w.m; ++i)
+      if (rowFamily_[i] >= 0 && rowAge_[i] >= cuttol::kSlackAge && engine->variableBasic(w.n + i)) drop[i] = 1;
+    rebuildLp(take, drop);
+    LpStatus st = solveLp();
+    mipIterations += engine->iterations();
+    if (!optimal(st) && st != LpStatus::kInfeasible && st != LpStatus::kObjectiveLimit &&
+        st != LpStatus::kTimeLimit && st != LpStatus::kAborted && st != LpStatus::kDetTimeLimit) {
+      numericalTrouble = true;
+      st = engine->solvePrimal();
+      mipIterations += engine->iterations();
+    }
+    if (st == LpStatus::kInfeasible) return 1;
+    if (st == LpStatus::kObjectiveLimit) return 2;
+    if (st == LpStatus::kTimeLimit || st == LpStatus::kAborted || st == LpStatus::kDetTimeLimit) {
+      lastStop_ = static_cast<int>(st);
+      return 3;
+    }
+    if (!optimal(st)) {
+      // Numerical trouble with the cuts of this round: take them out again.
+      drop.assign(w.m, 0);
+      for (int i = w.m - static_cast<int>(take.size()); i < w.m; ++i) drop[i] = 1;
+      rebuildLp({}, drop);
+      st = solveLp();
+      mipIterations += engine->iterations();
+      if (!optimal(st)) return st == LpStatus::kInfeasible ? 1 : st == LpStatus::kObjectiveLimit ? 2 : 3;
+      engine->getX(xsave_.data());
+      engine->getRowActivity(rowActivity_.data());
+      break;
+    }
+    engine->getX(xsave_.data());
+    engine->getRowActivity(rowActivity_.data());
+    for (int f = 0; f < kNumFamilies; ++f) familyAdded[f] += roundFam[f];
+    // Ages: a cut whose row is not tight ages.
+    for (int i = 0; i < w.m; ++i) {
+      if (rowFamily_[i] < 0) continue;
+      const double slack = w.up[w.n + i] - rowActivity_[i];
+      rowAge_[i] = slack > rp.feasTol * std::max(1.0, std::fabs(w.up[w.n + i])) ? rowAge_[i] + 1 : 0;
+    }
+    z = lpObjective();
+    // Node-log line of the round: one family's name when the round took
+    // cuts of one family only, else the total.
+    int onlyFam = -1, nFam = 0;
+    for (int f = 0; f < kNumFamilies; ++f)
+      if (roundFam[f] > 0) {
+        onlyFam = f;
+        ++nFam;
+      }
+    long long total = 0;
+    for (int i = 0; i < w.m; ++i) total += rowFamily_[i] >= 0;
+    LogEntry e;
+    e.nodes = 0;
+    e.left = 0;
+    e.objective = sense * z;
+    e.iinf = countFractional();
+    e.bestInteger = hasIncumbent() ? sense * incumbentObj : tol::kNone;
+    e.bestBound = sense * z;
+    e.iterations = mipIterations;
+    e.sense = sense;
+    if (nFam == 1) {
+      e.cutKind = onlyFam;
+      long long c = 0;
+      for (int i = 0; i < w.m; ++i) c += rowFamily_[i] == onlyFam;
+      e.cutCount = c;
+    } else {
+      e.cutKind = -1;
+      e.cutCount = total;
+    }
+    log.entry(e);
+    // Stall test: the bound must move by a share of its size within a few rounds.
+    if (z - lastGood > cuttol::kStallRel * std::max(1.0, std::fabs(z))) {
+      lastGood = z;
+      stall = 0;
+    } else if (++stall >= cuttol::kStallRounds) {
+      break;
+    }
+    if (z >= cutoff) return 2;
+  }
+  // Slack cuts leave the LP before the tree search (the basis stays optimal).
+  drop.assign(w.m, 0);
+  bool any = false;
+  for (int i = 0; i < w.m; ++i)
+    if (rowFamily_[i] >= 0 && engine->variableBasic(w.n + i) &&
+        w.up[w.n + i] - rowActivity_[i] > rp.feasTol * std::max(1.0, std::fabs(w.up[w.n + i]))) {
+      drop[i] = 1;
+      any = true;
+    }
+  if (any) {
+    rebuildLp({}, drop);
+    LpStatus st = solveLp();
+    mipIterations += engine->iterations();
+    if (st == LpStatus::kInfeasible) return 1;
+    if (st == LpStatus::kObjectiveLimit) return 2;
+    if (!optimal(st)) {
+      lastStop_ = optimal(st) ? 0 : static_cast<int>(st);
+      if (st == LpStatus::kTimeLimit || st == LpStatus::kAborted || st == LpStatus::kDetTimeLimit) return 3;
+      numericalTrouble = true;
+      st = engine->solvePrimal();
+      mipIterations += engine->iterations();
+      if (!optimal(st)) return st == LpStatus::kInfeasible ? 1 : 3;
+    }
+    engine->getX(xsave_.data());
+    engine->getRowActivity(rowActivity_.data());
+  }
+  for (int f = 0; f < kNumFamilies; ++f) cutsApplied[f] = 0;
+  for (int i = 0; i < w.m; ++i)
+    if (rowFamily_[i] >= 0) ++cutsApplied[rowFamily_[i]];
+  return 0;
+}
+
+}  // namespace vnt::mip

@@ -1,0 +1,94 @@
+// Cutting planes of the MIP search: the cut record, the separators and the
+// numerical-safety filter every cut passes before it may enter the LP.
+//
+// Every cut is globally valid: separators read only the working rows, the
+// global bounds and the integrality of the columns (never node bounds).
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "mip/search.h"
+
+namespace vnt::mip {
+
+// Cut families (index = cut kind of a node-log entry).
+enum CutFamily : int {
+  kFamCovers = 0,
+  kFamGub = 1,
+  kFamFlow = 2,
+  kFamCliques = 3,
+  kFamFract = 4,
+  kFamMir = 5,
+  kFamPaths = 6,
+  kFamDisj = 7,
+  kFamImplied = 8,
+  kFamZeroHalf = 9,
+  kFamMcf = 10,
+  kFamLiftProj = 14,
+  kFamUser = 15,
+  kNumFamilies = 30
+};
+
+// Numerical constants of the cut loop, in one place.
+namespace cuttol {
+inline constexpr double kMinFrac = 0.005;        // Gomory: fractionality of the basic value
+inline constexpr double kMaxAbsBasic = 1e7;      // Gomory: |basic value| above this gives no cut
+inline constexpr double kTinyAlpha = 1e-12;      // tableau entries below this are roundoff
+inline constexpr double kTinyRel = 1e-6;         // cut coefficients below this share of the largest are relaxed away
+inline constexpr double kMaxDynamism = 1e6;      // largest / smallest coefficient after relaxing
+inline constexpr double kRhsSafety = 1e-9;       // relative loosening of every right-hand side
+inline constexpr double kMinEfficacy = 1e-5;     // violation / Euclidean norm
+inline constexpr double kMinViolation = 1e-6;    // relative violation of a cut at the LP point
+inline constexpr double kMaxParallel = 0.999;    // cosine above which a cut is a near copy of one taken
+inline constexpr double kStallRel = 1e-4;        // bound gain per round that counts as progress
+inline constexpr int kStallRounds = 3;           // rounds without progress that end the loop
+inline constexpr int kAutoRounds = 20;           // rounds at CutPasses 0
+inline constexpr int kSlackAge = 2;              // rounds a cut may stay slack before it is purged
+}  // namespace cuttol
+
+// A cut  sum val[k] x[idx[k]] <= rhs  over working columns.
+struct Cut {
+  std::vector<int> idx;
+  std::vector<double> val;
+  double rhs = 0.0;
+  int family = kFamFract;
+  double efficacy = 0.0;
+};
+
+// What a separator sees: the working LP row-wise, global bounds of columns
+// and rows, column kinds and the LP point.
+struct SepInput {
+  int n = 0, m = 0;                      // columns, rows (rows include the cuts in the LP)
+  const std::vector<char>* kind = nullptr;
+  const double* lo = nullptr;            // n + m global bounds (rows: activity limits)
+  const double* up = nullptr;
+  const std::vector<std::vector<std::pair<int, double>>>* rows = nullptr;  // row-wise copy
+  const std::vector<char>* rowIntegral = nullptr;  // activity of the row is integral on integer points
+  const double* x = nullptr;             // LP point (n)
+  const double* act = nullptr;           // row activities (m)
+  double intTol = 1e-5;
+};
+
+// Separators: each appends candidate cuts (already through the safety
+// filter, violated at the LP point) to out.
+// Gomory mixed-integer cuts from the rows of the optimal tableau whose basic
+// variable is a fractional integer column (up to maxCand rows).
+void separateGomory(const SepInput& in, simplex::LpEngine& engine, int maxCand, std::vector<Cut>& out);
+// Lifted (extended) knapsack covers of rows with binary columns.
+void separateCovers(const SepInput& in, std::vector<Cut>& out);
+
+// The numerical-safety filter: removes tiny coefficients by relaxing the
+// right-hand side with the column bounds, rejects cuts of too large
+// dynamism or with an unbounded relaxation, loosens the right-hand side by a
+// safety margin and normalizes.  Returns false when the cut is rejected.
+bool makeSafe(Cut& c, const double* lo, const double* up);
+// Violation of the cut at x (positive when x violates it) and efficacy.
+double cutViolation(const Cut& c, const double* x);
+double cutEfficacy(const Cut& c, const double* x);
+
+// Test hook: when set, every cut that passed the safety filter at the root
+// is shown to it (with the working column count).
+extern std::function<void(const Cut&)> gCutObserver;
+
+}  // namespace vnt::mip
