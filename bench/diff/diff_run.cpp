@@ -4,7 +4,8 @@
 // and we disagree.  Prints the totals per family.
 //
 //   diff_run [--cases N] [--start S] [--families a,b,...] [--open all|list]
-//            [--highs K] [--out DIR] [--minimize] [--quiet] [--dump] | --file MODEL
+//            [--highs K] [--out DIR] [--minimize] [--quiet] [--dump] [--minutes M]
+//   diff_run --file MODEL [--minimize]
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
   int highsBatch = 200;
   std::string out = "/tmp/diff_run", famArg;
   bool doMinimize = false, quiet = false, dump = false;
+  double minutes = 0;  // stop after this wall time (0: no limit)
   for (int a = 1; a < argc; ++a) {
     const std::string s = argv[a];
     auto next = [&]() { return a + 1 < argc ? std::string(argv[++a]) : std::string(); };
@@ -58,7 +60,9 @@ int main(int argc, char** argv) {
     else if (s == "--minimize") doMinimize = true;
     else if (s == "--quiet") quiet = true;
     else if (s == "--dump") dump = true;
-    else if (s == "--file") {
+    else if (s == "--minutes") minutes = std::stod(next());
+    else if (s == "--file" && a + 1 < argc) {
+      for (int b = a + 2; b < argc; ++b) doMinimize = doMinimize || std::string(argv[b]) == "--minimize";
       // One model file: every configuration, each result printed.
       Ours ours;
       Case c;
@@ -73,6 +77,14 @@ int main(int argc, char** argv) {
       for (const auto& r : rep.solves)
         std::printf("  %-40s %-12s status %d obj %.12g it %lld\n", r.config.c_str(), outcomeName(r.ours.outcome),
                     r.ours.stat, r.ours.obj, r.ours.iters);
+      for (const auto& r : rep.solves) {
+        if (!doMinimize || r.config.rfind("warm", 0) == 0 || (r.failures.empty() && (r.agree || r.explained)))
+          continue;
+        const Lp small = minimizeCase(ours, c, o, r);
+        writeFile(c.note + ".min.mps", toMps(small, "diff"));
+        std::printf("minimized (%s) to %dx%d: %s.min.mps\n", r.config.c_str(), small.m, small.n, c.note.c_str());
+        break;
+      }
       return rep.anyUnexplained() || rep.anyFailure() ? 1 : 0;
     }
     else { std::fprintf(stderr, "unknown argument %s\n", s.c_str()); return 2; }
@@ -134,6 +146,11 @@ int main(int argc, char** argv) {
   };
 
   for (long k = 0; k < cases; ++k) {
+    if (minutes > 0 && k % fams.size() == 0 &&
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() > minutes * 60) {
+      std::printf("stopped at the time limit after %ld cases\n", k);
+      break;
+    }
     const Family fam = fams[k % fams.size()];
     const uint64_t id = static_cast<uint64_t>(start + k / static_cast<long>(fams.size()));
     const Case c = generate(id, fam, g);
@@ -173,6 +190,7 @@ int main(int argc, char** argv) {
       std::fprintf(log, "%s\n", rep.summary().c_str());
       const std::string base = out + "/" + familyName(fam) + "_" + std::to_string(id);
       writeFile(base + ".mps", toMps(c.lp, "diff"));
+      if (rep.changed.n > 0) writeFile(base + ".changed.mps", toMps(rep.changed, "diff"));
       if (doMinimize) {
         // The smallest model on which the first failing configuration still fails.
         const SolveRecord* bad = nullptr;

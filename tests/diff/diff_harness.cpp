@@ -397,6 +397,32 @@ void checkRay(const Lp& lp, const OurResult& r, const Tol& t, std::vector<CheckF
   const double improve = lp.objsen * static_cast<double>(cd);
   if (!(improve < -1e-9 * std::max(cdMag, dmax)))
     fail(out, "ray-invalid", fmt("c'd = %.3g does not improve the objective", improve));
+  // Unbounded claims a feasible model: the returned point must be feasible.
+  bool havePoint = true;
+  for (double v : r.x) havePoint = havePoint && finite(v);
+  if (!havePoint) { fail(out, "unbounded-point", "no finite primal point with the unbounded status"); return; }
+  for (int j = 0; j < lp.n; ++j) {
+    const double lb = lp.lb[j], ub = lp.ub[j], x = r.x[j];
+    if ((!isInf(lb) && lb - x > t.primal * std::max(1.0, std::fabs(lb))) ||
+        (!isInf(ub) && x - ub > t.primal * std::max(1.0, std::fabs(ub))))
+      fail(out, "unbounded-point", fmt("C%d x=%.17g outside [%.17g, %.17g]", j, x, lb, ub));
+  }
+  std::vector<LD> act(lp.m, 0);
+  std::vector<double> rowMag(lp.m, 0.0);
+  for (int j = 0; j < lp.n; ++j)
+    for (int k = lp.beg[j]; k < lp.beg[j] + lp.cnt[j]; ++k) {
+      act[lp.ind[k]] += static_cast<LD>(lp.val[k]) * r.x[j];
+      rowMag[lp.ind[k]] = std::max(rowMag[lp.ind[k]], std::fabs(lp.val[k] * r.x[j]));
+    }
+  for (int i = 0; i < lp.m; ++i) {
+    double lo, up;
+    lp.rowLimits(i, lo, up);
+    const double a = static_cast<double>(act[i]);
+    const double rowTol = t.primal * std::max({1.0, std::fabs(lo) < kInf ? std::fabs(lo) : 0.0,
+                                            std::fabs(up) < kInf ? std::fabs(up) : 0.0, rowMag[i]});
+    if ((lo > -kInf && lo - a > rowTol) || (up < kInf && a - up > rowTol))
+      fail(out, "unbounded-point", fmt("R%d activity %.17g outside [%.17g, %.17g]", i, a, lo, up));
+  }
 }
 
 }  // namespace
@@ -561,7 +587,9 @@ std::vector<PeerResult> solveHighsBatch(const std::vector<const Lp*>& lps, const
   std::vector<char> done(lps.size(), 0);
   size_t startAt = 0;
   for (int attempt = 0; attempt < 20 && startAt < lps.size(); ++attempt) {
-    const std::string cmd = std::string("/usr/bin/python3 '") + VANTO_DIFF_SCRIPT_DIR + "/highs_batch.py' '" + in +
+    // Memory capped: the peer has been seen to allocate gigabytes on a small
+    // model; it then fails that model instead of pressing the shared machine.
+    const std::string cmd = std::string("ulimit -v 1500000; /usr/bin/python3 '") + VANTO_DIFF_SCRIPT_DIR + "/highs_batch.py' '" + in +
                             "' '" + out + "' " + std::to_string(startAt) + " > /dev/null 2>&1";
     const int rc = std::system(cmd.c_str());
     std::ifstream f(out);
@@ -690,6 +718,14 @@ std::string CaseReport::summary() const {
     o << "; exact " << outcomeName(exact.outcome);
     if (exact.outcome == Outcome::Optimal) o << " " << exact.obj;
   }
+  if (clpWarm.outcome != Outcome::None) {
+    o << "; changed model: clp " << outcomeName(clpWarm.outcome);
+    if (clpWarm.outcome == Outcome::Optimal) o << " " << clpWarm.obj;
+    if (exactWarm.outcome != Outcome::None) {
+      o << ", exact " << outcomeName(exactWarm.outcome);
+      if (exactWarm.outcome == Outcome::Optimal) o << " " << exactWarm.obj;
+    }
+  }
   for (const auto& s : solves) {
     if (s.agree && s.failures.empty()) continue;
     o << "\n  " << s.config << ": " << outcomeName(s.ours.outcome) << " (status " << s.ours.stat << ", rc "
@@ -727,10 +763,11 @@ void settle(SolveRecord& rec, const Lp& lp, const PeerResult& peer, PeerResult& 
     return;
   }
   // Our own answer, checked from the data, is a certificate too: an optimal
-  // primal-dual pair within the tolerances, or a valid Farkas proof.  Such a
+  // primal-dual pair within the tolerances, a valid Farkas proof, or a
+  // feasible point with an improving ray.  Such a
   // disagreement is a matter of tolerance on an ill-posed model.
   const bool certified =
-      rec.failures.empty() && (rec.ours.outcome == Outcome::Optimal ||
+      rec.failures.empty() && (rec.ours.outcome == Outcome::Optimal || rec.ours.outcome == Outcome::Unbounded ||
                                (rec.ours.outcome == Outcome::Infeasible && rec.ours.farkasRc == 0));
   if (certified) {
     rec.explained = true;
@@ -775,8 +812,10 @@ CaseReport runCase(Ours& ours, const Case& c, const RunOptions& o) {
     const Change ch = randomChange(c.lp, c.id, o.warmOffset);
     Lp changed = c.lp;
     ch.applyTo(changed);
+    rep.changed = changed;
     const PeerResult clp2 = solveClp(changed);
-    PeerResult exact2;
+    PeerResult& exact2 = rep.exactWarm;
+    rep.clpWarm = clp2;
     bool exact2Done = false;
     for (int method : {2, 1}) {
       if (method == 1 && o.skipPrimal) continue;

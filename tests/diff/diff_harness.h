@@ -133,6 +133,8 @@ struct CaseReport {
   Case c;
   PeerResult clp;
   PeerResult exact;  // filled only when a tie-break ran
+  Lp changed;         // the model of the warm path after its changes
+  PeerResult clpWarm, exactWarm;
   std::vector<SolveRecord> solves;
   bool anyUnexplained() const;
   bool anyFailure() const;
