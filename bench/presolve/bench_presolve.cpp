@@ -1,0 +1,220 @@
+// Presolve benchmark: our default VNTlpopt (presolve on, file reading
+// excluded) against `clp MODEL -dualsimplex` with CLP's default presolve, in
+// the same run, on Netlib and on the LP relaxations of MIPLIB 3.  Per model:
+// our wall time and CLP's (the time CLP reports for its solve), the ratio,
+// the reduced sizes of both presolves (rows, columns, nonzeros) and our
+// presolve time.  Summary: geometric-mean ratio over the models where CLP
+// needs 10 ms or more, the largest ratio, how often our reduced problem is
+// no larger than CLP's, and the share of our time spent in presolve.
+// Usage: bench_presolve [--set netlib|miplib3|all] [--noclp] [model ...]
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "vanto/vanto.h"
+
+#ifndef VANTO_DATA_DIR
+#define VANTO_DATA_DIR "../shared/data"
+#endif
+
+namespace {
+
+struct Size {
+  long long rows = -1, cols = -1, nz = -1;
+};
+
+struct ClpResult {
+  bool ok = false;
+  double seconds = 0.0;
+  double objective = 0.0;
+  Size reduced;
+};
+
+ClpResult runClp(const std::string& file) {
+  ClpResult r;
+  const std::string cmd = "clp " + file + " -dualsimplex 2>&1";
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return r;
+  char line[4096];
+  std::string all;
+  while (fgets(line, sizeof line, p)) all += line;
+  const int rc = pclose(p);
+  // "Presolve 7 (-20) rows, 10 (-22) columns and 28 (-55) elements"
+  const auto ps = all.find("\nPresolve ");
+  if (ps != std::string::npos) {
+    long long a = 0, b = 0, c = 0, da = 0, db = 0, dc = 0;
+    if (std::sscanf(all.c_str() + ps + 1, "Presolve %lld (%lld) rows, %lld (%lld) columns and %lld (%lld) elements", &a,
+                    &da, &b, &db, &c, &dc) == 6)
+      r.reduced = {a, b, c};
+  }
+  // Last line: "Optimal objective -464.7531429 - 5 iterations time 0.002, Presolve 0.00".
+  const auto k = all.rfind("objective ");
+  if (rc == 0 && k != std::string::npos) {
+    std::istringstream is(all.substr(k + 10));
+    std::string dash, word, timeWord;
+    long long it = 0;
+    double t = -1.0;
+    std::string tstr;
+    if (is >> r.objective >> dash >> it >> word >> timeWord >> tstr && timeWord == "time") {
+      t = std::strtod(tstr.c_str(), nullptr);
+      r.ok = all.find("Optimal objective") != std::string::npos;
+      r.seconds = t;
+    }
+  }
+  if (r.reduced.rows < 0 && all.find("Presolve") == std::string::npos) r.reduced = {-1, -1, -1};
+  return r;
+}
+
+struct Results {
+  std::vector<std::string> lines;
+  static void fn(void* h, const char* m) { static_cast<Results*>(h)->lines.emplace_back(m); }
+};
+
+double wallNow() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+std::map<std::string, std::pair<std::string, double>> references(const std::string& set) {
+  std::map<std::string, std::pair<std::string, double>> ref;
+  std::ifstream in(std::string(VANTO_DATA_DIR) + "/reference.tsv");
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream is(line);
+    std::string name, s, status, obj;
+    if (std::getline(is, name, '\t') && std::getline(is, s, '\t') && std::getline(is, status, '\t') && s == set) {
+      std::getline(is, obj, '\t');
+      ref[name] = {status, obj.empty() ? NAN : std::strtod(obj.c_str(), nullptr)};
+    }
+  }
+  return ref;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string set = "all";
+  bool clp = true;
+  std::vector<std::string> only;
+  for (int a = 1; a < argc; ++a) {
+    if (!std::strcmp(argv[a], "--set") && a + 1 < argc) set = argv[++a];
+    else if (!std::strcmp(argv[a], "--noclp")) clp = false;
+    else only.push_back(argv[a]);
+  }
+  std::vector<std::pair<std::string, std::string>> models;  // (set, name)
+  for (const char* s : {"netlib", "miplib3"}) {
+    if (set != "all" && set != s) continue;
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(std::string(VANTO_DATA_DIR) + "/" + s)) {
+      std::string f = e.path().filename().string();
+      if (f.size() > 7 && f.compare(f.size() - 7, 7, ".mps.gz") == 0) names.push_back(f.substr(0, f.size() - 7));
+    }
+    std::sort(names.begin(), names.end());
+    for (auto& n : names)
+      if (only.empty() || std::find(only.begin(), only.end(), n) != only.end()) models.push_back({s, n});
+  }
+  const auto refNetlib = references("netlib");
+
+  int st = 0;
+  VNTENVptr env = VNTopenVANTO(&st);
+  if (!env) return 1;
+  Results res;
+  VNTCHANNELptr cres, cwarn, cerr, clog;
+  VNTgetchannels(env, &cres, &cwarn, &cerr, &clog);
+  VNTaddfuncdest(env, cres, &res, Results::fn);
+
+  std::printf("%-10s %-8s %8s %8s %7s %6s | %6s %6s %7s | %6s %6s %7s | %7s %s\n", "model", "set", "our_s", "clp_s",
+              "ratio", "pre_s", "rows", "cols", "nz", "c_rows", "c_cols", "c_nz", "orig_r", "result");
+  double logSum = 0.0, maxRatio = 0.0, ourTotal = 0.0, preTotal = 0.0;
+  int nRatio = 0, nSmaller = 0, nCompared = 0, nOk = 0, nRun = 0;
+  std::string worstName;
+  for (const auto& [s, name] : models) {
+    const std::string file = std::string(VANTO_DATA_DIR) + "/" + s + "/" + name + ".mps.gz";
+    VNTLPptr lp = VNTcreateprob(env, &st, name.c_str());
+    if (VNTreadcopyprob(env, lp, file.c_str(), nullptr) != 0) {
+      std::printf("%-10s read failed\n", name.c_str());
+      VNTfreeprob(env, &lp);
+      continue;
+    }
+    if (VNTgetprobtype(env, lp) != 0) VNTchgprobtype(env, lp, 0);  // the LP relaxation
+    const int m0 = VNTgetnumrows(env, lp);
+    res.lines.clear();
+    const double t0 = wallNow();
+    const int rc = VNTlpopt(env, lp);
+    const double ours = wallNow() - t0;
+    ++nRun;
+    const int stat = VNTgetstat(env, lp);
+    double obj = NAN;
+    VNTgetobjval(env, lp, &obj);
+    double pre = 0.0;
+    for (const auto& l : res.lines)
+      if (l.rfind("Presolve time = ", 0) == 0) pre = std::strtod(l.c_str() + 16, nullptr);
+    Size mine;
+    int prestat = 0;
+    VNTgetprestat(env, lp, &prestat, nullptr, nullptr, nullptr, nullptr);
+    VNTCLPptr red = nullptr;
+    if (prestat == 1 && VNTgetredlp(env, lp, &red) == 0)
+      mine = {VNTgetnumrows(env, red), VNTgetnumcols(env, red), VNTgetnumnz(env, red)};
+    else if (prestat == 2)
+      mine = {0, 0, 0};
+    else
+      mine = {VNTgetnumrows(env, lp), VNTgetnumcols(env, lp), VNTgetnumnz(env, lp)};
+    VNTfreeprob(env, &lp);
+    ClpResult c;
+    if (clp) c = runClp(file);
+    // Our answer against the reference (Netlib) or CLP's optimum.
+    std::string result = "ok";
+    double want = NAN;
+    if (s == "netlib") {
+      auto it = refNetlib.find(name);
+      if (it != refNetlib.end()) want = it->second.second;
+    } else if (c.ok) {
+      want = c.objective;
+    }
+    if (rc != 0 || stat != 1) result = "status " + std::to_string(stat) + " rc " + std::to_string(rc);
+    else if (!std::isnan(want) && std::fabs(obj - want) > 1e-6 * std::max(1.0, std::fabs(want)))
+      result = "OBJ " + std::to_string(obj) + " vs " + std::to_string(want);
+    else ++nOk;
+    ourTotal += ours;
+    preTotal += pre;
+    double ratio = NAN;
+    if (c.ok && c.seconds > 0) {
+      ratio = ours / std::max(c.seconds, 1e-3);
+      if (c.seconds >= 0.01) {
+        logSum += std::log(ratio);
+        ++nRatio;
+        if (ratio > maxRatio) {
+          maxRatio = ratio;
+          worstName = name;
+        }
+      }
+    }
+    if (c.reduced.rows >= 0) {
+      ++nCompared;
+      if (mine.rows + mine.cols <= c.reduced.rows + c.reduced.cols) ++nSmaller;
+    }
+    std::printf("%-10s %-8s %8.3f %8.3f %7.2f %6.2f | %6lld %6lld %7lld | %6lld %6lld %7lld | %7d %s\n", name.c_str(),
+                s.c_str(), ours, c.seconds, ratio, pre, mine.rows, mine.cols, mine.nz, c.reduced.rows, c.reduced.cols,
+                c.reduced.nz, m0, result.c_str());
+    std::fflush(stdout);
+  }
+  std::printf("\n%d models, %d answers right\n", nRun, nOk);
+  if (nRatio > 0)
+    std::printf("geometric-mean time ratio (ours / CLP) over %d models with CLP >= 10 ms: %.3f; largest %.2f (%s)\n",
+                nRatio, std::exp(logSum / nRatio), maxRatio, worstName.c_str());
+  std::printf("our reduced problem (rows + columns) no larger than CLP's on %d of %d models\n", nSmaller, nCompared);
+  std::printf("presolve time share of our total time: %.1f%% (%.2f of %.2f s)\n",
+              ourTotal > 0 ? 100.0 * preTotal / ourTotal : 0.0, preTotal, ourTotal);
+  VNTcloseVANTO(&env);
+  return 0;
+}
