@@ -46,17 +46,6 @@ void crushForm(const Presolved& pre, std::vector<double>& coef, double& offset) 
         coef[r.j] = 0.0;
         break;
       }
-      case RecKind::kSlackColumn: {
-        // x_j = (rhs - rest)/a on an equality row; on an inequality row the
-        // column has no cost and no value of its own (its term drops).
-        const double cj = coef[r.j];
-        if (cj != 0.0 && r.c == r.d) {
-          offset += cj * r.c / r.a;
-          for (int64_t p = r.beg; p < r.end; ++p) coef[ps.pool[p].idx] -= cj * ps.pool[p].val / r.a;
-        }
-        coef[r.j] = 0.0;
-        break;
-      }
       case RecKind::kDoubleton: {
         const double ck = coef[r.k];
         if (ck == 0.0) break;
@@ -151,7 +140,6 @@ int getprestat(Env&, model::Problem& lp, int* prestat_p, int* pcstat, int* prsta
         case presolve::RecKind::kDoubleton: pc[r.k] = -4; pr[r.i] = -2; break;
         case presolve::RecKind::kSingletonRow: pr[r.i] = -3; break;
         case presolve::RecKind::kParallelRow: pr[r.k] = -1; break;
-        case presolve::RecKind::kSlackColumn: pc[r.j] = -4; break;
         default: pr[r.i] = -1; break;
       }
     }

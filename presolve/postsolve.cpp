@@ -131,56 +131,6 @@ void Postsolve::undo(Work& w, bool dual) const {
         break;
       }
 
-      case RecKind::kSlackColumn: {
-        // Row i: lo <= t + a x_j <= up with x_j in [l, u]; the reduced row
-        // held t within [lo - a-max, up - a-min].
-        const int i = r.i, j = r.j;
-        const double a = r.a, cj = r.b, lo = r.c, up = r.d, l = r.e, u = r.f;
-        double t = 0.0;
-        for (int64_t p = r.beg; p < r.end; ++p) t += pool[p].val * w.x[pool[p].idx];
-        const int rs = w.rstat[i];
-        const double yRed = w.y[i];
-        if (rs == kAtLower || rs == kAtUpper) {
-          // The reduced row at a limit: x_j at the bound that made it, the
-          // original row at its own limit on the same side.
-          const bool toUpperOfX = (rs == kAtLower) == (a > 0);
-          w.x[j] = toUpperOfX ? u : l;
-          w.cstat[j] = toUpperOfX ? kAtUpper : kAtLower;
-          w.rstat[i] = lo == up ? kAtLower : rs;
-          w.y[i] = yRed + cj / a;
-          w.dj[j] = -a * yRed;
-        } else if (lo == up) {
-          w.x[j] = (lo - t) / a;
-          w.cstat[j] = kBasic;
-          w.rstat[i] = kAtLower;
-          w.y[i] = yRed + cj / a;
-          w.dj[j] = 0.0;
-        } else {
-          // A row without cost on x_j: x_j at a bound where the row holds,
-          // else basic with the row at a limit.
-          auto fits = [&](double v) {
-            const double act = t + a * v;
-            return !isInf(v) && (isInf(lo) || act >= lo - 1e-9 * std::max(1.0, std::fabs(lo))) &&
-                   (isInf(up) || act <= up + 1e-9 * std::max(1.0, std::fabs(up)));
-          };
-          w.dj[j] = cj - a * yRed;
-          if (fits(l)) {
-            w.x[j] = l;
-            w.cstat[j] = kAtLower;
-          } else if (fits(u)) {
-            w.x[j] = u;
-            w.cstat[j] = kAtUpper;
-          } else {
-            const bool atLo = !isInf(lo);
-            w.x[j] = ((atLo ? lo : up) - t) / a;
-            w.cstat[j] = kBasic;
-            w.rstat[i] = atLo ? kAtLower : kAtUpper;
-            w.dj[j] = 0.0;
-          }
-        }
-        break;
-      }
-
       case RecKind::kParallelRow: {
         const int i = r.i, k = r.k;
         const double lam = r.a;
@@ -310,11 +260,7 @@ void Presolved::crushX(const double* x, double* xr) const {
 }
 
 void Presolved::crushPi(const double* pi, double* pir) const {
-  // A row that absorbed a slack column with a cost prices it in its dual.
-  std::vector<double> shift(post->m0, 0.0);
-  for (const Record& r : post->recs)
-    if (r.kind == RecKind::kSlackColumn) shift[r.i] += r.b / r.a;
-  for (size_t ir = 0; ir < rowOrig.size(); ++ir) pir[ir] = pi[rowOrig[ir]] - post->objsen * shift[rowOrig[ir]];
+  for (size_t ir = 0; ir < rowOrig.size(); ++ir) pir[ir] = pi[rowOrig[ir]];
 }
 
 // ---------------------------------------------------------------------------

@@ -178,7 +178,6 @@ class Presolver {
   void columns();
   void dualFixing();
   bool freeSingleton(int j);
-  bool slackColumn(int j);
   bool doubleton(int i);
   void aggregator();
   void parallelRows();
@@ -727,56 +726,10 @@ bool Presolver::doubleton(int i) {
   return true;
 }
 
-// A column in one row only, with bounds: it acts as the row's slack.  The
-// row's limits absorb the column's bounds (an equality row becomes ranged)
-// and the column leaves; an inequality row takes this only for a column
-// without cost.
-bool Presolver::slackColumn(int j) {
-  if (prot_[j] || isInt_[j]) return false;
-  const auto& col = colEntries(j);
-  const int i = col[0].idx;
-  const double a = col[0].val;
-  const double lo = rlo_[i], up = rup_[i];
-  const bool eq = lo == up;
-  if (!eq && costSign(j) != 0) return false;
-  if (std::fabs(a) < 1e-3) return false;
-  const auto& row = rowEntries(i);
-  if (row.size() < 2 || row.size() > 5000) return false;
-  const double l = lb_[j], u = ub_[j];
-  // a x_j over [l, u] spans [amin, amax].
-  const double amin = a > 0 ? (isInf(l) ? -tol::kInf : a * l) : (isInf(u) ? -tol::kInf : a * u);
-  const double amax = a > 0 ? (isInf(u) ? tol::kInf : a * u) : (isInf(l) ? tol::kInf : a * l);
-  if (std::fabs(amin) > tol::kHugeBound && !isInf(amin)) return false;
-  if (std::fabs(amax) > tol::kHugeBound && !isInf(amax)) return false;
-  const double nlo = isInf(lo) || isInf(amax) ? -tol::kInf : lo - amax;
-  const double nup = isInf(up) || isInf(amin) ? tol::kInf : up - amin;
-  Record& r = push(RecKind::kSlackColumn);
-  r.i = i;
-  r.j = j;
-  r.a = a;
-  r.b = c_[j];
-  r.c = lo;
-  r.d = up;
-  r.e = l;
-  r.f = u;
-  const std::vector<Entry> saved(row.begin(), row.end());
-  saveEntries(r, saved, j);
-  if (eq && c_[j] != 0.0) {
-    const double cj = c_[j];
-    for (const Entry& e : saved)
-      if (e.idx != j) addCost(e.idx, -cj * e.val / a);
-    offset_ += cj * lo / a;
-  }
-  rlo_[i] = nlo;
-  rup_[i] = nup;
-  removeCol(j);
-  return true;
-}
-
 void Presolver::aggregator() {
   // Column singletons first (no fill), then doubleton equations.
   for (int j = 0; j < n_; ++j)
-    if (colAlive_[j] && colCnt_[j] == 1 && !freeSingleton(j)) slackColumn(j);
+    if (colAlive_[j] && colCnt_[j] == 1) freeSingleton(j);
   for (int i = 0; i < m_; ++i) {
     if (!rowAlive_[i] || rowCnt_[i] != 2 || rlo_[i] != rup_[i]) continue;
     doubleton(i);

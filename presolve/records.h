@@ -50,7 +50,6 @@ enum class RecKind : uint8_t {
   kFreeSingleton, // column j (only in row i, coefficient a) substituted out; saved row entries
   kDoubleton,     // equation a x_j + b x_k = rhs: x_k substituted; saved entries of column k
   kParallelRow,   // row k (= lambda times row i) merged into row i
-  kSlackColumn,   // column j (only in row i, coefficient a) projected out: row i's limits absorb its bounds
 };
 
 struct Record {
@@ -58,7 +57,7 @@ struct Record {
   int8_t side = -1;        // status hint / active side
   uint8_t flags = 0;       // kLbChanged | kUbChanged | kFixedAfter
   int i = -1, j = -1, k = -1;
-  double a = 0.0, b = 0.0, c = 0.0, d = 0.0, e = 0.0, f = 0.0;
+  double a = 0.0, b = 0.0, c = 0.0, d = 0.0;
   int64_t beg = 0, end = 0;  // saved entries in the pool
 };
 
