@@ -44,9 +44,9 @@ double Search::bestBound() const {
 // The incumbent entry.
 
 bool Search::offerSolution(const double* x, bool heuristic, const char* source) {
-  // Rounding proposes candidates it has not checked itself: a failed check
+  // Rounding and dives propose candidates they have not checked: a failed check
   // is not news.
-  const bool quiet = source && std::strcmp(source, "rounding") == 0;
+  const bool quiet = source && (std::strcmp(source, "rounding") == 0 || std::strcmp(source, "dive") == 0);
   SolutionTolerances t;
   t.feasibility = rp.feasTol;
   t.integrality = rp.intTol;
@@ -132,8 +132,10 @@ void Search::moveTo(const Node& nd) {
   for (auto it = chain.rbegin(); it != chain.rend(); ++it)
     for (const BoundChange& c : (*it)->changes) {
       mark(c.k);
-      tLo[c.k] = c.lo;
-      tUp[c.k] = c.up;
+      // Global bounds tightened after the node was made (reduced-cost
+      // fixing) still hold; a node left empty by them keeps one point.
+      tLo[c.k] = std::max(c.lo, w.lo[c.k]);
+      tUp[c.k] = std::max(tLo[c.k], std::min(c.up, w.up[c.k]));
     }
   touched.clear();
   for (int k : list) {
@@ -526,9 +528,7 @@ bool Search::pickBranch(const Node& nd, double z, std::vector<BoundChange>& down
 // Heuristics, called at the root and at nodes after the node LP: whatever
 // they find goes through offerSolution.  Built in: rounding of the LP
 // solution (cheap; tried when few integer columns are fractional).
-void Search::runHeuristics(bool root) {
-  if (root || lastIinf_ <= 8) tryRounding();
-}
+void Search::runHeuristics(bool root) { heuristics(root); }
 
 bool Search::tryRounding() {
   std::vector<double>& x = roundX_;
@@ -652,6 +652,7 @@ Search::NodeResult Search::processNode(Node& nd, Node* next, bool* haveNext) {
       logNode(nd, 2, tol::kNone, -1, false, false);
       return NodeResult::kPruned;
     }
+    reducedCostFixing(nd, root);
     std::vector<BoundChange>& dn = chDown_;
     std::vector<BoundChange>& upc = chUp_;
     int col;
@@ -782,6 +783,7 @@ int Search::branchAndBound() {
     haveCur = true;
   }
   for (;;) {
+    globalReducedCostFixing();
     if (int s = pollStop()) {
       if (haveCur) pending = std::make_unique<Node>(std::move(cur));
       return s;

@@ -50,10 +50,16 @@ struct RunParams {
   int auxRootThreads = 0;
   long long bbInterval = 7;
   long long heurFreq = 0;
+  double heurEffort = 1.0;
+  int diveType = 0;      // 0 automatic, 1 fractional and coefficient, 2 pseudo-cost, 3 guided
+  int fpHeur = 0;        // -1 off
+  long long rinsFreq = 0;  // -1 off
+  long long subMipNodes = 500;
   std::string intSolPrefix;
   int startAlg = 0;
 };
 void readRunParams(Env& env, RunParams& rp);
+void readHeuristicParams(Env& env, RunParams& rp);  // heur.cpp
 
 // ---------------------------------------------------------------------------
 // Gap rules (internal minimization form).
@@ -313,6 +319,15 @@ class Search final : public model::SolverState {
   bool tryRounding();
   void storeResult(model::Problem& p);
 
+  // Primal heuristics and reduced-cost fixing (heur.cpp).
+  enum DiveRule { kDiveFractional, kDiveCoefficient, kDivePseudo, kDiveGuided };
+  void heuristics(bool root);
+  bool dive(DiveRule rule, long long iterBudget);
+  bool lockRounding(const double* x);
+  void computeLocks();
+  void reducedCostFixing(Node& nd, bool root);
+  void globalReducedCostFixing();
+
  public:
   // Stop reasons of the loop besides the LP statuses 11, 13, 25.
   static constexpr int kStopTreeEmpty = 1000, kStopGap = 1001, kStopNodes = 1002, kStopSolutions = 1003,
@@ -373,6 +388,15 @@ class Search final : public model::SolverState {
   };
   std::vector<Cand> cands_;
   std::vector<BoundChange> localFix_, chDown_, chUp_;
+  // Heuristic state (heur.cpp).
+  std::vector<int> locks_[2];          // per working column: rows blocking a decrease (0) / an increase (1)
+  std::vector<double> rootDj_, rootAt_;  // root reduced costs (internal form) and the bounds they sat on
+  double rootZ_ = -tol::kNone;
+  double rcCutoff_ = tol::kNone;       // cutoff of the last global reduced-cost fixing
+  long long rootLpIterations_ = 0;
+  long long heurCalls_ = 0, diveSolutions_ = 0, rcFixed_ = 0;
+  std::vector<double> diveX_, diveRow_, heurX_;
+  bool lpFresh_ = true;                // the engine holds the node's solved LP
   double downBound_ = 0.0, upBound_ = 0.0;
 };
 

@@ -68,6 +68,7 @@ void readRunParams(Env& env, RunParams& rp) {
   rp.heurFreq = params::getLong(env, kHeurFreq);
   rp.intSolPrefix = params::getStr(env, kIntSolPrefix);
   rp.startAlg = params::getInt(env, kStartAlg);
+  readHeuristicParams(env, rp);
   (void)kTimeLimit;
   (void)kThreads;
 }

@@ -434,4 +434,16 @@ TEST_F(RandomMip, EverythingTogether) {
   runMany(o, 17, 1500);
 }
 
+// Dives at every node (each rule in turn) with reduced-cost fixing from
+// their incumbents: the optimum stays the enumeration's.
+TEST_F(RandomMip, DivesAtEveryNode) {
+  VNTsetlongparam(env, VNT_PARAM_HEURFREQ, 1);
+  Options o;
+  o.continuous = true;
+  runMany(o, 18, 600);
+  Options all;
+  all.sos = all.indicators = all.pwl = all.semi = true;
+  runMany(all, 19, 600);
+}
+
 }  // namespace
