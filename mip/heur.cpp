@@ -236,6 +236,132 @@ bool Search::dive(DiveRule rule, long long iterBudget) {
 }
 
 // ---------------------------------------------------------------------------
+// Feasibility pump: alternate between the rounding of the LP point and the LP
+// point nearest (in the integer columns, L1 distance) to that rounding, with
+// a share of the objective that fades out.  A rounding seen before is
+// perturbed by flipping the columns farthest from their LP value.
+
+bool Search::feasibilityPump(long long iterBudget) {
+  const int n = w.n;
+  std::vector<double>& x = diveX_;
+  x.assign(xsave_.begin(), xsave_.end());
+  std::vector<double> target(n), cost(n, 0.0);
+  Basis saved;
+  snapshotBasis(saved);
+  const Path* savedPath = enginePath;
+  double cnorm = 0.0;
+  int nint = 0;
+  for (int j = 0; j < n; ++j) {
+    cnorm += w.lp.obj[j] * w.lp.obj[j];
+    if (w.kind[j] == kInt) ++nint;
+  }
+  cnorm = std::sqrt(cnorm);
+  double alpha = rp.fpHeur == 2 || cnorm <= 0 ? 0.0 : 1.0;
+  const double distScale = std::sqrt(static_cast<double>(std::max(1, nint)));
+  std::vector<std::vector<double>> seen;  // recent roundings (integer part)
+  std::vector<int> order;
+  uint64_t rnd = 0x9E3779B97F4A7C15ULL ^ static_cast<uint64_t>(nodeCount + 1);
+  auto next = [&rnd]() {
+    rnd ^= rnd << 13;
+    rnd ^= rnd >> 7;
+    rnd ^= rnd << 17;
+    return rnd;
+  };
+  simplex::LpOptions& o = engine->options();
+  long long spent = 0;
+  int iter = 0;
+  double bestInfeas = 1e300;
+  bool found = false;
+  const int maxIter = std::max(10, static_cast<int>(100 * rp.heurEffort));
+  const double t0 = envTime(*env_), k0 = detTicks(*env_);
+  for (iter = 1; iter <= maxIter && spent < iterBudget; ++iter) {
+    if (checkLimits(*env_)) break;
+    // Rounding, with a perturbation when it repeats a recent one.
+    for (int j = 0; j < n; ++j) target[j] = w.kind[j] == kInt ? std::round(x[j]) : x[j];
+    bool cycle = false;
+    for (const auto& sv : seen)
+      if (std::equal(sv.begin(), sv.end(), target.begin())) cycle = true;
+    if (cycle) {
+      order.clear();
+      for (int j = 0; j < n; ++j)
+        if (w.kind[j] == kInt && curLo[j] < curUp[j]) order.push_back(j);
+      std::sort(order.begin(), order.end(), [&](int a, int b) {
+        return std::fabs(x[a] - target[a]) > std::fabs(x[b] - target[b]);
+      });
+      const size_t flips = std::min(order.size(), static_cast<size_t>(10 + next() % 21));
+      for (size_t q = 0; q < flips; ++q) {
+        const int j = order[q];
+        const double t = target[j];
+        if (t + 1 <= curUp[j] && (x[j] >= t || t - 1 < curLo[j])) target[j] = t + 1;
+        else if (t - 1 >= curLo[j]) target[j] = t - 1;
+      }
+    }
+    seen.push_back(target);
+    if (seen.size() > 8) seen.erase(seen.begin());
+    // The rounding itself may already be a solution.
+    std::vector<double>& r = heurX_;
+    r.assign(target.begin(), target.begin() + w.n0);
+    if (offerSolution(r.data(), true, "dive")) {
+      found = true;
+      break;
+    }
+    // Distance objective (internal minimization form, then the engine's sense).
+    for (int j = 0; j < n; ++j) {
+      double c = 0.0;
+      if (w.kind[j] == kInt) {
+        if (target[j] <= curLo[j]) c = 1.0;
+        else if (target[j] >= curUp[j]) c = -1.0;
+        else c = x[j] > target[j] ? 1.0 : -1.0;  // inside: pull toward the rounding
+      }
+      c = (1.0 - alpha) * c + (alpha > 0 ? alpha * distScale * sense * w.lp.obj[j] / cnorm : 0.0);
+      if (c != cost[j] || iter == 1) engine->setObj(j, sense * c);
+      cost[j] = c;
+    }
+    alpha *= 0.9;
+    if (alpha < 1e-3) alpha = 0.0;
+    o.iterationLimit = std::max(1LL, iterBudget - spent);
+    o.objectiveLimit = 1e75;
+    const LpStatus st = engine->solvePrimal();
+    const long long it = engine->iterations();
+    spent += it;
+    mipIterations += it;
+    if (!optimalLp(st)) break;
+    engine->getX(x.data());
+    double infeas = 0.0;
+    int nfrac = 0;
+    for (int j = 0; j < n; ++j)
+      if (w.kind[j] == kInt) {
+        const double f = std::fabs(x[j] - std::round(x[j]));
+        infeas += f;
+        if (f > rp.intTol) ++nfrac;
+      }
+    bestInfeas = std::min(bestInfeas, infeas);
+    if (nfrac == 0) {
+      r.assign(x.begin(), x.begin() + w.n0);
+      for (int j = 0; j < w.n0; ++j)
+        if (w.kind[j] == kInt) r[j] = std::round(r[j]);
+      if (offerSolution(r.data(), true, "dive")) {
+        found = true;
+        break;
+      }
+    }
+    if (lockRounding(x.data())) {
+      found = true;
+      break;
+    }
+  }
+  if (rp.display >= 2)
+    print(*env_, Chan::Results, "Feasibility pump: elapsed %.2f sec., %.2f ticks, phase %d, iter %d, best infeas %.2f\n",
+          envTime(*env_) - t0, detTicks(*env_) - k0, 1, std::min(iter, maxIter), bestInfeas < 1e300 ? bestInfeas : 0.0);
+  // Restore the objective, the basis and the engine's hold on the node.
+  for (int j = 0; j < n; ++j)
+    engine->setObj(j, w.lp.obj[j]);
+  installBasis(saved);
+  enginePath = savedPath;
+  return found;
+}
+
+// ---------------------------------------------------------------------------
 // The heuristic schedule.
 
 void Search::heuristics(bool root) {
@@ -279,6 +405,11 @@ void Search::heuristics(bool root) {
   for (int q = 0; q < nr; ++q) {
     if (checkLimits(*env_)) break;
     dive(rules[q], budget);
+    dived = true;
+  }
+  // No solution after the root dives: the feasibility pump.
+  if (root && !hasIncumbent() && rp.fpHeur >= 0 && !checkLimits(*env_)) {
+    feasibilityPump(std::max<long long>(1, static_cast<long long>(effort * 10.0 * static_cast<double>(base))));
     dived = true;
   }
   if (dived) {

@@ -324,6 +324,7 @@ class Search final : public model::SolverState {
   void heuristics(bool root);
   bool dive(DiveRule rule, long long iterBudget);
   bool lockRounding(const double* x);
+  bool feasibilityPump(long long iterBudget);
   void computeLocks();
   void reducedCostFixing(Node& nd, bool root);
   void globalReducedCostFixing();
