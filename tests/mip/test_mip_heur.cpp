@@ -1,5 +1,6 @@
-// Primal heuristics and reduced-cost fixing, end to end: the root dives find
-// an incumbent on models where the root LP and its rounding give none, their
+// Primal heuristics and reduced-cost fixing, end to end: the root dives and
+// the feasibility pump find an incumbent on models where the root LP and its
+// rounding give none, their
 // parameters switch them off, every dive rule leaves the answer right, and the
 // heuristic incumbents carry the heuristic mark in the node log.
 #include <gtest/gtest.h>
@@ -81,16 +82,28 @@ TEST_F(MipHeur, RootDivesFindAnIncumbentWhereRoundingFindsNone) {
   }
 }
 
-TEST_F(MipHeur, EachDiveRuleAndZeroEffort) {
+TEST_F(MipHeur, EachDiveRuleThePumpAndZeroEffort) {
   const char* name = kHardToRound[0];
   // The fractional and coefficient dives find a solution on their own; the
-  // guided dive needs an incumbent to follow, and zero effort runs no dive.
+  // guided dive needs an incumbent to follow, so with it alone only the
+  // feasibility pump can find one; zero effort runs neither.
+  VNTsetintparam(env, VNT_PARAM_FPHEUR, -1);
   VNTsetintparam(env, VNT_PARAM_DIVETYPE, 1);
   read(name);
   EXPECT_EQ(rootOnly(), VNTMIP_NODE_LIM_FEAS);
   VNTsetintparam(env, VNT_PARAM_DIVETYPE, 3);
   read(name);
   EXPECT_EQ(rootOnly(), VNTMIP_NODE_LIM_INFEAS);
+  for (int fp : {1, 2}) {
+    SCOPED_TRACE(fp);
+    VNTsetintparam(env, VNT_PARAM_FPHEUR, fp);
+    read(name);
+    results.text.clear();
+    EXPECT_EQ(rootOnly(), VNTMIP_NODE_LIM_FEAS);
+    EXPECT_NE(results.text.find("Feasibility pump: elapsed "), std::string::npos);
+    const double ref = references().at(name).objective;
+    EXPECT_GE(objective(), ref - 1e-6 * std::max(1.0, std::fabs(ref)));
+  }
   VNTsetintparam(env, VNT_PARAM_DIVETYPE, 0);
   VNTsetdblparam(env, VNT_PARAM_HEUREFFORT, 0.0);
   read(name);
