@@ -429,6 +429,9 @@ struct Factor::Impl {
   bool wantSparse(const WorkVec& x, double hint) const;
   void ftranL(WorkVec& x, bool sparse);
   void ftranR(WorkVec& x);
+  template <class Adj, class Step, class Dense>
+  void triSolve(WorkVec& x, bool sparse, Adj adj, Step step, Dense dense, int64_t denseWork);
+  void solveU(WorkVec& x, bool sparse, const SpFile& f, bool reverse);
   void ftranU(WorkVec& x, bool sparse);
   void btranU(WorkVec& x, bool sparse);
   void btranR(WorkVec& x);
@@ -1044,55 +1047,72 @@ void Factor::Impl::relist(WorkVec& x) {
 
 int Factor::Impl::reachLimit() const { return static_cast<int>(kHyperReachLimit * m) + 16; }
 
-void Factor::Impl::ftranL(WorkVec& x, bool sparse) {
-  double* v = x.val.data();
+// One triangular solve, shared by the four stages.  `step(node)` eliminates
+// one node (scales it by its pivot where the stage has one and subtracts its
+// multiples from the nodes it reaches) and returns the entries it touched; `adj` lists the nodes a node passes
+// multiples to; `dense(f)` calls f for every node in elimination order.  With
+// `sparse`, a depth-first search from the nonzeros gives the reached nodes in
+// topological order and only those are visited; when the search reaches too
+// many, the dense pass runs and the nonzeros are listed by one scan after it.
+template <class Adj, class Step, class Dense>
+void Factor::Impl::triSolve(WorkVec& x, bool sparse, Adj adj, Step step, Dense dense, int64_t denseWork) {
   int* list = x.idx.data();
   if (sparse) {
-    const int cnt = symbolic(
-        list, x.nnz,
-        [this](int r, const int*& b, const int*& e) {
-          const int k = lEtaOfRow[r];
-          if (k < 0) {
-            b = e = nullptr;
-          } else {
-            b = lIdx.data() + lStart[k];
-            e = lIdx.data() + lStart[k + 1];
-          }
-        },
-        reachLimit());
+    const int cnt = symbolic(list, x.nnz, adj, reachLimit());
     if (cnt >= 0) {
       const int* t = topo.data() + (m - cnt);
+      int64_t w = 0;
       for (int q = 0; q < cnt; ++q) {
-        const int r = t[q];
-        list[q] = r;
-        const double xr = v[r];
-        const int k = lEtaOfRow[r];
-        if (k < 0) continue;
-        if (std::fabs(xr) <= kDropTolerance) {
-          v[r] = 0.0;
-          continue;
-        }
-        for (int p = lStart[k]; p < lStart[k + 1]; ++p) v[lIdx[p]] -= lVal[p] * xr;
-        stats.work += lStart[k + 1] - lStart[k];
+        list[q] = t[q];
+        w += step(t[q]);
       }
+      stats.work += w;
       x.nnz = cnt;
       return;
     }
     remark(x);
   }
-  const int ne = static_cast<int>(lPiv.size());
-  for (int k = 0; k < ne; ++k) {
-    const double xr = v[lPiv[k]];
-    if (xr == 0.0) continue;
-    if (std::fabs(xr) <= kDropTolerance) {
-      v[lPiv[k]] = 0.0;
-      continue;
-    }
-    for (int p = lStart[k]; p < lStart[k + 1]; ++p) v[lIdx[p]] -= lVal[p] * xr;
-    stats.work += lStart[k + 1] - lStart[k];
-  }
+  stats.work += dense(step) + denseWork;
   relist(x);
-  stats.work += ne;
+}
+
+// Subtract xs times the stored vector [b, e) of values `val` from v.
+static inline void axpyStored(double* v, const int* idx, const double* val, int b, int e, double xs) {
+  for (int p = b; p < e; ++p) v[idx[p]] -= val[p] * xs;
+}
+
+void Factor::Impl::ftranL(WorkVec& x, bool sparse) {
+  double* v = x.val.data();
+  const int ne = static_cast<int>(lPiv.size());
+  triSolve(
+      x, sparse,
+      [this](int r, const int*& b, const int*& e) {
+        const int k = lEtaOfRow[r];
+        if (k < 0) {
+          b = e = nullptr;
+        } else {
+          b = lIdx.data() + lStart[k];
+          e = lIdx.data() + lStart[k + 1];
+        }
+      },
+      [v, eta = lEtaOfRow.data(), st = lStart.data(), ix = lIdx.data(), va = lVal.data()](int r) -> int {
+        const int k = eta[r];
+        if (k < 0) return 0;
+        const double xr = v[r];
+        if (xr == 0.0) return 0;
+        if (std::fabs(xr) <= kDropTolerance) {
+          v[r] = 0.0;
+          return 0;
+        }
+        axpyStored(v, ix, va, st[k], st[k + 1], xr);
+        return st[k + 1] - st[k];
+      },
+      [piv = lPiv.data(), ne](auto& step) {
+        int64_t w = 0;
+        for (int k = 0; k < ne; ++k) w += step(piv[k]);
+        return w;
+      },
+      ne);
 }
 
 // Row etas of the updates: dot products.
@@ -1113,105 +1133,44 @@ void Factor::Impl::ftranR(WorkVec& x) {
   stats.work += etaNnz + ne;
 }
 
-void Factor::Impl::ftranU(WorkVec& x, bool sparse) {
+// The U stage, column-wise for FTRAN (pivots in reverse order) and row-wise
+// for BTRAN (pivots in order).
+void Factor::Impl::solveU(WorkVec& x, bool sparse, const SpFile& f, bool reverse) {
   double* v = x.val.data();
-  int* list = x.idx.data();
-  if (sparse) {
-    const int cnt = symbolic(
-        list, x.nnz,
-        [this](int s, const int*& b, const int*& e) {
-          b = ucol.idx.data() + ucol.start[s];
-          e = b + ucol.len[s];
-        },
-        reachLimit());
-    if (cnt >= 0) {
-      const int* t = topo.data() + (m - cnt);
-      for (int q = 0; q < cnt; ++q) {
-        const int s = t[q];
-        list[q] = s;
+  triSolve(
+      x, sparse,
+      [&f](int s, const int*& b, const int*& e) {
+        b = f.idx.data() + f.start[s];
+        e = b + f.len[s];
+      },
+      [v, dg = diag.data(), fs = f.start.data(), fl = f.len.data(), ix = f.idx.data(), va = f.val.data()](int s) -> int {
         double xs = v[s];
         if (std::fabs(xs) <= kDropTolerance) {
           v[s] = 0.0;
-          continue;
+          return 0;
         }
-        xs /= diag[s];
+        xs /= dg[s];
         v[s] = xs;
-        const int st = ucol.start[s], l = ucol.len[s];
-        for (int p = st; p < st + l; ++p) v[ucol.idx[p]] -= ucol.val[p] * xs;
-        stats.work += l;
-      }
-      x.nnz = cnt;
-      return;
-    }
-    remark(x);
-  }
-  for (int o = orderLen - 1; o >= 0; --o) {
-    const int s = order[o];
-    if (s < 0) continue;
-    double xs = v[s];
-    if (std::fabs(xs) <= kDropTolerance) {
-      v[s] = 0.0;
-      continue;
-    }
-    xs /= diag[s];
-    v[s] = xs;
-    const int st = ucol.start[s], l = ucol.len[s];
-    for (int p = st; p < st + l; ++p) v[ucol.idx[p]] -= ucol.val[p] * xs;
-    stats.work += l;
-  }
-  relist(x);
-  stats.work += orderLen;
+        const int st = fs[s], l = fl[s];
+        axpyStored(v, ix, va, st, st + l, xs);
+        return l;
+      },
+      [ord = order.data(), len = orderLen, reverse](auto& step) {
+        int64_t w = 0;
+        if (reverse) {
+          for (int o = len - 1; o >= 0; --o)
+            if (ord[o] >= 0) w += step(ord[o]);
+        } else {
+          for (int o = 0; o < len; ++o)
+            if (ord[o] >= 0) w += step(ord[o]);
+        }
+        return w;
+      },
+      orderLen);
 }
 
-void Factor::Impl::btranU(WorkVec& x, bool sparse) {
-  double* v = x.val.data();
-  int* list = x.idx.data();
-  if (sparse) {
-    const int cnt = symbolic(
-        list, x.nnz,
-        [this](int s, const int*& b, const int*& e) {
-          b = urow.idx.data() + urow.start[s];
-          e = b + urow.len[s];
-        },
-        reachLimit());
-    if (cnt >= 0) {
-      const int* t = topo.data() + (m - cnt);
-      for (int q = 0; q < cnt; ++q) {
-        const int s = t[q];
-        list[q] = s;
-        double xs = v[s];
-        if (std::fabs(xs) <= kDropTolerance) {
-          v[s] = 0.0;
-          continue;
-        }
-        xs /= diag[s];
-        v[s] = xs;
-        const int st = urow.start[s], l = urow.len[s];
-        for (int p = st; p < st + l; ++p) v[urow.idx[p]] -= urow.val[p] * xs;
-        stats.work += l;
-      }
-      x.nnz = cnt;
-      return;
-    }
-    remark(x);
-  }
-  for (int o = 0; o < orderLen; ++o) {
-    const int s = order[o];
-    if (s < 0) continue;
-    double xs = v[s];
-    if (std::fabs(xs) <= kDropTolerance) {
-      v[s] = 0.0;
-      continue;
-    }
-    xs /= diag[s];
-    v[s] = xs;
-    const int st = urow.start[s], l = urow.len[s];
-    for (int p = st; p < st + l; ++p) v[urow.idx[p]] -= urow.val[p] * xs;
-    stats.work += l;
-  }
-  relist(x);
-  stats.work += orderLen;
-}
+void Factor::Impl::ftranU(WorkVec& x, bool sparse) { solveU(x, sparse, ucol, true); }
+void Factor::Impl::btranU(WorkVec& x, bool sparse) { solveU(x, sparse, urow, false); }
 
 void Factor::Impl::btranR(WorkVec& x) {
   double* v = x.val.data();
@@ -1233,47 +1192,29 @@ void Factor::Impl::btranR(WorkVec& x) {
 
 void Factor::Impl::btranL(WorkVec& x, bool sparse) {
   double* v = x.val.data();
-  int* list = x.idx.data();
-  if (sparse) {
-    const int cnt = symbolic(
-        list, x.nnz,
-        [this](int i, const int*& b, const int*& e) {
-          b = ltIdx.data() + ltStart[i];
-          e = ltIdx.data() + ltStart[i + 1];
-        },
-        reachLimit());
-    if (cnt >= 0) {
-      const int* t = topo.data() + (m - cnt);
-      for (int q = 0; q < cnt; ++q) {
-        const int i = t[q];
-        list[q] = i;
+  triSolve(
+      x, sparse,
+      [this](int i, const int*& b, const int*& e) {
+        b = ltIdx.data() + ltStart[i];
+        e = ltIdx.data() + ltStart[i + 1];
+      },
+      [v, st = ltStart.data(), ix = ltIdx.data(), va = ltVal.data()](int i) -> int {
         const double xi = v[i];
         if (std::fabs(xi) <= kDropTolerance) {
           v[i] = 0.0;
-          continue;
+          return 0;
         }
-        for (int p = ltStart[i]; p < ltStart[i + 1]; ++p) v[ltIdx[p]] -= ltVal[p] * xi;
-        stats.work += ltStart[i + 1] - ltStart[i];
-      }
-      x.nnz = cnt;
-      return;
-    }
-    remark(x);
-  }
-  // Rows in reverse pivot order: a row is final once every later row has
-  // passed on its multiples, and rows that are zero cost one test.
-  for (int k = m - 1; k >= 0; --k) {
-    const int i = lRowOrder[k];
-    const double xi = v[i];
-    if (std::fabs(xi) <= kDropTolerance) {
-      v[i] = 0.0;
-      continue;
-    }
-    for (int p = ltStart[i]; p < ltStart[i + 1]; ++p) v[ltIdx[p]] -= ltVal[p] * xi;
-    stats.work += ltStart[i + 1] - ltStart[i];
-  }
-  relist(x);
-  stats.work += m;
+        axpyStored(v, ix, va, st[i], st[i + 1], xi);
+        return st[i + 1] - st[i];
+      },
+      // Rows in reverse pivot order: a row is final once every later row has
+      // passed on its multiples, and rows that are zero cost one test.
+      [ord = lRowOrder.data(), n = m](auto& step) {
+        int64_t w = 0;
+        for (int k = n - 1; k >= 0; --k) w += step(ord[k]);
+        return w;
+      },
+      m);
 }
 
 
