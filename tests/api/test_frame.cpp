@@ -10,6 +10,7 @@
 #include "api/chk_decls.h"
 #include "api/frame.h"
 #include "api/slots.h"
+#include "common/capture.h"
 #include "env/env.h"
 #include "model/problem.h"
 #include "vanto/vanto.h"
@@ -31,10 +32,7 @@ int lpopt(Env&, model::Problem&) { return gLpoptStatus; }
 
 namespace {
 
-struct Capture {
-  std::vector<std::string> lines;
-  static void fn(void* h, const char* m) { static_cast<Capture*>(h)->lines.emplace_back(m); }
-};
+using vnt::test::Capture;
 
 class Frame : public ::testing::Test {
  protected:

@@ -15,6 +15,11 @@ struct Capture {
     for (const auto& l : lines) s += l;
     return s;
   }
+  bool contains(const std::string& s) const {
+    for (const auto& l : lines)
+      if (l.find(s) != std::string::npos) return true;
+    return false;
+  }
 };
 
 }  // namespace vnt::test

@@ -11,22 +11,14 @@
 #include <utility>
 #include <vector>
 
+#include "common/row_interval.h"
 #include "model/modeldata.h"
 
 namespace vnt::test {
 
 // Row interval [lo, hi] of row i (1e20 stands for infinity).
 inline std::pair<double, double> rowInterval(const model::ModelData& m, int i) {
-  const double r = m.rhs[i];
-  switch (m.sense[i]) {
-    case 'L': return {-1e20, r};
-    case 'G': return {r, 1e20};
-    case 'E': return {r, r};
-    default: {
-      const double g = m.rngval.empty() ? 0.0 : m.rngval[i];
-      return g >= 0 ? std::make_pair(r, r + g) : std::make_pair(r + g, r);
-    }
-  }
+  return rowInterval(m.sense[i], m.rhs[i], m.rngval.empty() ? 0.0 : m.rngval[i]);
 }
 
 struct ByNameOptions {

@@ -6,7 +6,9 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace vnt::test {
 
@@ -21,10 +23,16 @@ struct Reference {
   double objective = NAN;
 };
 
-// instance name -> reference outcome, from reference.tsv.
-inline const std::map<std::string, Reference>& references() {
-  static const std::map<std::string, Reference> refs = [] {
-    std::map<std::string, Reference> r;
+struct ReferenceRow {
+  std::string name;
+  Reference ref;
+};
+
+// The rows of reference.tsv in file order (an instance name may stand in
+// more than one set).
+inline const std::vector<ReferenceRow>& referenceRows() {
+  static const std::vector<ReferenceRow> rows = [] {
+    std::vector<ReferenceRow> r;
     std::ifstream in(dataDir() + "/reference.tsv");
     std::string line;
     std::getline(in, line);  // header
@@ -39,11 +47,29 @@ inline const std::map<std::string, Reference>& references() {
       ref.set = set;
       ref.status = status;
       ref.objective = obj.empty() ? NAN : std::strtod(obj.c_str(), nullptr);
-      r[name] = ref;
+      r.push_back({name, ref});
     }
     return r;
   }();
+  return rows;
+}
+
+// instance name -> reference outcome (a later row of the same name wins).
+inline const std::map<std::string, Reference>& references() {
+  static const std::map<std::string, Reference> refs = [] {
+    std::map<std::string, Reference> r;
+    for (const auto& row : referenceRows()) r[row.name] = row.ref;
+    return r;
+  }();
   return refs;
+}
+
+// The reference outcome of one instance of one set; throws std::out_of_range
+// when the file has none.
+inline const Reference& reference(const std::string& set, const std::string& name) {
+  for (const auto& row : referenceRows())
+    if (row.ref.set == set && row.name == name) return row.ref;
+  throw std::out_of_range("no reference for " + set + "/" + name);
 }
 
 inline std::string modelPath(const std::string& set, const std::string& name) {

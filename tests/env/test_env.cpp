@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/capture.h"
 #include "env/channel.h"
 #include "env/env.h"
 #include "env/limits.h"
@@ -21,15 +22,7 @@
 
 namespace {
 
-struct Capture {
-  std::vector<std::string> lines;
-  static void fn(void* h, const char* m) { static_cast<Capture*>(h)->lines.emplace_back(m); }
-  std::string all() const {
-    std::string s;
-    for (const auto& l : lines) s += l;
-    return s;
-  }
-};
+using vnt::test::Capture;
 
 std::string slurp(const std::string& path) {
   std::ifstream f(path, std::ios::binary);

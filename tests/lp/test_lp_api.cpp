@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "common/models.h"
+#include "common/row_interval.h"
+#include "lp_api/lp_fixture.h"
 #include "vanto/vanto.h"
 
 namespace {
@@ -23,38 +25,8 @@ using vnt::test::references;
 constexpr double kFeasTol = 1e-6;
 constexpr double kOptTol = 1e-6;
 
-struct Capture {
-  std::vector<std::string> lines;
-  static void fn(void* h, const char* m) { static_cast<Capture*>(h)->lines.emplace_back(m); }
-  bool contains(const std::string& s) const {
-    for (const auto& l : lines)
-      if (l.find(s) != std::string::npos) return true;
-    return false;
-  }
-};
-
-class Lp : public ::testing::Test {
+class Lp : public vnt::test::LpFixture {
  protected:
-  void SetUp() override {
-    int st = 0;
-    env = VNTopenVANTO(&st);
-    ASSERT_NE(env, nullptr);
-    VNTCHANNELptr res, warn, err, log;
-    ASSERT_EQ(VNTgetchannels(env, &res, &warn, &err, &log), 0);
-    VNTaddfuncdest(env, err, &errors, Capture::fn);
-    VNTaddfuncdest(env, log, &logLines, Capture::fn);
-    VNTaddfuncdest(env, res, &results, Capture::fn);
-    lp = VNTcreateprob(env, &st, "test");
-    ASSERT_NE(lp, nullptr);
-  }
-  void TearDown() override {
-    VNTfreeprob(env, &lp);
-    VNTcloseVANTO(&env);
-  }
-  void read(const std::string& set, const std::string& name) {
-    ASSERT_EQ(VNTreadcopyprob(env, lp, modelPath(set, name).c_str(), nullptr), 0) << name;
-  }
-
   // Independent check of the solution: bounds, row activities against the
   // row limits, reduced costs recomputed from the duals, and the sign
   // conditions of the reduced costs at the nonbasic bounds.
@@ -77,16 +49,14 @@ class Lp : public ::testing::Test {
     ASSERT_EQ(VNTgetobj(env, lp, obj.data(), 0, n - 1), 0);
     ASSERT_EQ(VNTgetbase(env, lp, cstat.data(), rstat.data()), 0);
     const int sen = VNTgetobjsen(env, lp);
-    int nz = VNTgetnumnz(env, lp), got = 0, surplus = 0;
-    std::vector<int> beg(n), ind(std::max(nz, 1));
-    std::vector<double> val(std::max(nz, 1));
-    ASSERT_EQ(VNTgetcols(env, lp, &got, beg.data(), ind.data(), val.data(), nz, &surplus, 0, n - 1),
-              0);
+    const Matrix a = matrix();
+    const auto& beg = a.beg;
+    const auto& ind = a.ind;
+    const auto& val = a.val;
     std::vector<double> ax(m, 0.0), atpi(n, 0.0);
     double xmax = 1.0;
     for (int j = 0; j < n; ++j) {
-      int end = j + 1 < n ? beg[j + 1] : got;
-      for (int k = beg[j]; k < end; ++k) {
+      for (int k = beg[j]; k < beg[j + 1]; ++k) {
         ax[ind[k]] += val[k] * x[j];
         atpi[j] += val[k] * pi[ind[k]];
       }
@@ -111,15 +81,7 @@ class Lp : public ::testing::Test {
       else worstD = std::max(worstD, std::fabs(ds));
     }
     for (int i = 0; i < m; ++i) {
-      double lo, up;
-      switch (sense[i]) {
-        case 'L': lo = -1e30; up = rhs[i]; break;
-        case 'G': lo = rhs[i]; up = 1e30; break;
-        case 'E': lo = up = rhs[i]; break;
-        default:
-          lo = rng[i] >= 0 ? rhs[i] : rhs[i] + rng[i];
-          up = rng[i] >= 0 ? rhs[i] + rng[i] : rhs[i];
-      }
+      const auto [lo, up] = vnt::test::rowInterval(sense[i], rhs[i], rng[i]);
       double scale = std::max(1.0, std::fabs(rhs[i]));
       worstP = std::max({worstP, (lo - ax[i]) / scale, (ax[i] - up) / scale});
       EXPECT_NEAR(slack[i], rhs[i] - ax[i], 1e-6 * std::max(1.0, xmax)) << what << " row " << i;
@@ -134,10 +96,6 @@ class Lp : public ::testing::Test {
     EXPECT_LE(worstP, kFeasTol) << what << ": primal infeasibility";
     EXPECT_LE(worstD, kOptTol) << what << ": dual infeasibility";
   }
-
-  VNTENVptr env = nullptr;
-  VNTLPptr lp = nullptr;
-  Capture errors, logLines, results;
 };
 
 // Small and medium Netlib models, solved by both simplex methods.

@@ -8,20 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "common/capture.h"
 #include "common/models.h"
 #include "vanto/vanto.h"
 
 namespace vnt::test {
-
-struct Capture {
-  std::vector<std::string> lines;
-  static void fn(void* h, const char* m) { static_cast<Capture*>(h)->lines.emplace_back(m); }
-  bool contains(const std::string& s) const {
-    for (const auto& l : lines)
-      if (l.find(s) != std::string::npos) return true;
-    return false;
-  }
-};
 
 struct Matrix {
   int m = 0, n = 0;
@@ -59,8 +50,11 @@ class LpFixture : public ::testing::Test {
     a.beg.assign(a.n + 1, 0);
     a.ind.assign(std::max(nz, 1), 0);
     a.val.assign(std::max(nz, 1), 0.0);
-    if (a.n > 0)
-      VNTgetcols(env, lp, &got, a.beg.data(), a.ind.data(), a.val.data(), nz, &surplus, 0, a.n - 1);
+    if (a.n > 0) {
+      EXPECT_EQ(VNTgetcols(env, lp, &got, a.beg.data(), a.ind.data(), a.val.data(), nz, &surplus, 0,
+                           a.n - 1),
+                0);
+    }
     a.beg[a.n] = got;
     return a;
   }

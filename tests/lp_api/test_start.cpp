@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "common/models.h"
+#include "common/row_interval.h"
 #include "lp_api/lp_fixture.h"
 
 namespace {
 
 using vnt::test::objectiveMatches;
-using vnt::test::references;
 
 constexpr int kParamDisplay = 1019;
 
@@ -324,7 +324,7 @@ TEST_F(LpFixtureTest, RaysOfUnboundedLps) {
 
 std::vector<std::string> infeasibleModels() {
   std::vector<std::string> out;
-  for (const auto& [name, ref] : references())
+  for (const auto& [name, ref] : vnt::test::referenceRows())
     if (ref.set == "infeas") out.push_back(name);
   return out;
 }
@@ -334,64 +334,56 @@ class Farkas : public vnt::test::LpFixture, public ::testing::WithParamInterface
 TEST_P(Farkas, CertificateProvesInfeasibility) {
   for (int method : {2, 1}) {
     SCOPED_TRACE(method == 1 ? "primal" : "dual");
-  // Every infeasible answer comes with a certificate, whichever simplex
-  // found the infeasibility: the dual's ray, or the primal's phase 1 duals.
-  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_PREIND, 0), 0);
-  read("infeas", GetParam());
-  ASSERT_EQ(method == 1 ? VNTprimopt(env, lp) : VNTdualopt(env, lp), 0);
-  ASSERT_EQ(VNTgetstat(env, lp), 3) << GetParam();
-  const int n = VNTgetnumcols(env, lp), m = VNTgetnumrows(env, lp);
-  std::vector<double> y(m);
-  double proof = NAN;
-  const int st = VNTdualfarkas(env, lp, y.data(), &proof);
-  ASSERT_EQ(st, 0) << GetParam();
-  const Matrix a = matrix();
-  std::vector<double> lb(n), ub(n), rhs(m), rng(m);
-  std::vector<char> sense(m);
-  ASSERT_EQ(VNTgetlb(env, lp, lb.data(), 0, n - 1), 0);
-  ASSERT_EQ(VNTgetub(env, lp, ub.data(), 0, n - 1), 0);
-  ASSERT_EQ(VNTgetrhs(env, lp, rhs.data(), 0, m - 1), 0);
-  ASSERT_EQ(VNTgetsense(env, lp, sense.data(), 0, m - 1), 0);
-  ASSERT_EQ(VNTgetrngval(env, lp, rng.data(), 0, m - 1), 0);
-  long double axUp = 0, rowLo = 0, scale = 0;
-  bool infinite = false;
-  std::vector<long double> zs(n, 0);
-  std::vector<double> mag(n, 0.0);
-  double ymax = 0;
-  for (int j = 0; j < n; ++j)
-    for (int k = a.beg[j]; k < a.beg[j + 1]; ++k) {
-      zs[j] += static_cast<long double>(y[a.ind[k]]) * a.val[k];
-      mag[j] += std::fabs(y[a.ind[k]] * a.val[k]);
+    // Every infeasible answer comes with a certificate, whichever simplex
+    // found the infeasibility: the dual's ray, or the primal's phase 1 duals.
+    ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_PREIND, 0), 0);
+    read("infeas", GetParam());
+    ASSERT_EQ(method == 1 ? VNTprimopt(env, lp) : VNTdualopt(env, lp), 0);
+    ASSERT_EQ(VNTgetstat(env, lp), 3) << GetParam();
+    const int n = VNTgetnumcols(env, lp), m = VNTgetnumrows(env, lp);
+    std::vector<double> y(m);
+    double proof = NAN;
+    const int st = VNTdualfarkas(env, lp, y.data(), &proof);
+    ASSERT_EQ(st, 0) << GetParam();
+    const Matrix a = matrix();
+    std::vector<double> lb(n), ub(n), rhs(m), rng(m);
+    std::vector<char> sense(m);
+    ASSERT_EQ(VNTgetlb(env, lp, lb.data(), 0, n - 1), 0);
+    ASSERT_EQ(VNTgetub(env, lp, ub.data(), 0, n - 1), 0);
+    ASSERT_EQ(VNTgetrhs(env, lp, rhs.data(), 0, m - 1), 0);
+    ASSERT_EQ(VNTgetsense(env, lp, sense.data(), 0, m - 1), 0);
+    ASSERT_EQ(VNTgetrngval(env, lp, rng.data(), 0, m - 1), 0);
+    long double axUp = 0, rowLo = 0, scale = 0;
+    bool infinite = false;
+    std::vector<long double> zs(n, 0);
+    std::vector<double> mag(n, 0.0);
+    double ymax = 0;
+    for (int j = 0; j < n; ++j)
+      for (int k = a.beg[j]; k < a.beg[j + 1]; ++k) {
+        zs[j] += static_cast<long double>(y[a.ind[k]]) * a.val[k];
+        mag[j] += std::fabs(y[a.ind[k]] * a.val[k]);
+      }
+    for (double t : y) ymax = std::max(ymax, std::fabs(t));
+    for (int j = 0; j < n; ++j) {
+      const long double z = zs[j];
+      // An entry far below the terms it sums is cancellation noise of a zero.
+      if (std::fabs(static_cast<double>(z)) <= 1e-10 * mag[j]) continue;
+      const double b = z > 0 ? ub[j] : lb[j];
+      if (std::fabs(b) >= 1e20) infinite = true;
+      else axUp += z * b, scale += std::fabs(static_cast<double>(z * b));
     }
-  for (double t : y) ymax = std::max(ymax, std::fabs(t));
-  for (int j = 0; j < n; ++j) {
-    const long double z = zs[j];
-    // An entry far below the terms it sums is cancellation noise of a zero.
-    if (std::fabs(static_cast<double>(z)) <= 1e-10 * mag[j]) continue;
-    const double b = z > 0 ? ub[j] : lb[j];
-    if (std::fabs(b) >= 1e20) infinite = true;
-    else axUp += z * b, scale += std::fabs(static_cast<double>(z * b));
-  }
-  for (int i = 0; i < m; ++i) {
-    if (std::fabs(y[i]) <= 1e-10 * ymax) continue;
-    double lo, up;
-    switch (sense[i]) {
-      case 'L': lo = -1e20; up = rhs[i]; break;
-      case 'G': lo = rhs[i]; up = 1e20; break;
-      case 'E': lo = up = rhs[i]; break;
-      default:
-        lo = rng[i] >= 0 ? rhs[i] : rhs[i] + rng[i];
-        up = rng[i] >= 0 ? rhs[i] + rng[i] : rhs[i];
+    for (int i = 0; i < m; ++i) {
+      if (std::fabs(y[i]) <= 1e-10 * ymax) continue;
+      const auto [lo, up] = vnt::test::rowInterval(sense[i], rhs[i], rng[i]);
+      const double b = y[i] > 0 ? lo : up;
+      if (std::fabs(b) >= 1e20) infinite = true;
+      else rowLo += y[i] * b, scale += std::fabs(y[i] * b);
     }
-    const double b = y[i] > 0 ? lo : up;
-    if (std::fabs(b) >= 1e20) infinite = true;
-    else rowLo += y[i] * b, scale += std::fabs(y[i] * b);
-  }
-  // max over the box of y^T A x lies below min over the row limits of y^T r.
-  ASSERT_FALSE(infinite) << GetParam();
-  const double gap = static_cast<double>(rowLo - axUp);
-  EXPECT_GT(gap, 1e-9 * (1.0 + static_cast<double>(scale))) << GetParam();
-  EXPECT_NEAR(proof, gap, 1e-6 * (1.0 + std::fabs(gap) + static_cast<double>(scale))) << GetParam();
+    // max over the box of y^T A x lies below min over the row limits of y^T r.
+    ASSERT_FALSE(infinite) << GetParam();
+    const double gap = static_cast<double>(rowLo - axUp);
+    EXPECT_GT(gap, 1e-9 * (1.0 + static_cast<double>(scale))) << GetParam();
+    EXPECT_NEAR(proof, gap, 1e-6 * (1.0 + std::fabs(gap) + static_cast<double>(scale))) << GetParam();
   }
 }
 

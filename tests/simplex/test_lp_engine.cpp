@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "simplex/lp_engine.h"
+#include "common/model_compare.h"
+#include "common/models.h"
 #include "common/read_model.h"
 
 namespace {
@@ -25,53 +27,15 @@ using vnt::simplex::LpStatus;
 
 const std::string kData = VANTO_DATA_DIR;
 
-struct Reference {
-  std::string status;
-  double objective = 0.0;
-};
-
-const std::map<std::string, Reference>& references() {
-  static const std::map<std::string, Reference> refs = [] {
-    std::map<std::string, Reference> r;
-    std::ifstream in(kData + "/reference.tsv");
-    std::string line;
-    std::getline(in, line);  // header
-    while (std::getline(in, line)) {
-      std::istringstream is(line);
-      std::string name, set, status, obj;
-      std::getline(is, name, '\t');
-      std::getline(is, set, '\t');
-      std::getline(is, status, '\t');
-      std::getline(is, obj, '\t');
-      r[set + "/" + name] = {status, obj.empty() ? 0.0 : std::strtod(obj.c_str(), nullptr)};
-    }
-    return r;
-  }();
-  return refs;
-}
+using vnt::test::reference;
+using vnt::test::Reference;
+using vnt::test::referenceRows;
 
 ModelData readModel(const std::string& setAndName) {
   ModelData md;
   std::string err;
   EXPECT_TRUE(vnt::test::readModel(kData + "/" + setAndName + ".mps.gz", md, &err)) << err;
   return md;
-}
-
-void rowLimits(const ModelData& md, int i, double* lo, double* up) {
-  const double r = md.rhs[i];
-  *lo = -1e20;
-  *up = 1e20;
-  switch (md.sense[i]) {
-    case 'L': *up = r; break;
-    case 'G': *lo = r; break;
-    case 'E': *lo = *up = r; break;
-    case 'R': {
-      const double g = md.rngval[i];
-      if (g >= 0) { *lo = r; *up = r + g; } else { *lo = r + g; *up = r; }
-      break;
-    }
-    default: break;
-  }
 }
 
 // Independent optimality check of the engine's answer in the model's units:
@@ -116,8 +80,7 @@ KktReport checkKkt(const ModelData& md, const LpEngine& eng) {
     }
   }
   for (int i = 0; i < m; ++i) {
-    double lo, up;
-    rowLimits(md, i, &lo, &up);
+    const auto [lo, up] = vnt::test::rowInterval(md, i);
     const double scale = 1.0 + std::fabs(md.rhs[i]);
     k.rowViol = std::max({k.rowViol, (lo - ax[i]) / scale, (ax[i] - up) / scale});
     const double p = sen * pi[i];  // minimization form: >= 0 at the lower limit, <= 0 at the upper
@@ -153,9 +116,8 @@ const std::vector<std::string> kQuickNetlib = {
 
 std::vector<std::string> netlibModels() {
   std::vector<std::string> out;
-  for (const auto& [key, ref] : references()) {
-    if (key.rfind("netlib/", 0) != 0) continue;
-    const std::string name = key.substr(7);
+  for (const auto& [name, ref] : referenceRows()) {
+    if (ref.set != "netlib") continue;
     if (fullSet() || std::find(kQuickNetlib.begin(), kQuickNetlib.end(), name) != kQuickNetlib.end())
       out.push_back(name);
   }
@@ -164,8 +126,8 @@ std::vector<std::string> netlibModels() {
 
 std::vector<std::string> infeasibleModels() {
   std::vector<std::string> out;
-  for (const auto& [key, ref] : references())
-    if (key.rfind("infeas/", 0) == 0) out.push_back(key.substr(7));
+  for (const auto& [name, ref] : referenceRows())
+    if (ref.set == "infeas") out.push_back(name);
   return out;
 }
 
@@ -181,7 +143,7 @@ bool sameObjective(double a, double b) { return std::fabs(a - b) <= 1e-6 * std::
 constexpr double kKktTol = 1e-6;
 
 void expectOptimalAndKkt(const std::string& name, const ModelData& md, const LpEngine& eng, LpStatus st) {
-  const Reference& ref = references().at("netlib/" + name);
+  const Reference& ref = reference("netlib", name);
   ASSERT_EQ(st, LpStatus::kOptimal) << name;
   EXPECT_TRUE(sameObjective(eng.objective(), ref.objective))
       << name << ": " << eng.objective() << " vs reference " << ref.objective;
@@ -252,8 +214,7 @@ bool certifiesInfeasibility(const ModelData& md, const std::vector<double>& y) {
   double ymax = 0.0;
   for (int i = 0; i < m; ++i) ymax = std::max(ymax, std::fabs(y[i]));
   for (int i = 0; i < m; ++i) {
-    double lo, up;
-    rowLimits(md, i, &lo, &up);
+    const auto [lo, up] = vnt::test::rowInterval(md, i);
     if (std::fabs(y[i]) > 1e-12 * ymax) addTerm(rLo, rUp, y[i], lo, up);
   }
   auto below = [](long double a, long double b) { return a < b - 1e-7L * (1.0L + std::fabs(a) + std::fabs(b)); };
@@ -360,7 +321,7 @@ TEST(SimplexSense, MaximizeNegatedObjective) {
   ASSERT_EQ(eng.load(md), 0);
   LpStatus st = eng.solveDual();
   ASSERT_EQ(st, LpStatus::kOptimal);
-  EXPECT_TRUE(sameObjective(eng.objective(), -references().at("netlib/share2b").objective));
+  EXPECT_TRUE(sameObjective(eng.objective(), -reference("netlib", "share2b").objective));
   KktReport k = checkKkt(md, eng);
   EXPECT_LE(k.djViol, kKktTol);
   EXPECT_LE(k.piViol, kKktTol);
@@ -370,7 +331,7 @@ TEST(SimplexSense, MaximizeNegatedObjective) {
 // with a dual objective above the cutoff; a cutoff above it changes nothing.
 TEST(SimplexStatus, ObjectiveLimitStopsDualSimplex) {
   ModelData md = readModel("netlib/ship08s");
-  const double opt = references().at("netlib/ship08s").objective;
+  const double opt = reference("netlib", "ship08s").objective;
   LpEngine eng;
   capIterations(eng, md);
   eng.options().objectiveLimit = 0.5 * opt;
