@@ -262,7 +262,14 @@ int Search::rootCutLoop() {
       rebuildLp({}, drop);
       st = solveLp();
       mipIterations += engine->iterations();
-      if (!optimal(st)) return st == LpStatus::kInfeasible ? 1 : st == LpStatus::kObjectiveLimit ? 2 : 3;
+      if (st == LpStatus::kInfeasible) return 1;
+      if (st == LpStatus::kObjectiveLimit) return 2;
+      if (!optimal(st)) {
+        lastStop_ = st == LpStatus::kTimeLimit || st == LpStatus::kAborted || st == LpStatus::kDetTimeLimit
+                        ? static_cast<int>(st)
+                        : kStopError;
+        return 3;
+      }
       engine->getX(xsave_.data());
       engine->getRowActivity(rowActivity_.data());
       break;
@@ -331,12 +338,18 @@ int Search::rootCutLoop() {
     if (st == LpStatus::kInfeasible) return 1;
     if (st == LpStatus::kObjectiveLimit) return 2;
     if (!optimal(st)) {
-      lastStop_ = optimal(st) ? 0 : static_cast<int>(st);
-      if (st == LpStatus::kTimeLimit || st == LpStatus::kAborted || st == LpStatus::kDetTimeLimit) return 3;
+      if (st == LpStatus::kTimeLimit || st == LpStatus::kAborted || st == LpStatus::kDetTimeLimit) {
+        lastStop_ = static_cast<int>(st);
+        return 3;
+      }
       numericalTrouble = true;
       st = engine->solvePrimal();
       mipIterations += engine->iterations();
-      if (!optimal(st)) return st == LpStatus::kInfeasible ? 1 : 3;
+      if (st == LpStatus::kInfeasible) return 1;
+      if (!optimal(st)) {
+        lastStop_ = kStopError;
+        return 3;
+      }
     }
     engine->getX(xsave_.data());
     engine->getRowActivity(rowActivity_.data());

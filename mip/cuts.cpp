@@ -128,8 +128,9 @@ void separateGomory(const SepInput& in, simplex::LpEngine& e, int maxCand, std::
   std::sort(cands.begin(), cands.end(), [](const Cand& a, const Cand& b) { return a.score > b.score; });
   if (static_cast<int>(cands.size()) > maxCand) cands.resize(maxCand);
 
-  const simplex::MatrixView& a = e.scaledMatrix();
   simplex::WorkVec v;
+  std::vector<int> touchedCols;
+  std::vector<char> colSeen(n, 0);
   std::vector<double> alpha(n + m, 0.0);
   std::vector<double> dense(n, 0.0);
   std::vector<int> nzList;
@@ -142,13 +143,24 @@ void separateGomory(const SepInput& in, simplex::LpEngine& e, int maxCand, std::
     v.val[p] = kb < n ? e.colScaleFactor(kb) : 1.0 / e.rowScaleFactor(kb - n);
     v.repack();
     e.basisFactor().btran(v, 1.0);
+    // y = R rho is row p of B^-1 in the caller's units; alpha_j = y^T A_j
+    // over the rows where y is not zero (row-wise, so sparse y is cheap).
     const double* rho = v.val.data();
-    for (int j = 0; j < n; ++j) {
-      double s = 0.0;
-      for (int64_t q = a.start[j]; q < a.start[j + 1]; ++q) s += rho[a.index[q]] * a.value[q];
-      alpha[j] = s / e.colScaleFactor(j);
+    for (int j : touchedCols) alpha[j] = 0.0;
+    touchedCols.clear();
+    for (int i = 0; i < m; ++i) {
+      const double y = rho[i] * e.rowScaleFactor(i);
+      alpha[n + i] = y;
+      if (y == 0.0) continue;
+      for (const auto& [j, aij] : rows[i]) {
+        if (!colSeen[j]) {
+          colSeen[j] = 1;
+          touchedCols.push_back(j);
+        }
+        alpha[j] += y * aij;
+      }
     }
-    for (int i = 0; i < m; ++i) alpha[n + i] = rho[i] * e.rowScaleFactor(i);
+    for (int j : touchedCols) colSeen[j] = 0;
     const double ab = alpha[kb];
     if (!(std::fabs(ab) > 0.5)) continue;  // the basic column's own entry (1 up to roundoff)
     // Complement and collect  x_B + sum a'_k t_k = beta.
@@ -162,7 +174,8 @@ void separateGomory(const SepInput& in, simplex::LpEngine& e, int maxCand, std::
       bool integer;
     };
     std::vector<Term> terms;
-    for (int k = 0; k < n + m && ok; ++k) {
+    for (int q = 0; q < static_cast<int>(touchedCols.size()) + m && ok; ++q) {
+      const int k = q < static_cast<int>(touchedCols.size()) ? touchedCols[q] : n + q - static_cast<int>(touchedCols.size());
       if (k == kb) continue;
       const double al = alpha[k] / ab;
       if (std::fabs(al) <= cuttol::kTinyAlpha) continue;
