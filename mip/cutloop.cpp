@@ -214,6 +214,7 @@ int Search::rootCutLoop() {
     in.x = xsave_.data();
     in.act = rowActivity_.data();
     in.intTol = rp.intTol;
+    in.stop = [&env]() { return checkLimits(env) != 0; };
     cand.clear();
     if (swGomory >= 0 && (gomoryPass == 0 || round < gomoryPass) && familyAdded[kFamFract] < eachLimit)
       separateGomory(in, *engine, gomoryCand, cand);

@@ -136,7 +136,9 @@ void separateGomory(const SepInput& in, simplex::LpEngine& e, int maxCand, std::
   std::vector<int> nzList;
   std::vector<char> inList(n, 0);
   const std::vector<std::vector<std::pair<int, double>>>& rows = *in.rows;
+  int done = 0;
   for (const Cand& cd : cands) {
+    if (in.stop && (++done & 7) == 0 && in.stop()) break;
     const int p = cd.pos;
     const int kb = e.basisHead(p);
     v.resize(m);

@@ -68,6 +68,7 @@ struct SepInput {
   const double* x = nullptr;             // LP point (n)
   const double* act = nullptr;           // row activities (m)
   double intTol = 1e-5;
+  std::function<bool()> stop;            // true when a limit ends the separation
 };
 
 // Separators: each appends candidate cuts (already through the safety
