@@ -363,6 +363,7 @@ int optimizeMip(Env& env, model::Problem& p) {
   if (p.probtype == model::kQP || p.probtype == model::kMIQP || p.probtype == model::kFixedMIQP) return 1018;
   if (p.probtype == model::kQCP || p.probtype == model::kMIQCP || p.probtype == model::kFixedMIQCP) return 1031;
   if (int st = model::flushCache(env, p)) return st;
+  if (int st = model::checkSolveData(env, p)) return st;
   params::displayChanged(env);
   Silence quiet(env);
   Search* s = findSearch(p);

@@ -81,6 +81,27 @@ TEST_F(SolveCheck, InfiniteDataAcceptedWithoutDataCheckIsRefusedAtOptimize) {
   expectOptimal("all restored");
 }
 
+// The MIP optimizer makes the same check before its search starts.
+TEST_F(SolveCheck, MipOptimizerRefusesBadData) {
+  int j = 0;
+  char t = 'I';
+  ASSERT_EQ(VNTchgctype(env, lp, 1, &j, &t), 0);
+  ASSERT_EQ(VNTmipopt(env, lp), 0);
+  int jo = 1;
+  double v = kInf;
+  ASSERT_EQ(VNTchgobj(env, lp, 1, &jo, &v), 0);
+  EXPECT_EQ(VNTmipopt(env, lp), 1233);
+  double obj = 0;
+  EXPECT_EQ(VNTgetobjval(env, lp, &obj), 1217);
+  v = -1;
+  ASSERT_EQ(VNTchgobj(env, lp, 1, &jo, &v), 0);
+  ASSERT_EQ(VNTchgcoef(env, lp, 1, 2, kNaN), 1225);  // refused at entry
+  double rhs = 1;
+  char bad = 'X';
+  ASSERT_EQ(VNTnewrows(env, lp, 1, &rhs, &bad, nullptr, nullptr), 0);
+  EXPECT_EQ(VNTmipopt(env, lp), 1215);
+}
+
 TEST_F(SolveCheck, InvalidSenseRefusedAtOptimize) {
   double rhs = 1;
   char bad = 'X';
