@@ -274,7 +274,8 @@ void separateCovers(const SepInput& in, std::vector<Cut>& out) {
     bool comp;  // y = 1 - x
     double y;   // LP value of y
   };
-  std::vector<Item> items, cover;
+  std::vector<Item> items;
+  std::vector<char> inCover(n, 0);
   std::vector<double> dense(n, 0.0);
   std::vector<int> nzList;
   for (int i = 0; i < in.m; ++i) {
@@ -310,38 +311,39 @@ void separateCovers(const SepInput& in, std::vector<Cut>& out) {
       for (const Item& it : items) wsum += it.w;
       const double eps = 1e-9 * std::max(1.0, std::fabs(b));
       if (wsum <= b + eps) continue;
-      // Greedy cover: largest y first, heavier first among equals.
+      // Greedy cover: largest y first, heavier first among equals.  The
+      // cover is a prefix of the sorted items; membership is kept in flags
+      // so that long rows (dense cut rows among them) cost O(k log k).
       std::sort(items.begin(), items.end(), [](const Item& p, const Item& q) {
         if (p.y != q.y) return p.y > q.y;
         return p.w > q.w;
       });
-      cover.clear();
       double cw = 0.0;
-      for (const Item& it : items) {
-        cover.push_back(it);
-        cw += it.w;
-        if (cw > b + eps) break;
-      }
+      size_t len = 0;
+      while (len < items.size() && cw <= b + eps) cw += items[len++].w;
       if (cw <= b + eps) continue;
       // Minimal: drop the items with the smallest y while still a cover.
-      for (int k = static_cast<int>(cover.size()) - 1; k >= 0; --k)
-        if (cw - cover[k].w > b + eps) {
-          cw -= cover[k].w;
-          cover.erase(cover.begin() + k);
-        }
+      size_t kept = 0;
       double ysum = 0.0, wmax = 0.0;
-      for (const Item& it : cover) {
-        ysum += it.y;
-        wmax = std::max(wmax, it.w);
+      for (size_t k = len; k-- > 0;) {
+        if (cw - items[k].w > b + eps) {
+          cw -= items[k].w;
+          continue;
+        }
+        inCover[items[k].j] = 1;
+        ++kept;
+        ysum += items[k].y;
+        wmax = std::max(wmax, items[k].w);
       }
-      const double rhsY = static_cast<double>(cover.size()) - 1.0;
-      if (ysum <= rhsY + 1e-6) continue;
+      const double rhsY = static_cast<double>(kept) - 1.0;
+      if (ysum <= rhsY + 1e-6) {
+        for (size_t k = 0; k < len; ++k) inCover[items[k].j] = 0;
+        continue;
+      }
       // Extension and the cut in x.
       double rhs = rhsY;
       for (const Item& it : items) {
-        bool inC = false;
-        for (const Item& c : cover) inC = inC || c.j == it.j;
-        if (!inC && it.w < wmax) continue;
+        if (!inCover[it.j] && it.w < wmax) continue;
         if (it.comp) {
           dense[it.j] -= 1.0;
           rhs -= 1.0;
@@ -350,6 +352,7 @@ void separateCovers(const SepInput& in, std::vector<Cut>& out) {
         }
         nzList.push_back(it.j);
       }
+      for (size_t k = 0; k < len; ++k) inCover[items[k].j] = 0;
       std::sort(nzList.begin(), nzList.end());
       nzList.erase(std::unique(nzList.begin(), nzList.end()), nzList.end());
       offerCut(in, dense, nzList, rhs, kFamCovers, out);
