@@ -243,12 +243,16 @@ int main(int argc, char** argv) {
   char text[128] = "";
   if (!VNTgetstatstring(c.env, stat, text)) snprintf(text, sizeof text, "status %d", stat);
   printf("\nSolution status: %s\n", text);
+  // Values are queried only when a solution exists, so that a run without
+  // one (infeasible, or a limit before the first incumbent) prints no errors.
+  int solnMethod = 0, solnType = 0, pfeas = 0, dfeas = 0;
+  const bool haveSoln = VNTsolninfo(c.env, c.lp, &solnMethod, &solnType, &pfeas, &dfeas) == 0 && solnType != 0;
   double obj = 0;
-  if (VNTgetobjval(c.env, c.lp, &obj) == 0) printf("Objective value: %.10g\n", obj);
+  if (haveSoln && VNTgetobjval(c.env, c.lp, &obj) == 0) printf("Objective value: %.10g\n", obj);
   if (mip) {
     double bound = 0, gap = 0;
     if (VNTgetbestobjval(c.env, c.lp, &bound) == 0) printf("Best bound:      %.10g\n", bound);
-    if (VNTgetobjval(c.env, c.lp, &obj) == 0 && VNTgetmiprelgap(c.env, c.lp, &gap) == 0)
+    if (haveSoln && VNTgetmiprelgap(c.env, c.lp, &gap) == 0)
       printf("Gap:             %.4f%%\n", 100.0 * gap);
     printf("Nodes:           %lld (%lld left)\n", static_cast<long long>(VNTLgetnodecnt(c.env, c.lp)),
            static_cast<long long>(VNTLgetnodeleftcnt(c.env, c.lp)));
@@ -257,6 +261,6 @@ int main(int argc, char** argv) {
     printf("Iterations:      %lld\n", static_cast<long long>(VNTLgetitcnt(c.env, c.lp)));
   }
   printf("Time:            %.3f seconds (%.2f ticks)\n", t1 - t0, d1 - d0);
-  if (printSol) printSolution(c.env, c.lp);
+  if (printSol && haveSoln) printSolution(c.env, c.lp);
   return finish(0);
 }

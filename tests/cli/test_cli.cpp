@@ -58,6 +58,29 @@ TEST(Cli, MethodsAgreeOnANetlibModel) {
   }
 }
 
+// An integer model solved from the shell: the node log and the summary; a
+// model with no integer solution ends without value queries that fail.
+TEST(Cli, IntegerModels) {
+  Outcome r = run(vnt::test::modelPath("miplib3", "p0033"));
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("Solution status: integer optimal"), std::string::npos) << r.out;
+  EXPECT_NEAR(objectiveOf(r.out), 3089.0, 1e-6) << r.out;
+  EXPECT_NE(r.out.find("Best bound:"), std::string::npos) << r.out;
+
+  const std::string lp = testing::TempDir() + "cli_int_infeasible.lp";
+  {
+    std::ofstream f(lp);
+    f << "Minimize\n obj: x + y\nSubject To\n c1: 2 x + 2 y = 3\nBounds\n 0 <= x <= 5\n 0 <= y <= 5\n"
+         "General\n x y\nEnd\n";
+  }
+  r = run("--print-solution " + lp);
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("Solution status: integer infeasible"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("Error"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("Objective value:"), std::string::npos) << r.out;
+  std::remove(lp.c_str());
+}
+
 TEST(Cli, ErrorsAndUsage) {
   Outcome missing = run("/nonexistent/model.mps");
   EXPECT_EQ(missing.status, 2) << missing.out;
