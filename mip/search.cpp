@@ -726,7 +726,7 @@ Search::NodeResult Search::processNode(Node& nd, Node* next, bool* haveNext) {
       c.branchCol = col >= 0 && col < w.n0 ? col : -1;
       c.dir = d == 0 ? 'D' : 'U';
       c.branchKind = kind == 'V' || kind == 'S' ? 'V' : 'X';
-      if (kind == 'V') {
+      if (kind == 'V' && col >= 0) {  // past the local-round limit a fixing branches with no column
         c.pcCol = col;
         c.pcDist = d == 0 ? frac : 1.0 - frac;
         c.parentObj = z;
