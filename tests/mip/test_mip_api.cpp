@@ -11,41 +11,15 @@
 
 #include "common/models.h"
 #include "vanto/vanto.h"
+#include "mip_fixture.h"
 
 namespace {
 
 using vnt::test::modelPath;
 using vnt::test::references;
 
-struct Capture {
-  std::string text;
-  static void fn(void* h, const char* m) { static_cast<Capture*>(h)->text += m; }
-};
-
-class Mip : public ::testing::Test {
+class Mip : public vnt::test::MipFixture {
  protected:
-  void SetUp() override {
-    int st = 0;
-    env = VNTopenVANTO(&st);
-    ASSERT_NE(env, nullptr);
-    VNTCHANNELptr res, warn, err, log;
-    ASSERT_EQ(VNTgetchannels(env, &res, &warn, &err, &log), 0);
-    VNTaddfuncdest(env, res, &results, Capture::fn);
-    VNTaddfuncdest(env, warn, &warnings, Capture::fn);
-    VNTaddfuncdest(env, err, &errors, Capture::fn);
-    lp = VNTcreateprob(env, &st, "mip");
-    ASSERT_NE(lp, nullptr);
-    // Engine-level safety: no run may hang.
-    VNTsetdblparam(env, VNT_PARAM_TILIM, 60.0);
-  }
-  void TearDown() override {
-    VNTfreeprob(env, &lp);
-    VNTcloseVANTO(&env);
-  }
-  void read(const std::string& name) {
-    ASSERT_EQ(VNTreadcopyprob(env, lp, modelPath("miplib3", name).c_str(), nullptr), 0) << name;
-  }
-
   // The incumbent against the model, computed here: bounds, integrality and
   // row activities.
   void expectFeasible(const std::vector<double>& x) {
@@ -86,16 +60,7 @@ class Mip : public ::testing::Test {
     }
   }
 
-  std::vector<double> incumbent() {
-    const int n = VNTgetnumcols(env, lp);
-    std::vector<double> x(n);
-    EXPECT_EQ(VNTgetx(env, lp, x.data(), 0, n - 1), 0);
-    return x;
-  }
 
-  VNTENVptr env = nullptr;
-  VNTLPptr lp = nullptr;
-  Capture results, warnings, errors;
 };
 
 TEST_F(Mip, QuickMiplibModelsReachTheReferenceOptimum) {

@@ -16,17 +16,13 @@
 #include "mip/search.h"
 #include "model/problem.h"
 #include "vanto/vanto.h"
+#include "mip_fixture.h"
 
 namespace {
 
 using vnt::mip::Cut;
 using vnt::test::modelPath;
 using vnt::test::references;
-
-struct Capture {
-  std::string text;
-  static void fn(void* h, const char* m) { static_cast<Capture*>(h)->text += m; }
-};
 
 // Every cut seen by the observer during the scope.
 struct CutRecorder {
@@ -60,37 +56,9 @@ double worstViolation(const std::vector<Cut>& cuts, const std::vector<double>& x
   return worst;
 }
 
-class MipCuts : public ::testing::Test {
+class MipCuts : public vnt::test::MipFixture {
  protected:
-  void SetUp() override {
-    int st = 0;
-    env = VNTopenVANTO(&st);
-    ASSERT_NE(env, nullptr);
-    VNTCHANNELptr res, warn, err, log;
-    ASSERT_EQ(VNTgetchannels(env, &res, &warn, &err, &log), 0);
-    VNTaddfuncdest(env, res, &results, Capture::fn);
-    lp = VNTcreateprob(env, &st, "cuts");
-    ASSERT_NE(lp, nullptr);
-    VNTsetdblparam(env, VNT_PARAM_TILIM, 60.0);
-  }
-  void TearDown() override {
-    VNTfreeprob(env, &lp);
-    VNTcloseVANTO(&env);
-  }
-  void read(const std::string& name) {
-    ASSERT_EQ(VNTreadcopyprob(env, lp, modelPath("miplib3", name).c_str(), nullptr), 0) << name;
-  }
-  std::vector<double> solution() {
-    const int n = VNTgetnumcols(env, lp);
-    std::vector<double> x(n);
-    EXPECT_EQ(VNTgetx(env, lp, x.data(), 0, n - 1), 0);
-    return x;
-  }
   vnt::mip::Search* search() { return vnt::mip::findSearch(*vnt::model::resolveHandle(lp)); }
-
-  VNTENVptr env = nullptr;
-  VNTLPptr lp = nullptr;
-  Capture results;
 };
 
 TEST_F(MipCuts, RootCutsOnQuickMiplibModelsKeepTheirSolutions) {
@@ -104,7 +72,7 @@ TEST_F(MipCuts, RootCutsOnQuickMiplibModelsKeepTheirSolutions) {
     ASSERT_EQ(VNTmipopt(env, lp), 0);
     const int stat = VNTgetstat(env, lp);
     ASSERT_TRUE(stat == VNTMIP_OPTIMAL || stat == VNTMIP_OPTIMAL_TOL) << stat;
-    const std::vector<double> xOpt = solution();
+    const std::vector<double> xOpt = incumbent();
     const double ref = references().at(name).objective;
     // The root with cuts (one node).
     VNTsetlongparam(env, VNT_PARAM_CUTPASS, 0);

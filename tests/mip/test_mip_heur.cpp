@@ -12,37 +12,15 @@
 
 #include "common/models.h"
 #include "vanto/vanto.h"
+#include "mip_fixture.h"
 
 namespace {
 
 using vnt::test::modelPath;
 using vnt::test::references;
 
-struct Capture {
-  std::string text;
-  static void fn(void* h, const char* m) { static_cast<Capture*>(h)->text += m; }
-};
-
-class MipHeur : public ::testing::Test {
+class MipHeur : public vnt::test::MipFixture {
  protected:
-  void SetUp() override {
-    int st = 0;
-    env = VNTopenVANTO(&st);
-    ASSERT_NE(env, nullptr);
-    VNTCHANNELptr res, warn, err, log;
-    ASSERT_EQ(VNTgetchannels(env, &res, &warn, &err, &log), 0);
-    VNTaddfuncdest(env, res, &results, Capture::fn);
-    lp = VNTcreateprob(env, &st, "heur");
-    ASSERT_NE(lp, nullptr);
-    VNTsetdblparam(env, VNT_PARAM_TILIM, 60.0);
-  }
-  void TearDown() override {
-    VNTfreeprob(env, &lp);
-    VNTcloseVANTO(&env);
-  }
-  void read(const std::string& name) {
-    ASSERT_EQ(VNTreadcopyprob(env, lp, modelPath("miplib3", name).c_str(), nullptr), 0) << name;
-  }
   // Root only: the search stops after node 0.
   int rootOnly() {
     VNTsetlongparam(env, VNT_PARAM_NODELIM, 1);
@@ -54,10 +32,6 @@ class MipHeur : public ::testing::Test {
     EXPECT_EQ(VNTgetobjval(env, lp, &obj), 0);
     return obj;
   }
-
-  VNTENVptr env = nullptr;
-  VNTLPptr lp = nullptr;
-  Capture results;
 };
 
 // Models on which rounding the root LP solution finds nothing.
