@@ -18,7 +18,7 @@ using simplex::LpStatus;
 namespace {
 enum CutParam : int {
   kPCovers = 2005, kPCutsFactor = 2033, kPGomoryCand = 2048, kPGomory = 2049, kPGomoryPass = 2050,
-  kPCutPasses = 2056, kPEachCutLimit = 2102,
+  kPCutPasses = 2056, kPEachCutLimit = 2102, kPMir = 2052, kPAggForCut = 2054,
 };
 bool optimal(LpStatus s) { return s == LpStatus::kOptimal || s == LpStatus::kOptimalUnscaledInfeas; }
 
@@ -178,8 +178,9 @@ int Search::rootCutLoop() {
   const long long passes = params::getLong(env, kPCutPasses);
   const double factor = params::getDbl(env, kPCutsFactor);
   const int swGomory = params::getInt(env, kPGomory), swCovers = params::getInt(env, kPCovers);
+  const int swMir = params::getInt(env, kPMir), aggLimit = params::getInt(env, kPAggForCut);
   if (passes < 0 || (factor >= 0 && factor <= 1.0)) return 0;
-  if (swGomory < 0 && swCovers < 0) return 0;
+  if (swGomory < 0 && swCovers < 0 && swMir < 0) return 0;
   const long long maxRounds = passes == 0 ? cuttol::kAutoRounds : passes;
   const long long gomoryPass = params::getLong(env, kPGomoryPass);
   const int gomoryCand = params::getInt(env, kPGomoryCand);
@@ -219,6 +220,7 @@ int Search::rootCutLoop() {
     if (swGomory >= 0 && (gomoryPass == 0 || round < gomoryPass) && familyAdded[kFamFract] < eachLimit)
       separateGomory(in, *engine, gomoryCand, cand);
     if (swCovers >= 0 && familyAdded[kFamCovers] < eachLimit) separateCovers(in, cand);
+    if (swMir >= 0 && familyAdded[kFamMir] < eachLimit) separateMir(in, aggLimit, cand);
     std::stable_sort(cand.begin(), cand.end(), [](const Cut& a, const Cut& b) { return a.efficacy > b.efficacy; });
     take.clear();
     long long roundFam[kNumFamilies] = {};

@@ -68,10 +68,6 @@ double cutEfficacy(const Cut& c, const double* x) {
   return nrm > 0 ? cutViolation(c, x) / std::sqrt(nrm) : 0.0;
 }
 
-namespace {
-
-// Takes a cut given densely over the columns (coef . x <= rhs), makes it safe
-// and keeps it when it is violated at the LP point.
 void offerCut(const SepInput& in, std::vector<double>& dense, std::vector<int>& nzList, double rhs, int family,
               std::vector<Cut>& out) {
   Cut c;
@@ -93,8 +89,6 @@ void offerCut(const SepInput& in, std::vector<double>& dense, std::vector<int>& 
   if (gCutObserver) gCutObserver(c);
   out.push_back(std::move(c));
 }
-
-}  // namespace
 
 // ---------------------------------------------------------------------------
 // Gomory mixed-integer cuts.

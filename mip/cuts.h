@@ -78,6 +78,15 @@ struct SepInput {
 void separateGomory(const SepInput& in, simplex::LpEngine& engine, int maxCand, std::vector<Cut>& out);
 // Lifted (extended) knapsack covers of rows with binary columns.
 void separateCovers(const SepInput& in, std::vector<Cut>& out);
+// Complemented mixed-integer rounding cuts of rows aggregated with up to
+// maxAgg further rows (mip/mir.cpp).
+void separateMir(const SepInput& in, int maxAgg, std::vector<Cut>& out);
+
+// Takes a cut given densely over the columns (dense . x <= rhs, nonzeros
+// listed in nzList; both are cleared), makes it safe and appends it to out
+// when it is violated at the LP point.
+void offerCut(const SepInput& in, std::vector<double>& dense, std::vector<int>& nzList, double rhs, int family,
+              std::vector<Cut>& out);
 
 // The numerical-safety filter: removes tiny coefficients by relaxing the
 // right-hand side with the column bounds, rejects cuts of too large

@@ -195,6 +195,163 @@ TEST_F(MipCuts, EveryCutHoldsAtEveryFeasiblePointOfSmallIntegerPrograms) {
   EXPECT_GT(checkedCuts, 20);
 }
 
+// Small mixed-integer programs with fixed charges (x_k <= U_k y_k), demand
+// rows and mixed knapsack rows: for every assignment of the integer columns
+// the continuous part is a polytope, so a cut is valid when its largest value
+// over each of these polytopes (an LP) stays within its right-hand side; the
+// optimum with cuts equals the best over the assignments.
+TEST_F(MipCuts, EveryCutHoldsOnEveryIntegerSliceOfSmallMixedPrograms) {
+  std::mt19937 rng(7122026);
+  auto uni = [&](int a, int b) { return std::uniform_int_distribution<int>(a, b)(rng); };
+  VNTsetintparam(env, VNT_PARAM_MIPDISPLAY, 0);
+  VNTsetintparam(env, VNT_PARAM_PREIND, 0);
+  VNTsetdblparam(env, VNT_PARAM_EPGAP, 0.0);
+  VNTsetdblparam(env, VNT_PARAM_EPAGAP, 0.0);
+  VNTsetlongparam(env, VNT_PARAM_NODELIM, 100000);
+  int st = 0;
+  VNTLPptr slice = VNTcreateprob(env, &st, "slice");
+  ASSERT_NE(slice, nullptr);
+  int checkedCuts = 0, mirCuts = 0, feasibleModels = 0;
+  for (int t = 0; t < 40; ++t) {
+    SCOPED_TRACE("model " + std::to_string(t));
+    VNTsetintparam(env, VNT_PARAM_AGGCUTLIM, t % 2 == 0 ? 3 : 6);
+    const int nb = uni(2, 3), ni = uni(0, 1), nc = uni(3, 5), n = nb + ni + nc;
+    // Columns: binaries, general integers, continuous.
+    std::vector<double> lb(n, 0.0), ub(n), obj(n);
+    std::vector<char> ctype(n);
+    for (int j = 0; j < n; ++j) {
+      if (j < nb) {
+        ub[j] = 1;
+        ctype[j] = 'B';
+        obj[j] = uni(3, 20);
+      } else if (j < nb + ni) {
+        ub[j] = 2;
+        ctype[j] = 'I';
+        obj[j] = uni(-4, 6);
+      } else {
+        ub[j] = uni(2, 10);
+        ctype[j] = 'C';
+        obj[j] = uni(-3, 5) + 0.5 * uni(0, 1);
+      }
+    }
+    std::vector<std::vector<double>> a;
+    std::vector<double> rhs;
+    std::vector<char> sense;
+    // Fixed charges.
+    for (int k = 0; k < nc && k < nb + 1; ++k) {
+      std::vector<double> r(n, 0.0);
+      r[nb + ni + k] = 1;
+      r[k % nb] = -ub[nb + ni + k] + uni(0, 1);
+      a.push_back(r);
+      rhs.push_back(0);
+      sense.push_back('L');
+    }
+    // Demand rows over the continuous columns (and the general integer).
+    for (int d = uni(1, 2); d > 0; --d) {
+      std::vector<double> r(n, 0.0);
+      double cap = 0;
+      for (int j = nb; j < n; ++j)
+        if (uni(0, 2) > 0) {
+          r[j] = uni(1, 3);
+          cap += r[j] * ub[j];
+        }
+      a.push_back(r);
+      rhs.push_back(std::floor(cap * 0.1 * uni(2, 5)) + 0.5 * uni(0, 1));
+      sense.push_back(uni(0, 3) == 0 ? 'E' : 'G');
+    }
+    // A mixed knapsack row.
+    {
+      std::vector<double> r(n, 0.0);
+      double s = 0;
+      for (int j = 0; j < n; ++j)
+        if (uni(0, 2) > 0) {
+          r[j] = uni(-2, 7) + (j >= nb + ni ? 0.25 * uni(0, 3) : 0.0);
+          s += std::max(0.0, r[j]) * ub[j];
+        }
+      a.push_back(r);
+      rhs.push_back(std::floor(s * 0.6) + 0.5);
+      sense.push_back('L');
+    }
+    const int m = static_cast<int>(a.size());
+    std::vector<int> beg(n), cnt(n), ind;
+    std::vector<double> val;
+    for (int j = 0; j < n; ++j) {
+      beg[j] = static_cast<int>(ind.size());
+      for (int i = 0; i < m; ++i)
+        if (a[i][j] != 0) {
+          ind.push_back(i);
+          val.push_back(a[i][j]);
+        }
+      cnt[j] = static_cast<int>(ind.size()) - beg[j];
+    }
+    ASSERT_EQ(VNTcopylp(env, lp, n, m, 1, obj.data(), rhs.data(), sense.data(), beg.data(), cnt.data(), ind.data(),
+                        val.data(), lb.data(), ub.data(), nullptr),
+              0);
+    ASSERT_EQ(VNTcopyctype(env, lp, ctype.data()), 0);
+    CutRecorder rec;
+    ASSERT_EQ(VNTmipopt(env, lp), 0);
+    ASSERT_EQ(VNTcopylp(env, slice, n, m, 1, obj.data(), rhs.data(), sense.data(), beg.data(), cnt.data(), ind.data(),
+                        val.data(), lb.data(), ub.data(), nullptr),
+              0);
+    // Every assignment of the integer columns: its continuous slice.
+    std::vector<double> y(nb + ni, 0.0);
+    std::vector<int> fixIdx(nb + ni);
+    std::vector<char> fixLu(nb + ni, 'B');
+    std::vector<int> allIdx(n);
+    for (int j = 0; j < n; ++j) allIdx[j] = j;
+    for (int j = 0; j < nb + ni; ++j) fixIdx[j] = j;
+    double best = 1e300;
+    for (;;) {
+      ASSERT_EQ(VNTchgbds(env, slice, nb + ni, fixIdx.data(), fixLu.data(), y.data()), 0);
+      ASSERT_EQ(VNTchgobjsen(env, slice, VNT_MIN), 0);
+      ASSERT_EQ(VNTchgobj(env, slice, n, allIdx.data(), obj.data()), 0);
+      ASSERT_EQ(VNTlpopt(env, slice), 0);
+      const int ls = VNTgetstat(env, slice);
+      if (ls == VNT_STAT_OPTIMAL) {
+        double z = 0;
+        ASSERT_EQ(VNTgetobjval(env, slice, &z), 0);
+        best = std::min(best, z);
+        // The largest value of each cut over the slice.
+        ASSERT_EQ(VNTchgobjsen(env, slice, VNT_MAX), 0);
+        for (size_t c = 0; c < rec.cuts.size(); ++c) {
+          const Cut& cut = rec.cuts[c];
+          std::vector<double> co(n, 0.0);
+          for (size_t q = 0; q < cut.idx.size(); ++q) co[cut.idx[q]] = cut.val[q];
+          ASSERT_EQ(VNTchgobj(env, slice, n, allIdx.data(), co.data()), 0);
+          ASSERT_EQ(VNTlpopt(env, slice), 0);
+          ASSERT_EQ(VNTgetstat(env, slice), VNT_STAT_OPTIMAL);
+          double v = 0;
+          ASSERT_EQ(VNTgetobjval(env, slice, &v), 0);
+          ASSERT_LE(v, cut.rhs + 1e-6 * (1 + std::fabs(cut.rhs)))
+              << "cut " << c << " of family " << cut.family << " cuts off part of an integer slice";
+        }
+      } else {
+        ASSERT_EQ(ls, VNT_STAT_INFEASIBLE);
+      }
+      int j = 0;
+      while (j < nb + ni && y[j] == ub[j]) y[j++] = 0;
+      if (j == nb + ni) break;
+      y[j] += 1;
+    }
+    const int stat = VNTgetstat(env, lp);
+    if (best == 1e300) {
+      EXPECT_EQ(stat, VNTMIP_INFEASIBLE);
+      continue;
+    }
+    ++feasibleModels;
+    ASSERT_EQ(stat, VNTMIP_OPTIMAL);
+    double z = 0;
+    ASSERT_EQ(VNTgetobjval(env, lp, &z), 0);
+    EXPECT_NEAR(z, best, 1e-6 * (1 + std::fabs(best)));
+    checkedCuts += static_cast<int>(rec.cuts.size());
+    mirCuts += rec.count(vnt::mip::kFamMir);
+  }
+  VNTfreeprob(env, &slice);
+  EXPECT_GT(feasibleModels, 15);
+  EXPECT_GT(mirCuts, 20);
+  EXPECT_GT(checkedCuts, mirCuts);
+}
+
 TEST_F(MipCuts, SwitchesTurnFamiliesOff) {
   // A node limit of 1 leaves a search to continue: each run reads the model
   // again so that it starts at the root.
