@@ -1,5 +1,7 @@
 // libFuzzer harness of the problem-file readers.  Compiled once per format
-// with VANTO_FUZZ_FORMAT 'm' (MPS) or 'l' (LP).  The input bytes go through
+// with VANTO_FUZZ_FORMAT 'm' (MPS), 'l' (LP) or 's' (binary SAV; a model
+// read from it is always written again, in both length forms, and must come
+// back to the same bytes).  The input bytes go through
 // an in-memory device into readProblem; a successful read must give a
 // structurally consistent model, a failed one a negative status with its
 // message printed (and a line number where the reader knows it) and the
@@ -19,9 +21,10 @@
 #include "io/device.h"
 #include "io/io.h"
 #include "io/messages.h"
+#include "io/sav.h"
 
 #ifndef VANTO_FUZZ_FORMAT
-#error "define VANTO_FUZZ_FORMAT as 'm' or 'l'"
+#error "define VANTO_FUZZ_FORMAT as 'm', 'l' or 's'"
 #endif
 
 namespace {
@@ -112,6 +115,25 @@ void roundTrip(const vnt::model::ModelData& a) {
       fail("round trip", "indicator " + std::to_string(k) + " changed its direction:\n" + w.data());
 }
 
+// SAV: write(a) read back and written again gives the same bytes, also when
+// the first write ends most elements with end-of-contents octets.
+void savRoundTrip(const vnt::model::ModelData& a, const vnt::io::SavBasis& basis) {
+  CollectErrors msg;
+  vnt::io::MemoryDevice w1;
+  if (vnt::io::writeSav(w1, a, &basis, "fuzz", msg) != 0) fail("sav round trip", "write failed: " + msg.errors);
+  for (std::size_t flushAt : {std::size_t{1} << 20, std::size_t{64}}) {
+    vnt::io::MemoryDevice w0;
+    if (vnt::io::writeSav(w0, a, &basis, "fuzz", msg, flushAt) != 0) fail("sav round trip", "write failed");
+    vnt::io::MemoryDevice r(w0.data());
+    vnt::model::ModelData b;
+    vnt::io::SavBasis bb;
+    if (vnt::io::readSav(r, "fuzz", b, bb, msg) != 0) fail("sav round trip", "reading back failed: " + msg.errors);
+    vnt::io::MemoryDevice w2;
+    if (vnt::io::writeSav(w2, b, &bb, "fuzz", msg) != 0) fail("sav round trip", "second write failed");
+    if (w1.data() != w2.data()) fail("sav round trip", "the model read back writes different bytes");
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -127,11 +149,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   out.ub = {2.0};
   out.matbeg = {0, 0};
 
-  int rc = vnt::io::readProblem(dev, VANTO_FUZZ_FORMAT, "fuzz", out, msg, settings);
+  vnt::io::SavBasis basis;
+  int rc = vnt::io::readProblem(dev, VANTO_FUZZ_FORMAT, "fuzz", out, msg, settings, &basis);
   if (rc == 0) {
-    std::string e = vnt::fuzz::checkModel(out);
+    std::string e = vnt::fuzz::checkModel(out, VANTO_FUZZ_FORMAT == 's');
     if (!e.empty()) fail("model", e);
-    if (roundTripWanted()) roundTrip(out);
+    if (VANTO_FUZZ_FORMAT == 's') {
+      if (basis.present && (basis.cstat.size() != out.obj.size() || basis.rstat.size() != out.rhs.size()))
+        fail("basis", "basis sizes differ from the model's");
+      savRoundTrip(out, basis);
+    } else if (roundTripWanted()) {
+      roundTrip(out);
+    }
   } else {
     std::string e = vnt::fuzz::checkFailure(rc, msg.errors);
     if (!e.empty()) fail("failure", e);

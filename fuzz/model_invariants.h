@@ -33,12 +33,13 @@ inline std::string checkIndexList(const char* what, std::size_t k, const std::ve
   return {};
 }
 
-inline std::string checkQuadTerms(const char* what, const std::vector<model::QuadTerm>& q, int n) {
+inline std::string checkQuadTerms(const char* what, const std::vector<model::QuadTerm>& q, int n,
+                                  bool allowNan = false) {
   std::set<std::pair<int, int>> seen;
   for (const auto& t : q) {
     if (!inRange(t.col1, n) || !inRange(t.col2, n)) return std::string(what) + ": column out of range";
     if (t.col1 > t.col2) return std::string(what) + ": term below the diagonal";
-    if (isNan(t.coef)) return std::string(what) + ": NaN coefficient";
+    if (!allowNan && isNan(t.coef)) return std::string(what) + ": NaN coefficient";
     if (!seen.insert({t.col1, t.col2}).second) return std::string(what) + ": pair listed twice";
   }
   return {};
@@ -49,9 +50,10 @@ inline bool isSense(char s, bool ranged) { return s == 'L' || s == 'G' || s == '
 }  // namespace detail
 
 // Sizes, index ranges and codes of a model a reader returned with status 0.
-inline std::string checkModel(const model::ModelData& m) {
+// Binary files carry numbers bit for bit, NaN included (allowNan).
+inline std::string checkModel(const model::ModelData& m, bool allowNan = false) {
   using detail::inRange;
-  using detail::isNan;
+  auto isNan = [allowNan](double v) { return !allowNan && std::isnan(v); };
   const int n = m.numCols(), rows = m.numRows();
   const std::size_t un = static_cast<std::size_t>(n), um = static_cast<std::size_t>(rows);
   if (m.objsen != 1 && m.objsen != -1) return "objsen " + std::to_string(m.objsen);
@@ -90,7 +92,7 @@ inline std::string checkModel(const model::ModelData& m) {
       if (isNan(m.matval[static_cast<std::size_t>(k)])) return "NaN matrix value in column " + std::to_string(j);
     }
   }
-  if (auto e = detail::checkQuadTerms("qobj", m.qobj, n); !e.empty()) return e;
+  if (auto e = detail::checkQuadTerms("qobj", m.qobj, n, allowNan); !e.empty()) return e;
   for (std::size_t k = 0; k < m.sos.size(); ++k) {
     const auto& s = m.sos[k];
     if (s.type != '1' && s.type != '2') return "sos " + std::to_string(k) + " type code " + std::to_string(static_cast<int>(s.type));
@@ -100,7 +102,7 @@ inline std::string checkModel(const model::ModelData& m) {
     const auto& q = m.qconstr[k];
     if (!detail::isSense(q.sense, false)) return "quadratic constraint " + std::to_string(k) + " sense";
     if (auto e = detail::checkIndexList("quadratic constraint", k, q.linind, q.linval.size(), n); !e.empty()) return e;
-    if (auto e = detail::checkQuadTerms("quadratic constraint terms", q.quad, n); !e.empty()) return e;
+    if (auto e = detail::checkQuadTerms("quadratic constraint terms", q.quad, n, allowNan); !e.empty()) return e;
   }
   for (std::size_t k = 0; k < m.indconstr.size(); ++k) {
     const auto& c = m.indconstr[k];
@@ -160,6 +162,7 @@ inline bool codeWithoutLine(int code) {
     case 1213:  // ill defined piecewise linear function
     case 1810:  // 32-bit overflow
     case 5012:  // Q is not symmetric
+    case 1560: case 1561: case 1562: case 1563: case 1564:  // binary SAV files have no lines
       return true;
     default: return false;
   }

@@ -2,10 +2,12 @@
 # Builds and runs the reader fuzzers.
 #
 #   fuzz/run.sh build                 configure and build with clang into $FUZZ_BUILD
-#   fuzz/run.sh corpus                make the seed corpora (shared models + fuzz/seeds)
-#   fuzz/run.sh run mps|lp [SECONDS]  fuzz one reader (default 1800 s) in the background
+#   fuzz/run.sh corpus                make the seed corpora (shared models + fuzz/seeds;
+#                                     SAV seeds written by the vanto program $VANTO_CLI,
+#                                     default build/apps/vanto/vanto)
+#   fuzz/run.sh run mps|lp|sav [SECONDS]  fuzz one reader (default 1800 s) in the background
 #                                     at low priority; log in $FUZZ_BUILD/<fmt>.log
-#   fuzz/run.sh min mps|lp CRASHFILE  minimize a crashing input
+#   fuzz/run.sh min mps|lp|sav CRASHFILE  minimize a crashing input
 #
 # FUZZ_BUILD defaults to /work/build-fuzz.  Crashes, hangs (10 s timeout) and
 # leaks are written to $FUZZ_BUILD/artifacts-<fmt>/.
@@ -46,7 +48,26 @@ corpus)
         rm -f "$B/seed-lp/${name%.mps}.lp"
     fi
   done
-  echo "seeds: $(ls "$B/seed-mps" | wc -l) MPS, $(ls "$B/seed-lp" | wc -l) LP"
+  # SAV seeds: the small models as written by the library, half of them
+  # after an optimization (with a basis), and the kept regression inputs
+  rm -rf "$B/seed-sav"
+  mkdir -p "$B/seed-sav" "$B/corpus-sav"
+  cp "$HERE"/seeds/sav/* "$B/seed-sav/" 2>/dev/null || true
+  CLI=${VANTO_CLI:-$ROOT/build/apps/vanto/vanto}
+  if [ -x "$CLI" ]; then
+    k=0
+    for f in "$B"/seed-mps/* "$B"/seed-lp/*; do
+      k=$((k + 1))
+      out="$B/seed-sav/$(basename "$f").sav"
+      if [ $((k % 2)) -eq 0 ]; then
+        timeout 10 "$CLI" --param VNT_PARAM_ITLIM=2000 --write "$out" "$f" >/dev/null 2>&1 || rm -f "$out"
+      else
+        "$CLI" --no-optimize --write "$out" "$f" >/dev/null 2>&1 || rm -f "$out"
+      fi
+      [ -f "$out" ] && [ "$(wc -c <"$out")" -gt "$MAXLEN" ] && rm -f "$out"
+    done
+  fi
+  echo "seeds: $(ls "$B/seed-mps" | wc -l) MPS, $(ls "$B/seed-lp" | wc -l) LP, $(ls "$B/seed-sav" | wc -l) SAV"
   ;;
 run)
   fmt=$2

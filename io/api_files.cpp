@@ -21,6 +21,7 @@ enum : int {
   kParamFileEncoding = 1129,
   kParamSelectedLines = 1117,  // objective-sense and selected-name lines of MPS files
   kParamLpRepairNames = 1105,  // make names valid and unique in written LP files
+  kParamAdvance = 1001,        // advanced start: use an installed basis
 };
 
 io::IoSettings settingsFrom(const Env& env) {
@@ -31,6 +32,7 @@ io::IoSettings settingsFrom(const Env& env) {
   s.lpRepairNames = params::getInt(env, kParamLpRepairNames) != 0;
   const char* enc = params::getStr(env, kParamFileEncoding);
   if (enc && *enc) s.fileEncoding = enc;
+  s.versionBanner = std::string("VANTO ") + env.version;
   return s;
 }
 
@@ -56,18 +58,45 @@ int readcopyprob(Env& env, model::Problem& lp, const char* filename, const char*
   if (!filename) return 1421;
   io::ChannelMessages msg(env);
   model::ModelData staged;
-  int st = io::readProblemFile(filename, filetype, staged, msg, settingsFrom(env));
+  io::SavBasis basis;
+  int st = io::readProblemFile(filename, filetype, staged, msg, settingsFrom(env), &basis);
   if (st != 0) return st;
   if (staged.probname.empty()) staged.probname = filename;
-  return model::replaceData(env, lp, std::move(staged));
+  if ((st = model::replaceData(env, lp, std::move(staged))) != 0) return st;
+  if (basis.present) {
+    // The file's basis becomes the start of the next optimization; a basis
+    // the problem does not take leaves the read a success.
+    const bool loaded = api::present(&chk::copybase) && copybase(env, lp, basis.cstat.data(), basis.rstat.data()) == 0;
+    if (!loaded) {
+      print(env, Chan::Warning, "Warning:  File contains basis.  Basis not loaded.\n");
+    } else {
+      print(env, Chan::Warning, "Warning:  File contains basis.  Basis is loaded.\n");
+      if (params::getInt(env, kParamAdvance) == 0) print(env, Chan::Warning, "Warning:  Advanced indicator is not set.\n");
+    }
+  }
+  return 0;
 }
+
+namespace {
+// The basis of the last optimization, when there is one (for SAV files).
+io::SavBasis currentBasis(Env& env, model::Problem& lp, const model::ModelData& md) {
+  io::SavBasis b;
+  if (!api::present(&chk::getbase)) return b;
+  b.cstat.resize(md.obj.size());
+  b.rstat.resize(md.rhs.size());
+  b.present = getbase(env, lp, b.cstat.data(), b.rstat.data()) == 0;
+  if (!b.present) b.cstat.clear(), b.rstat.clear();
+  return b;
+}
+}  // namespace
 
 int writeprob(Env& env, model::Problem& lp, const char* filename, const char* filetype) {
   if (!filename) return 1421;
   model::ModelData md;
   if (int st = model::exportData(lp, md)) return st;
   io::ChannelMessages msg(env);
-  return io::writeProblemFile(filename, filetype, md, msg, settingsFrom(env));
+  const io::SavBasis basis = io::writeTypeFor(filename, filetype) == "SAV" ? currentBasis(env, lp, md) : io::SavBasis{};
+  return io::writeProblemFile(filename, filetype, md, msg, settingsFrom(env), &basis);
 }
 
 // The dual of an LP as an MPS file (io/mps.h): the primal optimum equals

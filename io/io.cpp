@@ -62,8 +62,7 @@ char readFormatFromName(const std::string& filename) {
 
 char readFormatFromContent(std::string_view head) {
   if (head.empty()) return '?';
-  // (binary SAV files start with a control byte: their length-prefixed
-  // header word)
+  if (looksLikeSav(head)) return 's';
   unsigned char c = static_cast<unsigned char>(head[0]);
   if (c == '\n' || c == '\\' || c == 'M' || c == 'm' || c == ' ') return 'l';
   if (c == '*' || c == 'N' || c == 'n') return 'm';
@@ -87,8 +86,12 @@ std::string writeTypeFor(const std::string& filename, const char* filetype) {
 }
 
 int readProblem(Device& dev, char format, const std::string& nameForMessages, model::ModelData& out, Messages& msg,
-                const IoSettings& settings) {
+                const IoSettings& settings, SavBasis* basis) {
   switch (format) {
+    case 's': {
+      SavBasis ignored;
+      return readSav(dev, nameForMessages, out, basis ? *basis : ignored, msg);
+    }
     case 'l': return readLp(dev, nameForMessages, out, msg, settings);
     case 'm': return readMps(dev, out, msg, settings);
     default: return reportError(msg, 1424, "Invalid filetype");
@@ -96,7 +99,7 @@ int readProblem(Device& dev, char format, const std::string& nameForMessages, mo
 }
 
 int readProblemFile(const std::string& filename, const char* filetype, model::ModelData& out, Messages& msg,
-                    const IoSettings& settings) {
+                    const IoSettings& settings, SavBasis* basis) {
   if (filename.empty()) return reportError(msg, 1421, "File name not specified");
   char fmt = readFormatFromType(filetype);
   if (fmt == '\0') fmt = readFormatFromName(filename);
@@ -111,9 +114,14 @@ int readProblemFile(const std::string& filename, const char* filetype, model::Mo
       if (!dev) return reportError(msg, 1423, "Could not open file '%s' for reading", filename.c_str());
     }
   }
-  if (fmt != 'l' && fmt != 'm') {
+  if (fmt != 'l' && fmt != 'm' && fmt != 's') {
     dev->close();
     return reportError(msg, 1424, "Invalid filetype");
+  }
+  if (fmt == 's') {
+    int rc = readProblem(*dev, fmt, filename, out, msg, settings, basis);
+    dev->close();
+    return rc;
   }
   int rc = withEncoding(*dev, settings, 'r', msg,
                         [&](Device& d) { return readProblem(d, fmt, filename, out, msg, settings); });
@@ -122,8 +130,9 @@ int readProblemFile(const std::string& filename, const char* filetype, model::Mo
 }
 
 int writeProblem(Device& dev, const char* filetype, const model::ModelData& m, Messages& msg,
-                 const IoSettings& settings) {
+                 const IoSettings& settings, const SavBasis* basis) {
   std::string t = writeTypeFor("", filetype);
+  if (t == "SAV") return writeSav(dev, m, basis, settings.versionBanner, msg);
   if (t == "MPS") return writeMps(dev, m, msg, false, settings);
   if (t == "RMP" || t == "REW") return writeMps(dev, m, msg, true, settings);
   if (t == "LP") return writeLp(dev, m, msg, LpNames::Normal, settings);
@@ -133,12 +142,17 @@ int writeProblem(Device& dev, const char* filetype, const model::ModelData& m, M
 }
 
 int writeProblemFile(const std::string& filename, const char* filetype, const model::ModelData& m, Messages& msg,
-                     const IoSettings& settings) {
+                     const IoSettings& settings, const SavBasis* basis) {
   if (filename.empty()) return reportError(msg, 1421, "File name not specified");
   std::string t = writeTypeFor(filename, filetype);
-  if (t.empty() || t == "SAV") return reportError(msg, 1424, "Invalid filetype");
+  if (t.empty()) return reportError(msg, 1424, "Invalid filetype");
   auto dev = openFileDevice(filename, 'w');
   if (!dev) return reportError(msg, 1422, "Could not open file '%s' for writing", filename.c_str());
+  if (t == "SAV") {
+    int rc = writeSav(*dev, m, basis, settings.versionBanner, msg);
+    if (!dev->close() && rc == 0) rc = reportError(msg, 1562, "Unable to write SAV file to disk");
+    return rc;
+  }
   int rc = withEncoding(*dev, settings, 'w', msg, [&](Device& d) { return writeProblem(d, t.c_str(), m, msg, settings); });
   bool closed = dev->close();
   if (rc == 0 && !closed) return reportError(msg, 1426, "Low-level file I/O error");

@@ -13,7 +13,8 @@
 // constraints, bounds, type sections, SOS, piecewise-linear constraints,
 // multi-objective sections).  Files may be plain, .gz or .bz2; text is
 // converted between IoSettings::fileEncoding and UTF-8 at the file entry
-// points below.  Not read: SAV and network files.
+// points below.  SAV files (io/sav.h) are binary: no encoding conversion;
+// they may carry a basis.  Not read here: network files.
 // The objective constant has no place in either text format and is not
 // written.
 #pragma once
@@ -22,6 +23,7 @@
 
 #include "io/device.h"
 #include "io/messages.h"
+#include "io/sav.h"
 #include "model/modeldata.h"
 
 namespace vnt {
@@ -68,22 +70,25 @@ std::string writeTypeFor(const std::string& filename, const char* filetype);
 
 // Reads a problem file.  filetype may be null (choose by name, then
 // content).  Errors: 1421 no name, 1423 cannot open, 1424 invalid type, plus
-// the reader's own codes.
+// the reader's own codes.  A basis held by the file (SAV) is returned in
+// *basis when basis is not null.
 int readProblemFile(const std::string& filename, const char* filetype, model::ModelData& out, Messages& msg,
-                    const IoSettings& settings = {});
+                    const IoSettings& settings = {}, SavBasis* basis = nullptr);
 
-// Reads an open (already decompressed) stream in the given format ('l' or 'm').
+// Reads an open (already decompressed) stream in the given format ('l', 'm'
+// or 's').
 int readProblem(Device& dev, char format, const std::string& nameForMessages, model::ModelData& out, Messages& msg,
-                const IoSettings& settings = {});
+                const IoSettings& settings = {}, SavBasis* basis = nullptr);
 
 // Writes a problem file; filetype may be null (choose by the name's last
 // extension before any compression suffix).  Errors: 1421, 1422, 1424,
-// 1426, plus the writer's own codes.
+// 1426, plus the writer's own codes.  The SAV writer stores *basis when it
+// is given and present.
 int writeProblemFile(const std::string& filename, const char* filetype, const model::ModelData& m, Messages& msg,
-                     const IoSettings& settings = {});
+                     const IoSettings& settings = {}, const SavBasis* basis = nullptr);
 
-// Writes to an open device; filetype is required here ("MPS", "LP", ...).
+// Writes to an open device; filetype is required here ("MPS", "LP", "SAV", ...).
 int writeProblem(Device& dev, const char* filetype, const model::ModelData& m, Messages& msg,
-                 const IoSettings& settings = {});
+                 const IoSettings& settings = {}, const SavBasis* basis = nullptr);
 
 }  // namespace vnt::io

@@ -50,6 +50,7 @@ struct IoSettings {
   bool readQuadConstraints = true;  // false: quadratic constraints are skipped
   bool readIntegers = true;         // false: integer declarations are dropped (LP reader)
   bool readQuadObjective = true;    // false: quadratic objective terms are dropped (LP reader)
+  std::string versionBanner = "VANTO";  // stored in the header of written SAV files
 };
 
 // printf-style formatting into a std::string.

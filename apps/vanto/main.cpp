@@ -1,4 +1,5 @@
 // vanto: solve a model file from the shell, through the public C interface.
+#include <cctype>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -20,8 +21,8 @@ void usage(FILE* f) {
   fputs(
       "Usage: vanto [options] MODEL\n"
       "       vanto --enter [options]\n"
-      "Reads a model file (LP or MPS, optionally .gz or .bz2), optimizes it and\n"
-      "prints a summary.\n\n"
+      "Reads a model file (LP, MPS or SAV, optionally .gz or .bz2), optimizes it\n"
+      "and prints a summary.\n\n"
       "Options:\n"
       "  --param NAME=VALUE   set a parameter by name (VNT_PARAM_EPRHS or\n"
       "                       VNTPARAM_Simplex_Tolerances_Feasibility) or number;\n"
@@ -29,7 +30,8 @@ void usage(FILE* f) {
       "  --params FILE        read a parameter file\n"
       "  --method M           primal, dual or auto\n"
       "  --time-limit S       stop after S seconds\n"
-      "  --write FILE         write the model (format from FILE's extension)\n"
+      "  --write FILE         write the model (format from FILE's extension); a SAV\n"
+      "                       file is written after the optimization, with its basis\n"
       "  --solution FILE      write the solution file\n"
       "  --print-solution     print nonzero primal values and duals by name\n"
       "  --no-optimize        read (and write) without optimizing\n"
@@ -44,6 +46,19 @@ struct Cli {
 };
 
 // A library call failed: its message went to standard error already.
+// A name whose extension, before any compression suffix, is ".sav".
+bool isSavName(std::string name) {
+  for (char& ch : name) ch = static_cast<char>(tolower(static_cast<unsigned char>(ch)));
+  for (const char* z : {".bz2", ".gz", ".z"}) {
+    const size_t k = strlen(z);
+    if (name.size() > k && name.compare(name.size() - k, k, z) == 0) {
+      name.resize(name.size() - k);
+      break;
+    }
+  }
+  return name.size() > 4 && name.compare(name.size() - 4, 4, ".sav") == 0;
+}
+
 int libraryError(int status) {
   fprintf(stderr, "vanto: the library returned error %d\n", status);
   return 2;
@@ -218,7 +233,8 @@ int main(int argc, char** argv) {
   // --enter: the LP is typed line by line; bad lines are asked for again
   st = enter ? VNTEenterprob(c.env, c.lp, stdin) : VNTreadcopyprob(c.env, c.lp, model.c_str(), nullptr);
   if (st != 0) return finish(libraryError(st));
-  if (!writeFile.empty() && (st = VNTwriteprob(c.env, c.lp, writeFile.c_str(), nullptr)) != 0)
+  const bool writeAfter = optimize && isSavName(writeFile);
+  if (!writeFile.empty() && !writeAfter && (st = VNTwriteprob(c.env, c.lp, writeFile.c_str(), nullptr)) != 0)
     return finish(libraryError(st));
   if (!optimize) return finish(0);
 
@@ -262,5 +278,7 @@ int main(int argc, char** argv) {
   }
   printf("Time:            %.3f seconds (%.2f ticks)\n", t1 - t0, d1 - d0);
   if (printSol && haveSoln) printSolution(c.env, c.lp);
+  if (writeAfter && (st = VNTwriteprob(c.env, c.lp, writeFile.c_str(), nullptr)) != 0)
+    return finish(libraryError(st));
   return finish(0);
 }

@@ -236,3 +236,20 @@ TEST(CliEnter, AtATerminal) {
 }
 
 }  // namespace
+
+// A model written as a SAV file after its optimization carries the basis:
+// solving the file again takes no iteration and gives the same optimum; a
+// compressed SAV file reads like a plain one.
+TEST(Cli, SavFileKeepsTheBasis) {
+  const std::string sav = testing::TempDir() + "cli_afiro.sav.gz";
+  Outcome r = run("--write " + sav + " " + vnt::test::modelPath("netlib", "afiro"));
+  ASSERT_EQ(r.status, 0) << r.out;
+  const double obj = objectiveOf(r.out);
+  EXPECT_EQ(r.out.find("Iterations:      0\n"), std::string::npos) << r.out;
+  r = run(sav);
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("Warning:  File contains basis.  Basis is loaded."), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Iterations:      0\n"), std::string::npos) << r.out;
+  EXPECT_EQ(objectiveOf(r.out), obj) << r.out;
+  std::remove(sav.c_str());
+}
