@@ -210,7 +210,7 @@ class SolverState {
   virtual bool onChange(Problem& p, const ChangeEvent& ev) = 0;
 };
 
-enum StateSlot : int { kSlotLp = 0, kSlotPresolve, kSlotMip, kSlotAux, kNumStateSlots };
+enum StateSlot : int { kSlotLp = 0, kSlotPresolve, kSlotMip, kSlotAux, kSlotConflict, kNumStateSlots };
 
 // ---------------------------------------------------------------------------
 

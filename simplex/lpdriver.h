@@ -108,4 +108,23 @@ int installStartBasis(Env& env, model::Problem& p, LpState& s, const int* cstat,
 // basis when the engine must be reloaded.  Returns 0 or a status code.
 int syncedEngine(Env& env, model::Problem& p, LpState& s);
 
+// Basis access for the tableau operations and the analysis tools
+// (tableau_api.cpp).  The engine factorizes the scaled basis Bs = R B D (R:
+// row scale factors; D per basis position: the scale factor of a basic
+// structural, the reciprocal row factor of a basic logical).
+// The engine of a problem whose factors describe its current basis, or null.
+LpEngine* factoredEngine(model::Problem& p);
+// D of basis position p.
+double positionScale(const LpEngine& e, int p);
+// In-place solves with the scaled factors (the index list is rebuilt first).
+void ftranInPlace(LpEngine& e, WorkVec& v);
+void btranInPlace(LpEngine& e, WorkVec& v);
+// Scaled row of Bs^-1 at position r, scaled so that R times it is row r of
+// B^-1.
+void scaledInverseRow(LpEngine& e, int r, WorkVec& v);
+// Dense unscaled solves: x := B^-1 x (row space to basis positions) and
+// y := B^-T y (basis positions to row space).
+void unscaledFtran(LpEngine& e, double* x);
+void unscaledBtran(LpEngine& e, double* y);
+
 }  // namespace vnt::simplex

@@ -108,6 +108,39 @@ typedef struct vntallocator {
 #define VNT_AT_UPPER 2
 #define VNT_FREE_SUPER 3
 
+/* Quality measures of VNTgetdblquality and VNTgetintquality.  The double
+ * query gives the value; the integer query gives, for a maximum, where it
+ * occurs: a column j as j, a row i as (number of columns + i), -1 when no
+ * entry contributes.  Even codes up to 26 (except 10) are measured on the
+ * optimizer's scaled working form. */
+#define VNT_QUAL_MAX_PRIMAL_INFEAS 1
+#define VNT_QUAL_MAX_SCALED_PRIMAL_INFEAS 2
+#define VNT_QUAL_SUM_PRIMAL_INFEAS 3
+#define VNT_QUAL_SUM_SCALED_PRIMAL_INFEAS 4
+#define VNT_QUAL_MAX_DUAL_INFEAS 5
+#define VNT_QUAL_MAX_SCALED_DUAL_INFEAS 6
+#define VNT_QUAL_SUM_DUAL_INFEAS 7
+#define VNT_QUAL_SUM_SCALED_DUAL_INFEAS 8
+#define VNT_QUAL_MAX_INT_INFEAS 9
+#define VNT_QUAL_SUM_INT_INFEAS 10
+#define VNT_QUAL_MAX_PRIMAL_RESIDUAL 11
+#define VNT_QUAL_MAX_SCALED_PRIMAL_RESIDUAL 12
+#define VNT_QUAL_SUM_PRIMAL_RESIDUAL 13
+#define VNT_QUAL_SUM_SCALED_PRIMAL_RESIDUAL 14
+#define VNT_QUAL_MAX_DUAL_RESIDUAL 15
+#define VNT_QUAL_MAX_SCALED_DUAL_RESIDUAL 16
+#define VNT_QUAL_SUM_DUAL_RESIDUAL 17
+#define VNT_QUAL_SUM_SCALED_DUAL_RESIDUAL 18
+#define VNT_QUAL_MAX_X 19
+#define VNT_QUAL_MAX_SCALED_X 20
+#define VNT_QUAL_MAX_SLACK 21
+#define VNT_QUAL_MAX_SCALED_SLACK 22
+#define VNT_QUAL_MAX_PI 23
+#define VNT_QUAL_MAX_SCALED_PI 24
+#define VNT_QUAL_MAX_RED_COST 25
+#define VNT_QUAL_MAX_SCALED_RED_COST 26
+#define VNT_QUAL_KAPPA 27
+
 /* Operations outside the dispatch tables. */
 VNTAPI VNTENVptr VNTAPIENTRY VNTopenVANTO(int *status_p);
 VNTAPI VNTENVptr VNTAPIENTRY VNTSopenVANTO(int *status_p);

@@ -1,0 +1,683 @@
+// The conflict refiner for linear programs: finds a small set of rows and
+// bounds that is infeasible on its own.
+//
+// Search.  Every candidate group (a row, a bound, or a caller's group of
+// them) is switched on or off in one simplex engine loaded with the model
+// and a zero objective; switching a group off relaxes its rows to free rows
+// and its bounds to infinite ones, so each test is a warm dual simplex solve
+// from the previous basis.  The search keeps an infeasible set C and a set
+// of groups proved to belong to it:
+//  1. Start: solve the whole problem; the Farkas certificate of the
+//     infeasibility names the rows and bounds its proof uses, and every other
+//     group is dropped at once (an elastic-filter start).
+//  2. Deletion with bisection: switch off a block of the undecided groups.
+//     Still infeasible: the block leaves C for good, as does every undecided
+//     group the new certificate does not use.  Feasible: the block goes back;
+//     a block of one group is then proved necessary, a larger block is split
+//     in halves.
+// A group proved necessary for a superset of the final set is necessary for
+// the final set too (dropping it from fewer constraints leaves a feasible
+// problem), so the final set is irreducible unless a limit or an unclear
+// solve cut the search short.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <numeric>
+#include <vector>
+
+#include "api/chk_decls.h"
+#include "api/frame.h"
+#include "env/limits.h"
+#include "io/io.h"
+#include "model/opsupport.h"
+#include "params/params.h"
+#include "simplex/lpdriver.h"
+#include "tools/tools.h"
+
+namespace vnt::tools {
+
+using simplex::LpEngine;
+using simplex::LpStatus;
+
+namespace {
+
+constexpr double kInf = 1e20;
+constexpr int kParamAdvance = 1001;
+constexpr int kParamOptimality = 1014;
+constexpr int kParamFeasibility = 1016;
+constexpr int kParamItLimit = 1020;
+constexpr int kParamConflictDisplay = 1074;
+constexpr int kParamBenders = 1501;
+// Certificate entries below this share of the largest one are taken as zero.
+constexpr double kSupportRel = 1e-9;
+
+// Member kinds.
+enum Kind : int { kLower = 1, kUpper = 2, kLinear = 3, kQuadratic = 4, kSos = 5, kIndicator = 6, kPwl = 7 };
+
+// Group statuses as getconflictext reports them.
+constexpr int kExcluded = -1;
+constexpr int kPossible = 0;
+constexpr int kMember = 3;
+
+struct Group {
+  double pref = 0.0;
+  std::vector<int> kind, index;  // members
+};
+
+}  // namespace
+
+// The conflict record kept on a problem.
+class ConflictState : public model::SolverState {
+ public:
+  bool onChange(model::Problem&, const model::ChangeEvent& ev) override { return !model::changesSolution(ev.kind); }
+  int status = 0;
+  bool ext = false;                // made by the group form
+  std::vector<Group> groups;
+  std::vector<int> groupStat;
+  long long iterations = 0;
+  int passes = 0;
+  int ncols = 0, nrows = 0;
+};
+
+namespace {
+
+ConflictState* conflictOf(model::Problem& p) {
+  return static_cast<ConflictState*>(p.state[model::kSlotConflict].get());
+}
+
+// The search over groups on one engine.
+class Refiner {
+ public:
+  Refiner(Env& env, const model::ModelData& md, const std::vector<Group>& groups)
+      : env_(env), md_(md), groups_(groups) {}
+
+  // Runs the search; fills stat (per group) and returns the conflict
+  // status, or a negative status code for an error.
+  int run(std::vector<int>& stat, long long* iterations, int* passes);
+
+ private:
+  void applyColumn(int j);
+  void applyRow(int i);
+  void setGroup(int g, bool on);
+  // 1 infeasible (certificate in y_), 0 feasible, -1 unclear, or a limit's
+  // status code (> 1).
+  int solve();
+  // Undecided groups the last certificate does not use.
+  std::vector<char> usedBy();
+  void logLine(long long maxMembers, long long minMembers);
+
+  Env& env_;
+  const model::ModelData& md_;
+  const std::vector<Group>& groups_;
+  std::unique_ptr<LpEngine> e_;
+  std::vector<int> rowOn_, lbOn_, ubOn_;  // on-counts of rows and bounds (several groups may hold one)
+  std::vector<double> y_;
+  int display_ = 1;
+  long long solves_ = 0;
+  long long simplexIts_ = 0;
+  long long itLimit_ = 0;
+  bool unclear_ = false;
+};
+
+void Refiner::applyColumn(int j) {
+  e_->setColBounds(j, lbOn_[j] > 0 ? md_.lb[j] : -kInf, ubOn_[j] > 0 ? md_.ub[j] : kInf);
+}
+
+void Refiner::applyRow(int i) {
+  double lo = -kInf, up = kInf;
+  if (rowOn_[i] > 0) simplex::rowActivityLimits(md_, i, &lo, &up);
+  e_->setRowBounds(i, lo, up);
+}
+
+void Refiner::setGroup(int g, bool on) {
+  const Group& gr = groups_[g];
+  const int d = on ? 1 : -1;
+  for (size_t q = 0; q < gr.kind.size(); ++q) {
+    const int k = gr.index[q];
+    switch (gr.kind[q]) {
+      case kLower: lbOn_[k] += d; applyColumn(k); break;
+      case kUpper: ubOn_[k] += d; applyColumn(k); break;
+      case kLinear: rowOn_[k] += d; applyRow(k); break;
+      default: break;
+    }
+  }
+}
+
+int Refiner::solve() {
+  if (int st = checkLimits(env_)) return st;
+  ++solves_;
+  e_->options().iterationLimit = std::max<long long>(1, itLimit_ - simplexIts_);
+  const int64_t before = e_->iterations();
+  LpStatus st = e_->solveDual();
+  if (st != LpStatus::kOptimal && st != LpStatus::kInfeasible) {
+    // A stalled or troubled dual: the primal from the same basis decides.
+    if (st != LpStatus::kIterationLimit && st != LpStatus::kTimeLimit && st != LpStatus::kAborted &&
+        st != LpStatus::kDetTimeLimit)
+      st = e_->solvePrimal();
+  }
+  simplexIts_ += std::max<int64_t>(0, e_->iterations() - before);
+  switch (st) {
+    case LpStatus::kOptimal:
+    case LpStatus::kOptimalUnscaledInfeas:
+    case LpStatus::kUnbounded:
+      return 0;
+    case LpStatus::kInfeasible:
+      return e_->getFarkas(y_) ? 1 : -1;
+    case LpStatus::kIterationLimit: return 34;
+    case LpStatus::kTimeLimit: return 33;
+    case LpStatus::kDetTimeLimit: return 39;
+    case LpStatus::kAborted: return 38;
+    default: return -1;
+  }
+}
+
+std::vector<char> Refiner::usedBy() {
+  // The proof: y'(Ax) over the column box against y'r over the row limits.
+  // Which side of each row and column it uses follows from which interval
+  // lies below the other; a member the proof does not touch is unused.
+  const int n = md_.numCols(), m = md_.numRows();
+  double ymax = 0.0;
+  for (double v : y_) ymax = std::max(ymax, std::fabs(v));
+  std::vector<double> y(m, 0.0), g(n, 0.0);
+  for (int i = 0; i < m; ++i)
+    if (std::fabs(y_[i]) > kSupportRel * ymax && rowOn_[i] > 0) y[i] = y_[i];
+  double gmax = 0.0;
+  for (int j = 0; j < n; ++j) {
+    double t = 0.0;
+    for (int64_t k = md_.matbeg[j]; k < md_.matbeg[j + 1]; ++k) t += md_.matval[k] * y[md_.matind[k]];
+    g[j] = t;
+    gmax = std::max(gmax, std::fabs(t));
+  }
+  for (double& v : g)
+    if (std::fabs(v) <= kSupportRel * std::max(1.0, gmax) * 1e-3) v = 0.0;
+  // Intervals: rows [rLo, rHi], columns [cLo, cHi] (infinite parts counted).
+  auto ends = [&](double coef, double lo, double up, double* a, double* b) {
+    const double p = coef > 0 ? lo : up, q = coef > 0 ? up : lo;
+    *a = (p <= -kInf || p >= kInf) ? -INFINITY : coef * p;
+    *b = (q <= -kInf || q >= kInf) ? INFINITY : coef * q;
+  };
+  double rLo = 0, rHi = 0, cLo = 0, cHi = 0;
+  for (int i = 0; i < m; ++i) {
+    if (y[i] == 0.0) continue;
+    double lo, up, a, b;
+    simplex::rowActivityLimits(md_, i, &lo, &up);
+    ends(y[i], lo, up, &a, &b);
+    rLo += a;
+    rHi += b;
+  }
+  for (int j = 0; j < n; ++j) {
+    if (g[j] == 0.0) continue;
+    double a, b;
+    ends(g[j], lbOn_[j] > 0 ? md_.lb[j] : -kInf, ubOn_[j] > 0 ? md_.ub[j] : kInf, &a, &b);
+    cLo += a;
+    cHi += b;
+  }
+  // colsBelow: the columns' largest value stays below the rows' smallest.
+  const bool colsBelow = cHi < rLo;
+  const bool colsAbove = cLo > rHi;
+  std::vector<char> used(groups_.size(), 0);
+  for (size_t gi = 0; gi < groups_.size(); ++gi) {
+    const Group& gr = groups_[gi];
+    for (size_t q = 0; q < gr.kind.size() && !used[gi]; ++q) {
+      const int k = gr.index[q];
+      switch (gr.kind[q]) {
+        case kLinear: used[gi] = y[k] != 0.0; break;
+        case kLower:
+        case kUpper: {
+          if (g[k] == 0.0) break;
+          if (!colsBelow && !colsAbove) {
+            used[gi] = 1;  // the sides are not clear: keep both bounds
+            break;
+          }
+          // Below: the upper ends of g_j x_j count (ub for g > 0, lb for g < 0).
+          const bool upperUsed = colsBelow == (g[k] > 0);
+          used[gi] = (gr.kind[q] == kUpper) == upperUsed;
+          break;
+        }
+        default: used[gi] = 1;
+      }
+    }
+  }
+  return used;
+}
+
+void Refiner::logLine(long long maxMembers, long long minMembers) {
+  if (display_ >= 1) print(env_, Chan::Log, " %9lld %12lld %12lld\n", solves_, maxMembers, minMembers);
+}
+
+int Refiner::run(std::vector<int>& stat, long long* iterations, int* passes) {
+  const int n = md_.numCols(), m = md_.numRows();
+  const int ng = static_cast<int>(groups_.size());
+  display_ = params::getInt(env_, kParamConflictDisplay);
+  itLimit_ = params::getLong(env_, kParamItLimit);
+  stat.assign(ng, kExcluded);
+  *passes = 0;
+  // The engine: the model with a zero objective; rows and bounds that no
+  // group holds stay on throughout.
+  model::ModelData feas = md_;
+  std::fill(feas.obj.begin(), feas.obj.end(), 0.0);
+  feas.qobj.clear();
+  e_ = std::make_unique<LpEngine>();
+  simplex::LpOptions& o = e_->options();
+  o.feasibilityTol = params::getDbl(env_, kParamFeasibility);
+  o.optimalityTol = params::getDbl(env_, kParamOptimality);
+  o.display = 0;
+  o.poll = [this]() { return checkLimits(env_); };
+  o.workCounter = env_.realCounter ? &env_.realCounter->value : nullptr;
+  if (e_->load(feas)) return -1003;
+  // A member no group holds stays on throughout; a held one is on while at
+  // least one of the groups holding it is.
+  rowOn_.assign(m, 0);
+  lbOn_.assign(n, 0);
+  ubOn_.assign(n, 0);
+  for (int g = 0; g < ng; ++g)
+    for (size_t q = 0; q < groups_[g].kind.size(); ++q) {
+      const int k = groups_[g].index[q];
+      switch (groups_[g].kind[q]) {
+        case kLower: ++lbOn_[k]; break;
+        case kUpper: ++ubOn_[k]; break;
+        case kLinear: ++rowOn_[k]; break;
+        default: break;
+      }
+    }
+  for (int& v : rowOn_) v = v == 0 ? 1 : v;
+  for (int& v : lbOn_) v = v == 0 ? 1 : v;
+  for (int& v : ubOn_) v = v == 0 ? 1 : v;
+  for (int i = 0; i < m; ++i) applyRow(i);
+  for (int j = 0; j < n; ++j) applyColumn(j);
+
+  if (display_ >= 1) {
+    print(env_, Chan::Log, "\nRefine conflict on %lld members...\n\n", static_cast<long long>(ng));
+    print(env_, Chan::Log, " Iteration  Max Members  Min Members\n");
+  }
+  // Groups with a negative preference stay in the problem and are never
+  // candidates; they are reported as excluded.
+  std::vector<int> undecided;
+  for (int g = 0; g < ng; ++g)
+    if (groups_[g].pref >= 0) undecided.push_back(g);
+  std::stable_sort(undecided.begin(), undecided.end(),
+                   [&](int a, int b) { return groups_[a].pref < groups_[b].pref; });
+  std::vector<char> inC(ng, 0);
+  for (int g : undecided) inC[g] = 1;
+
+  int r = solve();
+  *passes = 1;
+  if (r == 0) {
+    *iterations = solves_;
+    return 30;
+  }
+  if (r != 1) {
+    *iterations = solves_;
+    return r > 1 ? r : -1;  // without a first proof there is no conflict
+  }
+  std::vector<int> confirmed;
+  auto dropUnused = [&]() {
+    std::vector<char> used = usedBy();
+    std::vector<int> keep;
+    for (int g : undecided) {
+      if (used[g]) keep.push_back(g);
+      else {
+        inC[g] = 0;
+        setGroup(g, false);
+      }
+    }
+    undecided.swap(keep);
+  };
+  dropUnused();
+  logLine(static_cast<long long>(undecided.size() + confirmed.size()), 0);
+  int limit = 0;
+  size_t chunk = std::max<size_t>(1, (undecided.size() + 1) / 2);
+  while (!undecided.empty()) {
+    ++*passes;
+    const size_t take = std::min(chunk, undecided.size());
+    for (size_t q = 0; q < take; ++q) setGroup(undecided[q], false);
+    r = solve();
+    if (r > 1) {
+      for (size_t q = 0; q < take; ++q) setGroup(undecided[q], true);
+      limit = r;
+      break;
+    }
+    if (r == 1) {
+      for (size_t q = 0; q < take; ++q) inC[undecided[q]] = 0;
+      undecided.erase(undecided.begin(), undecided.begin() + static_cast<long>(take));
+      dropUnused();
+    } else {
+      for (size_t q = 0; q < take; ++q) setGroup(undecided[q], true);
+      if (r < 0) unclear_ = true;
+      if (take == 1) {
+        confirmed.push_back(undecided.front());
+        undecided.erase(undecided.begin());
+        chunk = std::max<size_t>(1, (undecided.size() + 1) / 2);
+      } else {
+        chunk = (take + 1) / 2;
+      }
+    }
+    chunk = std::min(chunk, std::max<size_t>(1, undecided.size()));
+    logLine(static_cast<long long>(undecided.size() + confirmed.size()), static_cast<long long>(confirmed.size()));
+  }
+  for (int g = 0; g < ng; ++g) stat[g] = inC[g] ? (limit == 0 && !unclear_ ? kMember : kPossible) : kExcluded;
+  for (int g : confirmed) stat[g] = kMember;
+  *iterations = solves_;
+  if (limit) return limit;
+  return unclear_ ? 32 : 31;
+}
+
+bool statusProvesFeasible(int s) {
+  switch (s) {
+    case 1: case 5: case 6: case 23:
+    case 101: case 102: case 104: case 105: case 107: case 109: case 111: case 113: case 116:
+    case 127: case 131: case 203:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Restores a parameter on every path out of the refinement.
+struct ParamGuard {
+  Env& env;
+  int id, saved;
+  ParamGuard(Env& e, int i, int v) : env(e), id(i), saved(params::getInt(e, i)) { params::setIntParam(env, id, v); }
+  ~ParamGuard() { params::setIntParam(env, id, saved); }
+};
+
+int refine(Env& env, model::Problem& lp, std::vector<Group> groups, bool ext) {
+  if (model::isMipType(lp.probtype) || lp.probtype != model::kLP) return 1017;
+  if (int st = model::flushCache(env, lp)) return st;
+  params::displayChanged(env);
+  ParamGuard benders(env, kParamBenders, -1);
+  lp.state[model::kSlotConflict].reset();
+  const simplex::LpState* s = simplex::findLpState(lp);
+  const auto t0 = std::chrono::steady_clock::now();
+  const double ticks0 = detTicks(env);
+  auto state = std::make_unique<ConflictState>();
+  state->ext = ext;
+  state->ncols = lp.data->numCols();
+  state->nrows = lp.data->numRows();
+  int st = 0;
+  if (params::getInt(env, kParamAdvance) != 0 && s && statusProvesFeasible(s->stat)) {
+    state->status = 30;
+    state->groups = std::move(groups);
+    state->groupStat.assign(state->groups.size(), kExcluded);
+  } else {
+    model::ModelData md;
+    if ((st = model::exportData(lp, md)) != 0) return st;
+    if (!md.lazycons.empty()) print(env, Chan::Warning, "Warning:  Lazy constraints ignored during conflict refinement.\n");
+    if (!md.usercuts.empty()) print(env, Chan::Warning, "Warning:  User cuts ignored during conflict refinement.\n");
+    if (int push = pushLimitFrameFromParams(env)) return push;
+    Refiner r(env, md, groups);
+    std::vector<int> stat;
+    long long its = 0;
+    int passes = 0;
+    const int res = r.run(stat, &its, &passes);
+    popLimitFrame(env);
+    if (res < 0) {
+      print(env, Chan::Results, "Failed to compute conflict.\n");
+      return res == -1 ? 1719 : -res;
+    }
+    state->status = res;
+    state->groups = std::move(groups);
+    state->groupStat = std::move(stat);
+    state->iterations = its;
+    state->passes = passes;
+  }
+  ConflictState& c = *state;
+  lp.state[model::kSlotConflict] = std::move(state);
+  // Summary report.
+  if (c.status == 30) {
+    print(env, Chan::Results, "Problem is feasible; no conflict available.\n");
+    return 0;
+  }
+  long long count[8] = {};
+  for (size_t g = 0; g < c.groups.size(); ++g) {
+    if (c.groupStat[g] == kExcluded) continue;
+    for (int k : c.groups[g].kind)
+      if (k >= 1 && k <= 7) ++count[k];
+  }
+  const bool minimal = c.status == 31;
+  const char* pad = minimal ? "                 " : "                     ";
+  print(env, Chan::Results, "\n%s %4lld linear constraint(s)\n", minimal ? "Minimal conflict:" : "Non-minimal conflict:",
+        count[kLinear]);
+  print(env, Chan::Results, "%s %4lld lower bound(s)\n", pad, count[kLower]);
+  print(env, Chan::Results, "%s %4lld upper bound(s)\n", pad, count[kUpper]);
+  const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  const double ticks = detTicks(env) - ticks0;
+  print(env, Chan::Results, "Conflict computation time = %7.2f sec.  Iterations = %lld\n", secs, c.iterations);
+  print(env, Chan::Results, "Deterministic time = %.2f ticks  (%.2f ticks/sec)\n", ticks,
+        secs > 0 ? ticks / secs : 0.0);
+  return 0;
+}
+
+}  // namespace
+
+// The conflict's members as a model: its rows, and the columns with only
+// the bounds in the conflict (others infinite); 1719 without a conflict.
+int conflictModel(model::Problem& lp, model::ModelData& out) {
+  ConflictState* c = conflictOf(lp);
+  if (!c || c->status == 30) return 1719;
+  model::ModelData md;
+  if (int st = model::exportData(lp, md)) return st;
+  const int n = md.numCols(), m = md.numRows();
+  std::vector<char> row(m, 0), lb(n, 0), ub(n, 0);
+  for (size_t g = 0; g < c->groups.size(); ++g) {
+    if (c->groupStat[g] == kExcluded) continue;
+    const Group& gr = c->groups[g];
+    for (size_t q = 0; q < gr.kind.size(); ++q) {
+      const int k = gr.index[q];
+      if (gr.kind[q] == kLinear) row[k] = 1;
+      else if (gr.kind[q] == kLower) lb[k] = 1;
+      else if (gr.kind[q] == kUpper) ub[k] = 1;
+    }
+  }
+  // Columns in a member row or with a member bound.
+  std::vector<int> colMap(n, -1), rowMap(m, -1);
+  int nc = 0, nr = 0;
+  for (int i = 0; i < m; ++i)
+    if (row[i]) rowMap[i] = nr++;
+  for (int j = 0; j < n; ++j) {
+    bool use = lb[j] || ub[j];
+    for (int64_t k = md.matbeg[j]; k < md.matbeg[j + 1] && !use; ++k) use = row[md.matind[k]] != 0;
+    if (use) colMap[j] = nc++;
+  }
+  out = model::ModelData{};
+  out.probname = md.probname + "_conflict";
+  out.objsen = md.objsen;
+  for (int j = 0; j < n; ++j) {
+    if (colMap[j] < 0) continue;
+    out.obj.push_back(0.0);
+    out.lb.push_back(lb[j] ? md.lb[j] : -kInf);
+    out.ub.push_back(ub[j] ? md.ub[j] : kInf);
+    if (!md.colname.empty()) out.colname.push_back(md.colname[j]);
+    for (int64_t k = md.matbeg[j]; k < md.matbeg[j + 1]; ++k)
+      if (row[md.matind[k]]) {
+        out.matind.push_back(rowMap[md.matind[k]]);
+        out.matval.push_back(md.matval[k]);
+      }
+    out.matbeg.push_back(static_cast<int64_t>(out.matind.size()));
+  }
+  for (int i = 0; i < m; ++i) {
+    if (!row[i]) continue;
+    out.rhs.push_back(md.rhs[i]);
+    out.sense.push_back(md.sense[i]);
+    if (!md.rngval.empty()) out.rngval.push_back(md.rngval[i]);
+    if (!md.rowname.empty()) out.rowname.push_back(md.rowname[i]);
+  }
+  return 0;
+}
+
+}  // namespace vnt::tools
+
+// ---------------------------------------------------------------------------
+// Checked entries.
+
+namespace vnt::chk {
+
+using tools::ConflictState;
+
+int refineconflict(Env& env, model::Problem& lp, int* confnumrows_p, int* confnumcols_p) {
+  return model::ops::guarded([&] {
+    std::vector<tools::Group> groups;
+    model::ModelData md;
+    if (int st = model::exportData(lp, md)) return st;
+    for (int i = 0; i < md.numRows(); ++i) groups.push_back({0.0, {tools::kLinear}, {i}});
+    for (int j = 0; j < md.numCols(); ++j) {
+      if (md.lb[j] > -tools::kInf) groups.push_back({0.0, {tools::kLower}, {j}});
+      if (md.ub[j] < tools::kInf) groups.push_back({0.0, {tools::kUpper}, {j}});
+    }
+    int st = tools::refine(env, lp, std::move(groups), false);
+    if (st) return st;
+    const ConflictState* c = tools::conflictOf(lp);
+    int rows = 0;
+    std::vector<char> col(md.numCols(), 0);
+    for (size_t g = 0; g < c->groups.size(); ++g) {
+      if (c->groupStat[g] == tools::kExcluded) continue;
+      if (c->groups[g].kind[0] == tools::kLinear) ++rows;
+      else col[c->groups[g].index[0]] = 1;
+    }
+    if (confnumrows_p) *confnumrows_p = rows;
+    if (confnumcols_p) *confnumcols_p = static_cast<int>(std::count(col.begin(), col.end(), 1));
+    return 0;
+  });
+}
+
+int refineconflictext(Env& env, model::Problem& lp, int grpcnt, long long concnt, const double* grppref,
+                      const long long* grpbeg, const int* grpind, const char* grptype) {
+  if (grpcnt < 0 || concnt < 0) return 1003;
+  if (grpcnt > 0 && (!grpbeg || !grppref)) return 1004;
+  if (concnt > 0 && (!grpind || !grptype)) return 1004;
+  return model::ops::guarded([&] {
+    const int n = lp.data->numCols(), m = lp.data->numRows();
+    std::vector<tools::Group> groups(grpcnt);
+    for (int g = 0; g < grpcnt; ++g) {
+      const long long b = grpbeg[g], e = g + 1 < grpcnt ? grpbeg[g + 1] : concnt;
+      if (b < 0 || e < b || e > concnt) return 1003;
+      if (std::isnan(grppref[g])) return 1003;
+      groups[g].pref = grppref[g];
+      for (long long q = b; q < e; ++q) {
+        const int kind = static_cast<unsigned char>(grptype[q]);
+        const int k = grpind[q];
+        if (kind == tools::kLinear) {
+          if (k < 0 || k >= m) return reportError(env, 1203, static_cast<long long>(k));
+        } else if (kind == tools::kLower || kind == tools::kUpper) {
+          if (k < 0 || k >= n) return reportError(env, 1201, static_cast<long long>(k));
+        } else if (kind >= tools::kQuadratic && kind <= tools::kPwl) {
+          return 1017;  // the constraint families of the integer and quadratic optimizers
+        } else {
+          return 1003;
+        }
+        groups[g].kind.push_back(kind);
+        groups[g].index.push_back(k);
+      }
+    }
+    return tools::refine(env, lp, std::move(groups), true);
+  });
+}
+
+int getconflict(Env& env, model::Problem& lp, int* confstat_p, int* rowind, int* rowbdstat, int* confnumrows_p,
+                int* colind, int* colbdstat, int* confnumcols_p) {
+  const ConflictState* c = tools::conflictOf(lp);
+  if (!c) return 1719;
+  if (c->ext) return 1719;
+  if (confstat_p) *confstat_p = c->status;
+  const int n = c->ncols, m = c->nrows;
+  std::vector<int> rs(m, tools::kExcluded), lbs(n, tools::kExcluded), ubs(n, tools::kExcluded);
+  for (size_t g = 0; g < c->groups.size(); ++g) {
+    const int k = c->groups[g].index[0];
+    const int st = c->groupStat[g];
+    switch (c->groups[g].kind[0]) {
+      case tools::kLinear: rs[k] = st; break;
+      case tools::kLower: lbs[k] = st; break;
+      case tools::kUpper: ubs[k] = st; break;
+      default: break;
+    }
+  }
+  int nr = 0, nc = 0;
+  for (int i = 0; i < m; ++i) {
+    if (rs[i] == tools::kExcluded) continue;
+    if (rowind) rowind[nr] = i;
+    // Row statuses: 3 member, 0 possible member.
+    if (rowbdstat) rowbdstat[nr] = rs[i];
+    ++nr;
+  }
+  for (int j = 0; j < n; ++j) {
+    if (lbs[j] == tools::kExcluded && ubs[j] == tools::kExcluded) continue;
+    if (colind) colind[nc] = j;
+    // Column statuses: 3 both bounds, 4 lower, 5 upper (members); 0, 1, 2
+    // the same as possible members.
+    if (colbdstat) {
+      const int sure = std::max(lbs[j], ubs[j]) == tools::kMember ? 3 : 0;
+      const int which = lbs[j] != tools::kExcluded && ubs[j] != tools::kExcluded ? 0
+                        : lbs[j] != tools::kExcluded                                ? 1
+                                                                                    : 2;
+      colbdstat[nc] = sure + which;
+    }
+    ++nc;
+  }
+  if (confnumrows_p) *confnumrows_p = nr;
+  if (confnumcols_p) *confnumcols_p = nc;
+  model::ops::countWork(env, n + m);
+  return 0;
+}
+
+int getconflictext(Env& env, model::Problem& lp, int* grpstat, int begin, int end) {
+  if (!grpstat) return 1004;
+  const ConflictState* c = tools::conflictOf(lp);
+  if (!c) return 1719;
+  if (int st = model::ops::checkRange(env, "VNTgetconflictext", begin, end, static_cast<int>(c->groups.size())))
+    return st;
+  for (int g = begin; g <= end; ++g) grpstat[g - begin] = c->groupStat[g];
+  return 0;
+}
+
+int getconflictnumgroups(Env&, model::Problem& lp, int* result_out) {
+  const ConflictState* c = tools::conflictOf(lp);
+  *result_out = c ? static_cast<int>(c->groups.size()) : 0;
+  return 0;
+}
+
+int getconflictnumpasses(Env&, model::Problem& lp, int* result_out) {
+  const ConflictState* c = tools::conflictOf(lp);
+  *result_out = c ? c->passes : 0;
+  return 0;
+}
+
+int getconflictgroups(Env& env, model::Problem& lp, long long* concnt_p, double* grppref, long long* grpbeg,
+                      int* grpind, char* grptype, long long grpspace, long long* surplus_p, int begin, int end) {
+  if (!concnt_p || !surplus_p) return 1004;
+  const ConflictState* c = tools::conflictOf(lp);
+  if (!c) return 1719;
+  if (int st = model::ops::checkRange(env, "VNTgetconflictgroups", begin, end, static_cast<int>(c->groups.size())))
+    return st;
+  long long need = 0;
+  for (int g = begin; g <= end; ++g) need += static_cast<long long>(c->groups[g].kind.size());
+  *surplus_p = grpspace - need;
+  if (need > grpspace) {
+    *concnt_p = 0;
+    return 1207;
+  }
+  long long at = 0;
+  for (int g = begin; g <= end; ++g) {
+    if (grppref) grppref[g - begin] = c->groups[g].pref;
+    if (grpbeg) grpbeg[g - begin] = at;
+    for (size_t q = 0; q < c->groups[g].kind.size(); ++q, ++at) {
+      if (grpind) grpind[at] = c->groups[g].index[q];
+      if (grptype) grptype[at] = static_cast<char>(c->groups[g].kind[q]);
+    }
+  }
+  *concnt_p = need;
+  return 0;
+}
+
+int clpwrite(Env& env, model::Problem& lp, const char* filename) {
+  if (!filename) return 1421;
+  return model::ops::guarded([&] {
+    model::ModelData out;
+    if (int st = tools::conflictModel(lp, out)) return st;
+    io::ChannelMessages msg(env);
+    return io::writeProblemFile(filename, "LP", out, msg, io::settingsFromEnv(env));
+  });
+}
+
+}  // namespace vnt::chk

@@ -1,0 +1,89 @@
+// Analysis tools: solution quality measures, sensitivity ranges, the
+// conflict refiner and feasibility repair.  This header is what other
+// subsystems use: the quality measures of a stored solution (the solution
+// files write them) and the conflict record kept on a problem.
+#pragma once
+
+#include <vector>
+
+#include "env/env.h"
+#include "model/modeldata.h"
+#include "model/problem.h"
+
+namespace vnt::tools {
+
+// Quality measure codes of VNTgetdblquality / VNTgetintquality (the public
+// values are in vanto.h).
+enum QualityWhat : int {
+  kQualMaxPrimalInfeas = 1,
+  kQualMaxScaledPrimalInfeas = 2,
+  kQualSumPrimalInfeas = 3,
+  kQualSumScaledPrimalInfeas = 4,
+  kQualMaxDualInfeas = 5,
+  kQualMaxScaledDualInfeas = 6,
+  kQualSumDualInfeas = 7,
+  kQualSumScaledDualInfeas = 8,
+  kQualMaxIntInfeas = 9,
+  kQualSumIntInfeas = 10,
+  kQualMaxPrimalResidual = 11,
+  kQualMaxScaledPrimalResidual = 12,
+  kQualSumPrimalResidual = 13,
+  kQualSumScaledPrimalResidual = 14,
+  kQualMaxDualResidual = 15,
+  kQualMaxScaledDualResidual = 16,
+  kQualSumDualResidual = 17,
+  kQualSumScaledDualResidual = 18,
+  kQualMaxX = 19,
+  kQualMaxScaledX = 20,
+  kQualMaxSlack = 21,
+  kQualMaxScaledSlack = 22,
+  kQualMaxPi = 23,
+  kQualMaxScaledPi = 24,
+  kQualMaxRedCost = 25,
+  kQualMaxScaledRedCost = 26,
+  kQualKappa = 27,
+};
+
+// One measure: its largest (or summed) value and where the largest entry
+// is: column j as j, row i as ncols + i, -1 when nothing contributes.
+struct Measure {
+  double max = 0.0;
+  double sum = 0.0;
+  int where = -1;
+  void add(double v, int at) {
+    if (!(v > 0.0)) return;
+    sum += v;
+    if (v > max) {
+      max = v;
+      where = at;
+    }
+  }
+};
+
+// The measures of a solution.  Primal infeasibility: bound violations of
+// the columns and row activities beyond their limits.  Dual infeasibility:
+// reduced costs and row duals of the wrong sign for where the variable sits
+// (needs duals).  Primal residual: |a_i x - (rhs_i - slack_i)|.  Dual
+// residual: |c_j - a_j' pi - d_j|.  Integer infeasibility: distance of an
+// integer column to the nearest integer.  Magnitudes: largest |x|, |slack|,
+// |pi|, |d|.
+struct Quality {
+  Measure primalInf, dualInf, primalResid, dualResid, intInf;
+  Measure xMax, slackMax, piMax, djMax;
+  bool hasDual = false;
+};
+
+// Measures of the solution stored on the problem, in the caller's units.
+// Returns 0, 1217 (no solution) or 1001.
+int solutionQuality(Env& env, model::Problem& p, Quality& q);
+// The same measures on the simplex engine's scaled working form; 1258 when
+// the problem has no factored basis.
+int scaledSolutionQuality(Env& env, model::Problem& p, Quality& q);
+// Estimate of the 1-norm condition number of the current basis (scaled
+// when the engine scales); 1258 without a factored basis.
+int basisKappa(Env& env, model::Problem& p, bool scaled, double* kappa);
+
+// Row activities a_i x of x (n entries) into ax (m entries).
+void rowActivities(const model::ModelData& md, const double* x, double* ax);
+
+}  // namespace vnt::tools
