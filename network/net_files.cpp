@@ -125,8 +125,9 @@ int writeDimacs(Device& dev, NetProblem& net, const io::IoSettings& s) {
     w.put(buf);
   }
   for (int a = 0; a < net.arcs(); ++a) {
+    const double c = net.obj[a] * net.objsen + 0.0;  // no "-0"
     std::snprintf(buf, sizeof buf, "a %lld %lld %16g %16g %16g\n", static_cast<long long>(net.tail[a] + 1),
-                  static_cast<long long>(net.head[a] + 1), net.lb[a], net.ub[a], net.obj[a] * net.objsen);
+                  static_cast<long long>(net.head[a] + 1), net.lb[a], net.ub[a], c);
     w.put(buf);
   }
   return w.flush() ? 0 : 1426;

@@ -3,8 +3,14 @@
 // (bounds, conservation, reduced-cost optimality) and its optimum compared
 // with the dual simplex on the same problem written as an LP; infeasible and
 // unbounded networks; every pricing rule; warm starts; limits and the log.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 
 #include "network/net_fixture.h"
 
@@ -246,6 +252,82 @@ TEST_F(NetSimplex, LargerInstancesStayOptimal) {
     if (a != b) f.arc(a, b, 0, g.uni(1, 20), g.uni(1, 10) * std::abs(b - a));
   }
   solveAndCompare(f);
+}
+
+// The peer: scipy's linprog (HiGHS) on the DIMACS files our writer made.
+// Each file is parsed by the script itself, so both the writer and the
+// optimum are checked against an outside reading.
+constexpr const char* kPeerScript = R"PY(
+import sys
+import numpy as np
+from scipy.optimize import linprog
+from scipy.sparse import coo_matrix
+for path in sys.argv[1:]:
+    sense, n, sup, arcs = 1, 0, {}, []
+    for line in open(path):
+        f = line.split()
+        if not f or f[0] == 'c':
+            continue
+        if f[0] == 'p':
+            sense, n = (1 if f[1] == 'min' else -1), int(f[2])
+        elif f[0] == 'n':
+            sup[int(f[1]) - 1] = float(f[2])
+        elif f[0] == 'a':
+            arcs.append((int(f[1]) - 1, int(f[2]) - 1, float(f[3]), float(f[4]), float(f[5])))
+    m = len(arcs)
+    rows = [a[0] for a in arcs] + [a[1] for a in arcs]
+    cols = list(range(m)) * 2
+    vals = [1.0] * m + [-1.0] * m
+    A = coo_matrix((vals, (rows, cols)), shape=(n, m)).tocsr()
+    b = np.array([sup.get(v, 0.0) for v in range(n)])
+    bnd = [(None if a[2] <= -1e20 else a[2], None if a[3] >= 1e20 else a[3]) for a in arcs]
+    c = np.array([a[4] for a in arcs])  # written as cost times sense: a minimization
+    r = linprog(c, A_eq=A, b_eq=b, bounds=bnd, method='highs')
+    print(r.status, repr(sense * r.fun) if r.status == 0 else 'nan')
+)PY";
+
+TEST_F(NetSimplex, OptimaMatchThePeer) {
+  if (std::system("/usr/bin/python3 -c 'import scipy.optimize' > /dev/null 2>&1") != 0)
+    GTEST_SKIP() << "scipy not available";
+  VNTsetintparam(env, VNTPARAM_Network_Display, 0);
+  const std::string dir = "/tmp/vnt_netpeer_" + std::to_string(getpid());
+  ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
+  std::vector<double> ours;
+  std::string files;
+  for (unsigned seed = 1; seed <= 10; ++seed) {
+    FlowGen g(900 + seed);
+    Flow f;
+    switch (seed % 4) {
+      case 0: f = g.transportation(g.uni(5, 20), g.uni(5, 20), false); break;
+      case 1: f = g.general(g.uni(20, 60), g.uni(60, 300), seed % 3 == 0); break;
+      case 2: f = g.assignment(g.uni(10, 30)); break;
+      default: f = g.maxFlow(g.uni(10, 40), g.uni(40, 200)); break;
+    }
+    load(f);
+    ASSERT_EQ(VNTNETprimopt(env, net), 0);
+    ASSERT_EQ(VNTNETgetstat(env, net), 1) << f.family;
+    ours.push_back(objval());
+    const std::string path = dir + "/p" + std::to_string(seed) + ".min";
+    ASSERT_EQ(VNTNETwriteprob(env, net, path.c_str(), nullptr), 0);
+    files += " " + path;
+  }
+  const std::string script = dir + "/peer.py";
+  std::ofstream(script) << kPeerScript;
+  FILE* p = popen(("/usr/bin/python3 " + script + files + " 2>&1").c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  std::string out;
+  char buf[512];
+  while (std::fgets(buf, sizeof buf, p)) out += buf;
+  pclose(p);
+  std::istringstream in(out);
+  for (size_t k = 0; k < ours.size(); ++k) {
+    int status = -1;
+    double obj = 0;
+    ASSERT_TRUE(in >> status >> obj) << out;
+    EXPECT_EQ(status, 0) << "instance " << k;
+    EXPECT_NEAR(ours[k], obj, 1e-6 * (1 + std::fabs(obj))) << "instance " << k;
+  }
+  std::system(("rm -rf " + dir).c_str());
 }
 
 }  // namespace

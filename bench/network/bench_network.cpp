@@ -1,0 +1,237 @@
+// Min-cost flow benchmark: our network simplex against our dual simplex on
+// the same problem written as an LP, and against CLP's dual simplex on that
+// LP's MPS file, on generated instances of growing size, in one run.
+//
+// Families: "transp" (complete bipartite transportation, s x d arcs) and
+// "mcf" (random sparse min-cost flow in the style of NETGEN: sources and
+// sinks joined by a random chain skeleton that keeps it feasible, random
+// arcs with capacities and costs).  Times are CPU seconds of this process
+// for our solvers (network solve alone; LP solve alone, the LP built from
+// the same arrays) and the time CLP reports for itself.
+// Usage: bench_network [--maxarcs N] [--dualmax N] [--noclp] [--pricing P]
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "vanto/vanto.h"
+
+namespace {
+
+double cpuNow() {
+  timespec ts;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
+}
+
+struct Inst {
+  std::string family;
+  int n = 0;
+  std::vector<double> supply;
+  std::vector<int> tail, head;
+  std::vector<double> lb, ub, cost;
+  void arc(int t, int h, double u, double c) {
+    tail.push_back(t), head.push_back(h), lb.push_back(0), ub.push_back(u), cost.push_back(c);
+  }
+  int arcs() const { return static_cast<int>(tail.size()); }
+};
+
+Inst transportation(int s, int d, unsigned seed) {
+  std::mt19937 rng(seed);
+  auto uni = [&](int a, int b) { return std::uniform_int_distribution<int>(a, b)(rng); };
+  Inst f;
+  f.family = "transp";
+  f.n = s + d;
+  f.supply.assign(f.n, 0.0);
+  long long total = 0;
+  for (int i = 0; i < s; ++i) total += static_cast<long long>(f.supply[i] = uni(50, 150));
+  for (long long k = 0; k < total; ++k) f.supply[s + uni(0, d - 1)] -= 1;
+  f.tail.reserve(static_cast<size_t>(s) * d);
+  for (int i = 0; i < s; ++i)
+    for (int j = 0; j < d; ++j) f.arc(i, s + j, 1e20, uni(1, 1000));
+  return f;
+}
+
+Inst mcf(int n, int m, unsigned seed) {
+  std::mt19937 rng(seed);
+  auto uni = [&](int a, int b) { return std::uniform_int_distribution<int>(a, b)(rng); };
+  Inst f;
+  f.family = "mcf";
+  f.n = n;
+  f.supply.assign(n, 0.0);
+  const int sources = std::max(1, n / 20), sinks = std::max(1, n / 20);
+  const double total = 1000.0 * sources;
+  for (int i = 0; i < sources; ++i) f.supply[i] = total / sources;
+  for (int j = 0; j < sinks; ++j) f.supply[n - 1 - j] -= total / sinks;
+  // Skeleton: a random chain through all nodes with ample capacity and high
+  // cost, so the instance is feasible but expensive paths are avoided.
+  std::vector<int> perm(n);
+  for (int v = 0; v < n; ++v) perm[v] = v;
+  std::shuffle(perm.begin() + 1, perm.end(), rng);
+  for (int k = 0; k + 1 < n; ++k) f.arc(perm[k], perm[k + 1], total, uni(500, 1000));
+  for (int i = 1; i < sources; ++i) f.arc(i, 0, total, uni(1, 10));
+  for (int j = 1; j < sinks; ++j) f.arc(n - 1 - j, perm[n - 1], total, uni(1, 10));
+  f.arc(perm[n - 1], 0, total, 1000);
+  while (f.arcs() < m) {
+    const int a = uni(0, n - 1), b = uni(0, n - 1);
+    if (a == b) continue;
+    f.arc(a, b, uni(1, 20) <= 6 ? 1e20 : uni(100, 1000), uni(1, 100));
+  }
+  return f;
+}
+
+struct Run {
+  double seconds = -1, obj = 0;
+  long long its = 0;
+  int stat = 0;
+};
+
+Run runNetwork(VNTENVptr env, const Inst& f) {
+  Run r;
+  int st = 0;
+  VNTNETptr net = VNTNETcreateprob(env, &st, "bench");
+  VNTNETcopynet(env, net, 1, f.n, f.supply.data(), nullptr, f.arcs(), f.tail.data(), f.head.data(), f.lb.data(),
+                f.ub.data(), f.cost.data(), nullptr);
+  const double t0 = cpuNow();
+  VNTNETprimopt(env, net);
+  r.seconds = cpuNow() - t0;
+  r.stat = VNTNETgetstat(env, net);
+  VNTNETgetobjval(env, net, &r.obj);
+  r.its = VNTNETgetitcnt(env, net);
+  VNTNETfreeprob(env, &net);
+  return r;
+}
+
+VNTLPptr buildLp(VNTENVptr env, const Inst& f) {
+  int st = 0;
+  VNTLPptr lp = VNTcreateprob(env, &st, "bench");
+  const int m = f.arcs();
+  std::vector<int> beg(m), cnt(m, 2), ind(2 * static_cast<size_t>(m));
+  std::vector<double> val(2 * static_cast<size_t>(m));
+  for (int a = 0; a < m; ++a) {
+    beg[a] = 2 * a;
+    ind[2 * a] = f.tail[a], val[2 * a] = 1.0;
+    ind[2 * a + 1] = f.head[a], val[2 * a + 1] = -1.0;
+  }
+  std::vector<char> sense(f.n, 'E');
+  VNTcopylp(env, lp, m, f.n, 1, f.cost.data(), f.supply.data(), sense.data(), beg.data(), cnt.data(), ind.data(),
+            val.data(), f.lb.data(), f.ub.data(), nullptr);
+  return lp;
+}
+
+Run runDual(VNTENVptr env, VNTLPptr lp) {
+  Run r;
+  VNTsetintparam(env, VNTPARAM_LPMethod, 2);
+  const double t0 = cpuNow();
+  VNTlpopt(env, lp);
+  r.seconds = cpuNow() - t0;
+  r.stat = VNTgetstat(env, lp);
+  VNTgetobjval(env, lp, &r.obj);
+  r.its = VNTgetitcnt(env, lp);
+  return r;
+}
+
+Run runClp(const std::string& file) {
+  Run r;
+  std::string cmd = "clp " + file + " -presolve off -dualsimplex 2>&1";
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return r;
+  char line[4096];
+  std::string all;
+  while (fgets(line, sizeof line, p)) all += line;
+  pclose(p);
+  auto k = all.rfind("objective ");
+  if (k == std::string::npos) return r;
+  std::istringstream is(all.substr(k + 10));
+  std::string dash, word, timeWord;
+  double t = -1;
+  if (is >> r.obj >> dash >> r.its >> word >> timeWord >> t && timeWord == "time") {
+    r.seconds = t;
+    r.stat = all.find("Optimal objective") != std::string::npos ? 1 : 0;
+  }
+  return r;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  long long maxArcs = 1000000, dualMax = 100000;
+  bool clp = std::system("command -v clp > /dev/null 2>&1") == 0;
+  int pricing = 0;
+  for (int a = 1; a < argc; ++a) {
+    if (!std::strcmp(argv[a], "--maxarcs") && a + 1 < argc) maxArcs = std::atoll(argv[++a]);
+    else if (!std::strcmp(argv[a], "--dualmax") && a + 1 < argc) dualMax = std::atoll(argv[++a]);
+    else if (!std::strcmp(argv[a], "--noclp")) clp = false;
+    else if (!std::strcmp(argv[a], "--pricing") && a + 1 < argc) pricing = std::atoi(argv[++a]);
+  }
+  int st = 0;
+  VNTENVptr env = VNTopenVANTO(&st);
+  VNTsetintparam(env, VNTPARAM_Network_Display, 0);
+  VNTsetintparam(env, VNTPARAM_Network_Pricing, pricing);
+  VNTsetintparam(env, VNTPARAM_Simplex_Display, 0);
+  VNTsetintparam(env, VNTPARAM_Preprocessing_Presolve, 0);
+  const std::string mps = "/tmp/vnt_bench_net_" + std::to_string(getpid()) + ".mps";
+
+  std::printf("%-7s %8s %8s | %9s %8s | %9s %8s %7s | %9s %7s | %s\n", "family", "nodes", "arcs", "net s", "net its",
+              "dual s", "dual its", "dual/net", "clp s", "clp/net", "objective check");
+  std::vector<Inst> set;
+  for (long long m : {1000LL, 10000LL, 100000LL, 1000000LL}) {
+    if (m > maxArcs) break;
+    const int side = static_cast<int>(std::lround(std::sqrt(static_cast<double>(m))));
+    set.push_back(transportation(side, side, static_cast<unsigned>(m)));
+    set.push_back(mcf(static_cast<int>(m / 8), static_cast<int>(m), static_cast<unsigned>(m + 1)));
+  }
+  double prevNet[2] = {0, 0};
+  for (size_t k = 0; k < set.size(); ++k) {
+    const Inst& f = set[k];
+    const Run net = runNetwork(env, f);
+    Run dual, peer;
+    std::string check = net.stat == 1 ? "" : "network status " + std::to_string(net.stat);
+    if (f.arcs() <= dualMax || clp) {
+      VNTLPptr lp = buildLp(env, f);
+      if (clp) {
+        VNTwriteprob(env, lp, mps.c_str(), "MPS");
+        peer = runClp(mps);
+        std::remove(mps.c_str());
+      }
+      if (f.arcs() <= dualMax) dual = runDual(env, lp);
+      VNTfreeprob(env, &lp);
+    }
+    auto agree = [&](const Run& r, const char* who) {
+      if (r.seconds < 0) return;
+      if (r.stat != 1 || std::fabs(r.obj - net.obj) > 1e-6 * (1 + std::fabs(net.obj)))
+        check += std::string(check.empty() ? "" : ", ") + who + " differs";
+    };
+    agree(dual, "dual");
+    agree(peer, "clp");
+    if (check.empty()) check = "agree";
+    char ds[32] = "-", di[32] = "-", dr[32] = "-", cs[32] = "-", cr[32] = "-";
+    if (dual.seconds >= 0) {
+      std::snprintf(ds, sizeof ds, "%.3f", dual.seconds);
+      std::snprintf(di, sizeof di, "%lld", dual.its);
+      std::snprintf(dr, sizeof dr, "%.1f", dual.seconds / std::max(net.seconds, 1e-4));
+    }
+    if (peer.seconds >= 0) {
+      std::snprintf(cs, sizeof cs, "%.3f", peer.seconds);
+      std::snprintf(cr, sizeof cr, "%.1f", peer.seconds / std::max(net.seconds, 1e-4));
+    }
+    std::printf("%-7s %8d %8d | %9.3f %8lld | %9s %8s %7s | %9s %7s | %s\n", f.family.c_str(), f.n, f.arcs(),
+                net.seconds, net.its, ds, di, dr, cs, cr, check.c_str());
+    const int fam = f.family == "transp" ? 0 : 1;
+    if (prevNet[fam] > 0)
+      std::printf("        growth of the network time for 10x the arcs: %.1fx\n", net.seconds / prevNet[fam]);
+    prevNet[fam] = net.seconds;
+    std::fflush(stdout);
+  }
+  VNTcloseVANTO(&env);
+  return 0;
+}
