@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <cstdio>
+#include <cstdlib>
 
 #include "env/limits.h"
 #include "presolve/presolve.h"
@@ -127,6 +129,55 @@ void Postsolve::undo(Work& w, bool dual) const {
           w.dj[k] = 0.0;
           w.cstat[k] = kBasic;
           if (side >= 0) w.cstat[j] = side;
+        }
+        break;
+      }
+
+      case RecKind::kSubstitution: {
+        // x_j from the equation; y_i from d_j = 0; x_j basic, row i at its limit.
+        double t = 0.0;
+        for (int64_t p = r.beg; p < r.end; ++p) t += pool[p].val * w.x[pool[p].idx];
+        w.x[r.j] = (r.b - t) / r.a;
+        w.rstat[r.i] = kAtLower;
+        if (!dual) break;
+        double y = r.c;
+        for (int64_t p = r.beg2; p < r.end2; ++p) y -= pool[p].val * w.y[pool[p].idx];
+        w.y[r.i] = y / r.a;
+        w.dj[r.j] = 0.0;
+        w.cstat[r.j] = kBasic;
+        break;
+      }
+
+      case RecKind::kDuplicateCol: {
+        // x' = x_j + lambda x_k split: x_k at a finite bound (or 0) and x_j
+        // takes the rest within its bounds; what x_j cannot take goes back
+        // to x_k.
+        const int j = r.j, k = r.k;
+        const double lam = r.a, lbj = r.b, ubj = r.c, lbk = r.d, ubk = r.e;
+        const double v = w.x[j];
+        const double kref = !isInf(lbk) ? lbk : !isInf(ubk) ? ubk : 0.0;
+        const double xj = std::clamp(v - lam * kref, isInf(lbj) ? -tol::kInf : lbj, isInf(ubj) ? tol::kInf : ubj);
+        const double xk = std::clamp((v - xj) / lam, isInf(lbk) ? -tol::kInf : lbk, isInf(ubk) ? tol::kInf : ubk);
+        w.x[j] = xj;
+        w.x[k] = xk;
+        if (!dual) break;
+        auto place = [](double x, double lo, double hi) { return x == lo ? kAtLower : x == hi ? kAtUpper : kFreeNb; };
+        const double d = w.dj[j];
+        w.dj[k] = lam * d;
+        const int pj = place(xj, lbj, ubj), pk = place(xk, lbk, ubk);
+        if (w.cstat[j] == kBasic) {
+          // One of the two stays basic: x_j when it is off its bounds.
+          if (pj == kFreeNb && !(isInf(lbj) && isInf(ubj) && xj == 0.0)) {
+            w.cstat[k] = pk;
+          } else if (pk == kFreeNb && !(isInf(lbk) && isInf(ubk) && xk == 0.0)) {
+            w.cstat[j] = pj;
+            w.cstat[k] = kBasic;
+          } else {
+            w.cstat[k] = pk;
+          }
+        } else {
+          w.cstat[j] = pj;
+          w.cstat[k] = pk;
         }
         break;
       }
@@ -279,6 +330,7 @@ int run(Env& env, const model::ModelData& in, const Options& opt, const char* wo
     st = 1001;
   }
   out.seconds = wallSeconds() - t0;
+  if (std::getenv("VANTO_PRESOLVE_DEBUG")) std::fprintf(stderr, "dom %lld dup %lld subst %lld coef %lld impint %lld dep %lld\n", out.counts.dominatedCols, out.counts.duplicateCols, out.counts.impliedFreeSubst, out.counts.tightenedCoefs, out.counts.impliedInts, out.counts.dependentRows);
   out.ticks = env.realCounter ? static_cast<double>(env.realCounter->value - w0) / kUnitsPerTick : 0.0;
   if (st != 0 || !opt.display) return st;
   const Counts& c = out.counts;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <tuple>
 #include <unordered_map>
 
 #include "env/limits.h"
@@ -66,6 +67,17 @@ class Presolver {
   uint64_t work_ = 0;
   double lastProgress_ = 0.0;
   double start_ = 0.0;
+  std::vector<int> stamp_;  // scratch column marks with the current stamp
+  int stampNo_ = 0;
+  // Aggregator limits for longer equations.
+  static constexpr int kSubstRowLen = 40;
+  static constexpr int kSubstColLen = 40;
+  static constexpr double kSubstPivot = 0.01;
+  // Dual bound propagation of the dominated-column test.
+  static constexpr int kDualSweeps = 3;
+  static constexpr int kDualColLen = 50;
+  // Duplicate columns are merged only for ratios within [this, 1/this].
+  static constexpr double kDupLambdaMin = 1e-3;
 
   // --- data access
   const std::vector<Entry>& rowEntries(int i) {
@@ -126,6 +138,45 @@ class Presolver {
     c_[j] += delta;
     cMag_[j] = std::max(cMag_[j], std::fabs(delta));
   }
+  // Integer limits: rounded inward within the rounding tolerance.
+  static void roundInward(double& lo, double& hi) {
+    if (!isInf(lo)) lo = std::ceil(lo - tol::kIntRound);
+    if (!isInf(hi)) hi = std::floor(hi + tol::kIntRound);
+  }
+  // The interval {t : lo <= a t <= up} for a nonzero a.
+  static void divideInterval(double lo, double up, double a, double& tlo, double& thi) {
+    tlo = -tol::kInf;
+    thi = tol::kInf;
+    if (a < 0) std::swap(lo, up);
+    if (!isInf(lo)) tlo = lo / a;
+    if (!isInf(up)) thi = up / a;
+  }
+  // [lo, hi] tightened against the limits [newLo, newHi]: a limit is taken
+  // when it gains more than kBoundGain (relative).  Returns kLbChanged /
+  // kUbChanged for the sides taken.  Sides that cross within the
+  // feasibility tolerance become the point of the side that moved, with both
+  // flags (the new limits hold the value); a larger crossing returns
+  // kCrossed and leaves [lo, hi] alone.
+  uint8_t tightenInterval(double& lo, double& hi, double newLo, double newHi) const {
+    double nlo = lo, nhi = hi;
+    uint8_t flags = 0;
+    if (!isInf(newLo) && newLo > nlo + tol::kBoundGain * std::max(1.0, std::fabs(nlo))) {
+      nlo = newLo;
+      flags |= kLbChanged;
+    }
+    if (!isInf(newHi) && newHi < nhi - tol::kBoundGain * std::max(1.0, std::fabs(nhi))) {
+      nhi = newHi;
+      flags |= kUbChanged;
+    }
+    if (nlo > nhi) {
+      if (nlo - nhi > infeasTol(std::max(std::fabs(nlo), std::fabs(nhi)))) return kCrossed;
+      nlo = nhi = (flags & kLbChanged) ? nlo : nhi;
+      flags |= kLbChanged | kUbChanged;
+    }
+    lo = nlo;
+    hi = nhi;
+    return flags;
+  }
 
   [[noreturn]] void fail(int code, const char* fmt, const std::string& a, const std::string& b = std::string()) {
     if (b.empty()) print(env_, Chan::Results, fmt, a.c_str());
@@ -160,15 +211,17 @@ class Presolver {
     ps_.recs.push_back(Record{k});
     return ps_.recs.back();
   }
-  void saveEntries(Record& r, const std::vector<Entry>& v, int skip) {
-    r.beg = static_cast<int64_t>(ps_.pool.size());
+  // Entries of v (but those with index skip) into the pool: [begin, end).
+  std::pair<int64_t, int64_t> save(const std::vector<Entry>& v, int skip) {
+    const auto beg = static_cast<int64_t>(ps_.pool.size());
     for (const Entry& e : v)
       if (e.idx != skip) {
         ps_.pool.push_back(e);
         ps_.poolFlag.push_back(0);
       }
-    r.end = static_cast<int64_t>(ps_.pool.size());
+    return {beg, static_cast<int64_t>(ps_.pool.size())};
   }
+  void saveEntries(Record& r, const std::vector<Entry>& v, int skip) { std::tie(r.beg, r.end) = save(v, skip); }
 
   // --- reductions
   void fixColumn(int j, double v, int statusHint);
@@ -177,10 +230,17 @@ class Presolver {
   void rowActivities();
   void columns();
   void dualFixing();
+  void dominatedColumns();
   bool freeSingleton(int j);
   bool doubleton(int i);
+  void impliedByRow(int r, int j, double a, const Activity& act, double& lo, double& hi) const;
+  bool impliedFree(int j);
+  bool substitute(int i);
   void aggregator();
+  template <class Alive, class Entries, class OnPair>
+  void parallelPairs(int count, Alive alive, Entries entries, OnPair onPair);
   void parallelRows();
+  void duplicateColumns();
   void strengthenBounds();
   void addToCoef(int r, int j, double delta);
   void setColBounds(int j, double lo, double hi, bool fromOriginal);
@@ -338,40 +398,17 @@ void Presolver::singletonRow(int i) {
   const auto& row = rowEntries(i);
   const int j = row[0].idx;
   const double a = row[0].val;
-  double lo = -tol::kInf, hi = tol::kInf;
-  if (a > 0) {
-    if (!isInf(rlo_[i])) lo = rlo_[i] / a;
-    if (!isInf(rup_[i])) hi = rup_[i] / a;
-  } else {
-    if (!isInf(rup_[i])) lo = rup_[i] / a;
-    if (!isInf(rlo_[i])) hi = rlo_[i] / a;
-  }
-  if (isInt_[j]) {
-    if (!isInf(lo)) lo = std::ceil(lo - tol::kIntRound);
-    if (!isInf(hi)) hi = std::floor(hi + tol::kIntRound);
-  }
+  double lo, hi;
+  divideInterval(rlo_[i], rup_[i], a, lo, hi);
+  if (isInt_[j]) roundInward(lo, hi);
   Record& r = push(RecKind::kSingletonRow);
   r.i = i;
   r.j = j;
   r.a = a;
   double nlo = lb_[j], nhi = ub_[j];
-  if (!isInf(lo) && lo > nlo + tol::kBoundGain * std::max(1.0, std::fabs(nlo))) {
-    nlo = lo;
-    r.flags |= kLbChanged;
-  }
-  if (!isInf(hi) && hi < nhi - tol::kBoundGain * std::max(1.0, std::fabs(nhi))) {
-    nhi = hi;
-    r.flags |= kUbChanged;
-  }
-  if (nlo > nhi) {
-    // The row's limits and the column's bounds cannot both hold.
-    if (nlo - nhi > infeasTol(std::max(std::fabs(nlo), std::fabs(nhi))))
-      fail(kInfeasible, "Infeasible column '%.255s'.\n", colName(j));
-    // Equal within the tolerance: the column is fixed by the row.
-    const double v = (r.flags & kLbChanged) ? nlo : nhi;
-    nlo = nhi = v;
-    r.flags |= kLbChanged | kUbChanged;
-  }
+  // Crossing: the row's limits and the column's bounds cannot both hold.
+  r.flags = tightenInterval(nlo, nhi, lo, hi);
+  if (r.flags & kCrossed) fail(kInfeasible, "Infeasible column '%.255s'.\n", colName(j));
   if (r.flags & (kLbChanged | kUbChanged)) ++out_.counts.boundsImproved;
   setColBounds(j, nlo, nhi, false);
   if (lb_[j] == ub_[j]) r.flags |= kFixedAfter;
@@ -473,6 +510,86 @@ void Presolver::columns() {
       } else {
         fixColumn(j, 0.0, kFreeNb);
       }
+    }
+  }
+}
+
+// Dominated columns (LP): bounds on the row duals y, from the rows' senses
+// and from the dual constraints of the columns with an infinite bound
+// (c_j - a_j'y >= 0 when x_j has no upper bound, <= 0 when it has no lower
+// bound), propagated over a few sweeps; a column whose reduced cost
+// c_j - a_j'y is strictly positive (negative) for every such y sits at its
+// lower (upper) bound in every optimum.
+void Presolver::dominatedColumns() {
+  std::vector<double> ylo(m_), yhi(m_);
+  for (int i = 0; i < m_; ++i) {
+    // A row with no upper limit has y >= 0, one with no lower limit y <= 0.
+    ylo[i] = isInf(rup_[i]) ? 0.0 : -tol::kInf;
+    yhi[i] = isInf(rlo_[i]) ? 0.0 : tol::kInf;
+  }
+  // Limits of a_j'y: finite parts and counts of infinite terms.
+  auto dualActivity = [&](int j) {
+    Activity act;
+    for (const Entry& e : colEntries(j)) {
+      const double lo = e.val > 0 ? ylo[e.idx] : yhi[e.idx];
+      const double hi = e.val > 0 ? yhi[e.idx] : ylo[e.idx];
+      if (isInf(lo)) ++act.ninfMin;
+      else { act.min += e.val * lo; act.scale = std::max(act.scale, std::fabs(e.val * lo)); }
+      if (isInf(hi)) ++act.ninfMax;
+      else { act.max += e.val * hi; act.scale = std::max(act.scale, std::fabs(e.val * hi)); }
+    }
+    work_ += colE_[j].size();
+    return act;
+  };
+  for (int sweep = 0; sweep < kDualSweeps; ++sweep) {
+    bool moved = false;
+    for (int j = 0; j < n_; ++j) {
+      if (!colAlive_[j] || prot_[j] || colCnt_[j] == 0 || colCnt_[j] > kDualColLen) continue;
+      const bool noUp = isInf(ub_[j]), noLo = isInf(lb_[j]);
+      if (!noUp && !noLo) continue;
+      // a_j'y within [sLo, sHi].
+      const double sLo = noLo ? c_[j] : -tol::kInf, sHi = noUp ? c_[j] : tol::kInf;
+      const Activity act = dualActivity(j);
+      for (const Entry& e : colEntries(j)) {
+        const int i = e.idx;
+        const double a = e.val;
+        const double cl = a > 0 ? ylo[i] : yhi[i], ch = a > 0 ? yhi[i] : ylo[i];
+        double rmin = -tol::kInf, rmax = tol::kInf;
+        if (act.ninfMin == 0) rmin = act.min - a * cl;
+        else if (act.ninfMin == 1 && isInf(cl)) rmin = act.min;
+        if (act.ninfMax == 0) rmax = act.max - a * ch;
+        else if (act.ninfMax == 1 && isInf(ch)) rmax = act.max;
+        double lo, hi;
+        divideInterval(isInf(sLo) || isInf(rmax) ? -tol::kInf : sLo - rmax,
+                       isInf(sHi) || isInf(rmin) ? tol::kInf : sHi - rmin, a, lo, hi);
+        if (!isInf(lo) && std::fabs(lo) < tol::kHugeBound && lo > ylo[i] + tol::kStrengthGain * std::max(1.0, std::fabs(lo))) {
+          ylo[i] = lo;
+          moved = true;
+        }
+        if (!isInf(hi) && std::fabs(hi) < tol::kHugeBound && hi < yhi[i] - tol::kStrengthGain * std::max(1.0, std::fabs(hi))) {
+          yhi[i] = hi;
+          moved = true;
+        }
+      }
+    }
+    if (!moved) break;
+  }
+  for (int i = 0; i < m_; ++i)
+    if (rowAlive_[i] && ylo[i] > yhi[i] + tol::kCostProof * std::max({1.0, std::fabs(ylo[i]), std::fabs(yhi[i])}))
+      fail(kInfeasibleOrUnbounded, "Dual infeasible due to dual bounds, row '%.255s'.\n", rowLabel(i));
+  for (int j = 0; j < n_; ++j) {
+    if (!colAlive_[j] || prot_[j] || colCnt_[j] == 0) continue;
+    const Activity act = dualActivity(j);
+    const double margin = tol::kCostProof * std::max({1.0, std::fabs(c_[j]), cMag_[j], act.scale});
+    // Reduced cost limits: c_j - max a_j'y and c_j - min a_j'y.
+    if (act.ninfMax == 0 && c_[j] - act.max > margin) {
+      if (isInf(lb_[j])) fail(kInfeasibleOrUnbounded, "Primal unbounded due to dual bounds, variable '%.255s'.\n", colName(j));
+      fixColumn(j, lb_[j], kAtLower);
+      ++out_.counts.dominatedCols;
+    } else if (act.ninfMin == 0 && c_[j] - act.min < -margin) {
+      if (isInf(ub_[j])) fail(kInfeasibleOrUnbounded, "Primal unbounded due to dual bounds, variable '%.255s'.\n", colName(j));
+      fixColumn(j, ub_[j], kAtUpper);
+      ++out_.counts.dominatedCols;
     }
   }
 }
@@ -655,20 +772,10 @@ bool Presolver::doubleton(int i) {
   // x_k = q - ratio * x_j
   const double b = rlo_[i];
   const double q = b / ak, ratio = aj / ak;
-  // Bounds of x_k move onto x_j.
-  double lo = -tol::kInf, hi = tol::kInf;
-  const double lk = lb_[k], uk = ub_[k];
-  if (ratio > 0) {
-    if (!isInf(uk)) lo = (q - uk) / ratio;
-    if (!isInf(lk)) hi = (q - lk) / ratio;
-  } else {
-    if (!isInf(lk)) lo = (q - lk) / ratio;
-    if (!isInf(uk)) hi = (q - uk) / ratio;
-  }
-  if (isInt_[j]) {
-    if (!isInf(lo)) lo = std::ceil(lo - tol::kIntRound);
-    if (!isInf(hi)) hi = std::floor(hi + tol::kIntRound);
-  }
+  // Bounds of x_k move onto x_j: ratio x_j = q - x_k in [q - uk, q - lk].
+  double lo, hi;
+  divideInterval(isInf(ub_[k]) ? -tol::kInf : q - ub_[k], isInf(lb_[k]) ? tol::kInf : q - lb_[k], ratio, lo, hi);
+  if (isInt_[j]) roundInward(lo, hi);
   Record& r = push(RecKind::kDoubleton);
   r.i = i;
   r.j = j;
@@ -678,32 +785,10 @@ bool Presolver::doubleton(int i) {
   r.c = b;
   r.d = c_[k];
   double nlo = lb_[j], nhi = ub_[j];
-  if (!isInf(lo) && lo > nlo + tol::kBoundGain * std::max(1.0, std::fabs(nlo))) {
-    nlo = lo;
-    r.flags |= kLbChanged;
-  }
-  if (!isInf(hi) && hi < nhi - tol::kBoundGain * std::max(1.0, std::fabs(nhi))) {
-    nhi = hi;
-    r.flags |= kUbChanged;
-  }
-  if (nlo > nhi) {
-    if (nlo - nhi > infeasTol(std::max(std::fabs(nlo), std::fabs(nhi))))
-      fail(kInfeasible, "Infeasible column '%.255s'.\n", colName(j));
-    const double v = (r.flags & kLbChanged) ? nlo : nhi;
-    nlo = nhi = v;
-  }
+  r.flags = tightenInterval(nlo, nhi, lo, hi);
+  if (r.flags & kCrossed) fail(kInfeasible, "Infeasible column '%.255s'.\n", colName(j));
   const std::vector<Entry> colk(colEntries(k).begin(), colEntries(k).end());
-  saveEntries(ps_.recs.back(), colk, -1);
-  // saveEntries skipped nothing: drop row i from the saved list.
-  {
-    Record& rr = ps_.recs.back();
-    int64_t w = rr.beg;
-    for (int64_t p = rr.beg; p < rr.end; ++p)
-      if (ps_.pool[p].idx != i) ps_.pool[w++] = ps_.pool[p];
-    ps_.pool.resize(w);
-    ps_.poolFlag.resize(w);
-    rr.end = w;
-  }
+  saveEntries(r, colk, i);
   Record& rec = ps_.recs.back();
   lb_[j] = nlo;
   ub_[j] = nhi;
@@ -727,24 +812,140 @@ bool Presolver::doubleton(int i) {
 }
 
 void Presolver::aggregator() {
-  // Column singletons first (no fill), then doubleton equations.
+  // Column singletons first (no fill), then doubleton equations, then
+  // longer equations through an implied-free column.
   for (int j = 0; j < n_; ++j)
     if (colAlive_[j] && colCnt_[j] == 1) freeSingleton(j);
   for (int i = 0; i < m_; ++i) {
     if (!rowAlive_[i] || rowCnt_[i] != 2 || rlo_[i] != rup_[i]) continue;
     doubleton(i);
   }
+  for (int i = 0; i < m_; ++i) {
+    if (!rowAlive_[i] || rowCnt_[i] < 2 || rowCnt_[i] > kSubstRowLen || rlo_[i] != rup_[i]) continue;
+    substitute(i);
+  }
 }
 
-void Presolver::parallelRows() {
-  // Hash each row's pattern with its values normalized by the first entry.
+// Limits of x_j implied by row r (coefficient a) and the bounds of the
+// row's other columns; act holds the row's activity limits.
+void Presolver::impliedByRow(int r, int j, double a, const Activity& act, double& lo, double& hi) const {
+  double rmin = -tol::kInf, rmax = tol::kInf;
+  const double cl = a > 0 ? lb_[j] : ub_[j];
+  const double ch = a > 0 ? ub_[j] : lb_[j];
+  if (act.ninfMin == 0) rmin = act.min - a * cl;
+  else if (act.ninfMin == 1 && isInf(cl)) rmin = act.min;
+  if (act.ninfMax == 0) rmax = act.max - a * ch;
+  else if (act.ninfMax == 1 && isInf(ch)) rmax = act.max;
+  divideInterval(isInf(rlo_[r]) || isInf(rmax) ? -tol::kInf : rlo_[r] - rmax,
+                 isInf(rup_[r]) || isInf(rmin) ? tol::kInf : rup_[r] - rmin, a, lo, hi);
+}
+
+// Is column j kept within its bounds by its rows alone (so that its bounds
+// can be dropped)?
+bool Presolver::impliedFree(int j) {
+  bool loOk = isInf(lb_[j]), hiOk = isInf(ub_[j]);
+  for (const Entry& e : colEntries(j)) {
+    if (loOk && hiOk) break;
+    const Activity act = activity(e.idx);
+    if (act.scale > tol::kHugeBound) continue;
+    double lo, hi;
+    impliedByRow(e.idx, j, e.val, act, lo, hi);
+    const double slack = tol::kActivityEps * std::max(1.0, act.scale / std::fabs(e.val));
+    if (!loOk && !isInf(lo) && lo >= lb_[j] - slack) loOk = true;
+    if (!hiOk && !isInf(hi) && hi <= ub_[j] + slack) hiOk = true;
+  }
+  return loOk && hiOk;
+}
+
+// Equation i: a column k that it (with its other rows) keeps within bounds
+// is solved from it and substituted out of its other rows and the cost:
+// x_k = (b - sum_l a_il x_l) / a_ik.  The column with the least fill among
+// the stable pivots is chosen.
+bool Presolver::substitute(int i) {
+  const std::vector<Entry> row(rowEntries(i).begin(), rowEntries(i).end());
+  double amax = 0.0;
+  for (const Entry& e : row) amax = std::max(amax, std::fabs(e.val));
+  if (stamp_.size() != static_cast<size_t>(n_)) {
+    stamp_.assign(n_, 0);
+    stampNo_ = 0;
+  }
+  int best = -1;
+  long long bestFill = opt_.fill + 1;
+  for (const Entry& e : row) {
+    const int k = e.idx;
+    if (prot_[k] || isInt_[k] || std::fabs(e.val) < kSubstPivot * amax) continue;
+    const auto& col = colEntries(k);
+    if (static_cast<int>(col.size()) > kSubstColLen) continue;
+    double cmax = 0.0;
+    for (const Entry& g : col) cmax = std::max(cmax, std::fabs(g.val));
+    if (std::fabs(e.val) < kSubstPivot * cmax) continue;
+    // Fill: entries of row i that each other row of k lacks, less what
+    // leaves (row i and column k).
+    long long fill = -static_cast<long long>(row.size() + col.size() - 1);
+    for (const Entry& g : col) {
+      if (g.idx == i) continue;
+      ++stampNo_;
+      for (const Entry& h : rowEntries(g.idx)) stamp_[h.idx] = stampNo_;
+      for (const Entry& h : row)
+        if (h.idx != k && stamp_[h.idx] != stampNo_) ++fill;
+      work_ += rowE_[g.idx].size() + row.size();
+    }
+    if (fill >= bestFill) continue;
+    if (!impliedFree(k)) continue;
+    best = k;
+    bestFill = fill;
+  }
+  if (best < 0) return false;
+  const int k = best;
+  double aik = 0.0;
+  for (const Entry& e : row)
+    if (e.idx == k) aik = e.val;
+  const double b = rlo_[i];
+  const std::vector<Entry> colk(colEntries(k).begin(), colEntries(k).end());
+  Record& r = push(RecKind::kSubstitution);
+  r.i = i;
+  r.j = k;
+  r.a = aik;
+  r.b = b;
+  r.c = c_[k];
+  saveEntries(r, row, k);
+  std::tie(r.beg2, r.end2) = save(colk, i);
+  removeRow(i);
+  removeCol(k);
+  for (const Entry& g : colk) {
+    if (g.idx == i) continue;
+    const int rr = g.idx;
+    const double f = g.val / aik;
+    if (!isInf(rlo_[rr])) rlo_[rr] -= f * b;
+    if (!isInf(rup_[rr])) rup_[rr] -= f * b;
+    rowEntries(rr);
+    for (const Entry& h : row)
+      if (h.idx != k) addToCoef(rr, h.idx, -f * h.val);
+  }
+  const double ck = c_[k];
+  if (ck != 0.0) {
+    for (const Entry& h : row)
+      if (h.idx != k) addCost(h.idx, -ck * h.val / aik);
+    offset_ += ck * b / aik;
+  }
+  ++out_.counts.substitutions;
+  ++out_.counts.impliedFreeSubst;
+  return true;
+}
+
+// Pairs of parallel lists (rows, or columns) among `count`: each list's
+// pattern is hashed with its values normalized by its first entry, and
+// lists with equal keys are compared exactly; onPair(i1, i2, lambda) gets
+// list i2 = lambda * list i1 while both are alive.
+template <class Alive, class Entries, class OnPair>
+void Presolver::parallelPairs(int count, Alive alive, Entries entries, OnPair onPair) {
   std::vector<std::pair<uint64_t, int>> keys;
-  keys.reserve(m_);
-  std::vector<std::vector<Entry>> sorted(m_);
-  for (int i = 0; i < m_; ++i) {
-    if (!rowAlive_[i] || rowCnt_[i] < 2) continue;
+  std::vector<std::vector<Entry>> sorted(count);
+  for (int i = 0; i < count; ++i) {
+    if (!alive(i)) continue;
     auto& v = sorted[i];
-    v = rowEntries(i);
+    v = entries(i);
+    if (v.empty()) continue;
     std::sort(v.begin(), v.end(), [](const Entry& x, const Entry& y) { return x.idx < y.idx; });
     const double s = 1.0 / v[0].val;
     uint64_t h = 1469598103934665603ull ^ v.size();
@@ -766,10 +967,10 @@ void Presolver::parallelRows() {
     while (e < keys.size() && keys[e].first == keys[s].first) ++e;
     for (size_t p = s; p < e; ++p) {
       const int i1 = keys[p].second;
-      if (!rowAlive_[i1]) continue;
+      if (!alive(i1)) continue;
       for (size_t q = p + 1; q < e; ++q) {
         const int i2 = keys[q].second;
-        if (!rowAlive_[i2]) continue;
+        if (!alive(i2)) continue;
         const auto& v1 = sorted[i1];
         const auto& v2 = sorted[i2];
         if (v1.size() != v2.size()) continue;
@@ -778,76 +979,107 @@ void Presolver::parallelRows() {
         for (size_t t = 0; t < v1.size() && same; ++t)
           same = v1[t].idx == v2[t].idx &&
                  std::fabs(v2[t].val - lam * v1[t].val) <= tol::kParallelRel * 1e3 * std::fabs(v2[t].val);
-        if (!same) continue;
-        // Row i2 in terms of row i1's activity.
-        double lo2 = -tol::kInf, up2 = tol::kInf;
-        if (lam > 0) {
-          if (!isInf(rlo_[i2])) lo2 = rlo_[i2] / lam;
-          if (!isInf(rup_[i2])) up2 = rup_[i2] / lam;
-        } else {
-          if (!isInf(rup_[i2])) lo2 = rup_[i2] / lam;
-          if (!isInf(rlo_[i2])) up2 = rlo_[i2] / lam;
-        }
-        Record& r = push(RecKind::kParallelRow);
-        r.i = i1;
-        r.k = i2;
-        r.a = lam;
-        double nlo = rlo_[i1], nup = rup_[i1];
-        if (!isInf(lo2) && lo2 > nlo + tol::kBoundGain * std::max(1.0, std::fabs(nlo))) {
-          nlo = lo2;
-          r.flags |= kLbChanged;
-        }
-        if (!isInf(up2) && up2 < nup - tol::kBoundGain * std::max(1.0, std::fabs(nup))) {
-          nup = up2;
-          r.flags |= kUbChanged;
-        }
-        if (nlo > nup) {
-          if (nlo - nup > infeasTol(std::max(std::fabs(nlo), std::fabs(nup))))
-            fail(kInfeasible, "Constraints '%.255s' and '%.255s' are inconsistent.\n", rowLabel(i1), rowLabel(i2));
-          const double v = (r.flags & kLbChanged) ? nlo : nup;
-          nlo = nup = v;
-        }
-        rlo_[i1] = nlo;
-        rup_[i1] = nup;
-        if (nlo == nup) r.flags |= kFixedAfter;
-        removeRow(i2);
+        if (same) onPair(i1, i2, lam);
+        if (!alive(i1)) break;
       }
     }
     s = e;
   }
 }
 
+void Presolver::parallelRows() {
+  parallelPairs(
+      m_, [&](int i) { return rowAlive_[i] && rowCnt_[i] >= 2; }, [&](int i) { return rowEntries(i); },
+      [&](int i1, int i2, double lam) {
+        // Row i2 in terms of row i1's activity.
+        double lo2, up2;
+        divideInterval(rlo_[i2], rup_[i2], lam, lo2, up2);
+        Record& r = push(RecKind::kParallelRow);
+        r.i = i1;
+        r.k = i2;
+        r.a = lam;
+        double nlo = rlo_[i1], nup = rup_[i1];
+        r.flags = tightenInterval(nlo, nup, lo2, up2);
+        if (r.flags & kCrossed)
+          fail(kInfeasible, "Constraints '%.255s' and '%.255s' are inconsistent.\n", rowLabel(i1), rowLabel(i2));
+        rlo_[i1] = nlo;
+        rup_[i1] = nup;
+        if (nlo == nup) r.flags |= kFixedAfter;
+        removeRow(i2);
+      });
+}
+
+// Duplicate columns: a_k = lambda a_j.  With c_k = lambda c_j the two act
+// as one column x_j + lambda x_k (merged into j, k leaves); otherwise moving
+// along x_k + t, x_j - lambda t changes only the cost, so when x_j can
+// absorb the move x_k goes to the bound that the cost favours (or the
+// problem is unbounded if it has none).
+void Presolver::duplicateColumns() {
+  auto movable = [&](int j) { return !prot_[j] && !isInt_[j]; };
+  parallelPairs(
+      n_, [&](int j) { return colAlive_[j] && colCnt_[j] >= 1 && movable(j); }, [&](int j) { return colEntries(j); },
+      [&](int j, int k, double lam) {
+        const double delta = c_[k] - lam * c_[j];
+        const double scale = std::max({1.0, std::fabs(c_[k]), std::fabs(lam * c_[j]), cMag_[j], cMag_[k]});
+        // Can x_j take x_j - lambda t for t -> +inf (up) or t -> -inf (down)?
+        const bool jDown = lam > 0 ? isInf(lb_[j]) : isInf(ub_[j]);  // t up
+        const bool jUp = lam > 0 ? isInf(ub_[j]) : isInf(lb_[j]);    // t down
+        if (std::fabs(delta) > tol::kCostProof * scale) {
+          if (!opt_.dualReductions) return;
+          if (delta < 0 && jDown) {
+            // Raising x_k pays: it goes to its upper bound.
+            if (isInf(ub_[k]))
+              fail(kInfeasibleOrUnbounded, "Duplicate columns %.255s and %.255s make problem unbounded.\n", colName(j),
+                   colName(k));
+            fixColumn(k, ub_[k], kAtUpper);
+            ++out_.counts.duplicateCols;
+          } else if (delta > 0 && jUp) {
+            if (isInf(lb_[k]))
+              fail(kInfeasibleOrUnbounded, "Duplicate columns %.255s and %.255s make problem unbounded.\n", colName(j),
+                   colName(k));
+            fixColumn(k, lb_[k], kAtLower);
+            ++out_.counts.duplicateCols;
+          }
+          return;
+        }
+        if (!opt_.primalReductions || std::fabs(lam) < kDupLambdaMin || std::fabs(lam) > 1.0 / kDupLambdaMin) return;
+        // x' = x_j + lambda x_k within [lo, hi].
+        const double kl = lam > 0 ? lb_[k] : ub_[k], kh = lam > 0 ? ub_[k] : lb_[k];
+        const double lo = isInf(lb_[j]) || isInf(kl) ? -tol::kInf : lb_[j] + lam * kl;
+        const double hi = isInf(ub_[j]) || isInf(kh) ? tol::kInf : ub_[j] + lam * kh;
+        Record& r = push(RecKind::kDuplicateCol);
+        r.j = j;
+        r.k = k;
+        r.a = lam;
+        r.b = lb_[j];
+        r.c = ub_[j];
+        r.d = lb_[k];
+        r.e = ub_[k];
+        lb_[j] = lo;
+        ub_[j] = hi;
+        removeCol(k);
+        ++out_.counts.duplicateCols;
+      });
+}
+
 // MIP: bounds implied by the rows' activity limits (integer ones rounded).
+// One sweep over the rows; a row's activity limits are recomputed after a
+// bound of one of its columns moved, later rows see the new bounds.
 void Presolver::strengthenBounds() {
   for (int i = 0; i < m_; ++i) {
     if (!rowAlive_[i] || rowCnt_[i] < 2) continue;
-    const Activity act = activity(i);
+    Activity act = activity(i);
     if (act.scale > tol::kHugeBound) continue;
     const auto& row = rowEntries(i);
     for (const Entry& e : row) {
       const int j = e.idx;
       if (prot_[j]) continue;
       const double a = e.val;
-      // Residual activity limits without column j.
-      double rmin = -tol::kInf, rmax = tol::kInf;
-      const double cl = a > 0 ? lb_[j] : ub_[j];
-      const double ch = a > 0 ? ub_[j] : lb_[j];
-      if (act.ninfMin == 0) rmin = act.min - a * cl;
-      else if (act.ninfMin == 1 && isInf(cl)) rmin = act.min;
-      if (act.ninfMax == 0) rmax = act.max - a * ch;
-      else if (act.ninfMax == 1 && isInf(ch)) rmax = act.max;
-      double lo = -tol::kInf, hi = tol::kInf;
-      if (a > 0) {
-        if (!isInf(rup_[i]) && !isInf(rmin)) hi = (rup_[i] - rmin) / a;
-        if (!isInf(rlo_[i]) && !isInf(rmax)) lo = (rlo_[i] - rmax) / a;
-      } else {
-        if (!isInf(rup_[i]) && !isInf(rmin)) lo = (rup_[i] - rmin) / a;
-        if (!isInf(rlo_[i]) && !isInf(rmax)) hi = (rlo_[i] - rmax) / a;
-      }
+      double lo, hi;
+      impliedByRow(i, j, a, act, lo, hi);
       double nlo = lb_[j], nhi = ub_[j];
       if (isInt_[j]) {
-        if (!isInf(lo)) lo = std::ceil(lo - tol::kIntRound);
-        if (!isInf(hi)) hi = std::floor(hi + tol::kIntRound);
+        roundInward(lo, hi);
         if (!isInf(lo) && lo > nlo) nlo = lo;
         if (!isInf(hi) && hi < nhi) nhi = hi;
       } else {
@@ -860,7 +1092,7 @@ void Presolver::strengthenBounds() {
         setColBounds(j, nlo, nhi, false);
         ++out_.counts.boundsImproved;
         changed_ = true;
-        return strengthenBounds();  // the activities changed: start over
+        act = activity(i);
       }
     }
   }
@@ -989,8 +1221,7 @@ int Presolver::run() {
   if (opt_.mip)
     for (int j = 0; j < n_; ++j)
       if (isInt_[j]) {
-        if (!isInf(lb_[j])) lb_[j] = std::ceil(lb_[j] - tol::kIntRound);
-        if (!isInf(ub_[j])) ub_[j] = std::floor(ub_[j] + tol::kIntRound);
+        roundInward(lb_[j], ub_[j]);
         if (lb_[j] > ub_[j]) fail(kInfeasible, "Infeasible column '%.255s'.\n", colName(j));
       }
   const int maxPass = opt_.passes < 0 ? 100 : opt_.passes;
@@ -1015,12 +1246,14 @@ int Presolver::run() {
     }
     rowActivities();
     if (opt_.dualReductions) dualFixing();
+    if (opt_.dualReductions && !opt_.mip) dominatedColumns();
     if (maxAgg > 0 && out_.counts.aggregatorPasses < maxAgg) {
       const long long s0 = out_.counts.substitutions;
       aggregator();
       if (out_.counts.substitutions > s0 || out_.counts.aggregatorPasses == 0) ++out_.counts.aggregatorPasses;
     }
     if (opt_.primalReductions && pass % 2 == 0) parallelRows();
+    if (pass % 2 == 0) duplicateColumns();
     if (boundStrength) strengthenBounds();
     progress();
     const long long gained = out_.counts.rowsRemoved + out_.counts.colsRemoved - before;

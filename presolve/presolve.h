@@ -63,6 +63,9 @@ struct Counts {
   int aggregatorPasses = 0;
   long long boundsImproved = 0;
   long long dependentRows = 0;
+  // Per reduction (for the caller's statistics; the report prints the totals above).
+  long long dominatedCols = 0, duplicateCols = 0, impliedFreeSubst = 0;
+  long long tightenedCoefs = 0, impliedInts = 0;
 };
 
 class Postsolve;

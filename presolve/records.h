@@ -50,6 +50,10 @@ enum class RecKind : uint8_t {
   kFreeSingleton, // column j (only in row i, coefficient a) substituted out; saved row entries
   kDoubleton,     // equation a x_j + b x_k = rhs: x_k substituted; saved entries of column k
   kParallelRow,   // row k (= lambda times row i) merged into row i
+  kSubstitution,  // equation i (coefficient a of column j, rhs b) solved for j; saved row i (without j),
+                  // then (beg2, end2) column j (without row i); cost of j in c
+  kDuplicateCol,  // column k = lambda (a) times column j merged into j (x_j + lambda x_k); bounds of j in b, c,
+                  // of k in d, e
 };
 
 struct Record {
@@ -57,13 +61,15 @@ struct Record {
   int8_t side = -1;        // status hint / active side
   uint8_t flags = 0;       // kLbChanged | kUbChanged | kFixedAfter
   int i = -1, j = -1, k = -1;
-  double a = 0.0, b = 0.0, c = 0.0, d = 0.0;
-  int64_t beg = 0, end = 0;  // saved entries in the pool
+  double a = 0.0, b = 0.0, c = 0.0, d = 0.0, e = 0.0;
+  int64_t beg = 0, end = 0;    // saved entries in the pool
+  int64_t beg2 = 0, end2 = 0;  // a second saved list
 };
 
 inline constexpr uint8_t kLbChanged = 1;  // the record tightened the lower side
 inline constexpr uint8_t kUbChanged = 2;  // the record tightened the upper side
 inline constexpr uint8_t kFixedAfter = 4; // the column (or row) had equal sides after the record
+inline constexpr uint8_t kCrossed = 8;    // (presolve only) limits that cross beyond the tolerance
 
 // The postsolve stack and what undoing it needs.
 class Postsolve {

@@ -2,9 +2,12 @@
 // with its outcome code and status, random LPs of every row and bound kind
 // solved with and without presolve, the presolve operations (reduced
 // problem, crush and uncrush), and the parameters that switch reductions.
+#include <array>
 #include <cstdio>
 #include <random>
 
+#include "api/frame.h"
+#include "presolve/presolve.h"
 #include "presolve/presolve_fixture.h"
 
 namespace {
@@ -301,51 +304,181 @@ RandomLp randomLp(std::mt19937& rng, int n, int m) {
   return p;
 }
 
-TEST_F(PresolveTest, RandomLpsSameOptimumWithAndWithoutPresolve) {
-  std::mt19937 rng(20261207);
-  int optimal = 0, reduced = 0, settled = 0;
-  for (int trial = 0; trial < 150; ++trial) {
-    const int n = 4 + trial % 9, m = 2 + trial % 7;
-    const RandomLp p = randomLp(rng, n, m);
-    double objOff = 0, objOn = 0;
-    int statOff = 0, statOn = 0;
-    for (int on : {0, 1}) {
-      ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_PREIND, on), 0);
-      clearLines();
-      load(p.objsen, p.obj, p.lb, p.ub, p.rows);
-      const int st = VNTlpopt(env, lp);
-      const int stat = VNTgetstat(env, lp);
-      if (on) {
-        ASSERT_TRUE(st == 0 || st == 1117 || st == 1101 || st == 1118) << "trial " << trial << " code " << st;
-        if (st != 0) ++settled;
-        if (results.contains("Presolve eliminated")) ++reduced;
-      } else {
-        ASSERT_EQ(st, 0) << "trial " << trial;
-      }
-      double obj = 0;
-      if (stat == 1) {
-        ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
-        const vnt::test::Quality q = quality(lp);
-        EXPECT_LE(q.primal, 1e-7) << "trial " << trial << " presolve " << on;
-        EXPECT_LE(q.dual, 1e-7) << "trial " << trial << " presolve " << on;
-        EXPECT_LE(q.slackness, 1e-7) << "trial " << trial << " presolve " << on;
-      }
-      (on ? objOn : objOff) = obj;
-      (on ? statOn : statOff) = stat;
-    }
-    if (statOff == 1) {
-      ++optimal;
-      ASSERT_EQ(statOn, 1) << "trial " << trial;
-      EXPECT_NEAR(objOn, objOff, 1e-7 * std::max(1.0, std::fabs(objOff))) << "trial " << trial;
-    } else if (statOff == 3) {
-      EXPECT_TRUE(statOn == 3 || statOn == 4) << "trial " << trial << " status " << statOn;
-    } else if (statOff == 2) {
-      EXPECT_TRUE(statOn == 2 || statOn == 4) << "trial " << trial << " status " << statOn;
+// Column structures on top of a random LP: scaled copies of columns (with a
+// proportional or a different cost, so that they merge or one dominates),
+// slack-like column singletons with one infinite bound (their costs bound
+// the row duals), and columns that appear only in equations of three or
+// more entries (substituted out when their bounds are implied).
+void addColumnStructures(std::mt19937& rng, RandomLp& p) {
+  std::uniform_int_distribution<int> pick(0, 99), coef(-3, 3);
+  const int n0 = static_cast<int>(p.obj.size());
+  auto newColumn = [&](double c, double lo, double up) {
+    p.obj.push_back(c);
+    p.lb.push_back(lo);
+    p.ub.push_back(up);
+    return static_cast<int>(p.obj.size()) - 1;
+  };
+  const int copies = 1 + pick(rng) % 3;
+  for (int t = 0; t < copies; ++t) {
+    const int j = pick(rng) % n0;
+    const double lam = std::array<double, 4>{1.0, 2.0, -1.0, -0.5}[pick(rng) % 4];
+    const double c = pick(rng) < 60 ? lam * p.obj[j] : static_cast<double>(coef(rng));
+    const double lo = pick(rng) < 70 ? -1.0 - pick(rng) % 3 : -kInf;
+    const double up = pick(rng) < 70 ? 1.0 + pick(rng) % 4 : kInf;
+    const int k = newColumn(c, lo, up);
+    // Rows of j other than its own box row get lambda times its entry.
+    for (auto& r : p.rows) {
+      if (r.terms.size() < 2) continue;
+      for (size_t q = 0; q < r.terms.size(); ++q)
+        if (r.terms[q].first == j) {
+          r.terms.push_back({k, lam * r.terms[q].second});
+          break;
+        }
     }
   }
-  EXPECT_GE(optimal, 50);
-  EXPECT_GE(reduced, 100);
-  std::printf("[ random   ] %d optimal, %d reduced, %d settled by presolve\n", optimal, reduced, settled);
+  const int slacks = pick(rng) % 3;
+  for (int t = 0; t < slacks && !p.rows.empty(); ++t) {
+    auto& r = p.rows[pick(rng) % p.rows.size()];
+    if (r.terms.size() < 2) continue;
+    const bool upOnly = pick(rng) < 50;
+    const int k = newColumn(coef(rng), upOnly ? -kInf : 0.0, upOnly ? 0.0 : kInf);
+    r.terms.push_back({k, pick(rng) < 50 ? 1.0 : -1.0});
+  }
+  // An equation of three or four columns with a column of its own.
+  if (pick(rng) < 60) {
+    const int k = newColumn(coef(rng), -kInf, kInf);
+    PresolveTest::Row r;
+    r.sense = 'E';
+    r.rhs = 0.0;
+    r.terms.push_back({k, 1.0});
+    for (int t = 0; t < 2 + pick(rng) % 2; ++t) {
+      const int j = pick(rng) % n0;
+      bool dup = false;
+      for (auto [jj, v] : r.terms) dup = dup || jj == j;
+      if (!dup) r.terms.push_back({j, static_cast<double>(1 + pick(rng) % 3)});
+    }
+    p.rows.push_back(r);
+    // k also appears in one other row, so that it is no column singleton.
+    for (auto& o : p.rows)
+      if (o.terms.size() >= 2 && &o != &p.rows.back()) {
+        o.terms.push_back({k, 0.5});
+        break;
+      }
+  }
+}
+
+// Outcomes of random models with presolve off and on.
+struct OnOffCounts {
+  int optimal = 0, reduced = 0, settled = 0;
+  int mappedBack = 0, cleanup = 0;  // optimal through a reduced problem; of those, needing iterations after it
+};
+
+class RandomPresolve : public PresolveTest {
+ protected:
+  void compareOnOff(const RandomLp& p, int trial, OnOffCounts& counts);
+  // Add the per-reduction counts of the presolve kept on the problem.
+  void addReductionCounts(vnt::presolve::Counts& sum) {
+    vnt::Env* e = nullptr;
+    vnt::model::Problem* prob = nullptr;
+    ASSERT_EQ(vnt::api::enter(env, lp, &e, &prob, false), 0);
+    const vnt::presolve::PresolveState* st = vnt::presolve::findState(*prob);
+    if (!st || !st->pre) return;
+    const vnt::presolve::Counts& c = st->pre->counts;
+    sum.duplicateCols += c.duplicateCols;
+    sum.dominatedCols += c.dominatedCols;
+    sum.impliedFreeSubst += c.impliedFreeSubst;
+  }
+};
+
+void RandomPresolve::compareOnOff(const RandomLp& p, int trial, OnOffCounts& counts) {
+  double objOff = 0, objOn = 0;
+  int statOff = 0, statOn = 0;
+  for (int on : {0, 1}) {
+    ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_PREIND, on), 0);
+    clearLines();
+    load(p.objsen, p.obj, p.lb, p.ub, p.rows);
+    const int st = VNTlpopt(env, lp);
+    const int stat = VNTgetstat(env, lp);
+    if (on) {
+      ASSERT_TRUE(st == 0 || st == 1117 || st == 1101 || st == 1118) << "trial " << trial << " code " << st;
+      if (st != 0) ++counts.settled;
+      if (results.contains("Presolve eliminated")) ++counts.reduced;
+    } else {
+      ASSERT_EQ(st, 0) << "trial " << trial;
+    }
+    double obj = 0;
+    if (stat == 1 && on) {
+      // The basis mapped back from the reduced problem should be optimal
+      // for the original one: iterations after postsolve are counted.
+      int prestat = 0;
+      VNTCLPptr red = nullptr;
+      if (VNTgetprestat(env, lp, &prestat, nullptr, nullptr, nullptr, nullptr) == 0 && prestat == 1 &&
+          VNTgetredlp(env, lp, &red) == 0 && red) {
+        ++counts.mappedBack;
+        if (VNTgetitcnt(env, lp) > VNTgetitcnt(env, red)) ++counts.cleanup;
+      }
+    }
+    if (stat == 1) {
+      ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
+      const vnt::test::Quality q = quality(lp);
+      EXPECT_LE(q.primal, 1e-7) << "trial " << trial << " presolve " << on;
+      EXPECT_LE(q.dual, 1e-7) << "trial " << trial << " presolve " << on;
+      EXPECT_LE(q.slackness, 1e-7) << "trial " << trial << " presolve " << on;
+    }
+    (on ? objOn : objOff) = obj;
+    (on ? statOn : statOff) = stat;
+  }
+  if (statOff == 1) {
+    ++counts.optimal;
+    ASSERT_EQ(statOn, 1) << "trial " << trial;
+    EXPECT_NEAR(objOn, objOff, 1e-7 * std::max(1.0, std::fabs(objOff))) << "trial " << trial;
+  } else if (statOff == 3) {
+    EXPECT_TRUE(statOn == 3 || statOn == 4) << "trial " << trial << " status " << statOn;
+  } else if (statOff == 2) {
+    EXPECT_TRUE(statOn == 2 || statOn == 4) << "trial " << trial << " status " << statOn;
+  }
+}
+
+TEST_F(RandomPresolve, RandomLpsSameOptimumWithAndWithoutPresolve) {
+  std::mt19937 rng(20261207);
+  OnOffCounts counts;
+  for (int trial = 0; trial < 150; ++trial) {
+    const int n = 4 + trial % 9, m = 2 + trial % 7;
+    compareOnOff(randomLp(rng, n, m), trial, counts);
+    if (HasFatalFailure()) return;
+  }
+  EXPECT_GE(counts.optimal, 50);
+  EXPECT_GE(counts.reduced, 100);
+  EXPECT_LE(counts.cleanup * 20, counts.mappedBack);
+  std::printf("[ random   ] %d optimal, %d reduced, %d settled by presolve; %d of %d needed iterations after postsolve\n",
+              counts.optimal, counts.reduced, counts.settled, counts.cleanup, counts.mappedBack);
+}
+
+// The same with duplicate columns, slack-like singletons and longer
+// equations through free columns: the duplicate-column, dominated-column and
+// substitution reductions must fire and keep the optimum.
+TEST_F(RandomPresolve, RandomLpsWithColumnStructures) {
+  std::mt19937 rng(771);
+  OnOffCounts counts;
+  vnt::presolve::Counts fired;
+  for (int trial = 0; trial < 200; ++trial) {
+    const int n = 4 + trial % 8, m = 2 + trial % 6;
+    RandomLp p = randomLp(rng, n, m);
+    addColumnStructures(rng, p);
+    compareOnOff(p, trial, counts);
+    if (HasFatalFailure()) return;
+    addReductionCounts(fired);
+  }
+  EXPECT_GE(counts.optimal, 60);
+  EXPECT_GE(counts.mappedBack, 50);
+  EXPECT_LE(counts.cleanup * 20, counts.mappedBack);
+  EXPECT_GT(fired.duplicateCols, 20);
+  EXPECT_GT(fired.dominatedCols, 5);
+  EXPECT_GT(fired.impliedFreeSubst, 20);
+  std::printf("[ random   ] %d optimal, %d settled; %lld duplicate, %lld dominated, %lld substituted; %d of %d needed "
+              "iterations after postsolve\n",
+              counts.optimal, counts.settled, fired.duplicateCols, fired.dominatedCols, fired.impliedFreeSubst,
+              counts.cleanup, counts.mappedBack);
 }
 
 // ---------------------------------------------------------------------------
