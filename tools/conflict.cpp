@@ -101,9 +101,12 @@ class Refiner {
   void applyColumn(int j);
   void applyRow(int i);
   void setGroup(int g, bool on);
-  // 1 infeasible (certificate in y_), 0 feasible, -1 unclear, or a limit's
-  // status code (> 1).
+  // 1 infeasible (certificate in y_), 2 infeasible without a certificate,
+  // 0 feasible, -1 unclear, or a limit's conflict status (33 and above).
   int solve();
+  // A column whose lower and upper bound, both on, cross: a conflict of two
+  // members.  Returns the column or -1.
+  int crossedColumn() const;
   // Undecided groups the last certificate does not use.
   std::vector<char> usedBy();
   void logLine(long long maxMembers, long long minMembers);
@@ -164,7 +167,7 @@ int Refiner::solve() {
     case LpStatus::kUnbounded:
       return 0;
     case LpStatus::kInfeasible:
-      return e_->getFarkas(y_) ? 1 : -1;
+      return e_->getFarkas(y_) ? 1 : 2;
     case LpStatus::kIterationLimit: return 34;
     case LpStatus::kTimeLimit: return 33;
     case LpStatus::kDetTimeLimit: return 39;
@@ -243,6 +246,13 @@ std::vector<char> Refiner::usedBy() {
   return used;
 }
 
+int Refiner::crossedColumn() const {
+  const double tol = e_->options().feasibilityTol;
+  for (int j = 0, n = md_.numCols(); j < n; ++j)
+    if (lbOn_[j] > 0 && ubOn_[j] > 0 && md_.lb[j] > md_.ub[j] + tol) return j;
+  return -1;
+}
+
 void Refiner::logLine(long long maxMembers, long long minMembers) {
   if (display_ >= 1) print(env_, Chan::Log, " %9lld %12lld %12lld\n", solves_, maxMembers, minMembers);
 }
@@ -302,47 +312,76 @@ int Refiner::run(std::vector<int>& stat, long long* iterations, int* passes) {
   std::vector<char> inC(ng, 0);
   for (int g : undecided) inC[g] = 1;
 
-  int r = solve();
+  std::vector<int> confirmed;
   *passes = 1;
+  // Crossed bounds need no solve: a group holding the lower and one holding
+  // the upper bound are the conflict.
+  if (const int j = crossedColumn(); j >= 0) {
+    int gl = -1, gu = -1;
+    for (int g : undecided)
+      for (size_t q = 0; q < groups_[g].kind.size(); ++q) {
+        if (groups_[g].index[q] != j) continue;
+        if (groups_[g].kind[q] == kLower && gl < 0) gl = g;
+        if (groups_[g].kind[q] == kUpper && gu < 0) gu = g;
+      }
+    if ((gl >= 0 || lbOn_[j] > 0) && (gu >= 0 || ubOn_[j] > 0) && (gl >= 0 || gu >= 0)) {
+      for (int g = 0; g < ng; ++g) stat[g] = g == gl || g == gu ? kMember : kExcluded;
+      logLine(gl >= 0 && gu >= 0 ? 2 : 1, gl >= 0 && gu >= 0 ? 2 : 1);
+      *iterations = 0;
+      return 31;
+    }
+  }
+  int r = solve();
   if (r == 0) {
     *iterations = solves_;
     return 30;
   }
-  if (r != 1) {
+  if (r > 2 || r < 0) {
     *iterations = solves_;
-    return r > 1 ? r : -1;  // without a first proof there is no conflict
+    return r > 2 ? r : -1;  // without a first answer there is no conflict
   }
-  std::vector<int> confirmed;
+  // Drops the undecided groups the last certificate does not use, and
+  // checks by a solve that the rest is still infeasible (a certificate's
+  // tiny weights are cut off, so the smaller set must prove itself); when it
+  // is not, the dropped groups come back.  Returns 0 or a limit's status.
   auto dropUnused = [&]() {
-    std::vector<char> used = usedBy();
-    std::vector<int> keep;
-    for (int g : undecided) {
-      if (used[g]) keep.push_back(g);
-      else {
-        inC[g] = 0;
-        setGroup(g, false);
+    for (int round = 0; round < 3; ++round) {
+      std::vector<char> used = usedBy();
+      std::vector<int> keep, dropped;
+      for (int g : undecided) (used[g] ? keep : dropped).push_back(g);
+      if (dropped.empty()) return 0;
+      for (int g : dropped) setGroup(g, false);
+      const int rr = solve();
+      if (rr == 1 || rr == 2) {
+        for (int g : dropped) inC[g] = 0;
+        undecided.swap(keep);
+        if (rr == 2) return 0;
+        continue;
       }
+      for (int g : dropped) setGroup(g, true);
+      if (rr < 0) unclear_ = true;
+      return rr > 2 ? rr : 0;
     }
-    undecided.swap(keep);
+    return 0;
   };
-  dropUnused();
-  logLine(static_cast<long long>(undecided.size() + confirmed.size()), 0);
   int limit = 0;
+  if (r == 1) limit = dropUnused();
+  logLine(static_cast<long long>(undecided.size() + confirmed.size()), 0);
   size_t chunk = std::max<size_t>(1, (undecided.size() + 1) / 2);
-  while (!undecided.empty()) {
+  while (!undecided.empty() && !limit) {
     ++*passes;
     const size_t take = std::min(chunk, undecided.size());
     for (size_t q = 0; q < take; ++q) setGroup(undecided[q], false);
     r = solve();
-    if (r > 1) {
+    if (r > 2) {
       for (size_t q = 0; q < take; ++q) setGroup(undecided[q], true);
       limit = r;
       break;
     }
-    if (r == 1) {
+    if (r == 1 || r == 2) {
       for (size_t q = 0; q < take; ++q) inC[undecided[q]] = 0;
       undecided.erase(undecided.begin(), undecided.begin() + static_cast<long>(take));
-      dropUnused();
+      if (r == 1) limit = dropUnused();
     } else {
       for (size_t q = 0; q < take; ++q) setGroup(undecided[q], true);
       if (r < 0) unclear_ = true;
