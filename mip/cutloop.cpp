@@ -22,19 +22,11 @@ enum CutParam : int {
 };
 bool optimal(LpStatus s) { return s == LpStatus::kOptimal || s == LpStatus::kOptimalUnscaledInfeas; }
 
-// Cosine of the angle between two sparse cuts.
-double cosine(const Cut& a, const Cut& b, std::vector<double>& scratch) {
-  double na = 0, nb = 0, dot = 0;
-  for (size_t k = 0; k < a.idx.size(); ++k) {
-    scratch[a.idx[k]] = a.val[k];
-    na += a.val[k] * a.val[k];
-  }
-  for (size_t k = 0; k < b.idx.size(); ++k) {
-    dot += scratch[b.idx[k]] * b.val[k];
-    nb += b.val[k] * b.val[k];
-  }
-  for (int j : a.idx) scratch[j] = 0.0;
-  return na > 0 && nb > 0 ? dot / std::sqrt(na * nb) : 0.0;
+// Squared Euclidean norm of a cut.
+double norm2(const Cut& c) {
+  double s = 0;
+  for (double v : c.val) s += v * v;
+  return s;
 }
 }  // namespace
 
@@ -194,6 +186,7 @@ int Search::rootCutLoop() {
   double lastGood = z;
   int stall = 0;
   std::vector<Cut> cand, take;
+  std::vector<double> takeNorm;
   std::vector<double> scratch(w.n, 0.0);
   std::vector<char> drop;
   long long familyAdded[kNumFamilies] = {};
@@ -223,19 +216,30 @@ int Search::rootCutLoop() {
     if (swMir >= 0 && familyAdded[kFamMir] < eachLimit) separateMir(in, aggLimit, cand);
     std::stable_sort(cand.begin(), cand.end(), [](const Cut& a, const Cut& b) { return a.efficacy > b.efficacy; });
     take.clear();
+    takeNorm.clear();
     long long roundFam[kNumFamilies] = {};
+    double work = 0.0;
     for (Cut& c : cand) {
       if (static_cast<long long>(take.size()) >= perRound || inLp + static_cast<long long>(take.size()) >= maxTotal)
         break;
       if (familyAdded[c.family] + roundFam[c.family] >= eachLimit) continue;
+      // Parallelism: the cosine with every cut taken this round, the
+      // candidate scattered once.
+      if (work > cuttol::kParallelWork) break;
+      const double nc = norm2(c);
+      for (size_t k = 0; k < c.idx.size(); ++k) scratch[c.idx[k]] = c.val[k];
       bool parallel = false;
-      for (const Cut& t : take)
-        if (cosine(t, c, scratch) > cuttol::kMaxParallel) {
-          parallel = true;
-          break;
-        }
+      for (size_t q = 0; q < take.size() && !parallel; ++q) {
+        const Cut& t = take[q];
+        double dot = 0.0;
+        for (size_t k = 0; k < t.idx.size(); ++k) dot += scratch[t.idx[k]] * t.val[k];
+        work += static_cast<double>(t.idx.size());
+        parallel = dot > cuttol::kMaxParallel * std::sqrt(nc * takeNorm[q]);
+      }
+      for (int j : c.idx) scratch[j] = 0.0;
       if (parallel) continue;
       ++roundFam[c.family];
+      takeNorm.push_back(nc);
       take.push_back(std::move(c));
     }
     if (take.empty()) break;

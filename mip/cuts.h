@@ -45,6 +45,9 @@ inline constexpr double kStallRel = 1e-4;        // bound gain per round that co
 inline constexpr int kStallRounds = 3;           // rounds without progress that end the loop
 inline constexpr int kAutoRounds = 20;           // rounds at CutPasses 0
 inline constexpr int kSlackAge = 2;              // rounds a cut may stay slack before it is purged
+inline constexpr double kDenseShare = 0.5;       // cuts with more nonzeros than this share of the columns
+inline constexpr int kDenseSlack = 100;          //   (plus this many) are too dense to pay
+inline constexpr double kParallelWork = 3e7;     // nonzeros the parallelism filter may visit per round
 }  // namespace cuttol
 
 // A cut  sum val[k] x[idx[k]] <= rhs  over working columns.
