@@ -60,6 +60,7 @@ class Presolver {
   std::vector<double> rlo_, rup_, lb_, ub_, c_;
   std::vector<double> cMag_;  // largest cost term that went into c_ (cancellation scale)
   std::vector<char> rowAlive_, colAlive_, isInt_, prot_;
+  std::vector<char> impliedInt_;  // MIP: continuous columns found integer
   std::vector<int> rowCnt_, colCnt_;
   double offset_ = 0.0;  // minimization form
   double feasTol_ = 1e-6;
@@ -242,6 +243,8 @@ class Presolver {
   void parallelRows();
   void duplicateColumns();
   void strengthenBounds();
+  void tightenCoefficients();
+  void impliedIntegers();
   void addToCoef(int r, int j, double delta);
   void setColBounds(int j, double lo, double hi, bool fromOriginal);
   void progress();
@@ -268,6 +271,7 @@ void Presolver::build() {
   colAlive_.assign(n_, 1);
   isInt_.assign(n_, 0);
   prot_.assign(n_, 0);
+  impliedInt_.assign(n_, 0);
   for (int i = 0; i < m_; ++i) {
     const double rhs = md_.rhs[i];
     const double rng = md_.rngval.empty() ? 0.0 : md_.rngval[i];
@@ -1062,6 +1066,76 @@ void Presolver::duplicateColumns() {
       });
 }
 
+// MIP: coefficients of binary columns in rows with one finite side are
+// reduced where the row is redundant for one value of the column (the
+// integer points stay the same, the relaxation gets tighter).  In the form
+// s a'x <= s b (s = 1 for an upper side, -1 for a lower one), with M the
+// largest activity: a coefficient a > 0 with M - a < b becomes a - d and b
+// becomes b - d (d = b - M + a); a < 0 with M + a < b becomes a + d
+// (d = b - M - a).
+void Presolver::tightenCoefficients() {
+  for (int i = 0; i < m_; ++i) {
+    if (!rowAlive_[i] || rowCnt_[i] < 2 || (isInf(rlo_[i]) == isInf(rup_[i]))) continue;
+    const double s = isInf(rlo_[i]) ? 1.0 : -1.0;
+    Activity act = activity(i);
+    if ((s > 0 ? act.ninfMax : act.ninfMin) != 0 || act.scale > tol::kHugeBound) continue;
+    double b = s > 0 ? rup_[i] : -rlo_[i];
+    double maxAct = s > 0 ? act.max : -act.min;
+    const double eps = tol::kCoefTighten * std::max({1.0, std::fabs(b), act.scale});
+    if (maxAct <= b + eps) continue;  // redundant: the activity tests remove it
+    const std::vector<Entry> row(rowEntries(i).begin(), rowEntries(i).end());
+    for (const Entry& e : row) {
+      const int j = e.idx;
+      if (!isInt_[j] || prot_[j] || lb_[j] != 0.0 || ub_[j] != 1.0) continue;
+      const double a = s * e.val;
+      double d = 0.0;
+      if (a > 0 && maxAct - a < b - eps) {
+        d = b - (maxAct - a);
+        b -= d;
+        maxAct -= d;
+        if (s > 0) rup_[i] = b;
+        else rlo_[i] = -b;
+        addToCoef(i, j, -s * d);
+      } else if (a < 0 && maxAct + a < b - eps) {
+        d = b - maxAct - a;
+        addToCoef(i, j, s * d);
+      } else {
+        continue;
+      }
+      ++out_.counts.tightenedCoefs;
+      changed_ = true;
+    }
+  }
+}
+
+// MIP: a continuous column in an equation whose other columns are integer,
+// with integer ratios of their coefficients and of the right-hand side to
+// its own coefficient, is integer in every solution.
+void Presolver::impliedIntegers() {
+  auto integral = [](double v) { return std::fabs(v - std::round(v)) <= tol::kIntRound * std::max(1.0, std::fabs(v)); };
+  for (int j = 0; j < n_; ++j) {
+    if (!colAlive_[j] || isInt_[j] || prot_[j]) continue;
+    for (const Entry& e : colEntries(j)) {
+      const int i = e.idx;
+      if (rlo_[i] != rup_[i] || !integral(rlo_[i] / e.val)) continue;
+      bool ok = true;
+      for (const Entry& g : rowEntries(i))
+        if (g.idx != j && (!isInt_[g.idx] || !integral(g.val / e.val))) {
+          ok = false;
+          break;
+        }
+      work_ += rowE_[i].size();
+      if (!ok) continue;
+      isInt_[j] = 1;
+      impliedInt_[j] = 1;
+      roundInward(lb_[j], ub_[j]);
+      if (lb_[j] > ub_[j]) fail(kInfeasible, "Infeasible column '%.255s'.\n", colName(j));
+      ++out_.counts.impliedInts;
+      break;
+    }
+  }
+}
+
 // MIP: bounds implied by the rows' activity limits (integer ones rounded).
 // One sweep over the rows; a row's activity limits are recomputed after a
 // bound of one of its columns moved, later rows see the new bounds.
@@ -1164,7 +1238,7 @@ void Presolver::extract() {
     r.obj.push_back(sen * c_[j]);
     r.lb.push_back(lb_[j]);
     r.ub.push_back(ub_[j]);
-    if (typed) r.ctype.push_back(md_.ctype[j]);
+    if (typed) r.ctype.push_back(impliedInt_[j] ? 'I' : md_.ctype[j]);
     if (names) r.colname.push_back(md_.colname[j]);
     for (const Entry& e : colEntries(j)) {
       r.matind.push_back(out_.rowReduced[e.idx]);
@@ -1255,12 +1329,14 @@ int Presolver::run() {
     if (opt_.primalReductions && pass % 2 == 0) parallelRows();
     if (pass % 2 == 0) duplicateColumns();
     if (boundStrength) strengthenBounds();
+    if (opt_.mip && opt_.coeffReduce != 0) tightenCoefficients();
     progress();
     const long long gained = out_.counts.rowsRemoved + out_.counts.colsRemoved - before;
     if (!changed_) break;
     // Stop when a pass gains little.
     if (opt_.passes < 0 && gained * 1000 < static_cast<long long>(m_ + n_) && pass >= 3 && gained == 0) break;
   }
+  if (opt_.mip) impliedIntegers();
   // A last sweep so that no empty or singleton row is left behind.
   for (int i = 0; i < m_; ++i)
     if (rowAlive_[i] && rowCnt_[i] == 0) emptyRow(i);

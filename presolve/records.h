@@ -27,6 +27,7 @@ inline constexpr double kHugeBound = 1e9;     // bounds beyond this are not used
 inline constexpr double kStrengthGain = 1e-3; // MIP bound strengthening: relative gain of a continuous bound
 inline constexpr double kCostZero = 1e-9;     // a cost this small relative to the terms that made it is zero
 inline constexpr double kCostProof = 1e-7;    // ... and must be this large to prove unboundedness
+inline constexpr double kCoefTighten = 1e-9;  // MIP coefficient tightening: least (relative) slack to act on
 }  // namespace tol
 
 inline bool isInf(double v) { return v >= tol::kInf || v <= -tol::kInf; }

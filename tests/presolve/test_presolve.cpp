@@ -384,6 +384,20 @@ class RandomPresolve : public PresolveTest {
     const vnt::presolve::PresolveState* st = vnt::presolve::findState(*prob);
     if (!st || !st->pre) return;
     const vnt::presolve::Counts& c = st->pre->counts;
+    // The status arrays name every original row and column: kept ones by
+    // their reduced index, removed ones by a negative code.
+    const int n = VNTgetnumcols(env, lp), m = VNTgetnumrows(env, lp);
+    std::vector<int> pc(n), pr(m);
+    int prestat = 0;
+    ASSERT_EQ(VNTgetprestat(env, lp, &prestat, pc.data(), pr.data(), nullptr, nullptr), 0);
+    for (int j = 0; j < n; ++j) {
+      EXPECT_EQ(pc[j] >= 0 ? pc[j] : -1, st->pre->colReduced[j]) << "column " << j;
+      EXPECT_GE(pc[j], -4);
+    }
+    for (int i = 0; i < m; ++i) {
+      EXPECT_EQ(pr[i] >= 0 ? pr[i] : -1, st->pre->rowReduced[i]) << "row " << i;
+      EXPECT_GE(pr[i], -3);
+    }
     sum.duplicateCols += c.duplicateCols;
     sum.dominatedCols += c.dominatedCols;
     sum.impliedFreeSubst += c.impliedFreeSubst;
