@@ -107,8 +107,10 @@ class Refiner {
   // A column whose lower and upper bound, both on, cross: a conflict of two
   // members.  Returns the column or -1.
   int crossedColumn() const;
-  // Undecided groups the last certificate does not use.
+  // Groups used by the last certificate.
   std::vector<char> usedBy();
+  // Groups of `block` whose members the engine's current point violates.
+  std::vector<int> violated(const std::vector<int>& block);
   void logLine(long long maxMembers, long long minMembers);
 
   Env& env_;
@@ -253,6 +255,38 @@ int Refiner::crossedColumn() const {
   return -1;
 }
 
+std::vector<int> Refiner::violated(const std::vector<int>& block) {
+  const int n = md_.numCols(), m = md_.numRows();
+  std::vector<double> x(n), ax(m);
+  e_->getX(x.data());
+  e_->getRowActivity(ax.data());
+  const double tol = e_->options().feasibilityTol;
+  auto beyond = [&](double v, double lo, double up) {
+    return v < lo - tol * (1 + std::fabs(lo)) || v > up + tol * (1 + std::fabs(up));
+  };
+  std::vector<int> out;
+  for (int g : block) {
+    const Group& gr = groups_[g];
+    bool hit = false;
+    for (size_t q = 0; q < gr.kind.size() && !hit; ++q) {
+      const int k = gr.index[q];
+      switch (gr.kind[q]) {
+        case kLower: hit = md_.lb[k] > -kInf && x[k] < md_.lb[k] - tol * (1 + std::fabs(md_.lb[k])); break;
+        case kUpper: hit = md_.ub[k] < kInf && x[k] > md_.ub[k] + tol * (1 + std::fabs(md_.ub[k])); break;
+        case kLinear: {
+          double lo, up;
+          simplex::rowActivityLimits(md_, k, &lo, &up);
+          hit = beyond(ax[k], lo, up);
+          break;
+        }
+        default: break;
+      }
+    }
+    if (hit) out.push_back(g);
+  }
+  return out;
+}
+
 void Refiner::logLine(long long maxMembers, long long minMembers) {
   if (display_ >= 1) print(env_, Chan::Log, " %9lld %12lld %12lld\n", solves_, maxMembers, minMembers);
 }
@@ -385,10 +419,22 @@ int Refiner::run(std::vector<int>& stat, long long* iterations, int* passes) {
     } else {
       for (size_t q = 0; q < take; ++q) setGroup(undecided[q], true);
       if (r < 0) unclear_ = true;
-      if (take == 1) {
-        confirmed.push_back(undecided.front());
-        undecided.erase(undecided.begin());
+      // The feasible point of C without the block violates some of the
+      // block's groups, V; C without V is feasible too, so a necessary
+      // group lies in V.  One violated group is thus proved necessary by
+      // the point itself; several become the front of the next block.
+      std::vector<int> v;
+      if (r == 0 && take > 1) v = violated(std::vector<int>(undecided.begin(), undecided.begin() + take));
+      if (take == 1 || v.size() == 1) {
+        const int g = take == 1 ? undecided.front() : v.front();
+        confirmed.push_back(g);
+        undecided.erase(std::find(undecided.begin(), undecided.end(), g));
         chunk = std::max<size_t>(1, (undecided.size() + 1) / 2);
+      } else if (!v.empty() && v.size() < take) {
+        std::vector<char> inV(ng, 0);
+        for (int g : v) inV[g] = 1;
+        std::stable_partition(undecided.begin(), undecided.end(), [&](int g) { return inV[g] != 0; });
+        chunk = (v.size() + 1) / 2;
       } else {
         chunk = (take + 1) / 2;
       }
