@@ -443,6 +443,13 @@ int copyobjname(Env& env, Problem& lp, const char* objname) {
   return 0;
 }
 
+// The event of an addition of cnt rows or columns at the end.
+static void notifyAdded(Problem& lp, ChangeKind kind, int cnt) {
+  ChangeEvent ev{kind};
+  ev.cnt = cnt;
+  notifyChange(lp, ev);
+}
+
 int addrows(Env& env, Problem& lp, int ccnt, int rcnt, long long nzcnt, const double* rhs,
             const char* sense, const long long* rmatbeg, const int* rmatind, const double* rmatval,
             char** colname, char** rowname) {
@@ -462,14 +469,8 @@ int addrows(Env& env, Problem& lp, int ccnt, int rcnt, long long nzcnt, const do
   if (int st = checkSparse(env, rcnt, nzcnt, rmatbeg, rmatind, rmatval, d.cols() + ccnt, 1201, dc))
     return st;
   return guarded([&] {
-    if (ccnt > 0) {
-      ChangeEvent ev{ChangeKind::AddCols};
-      ev.cnt = ccnt;
-      notifyChange(lp, ev);
-    }
-    ChangeEvent ev{ChangeKind::AddRows};
-    ev.cnt = rcnt;
-    notifyChange(lp, ev);
+    if (ccnt > 0) notifyAdded(lp, ChangeKind::AddCols, ccnt);
+    notifyAdded(lp, ChangeKind::AddRows, rcnt);
     const int m0 = d.rows();
     appendCols(d, ccnt, nullptr, nullptr, nullptr, nullptr, cn);
     appendRows(d, rcnt, rhs, sense, nullptr, rn);
@@ -506,9 +507,7 @@ int addcols(Env& env, Problem& lp, int ccnt, long long nzcnt, const double* obj,
   if (int st = checkSparse(env, ccnt, nzcnt, cmatbeg, cmatind, cmatval, d.rows(), 1203, dc))
     return st;
   return guarded([&] {
-    ChangeEvent ev{ChangeKind::AddCols};
-    ev.cnt = ccnt;
-    notifyChange(lp, ev);
+    notifyAdded(lp, ChangeKind::AddCols, ccnt);
     const int n0 = d.cols();
     appendCols(d, ccnt, obj, lb, ub, nullptr, cn);
     addColEntries(d, n0, ccnt, nzcnt, cmatbeg, cmatind, cmatval);
@@ -526,9 +525,7 @@ int newrows(Env& env, Problem& lp, int rcnt, const double* rhs, const char* sens
   if (int st = namesIn(env, rowname, rcnt, rn)) return st;
   if (int st = checkRowValues(env, rcnt, rhs, sense, rngval, dataCheck(env))) return st;
   return guarded([&] {
-    ChangeEvent ev{ChangeKind::AddRows};
-    ev.cnt = rcnt;
-    notifyChange(lp, ev);
+    notifyAdded(lp, ChangeKind::AddRows, rcnt);
     appendRows(*lp.data, rcnt, rhs, sense, rngval, rn);
     return 0;
   });
@@ -544,9 +541,7 @@ int newcols(Env& env, Problem& lp, int ccnt, const double* obj, const double* lb
   if (int st = namesIn(env, colname, ccnt, cn)) return st;
   if (int st = checkColumnValues(env, ccnt, obj, lb, ub, xctype, dataCheck(env))) return st;
   return guarded([&] {
-    ChangeEvent ev{ChangeKind::AddCols};
-    ev.cnt = ccnt;
-    notifyChange(lp, ev);
+    notifyAdded(lp, ChangeKind::AddCols, ccnt);
     const int nt = xctype ? withIntegers(lp.probtype) : lp.probtype;
     if (nt != lp.probtype) notifyChange(lp, ChangeKind::ProbType);
     appendCols(*lp.data, ccnt, obj, lb, ub, xctype, cn);
@@ -555,77 +550,52 @@ int newcols(Env& env, Problem& lp, int ccnt, const double* obj, const double* lb
   });
 }
 
-static int delRowsWith(Env&, Problem& lp, std::vector<char>& keep, int* delstat) {
+// Removes the rows (or columns) whose keep flag is 0; delstat receives the
+// new index of each old one (-1 when removed).
+static int delWith(Problem& lp, std::vector<char>& keep, int* delstat, bool cols) {
   ProblemData& d = *lp.data;
   std::vector<int> map;
-  buildMap(d.rows(), keep, map);
-  ChangeEvent ev{ChangeKind::DelRows};
+  buildMap(cols ? d.cols() : d.rows(), keep, map);
+  ChangeEvent ev{cols ? ChangeKind::DelCols : ChangeKind::DelRows};
   ev.map = map.data();
   for (char k : keep) ev.cnt += !k;
   notifyChange(lp, ev);
-  removeRows(d, keep, map);
+  if (cols) removeCols(d, keep, map);
+  else removeRows(d, keep, map);
   if (delstat) std::copy(map.begin(), map.end(), delstat);
   return 0;
 }
 
-static int delColsWith(Env&, Problem& lp, std::vector<char>& keep, int* delstat) {
-  ProblemData& d = *lp.data;
-  std::vector<int> map;
-  buildMap(d.cols(), keep, map);
-  ChangeEvent ev{ChangeKind::DelCols};
-  ev.map = map.data();
-  for (char k : keep) ev.cnt += !k;
-  notifyChange(lp, ev);
-  removeCols(d, keep, map);
-  if (delstat) std::copy(map.begin(), map.end(), delstat);
-  return 0;
-}
-
-int delrows(Env& env, Problem& lp, int begin, int end) {
+// VNTdelrows / VNTdelcols: the range begin..end.
+static int delRange(Env& env, Problem& lp, int begin, int end, bool cols) {
   if (int st = prepare(env, lp)) return st;
   if (end < begin) return 0;
-  if (int st = checkRange(env, "VNTdelrows", begin, end, lp.data->rows())) return st;
+  const int count = cols ? lp.data->cols() : lp.data->rows();
+  if (int st = checkRange(env, cols ? "VNTdelcols" : "VNTdelrows", begin, end, count)) return st;
   return guarded([&] {
-    std::vector<char> keep(lp.data->rows(), 1);
+    std::vector<char> keep(count, 1);
     std::fill(keep.begin() + begin, keep.begin() + end + 1, 0);
-    return delRowsWith(env, lp, keep, nullptr);
+    return delWith(lp, keep, nullptr, cols);
   });
 }
 
-int delcols(Env& env, Problem& lp, int begin, int end) {
+// VNTdelsetrows / VNTdelsetcols: the entries flagged 1 in delstat.
+static int delSet(Env& env, Problem& lp, int* delstat, bool cols) {
   if (int st = prepare(env, lp)) return st;
-  if (end < begin) return 0;
-  if (int st = checkRange(env, "VNTdelcols", begin, end, lp.data->cols())) return st;
-  return guarded([&] {
-    std::vector<char> keep(lp.data->cols(), 1);
-    std::fill(keep.begin() + begin, keep.begin() + end + 1, 0);
-    return delColsWith(env, lp, keep, nullptr);
-  });
-}
-
-int delsetrows(Env& env, Problem& lp, int* delstat) {
-  if (int st = prepare(env, lp)) return st;
-  const int m = lp.data->rows();
-  if (m == 0) return 0;
+  const int count = cols ? lp.data->cols() : lp.data->rows();
+  if (count == 0) return 0;
   if (!delstat) return 1004;
   return guarded([&] {
-    std::vector<char> keep(m);
-    for (int i = 0; i < m; ++i) keep[i] = delstat[i] != 1;
-    return delRowsWith(env, lp, keep, delstat);
+    std::vector<char> keep(count);
+    for (int k = 0; k < count; ++k) keep[k] = delstat[k] != 1;
+    return delWith(lp, keep, delstat, cols);
   });
 }
 
-int delsetcols(Env& env, Problem& lp, int* delstat) {
-  if (int st = prepare(env, lp)) return st;
-  const int n = lp.data->cols();
-  if (n == 0) return 0;
-  if (!delstat) return 1004;
-  return guarded([&] {
-    std::vector<char> keep(n);
-    for (int j = 0; j < n; ++j) keep[j] = delstat[j] != 1;
-    return delColsWith(env, lp, keep, delstat);
-  });
-}
+int delrows(Env& env, Problem& lp, int begin, int end) { return delRange(env, lp, begin, end, false); }
+int delcols(Env& env, Problem& lp, int begin, int end) { return delRange(env, lp, begin, end, true); }
+int delsetrows(Env& env, Problem& lp, int* delstat) { return delSet(env, lp, delstat, false); }
+int delsetcols(Env& env, Problem& lp, int* delstat) { return delSet(env, lp, delstat, true); }
 
 int delnames(Env& env, Problem& lp) {
   if (int st = prepare(env, lp)) return st;
@@ -1018,9 +988,7 @@ int cacheNewRows(Env& env, Problem& lp, int rcnt, const double* rhs, const char*
     growTo(c.sense, c0 + rcnt);
     growTo(c.rngval, c0 + rcnt);
     if (!rn.empty() || !c.rowname.empty()) growTo(c.rowname, c0 + rcnt);
-    ChangeEvent ev{ChangeKind::AddRows};
-    ev.cnt = rcnt;
-    notifyChange(lp, ev);
+    notifyAdded(lp, ChangeKind::AddRows, rcnt);
     if (!rn.empty() && c.rowname.empty() && c0 > 0) {
       const int m0 = lp.data->rows();
       for (size_t k = 0; k < c0; ++k) c.rowname.push_back("c" + std::to_string(m0 + k + 1));
@@ -1052,9 +1020,7 @@ int cacheNewCols(Env& env, Problem& lp, int ccnt, const double* obj, const doubl
     growTo(c.obj, c0 + ccnt);
     growTo(c.lb, c0 + ccnt);
     growTo(c.ub, c0 + ccnt);
-    ChangeEvent ev{ChangeKind::AddCols};
-    ev.cnt = ccnt;
-    notifyChange(lp, ev);
+    notifyAdded(lp, ChangeKind::AddCols, ccnt);
     const int nt = xctype ? withIntegers(lp.probtype) : lp.probtype;
     if (nt != lp.probtype) notifyChange(lp, ChangeKind::ProbType);
     // Types are kept once any cached column has one (the earlier cached

@@ -112,6 +112,16 @@ int checkStatuses(Env& env, const int* cstat, int n, const int* rstat, int m) {
 
 bool positiveFinite(double v) { return v > 0.0 && std::isfinite(v); }
 
+// Norms: a NaN is the data error every operation gives for it (1225); any
+// other value that is not positive and finite is a bad argument (1003).
+int checkNorms(Env& env, const double* v, int len) {
+  if (!v) return 0;
+  if (int st = model::ops::checkNumbers(env, v, len, model::ops::Num::AnySize, false)) return st;
+  for (int k = 0; k < len; ++k)
+    if (!positiveFinite(v[k])) return 1003;
+  return 0;
+}
+
 // Internal variable of a head entry (j >= 0: column; -i-1: slack of row i),
 // or -1 when out of range.
 int headVariable(int h, int n, int m) {
@@ -211,6 +221,8 @@ int copystart(Env& env, model::Problem& lp, const int* cstat, const int* rstat, 
               const double* rprim, const double* cdual, const double* rdual) {
   if (int st = model::flushCache(env, lp)) return st;
   const int n = lp.data->numCols(), m = lp.data->numRows();
+  for (const auto& [v, len] : {std::pair{cprim, n}, {rprim, m}, {cdual, n}, {rdual, m}})
+    if (int st = model::ops::checkNumbers(env, v, len, model::ops::Num::AnySize, false)) return st;
   LpState* s = simplex::lpState(lp);
   if (!s) return 1001;
   if (cstat && rstat) {
@@ -232,9 +244,7 @@ int copybasednorms(Env& env, model::Problem& lp, const int* cstat, const int* rs
   const int n = lp.data->numCols(), m = lp.data->numRows();
   if ((n > 0 && !cstat) || (m > 0 && !rstat)) return 1004;
   if (int st = checkStatuses(env, cstat, n, rstat, m)) return st;
-  if (dnorm)
-    for (int i = 0; i < m; ++i)
-      if (!positiveFinite(dnorm[i])) return 1003;
+  if (int st = checkNorms(env, dnorm, m)) return st;
   LpState* s = simplex::lpState(lp);
   if (!s) return 1001;
   int st = simplex::installStartBasis(env, lp, *s, cstat, rstat);
@@ -284,13 +294,13 @@ int copydnorms(Env& env, model::Problem& lp, const double* norm, const int* head
   const int n = e.numCols(), m = e.numRows();
   if (len < m) return 1207;
   if (len > m) return 1208;
+  if (int st = checkNorms(env, norm, len)) return st;
   std::vector<double> w(e.dualWeights());
   for (int t = 0; t < len; ++t) {
     const int k = headVariable(head[t], n, m);
     if (k < 0) return 1003;
     const int p = e.basisPosition(k);
     if (p < 0) return 1251;
-    if (!positiveFinite(norm[t])) return 1003;
     w[p] = norm[t];
   }
   e.dualWeights() = w;
@@ -325,10 +335,8 @@ int copypnorms(Env& env, model::Problem& lp, const double* cnorm, const double* 
   const int n = e.numCols(), m = e.numRows();
   if (len < n) return 1207;
   if (len > n) return 1208;
-  for (int j = 0; j < n; ++j)
-    if (!positiveFinite(cnorm[j])) return 1003;
-  for (int i = 0; i < m; ++i)
-    if (!positiveFinite(rnorm[i])) return 1003;
+  if (int st = checkNorms(env, cnorm, n)) return st;
+  if (int st = checkNorms(env, rnorm, m)) return st;
   std::vector<double>& w = e.primalWeights();
   std::copy(cnorm, cnorm + n, w.begin());
   std::copy(rnorm, rnorm + m, w.begin() + n);

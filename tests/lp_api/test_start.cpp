@@ -205,6 +205,50 @@ TEST_P(StartFromValues, LeadBackToTheOptimum) {
   EXPECT_EQ(VNTcopystart(env, lp, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 1004);
 }
 
+// A NaN in a start value or a weight is refused with the data error (1225)
+// and leaves the saved basis and weights as they were.
+TEST_F(LpFixtureTest, StartsAndWeightsRefuseNaN) {
+  read("netlib", "afiro");
+  ASSERT_EQ(VNTdualopt(env, lp), 0);
+  const int n = VNTgetnumcols(env, lp), m = VNTgetnumrows(env, lp);
+  std::vector<int> cstat(n), rstat(m), head(m);
+  std::vector<double> x(n), pi(m), slack(m), dj(n), dnorm(m);
+  ASSERT_EQ(VNTsolution(env, lp, nullptr, nullptr, x.data(), pi.data(), slack.data(), dj.data()), 0);
+  ASSERT_EQ(VNTgetbasednorms(env, lp, cstat.data(), rstat.data(), dnorm.data()), 0);
+  const double nan = std::nan("");
+  for (int which = 0; which < 4; ++which) {
+    std::vector<double> cp(x), rp(slack), cd(dj), rd(pi);
+    (which == 0 ? cp[n / 2] : which == 1 ? rp[m / 2] : which == 2 ? cd[0] : rd[m - 1]) = nan;
+    EXPECT_EQ(VNTcopystart(env, lp, nullptr, nullptr, cp.data(), rp.data(), cd.data(), rd.data()), 1225) << which;
+    EXPECT_EQ(VNTcopystart(env, lp, cstat.data(), rstat.data(), cp.data(), rp.data(), cd.data(), rd.data()), 1225)
+        << which;
+  }
+  std::vector<double> badNorm(dnorm);
+  badNorm[m / 3] = nan;
+  EXPECT_EQ(VNTcopybasednorms(env, lp, cstat.data(), rstat.data(), badNorm.data()), 1225);
+  std::vector<double> norm(m);
+  int len = 0;
+  ASSERT_EQ(VNTgetdnorms(env, lp, norm.data(), head.data(), &len), 0);
+  std::vector<double> saved(norm);
+  norm[m - 1] = nan;
+  EXPECT_EQ(VNTcopydnorms(env, lp, norm.data(), head.data(), m), 1225);
+  norm[m - 1] = -1.0;  // not a weight, but a number: a bad argument
+  EXPECT_EQ(VNTcopydnorms(env, lp, norm.data(), head.data(), m), 1003);
+  std::vector<double> c(n, 1.0), r(m, 1.0);
+  c[1] = nan;
+  EXPECT_EQ(VNTcopypnorms(env, lp, c.data(), r.data(), n), 1225);
+  c[1] = 1.0;
+  r[0] = nan;
+  EXPECT_EQ(VNTcopypnorms(env, lp, c.data(), r.data(), n), 1225);
+  // Nothing was installed: the weights are those of the solve, and a
+  // re-solve from the kept basis needs no iteration.
+  ASSERT_EQ(VNTgetdnorms(env, lp, norm.data(), head.data(), &len), 0);
+  EXPECT_EQ(norm, saved);
+  ASSERT_EQ(VNTdualopt(env, lp), 0);
+  EXPECT_EQ(VNTgetstat(env, lp), 1);
+  EXPECT_EQ(VNTgetitcnt(env, lp), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Netlib, Restart, ::testing::Values("afiro", "sc50a", "share2b", "israel", "boeing1"),
                          [](const ::testing::TestParamInfo<std::string>& i) { return i.param; });
 INSTANTIATE_TEST_SUITE_P(Netlib, StartFromValues,
