@@ -30,8 +30,8 @@ struct ApiTableSet {
   const VntFn* comp[3][8];
 };
 extern const ApiTableSet kDirectTables;
-// The recording set: same slots, each pointing at a wrapper that hands the
-// call to the direct set inside a RecordScope.
+// The recording set: same slots, each pointing at a wrapper that records
+// the call around the direct set's entry (api/recorder.h).
 extern const ApiTableSet kRecordingTables;
 
 // Process-wide recording state: both table sets and the nesting counter of
@@ -42,20 +42,6 @@ struct RecordingState {
   int nesting;
 };
 RecordingState& recordingState();
-
-// Brackets one call through a recording wrapper; only the outermost call
-// (nesting 0 on entry) is the one a recorder logs.
-class RecordScope {
- public:
-  explicit RecordScope(const char* name);
-  ~RecordScope();
-  bool outermost() const { return outermost_; }
-  RecordScope(const RecordScope&) = delete;
-  RecordScope& operator=(const RecordScope&) = delete;
-
- private:
-  bool outermost_;
-};
 
 // Move an environment to the recording set (side effect of setting the
 // recording parameter 1162 while recording is off).  Installed as the

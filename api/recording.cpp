@@ -1,16 +1,176 @@
-// Switching an environment to the recording table set.  The wrappers of the
-// recording set (generated) hand every call to the direct set inside a
-// RecordScope; the call recorder adds the database work around it.
+// The call recorder: switching an environment to the recording table set,
+// creating the database, and recording one call (its arguments before it,
+// its return value and output arguments after it).  The database is opened
+// and closed around each phase, so every recorded call stands on disk when
+// the next one starts, even if the program then dies.
+#include <sqlite3.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
 #include <mutex>
 
 #include "api/frame.h"
+#include "api/recorder.h"
 #include "env/env.h"
+#include "model/problem.h"
 #include "params/params.h"
+
+#ifndef VANTO_BUILD_DATE
+#define VANTO_BUILD_DATE __DATE__
+#endif
+#ifndef VANTO_BUILD_ID
+#define VANTO_BUILD_ID "local"
+#endif
 
 namespace vnt::api {
 
 namespace {
+
 std::mutex gNestingMutex;
+std::mutex rdb_callid_lock;  // serializes the creation of call rows
+
+#if defined(__x86_64__)
+constexpr const char* kPlatform = "x86-64_linux";
+#elif defined(__aarch64__)
+constexpr const char* kPlatform = "arm64_linux";
+#elif defined(__powerpc64__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+constexpr const char* kPlatform = "ppc64le_linux";
+#else
+constexpr const char* kPlatform = "linux";
+#endif
+
+constexpr int kRecordFailure = 1;  // a database step failed
+constexpr int kSchemaVersion = 4;
+
+// Busy results are retried after sleeping 1 ms, 2 ms, ... up to 100 ms.
+template <class Fn>
+int withRetry(Fn fn) {
+  int rc = fn();
+  for (int k = 1; rc == SQLITE_BUSY && k <= 100; ++k) {
+    usleep(static_cast<useconds_t>(k) * 1000);
+    rc = fn();
+  }
+  return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+int exec(sqlite3* db, const char* sql) {
+  return withRetry([&] { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); });
+}
+
+int step(sqlite3_stmt* st) {
+  return withRetry([&] {
+    int rc = sqlite3_step(st);
+    if (rc == SQLITE_BUSY) sqlite3_reset(st);
+    return rc;
+  });
+}
+
+const char* const kEnumTemplate = "CREATE TABLE %s (  id INTEGER NOT NULL,  name TEXT NOT NULL UNIQUE,  PRIMARY KEY(id) );";
+const char* const kEnumInsert = "INSERT INTO %s (id, name) VALUES (?, ?);";
+
+const char* const kArgTypeNames[] = {"ARG_TYPE_CHR", "ARG_TYPE_INT", "ARG_TYPE_DBL",
+                                     "ARG_TYPE_TXT", "ARG_TYPE_NULL", "ARG_TYPE_VOID"};
+const char* const kParamTypeNames[] = {"PARAM_TYPE_INPUT", "PARAM_TYPE_OUTPUT"};
+
+int fillEnum(sqlite3* db, const char* table, const char* const* names, int count) {
+  char sql[256];
+  snprintf(sql, sizeof sql, kEnumTemplate, table);
+  if (exec(db, sql) != SQLITE_OK) return kRecordFailure;
+  snprintf(sql, sizeof sql, kEnumInsert, table);
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) return kRecordFailure;
+  int rc = 0;
+  for (int k = 0; k < count && rc == 0; ++k) {
+    sqlite3_bind_int(st, 1, k + 1);
+    sqlite3_bind_text(st, 2, names[k], -1, SQLITE_STATIC);
+    if (step(st) != SQLITE_OK) rc = kRecordFailure;
+    sqlite3_reset(st);
+  }
+  sqlite3_finalize(st);
+  return rc;
+}
+
+std::string fullVersion() {
+  return std::string(kVersionString) + " | " + VANTO_BUILD_DATE + " | " + VANTO_BUILD_ID;
+}
+
+int createSchema(sqlite3* db) {
+  if (exec(db, "PRAGMA foreign_keys=ON;") != SQLITE_OK) return kRecordFailure;
+  if (exec(db, "BEGIN DEFERRED TRANSACTION;") != SQLITE_OK) return kRecordFailure;
+  auto run = [&]() -> int {
+    if (exec(db,
+             "CREATE TABLE `db_info` (  name TEXT NOT NULL,  version INTEGER NOT NULL,  sqlite_version TEXT NOT "
+             "NULL,  platform TEXT NOT NULL DEFAULT 'UNKNOWN',  vanto_version TEXT NOT NULL DEFAULT 'UNKNOWN');") !=
+        SQLITE_OK)
+      return kRecordFailure;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db,
+                           "INSERT INTO db_info (name, version, sqlite_version, platform, vanto_version) VALUES "
+                           "('vntrecording', ?, sqlite_version(), ?, ?);",
+                           -1, &st, nullptr) != SQLITE_OK)
+      return kRecordFailure;
+    const std::string version = fullVersion();
+    sqlite3_bind_int(st, 1, kSchemaVersion);
+    sqlite3_bind_text(st, 2, kPlatform, -1, SQLITE_STATIC);
+    sqlite3_bind_text(st, 3, version.c_str(), -1, SQLITE_TRANSIENT);
+    const int rc = step(st);
+    sqlite3_finalize(st);
+    if (rc != SQLITE_OK) return kRecordFailure;
+    if (exec(db, "CREATE TABLE functions (  id INTEGER NOT NULL,  name TEXT NOT NULL UNIQUE,  PRIMARY KEY(id) );") !=
+            SQLITE_OK ||
+        exec(db,
+             "CREATE TABLE calls (  id INTEGER NOT NULL,  func_id INTEGER NOT NULL,  PRIMARY KEY(id),  FOREIGN "
+             "KEY(func_id) REFERENCES functions ( id ) );") != SQLITE_OK)
+      return kRecordFailure;
+    if (fillEnum(db, "arg_types", kArgTypeNames, 6) ||
+        fillEnum(db, "data_types", rec::kDataTypeNames, rec::kNumDataTypes) ||
+        fillEnum(db, "param_types", kParamTypeNames, 2))
+      return kRecordFailure;
+    if (exec(db,
+             "CREATE TABLE parameters ( id INTEGER NOT NULL, number INTEGER NOT NULL CHECK (number >= 0), data_type "
+             "INTEGER NOT NULL, param_type INTEGER NOT NULL, arg_type INTEGER NOT NULL, PRIMARY KEY(id), FOREIGN "
+             "KEY(data_type) REFERENCES data_types (id), FOREIGN KEY(param_type) REFERENCES param_types (id), "
+             "FOREIGN KEY(arg_type) REFERENCES arg_types (id));") != SQLITE_OK ||
+        exec(db,
+             "CREATE TABLE arguments (  call_id INTEGER NOT NULL,  param_id INTEGER NOT NULL,  param_index INTEGER "
+             "NOT NULL CHECK (param_index >= -1),  chr_value INTEGER,  dbl_value REAL,  int_value INTEGER,  "
+             "txt_value TEXT,  PRIMARY KEY(call_id, param_id, param_index),  FOREIGN KEY(call_id) REFERENCES calls "
+             "( id ),  FOREIGN KEY(param_id) REFERENCES parameters ( id ) );") != SQLITE_OK ||
+        exec(db,
+             "CREATE TABLE return_values (  call_id INTEGER NOT NULL,  data_type INTEGER NOT NULL,  arg_type "
+             "INTEGER NOT NULL,  dbl_value REAL,  int_value INTEGER,  txt_value TEXT,  PRIMARY KEY(call_id),  "
+             "FOREIGN KEY(`call_id`) REFERENCES calls ( id ),  FOREIGN KEY(`data_type`) REFERENCES data_types ( id "
+             "),  FOREIGN KEY(`arg_type`) REFERENCES arg_types ( id ) );") != SQLITE_OK)
+      return kRecordFailure;
+    return 0;
+  };
+  if (run() != 0) {
+    exec(db, "ROLLBACK TRANSACTION;");
+    return kRecordFailure;
+  }
+  return exec(db, "COMMIT TRANSACTION;") == SQLITE_OK ? 0 : kRecordFailure;
+}
+
+bool hasDbInfo(sqlite3* db, bool* has) {
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'db_info';", -1, &st,
+                         nullptr) != SQLITE_OK)
+    return false;
+  int rc = withRetry([&] { return sqlite3_step(st); });
+  *has = rc == SQLITE_ROW;
+  sqlite3_finalize(st);
+  return rc == SQLITE_ROW || rc == SQLITE_OK;
+}
+
+// The database path of an environment: its own, else its parent's.
+const char* databaseOf(Env* e) {
+  for (; e; e = e->parent)
+    if (e->params && params::recordPath(*e)[0]) return params::recordPath(*e);
+  return nullptr;
+}
+
 }  // namespace
 
 RecordingState& recordingState() {
@@ -18,26 +178,334 @@ RecordingState& recordingState() {
   return state;
 }
 
-RecordScope::RecordScope(const char*) {
-  std::lock_guard<std::mutex> lock(gNestingMutex);
-  RecordingState& s = recordingState();
-  outermost_ = s.nesting == 0;
-  ++s.nesting;
-}
-
-RecordScope::~RecordScope() {
-  std::lock_guard<std::mutex> lock(gNestingMutex);
-  --recordingState().nesting;
-}
-
 int switchToRecording(Env& env) {
   if (env.recording) return 0;
   RecordingState& s = recordingState();
   env.tables = s.recording;
   env.recording = &s;
+  // The database: a new file in the current directory.
+  char* path = params::recordPath(env);
+  snprintf(path, params::kRecordPathSize, "%s", "vanto.db.XXXXXX");
+  const int fd = mkstemp(path);
+  if (fd < 0) {
+    path[0] = '\0';
+    return 1422;
+  }
+  close(fd);
+  // Kept with its directory, so that the recording goes on if the program
+  // changes its current directory.
+  char cwd[params::kRecordPathSize];
+  if (getcwd(cwd, sizeof cwd) && strlen(cwd) + strlen(path) + 2 <= static_cast<size_t>(params::kRecordPathSize)) {
+    const std::string name = path;
+    snprintf(path, params::kRecordPathSize, "%s/%s", cwd, name.c_str());
+  }
+  if (int st = rec::prepareDatabase(path)) {
+    path[0] = '\0';
+    return st;
+  }
   return 0;
 }
 
 void installRecordSwitch() { params::setRecordSwitch(&switchToRecording); }
 
+namespace rec {
+
+const char* const kDataTypeNames[kNumDataTypes] = {
+    "DATA_TYPE_VNTENV_PTR", "DATA_TYPE_INT", "DATA_TYPE_VNTINT", "DATA_TYPE_INT_PTR", "DATA_TYPE_CHR_CONST_PTR",
+    "DATA_TYPE_VNTLP_PTR", "DATA_TYPE_VNTDIM", "DATA_TYPE_DBL_CONST_PTR", "DATA_TYPE_CHR_CONST_PTR_CONST_PTR",
+    "DATA_TYPE_CHR_PTR_PTR", "DATA_TYPE_VNTNNZ", "DATA_TYPE_VNTNNZ_CONST_PTR", "DATA_TYPE_VNTDIM_CONST_PTR",
+    "DATA_TYPE_DBL_PTR", "DATA_TYPE_INT_CONST_PTR", "DATA_TYPE_VNTLP_PTR_PTR", "DATA_TYPE_VNTENV_PTR_PTR",
+    "DATA_TYPE_VNTCHNL_PTR", "DATA_TYPE_VNTFILE_PTR", "DATA_TYPE_VOID_PTR", "DATA_TYPE_VOID_PTR_PTR",
+    "DATA_TYPE_FUNC_PTR", "DATA_TYPE_FUNC_PTR_PTR", "DATA_TYPE_DBL", "DATA_TYPE_VNTNET_PTR",
+    "DATA_TYPE_VNTNET_CONST_PTR", "DATA_TYPE_VNTCHNL_PTR_PTR", "DATA_TYPE_CHR_PTR", "DATA_TYPE_VNTSIZE",
+    "DATA_TYPE_VNTSIZE_PTR", "DATA_TYPE_VNTINT_PTR", "DATA_TYPE_VNTFILE_PTR_PTR", "DATA_TYPE_VNTLONG",
+    "DATA_TYPE_VNTLONG_PTR", "DATA_TYPE_VNTLONG_CONST_PTR", "DATA_TYPE_ELLIPSIS", "DATA_TYPE_INT_VOL_PTR",
+    "DATA_TYPE_VNTNET_PTR_PTR", "DATA_TYPE_VNTDIM_PTR", "DATA_TYPE_VNTNNZ_PTR", "DATA_TYPE_VNTIODEV_PTR",
+    "DATA_TYPE_VNTBYTE_CONST_PTR", "DATA_TYPE_VNTENV_CONST_PTR", "DATA_TYPE_VNTLP_CONST_PTR",
+    "DATA_TYPE_VNTLP_CONST_PTR_PTR", "DATA_TYPE_VNTCNT", "DATA_TYPE_VNTCNT_PTR", "DATA_TYPE_VNTCNT_CONST_PTR",
+    "DATA_TYPE_VNTSIZE_CONST_PTR", "DATA_TYPE_VNTINT_CONST_PTR", "DATA_TYPE_VNTPARAMSET_PTR",
+    "DATA_TYPE_VNTPARAMSET_CONST_PTR", "DATA_TYPE_VNTPARAMSET_PTR_PTR",
+    "DATA_TYPE_VNTPARAMSET_CONST_PTR_CONST_PTR",
+};
+
+long long nrows(const void* lp) {
+  const model::Problem* p = model::resolveHandle(lp);
+  return p && p->data ? p->data->numRows() : 0;
+}
+
+long long ncols(const void* lp) {
+  const model::Problem* p = model::resolveHandle(lp);
+  return p && p->data ? p->data->numCols() : 0;
+}
+
+long long npwl(const void* lp) {
+  const model::Problem* p = model::resolveHandle(lp);
+  return p && p->data ? static_cast<long long>(p->data->pwl.size()) : 0;
+}
+
+int prepareDatabase(const char* path) {
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(path, &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
+  int st = 0;
+  bool has = false;
+  if (rc != SQLITE_OK || !hasDbInfo(db, &has)) st = kRecordFailure;
+  else if (!has) st = createSchema(db);
+  sqlite3_close(db);
+  return st;
+}
+
+Call::Call(const void* envHandle, const char* name) {
+  int depth = 0;
+  {
+    std::lock_guard<std::mutex> lock(gNestingMutex);
+    depth = ++recordingState().nesting;
+  }
+  counted_ = true;
+  if (depth != 1) return;
+  // Only a handle with the magic word is looked at.
+  Env* e = workingEnv(envHandle);
+  if (!envValid(e)) return;
+  const char* db = databaseOf(e);
+  if (!db) return;
+  path_ = db;
+  active_ = true;
+  name_ = name;
+}
+
+Call::~Call() {
+  close();
+  if (!counted_) return;
+  std::lock_guard<std::mutex> lock(gNestingMutex);
+  RecordingState& s = recordingState();
+  if (s.nesting > 0) --s.nesting;
+}
+
+bool Call::open() {
+  if (sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr) != SQLITE_OK) {
+    fail(kRecordFailure);
+    return false;
+  }
+  // A recorded run must survive the program's crash, not the machine's:
+  // commits need not wait for the disk.
+  exec(db_, "PRAGMA synchronous=OFF;");
+  if (sqlite3_prepare_v2(db_, "INSERT INTO parameters (number, data_type, param_type, arg_type) VALUES (?, ?, ?, ?);",
+                         -1, &paramStmt_, nullptr) != SQLITE_OK ||
+      sqlite3_prepare_v2(db_,
+                         "INSERT INTO arguments (call_id, param_id, param_index, chr_value, dbl_value, int_value, "
+                         "txt_value) VALUES (?, ?, ?, ?, ?, ?, ?);",
+                         -1, &argStmt_, nullptr) != SQLITE_OK) {
+    fail(kRecordFailure);
+    return false;
+  }
+  if (exec(db_, "BEGIN DEFERRED TRANSACTION;") != SQLITE_OK) {
+    fail(kRecordFailure);
+    return false;
+  }
+  return true;
+}
+
+void Call::close() {
+  if (!db_) return;
+  sqlite3_finalize(paramStmt_);
+  sqlite3_finalize(argStmt_);
+  paramStmt_ = argStmt_ = nullptr;
+  sqlite3_close(db_);
+  db_ = nullptr;
+}
+
+void Call::beginInputs() {
+  phase_ = kInput;
+  if (!open()) return;
+  std::lock_guard<std::mutex> lock(rdb_callid_lock);
+  sqlite3_stmt* find = nullptr;
+  sqlite3_stmt* add = nullptr;
+  sqlite3_stmt* call = nullptr;
+  long long funcId = -1;
+  auto lookup = [&] {
+    sqlite3_reset(find);
+    sqlite3_bind_text(find, 1, name_, -1, SQLITE_STATIC);
+    const int rc = withRetry([&] { return sqlite3_step(find); });
+    if (rc == SQLITE_ROW) funcId = sqlite3_column_int64(find, 0);
+    return rc == SQLITE_ROW || rc == SQLITE_OK;
+  };
+  bool ok = sqlite3_prepare_v2(db_, "SELECT id FROM functions WHERE name = ?;", -1, &find, nullptr) == SQLITE_OK &&
+            lookup();
+  if (ok && funcId < 0) {
+    ok = sqlite3_prepare_v2(db_, "INSERT INTO functions (name) VALUES (?);", -1, &add, nullptr) == SQLITE_OK;
+    if (ok) {
+      sqlite3_bind_text(add, 1, name_, -1, SQLITE_STATIC);
+      ok = step(add) == SQLITE_OK && lookup() && funcId >= 0;
+    }
+  }
+  if (ok) {
+    ok = sqlite3_prepare_v2(db_, "insert into calls (func_id) values (?)", -1, &call, nullptr) == SQLITE_OK;
+    if (ok) {
+      sqlite3_bind_int64(call, 1, funcId);
+      ok = step(call) == SQLITE_OK;
+      callId_ = sqlite3_last_insert_rowid(db_);
+    }
+  }
+  sqlite3_finalize(find);
+  sqlite3_finalize(add);
+  sqlite3_finalize(call);
+  if (!ok) fail(kRecordFailure);
+}
+
+void Call::beginOutputs() {
+  phase_ = kOutput;
+  open();
+}
+
+int Call::end() {
+  if (db_) {
+    if (failure_ == 0 && exec(db_, "COMMIT TRANSACTION;") != SQLITE_OK) fail(kRecordFailure);
+    if (failure_ != 0) exec(db_, "ROLLBACK TRANSACTION;");
+    close();
+  }
+  const int f = failure_;
+  failure_ = 0;
+  return f;
+}
+
+long long Call::parameterRow(int number, int dataType, int argType) {
+  if (!db_ || failure_) return -1;
+  sqlite3_bind_int(paramStmt_, 1, number);
+  sqlite3_bind_int(paramStmt_, 2, dataType);
+  sqlite3_bind_int(paramStmt_, 3, phase_);
+  sqlite3_bind_int(paramStmt_, 4, argType);
+  const int rc = step(paramStmt_);
+  sqlite3_reset(paramStmt_);
+  if (rc != SQLITE_OK) {
+    fail(kRecordFailure);
+    return -1;
+  }
+  return sqlite3_last_insert_rowid(db_);
+}
+
+void Call::argumentRow(long long paramId, long long index, int argType, long long i, double d, const char* t) {
+  if (paramId < 0 || failure_) return;
+  sqlite3_stmt* s = argStmt_;
+  sqlite3_bind_int64(s, 1, callId_);
+  sqlite3_bind_int64(s, 2, paramId);
+  sqlite3_bind_int64(s, 3, index);
+  for (int c = 4; c <= 7; ++c) sqlite3_bind_null(s, c);
+  switch (argType) {
+    case kArgChr: sqlite3_bind_int64(s, 4, i); break;
+    case kArgInt: sqlite3_bind_int64(s, 6, i); break;
+    case kArgDbl: sqlite3_bind_double(s, 5, d); break;
+    case kArgTxt: sqlite3_bind_text(s, 7, t, -1, SQLITE_TRANSIENT); break;
+    default: break;
+  }
+  const int rc = step(s);
+  sqlite3_reset(s);
+  if (rc != SQLITE_OK) fail(kRecordFailure);
+}
+
+void Call::value(int number, int dataType, long long v) {
+  argumentRow(parameterRow(number, dataType, kArgInt), -1, kArgInt, v, 0, nullptr);
+}
+
+void Call::value(int number, int dataType, double v) {
+  argumentRow(parameterRow(number, dataType, kArgDbl), -1, kArgDbl, 0, v, nullptr);
+}
+
+void Call::character(int number, int dataType, char c) {
+  argumentRow(parameterRow(number, dataType, kArgChr), -1, kArgChr, static_cast<unsigned char>(c), 0, nullptr);
+}
+
+void Call::text(int number, int dataType, const char* s) {
+  if (!s) return argumentRow(parameterRow(number, dataType, kArgNull), -1, kArgNull, 0, 0, nullptr);
+  argumentRow(parameterRow(number, dataType, kArgTxt), -1, kArgTxt, 0, 0, s);
+}
+
+void Call::pointer(int number, int dataType, const void* p) {
+  if (!p) return argumentRow(parameterRow(number, dataType, kArgNull), -1, kArgNull, 0, 0, nullptr);
+  argumentRow(parameterRow(number, dataType, kArgInt), -1, kArgInt, static_cast<long long>(reinterpret_cast<intptr_t>(p)),
+              0, nullptr);
+}
+
+template <class Fn>
+void Call::elements(int number, int dataType, int argType, const void* p, long long n, Fn bindElement) {
+  if (!p) return argumentRow(parameterRow(number, dataType, kArgNull), -1, kArgNull, 0, 0, nullptr);
+  if (n <= 0) return argumentRow(parameterRow(number, dataType, kArgInt), 0, kArgInt, 0, 0, nullptr);
+  const long long id = parameterRow(number, dataType, argType);
+  for (long long k = 0; k < n && !failure_; ++k) bindElement(id, k);
+}
+
+void Call::array(int number, int dataType, const int* v, long long n) {
+  elements(number, dataType, kArgInt, v, n, [&](long long id, long long k) { argumentRow(id, k, kArgInt, v[k], 0, nullptr); });
+}
+
+void Call::array(int number, int dataType, const long long* v, long long n) {
+  elements(number, dataType, kArgInt, v, n, [&](long long id, long long k) { argumentRow(id, k, kArgInt, v[k], 0, nullptr); });
+}
+
+void Call::array(int number, int dataType, const double* v, long long n) {
+  elements(number, dataType, kArgDbl, v, n, [&](long long id, long long k) { argumentRow(id, k, kArgDbl, 0, v[k], nullptr); });
+}
+
+void Call::array(int number, int dataType, const char* v, long long n) {
+  elements(number, dataType, kArgChr, v, n, [&](long long id, long long k) {
+    argumentRow(id, k, kArgChr, static_cast<unsigned char>(v[k]), 0, nullptr);
+  });
+}
+
+void Call::array(int number, int dataType, const unsigned char* v, long long n) {
+  elements(number, dataType, kArgChr, v, n, [&](long long id, long long k) { argumentRow(id, k, kArgChr, v[k], 0, nullptr); });
+}
+
+void Call::array(int number, int dataType, const char* const* v, long long n) {
+  elements(number, dataType, kArgTxt, v, n, [&](long long id, long long k) {
+    argumentRow(id, k, v[k] ? kArgTxt : kArgNull, 0, 0, v[k]);
+  });
+}
+
+void Call::arrayOfPointers(int number, int dataType, const void* const* v, long long n) {
+  elements(number, dataType, kArgInt, v, n, [&](long long id, long long k) {
+    argumentRow(id, k, v[k] ? kArgInt : kArgNull, static_cast<long long>(reinterpret_cast<intptr_t>(v[k])), 0, nullptr);
+  });
+}
+
+namespace {
+int insertReturn(sqlite3* db, long long callId, int dataType, int argType, double d, long long i, const char* t) {
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db,
+                         "insert into return_values (call_id, data_type, arg_type,                            "
+                         "dbl_value, int_value, txt_value)  values (?, ?, ?, ?, ?, ?);",
+                         -1, &st, nullptr) != SQLITE_OK)
+    return kRecordFailure;
+  sqlite3_bind_int64(st, 1, callId);
+  sqlite3_bind_int(st, 2, dataType);
+  sqlite3_bind_int(st, 3, argType);
+  for (int c = 4; c <= 6; ++c) sqlite3_bind_null(st, c);
+  if (argType == kArgDbl) sqlite3_bind_double(st, 4, d);
+  if (argType == kArgInt) sqlite3_bind_int64(st, 5, i);
+  if (argType == kArgTxt) sqlite3_bind_text(st, 6, t, -1, SQLITE_TRANSIENT);
+  const int rc = step(st);
+  sqlite3_finalize(st);
+  return rc == SQLITE_OK ? 0 : kRecordFailure;
+}
+}  // namespace
+
+void Call::returned(int dataType, long long v) {
+  if (db_ && !failure_ && insertReturn(db_, callId_, dataType, kArgInt, 0, v, nullptr)) fail(kRecordFailure);
+}
+
+void Call::returned(int dataType, double v) {
+  if (db_ && !failure_ && insertReturn(db_, callId_, dataType, kArgDbl, v, 0, nullptr)) fail(kRecordFailure);
+}
+
+void Call::returnedText(int dataType, const char* s) {
+  if (db_ && !failure_ && insertReturn(db_, callId_, dataType, s ? kArgTxt : kArgNull, 0, 0, s))
+    fail(kRecordFailure);
+}
+
+void Call::returnedPointer(int dataType, const void* p) {
+  if (db_ && !failure_ &&
+      insertReturn(db_, callId_, dataType, p ? kArgInt : kArgNull, 0,
+                   static_cast<long long>(reinterpret_cast<intptr_t>(p)), nullptr))
+    fail(kRecordFailure);
+}
+
+}  // namespace rec
 }  // namespace vnt::api

@@ -88,6 +88,10 @@ void releaseParamSet(Env& env, void* set);
 // The call recorder installs it; without one the value is just stored.
 using RecordSwitch = int (*)(Env& env);
 void setRecordSwitch(RecordSwitch fn);
+// The call recorder's database path: a fixed buffer of the environment's
+// parameter block, empty while no database exists.
+inline constexpr int kRecordPathSize = 4096;
+char* recordPath(Env& env);
 
 // ---------------------------------------------------------------------------
 // Parameter files (UTF-8 text).  Statuses as for the public operations; a

@@ -395,4 +395,9 @@ int changedParams(const Env& env, int* ids, int space) {
 
 void setRecordSwitch(RecordSwitch fn) { gRecordSwitch = fn; }
 
+char* recordPath(Env& env) {
+  static_assert(sizeof(Store::recordPath) == kRecordPathSize);
+  return store(env).recordPath;
+}
+
 }  // namespace vnt::params

@@ -25,6 +25,8 @@ struct Store {
   int fixedCap = 0;
   // Model-warning limiter counts (63 slots, code - 1001).
   long long warnCounts[63] = {};
+  // Database path of the call recorder (params.h: recordPath).
+  char recordPath[4096] = {};
 };
 
 }  // namespace vnt::params

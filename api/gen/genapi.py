@@ -37,12 +37,16 @@ Outputs:
   include/vanto/vnt_ops.h   prototypes of every exported flavour
   api/chk_decls.h           declarations of the checked entries (one per op)
   api/adapters.cpp          flavour adapters, the direct ApiTableSet and the
-                            recording ApiTableSet (its wrappers forward to the
-                            direct slots until the call recorder fills them)
+                            recording ApiTableSet (its wrappers record each
+                            call's arguments, with array lengths from the
+                            catalogue, and its results around the direct entry)
   api/catalogue_index.h     every catalogue entry with component, slot and
                             flavours (checked by tests/api)
   api/stubs.cpp             exported stubs
   api/slots.h               slot numbers
+  replay/replay_table.cpp   the replay function of every recordable entry
+                            (apps/replay: rebuild the arguments of a recorded
+                            call, call, compare the results)
 """
 
 import argparse
@@ -445,6 +449,344 @@ def adapter(op, fl):
 
 
 # ---------------------------------------------------------------------------
+# Recording wrappers: data types of the recorder's data_types table.
+
+REC_VAL_DT = {  # scalar by value
+    "ENV": 43, "ENVW": 1, "LP": 6, "CLP": 44, "CLPH": 44, "NET": 25, "CNET": 26, "CHANNEL": 18,
+    "PARAMSET": 51, "CPARAMSET": 52, "ENVP": 17, "LPP": 16, "NETP": 38, "PARAMSETP": 53,
+    "CHANNELP": 27, "int": 2, "DIM": 7, "NNZ": 11, "CNT": 46, "SIZE": 29, "LONG": 33, "double": 24,
+    "char": 2, "byte": 2, "str": 5, "strp": 28, "ptr": 20, "cptr": 20,
+}
+REC_OUT_DT = {  # scalar through a pointer, and output arrays
+    "int": 4, "DIM": 39, "NNZ": 40, "CNT": 47, "SIZE": 30, "LONG": 34, "double": 14, "char": 28,
+    "byte": 28, "ptr": 21, "CHANNEL": 27, "CLPH": 45, "LP": 16, "ENV": 17, "NET": 38, "PARAMSET": 53,
+    "str": 10, "strp": 10,
+}
+REC_IN_ARRAY_DT = {
+    "double": 8, "int": 15, "DIM": 13, "NNZ": 12, "CNT": 48, "SIZE": 49, "LONG": 35, "char": 5,
+    "byte": 42, "str": 9,
+}
+REC_RET_DT = {"int": 2, "DIM": 7, "NNZ": 11, "CNT": 46, "SIZE": 29, "LONG": 33, "double": 24, "cstr": 5,
+              "ptr": 20, "char": 2}
+REC_CREATE_DT = {"LP": 6, "NET": 25, "PARAMSET": 51, "ENV": 1}
+HANDLE_TYPES = {"ENV", "ENVW", "LP", "CLP", "CLPH", "NET", "CNET", "CHANNEL", "PARAMSET", "CPARAMSET"}
+HANDLEPTR_TYPES = {"ENVP", "LPP", "NETP", "PARAMSETP", "CHANNELP"}
+
+
+def rec_length(op, a):
+    """C++ expression of an array argument's length, safe to evaluate: arrays
+    the expression indexes must be non-null."""
+    e = re.sub(r"\b(nrows|ncols)\(", r"vnt::api::rec::\1(", a.len)
+    # counts the catalogue names by what they count
+    lp = next((x.name for x in op.args if x.type in ("LP", "CLP")), "nullptr")
+    for word, fn in (("colcount", "ncols"), ("rowcount", "nrows"), ("pwlcount", "npwl")):
+        e = re.sub(rf"\b{word}\b", f"vnt::api::rec::{fn}({lp})", e)
+    indexed = sorted(set(re.findall(r"\b(\w+)\[", a.len)))
+    e = f"static_cast<long long>({e})"
+    if indexed:
+        e = f"(({' && '.join(indexed)}) ? {e} : 0LL)"
+    return e
+
+
+def rec_dt(a, table):
+    t = "fn" if a.type.endswith("fn") else a.type
+    if t == "fn":
+        return 22 if table is REC_VAL_DT else 23
+    if t not in table:
+        sys.exit(f"recorder: no data type for {a.dir} {a.type}")
+    return table[t]
+
+
+def rec_input(op, a, num):
+    n = a.name
+    if a.dir == "val":
+        dt = rec_dt(a, REC_VAL_DT)
+        if a.type in HANDLE_TYPES or a.type in ("ptr", "cptr") or a.type.endswith("fn"):
+            return f"rc_.pointer({num}, {dt}, reinterpret_cast<const void *>({n}));"
+        if a.type in HANDLEPTR_TYPES:
+            return (f"if ({n}) rc_.value({num}, {dt}, static_cast<long long>(reinterpret_cast<intptr_t>(*{n}))); "
+                    f"else rc_.pointer({num}, {dt}, nullptr);")
+        if a.type == "str":
+            return f"rc_.text({num}, {dt}, {n});"
+        if a.type == "strp":
+            return f"rc_.pointer({num}, {dt}, {n});"
+        if a.type == "char":
+            return f"rc_.character({num}, {dt}, {n});"
+        if a.type == "double":
+            return f"rc_.value({num}, {dt}, static_cast<double>({n}));"
+        return f"rc_.value({num}, {dt}, static_cast<long long>({n}));"
+    if a.dir == "in" and a.is_array:
+        return f"rc_.array({num}, {rec_dt(a, REC_IN_ARRAY_DT)}, {n}, {rec_length(op, a)});"
+    if a.dir == "inout":
+        dt = rec_dt(a, REC_OUT_DT)
+        if a.is_array:
+            return f"rc_.array({num}, {dt}, {n}, len{num}_);"
+        return rec_scalar_through(a, num, dt)
+    # an output: whether (and where) the caller passed room for it
+    dt = 4 if a.dir == "status" else rec_dt(a, REC_OUT_DT)
+    return f"rc_.pointer({num}, {dt}, reinterpret_cast<const void *>({n}));"
+
+
+def rec_scalar_through(a, num, dt):
+    n = a.name
+    if a.type == "double":
+        v = f"rc_.value({num}, {dt}, static_cast<double>(*{n}))"
+    elif a.type in HANDLE_TYPES or a.type == "ptr":
+        v = f"rc_.pointer({num}, {dt}, reinterpret_cast<const void *>(*{n}))"
+    elif a.type == "char":
+        v = f"rc_.character({num}, {dt}, *{n})"
+    else:
+        v = f"rc_.value({num}, {dt}, static_cast<long long>(*{n}))"
+    return f"if ({n}) {v}; else rc_.pointer({num}, {dt}, nullptr);"
+
+
+def rec_output(op, a, num):
+    n = a.name
+    if a.dir == "status":
+        return rec_scalar_through(a, num, 4)
+    if a.dir == "val" and a.type in HANDLEPTR_TYPES:
+        return rec_input(op, a, num)
+    if a.dir == "val" and a.type == "strp":
+        return f"rc_.text({num}, 28, {n});"
+    if a.dir not in ("out", "inout"):
+        return None
+    dt = rec_dt(a, REC_OUT_DT)
+    if not a.is_array:
+        return rec_scalar_through(a, num, dt)
+    ln = f"len{num}_" if a.dir == "inout" else rec_length(op, a)
+    if a.type == "char":
+        # character buffers are texts (at most their length)
+        return (f"if (!{n}) rc_.pointer({num}, {dt}, nullptr); else "
+                f"rc_.text({num}, {dt}, std::string({n}, strnlen({n}, static_cast<size_t>(std::max(0LL, {ln})))).c_str());")
+    return f"rc_.array({num}, {dt}, {n}, {ln});"
+
+
+def recording_wrapper(o, fl):
+    params = ", ".join(public_arg(x, fl) for x in o.args) or "void"
+    names = ", ".join(x.name for x in o.args)
+    ret = public_ret(o, fl)
+    sep = "" if ret.endswith("*") else " "
+    first = o.args[0] if o.args else None
+    if o.shape == "handleptr" and first is not None and first.type in HANDLEPTR_TYPES:
+        envh = f"vnt::api::envFromHandlePtr({first.name})"
+    elif first is not None and first.type in ("ENV", "ENVW"):
+        envh = first.name
+    else:
+        envh = "nullptr"
+    if o.shape == "create":
+        sa = next(x for x in o.args if x.dir == "status")
+        on_fail = f"{{ if ({sa.name}) *{sa.name} = f_; return nullptr; }}"
+        ok = "r_ != nullptr"
+        record_ret = f"rc_.returnedPointer({REC_CREATE_DT[o.ret]}, r_);"
+    elif o.shape in ("status", "handleptr"):
+        on_fail = "return f_;"
+        ok = "r_ == 0"
+        record_ret = "rc_.returned(2, static_cast<long long>(r_));"
+    elif o.shape == "errstr":
+        on_fail = "return nullptr;"
+        ok = "r_ != nullptr"
+        record_ret = "rc_.returnedText(5, r_);"
+    else:
+        on_fail = f"return {fail_value(o, fl)};"
+        ok = "true"
+        if o.ret == "cstr":
+            record_ret = "rc_.returnedText(5, r_);"
+        elif o.ret == "double":
+            record_ret = "rc_.returned(24, static_cast<double>(r_));"
+        elif o.ret == "ptr":
+            record_ret = "rc_.returnedPointer(20, r_);"
+        else:
+            record_ret = f"rc_.returned({REC_RET_DT[o.ret]}, static_cast<long long>(r_));"
+    out = [f"static {ret}{sep}rec_{fl}_{o.cid}({params}) {{",
+           f"  vnt::api::rec::Call rc_({envh}, \"{o.exported_name(fl)}\");",
+           f"  if (!rc_.active()) return ad_{fl}_{o.cid}({names});",
+           "  rc_.beginInputs();"]
+    for k, a in enumerate(o.args):
+        if a.dir == "inout" and a.is_array:
+            out.append(f"  const long long len{k}_ = {rec_length(o, a)};")
+    for k, a in enumerate(o.args):
+        line = rec_input(o, a, k)
+        if line:
+            out.append("  " + line)
+    fcond = "int f_ = rc_.end()" if "f_" in on_fail else "rc_.end() != 0"
+    out.append(f"  if ({fcond}) {on_fail}")
+    out.append(f"  {ret}{sep}r_ = ad_{fl}_{o.cid}({names});")
+    out.append("  rc_.beginOutputs();")
+    out.append(f"  {record_ret}")
+    outs = [x for x in (rec_output(o, a, k) for k, a in enumerate(o.args)) if x]
+    if outs:
+        out.append(f"  if ({ok}) {{")
+        out.extend("    " + x for x in outs)
+        out.append("  }")
+    out.append(f"  if ({fcond}) {on_fail}")
+    out.append("  return r_;")
+    out.append("}")
+    return "\n".join(out)
+
+
+# ---------------------------------------------------------------------------
+# Replay functions (apps/replay): one per recorded entry; each rebuilds the
+# arguments from the recorded rows, makes the call through the public
+# interface and compares its results with the recorded ones.
+
+
+def rp_length(op, a):
+    e = re.sub(r"\b(nrows|ncols)\(", r"vnt::replay::\1(c, ", a.len)
+    lp = next((x.name for x in op.args if x.type in ("LP", "CLP")), "nullptr")
+    for word, fn in (("colcount", "ncols"), ("rowcount", "nrows"), ("pwlcount", "npwl")):
+        e = re.sub(rf"\b{word}\b", f"vnt::replay::{fn}(c, {lp})", e)
+    indexed = sorted(set(re.findall(r"\b(\w+)\[", a.len)))
+    e = f"static_cast<long long>({e})"
+    if indexed:
+        e = f"(({' && '.join(indexed)}) ? {e} : 0LL)"
+    return e
+
+
+def rp_elem(a, fl):
+    if a.type in ("str", "strp"):
+        return "char *"
+    return base_c(a.type, fl)
+
+
+def replay_function(o, fl):
+    name = f"rp_{fl}_{o.cid}"
+    out = [f"static void {name}(vnt::replay::Ctx &c, const vnt::replay::CallRec &r) {{"]
+    callargs, checks, post, arrays = [], [], [], []
+    # scalars first: array lengths are expressions over them
+    order = [k for k, a in enumerate(o.args) if not a.is_array] + [k for k, a in enumerate(o.args) if a.is_array]
+    callargs = [a.name for a in o.args]
+    for k in order:
+        a = o.args[k]
+        n = a.name
+        if a.dir == "status":
+            out.append(f"  int {n}_v = 0;")
+            out.append(f"  int *{n} = r.input({k}).null ? nullptr : &{n}_v;")
+            checks.append(f"if ({n}) c.checkValue(r, {k}, static_cast<long long>(*{n}));")
+            continue
+        if a.dir == "val":
+            if a.type in ("ENV", "ENVW"):
+                out.append(f"  {HANDLE_C[a.type]} {n} = static_cast<{HANDLE_C[a.type]}>(c.envHandle(r.input({k})));")
+            elif a.type in HANDLE_TYPES:
+                out.append(f"  {HANDLE_C[a.type]} {n} = static_cast<{HANDLE_C[a.type]}>(c.handle(r.input({k})));")
+            elif a.type in HANDLEPTR_TYPES:
+                t = HANDLE_C[a.type].replace(" *", "")
+                getter = "c.envHandle" if a.type == "ENVP" else "c.handle"
+                out.append(f"  {t} {n}_h = static_cast<{t}>({getter}(r.input({k})));")
+                out.append(f"  {t} *{n} = r.input({k}).null ? nullptr : &{n}_h;")
+                post.append(f"if ({n} && !*{n}) c.forget(r.input({k}));")
+            elif a.type in ("int", "DIM", "NNZ", "CNT", "SIZE", "LONG", "byte"):
+                t = base_c(a.type, fl)
+                out.append(f"  {t} {n} = static_cast<{t}>(r.input({k}).i());")
+            elif a.type == "double":
+                out.append(f"  double {n} = r.input({k}).d();")
+            elif a.type == "char":
+                out.append(f"  char {n} = static_cast<char>(r.input({k}).i());")
+            elif a.type == "str":
+                out.append(f"  const char *{n} = r.input({k}).text();")
+            elif a.type == "strp":
+                out.append(f"  std::vector<char> {n}_b(r.input({k}).null ? 0 : 4096);")
+                out.append(f"  char *{n} = {n}_b.empty() ? nullptr : {n}_b.data();")
+                checks.append(f"if ({n}) c.checkText(r, {k}, {n}, 4096);")
+            elif a.type in ("ptr", "cptr"):
+                out.append(f"  void *{n} = c.userPointer(r.input({k}));")
+            elif a.type.endswith("fn"):
+                out.append(f"  VNT{a.type} *{n} = r.input({k}).null ? nullptr : &vnt::replay::{a.type}Sink;")
+            else:
+                sys.exit(f"replay: cannot rebuild {a.type}")
+            continue
+        t = rp_elem(a, fl)
+        if a.is_array:
+            ln = rp_length(o, a)
+            if a.dir == "in" and a.type == "str":
+                out.append(f"  std::vector<std::string> {n}_s;")
+                out.append(f"  std::vector<char *> {n}_p;")
+                out.append(f"  char **{n} = c.inTexts(r.input({k}), {n}_s, {n}_p, {ln});")
+                continue
+            if a.dir == "in":
+                out.append(f"  std::vector<{t}> {n}_b;")
+                out.append(f"  const {t} *{n} = c.inArray(r.input({k}), {n}_b, {ln});")
+                continue
+            if a.dir == "inout":
+                out.append(f"  std::vector<{t}> {n}_b;")
+                out.append(f"  {t} *{n} = c.inArray(r.input({k}), {n}_b, {ln});")
+                out.append(f"  const long long {n}_n = static_cast<long long>({n}_b.size());")
+                checks.append(f"c.checkArray(r, {k}, {n}, {n}_n);")
+                continue
+            out.append(f"  std::vector<{t}> {n}_b;")
+            out.append(f"  {t} *{n} = c.outArray(r.input({k}), {n}_b, {ln});")
+            if a.type == "char":
+                checks.append(f"if ({n}) c.checkText(r, {k}, {n}, {ln});")
+            else:
+                checks.append(f"if ({n}) c.checkArray(r, {k}, {n}, {ln});")
+            continue
+        # scalars through a pointer
+        if a.type in HANDLE_TYPES:
+            ht = HANDLE_C[a.type]
+            out.append(f"  {ht} {n}_v = nullptr;")
+            out.append(f"  {ht} *{n} = r.input({k}).null ? nullptr : &{n}_v;")
+            checks.append(f"if ({n}) c.mapOutput(r, {k}, const_cast<void *>(static_cast<const void *>(*{n})));")
+            continue
+        if a.dir == "inout":
+            out.append(f"  {t} *{n} = c.persistent<{t}>(r.input({k}));")
+        else:
+            out.append(f"  {t} {n}_v{{}};")
+            out.append(f"  {t} *{n} = r.input({k}).null ? nullptr : &{n}_v;")
+        checks.append(f"if ({n}) c.checkValue(r, {k}, *{n});")
+    fn = o.exported_name(fl)
+    if o.shape in ("status", "handleptr"):
+        out.append(f"  const int ret_ = {fn}({', '.join(callargs)});")
+        out.append("  c.checkReturn(r, static_cast<long long>(ret_));")
+        ok = "ret_ == 0"
+    elif o.shape == "create":
+        out.append(f"  auto ret_ = {fn}({', '.join(callargs)});")
+        out.append("  c.mapReturn(r, const_cast<void *>(static_cast<const void *>(ret_)));")
+        ok = "ret_ != nullptr"
+    elif o.shape == "errstr" or o.ret == "cstr":
+        out.append(f"  const char *ret_ = {fn}({', '.join(callargs)});")
+        out.append("  c.checkReturnText(r, ret_);")
+        ok = "ret_ != nullptr"
+    elif o.ret == "double":
+        out.append(f"  const double ret_ = {fn}({', '.join(callargs)});")
+        out.append("  c.checkReturn(r, ret_);")
+        ok = "true"
+    else:
+        out.append(f"  const auto ret_ = {fn}({', '.join(callargs)});")
+        out.append("  c.checkReturn(r, static_cast<long long>(ret_));")
+        ok = "true"
+    if checks:
+        out.append(f"  if ({ok} && r.succeeded) {{")
+        out.extend("    " + x for x in checks)
+        out.append("  }")
+    out.extend("  " + x for x in post)
+    out.append("}")
+    return "\n".join(out)
+
+
+def write_replay(path, built, banner):
+    rp = [banner, '#include "replay/replay.h"', "", "namespace {"]
+    names = []
+    for o in built:
+        first = o.args[0] if o.args else None
+        recordable = first is not None and (first.type in ("ENV", "ENVW") or first.type == "ENVP")
+        if not recordable:
+            continue
+        for fl in o.flavours():
+            rp.append(replay_function(o, fl))
+            rp.append("")
+            names.append((o.exported_name(fl), f"rp_{fl}_{o.cid}"))
+    rp.append("}  // namespace")
+    rp.append("")
+    rp.append("namespace vnt::replay {")
+    rp.append("const ReplayEntry kReplayTable[] = {")
+    for ename, fname in sorted(names):
+        rp.append(f'  {{"{ename}", &{fname}}},')
+    rp.append("};")
+    rp.append("const std::size_t kReplayTableSize = sizeof kReplayTable / sizeof kReplayTable[0];")
+    rp.append("}  // namespace vnt::replay\n")
+    write_if_changed(path, "\n".join(rp))
+
+
+# ---------------------------------------------------------------------------
 
 
 def write_if_changed(path, text):
@@ -526,20 +868,15 @@ def main():
     ad.append("}};")
     ad.append("}  // namespace vnt::api")
     ad.append("")
-    # Recording set: one wrapper per slot with the slot's signature.  The
-    # wrappers hand the call to the same slot of the direct set; the call
-    # recorder records around that call.
+    # Recording set: one wrapper per slot with the slot's signature that
+    # records the call around the direct entry (api/recorder.h).
+    ad[2:2] = ['#include "api/recorder.h"', "#include <algorithm>", "#include <cstdint>", "#include <cstring>",
+               "#include <string>"]
     ad.append("namespace {")
     for o in built:
         for fl in o.flavours():
-            params = ", ".join(public_arg(x, fl) for x in o.args) or "void"
-            names = ", ".join(x.name for x in o.args)
-            ret = public_ret(o, fl)
-            sep = "" if ret.endswith("*") else " "
-            ad.append(f"static {ret}{sep}rec_{fl}_{o.cid}({params}) {{")
-            ad.append(f"  vnt::api::RecordScope scope(\"{o.exported_name(fl)}\");")
-            ad.append(f"  return ad_{fl}_{o.cid}({names});")
-            ad.append("}")
+            ad.append(recording_wrapper(o, fl))
+            ad.append("")
     ad.append("}  // namespace")
     ad.append("")
     ad.append("namespace vnt::api {")
@@ -558,6 +895,9 @@ def main():
     ad.append("}};")
     ad.append("}  // namespace vnt::api\n")
     write_if_changed(os.path.join(a.out, "api/adapters.cpp"), "\n".join(ad))
+
+    # Replay functions of the vanto-replay program.
+    write_replay(os.path.join(a.out, "replay/replay_table.cpp"), built, banner)
 
     # Catalogue index.
     ci = [banner, "#pragma once", "namespace vnt::api {",

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,8 @@ void usage(FILE* f) {
       "  --solution FILE      write the solution file\n"
       "  --print-solution     print nonzero primal values and duals by name\n"
       "  --no-optimize        read (and write) without optimizing\n"
+      "  --record DB          record every library call of the run into the SQLite\n"
+      "                       database DB (replay it with vanto-replay DB)\n"
       "  --enter              type an LP at the terminal, then optimize it\n"
       "  --help, --version\n",
       f);
@@ -57,6 +61,17 @@ bool isSavName(std::string name) {
     }
   }
   return name.size() > 4 && name.compare(name.size() - 4, 4, ".sav") == 0;
+}
+
+// Names of the call recorder's databases in the current directory.
+std::set<std::string> recorderFiles() {
+  std::set<std::string> names;
+  if (DIR* d = opendir(".")) {
+    while (dirent* e = readdir(d))
+      if (strncmp(e->d_name, "vanto.db.", 9) == 0) names.insert(e->d_name);
+    closedir(d);
+  }
+  return names;
 }
 
 int libraryError(int status) {
@@ -126,7 +141,7 @@ void printSolution(VNTENVptr env, VNTLPptr lp) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> params;
-  std::string paramFile, method, timeLimit, writeFile, solFile, model;
+  std::string paramFile, method, timeLimit, writeFile, solFile, model, recordFile;
   bool printSol = false, enter = false, optimize = true;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -169,6 +184,8 @@ int main(int argc, char** argv) {
       solFile = next("--solution");
     } else if (a == "--print-solution") {
       printSol = true;
+    } else if (a == "--record") {
+      recordFile = next("--record");
     } else if (a == "--no-optimize") {
       optimize = false;
     } else if (a == "--enter") {
@@ -204,6 +221,19 @@ int main(int argc, char** argv) {
     fprintf(stderr, "vanto: could not open an environment (error %d)\n", st);
     return 2;
   }
+  // Recording starts first, so the database holds every call of the run; the
+  // library names the database, which becomes DB when the run ends.
+  std::string recorded;
+  if (!recordFile.empty()) {
+    const std::set<std::string> before = recorderFiles();
+    if ((st = VNTsetintparam(c.env, VNT_PARAM_RECORD, 1)) != 0) {
+      fprintf(stderr, "vanto: recording could not start (error %d)\n", st);
+      VNTcloseVANTO(&c.env);
+      return 2;
+    }
+    for (const std::string& n : recorderFiles())
+      if (!before.count(n)) recorded = n;
+  }
   VNTCHANNELptr res = nullptr, warn = nullptr, err = nullptr, log = nullptr;
   VNTgetchannels(c.env, &res, &warn, &err, &log);
   VNTaddfuncdest(c.env, res, nullptr, toStdout);
@@ -215,6 +245,11 @@ int main(int argc, char** argv) {
   auto finish = [&](int code) {
     if (c.lp) VNTfreeprob(c.env, &c.lp);
     VNTcloseVANTO(&c.env);
+    if (!recorded.empty() && rename(recorded.c_str(), recordFile.c_str()) != 0) {
+      fprintf(stderr, "vanto: the recording is in '%s' (could not rename it to '%s')\n", recorded.c_str(),
+              recordFile.c_str());
+      if (code == 0) code = 2;
+    }
     return code;
   };
   if (!paramFile.empty() && (st = VNTreadcopyparam(c.env, paramFile.c_str())) != 0)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -261,6 +262,18 @@ TEST_F(Frame, ClosedOrForeignHandlesAre1002) {
 }
 
 TEST_F(Frame, RecordingParameterSwitchesTheTableSet) {
+  // The recorder's database goes into the current directory: a private one.
+  char dir[] = "/tmp/vnt_frame_XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::filesystem::path old = std::filesystem::current_path();
+  std::filesystem::current_path(dir);
+  struct Back {
+    std::filesystem::path old, dir;
+    ~Back() {
+      std::filesystem::current_path(old);
+      std::filesystem::remove_all(dir);
+    }
+  } back{old, dir};
   auto* e = reinterpret_cast<vnt::Env*>(env);
   EXPECT_EQ(e->tables, &vnt::api::kDirectTables);
   EXPECT_EQ(e->recording, nullptr);
@@ -277,6 +290,8 @@ TEST_F(Frame, RecordingParameterSwitchesTheTableSet) {
   EXPECT_EQ(vnt::api::recordingState().nesting, 0);
   ASSERT_EQ(VNTsetintparam(env, 1162, 0), 0);
   EXPECT_EQ(e->tables, &vnt::api::kRecordingTables);  // stays on
+  VNTfreeprob(env, &lp);
+  EXPECT_EQ(VNTcloseVANTO(&env), 0);  // while the database still exists
 }
 
 TEST_F(Frame, ErrorStringIsConvertedToTheApiEncoding) {
