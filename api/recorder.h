@@ -39,6 +39,8 @@ enum ParamType : int { kInput = 1, kOutput = 2 };
 long long nrows(const void* lp);
 long long ncols(const void* lp);
 long long npwl(const void* lp);
+long long narcs(const void* net);
+long long nnodes(const void* net);
 
 // Creates the schema in the database at `path` unless it holds db_info
 // already.  0 or a failure code.

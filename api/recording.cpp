@@ -15,6 +15,7 @@
 #include "api/recorder.h"
 #include "env/env.h"
 #include "model/problem.h"
+#include "network/network.h"
 #include "params/params.h"
 
 #ifndef VANTO_BUILD_DATE
@@ -241,6 +242,23 @@ long long ncols(const void* lp) {
 long long npwl(const void* lp) {
   const model::Problem* p = model::resolveHandle(lp);
   return p && p->data ? static_cast<long long>(p->data->pwl.size()) : 0;
+}
+
+// (only the handle's own fields are read: the recorder does not need the
+// network subsystem linked in)
+static const network::NetProblem* netOf(const void* h) {
+  auto* p = static_cast<const network::NetProblem*>(h);
+  return p && p->magic == network::kNetMagic && p->self == p ? p : nullptr;
+}
+
+long long narcs(const void* net) {
+  const network::NetProblem* p = netOf(net);
+  return p ? p->arcs() : 0;
+}
+
+long long nnodes(const void* net) {
+  const network::NetProblem* p = netOf(net);
+  return p ? p->nodes() : 0;
 }
 
 int prepareDatabase(const char* path) {

@@ -476,7 +476,7 @@ HANDLEPTR_TYPES = {"ENVP", "LPP", "NETP", "PARAMSETP", "CHANNELP"}
 def rec_length(op, a):
     """C++ expression of an array argument's length, safe to evaluate: arrays
     the expression indexes must be non-null."""
-    e = re.sub(r"\b(nrows|ncols)\(", r"vnt::api::rec::\1(", a.len)
+    e = re.sub(r"\b(nrows|ncols|narcs|nnodes)\(", r"vnt::api::rec::\1(", a.len)
     # counts the catalogue names by what they count
     lp = next((x.name for x in op.args if x.type in ("LP", "CLP")), "nullptr")
     for word, fn in (("colcount", "ncols"), ("rowcount", "nrows"), ("pwlcount", "npwl")):
@@ -631,7 +631,7 @@ def recording_wrapper(o, fl):
 
 
 def rp_length(op, a):
-    e = re.sub(r"\b(nrows|ncols)\(", r"vnt::replay::\1(c, ", a.len)
+    e = re.sub(r"\b(nrows|ncols|narcs|nnodes)\(", r"vnt::replay::\1(c, ", a.len)
     lp = next((x.name for x in op.args if x.type in ("LP", "CLP")), "nullptr")
     for word, fn in (("colcount", "ncols"), ("rowcount", "nrows"), ("pwlcount", "npwl")):
         e = re.sub(rf"\b{word}\b", f"vnt::replay::{fn}(c, {lp})", e)
