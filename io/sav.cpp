@@ -314,10 +314,14 @@ int readBody(ber::Reader& r, ModelData& m, SavBasis& basis) {
   if (m.matbeg.size() != un + 1 || m.matbeg[0] != 0 || m.matbeg[un] != nz ||
       m.matind.size() != static_cast<std::size_t>(nz) || m.matval.size() != m.matind.size())
     return ber::kBadData;
+  // Column starts first, all of them: a start beyond the entries must not
+  // be walked to.
+  for (int j = 0; j < n; ++j)
+    if (m.matbeg[j + 1] < m.matbeg[j] || m.matbeg[j + 1] > nz || m.matbeg[j + 1] - m.matbeg[j] > 2147483647)
+      return ber::kBadData;
   {
     std::vector<int> mark(um, -1);
     for (int j = 0; j < n; ++j) {
-      if (m.matbeg[j + 1] < m.matbeg[j] || m.matbeg[j + 1] - m.matbeg[j] > 2147483647) return ber::kBadData;
       for (int64_t k = m.matbeg[j]; k < m.matbeg[j + 1]; ++k) {
         const int i = m.matind[static_cast<std::size_t>(k)];
         if (i < 0 || i >= rows || mark[static_cast<std::size_t>(i)] == j) return ber::kBadData;

@@ -39,12 +39,12 @@ class CollectErrors final : public vnt::io::Messages {
 
 std::vector<std::string> inputFiles() {
   std::vector<std::string> v;
-  for (const char* sub : {"tests/io_regress/inputs", "fuzz/seeds/mps", "fuzz/seeds/lp"}) {
+  for (const char* sub : {"tests/io_regress/inputs", "fuzz/seeds/mps", "fuzz/seeds/lp", "fuzz/seeds/sav"}) {
     fs::path d = fs::path(VANTO_SOURCE_DIR) / sub;
     if (!fs::exists(d)) continue;
     for (const auto& e : fs::directory_iterator(d)) {
       std::string ext = e.path().extension().string();
-      if (e.is_regular_file() && (ext == ".mps" || ext == ".lp")) v.push_back(e.path().string());
+      if (e.is_regular_file() && (ext == ".mps" || ext == ".lp" || ext == ".sav")) v.push_back(e.path().string());
     }
   }
   std::sort(v.begin(), v.end());
@@ -89,7 +89,7 @@ TEST_P(ReaderRegression, ReadsWithoutFaultAndWithTheExpectedStatus) {
   std::stringstream ss;
   ss << in.rdbuf();
   const std::string bytes = ss.str();
-  const char format = path.extension() == ".lp" ? 'l' : 'm';
+  const char format = path.extension() == ".lp" ? 'l' : path.extension() == ".sav" ? 's' : 'm';
 
   vnt::io::MemoryDevice dev(bytes);
   CollectErrors msg;
@@ -98,11 +98,12 @@ TEST_P(ReaderRegression, ReadsWithoutFaultAndWithTheExpectedStatus) {
   int rc = vnt::io::readProblem(dev, format, path.filename().string(), out, msg, vnt::fuzz::settingsFor(bytes));
 
   if (rc == 0) {
-    EXPECT_EQ(vnt::fuzz::checkModel(out), "");
+    EXPECT_EQ(vnt::fuzz::checkModel(out, format == 's'), "");
     // what was read can be written in the same format
     vnt::io::MemoryDevice w;
     CollectErrors wmsg;
-    EXPECT_EQ(vnt::io::writeProblem(w, format == 'l' ? "LP" : "MPS", out, wmsg), 0) << wmsg.errors;
+    EXPECT_EQ(vnt::io::writeProblem(w, format == 'l' ? "LP" : format == 's' ? "SAV" : "MPS", out, wmsg), 0)
+        << wmsg.errors;
   } else {
     EXPECT_EQ(vnt::fuzz::checkFailure(rc, msg.errors), "");
     EXPECT_EQ(out.probname, "untouched") << "a failed read changed the caller's model";
