@@ -181,12 +181,14 @@ int Search::rootCutLoop() {
       factor > 1.0 ? static_cast<long long>((factor - 1.0) * w.m0) : std::max<long long>(2LL * w.m0, 100);
   const int perRound = std::clamp(w.m0, 50, 500);
   if (cutRows_.size() != static_cast<size_t>(w.m)) buildCutRows();
+  double maxLen = std::max<double>(cuttol::kDenseMinLen, cuttol::kDenseShare * w.n + cuttol::kDenseSlack);
+  for (int i = 0; i < w.m0; ++i) maxLen = std::max(maxLen, static_cast<double>(cutRows_[i].size()));
   double z = lpObjective();
   rootLpBound = z;
   double lastGood = z;
   int stall = 0;
   std::vector<Cut> cand, take;
-  std::vector<double> takeNorm;
+  std::vector<double> takeNorm, roundBound{z};
   std::vector<double> scratch(w.n, 0.0);
   std::vector<char> drop;
   long long familyAdded[kNumFamilies] = {};
@@ -208,6 +210,7 @@ int Search::rootCutLoop() {
     in.x = xsave_.data();
     in.act = rowActivity_.data();
     in.intTol = rp.intTol;
+    in.maxLen = maxLen;
     in.stop = [&env]() { return checkLimits(env) != 0; };
     cand.clear();
     if (swGomory >= 0 && (gomoryPass == 0 || round < gomoryPass) && familyAdded[kFamFract] < eachLimit)
@@ -320,6 +323,13 @@ int Search::rootCutLoop() {
       e.cutCount = total;
     }
     log.entry(e);
+    // Payoff: the last few rounds together must still add a fair share of
+    // what the cuts have gained so far.
+    roundBound.push_back(z);
+    if (roundBound.size() > static_cast<size_t>(cuttol::kTailRounds)) {
+      const double recent = z - roundBound[roundBound.size() - 1 - cuttol::kTailRounds];
+      if (recent < cuttol::kTailShare * (z - rootLpBound)) break;
+    }
     // Stall test: the bound must move by a share of its size within a few rounds.
     if (z - lastGood > cuttol::kStallRel * std::max(1.0, std::fabs(z))) {
       lastGood = z;

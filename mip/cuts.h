@@ -41,12 +41,15 @@ inline constexpr double kRhsSafety = 1e-9;       // relative loosening of every 
 inline constexpr double kMinEfficacy = 1e-5;     // violation / Euclidean norm
 inline constexpr double kMinViolation = 1e-6;    // relative violation of a cut at the LP point
 inline constexpr double kMaxParallel = 0.999;    // cosine above which a cut is a near copy of one taken
-inline constexpr double kStallRel = 1e-4;        // bound gain per round that counts as progress
+inline constexpr double kStallRel = 1e-6;        // bound gain per round that counts as progress
 inline constexpr int kStallRounds = 3;           // rounds without progress that end the loop
+inline constexpr int kTailRounds = 3;            // tailing off: the bound gain of the last rounds
+inline constexpr double kTailShare = 0.01;      //   below this share of the gain since the LP bound ends the loop
 inline constexpr int kAutoRounds = 20;           // rounds at CutPasses 0
 inline constexpr int kSlackAge = 2;              // rounds a cut may stay slack before it is purged
 inline constexpr double kDenseShare = 0.5;       // cuts with more nonzeros than this share of the columns
-inline constexpr int kDenseSlack = 100;          //   (plus this many) are too dense to pay
+inline constexpr int kDenseSlack = 100;          //   (plus this many), than the longest model row
+inline constexpr int kDenseMinLen = 1000;        //   and than this many are too dense to pay
 inline constexpr double kParallelWork = 3e7;     // nonzeros the parallelism filter may visit per round
 }  // namespace cuttol
 
@@ -71,6 +74,7 @@ struct SepInput {
   const double* x = nullptr;             // LP point (n)
   const double* act = nullptr;           // row activities (m)
   double intTol = 1e-5;
+  double maxLen = 1e300;                 // cuts with more nonzeros are refused as too dense
   std::function<bool()> stop;            // true when a limit ends the separation
 };
 

@@ -33,8 +33,8 @@ constexpr long long kRootDiveBase = 1000;  // LP iterations per root dive, at le
 constexpr long long kNodeDiveBase = 300;   // LP iterations per node dive, at least
 constexpr long long kAutoHeurFreq = 50;    // nodes between node dives when automatic
 constexpr int kMaxDiveDepth = 100000;
-constexpr double kRootHeurShare = 0.5;     // root dives (and the pump): this share of the root's time so far
-constexpr double kRootHeurMinSeconds = 0.5;  // but at least this long
+constexpr double kRootHeurShare = 0.5;     // root dives (and the pump): this share of the root's work so far
+constexpr double kRootHeurMinTicks = 100.0;  // but at least this many deterministic ticks
 
 bool optimalLp(LpStatus s) { return s == LpStatus::kOptimal || s == LpStatus::kOptimalUnscaledInfeas; }
 }  // namespace
@@ -115,7 +115,7 @@ bool Search::dive(DiveRule rule, long long iterBudget) {
   long long spent = 0;
   int depth = 0;
   for (;;) {
-    if (checkLimits(*env_) || envTime(*env_) > heurDeadline_) break;
+    if (checkLimits(*env_) || detTicks(*env_) > heurDeadline_) break;
     // Candidates and the rule's choice.
     int best = -1;
     bool bestUp = false;
@@ -277,7 +277,7 @@ bool Search::feasibilityPump(long long iterBudget) {
   const int maxIter = std::max(10, static_cast<int>(100 * rp.heurEffort));
   const double t0 = envTime(*env_), k0 = detTicks(*env_);
   for (iter = 1; iter <= maxIter && spent < iterBudget; ++iter) {
-    if (checkLimits(*env_) || envTime(*env_) > heurDeadline_) break;
+    if (checkLimits(*env_) || detTicks(*env_) > heurDeadline_) break;
     // Rounding, with a perturbation when it repeats a recent one.
     for (int j = 0; j < n; ++j) target[j] = w.kind[j] == kInt ? std::round(x[j]) : x[j];
     bool cycle = false;
@@ -403,11 +403,11 @@ void Search::heuristics(bool root) {
       }
       break;
   }
-  // At the root the dives together, and the pump, may each take about half
-  // the time the root has taken so far (on models whose LPs are slow the
-  // iteration budgets alone run long).
-  const double now = envTime(*env_);
-  const double allowance = effort * std::max(kRootHeurMinSeconds, kRootHeurShare * (now - runStart));
+  // At the root the dives together, and the pump, may each do about half
+  // the work the root has done so far, in deterministic ticks (on models
+  // whose LPs are slow the iteration budgets alone run long).
+  const double now = detTicks(*env_);
+  const double allowance = effort * std::max(kRootHeurMinTicks, kRootHeurShare * (now - runStartTicks));
   heurDeadline_ = root ? now + allowance : 1e300;
   // The engine stops a heuristic's LP at the deadline as at a time limit.
   simplex::LpOptions& opt = engine->options();
@@ -415,17 +415,17 @@ void Search::heuristics(bool root) {
   if (root)
     opt.poll = [this, outerPoll]() {
       if (int s = outerPoll ? outerPoll() : 0) return s;
-      return envTime(*env_) > heurDeadline_ ? static_cast<int>(LpStatus::kTimeLimit) : 0;
+      return detTicks(*env_) > heurDeadline_ ? static_cast<int>(LpStatus::kTimeLimit) : 0;
     };
   bool dived = false;
   for (int q = 0; q < nr; ++q) {
-    if (checkLimits(*env_) || envTime(*env_) > heurDeadline_) break;
+    if (checkLimits(*env_) || detTicks(*env_) > heurDeadline_) break;
     dive(rules[q], budget);
     dived = true;
   }
   // No solution after the root dives: the feasibility pump.
   if (root && !hasIncumbent() && rp.fpHeur >= 0 && !checkLimits(*env_)) {
-    heurDeadline_ = envTime(*env_) + allowance;
+    heurDeadline_ = detTicks(*env_) + allowance;
     feasibilityPump(std::max<long long>(1, static_cast<long long>(effort * 10.0 * static_cast<double>(base))));
     dived = true;
   }

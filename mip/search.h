@@ -398,7 +398,7 @@ class Search final : public model::SolverState {
   long long heurCalls_ = 0, diveSolutions_ = 0, rcFixed_ = 0;
   std::vector<double> diveX_, diveRow_, heurX_;
   bool lpFresh_ = true;                // the engine holds the node's solved LP
-  double heurDeadline_ = 1e300;        // clock time at which the running heuristic stops
+  double heurDeadline_ = 1e300;        // deterministic ticks at which the running root heuristic stops
   double downBound_ = 0.0, upBound_ = 0.0;
 };
 
