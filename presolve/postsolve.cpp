@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
-#include <cstdio>
-#include <cstdlib>
 
 #include "env/limits.h"
 #include "presolve/presolve.h"
@@ -148,6 +146,30 @@ void Postsolve::undo(Work& w, bool dual) const {
         break;
       }
 
+      case RecKind::kSlackSingleton: {
+        // x_j = (b - rest) / a; the range row's dual y' gives y_i = y' + c/a
+        // and d_j = -a y'.  A basic range row: x_j basic, the equation at
+        // its limit; a range row at a limit: x_j at the matching bound.
+        double t = 0.0;
+        for (int64_t p = r.beg; p < r.end; ++p) t += pool[p].val * w.x[pool[p].idx];
+        w.x[r.j] = (r.b - t) / r.a;
+        const int rs = w.rstat[r.i];
+        w.rstat[r.i] = kAtLower;
+        if (!dual) break;
+        const double yr = w.y[r.i];
+        w.y[r.i] = yr + r.c / r.a;
+        w.dj[r.j] = -r.a * yr;
+        if (rs == kAtLower || rs == kAtUpper) {
+          // rest at its lower limit means a x_j at its largest value.
+          const bool jUpper = (rs == kAtLower) == (r.a > 0);
+          w.cstat[r.j] = jUpper ? kAtUpper : kAtLower;
+        } else {
+          w.cstat[r.j] = kBasic;
+          w.dj[r.j] = 0.0;
+        }
+        break;
+      }
+
       case RecKind::kDuplicateCol: {
         // x' = x_j + lambda x_k split: x_k at a finite bound (or 0) and x_j
         // takes the rest within its bounds; what x_j cannot take goes back
@@ -230,6 +252,8 @@ void sanitize(const Postsolve& ps, Postsolve::Work& w) {
   }
 }
 
+}  // namespace
+
 void rowLimits(const model::ModelData& md, std::vector<double>& lo, std::vector<double>& up) {
   const int m = md.numRows();
   lo.resize(m);
@@ -245,10 +269,10 @@ void rowLimits(const model::ModelData& md, std::vector<double>& lo, std::vector<
         if (rng >= 0) { lo[i] = rhs; up[i] = rhs + rng; }
         else { lo[i] = rhs + rng; up[i] = rhs; }
     }
+    lo[i] = std::max(lo[i], -tol::kInf);
+    up[i] = std::min(up[i], tol::kInf);
   }
 }
-
-}  // namespace
 
 void Presolved::uncrush(const Solution& red, Solution& orig, bool withDual) const {
   const Postsolve& ps = *post;
@@ -312,6 +336,9 @@ void Presolved::crushX(const double* x, double* xr) const {
 
 void Presolved::crushPi(const double* pi, double* pir) const {
   for (size_t ir = 0; ir < rowOrig.size(); ++ir) pir[ir] = pi[rowOrig[ir]];
+  // A row that lost a slack column carries that column's cost share.
+  for (const Record& r : post->recs)
+    if (r.kind == RecKind::kSlackSingleton && rowReduced[r.i] >= 0) pir[rowReduced[r.i]] -= post->objsen * r.c / r.a;
 }
 
 // ---------------------------------------------------------------------------
@@ -330,7 +357,6 @@ int run(Env& env, const model::ModelData& in, const Options& opt, const char* wo
     st = 1001;
   }
   out.seconds = wallSeconds() - t0;
-  if (std::getenv("VANTO_PRESOLVE_DEBUG")) std::fprintf(stderr, "dom %lld dup %lld subst %lld coef %lld impint %lld dep %lld\n", out.counts.dominatedCols, out.counts.duplicateCols, out.counts.impliedFreeSubst, out.counts.tightenedCoefs, out.counts.impliedInts, out.counts.dependentRows);
   out.ticks = env.realCounter ? static_cast<double>(env.realCounter->value - w0) / kUnitsPerTick : 0.0;
   if (st != 0 || !opt.display) return st;
   const Counts& c = out.counts;

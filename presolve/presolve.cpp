@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <queue>
 #include <tuple>
 #include <unordered_map>
 
@@ -79,28 +80,25 @@ class Presolver {
   static constexpr int kDualColLen = 50;
   // Duplicate columns are merged only for ratios within [this, 1/this].
   static constexpr double kDupLambdaMin = 1e-3;
+  // Work limit of the dependency checker: operations per nonzero of the
+  // equations, plus a fixed allowance.
+  static constexpr long long kDepWorkPerNz = 50;
+  static constexpr long long kDepWorkBase = 2000000;
 
   // --- data access
-  const std::vector<Entry>& rowEntries(int i) {
-    auto& v = rowE_[i];
-    if (static_cast<int>(v.size()) != rowCnt_[i]) {
+  // The live entries of a row or column list (dead ones dropped when the
+  // list is longer than its count).
+  static const std::vector<Entry>& compact(std::vector<Entry>& v, int count, const std::vector<char>& alive) {
+    if (static_cast<int>(v.size()) != count) {
       size_t w = 0;
       for (size_t r = 0; r < v.size(); ++r)
-        if (colAlive_[v[r].idx]) v[w++] = v[r];
+        if (alive[v[r].idx]) v[w++] = v[r];
       v.resize(w);
     }
     return v;
   }
-  const std::vector<Entry>& colEntries(int j) {
-    auto& v = colE_[j];
-    if (static_cast<int>(v.size()) != colCnt_[j]) {
-      size_t w = 0;
-      for (size_t r = 0; r < v.size(); ++r)
-        if (rowAlive_[v[r].idx]) v[w++] = v[r];
-      v.resize(w);
-    }
-    return v;
-  }
+  const std::vector<Entry>& rowEntries(int i) { return compact(rowE_[i], rowCnt_[i], colAlive_); }
+  const std::vector<Entry>& colEntries(int j) { return compact(colE_[j], colCnt_[j], rowAlive_); }
   void removeRow(int i) {
     rowAlive_[i] = 0;
     for (const Entry& e : rowE_[i])
@@ -138,6 +136,15 @@ class Presolver {
   void addCost(int j, double delta) {
     c_[j] += delta;
     cMag_[j] = std::max(cMag_[j], std::fabs(delta));
+  }
+  // Column j leaves through a row (its entries `row`, j's coefficient a,
+  // right-hand side b): x_j = (b - rest) / a puts its cost onto the rest.
+  void costThroughRow(int j, const std::vector<Entry>& row, double a, double b) {
+    const double cj = c_[j];
+    if (cj == 0.0) return;
+    for (const Entry& e : row)
+      if (e.idx != j) addCost(e.idx, -cj * e.val / a);
+    offset_ += cj * b / a;
   }
   // Integer limits: rounded inward within the rounding tolerance.
   static void roundInward(double& lo, double& hi) {
@@ -233,6 +240,7 @@ class Presolver {
   void dualFixing();
   void dominatedColumns();
   bool freeSingleton(int j);
+  bool slackSingleton(int j);
   bool doubleton(int i);
   void impliedByRow(int r, int j, double a, const Activity& act, double& lo, double& hi) const;
   bool impliedFree(int j);
@@ -243,6 +251,7 @@ class Presolver {
   void parallelRows();
   void duplicateColumns();
   void strengthenBounds();
+  void dependentRows();
   void tightenCoefficients();
   void impliedIntegers();
   void addToCoef(int r, int j, double delta);
@@ -272,20 +281,7 @@ void Presolver::build() {
   isInt_.assign(n_, 0);
   prot_.assign(n_, 0);
   impliedInt_.assign(n_, 0);
-  for (int i = 0; i < m_; ++i) {
-    const double rhs = md_.rhs[i];
-    const double rng = md_.rngval.empty() ? 0.0 : md_.rngval[i];
-    switch (md_.sense[i]) {
-      case 'L': rlo_[i] = -tol::kInf; rup_[i] = rhs; break;
-      case 'G': rlo_[i] = rhs; rup_[i] = tol::kInf; break;
-      case 'E': rlo_[i] = rup_[i] = rhs; break;
-      default:
-        if (rng >= 0) { rlo_[i] = rhs; rup_[i] = rhs + rng; }
-        else { rlo_[i] = rhs + rng; rup_[i] = rhs; }
-    }
-    if (rlo_[i] <= -tol::kInf) rlo_[i] = -tol::kInf;
-    if (rup_[i] >= tol::kInf) rup_[i] = tol::kInf;
-  }
+  rowLimits(md_, rlo_, rup_);
   std::vector<int> rowLen(m_, 0);
   for (int64_t k = 0; k < md_.numNz(); ++k) ++rowLen[md_.matind[k]];
   for (int i = 0; i < m_; ++i) rowE_[i].reserve(rowLen[i]);
@@ -693,15 +689,45 @@ bool Presolver::freeSingleton(int j) {
   r.side = static_cast<int8_t>(side);
   const std::vector<Entry> saved(row.begin(), row.end());
   saveEntries(r, saved, j);
-  const double cj = c_[j];
-  if (cj != 0.0) {
-    for (const Entry& e : saved)
-      if (e.idx != j) addCost(e.idx, -cj * e.val / a);
-    offset_ += cj * b / a;
-  }
+  costThroughRow(j, saved, a, b);
   removeCol(j);
   removeRow(i);
   ++out_.counts.substitutions;
+  return true;
+}
+
+// A column in one equation only, with bounds the row does not imply: the
+// column acts as the row's slack.  It leaves, the equation becomes a range
+// of the rest of the row (b - a x_j over x_j's bounds), and its cost moves
+// onto the row's other columns through x_j = (b - rest) / a.
+bool Presolver::slackSingleton(int j) {
+  if (prot_[j] || isInt_[j]) return false;
+  const auto& col = colEntries(j);
+  const int i = col[0].idx;
+  const double a = col[0].val;
+  if (rlo_[i] != rup_[i] || (isInf(lb_[j]) && isInf(ub_[j])) || rowCnt_[i] < 2) return false;
+  const double b = rlo_[i];
+  const auto& row = rowEntries(i);
+  double amax = 0.0;
+  for (const Entry& e : row) amax = std::max(amax, std::fabs(e.val));
+  if (std::fabs(a) < tol::kAggPivot * amax) return false;
+  // rest = b - a x_j over [lb_j, ub_j].
+  const double atLb = isInf(lb_[j]) ? (a > 0 ? tol::kInf : -tol::kInf) : b - a * lb_[j];
+  const double atUb = isInf(ub_[j]) ? (a > 0 ? -tol::kInf : tol::kInf) : b - a * ub_[j];
+  const double lo = std::min(atLb, atUb), hi = std::max(atLb, atUb);
+  Record& r = push(RecKind::kSlackSingleton);
+  r.i = i;
+  r.j = j;
+  r.a = a;
+  r.b = b;
+  r.c = c_[j];
+  const std::vector<Entry> saved(row.begin(), row.end());
+  saveEntries(r, saved, j);
+  costThroughRow(j, saved, a, b);
+  removeCol(j);
+  rlo_[i] = lo;
+  rup_[i] = hi;
+  ++out_.counts.slackSingletons;
   return true;
 }
 
@@ -828,6 +854,9 @@ void Presolver::aggregator() {
     if (!rowAlive_[i] || rowCnt_[i] < 2 || rowCnt_[i] > kSubstRowLen || rlo_[i] != rup_[i]) continue;
     substitute(i);
   }
+  // Column singletons left in equations of three or more entries act as slacks.
+  for (int j = 0; j < n_; ++j)
+    if (colAlive_[j] && colCnt_[j] == 1 && rowCnt_[colEntries(j)[0].idx] > 2) slackSingleton(j);
 }
 
 // Limits of x_j implied by row r (coefficient a) and the bounds of the
@@ -926,12 +955,7 @@ bool Presolver::substitute(int i) {
     for (const Entry& h : row)
       if (h.idx != k) addToCoef(rr, h.idx, -f * h.val);
   }
-  const double ck = c_[k];
-  if (ck != 0.0) {
-    for (const Entry& h : row)
-      if (h.idx != k) addCost(h.idx, -ck * h.val / aik);
-    offset_ += ck * b / aik;
-  }
+  costThroughRow(k, row, aik, b);
   ++out_.counts.substitutions;
   ++out_.counts.impliedFreeSubst;
   return true;
@@ -1136,6 +1160,107 @@ void Presolver::impliedIntegers() {
   }
 }
 
+// Linearly dependent equations: Gaussian elimination over the equality
+// rows, shortest first.  Each row is reduced by the pivot rows found so far
+// (in the order they were found, so that no pivot column comes back); what
+// is left is either a new pivot row (largest entry as pivot) or nothing, and
+// then the row is a combination of earlier ones.  With a consistent
+// right-hand side it is dropped (dual 0, basic); an inconsistent one stays
+// for the optimizer to prove.  The elimination stops at its work limit.
+void Presolver::dependentRows() {
+  std::vector<int> eq;
+  for (int i = 0; i < m_; ++i)
+    if (rowAlive_[i] && rowCnt_[i] > 0 && rlo_[i] == rup_[i]) eq.push_back(i);
+  if (eq.size() < 2) return;
+  std::stable_sort(eq.begin(), eq.end(), [&](int a, int b) { return rowCnt_[a] < rowCnt_[b]; });
+  long long nz = 0;
+  for (int i : eq) nz += rowCnt_[i];
+  const long long limit = kDepWorkPerNz * nz + kDepWorkBase;
+  long long work = 0;
+  std::vector<int> pivCol;                 // pivot k: its column
+  std::vector<std::vector<Entry>> pivRow;  // pivot k: its row scaled to a unit pivot
+  std::vector<double> pivRhs;
+  std::vector<int> pivOf(n_, -1);          // column -> pivot, or -1
+  std::vector<double> acc(n_, 0.0);
+  std::vector<char> inAcc(n_, 0);
+  std::vector<int> list;
+  std::vector<char> queued;
+  std::priority_queue<int, std::vector<int>, std::greater<int>> heap;
+  for (int i : eq) {
+    list.clear();
+    double scale = 0.0;
+    for (const Entry& e : rowEntries(i)) {
+      acc[e.idx] = e.val;
+      inAcc[e.idx] = 1;
+      list.push_back(e.idx);
+      scale = std::max(scale, std::fabs(e.val));
+    }
+    double rhs = rlo_[i], rhsScale = std::fabs(rhs);
+    queued.assign(pivCol.size(), 0);
+    for (int c : list)
+      if (pivOf[c] >= 0) {
+        heap.push(pivOf[c]);
+        queued[pivOf[c]] = 1;
+      }
+    while (!heap.empty()) {
+      const int k = heap.top();
+      heap.pop();
+      const double f = acc[pivCol[k]];
+      if (f == 0.0) continue;
+      for (const Entry& e : pivRow[k]) {
+        if (!inAcc[e.idx]) {
+          inAcc[e.idx] = 1;
+          list.push_back(e.idx);
+        }
+        acc[e.idx] -= f * e.val;
+        const int q = pivOf[e.idx];
+        if (q > k && !queued[q]) {
+          heap.push(q);
+          queued[q] = 1;
+        }
+      }
+      acc[pivCol[k]] = 0.0;
+      rhs -= f * pivRhs[k];
+      rhsScale = std::max(rhsScale, std::fabs(f * pivRhs[k]));
+      work += static_cast<long long>(pivRow[k].size());
+    }
+    int best = -1;
+    double amax = 0.0;
+    for (int c : list)
+      if (std::fabs(acc[c]) > amax) {
+        amax = std::fabs(acc[c]);
+        best = c;
+      }
+    if (amax <= tol::kDependent * scale) {
+      if (std::fabs(rhs) <= tol::kDependent * std::max(1.0, rhsScale)) {
+        Record& r = push(RecKind::kEmptyRow);
+        r.i = i;
+        removeRow(i);
+        ++out_.counts.dependentRows;
+      }
+    } else {
+      const double p = acc[best];
+      std::vector<Entry> row;
+      for (int c : list)
+        if (c != best && std::fabs(acc[c]) > tol::kDependent * 1e-3 * amax) row.push_back({c, acc[c] / p});
+      pivOf[best] = static_cast<int>(pivCol.size());
+      pivCol.push_back(best);
+      pivRow.push_back(std::move(row));
+      pivRhs.push_back(rhs / p);
+    }
+    for (int c : list) {
+      acc[c] = 0.0;
+      inAcc[c] = 0;
+    }
+    work += static_cast<long long>(list.size());
+    if (work > limit) {
+      if (opt_.display) print(env_, Chan::Results, "Linear dependency checker was stopped due to maximum work limit.\n");
+      break;
+    }
+  }
+  work_ += static_cast<uint64_t>(work);
+}
+
 // MIP: bounds implied by the rows' activity limits (integer ones rounded).
 // One sweep over the rows; a row's activity limits are recomputed after a
 // bound of one of its columns moved, later rows see the new bounds.
@@ -1301,6 +1426,10 @@ int Presolver::run() {
   const int maxPass = opt_.passes < 0 ? 100 : opt_.passes;
   const int maxAgg = opt_.aggregatorPasses < 0 ? 100 : opt_.aggregatorPasses;
   const bool boundStrength = opt_.mip && opt_.primalReductions && opt_.boundStrength != 0;
+  // Dependency checker: 1 at the start, 2 at the end, 3 and automatic both.
+  const bool depFirst = opt_.primalReductions && (opt_.dependency == 1 || opt_.dependency == 3 || opt_.dependency < 0);
+  const bool depLast = opt_.primalReductions && (opt_.dependency >= 2 || opt_.dependency < 0);
+  if (depFirst) dependentRows();
   for (int pass = 0; pass < maxPass; ++pass) {
     changed_ = false;
     const long long before = out_.counts.rowsRemoved + out_.counts.colsRemoved;
@@ -1336,6 +1465,7 @@ int Presolver::run() {
     // Stop when a pass gains little.
     if (opt_.passes < 0 && gained * 1000 < static_cast<long long>(m_ + n_) && pass >= 3 && gained == 0) break;
   }
+  if (depLast) dependentRows();
   if (opt_.mip) impliedIntegers();
   // A last sweep so that no empty or singleton row is left behind.
   for (int i = 0; i < m_; ++i)

@@ -65,7 +65,7 @@ struct Counts {
   long long dependentRows = 0;
   // Per reduction (for the caller's statistics; the report prints the totals above).
   long long dominatedCols = 0, duplicateCols = 0, impliedFreeSubst = 0;
-  long long tightenedCoefs = 0, impliedInts = 0;
+  long long tightenedCoefs = 0, impliedInts = 0, slackSingletons = 0;
 };
 
 class Postsolve;

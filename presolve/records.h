@@ -27,6 +27,7 @@ inline constexpr double kHugeBound = 1e9;     // bounds beyond this are not used
 inline constexpr double kStrengthGain = 1e-3; // MIP bound strengthening: relative gain of a continuous bound
 inline constexpr double kCostZero = 1e-9;     // a cost this small relative to the terms that made it is zero
 inline constexpr double kCostProof = 1e-7;    // ... and must be this large to prove unboundedness
+inline constexpr double kDependent = 1e-10;   // dependency checker: a row reduced below this (relative) is dependent
 inline constexpr double kCoefTighten = 1e-9;  // MIP coefficient tightening: least (relative) slack to act on
 }  // namespace tol
 
@@ -53,6 +54,8 @@ enum class RecKind : uint8_t {
   kParallelRow,   // row k (= lambda times row i) merged into row i
   kSubstitution,  // equation i (coefficient a of column j, rhs b) solved for j; saved row i (without j),
                   // then (beg2, end2) column j (without row i); cost of j in c
+  kSlackSingleton, // column j (only in equation i, coefficient a, rhs b, cost c) removed, the row made a range
+                   // of the rest; saved row entries (without j)
   kDuplicateCol,  // column k = lambda (a) times column j merged into j (x_j + lambda x_k); bounds of j in b, c,
                   // of k in d, e
 };
@@ -98,6 +101,9 @@ class Postsolve {
 namespace vnt::presolve {
 struct Options;
 struct Presolved;
+// Row activity limits [lo, up] of a model's rows from their senses,
+// right-hand sides and ranges.
+void rowLimits(const model::ModelData& md, std::vector<double>& lo, std::vector<double>& up);
 // The reductions (presolve.cpp): fills `out` or returns an outcome code;
 // prints the diagnostics but not the report.
 int presolveModel(Env& env, const model::ModelData& in, const Options& opt, Presolved& out);

@@ -3,6 +3,7 @@
 // solved with and without presolve, the presolve operations (reduced
 // problem, crush and uncrush), and the parameters that switch reductions.
 #include <array>
+#include <map>
 #include <cstdio>
 #include <random>
 
@@ -344,6 +345,22 @@ void addColumnStructures(std::mt19937& rng, RandomLp& p) {
     const int k = newColumn(coef(rng), upOnly ? -kInf : 0.0, upOnly ? 0.0 : kInf);
     r.terms.push_back({k, pick(rng) < 50 ? 1.0 : -1.0});
   }
+  // An equation that is a combination of two others (dependent).
+  std::vector<size_t> eqs;
+  for (size_t i = 0; i < p.rows.size(); ++i)
+    if (p.rows[i].sense == 'E' && p.rows[i].terms.size() >= 2) eqs.push_back(i);
+  if (eqs.size() >= 2 && pick(rng) < 70) {
+    const PresolveTest::Row a = p.rows[eqs[0]], b = p.rows[eqs[1]];
+    PresolveTest::Row r;
+    r.sense = 'E';
+    r.rhs = a.rhs + 2.0 * b.rhs;
+    std::map<int, double> sum;
+    for (auto [j, v] : a.terms) sum[j] += v;
+    for (auto [j, v] : b.terms) sum[j] += 2.0 * v;
+    for (auto [j, v] : sum)
+      if (v != 0.0) r.terms.push_back({j, v});
+    p.rows.push_back(r);
+  }
   // An equation of three or four columns with a column of its own.
   if (pick(rng) < 60) {
     const int k = newColumn(coef(rng), -kInf, kInf);
@@ -401,6 +418,8 @@ class RandomPresolve : public PresolveTest {
     sum.duplicateCols += c.duplicateCols;
     sum.dominatedCols += c.dominatedCols;
     sum.impliedFreeSubst += c.impliedFreeSubst;
+    sum.slackSingletons += c.slackSingletons;
+    sum.dependentRows += c.dependentRows;
   }
 };
 
@@ -489,10 +508,12 @@ TEST_F(RandomPresolve, RandomLpsWithColumnStructures) {
   EXPECT_GT(fired.duplicateCols, 20);
   EXPECT_GT(fired.dominatedCols, 5);
   EXPECT_GT(fired.impliedFreeSubst, 20);
-  std::printf("[ random   ] %d optimal, %d settled; %lld duplicate, %lld dominated, %lld substituted; %d of %d needed "
-              "iterations after postsolve\n",
+  EXPECT_GT(fired.slackSingletons, 5);
+  EXPECT_GT(fired.dependentRows, 5);
+  std::printf("[ random   ] %d optimal, %d settled; %lld duplicate, %lld dominated, %lld substituted, %lld slack "
+              "singletons, %lld dependent rows; %d of %d needed iterations after postsolve\n",
               counts.optimal, counts.settled, fired.duplicateCols, fired.dominatedCols, fired.impliedFreeSubst,
-              counts.cleanup, counts.mappedBack);
+              fired.slackSingletons, fired.dependentRows, counts.cleanup, counts.mappedBack);
 }
 
 // ---------------------------------------------------------------------------

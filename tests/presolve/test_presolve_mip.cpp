@@ -186,12 +186,15 @@ ModelData randomMip(std::mt19937& rng) {
     const int other = pick(rng) % n0;
     if (other != r.terms.back().first) r.terms.push_back({other, -1.0});
     rows.push_back(r);
-    // y in one more row so that it is no column singleton.
-    Row s;
-    s.sense = 'L';
-    s.rhs = 4 + pick(rng) % 4;
-    s.terms = {{y, 1.0}, {pick(rng) % n0, 1.0}};
-    rows.push_back(s);
+    // y in two more rows so that it stays no column singleton.
+    for (int t = 0; t < 2; ++t) {
+      Row s;
+      s.sense = t ? 'G' : 'L';
+      s.rhs = t ? -1.0 - pick(rng) % 2 : 2.0 + pick(rng) % 3;
+      s.terms = {{y, t ? -1.0 : 1.0}, {pick(rng) % n0, 1.0}, {pick(rng) % n0, -1.0}};
+      if (s.terms[1].first == s.terms[2].first) s.terms.pop_back();
+      rows.push_back(s);
+    }
   }
   return buildModel(pick(rng) < 50 ? 1 : -1, obj, lb, ub, ctype, rows);
 }
