@@ -56,6 +56,26 @@ double worstViolation(const std::vector<Cut>& cuts, const std::vector<double>& x
   return worst;
 }
 
+// Copies a minimization model given by dense rows into lp.
+int copyDense(VNTENVptr env, VNTLPptr lp, const std::vector<double>& obj, const std::vector<double>& rhs,
+              const std::vector<char>& sense, const std::vector<std::vector<double>>& a, const std::vector<double>& lb,
+              const std::vector<double>& ub) {
+  const int n = static_cast<int>(obj.size()), m = static_cast<int>(rhs.size());
+  std::vector<int> beg(n), cnt(n), ind;
+  std::vector<double> val;
+  for (int j = 0; j < n; ++j) {
+    beg[j] = static_cast<int>(ind.size());
+    for (int i = 0; i < m; ++i)
+      if (a[i][j] != 0) {
+        ind.push_back(i);
+        val.push_back(a[i][j]);
+      }
+    cnt[j] = static_cast<int>(ind.size()) - beg[j];
+  }
+  return VNTcopylp(env, lp, n, m, VNT_MIN, obj.data(), rhs.data(), sense.data(), beg.data(), cnt.data(), ind.data(),
+                   val.data(), lb.data(), ub.data(), nullptr);
+}
+
 class MipCuts : public vnt::test::MipFixture {
  protected:
   vnt::mip::Search* search() { return vnt::mip::findSearch(*vnt::model::resolveHandle(lp)); }
@@ -132,20 +152,7 @@ TEST_F(MipCuts, EveryCutHoldsAtEveryFeasiblePointOfSmallIntegerPrograms) {
       sense[i] = uni(0, 5) == 0 ? 'G' : 'L';
       if (sense[i] == 'G') rhs[i] = std::floor(rhs[i] / 4);
     }
-    std::vector<int> beg(n), cnt(n), ind;
-    std::vector<double> val;
-    for (int j = 0; j < n; ++j) {
-      beg[j] = static_cast<int>(ind.size());
-      for (int i = 0; i < m; ++i)
-        if (a[i][j] != 0) {
-          ind.push_back(i);
-          val.push_back(a[i][j]);
-        }
-      cnt[j] = static_cast<int>(ind.size()) - beg[j];
-    }
-    ASSERT_EQ(VNTcopylp(env, lp, n, m, 1, obj.data(), rhs.data(), sense.data(), beg.data(), cnt.data(), ind.data(),
-                        val.data(), lb.data(), ub.data(), nullptr),
-              0);
+    ASSERT_EQ(copyDense(env, lp, obj, rhs, sense, a, lb, ub), 0);
     ASSERT_EQ(VNTcopyctype(env, lp, ctype.data()), 0);
     CutRecorder rec;
     ASSERT_EQ(VNTmipopt(env, lp), 0);
@@ -272,27 +279,11 @@ TEST_F(MipCuts, EveryCutHoldsOnEveryIntegerSliceOfSmallMixedPrograms) {
       rhs.push_back(std::floor(s * 0.6) + 0.5);
       sense.push_back('L');
     }
-    const int m = static_cast<int>(a.size());
-    std::vector<int> beg(n), cnt(n), ind;
-    std::vector<double> val;
-    for (int j = 0; j < n; ++j) {
-      beg[j] = static_cast<int>(ind.size());
-      for (int i = 0; i < m; ++i)
-        if (a[i][j] != 0) {
-          ind.push_back(i);
-          val.push_back(a[i][j]);
-        }
-      cnt[j] = static_cast<int>(ind.size()) - beg[j];
-    }
-    ASSERT_EQ(VNTcopylp(env, lp, n, m, 1, obj.data(), rhs.data(), sense.data(), beg.data(), cnt.data(), ind.data(),
-                        val.data(), lb.data(), ub.data(), nullptr),
-              0);
+    ASSERT_EQ(copyDense(env, lp, obj, rhs, sense, a, lb, ub), 0);
     ASSERT_EQ(VNTcopyctype(env, lp, ctype.data()), 0);
     CutRecorder rec;
     ASSERT_EQ(VNTmipopt(env, lp), 0);
-    ASSERT_EQ(VNTcopylp(env, slice, n, m, 1, obj.data(), rhs.data(), sense.data(), beg.data(), cnt.data(), ind.data(),
-                        val.data(), lb.data(), ub.data(), nullptr),
-              0);
+    ASSERT_EQ(copyDense(env, slice, obj, rhs, sense, a, lb, ub), 0);
     // Every assignment of the integer columns: its continuous slice.
     std::vector<double> y(nb + ni, 0.0);
     std::vector<int> fixIdx(nb + ni);
@@ -362,7 +353,17 @@ TEST_F(MipCuts, SwitchesTurnFamiliesOff) {
     ASSERT_EQ(VNTmipopt(env, lp), 0);
     EXPECT_GT(rec.count(vnt::mip::kFamFract), 0);
     EXPECT_GT(rec.count(vnt::mip::kFamCovers), 0);
+    EXPECT_GT(rec.count(vnt::mip::kFamMir), 0);
   }
+  VNTsetintparam(env, VNT_PARAM_MIRCUTS, -1);
+  {
+    read("p0033");
+    CutRecorder rec;
+    ASSERT_EQ(VNTmipopt(env, lp), 0);
+    EXPECT_EQ(rec.count(vnt::mip::kFamMir), 0);
+    EXPECT_GT(rec.count(vnt::mip::kFamFract), 0);
+  }
+  VNTsetintparam(env, VNT_PARAM_MIRCUTS, 0);
   VNTsetintparam(env, VNT_PARAM_FRACCUTS, -1);
   {
     read("p0033");
