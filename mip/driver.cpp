@@ -10,6 +10,7 @@
 #include "mip/search.h"
 #include "model/opsupport.h"
 #include "params/params.h"
+#include "presolve/presolve.h"
 #include "simplex/lpdriver.h"
 
 namespace vnt::mip {
@@ -20,7 +21,7 @@ enum Param : int {
   kSimDisplay = 1019, kItLim = 1020, kSiftDisplay = 1076, kBarDisplay = 3010, kNetDisplay = 5005,
   kMarkowitz = 1013, kOptimality = 1014, kFeasibility = 1016, kScale = 1034, kSeed = 1124,
   kCliques = 2003, kCovers = 2005, kImplied = 2041, kGubCovers = 2044, kPathCut = 2051, kDisjunctive = 2053,
-  kMcfCut = 2134,
+  kMcfCut = 2134, kPresolveInd = 1030,
 };
 
 // Sub-solver displays are silenced for the run and restored on every exit.
@@ -42,10 +43,6 @@ class Silence {
   Env& env_;
   int saved_[4] = {};
 };
-
-// MIP presolve enters here: it will hand back a reduced model and a record
-// to map solutions back.  Until it exists the model goes through unchanged.
-int presolveForMip(Env&, model::ModelData&) { return 0; }
 
 std::string colName(const model::ModelData& md, int j) {
   return md.colname.empty() ? "C" + std::to_string(j + 1) : md.colname[j];
@@ -79,6 +76,38 @@ int Search::boundPrecheck(Env& env, model::Problem&) {
   return 0;
 }
 
+// MIP presolve of the model as given.  Its report lines stay off during a
+// MIP run (the diagnostics that settle a model are printed).  Returns 0
+// (pre_ set when something was reduced) or the outcome of a presolve that
+// settled the run: a stop reason, negated.
+int Search::presolveModel(Env& env) {
+  pre_.reset();
+  if (params::getInt(env, kPresolveInd) == 0) return 0;
+  // Semi-continuous domains {0} u [l,u] are not yet understood by presolve's
+  // activity limits: such models are searched as given.
+  for (char t : orig.ctype)
+    if (t == 'S' || t == 'N') return 0;
+  auto pre = std::make_shared<presolve::Presolved>();
+  presolve::Options opt = presolve::optionsFromParams(env, /*mip=*/true);
+  opt.display = false;
+  const int st = presolve::run(env, orig, opt, "MIP", *pre);
+  switch (st) {
+    case 0: break;
+    case 1001:
+      print(env, Chan::Results, "Insufficient memory for presolve.\n");
+      return 0;
+    case presolve::kInfeasible: return -kStopPresolveInfeasible;
+    case presolve::kUnbounded:  // unbounded if feasible: the search cannot say which
+    case presolve::kInfeasibleOrUnbounded: return -kStopPresolveInfOrUnbd;
+    case presolve::kTimeLimit: return -11;
+    case presolve::kDetTimeLimit: return -25;
+    case presolve::kAborted: return -13;
+    default: return -kStopError;
+  }
+  if (!pre->nothingReduced()) pre_ = std::move(pre);
+  return 0;
+}
+
 void Search::settingsReport() {
   if (rp.display < 1) return;
   Env& env = *env_;
@@ -103,6 +132,8 @@ int Search::begin(Env& env, model::Problem& p) {
   pending.reset();
   incumbentObj = tol::kNone;
   incumbentX.clear();
+  incumbentOrig.clear();
+  rejectedNodeSolutions_ = 0;
   nodeCount = mipIterations = solutions = strongIterations = 0;
   nextNodeId = 1;
   nextSeq = 0;
@@ -124,8 +155,19 @@ int Search::begin(Env& env, model::Problem& p) {
   log.startTicks = runStartTicks;
   log.treeMB = [this]() { return static_cast<double>(store.memory()) / 1048576.0; };
   if (boundPrecheck(env, p)) return -kStopPrecheck;
-  if (int st = presolveForMip(env, orig)) return st;
-  if (int st = buildWorking(orig, rp, w)) return st;
+  if (int st = presolveModel(env)) return st;
+  if (int st = buildWorking(searchModel(), rp, w)) return st;
+  if (pre_ && w.n == 0) {
+    // Presolve settled every column: its solution is the only candidate.
+    std::vector<double> x(static_cast<size_t>(orig.numCols()), 0.0);
+    pre_->uncrushX(nullptr, x.data());
+    phase = Phase::kSearching;
+    if (offerOriginal(x.data(), false, "presolve")) return -kStopTreeEmpty;
+    // A mapped-back point that fails the check: search the model as given.
+    numericalTrouble = true;
+    pre_.reset();
+    if (int st = buildWorking(orig, rp, w)) return st;
+  }
   engine.reset(new (std::nothrow) simplex::LpEngine);
   if (!engine) return 1001;
   simplex::LpOptions& o = engine->options();
@@ -185,7 +227,9 @@ int Search::statusFor(int stop) const {
   const bool inc = hasIncumbent();
   switch (stop) {
     case kStopTreeEmpty: return inc ? 101 : 103;
-    case kStopPrecheck: return 103;
+    case kStopPrecheck:
+    case kStopPresolveInfeasible: return 103;
+    case kStopPresolveInfOrUnbd: return 119;
     case kStopGap: return 102;
     case kStopNodes: return inc ? 105 : 106;
     case kStopSolutions: return 104;
@@ -260,11 +304,11 @@ void Search::storeResult(model::Problem& p) {
     return;
   }
   s->objval = sense * incumbentObj;
-  s->x = incumbentX;
+  s->x = incumbentOrig;
   const int m = orig.numRows();
   std::vector<double> ax(m, 0.0);
   for (int j = 0; j < orig.numCols(); ++j)
-    for (int64_t k = orig.matbeg[j]; k < orig.matbeg[j + 1]; ++k) ax[orig.matind[k]] += orig.matval[k] * incumbentX[j];
+    for (int64_t k = orig.matbeg[j]; k < orig.matbeg[j + 1]; ++k) ax[orig.matind[k]] += orig.matval[k] * incumbentOrig[j];
   s->slack.resize(m);
   for (int i = 0; i < m; ++i) s->slack[i] = orig.rhs[i] - ax[i];
   s->primalFeasible = true;
@@ -280,8 +324,10 @@ int Search::run(Env& env, model::Problem& p) {
   if (!resume) {
     phase = Phase::kFresh;
     const int st = begin(env, p);
-    if (st == -kStopPrecheck) {
-      stop = kStopPrecheck;
+    if (st < 0) {
+      // Settled before the search: the bound pre-check, presolve, or a
+      // limit inside presolve.
+      stop = -st;
       phase = Phase::kDone;
     } else if (st != 0) {
       phase = Phase::kFresh;

@@ -10,6 +10,7 @@
 #include "env/limits.h"
 #include "mip/search.h"
 #include "params/params.h"
+#include "presolve/presolve.h"
 
 namespace vnt::mip {
 
@@ -43,6 +44,8 @@ double Search::bestBound() const {
 // ---------------------------------------------------------------------------
 // The incumbent entry.
 
+const model::ModelData& Search::searchModel() const { return pre_ ? pre_->reduced : orig; }
+
 bool Search::offerSolution(const double* x, bool heuristic, const char* source) {
   // Rounding and dives propose candidates they have not checked: a failed check
   // is not news.
@@ -50,6 +53,17 @@ bool Search::offerSolution(const double* x, bool heuristic, const char* source) 
   SolutionTolerances t;
   t.feasibility = rp.feasTol;
   t.integrality = rp.intTol;
+  // Values of the model as given (presolve's removed columns get the values
+  // its records imply).
+  std::vector<double>& xo = origX_;
+  auto mapBack = [&](const double* xs) {
+    if (pre_) {
+      xo.assign(static_cast<size_t>(orig.numCols()), 0.0);
+      pre_->uncrushX(xs, xo.data());
+    } else {
+      xo.assign(xs, xs + w.n0);
+    }
+  };
   // Integer columns within the tolerance are reported at their integer
   // value when the model still holds with it (no value just beside a jump
   // of a piecewise-linear function).
@@ -62,29 +76,60 @@ bool Search::offerSolution(const double* x, bool heuristic, const char* source) 
       xr[j] = std::round(xr[j]);
       snapped = true;
     }
-  if (snapped && solutionSatisfies(orig, xr.data(), t)) x = xr.data();
-  if (!solutionSatisfies(orig, x, t)) {
+  bool ok = false;
+  if (snapped) {
+    mapBack(xr.data());
+    ok = solutionSatisfies(orig, xo.data(), t);
+    if (ok) x = xr.data();
+  }
+  if (!ok) {
+    mapBack(x);
+    ok = solutionSatisfies(orig, xo.data(), t);
+  }
+  if (!ok) {
     if (heuristic) {
       if (rp.display > 0 && !quiet)
         print(*env_, Chan::Results, "Integer feasible solution rejected --- infeasible on original model\n");
     } else {
       numericalTrouble = true;
+      ++rejectedNodeSolutions_;
     }
     return false;
   }
+  return acceptIncumbent(x, xo.data(), heuristic);
+}
+
+bool Search::offerOriginal(const double* x, bool heuristic, const char* source) {
+  (void)source;
+  SolutionTolerances t;
+  t.feasibility = rp.feasTol;
+  t.integrality = rp.intTol;
+  if (!solutionSatisfies(orig, x, t)) {
+    if (heuristic && rp.display > 0)
+      print(*env_, Chan::Results, "Integer feasible solution rejected --- infeasible on original model\n");
+    return false;
+  }
+  std::vector<double>& xs = snapX_;
+  xs.assign(static_cast<size_t>(w.n0), 0.0);
+  if (pre_) pre_->crushX(x, xs.data());
+  else xs.assign(x, x + w.n0);
+  return acceptIncumbent(xs.data(), x, heuristic);
+}
+
+bool Search::acceptIncumbent(const double* xs, const double* xo, bool heuristic) {
   double obj = orig.objoffset;
-  for (int j = 0; j < w.n0; ++j) obj += orig.obj[j] * x[j];
+  for (int j = 0; j < orig.numCols(); ++j) obj += orig.obj[j] * xo[j];
   obj *= sense;
   if (hasIncumbent() && obj >= incumbentObj - 1e-9 * std::max(1.0, std::fabs(incumbentObj))) return false;
   const double userCut = sense > 0 ? rp.upperCutoff : -rp.lowerCutoff;
   if (std::fabs(userCut) < 1e75 && obj > userCut) return false;
   incumbentObj = obj;
-  incumbentX.assign(x, x + w.n0);  // x may point into snapX_
+  incumbentX.assign(xs, xs + w.n0);  // the arguments may point into the scratch arrays
+  incumbentOrig.assign(xo, xo + orig.numCols());
   ++solutions;
   double c = obj;
   if (w.objStep > 0) c = obj - w.objStep + tol::kObjStepTol * std::max(1.0, std::fabs(obj));
   cutoff = std::min(cutoff, c);
-  (void)source;
   // Node log line of the new incumbent.
   LogEntry e;
   e.nodes = nodeCount;
@@ -567,7 +612,8 @@ void Search::logNode(const Node& nd, int kind, double obj, long long iinf, bool 
   e.parentId = nd.parentId;
   e.depth = nd.depth;
   if (nd.branchCol >= 0 && nd.branchCol < w.n0) {
-    e.branchName = orig.colname.empty() ? "C" + std::to_string(nd.branchCol + 1) : orig.colname[nd.branchCol];
+    const model::ModelData& md = searchModel();
+    e.branchName = md.colname.empty() ? "C" + std::to_string(nd.branchCol + 1) : md.colname[nd.branchCol];
   }
   e.branchKind = nd.branchKind;
   e.dir = nd.dir;

@@ -14,6 +14,10 @@
 #include "model/problem.h"
 #include "simplex/lp_engine.h"
 
+namespace vnt::presolve {
+struct Presolved;
+}
+
 namespace vnt::mip {
 
 // Numerical constants of the search, in one place.
@@ -258,7 +262,8 @@ class Search final : public model::SolverState {
   int status = 0;
   bool hasIncumbent() const { return incumbentObj < tol::kNone; }
   double incumbentObj = tol::kNone;    // internal form
-  std::vector<double> incumbentX;      // original columns
+  std::vector<double> incumbentX;      // columns of the model the search solves (the presolved one)
+  std::vector<double> incumbentOrig;   // columns of the model as given
   long long nodeCount = 0;
   long long nodesLeft() const { return store.size() + (pending ? 1 : 0); }
   long long mipIterations = 0;
@@ -269,17 +274,27 @@ class Search final : public model::SolverState {
   bool numericalTrouble = false;
 
   // Incumbent entry: every new solution, whatever found it, goes through
-  // here.  x holds the values of the original columns.  Checks the solution
-  // against the original model, updates the incumbent, the cutoff, the
-  // solution count and the node log.  Returns true when accepted as the new
+  // here.  x holds the values of the columns of the model the search solves
+  // (searchModel(): the presolved model when presolve reduced it, else the
+  // model as given).  The solution is mapped back to the model as given and
+  // checked there; then the incumbent, the cutoff, the solution count and
+  // the node log are updated.  Returns true when accepted as the new
   // incumbent.
   bool offerSolution(const double* x, bool heuristic, const char* source);
+  // The same for a solution given on the columns of the model as given (MIP
+  // starts, solution files, the pool): checked there, then mapped to the
+  // search's columns.
+  bool offerOriginal(const double* x, bool heuristic, const char* source);
+  // The model the search solves: the presolved model, or the model as given.
+  const model::ModelData& searchModel() const;
 
  private:
   friend struct SearchInternals;
   // Set-up and phases.
   int begin(Env& env, model::Problem& p);
   int boundPrecheck(Env& env, model::Problem& p);
+  int presolveModel(Env& env);
+  bool acceptIncumbent(const double* xs, const double* xo, bool heuristic);
   int solveRoot();
   // Root cut loop (mip/cutloop.cpp): 0 the root LP with cuts is optimal (its
   // point in xsave_), 1 infeasible, 2 cut off, 3 stopped (lastStop_).
@@ -332,12 +347,17 @@ class Search final : public model::SolverState {
  public:
   // Stop reasons of the loop besides the LP statuses 11, 13, 25.
   static constexpr int kStopTreeEmpty = 1000, kStopGap = 1001, kStopNodes = 1002, kStopSolutions = 1003,
-                       kStopMemory = 1004, kStopUnbounded = 1005, kStopError = 1006, kStopPrecheck = 1007;
+                       kStopMemory = 1004, kStopUnbounded = 1005, kStopError = 1006, kStopPrecheck = 1007,
+                       kStopPresolveInfeasible = 1008, kStopPresolveInfOrUnbd = 1009;
 
   // State kept between calls (the tree survives a limit stop).
   Env* env_ = nullptr;
   RunParams rp;
   model::ModelData orig;   // the model as given
+  // Presolve of the run (null when off or when it reduced nothing): the
+  // search solves pre_->reduced; solutions are mapped back with it.
+  std::shared_ptr<presolve::Presolved> pre_;
+  long long rejectedNodeSolutions_ = 0;  // node LP solutions that failed the check on the model as given
   Working w;
   std::unique_ptr<simplex::LpEngine> engine;
   NodeStore store;
@@ -377,7 +397,7 @@ class Search final : public model::SolverState {
   const Path* enginePath = nullptr;  // path of the node whose LP basis the engine holds
 
   // Scratch, sized once per run.
-  std::vector<double> xsave_, rowActivity_, tLo_, tUp_, roundX_, snapX_;
+  std::vector<double> xsave_, rowActivity_, tLo_, tUp_, roundX_, snapX_, origX_;
   std::vector<int> cstat_, rstat_, list_;
   std::vector<const Path*> chain_;
   std::vector<double> weightByVarW_;

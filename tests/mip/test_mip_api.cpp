@@ -60,11 +60,10 @@ class Mip : public vnt::test::MipFixture {
     }
   }
 
-
-};
-
-TEST_F(Mip, QuickMiplibModelsReachTheReferenceOptimum) {
-  for (const char* name : {"p0033", "flugpl", "gt2", "stein27", "enigma", "misc03", "p0201"}) {
+  // Solve a MIPLIB model with a known optimum: the objective within the gap
+  // of the reference, the bound not past it, the incumbent feasible on the
+  // model as read.
+  void solveToReference(const char* name) {
     SCOPED_TRACE(name);
     read(name);
     ASSERT_EQ(VNTmipopt(env, lp), 0);
@@ -80,13 +79,67 @@ TEST_F(Mip, QuickMiplibModelsReachTheReferenceOptimum) {
     EXPECT_NEAR(obj, ref, tolGap);
     // The bound never passes the optimum (all these models minimize).
     EXPECT_LE(bound, ref + 1e-6 * std::max(1.0, std::fabs(ref)));
-    expectFeasible(incumbent());
+    const std::vector<double> x = incumbent();
+    expectFeasible(x);
+    // The objective reported is the one of the values reported.
+    const int n = VNTgetnumcols(env, lp);
+    std::vector<double> c(n);
+    ASSERT_EQ(VNTgetobj(env, lp, c.data(), 0, n - 1), 0);
+    double cx = 0;
+    for (int j = 0; j < n; ++j) cx += c[j] * x[j];
+    double offset = 0;
+    VNTgetobjoffset(env, lp, &offset);
+    EXPECT_NEAR(cx + offset, obj, 1e-6 * std::max(1.0, std::fabs(obj)));
     EXPECT_GT(VNTgetnodecnt(env, lp), 0);
     EXPECT_GT(VNTgetmipitcnt(env, lp), 0);
     double gap = -1;
     EXPECT_EQ(VNTgetmiprelgap(env, lp, &gap), 0);
     EXPECT_LE(gap, gapParam + 1e-12);
   }
+
+  // Columns (all integer) and rows with names, for the presolve cases.
+  void build(int objsen, const std::vector<double>& obj, const std::vector<double>& ub,
+             const std::vector<std::pair<char, double>>& rows, const std::vector<std::vector<double>>& coef) {
+    const int n = static_cast<int>(obj.size());
+    std::vector<double> lb(n, 0.0);
+    std::vector<char> ctype(n, 'I');
+    std::vector<std::string> names;
+    std::vector<char*> np;
+    for (int j = 0; j < n; ++j) names.push_back("x" + std::to_string(j));
+    for (std::string& s : names) np.push_back(s.data());
+    ASSERT_EQ(VNTnewcols(env, lp, n, obj.data(), lb.data(), ub.data(), ctype.data(), np.data()), 0);
+    ASSERT_EQ(VNTchgobjsen(env, lp, objsen), 0);
+    for (size_t i = 0; i < rows.size(); ++i) {
+      std::vector<int> ind;
+      std::vector<double> val;
+      for (int j = 0; j < n; ++j)
+        if (coef[i][j] != 0) {
+          ind.push_back(j);
+          val.push_back(coef[i][j]);
+        }
+      int beg = 0;
+      char sense = rows[i].first;
+      double rhs = rows[i].second;
+      std::string rn = "r" + std::to_string(i);
+      char* rnp = rn.data();
+      ASSERT_EQ(VNTaddrows(env, lp, 0, 1, static_cast<int>(ind.size()), &rhs, &sense, &beg, ind.data(), val.data(),
+                           nullptr, &rnp),
+                0);
+    }
+  }
+
+
+};
+
+TEST_F(Mip, QuickMiplibModelsReachTheReferenceOptimum) {
+  for (const char* name : {"p0033", "flugpl", "gt2", "stein27", "enigma", "misc03", "p0201"}) solveToReference(name);
+}
+
+// The same search on the model as given: presolve must neither be needed
+// nor change the answer.
+TEST_F(Mip, QuickMiplibModelsWithPresolveOff) {
+  VNTsetintparam(env, VNT_PARAM_PREIND, 0);
+  for (const char* name : {"p0033", "flugpl", "enigma", "misc03"}) solveToReference(name);
 }
 
 TEST_F(Mip, NodeLimitStopsWithIncumbentAndTheSearchContinues) {
@@ -164,6 +217,45 @@ TEST_F(Mip, InfeasibleModelsEnd103) {
   char text[128];
   ASSERT_NE(VNTgetstatstring(env, VNTMIP_INFEASIBLE, text), nullptr);
   EXPECT_STREQ(text, "integer infeasible");
+}
+
+// Presolve settles a model before the search: the status names the cause
+// (103 infeasible, 119 infeasible or unbounded), the call returns 0, the
+// diagnostic names the row or column; the search without presolve reaches
+// the same status by itself.
+TEST_F(Mip, PresolveSettlesTheStatusByItsCause) {
+  for (int pre : {1, 0}) {
+    SCOPED_TRACE(pre);
+    VNTsetintparam(env, VNT_PARAM_PREIND, pre);
+    // x0 + x1 + 2 x2 >= 5 with every column in [0, 1]: activity at most 4.
+    build(VNT_MIN, {1, 1, 1}, {1, 1, 1}, {{'G', 5}}, {{1, 1, 2}});
+    results.text.clear();
+    ASSERT_EQ(VNTmipopt(env, lp), 0);
+    EXPECT_EQ(VNTgetstat(env, lp), VNTMIP_INFEASIBLE);
+    EXPECT_EQ(results.text.find("Implied bounds make row 'r0' infeasible.\n") != std::string::npos, pre == 1)
+        << results.text;
+    if (pre == 1) {
+      EXPECT_EQ(VNTgetnodecnt(env, lp), 0);
+      EXPECT_EQ(results.text.find("Root relaxation"), std::string::npos);
+    }
+    double v;
+    EXPECT_EQ(VNTgetobjval(env, lp, &v), VNTERR_NO_SOLUTION_EXISTS);
+    ASSERT_EQ(VNTfreeprob(env, &lp), 0);
+    int st = 0;
+    lp = VNTcreateprob(env, &st, "mip");
+    ASSERT_NE(lp, nullptr);
+    // max x0 + x1 with x0 unbounded above and only x0 + x1 >= 1.
+    build(VNT_MAX, {1, 1}, {VNT_INFBOUND, 4}, {{'G', 1}}, {{1, 1}});
+    results.text.clear();
+    ASSERT_EQ(VNTmipopt(env, lp), 0);
+    EXPECT_EQ(VNTgetstat(env, lp), VNTMIP_INForUNBD) << results.text;
+    char text[128];
+    ASSERT_NE(VNTgetstatstring(env, VNTgetstat(env, lp), text), nullptr);
+    EXPECT_STREQ(text, "integer infeasible or unbounded");
+    ASSERT_EQ(VNTfreeprob(env, &lp), 0);
+    lp = VNTcreateprob(env, &st, "mip");
+    ASSERT_NE(lp, nullptr);
+  }
 }
 
 TEST_F(Mip, BinaryFixedAtOneHalfFailsTheBoundPrecheck) {
