@@ -21,7 +21,7 @@ enum Param : int {
   kSimDisplay = 1019, kItLim = 1020, kSiftDisplay = 1076, kBarDisplay = 3010, kNetDisplay = 5005,
   kMarkowitz = 1013, kOptimality = 1014, kFeasibility = 1016, kScale = 1034, kSeed = 1124,
   kCliques = 2003, kCovers = 2005, kImplied = 2041, kGubCovers = 2044, kPathCut = 2051, kDisjunctive = 2053,
-  kMcfCut = 2134, kPresolveInd = 1030,
+  kMcfCut = 2134, kPresolveInd = 1030, kOrderInd = 2020, kOptimalityTarget = 1131,
 };
 
 // Sub-solver displays are silenced for the run and restored on every exit.
@@ -46,6 +46,23 @@ class Silence {
 
 std::string colName(const model::ModelData& md, int j) {
   return md.colname.empty() ? "C" + std::to_string(j + 1) : md.colname[j];
+}
+
+// Settings that do not fit a linear MIP: warned about, the run goes on.
+void settingsChecks(Env& env) {
+  switch (params::getInt(env, kOptimalityTarget)) {
+    case 2:
+      print(env, Chan::Warning,
+            "Warning: Value VNT_OPTIMALITYTARGET_FIRSTORDER for VNTPARAM_OptimalityTarget is only available for "
+            "continuous QP.\n");
+      break;
+    case 3:
+      print(env, Chan::Warning,
+            "Warning: Value VNT_OPTIMALITYTARGET_OPTIMALGLOBAL for VNTPARAM_OptimalityTarget is only available for QP "
+            "and MIQP.\n");
+      break;
+    default: break;
+  }
 }
 
 }  // namespace
@@ -134,6 +151,7 @@ int Search::begin(Env& env, model::Problem& p) {
   incumbentX.clear();
   incumbentOrig.clear();
   rejectedNodeSolutions_ = 0;
+  polishing_ = false;
   nodeCount = mipIterations = solutions = strongIterations = 0;
   nextNodeId = 1;
   nextSeq = 0;
@@ -212,6 +230,19 @@ int Search::begin(Env& env, model::Problem& p) {
   }
   store.setRule(rp.nodeSelect);
   enginePath = nullptr;
+  // The priority order, on the columns the search works on.
+  prio_.clear();
+  prioDir_.clear();
+  if (!p.data->order.empty() && params::getInt(env, kOrderInd) != 0) {
+    prio_.assign(w.n, 0);
+    prioDir_.assign(w.n, 0);
+    for (const model::OrderEntry& e : p.data->order) {
+      const int j = pre_ ? pre_->colReduced[e.col] : e.col;
+      if (j < 0 || j >= w.n0) continue;
+      prio_[j] = e.priority;
+      prioDir_[j] = static_cast<signed char>(e.direction);
+    }
+  }
   settingsReport();
   // The root: an open node without bound changes.
   pending = std::make_unique<Node>();
@@ -241,6 +272,47 @@ int Search::statusFor(int stop) const {
     case 13: return inc ? 113 : 114;
     default: return inc ? 109 : 110;
   }
+}
+
+// The polishing test of a stop: true (with the log lines) when polishing
+// starts instead of the stop becoming final.
+bool Search::polishingStarts(int stop) {
+  if (polishing_) return false;
+  const char* reason = nullptr;
+  switch (statusFor(stop)) {
+    case 102:
+      if ((rp.polishAbsGap > rp.absGap || rp.polishRelGap > rp.mipGap) &&
+          !gapClosed(incumbentObj, bestBound(), rp.absGap, rp.mipGap))
+        reason = " (PolishAfterEpGap, PolishAfterEpAGap)";
+      break;
+    case 104: if (rp.polishSols < rp.solLimit) reason = " (PolishAfterIntSol)"; break;
+    case 105:
+    case 106: if (rp.polishNodes < rp.nodeLimit) reason = " (PolishAfterNode)"; break;
+    case 107:
+    case 108: if (rp.polishTime < rp.timeLimit) reason = " (PolishAfterTime)"; break;
+    case 131:
+    case 132: if (rp.polishDetTime < rp.detTimeLimit) reason = " (PolishAfterDetTime)"; break;
+    default: break;
+  }
+  if (!reason) return false;
+  if (rp.display > 0) {
+    print(*env_, Chan::Results, "\nStarting condition for polishing reached");
+    print(*env_, Chan::Results, "%s", reason);
+    print(*env_, Chan::Results, ".\n");
+    print(*env_, Chan::Results, "Starting solution polishing.\n\n");
+  }
+  polishing_ = true;
+  enterPolishing();
+  return true;
+}
+
+// Polishing works around the incumbent: depth-first search with a dive at
+// every node, guided by the incumbent once there is one.
+void Search::enterPolishing() {
+  rp.nodeSelect = 0;
+  store.setRule(0);
+  rp.heurFreq = 1;
+  rp.diveType = hasIncumbent() ? 3 : 0;
 }
 
 void Search::finalReport() {
@@ -338,6 +410,7 @@ int Search::run(Env& env, model::Problem& p) {
     log.start(env, rp, &p);
     log.startTime = runStart;
     log.startTicks = runStartTicks;
+    if (polishing_) enterPolishing();
     store.setRule(rp.nodeSelect);
     const double uc = sense > 0 ? rp.upperCutoff : -rp.lowerCutoff;
     userCutoff = std::fabs(uc) < 1e75 ? uc : tol::kNone;
@@ -385,6 +458,15 @@ int Search::run(Env& env, model::Problem& p) {
       stop = branchAndBound();
       break;
     }
+    // A limit or gap stop may start polishing instead of ending the run.
+    while (stop != 0 && polishingStarts(stop)) {
+      if (!bcStarted) {
+        bcStarted = true;
+        bc0 = envTime(env);
+        bk0 = detTicks(env);
+      }
+      stop = branchAndBound();
+    }
     if (bcStarted) {
       bcTime += envTime(env) - bc0;
       bcTicks += detTicks(env) - bk0;
@@ -411,6 +493,7 @@ int optimizeMip(Env& env, model::Problem& p) {
   if (int st = model::flushCache(env, p)) return st;
   if (int st = model::checkSolveData(env, p)) return st;
   params::displayChanged(env);
+  settingsChecks(env);
   Silence quiet(env);
   Search* s = findSearch(p);
   if (!s) {

@@ -361,6 +361,14 @@ int Search::chooseVariable(const Node& nd, double z, bool* stopped, double* down
     if (f > rp.intTol && f < 1.0 - rp.intTol) cands.push_back({j, f, 0.0});
   }
   if (cands.empty()) return -1;
+  if (!prio_.empty()) {
+    // Only the candidates of the highest priority compete.
+    int top = 0;
+    for (const Cand& c : cands) top = std::max(top, prio_[c.j]);
+    if (top > 0)
+      cands.erase(std::remove_if(cands.begin(), cands.end(), [&](const Cand& c) { return prio_[c.j] < top; }),
+                  cands.end());
+  }
   *downBound = *upBound = z;
   int best = -1;
   const int vs = rp.varSelect;
@@ -705,6 +713,7 @@ Search::NodeResult Search::processNode(Node& nd, Node* next, bool* haveNext) {
     double frac;
     char kind;
     bool stopped = false;
+    bool singleChild = false;
     const bool branch = pickBranch(nd, z, dn, upc, &col, &frac, &kind, &stopped);
     if (stopped) {
       lastStop_ = checkLimits(*env_);
@@ -723,8 +732,15 @@ Search::NodeResult Search::processNode(Node& nd, Node* next, bool* haveNext) {
     }
     if (kind == 'F') {
       // Strong branching fixed a column: add it to the node and solve again.
+      bool onlyChild = false;
       if (++rounds > kMaxLocalRounds) {
-        kind = 'V';
+        // Past the round limit the fixing becomes the node's one child (the
+        // other side of that strong branch is empty).
+        dn.clear();
+        upc = localFix_;
+        col = !upc.empty() && upc[0].k < w.n0 ? upc[0].k : -1;
+        kind = 'X';
+        onlyChild = true;
       } else {
         std::shared_ptr<Path> p = std::make_shared<Path>();
         p->parent = nd.path;
@@ -746,12 +762,17 @@ Search::NodeResult Search::processNode(Node& nd, Node* next, bool* haveNext) {
         enginePath = nullptr;
         continue;
       }
+      singleChild = onlyChild;
     }
     // Children.
     // Fixed indicator columns switch their rows on, whatever fixed them.
     addImplied(dn);
     addImplied(upc);
-    const bool okDown = intersect(dn), okUp = intersect(upc);
+    const bool okDown = !singleChild && intersect(dn), okUp = intersect(upc);
+    if (singleChild && !okUp) {
+      logNode(nd, 1, tol::kNone, -1, false, false);
+      return NodeResult::kInfeasible;
+    }
     auto basis = std::make_shared<Basis>();
     snapshotBasis(*basis);
     Node kids[2];
@@ -783,7 +804,9 @@ Search::NodeResult Search::processNode(Node& nd, Node* next, bool* haveNext) {
     }
     // Which child to process next.
     int first = 1;
-    if (kind == 'V') {
+    if (kind == 'V' && col >= 0 && !prioDir_.empty() && prioDir_[col] != 0) {
+      first = prioDir_[col] > 0 ? 1 : 0;  // the direction of the priority order
+    } else if (kind == 'V') {
       if (rp.branchDir < 0) first = 0;
       else if (rp.branchDir > 0) first = 1;
       else first = kids[0].estimate < kids[1].estimate ? 0 : 1;
@@ -814,8 +837,13 @@ Search::NodeResult Search::processNode(Node& nd, Node* next, bool* haveNext) {
 
 int Search::pollStop() {
   if (int s = checkLimits(*env_)) return s;
-  if (nodeCount >= rp.nodeLimit) return kStopNodes;
-  if (solutions >= rp.solLimit) return kStopSolutions;
+  // Before polishing, its start conditions stop the search early; the
+  // polishing test then decides whether the stop is final.
+  const bool early = !polishing_;
+  if (nodeCount >= rp.nodeLimit || (early && nodeCount >= rp.polishNodes)) return kStopNodes;
+  if (solutions >= rp.solLimit || (early && solutions >= rp.polishSols)) return kStopSolutions;
+  if (early && rp.polishTime < 1e75 && envTime(*env_) - runStart >= rp.polishTime) return 11;
+  if (early && rp.polishDetTime < 1e75 && detTicks(*env_) - runStartTicks >= rp.polishDetTime) return 25;
   if (rp.treeMemLimit < 1e75 && static_cast<double>(store.memory()) > rp.treeMemLimit * 1048576.0) return kStopMemory;
   return 0;
 }
@@ -835,7 +863,10 @@ int Search::branchAndBound() {
       return s;
     }
     const double bb = std::min(store.bestBound(), haveCur ? cur.bound : tol::kNone);
-    if (hasIncumbent() && bb < tol::kNone && gapClosed(incumbentObj, bb, rp.absGap, rp.mipGap)) {
+    const bool polishGap = !polishing_ && (rp.polishAbsGap > 0 || rp.polishRelGap > 0);
+    if (hasIncumbent() && bb < tol::kNone &&
+        (gapClosed(incumbentObj, bb, rp.absGap, rp.mipGap) ||
+         (polishGap && gapClosed(incumbentObj, bb, rp.polishAbsGap, rp.polishRelGap)))) {
       if (haveCur) pending = std::make_unique<Node>(std::move(cur));
       return store.empty() && !pending ? kStopTreeEmpty : kStopGap;
     }

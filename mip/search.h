@@ -61,6 +61,10 @@ struct RunParams {
   long long subMipNodes = 500;
   std::string intSolPrefix;
   int startAlg = 0;
+  // Start conditions of solution polishing.
+  double polishAbsGap = 0.0, polishRelGap = 0.0, polishTime = 1e75, polishDetTime = 1e75;
+  long long polishNodes = 9223372036800000000LL, polishSols = 9223372036800000000LL;
+  double timeLimit = 1e75, detTimeLimit = 1e75;
 };
 void readRunParams(Env& env, RunParams& rp);
 void readHeuristicParams(Env& env, RunParams& rp);  // heur.cpp
@@ -331,6 +335,8 @@ class Search final : public model::SolverState {
   void logNode(const Node& nd, int kind, double obj, long long iinf, bool newInc, bool heur, int lpst = 0);
   int pollStop();
   int statusFor(int stopReason) const;
+  bool polishingStarts(int stopReason);
+  void enterPolishing();
   bool tryRounding();
   void storeResult(model::Problem& p);
 
@@ -357,7 +363,12 @@ class Search final : public model::SolverState {
   // Presolve of the run (null when off or when it reduced nothing): the
   // search solves pre_->reduced; solutions are mapped back with it.
   std::shared_ptr<presolve::Presolved> pre_;
-  long long rejectedNodeSolutions_ = 0;  // node LP solutions that failed the check on the model as given
+  long long rejectedNodeSolutions_ = 0;
+  bool polishing_ = false;  // the search is in its polishing phase
+  // Branching priorities per working column from the problem's priority
+  // order (empty: none or switched off) and their preferred directions.
+  std::vector<int> prio_;
+  std::vector<signed char> prioDir_;  // node LP solutions that failed the check on the model as given
   Working w;
   std::unique_ptr<simplex::LpEngine> engine;
   NodeStore store;

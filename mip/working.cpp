@@ -35,7 +35,8 @@ enum Param : int {
   kIntTol = 2010, kDisplay = 2012, kInterval = 2013, kSolLim = 2015, kNodeLim = 2017,
   kNodeSel = 2018, kStartAlg = 2025, kTreLim = 2027, kVarSel = 2028, kHeurFreq = 2031,
   kBBInterval = 2039, kStrongCand = 2045, kStrongIt = 2046, kEmphasis = 2058, kSearch = 2109,
-  kAuxRoot = 2139, kIntSolPrefix = 2143,
+  kAuxRoot = 2139, kIntSolPrefix = 2143, kDetTimeLimit = 1127, kPolishAbsGap = 2126, kPolishRelGap = 2127,
+  kPolishNodes = 2128, kPolishSols = 2129, kPolishTime = 2130, kPolishDetTime = 2151,
 };
 }  // namespace
 
@@ -68,8 +69,15 @@ void readRunParams(Env& env, RunParams& rp) {
   rp.heurFreq = params::getLong(env, kHeurFreq);
   rp.intSolPrefix = params::getStr(env, kIntSolPrefix);
   rp.startAlg = params::getInt(env, kStartAlg);
+  rp.polishAbsGap = params::getDbl(env, kPolishAbsGap);
+  rp.polishRelGap = params::getDbl(env, kPolishRelGap);
+  rp.polishNodes = params::getLong(env, kPolishNodes);
+  rp.polishSols = params::getLong(env, kPolishSols);
+  rp.polishTime = params::getDbl(env, kPolishTime);
+  rp.polishDetTime = params::getDbl(env, kPolishDetTime);
+  rp.timeLimit = params::getDbl(env, kTimeLimit);
+  rp.detTimeLimit = params::getDbl(env, kDetTimeLimit);
   readHeuristicParams(env, rp);
-  (void)kTimeLimit;
   (void)kThreads;
 }
 

@@ -278,6 +278,16 @@ void removeCols(ProblemData& d, const std::vector<char>& keep, const std::vector
   }
   for (size_t q = 1; q < d.objectives.size(); ++q)
     remapList(d.objectives[q].ind, d.objectives[q].val, map);
+  {
+    // The priority order keeps the columns that stay.
+    size_t w = 0;
+    for (OrderEntry& e : d.order)
+      if (map[e.col] >= 0) {
+        e.col = map[e.col];
+        d.order[w++] = e;
+      }
+    d.order.resize(w);
+  }
   maybeCompact(d);
 }
 
@@ -913,7 +923,10 @@ int chgprobtype(Env& env, Problem& lp, int type) {
     notifyChange(lp, ChangeKind::ProbType);
     if (!mip && !d.ctype.empty()) notifyChange(lp, ChangeKind::ColTypes);
     d.ctype.swap(ctype);
-    if (!mip) d.sos.clear();
+    if (!mip) {
+      d.sos.clear();
+      d.order.clear();
+    }
     // Piecewise-linear constraints need the MIP search: a continuous type
     // drops them like the SOS.
     if (!mip && !d.pwl.empty()) {

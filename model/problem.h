@@ -107,6 +107,15 @@ struct PendingAdditions {
   void clear() { *this = PendingAdditions(); }
 };
 
+// Branching priority of a column (VNTcopyorder): among violated integer
+// columns the search branches on those of the highest priority first;
+// direction 1 takes the up branch first, -1 the down branch, 0 the default.
+struct OrderEntry {
+  int col = 0;
+  int priority = 0;
+  int direction = 0;
+};
+
 struct ProblemData {
   std::string probname, objname;
   int objsen = 1;
@@ -138,6 +147,7 @@ struct ProblemData {
   std::vector<IndicatorConstraint> indconstr;
   std::vector<LinearConstraint> usercuts, lazycons;
   std::vector<PwlConstraint> pwl;
+  std::vector<OrderEntry> order;  // priority order (empty: none)
   // Objective records of a multi-objective problem (empty otherwise).  The
   // linear terms, offset and name of objective 0 are obj/objoffset/objname;
   // objectives[0] holds only its priority, weight and tolerances.  The terms

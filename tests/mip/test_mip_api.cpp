@@ -318,12 +318,235 @@ TEST_F(Mip, NodeLogAndReportLines) {
   // Node lines at multiples of the interval, an incumbent line marked "*".
   EXPECT_NE(t.find("\n     10 "), std::string::npos) << t;
   EXPECT_NE(t.find("\n*"), std::string::npos) << t;
+  // Optimality targets that a linear MIP cannot use are warned about.
+  EXPECT_EQ(warnings.text.find("OptimalityTarget"), std::string::npos);
+  VNTsetintparam(env, VNT_PARAM_OPTIMALITYTARGET, 3);
+  ASSERT_EQ(VNTchgobjsen(env, lp, VNT_MIN), 0);
+  ASSERT_EQ(VNTmipopt(env, lp), 0);
+  EXPECT_NE(warnings.text.find("Warning: Value VNT_OPTIMALITYTARGET_OPTIMALGLOBAL for VNTPARAM_OptimalityTarget is "
+                               "only available for QP and MIQP.\n"),
+            std::string::npos)
+      << warnings.text;
+  VNTsetintparam(env, VNT_PARAM_OPTIMALITYTARGET, 2);
+  ASSERT_EQ(VNTchgobjsen(env, lp, VNT_MIN), 0);
+  ASSERT_EQ(VNTmipopt(env, lp), 0);
+  EXPECT_NE(warnings.text.find("Warning: Value VNT_OPTIMALITYTARGET_FIRSTORDER for VNTPARAM_OptimalityTarget is only "
+                               "available for continuous QP.\n"),
+            std::string::npos);
+  VNTsetintparam(env, VNT_PARAM_OPTIMALITYTARGET, 0);
   // Display 0: nothing.
   results.text.clear();
   VNTsetintparam(env, VNT_PARAM_MIPDISPLAY, 0);
   ASSERT_EQ(VNTchgobjsen(env, lp, VNT_MIN), 0);  // drops the record: a fresh run
   ASSERT_EQ(VNTmipopt(env, lp), 0);
   EXPECT_EQ(results.text, "");
+}
+
+// Strong branching on an LP: each branch's objective is the optimum of the
+// LP with that bound changed (solved here apart), empty branches report
+// 1e75, a short iteration limit gives a bound between the LP value and the
+// branch's optimum, the problem's solution is unchanged afterwards, and an
+// interrupted call returns the code of its cause.
+TEST_F(Mip, StrongBranchMatchesTheBranchedLps) {
+  read("p0033");
+  ASSERT_EQ(VNTchgprobtype(env, lp, VNTPROB_LP), 0);
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  ASSERT_EQ(VNTgetstat(env, lp), VNT_STAT_OPTIMAL);
+  const int n = VNTgetnumcols(env, lp);
+  std::vector<double> x(n), lb(n), ub(n);
+  double z = 0;
+  ASSERT_EQ(VNTgetx(env, lp, x.data(), 0, n - 1), 0);
+  ASSERT_EQ(VNTgetobjval(env, lp, &z), 0);
+  ASSERT_EQ(VNTgetlb(env, lp, lb.data(), 0, n - 1), 0);
+  ASSERT_EQ(VNTgetub(env, lp, ub.data(), 0, n - 1), 0);
+  std::vector<int> idx;
+  for (int j = 0; j < n; ++j)
+    if (std::fabs(x[j] - std::round(x[j])) > 1e-6) idx.push_back(j);
+  idx.push_back(0);  // and one column at a bound: one side changes nothing
+  ASSERT_GE(idx.size(), 3u);
+  const int cnt = static_cast<int>(idx.size());
+  std::vector<double> down(cnt), up(cnt), down1(cnt), up1(cnt);
+  ASSERT_EQ(VNTstrongbranch(env, lp, idx.data(), cnt, down.data(), up.data(), 100000), 0);
+  double z2 = 0;
+  std::vector<double> x2(n);
+  ASSERT_EQ(VNTgetobjval(env, lp, &z2), 0);
+  ASSERT_EQ(VNTgetx(env, lp, x2.data(), 0, n - 1), 0);
+  EXPECT_EQ(z2, z);
+  EXPECT_EQ(x2, x);
+  int empty = 0;
+  for (int k = 0; k < cnt; ++k) {
+    const int j = idx[k];
+    for (int d = 0; d < 2; ++d) {
+      SCOPED_TRACE("column " + std::to_string(j) + (d == 0 ? " down" : " up"));
+      int st = 0;
+      VNTLPptr c = VNTcloneprob(env, lp, &st);
+      ASSERT_NE(c, nullptr);
+      const char which = d == 0 ? 'U' : 'L';
+      const double bd = d == 0 ? std::floor(x[j]) : std::ceil(x[j]);
+      ASSERT_EQ(VNTchgbds(env, c, 1, &j, &which, &bd), 0);
+      ASSERT_EQ(VNTlpopt(env, c), 0);
+      const int stat = VNTgetstat(env, c);
+      const double got = d == 0 ? down[k] : up[k];
+      if (stat == VNT_STAT_INFEASIBLE) {
+        EXPECT_EQ(got, 1e75);
+        ++empty;
+      } else {
+        ASSERT_EQ(stat, VNT_STAT_OPTIMAL);
+        double want = 0;
+        ASSERT_EQ(VNTgetobjval(env, c, &want), 0);
+        EXPECT_NEAR(got, want, 1e-6 * (1 + std::fabs(want)));
+      }
+      VNTfreeprob(env, &c);
+    }
+  }
+  // One iteration per branch: bounds, not optima.
+  ASSERT_EQ(VNTstrongbranch(env, lp, idx.data(), cnt, down1.data(), up1.data(), 1), 0);
+  for (int k = 0; k < cnt; ++k) {
+    EXPECT_GE(down1[k], z - 1e-9);
+    EXPECT_LE(down1[k], down[k] + 1e-6 * (1 + std::fabs(down[k])));
+    EXPECT_GE(up1[k], z - 1e-9);
+    EXPECT_LE(up1[k], up[k] + 1e-6 * (1 + std::fabs(up[k])));
+  }
+  // Bad input.
+  int bad = n;
+  EXPECT_EQ(VNTstrongbranch(env, lp, &bad, 1, down.data(), up.data(), 10), VNTERR_COL_INDEX_RANGE);
+  EXPECT_EQ(VNTstrongbranch(env, lp, idx.data(), cnt, nullptr, up.data(), 10), VNTERR_NULL_POINTER);
+  // Interrupted by the terminate flag.
+  int flag = 1;
+  VNTsetterminate(env, &flag);
+  EXPECT_EQ(VNTstrongbranch(env, lp, idx.data(), cnt, down.data(), up.data(), 100000), VNTERR_ABORT_STRONGBRANCH);
+  VNTsetterminate(env, nullptr);
+  // Without a solution there is nothing to branch from.
+  ASSERT_EQ(VNTchgobjsen(env, lp, VNT_MAX), 0);
+  EXPECT_EQ(VNTstrongbranch(env, lp, idx.data(), cnt, down.data(), up.data(), 10), VNTERR_NO_SOLUTION_EXISTS);
+}
+
+// Polishing start conditions: a polish-after value below its limit holds
+// the stop back and the search goes on in polishing mode; at their
+// defaults a limit stop is final at once.
+TEST_F(Mip, PolishingStartsBeforeALimitBecomesFinal) {
+  read("lseu");
+  VNTsetlongparam(env, VNT_PARAM_NODELIM, 60);
+  ASSERT_EQ(VNTmipopt(env, lp), 0);
+  EXPECT_EQ(results.text.find("Starting condition for polishing"), std::string::npos);
+  EXPECT_EQ(VNTgetnodecnt(env, lp), 60);
+  read("lseu");  // a fresh search
+  results.text.clear();
+  VNTsetlongparam(env, VNT_PARAM_POLISHAFTERNODE, 20);
+  ASSERT_EQ(VNTmipopt(env, lp), 0);
+  const std::string& t = results.text;
+  EXPECT_NE(t.find("\nStarting condition for polishing reached (PolishAfterNode).\nStarting solution polishing.\n\n"),
+            std::string::npos)
+      << t;
+  const int stat = VNTgetstat(env, lp);
+  // Polishing runs on to the node limit (or ends the search before it).
+  if (stat == VNTMIP_NODE_LIM_FEAS || stat == VNTMIP_NODE_LIM_INFEAS) {
+    EXPECT_EQ(VNTgetnodecnt(env, lp), 60);
+  } else {
+    EXPECT_TRUE(stat == VNTMIP_OPTIMAL || stat == VNTMIP_OPTIMAL_TOL) << stat;
+  }
+  if (stat != VNTMIP_NODE_LIM_INFEAS) expectFeasible(incumbent());
+  // The solution count as start condition.
+  VNTsetlongparam(env, VNT_PARAM_POLISHAFTERNODE, 9223372036800000000LL);
+  VNTsetlongparam(env, VNT_PARAM_POLISHAFTERINTSOL, 1);
+  read("lseu");
+  results.text.clear();
+  ASSERT_EQ(VNTmipopt(env, lp), 0);
+  EXPECT_NE(results.text.find("Starting condition for polishing reached (PolishAfterIntSol).\n"), std::string::npos);
+  // Equal to the limit: the limit stop is final.
+  VNTsetlongparam(env, VNT_PARAM_INTSOLLIM, 1);
+  read("lseu");
+  results.text.clear();
+  ASSERT_EQ(VNTmipopt(env, lp), 0);
+  EXPECT_EQ(VNTgetstat(env, lp), VNTMIP_SOL_LIM);
+  EXPECT_EQ(results.text.find("Starting condition for polishing"), std::string::npos);
+}
+
+// The first node processed after the root, as the node log of the
+// traditional search shows it: the branching column's name and direction.
+std::pair<std::string, char> firstChild(const std::string& log) {
+  size_t p = log.find("\n   Node  Left");
+  while (p != std::string::npos) {
+    const size_t e = log.find('\n', p + 1);
+    const std::string line = log.substr(p + 1, e == std::string::npos ? std::string::npos : e - p - 1);
+    p = e;
+    // Node lines end with "<name> <dir> <id> <parent> <depth>".
+    char name[64] = "", dir = 0;
+    long long id = 0, parent = 0, depth = 0;
+    if (line.size() > 80 && sscanf(line.c_str() + 80, "%63s %c %lld %lld %lld", name, &dir, &id, &parent, &depth) == 5 &&
+        parent == 0 && id > 0)
+      return {name, dir};
+  }
+  return {"", 0};
+}
+
+// A priority order decides the branching column among the fractional ones,
+// and its direction which child comes first.
+TEST_F(Mip, PriorityOrderChoosesTheBranchingColumnAndDirection) {
+  read("p0033");
+  const int n = VNTgetnumcols(env, lp);
+  // The fractional columns of the root relaxation (solved on a copy).
+  int st = 0;
+  VNTLPptr relax = VNTcloneprob(env, lp, &st);
+  ASSERT_NE(relax, nullptr);
+  ASSERT_EQ(VNTchgprobtype(env, relax, VNTPROB_LP), 0);
+  ASSERT_EQ(VNTlpopt(env, relax), 0);
+  std::vector<double> x(n);
+  ASSERT_EQ(VNTgetx(env, relax, x.data(), 0, n - 1), 0);
+  VNTfreeprob(env, &relax);
+  VNTsetintparam(env, VNT_PARAM_MIPSEARCH, 1);  // traditional: the log names the branches
+  VNTsetintparam(env, VNT_PARAM_MIPDISPLAY, 5);
+  VNTsetintparam(env, VNT_PARAM_VARSEL, 1);     // minimum infeasibility: no strong branching
+  VNTsetlongparam(env, VNT_PARAM_NODELIM, 3);
+  VNTsetlongparam(env, VNT_PARAM_CUTPASS, -1);
+  VNTsetintparam(env, VNT_PARAM_PREIND, 0);
+  ASSERT_EQ(VNTmipopt(env, lp), 0);
+  const auto plain = firstChild(results.text);
+  ASSERT_FALSE(plain.first.empty()) << results.text;
+  // A fractional column the rule does not pick gets the top priority.
+  int pick = -1;
+  char name[64];
+  char* np = name;
+  int surplus = 0;
+  for (int j = 0; j < n && pick < 0; ++j) {
+    if (std::fabs(x[j] - std::round(x[j])) < 1e-4) continue;
+    ASSERT_EQ(VNTgetcolname(env, lp, &np, name, sizeof name, &surplus, j, j), 0);
+    if (plain.first != name) pick = j;
+  }
+  ASSERT_GE(pick, 0) << "needs two fractional columns";
+  ASSERT_EQ(VNTgetcolname(env, lp, &np, name, sizeof name, &surplus, pick, pick), 0);
+  for (int dir : {1, -1}) {
+    int prio = 5;
+    read("p0033");  // a fresh search
+    ASSERT_EQ(VNTcopyorder(env, lp, 1, &pick, &prio, &dir), 0);
+    results.text.clear();
+    ASSERT_EQ(VNTmipopt(env, lp), 0);
+    const auto child = firstChild(results.text);
+    EXPECT_EQ(child.first, name);
+    EXPECT_EQ(child.second, dir > 0 ? 'U' : 'D');
+  }
+  // The order reads back; the switch turns it off.
+  int cnt = 0, idx = -1, pr = -1, dr = 9;
+  ASSERT_EQ(VNTgetorder(env, lp, &cnt, &idx, &pr, &dr, 1, &surplus), 0);
+  EXPECT_EQ(cnt, 1);
+  EXPECT_EQ(idx, pick);
+  EXPECT_EQ(pr, 5);
+  EXPECT_EQ(dr, -1);
+  EXPECT_EQ(surplus, 0);
+  VNTsetintparam(env, VNT_PARAM_MIPORDIND, 0);
+  read("p0033");
+  int prio = 5, dir = 1;
+  ASSERT_EQ(VNTcopyorder(env, lp, 1, &pick, &prio, &dir), 0);
+  results.text.clear();
+  ASSERT_EQ(VNTmipopt(env, lp), 0);
+  EXPECT_EQ(firstChild(results.text).first, plain.first);
+  // Errors: a bad index, no room, no order.
+  int bad = n;
+  EXPECT_EQ(VNTcopyorder(env, lp, 1, &bad, nullptr, nullptr), VNTERR_COL_INDEX_RANGE);
+  EXPECT_EQ(VNTgetorder(env, lp, &cnt, &idx, &pr, &dr, 0, &surplus), VNTERR_NEGATIVE_SURPLUS);
+  EXPECT_EQ(surplus, -1);
+  ASSERT_EQ(VNTdelcols(env, lp, pick, pick), 0);  // the ordered column goes, and the order with it
+  EXPECT_EQ(VNTgetorder(env, lp, &cnt, &idx, &pr, &dr, 1, &surplus), VNTERR_NO_ORDER);
 }
 
 }  // namespace
