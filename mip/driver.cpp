@@ -21,7 +21,8 @@ enum Param : int {
   kSimDisplay = 1019, kItLim = 1020, kSiftDisplay = 1076, kBarDisplay = 3010, kNetDisplay = 5005,
   kMarkowitz = 1013, kOptimality = 1014, kFeasibility = 1016, kScale = 1034, kSeed = 1124,
   kCliques = 2003, kCovers = 2005, kImplied = 2041, kGubCovers = 2044, kPathCut = 2051, kDisjunctive = 2053,
-  kMcfCut = 2134, kPresolveInd = 1030, kOrderInd = 2020, kOptimalityTarget = 1131,
+  kMcfCut = 2134, kPresolveInd = 1030, kOrderInd = 2020, kOptimalityTarget = 1131, kNodeFileInd = 2016,
+  kWorkDir = 1064, kWorkMem = 1065,
 };
 
 // Sub-solver displays are silenced for the run and restored on every exit.
@@ -229,6 +230,10 @@ int Search::begin(Env& env, model::Problem& p) {
     pcAvgCnt_[d] = 0;
   }
   store.setRule(rp.nodeSelect);
+  store.configureFiles(env, params::getInt(env, kNodeFileInd), params::getDbl(env, kWorkMem),
+                       params::getStr(env, kWorkDir), rp.display);
+  fileError_ = 0;
+  log.nodeFiles = &store.files();
   enginePath = nullptr;
   // The priority order, on the columns the search works on.
   prio_.clear();
@@ -412,6 +417,10 @@ int Search::run(Env& env, model::Problem& p) {
     log.startTicks = runStartTicks;
     if (polishing_) enterPolishing();
     store.setRule(rp.nodeSelect);
+    store.configureFiles(env, params::getInt(env, kNodeFileInd), params::getDbl(env, kWorkMem),
+                         params::getStr(env, kWorkDir), rp.display);
+    fileError_ = 0;
+    log.nodeFiles = &store.files();
     const double uc = sense > 0 ? rp.upperCutoff : -rp.lowerCutoff;
     userCutoff = std::fabs(uc) < 1e75 ? uc : tol::kNone;
     cutoff = std::min(cutoff, userCutoff);
@@ -482,7 +491,9 @@ int Search::run(Env& env, model::Problem& p) {
   }
   finalReport();
   storeResult(p);
-  return 0;
+  // A node-file failure ends the run with an error status and its code
+  // (1422 is printed where it happened).
+  return fileError_;
 }
 
 int optimizeMip(Env& env, model::Problem& p) {

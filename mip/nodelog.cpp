@@ -174,6 +174,13 @@ void NodeLog::entry(const LogEntry& e) {
       const double t = envTime(env) - startTime, ticks = detTicks(env) - startTicks;
       print(env, Chan::Results, "Elapsed time = %.2f sec. (%.2f ticks, tree = %.2f MB)\n", t, ticks,
             treeMB ? treeMB() : 0.0);
+      if (nodeFiles && !nodeFiles->empty()) {
+        if (nodeFiles->compressed())
+          print(env, Chan::Results, "Nodefile size = %.2f MB (%.2f MB after compression)\n", nodeFiles->sizeMB(),
+                nodeFiles->writtenMB());
+        else
+          print(env, Chan::Results, "Nodefile size = %.2f MB\n", nodeFiles->sizeMB());
+      }
     }
   }
   if (e.newIncumbent && display_ >= 3) {

@@ -873,6 +873,10 @@ int Search::branchAndBound() {
     if (!haveCur) {
       if (store.empty()) return kStopTreeEmpty;
       cur = store.selectNode(incumbentObj, cutoff, rp.absGap, rp.mipGap, rp.bbInterval);
+      if (store.fileError()) {
+        fileError_ = store.fileError();
+        return kStopError;
+      }
     }
     haveCur = false;
     if (cur.bound >= cutoff) continue;  // pruned by a newer incumbent
@@ -885,6 +889,11 @@ int Search::branchAndBound() {
       return lastStop_;
     }
     if (r == NodeResult::kUnbounded) return kStopUnbounded;
+    if (int e = store.spillIfNeeded()) {
+      fileError_ = e;
+      if (haveNext) pending = std::make_unique<Node>(std::move(next));
+      return kStopError;
+    }
     if (haveNext) {
       cur = std::move(next);
       haveCur = true;

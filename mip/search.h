@@ -10,6 +10,7 @@
 
 #include "env/env.h"
 #include "mip/mip.h"
+#include "mip/nodefile.h"
 #include "model/modeldata.h"
 #include "model/problem.h"
 #include "simplex/lp_engine.h"
@@ -161,9 +162,9 @@ class NodeStore {
   void setRule(int rule);
   int rule() const { return rule_; }
   void insert(Node&& nd);
-  bool empty() const { return count_ == 0; }
-  long long size() const { return count_; }
-  double bestBound() const;  // +kNone when empty
+  bool empty() const { return count_ == 0 && files_.empty(); }
+  long long size() const { return count_ + files_.nodes(); }
+  double bestBound() const;  // +kNone when empty (nodes in files included)
   // Next node by the selection rule, with the checks against the incumbent:
   // a node whose bound the gap test or the cutoff rules out gives way to the
   // best-bound node.
@@ -173,14 +174,26 @@ class NodeStore {
   void clear();
   long long selections() const { return selections_; }
 
+  // Node files: the settings of a run (mode, work memory in megabytes, work
+  // directory), and the move of the worse half of the nodes in memory to a
+  // file when memory use passes the work memory.  spillIfNeeded returns 0 or
+  // the node-file error; fileError() is the error of a block read back.
+  void configureFiles(Env& env, int mode, double workMemMB, const std::string& workDir, int display);
+  int spillIfNeeded();
+  int fileError() const { return fileError_; }
+  const NodeFiles& files() const { return files_; }
+
  private:
+  void readBackIfBetter();
+  static void encode(const Node& nd, std::string& out);
+  static bool decode(const std::string& in, size_t& pos, Node& nd);
   double key(const Node& nd) const;
   bool less(int h, int a, int b) const;
   void heapPush(int h, int slot);
   void heapRemove(int h, int pos);
   void siftUp(int h, int pos);
   void siftDown(int h, int pos);
-  Node removeSlot(int slot);
+  Node removeSlot(int slot, bool selection = true);
 
   std::vector<Node> slots_;
   std::vector<int> free_;
@@ -190,6 +203,9 @@ class NodeStore {
   long long selections_ = 0;
   int rule_ = 1;
   size_t bytes_ = 0;
+  NodeFiles files_;
+  double workMemBytes_ = 1e75;
+  int fileError_ = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -226,6 +242,7 @@ class NodeLog {
   // Elapsed time reference of the run (seconds, ticks).
   double startTime = 0.0, startTicks = 0.0;
   std::function<double()> treeMB;
+  const NodeFiles* nodeFiles = nullptr;  // for the node-file size line
   std::function<void(std::string&)> writeIncumbent;  // writes the incumbent file, sets the name; empty on failure
 
  private:
@@ -365,6 +382,7 @@ class Search final : public model::SolverState {
   std::shared_ptr<presolve::Presolved> pre_;
   long long rejectedNodeSolutions_ = 0;
   bool polishing_ = false;  // the search is in its polishing phase
+  int fileError_ = 0;       // node-file error that ended the run
   // Branching priorities per working column from the problem's priority
   // order (empty: none or switched off) and their preferred directions.
   std::vector<int> prio_;

@@ -5,7 +5,11 @@
 // continued after a limit stop, and the query rules.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -547,6 +551,54 @@ TEST_F(Mip, PriorityOrderChoosesTheBranchingColumnAndDirection) {
   EXPECT_EQ(surplus, -1);
   ASSERT_EQ(VNTdelcols(env, lp, pick, pick), 0);  // the ordered column goes, and the order with it
   EXPECT_EQ(VNTgetorder(env, lp, &cnt, &idx, &pr, &dr, 1, &surplus), VNTERR_NO_ORDER);
+}
+
+// Node files: with a tiny work memory the open nodes go to disk (mode 2
+// plain, mode 3 compressed) in a directory of their own under the work
+// directory, the answer is unchanged and nothing is left on disk; a work
+// directory that cannot hold the node directory ends the run with 1422.
+TEST_F(Mip, NodeFilesKeepTheAnswerAndLeaveNothingBehind) {
+  char base[] = "/tmp/vanto_nodefilesXXXXXX";
+  ASSERT_NE(mkdtemp(base), nullptr);
+  VNTsetstrparam(env, VNT_PARAM_WORKDIR, base);
+  VNTsetdblparam(env, VNT_PARAM_WORKMEM, 0.01);
+  VNTsetlongparam(env, VNT_PARAM_MIPINTERVAL, 1);
+  for (int mode : {2, 3}) {
+    SCOPED_TRACE(mode);
+    VNTsetintparam(env, VNT_PARAM_NODEFILEIND, mode);
+    results.text.clear();
+    solveToReference("lseu");
+    const std::string& t = results.text;
+    const std::string began = std::string("Began writing nodes to disk (directory ") + base + "/vnt";
+    EXPECT_NE(t.find(began), std::string::npos) << t.substr(0, 2000);
+    const size_t sz = t.find("Nodefile size = ");
+    ASSERT_NE(sz, std::string::npos);
+    const std::string line = t.substr(sz, t.find('\n', sz) - sz);
+    EXPECT_EQ(line.find("after compression") != std::string::npos, mode == 3) << line;
+    // The search is over: the node directory is gone.
+    DIR* d = opendir(base);
+    ASSERT_NE(d, nullptr);
+    int entries = 0;
+    while (dirent* e = readdir(d)) entries += e->d_name[0] != '.';
+    closedir(d);
+    EXPECT_EQ(entries, 0);
+  }
+  rmdir(base);
+  // Mode 1 keeps every node in memory.
+  VNTsetintparam(env, VNT_PARAM_NODEFILEIND, 1);
+  results.text.clear();
+  solveToReference("lseu");
+  EXPECT_EQ(results.text.find("Began writing nodes"), std::string::npos);
+  // No such work directory.
+  VNTsetintparam(env, VNT_PARAM_NODEFILEIND, 3);
+  VNTsetstrparam(env, VNT_PARAM_WORKDIR, "/nonexistent/vanto");
+  read("lseu");
+  errors.text.clear();
+  EXPECT_EQ(VNTmipopt(env, lp), VNTERR_FAIL_OPEN_WRITE);
+  EXPECT_NE(errors.text.find("Could not open file '/nonexistent/vanto/vntXXXXXX' for writing"), std::string::npos)
+      << errors.text;
+  const int stat = VNTgetstat(env, lp);
+  EXPECT_TRUE(stat == VNTMIP_FAIL_FEAS || stat == VNTMIP_FAIL_INFEAS) << stat;
 }
 
 }  // namespace

@@ -405,6 +405,7 @@ TEST_F(MipCuts, SwitchesTurnFamiliesOff) {
 }
 
 TEST_F(MipCuts, NodeLogAndSummaryReportTheCuts) {
+  VNTsetintparam(env, VNT_PARAM_PREIND, 0);  // the families that the model as read gets
   read("p0033");
   ASSERT_EQ(VNTmipopt(env, lp), 0);
   const vnt::mip::Search* s = search();
