@@ -231,8 +231,11 @@ int main(int argc, char** argv) {
     if (it != vnt::test::references().end() && it->second.status == "optimal") {
       const double gap = it->second.objective - a.lpBound;
       if (gap > 1e-9 * std::max(1.0, std::fabs(a.lpBound))) {
-        if (!std::isnan(a.rootBound)) closed = std::max(0.0, (a.rootBound - a.lpBound) / gap);
-        if (!std::isnan(b.rootBound)) closedCbc = std::max(0.0, (b.rootBound - a.lpBound) / gap);
+        // A root that presolve or the cuts settle may log no finite bound.
+        if (std::isfinite(a.rootBound) && std::isfinite(a.lpBound))
+          closed = std::max(0.0, (a.rootBound - a.lpBound) / gap);
+        if (std::isfinite(b.rootBound) && std::isfinite(a.lpBound))
+          closedCbc = std::max(0.0, (b.rootBound - a.lpBound) / gap);
         if (!std::isnan(closed) && !std::isnan(closedCbc)) {
           closedSum += closed;
           closedSumCbc += closedCbc;
