@@ -181,8 +181,11 @@ int Search::rootCutLoop() {
       factor > 1.0 ? static_cast<long long>((factor - 1.0) * w.m0) : std::max<long long>(2LL * w.m0, 100);
   const int perRound = std::clamp(w.m0, 50, 500);
   if (cutRows_.size() != static_cast<size_t>(w.m)) buildCutRows();
-  double maxLen = std::max<double>(cuttol::kDenseMinLen, cuttol::kDenseShare * w.n + cuttol::kDenseSlack);
-  for (int i = 0; i < w.m0; ++i) maxLen = std::max(maxLen, static_cast<double>(cutRows_[i].size()));
+  // Dense cuts slow every LP after them: the cuts in the LP share a
+  // nonzero budget relative to the model's rows.
+  double modelNnz = 0.0;
+  for (int i = 0; i < w.m0; ++i) modelNnz += static_cast<double>(cutRows_[i].size());
+  const double nnzBudget = std::max(cuttol::kCutNnzFloor, cuttol::kCutNnzShare * modelNnz);
   double z = lpObjective();
   rootLpBound = z;
   double lastGood = z;
@@ -210,7 +213,6 @@ int Search::rootCutLoop() {
     in.x = xsave_.data();
     in.act = rowActivity_.data();
     in.intTol = rp.intTol;
-    in.maxLen = maxLen;
     in.stop = [&env]() { return checkLimits(env) != 0; };
     cand.clear();
     if (swGomory >= 0 && (gomoryPass == 0 || round < gomoryPass) && familyAdded[kFamFract] < eachLimit)
@@ -221,11 +223,14 @@ int Search::rootCutLoop() {
     take.clear();
     takeNorm.clear();
     long long roundFam[kNumFamilies] = {};
-    double work = 0.0;
+    double work = 0.0, nnzInLp = 0.0;
+    for (int i = w.m0; i < w.m; ++i)
+      if (rowFamily_[i] >= 0) nnzInLp += static_cast<double>(cutRows_[i].size());
     for (Cut& c : cand) {
       if (static_cast<long long>(take.size()) >= perRound || inLp + static_cast<long long>(take.size()) >= maxTotal)
         break;
       if (familyAdded[c.family] + roundFam[c.family] >= eachLimit) continue;
+      if (nnzInLp + static_cast<double>(c.idx.size()) > nnzBudget) continue;
       // Parallelism: the cosine with every cut taken this round, the
       // candidate scattered once.
       if (work > cuttol::kParallelWork) break;
@@ -242,6 +247,7 @@ int Search::rootCutLoop() {
       for (int j : c.idx) scratch[j] = 0.0;
       if (parallel) continue;
       ++roundFam[c.family];
+      nnzInLp += static_cast<double>(c.idx.size());
       takeNorm.push_back(nc);
       take.push_back(std::move(c));
     }

@@ -82,7 +82,6 @@ void offerCut(const SepInput& in, std::vector<double>& dense, std::vector<int>& 
   }
   nzList.clear();
   if (!makeSafe(c, in.lo, in.up)) return;
-  if (static_cast<double>(c.idx.size()) > in.maxLen) return;
   const double viol = cutViolation(c, in.x);
   if (viol <= cuttol::kMinViolation * std::max(1.0, std::fabs(c.rhs))) return;
   c.efficacy = cutEfficacy(c, in.x);

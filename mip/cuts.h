@@ -47,9 +47,8 @@ inline constexpr int kTailRounds = 3;            // tailing off: the bound gain 
 inline constexpr double kTailShare = 0.01;      //   below this share of the gain since the LP bound ends the loop
 inline constexpr int kAutoRounds = 20;           // rounds at CutPasses 0
 inline constexpr int kSlackAge = 2;              // rounds a cut may stay slack before it is purged
-inline constexpr double kDenseShare = 0.5;       // cuts with more nonzeros than this share of the columns
-inline constexpr int kDenseSlack = 100;          //   (plus this many), than the longest model row
-inline constexpr int kDenseMinLen = 1000;        //   and than this many are too dense to pay
+inline constexpr double kCutNnzShare = 4.0;      // nonzeros of all cuts in the LP: at most this many times the model's
+inline constexpr double kCutNnzFloor = 1e5;      //   (or this many on small models)
 inline constexpr double kParallelWork = 3e7;     // nonzeros the parallelism filter may visit per round
 }  // namespace cuttol
 
@@ -74,7 +73,6 @@ struct SepInput {
   const double* x = nullptr;             // LP point (n)
   const double* act = nullptr;           // row activities (m)
   double intTol = 1e-5;
-  double maxLen = 1e300;                 // cuts with more nonzeros are refused as too dense
   std::function<bool()> stop;            // true when a limit ends the separation
 };
 
