@@ -15,16 +15,10 @@
 namespace vnt::chk {
 
 using simplex::LpState;
+using tools::storedSolution;
 
 namespace {
 
-constexpr int kParamOptimality = 1014;
-constexpr int kParamFeasibility = 1016;
-
-const LpState* storedSolution(const model::Problem& p) {
-  const LpState* s = simplex::findLpState(p);
-  return s && s->stat != 0 && !s->noSolution && s->x.size() == static_cast<size_t>(p.data->cols()) ? s : nullptr;
-}
 
 // The stored solution's x, or 1217.
 int pointOrStored(const model::Problem& p, const double* x, const double** out) {
@@ -104,7 +98,7 @@ int checkpfeas(Env& env, model::Problem& lp, int* infeas_p) {
   return model::ops::guarded([&] {
     model::ModelData md;
     if (int st = model::exportData(lp, md)) return st;
-    const double tol = params::getDbl(env, kParamFeasibility);
+    const double tol = params::getDbl(env, tools::kParamFeasibilityTol);
     const int n = md.numCols(), m = md.numRows();
     std::vector<double> ax(m);
     tools::rowActivities(md, s->x.data(), ax.data());
@@ -132,7 +126,7 @@ int countDualInfeas(Env& env, model::Problem& lp, int* cnt) {
   if (!s->dual) return 1232;
   model::ModelData md;
   if (int st = model::exportData(lp, md)) return st;
-  const double tol = params::getDbl(env, kParamOptimality);
+  const double tol = params::getDbl(env, tools::kParamOptimalityTol);
   const int n = md.numCols(), m = md.numRows();
   const double sen = md.objsen < 0 ? -1.0 : 1.0;
   std::vector<double> ax(m);

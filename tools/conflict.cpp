@@ -45,9 +45,6 @@ namespace {
 
 constexpr double kInf = 1e20;
 constexpr int kParamAdvance = 1001;
-constexpr int kParamOptimality = 1014;
-constexpr int kParamFeasibility = 1016;
-constexpr int kParamItLimit = 1020;
 constexpr int kParamConflictDisplay = 1074;
 constexpr int kParamBenders = 1501;
 // Certificate entries below this share of the largest one are taken as zero.
@@ -295,7 +292,7 @@ int Refiner::run(std::vector<int>& stat, long long* iterations, int* passes) {
   const int n = md_.numCols(), m = md_.numRows();
   const int ng = static_cast<int>(groups_.size());
   display_ = params::getInt(env_, kParamConflictDisplay);
-  itLimit_ = params::getLong(env_, kParamItLimit);
+  itLimit_ = params::getLong(env_, kParamIterationLimit);
   stat.assign(ng, kExcluded);
   *passes = 0;
   // The engine: the model with a zero objective; rows and bounds that no
@@ -304,12 +301,7 @@ int Refiner::run(std::vector<int>& stat, long long* iterations, int* passes) {
   std::fill(feas.obj.begin(), feas.obj.end(), 0.0);
   feas.qobj.clear();
   e_ = std::make_unique<LpEngine>();
-  simplex::LpOptions& o = e_->options();
-  o.feasibilityTol = params::getDbl(env_, kParamFeasibility);
-  o.optimalityTol = params::getDbl(env_, kParamOptimality);
-  o.display = 0;
-  o.poll = [this]() { return checkLimits(env_); };
-  o.workCounter = env_.realCounter ? &env_.realCounter->value : nullptr;
+  setEngineOptions(env_, e_->options());
   if (e_->load(feas)) return -1003;
   // A member no group holds stays on throughout; a held one is on while at
   // least one of the groups holding it is.

@@ -30,9 +30,6 @@ using simplex::LpStatus;
 namespace {
 
 constexpr double kInf = 1e20;
-constexpr int kParamOptimality = 1014;
-constexpr int kParamFeasibility = 1016;
-constexpr int kParamItLimit = 1020;
 constexpr int kParamFeasoptMode = 1084;
 // Slack allowed on the least relaxation while the second phase optimizes
 // the objective (relative to the relaxation, plus absolute).
@@ -130,12 +127,7 @@ Elastic elasticModel(const model::ModelData& orig, const double* rhsPref, const 
 
 int solveElastic(Env& env, const model::ModelData& md, std::vector<double>& x, double* obj) {
   LpEngine e;
-  simplex::LpOptions& o = e.options();
-  o.feasibilityTol = params::getDbl(env, kParamFeasibility);
-  o.optimalityTol = params::getDbl(env, kParamOptimality);
-  o.iterationLimit = params::getLong(env, kParamItLimit);
-  o.poll = [&env]() { return checkLimits(env); };
-  o.workCounter = env.realCounter ? &env.realCounter->value : nullptr;
+  setEngineOptions(env, e.options());
   if (e.load(md)) return -1003;
   LpStatus st = e.solveDual();
   if (st != LpStatus::kOptimal && st != LpStatus::kInfeasible && st != LpStatus::kUnbounded &&

@@ -6,6 +6,7 @@
 
 #include "api/frame.h"
 #include "model/opsupport.h"
+#include "params/params.h"
 #include "simplex/lpdriver.h"
 #include "tools/tools.h"
 
@@ -25,11 +26,6 @@ double djViolation(double d, bool basic, bool fixed, bool atLower, bool atUpper)
   if (atLower) return std::max(0.0, -d);
   if (atUpper) return std::max(0.0, d);
   return std::fabs(d);
-}
-
-const LpState* storedSolution(const model::Problem& p) {
-  const LpState* s = simplex::findLpState(p);
-  return s && s->stat != 0 && !s->noSolution && s->x.size() == static_cast<size_t>(p.data->cols()) ? s : nullptr;
 }
 
 // Estimate of the 1-norm condition number ||B||_1 ||B^-1||_1 (Hager's
@@ -76,6 +72,20 @@ double conditionEstimate(int m, Solve solve, ColNorm colNorm1) {
 void chargeSolve(Env& env, int m) { model::ops::countWork(env, m, 5); }
 
 }  // namespace
+
+const LpState* storedSolution(const model::Problem& p) {
+  const LpState* s = simplex::findLpState(p);
+  return s && s->stat != 0 && !s->noSolution && s->x.size() == static_cast<size_t>(p.data->cols()) ? s : nullptr;
+}
+
+void setEngineOptions(Env& env, simplex::LpOptions& o) {
+  o.feasibilityTol = params::getDbl(env, kParamFeasibilityTol);
+  o.optimalityTol = params::getDbl(env, kParamOptimalityTol);
+  o.iterationLimit = params::getLong(env, kParamIterationLimit);
+  o.display = 0;
+  o.poll = [&env]() { return checkLimits(env); };
+  o.workCounter = env.realCounter ? &env.realCounter->value : nullptr;
+}
 
 void rowActivities(const model::ModelData& md, const double* x, double* ax) {
   const int n = md.numCols(), m = md.numRows();

@@ -38,7 +38,6 @@ constexpr double kHuge = 1e19;          // a range end beyond this is reported a
 constexpr double kZeroStep = 1e-10;     // steps and ends below this are exactly zero
 constexpr double kPivotTol = 1e-9;      // tableau entries below this do not limit a range
 constexpr double kFixedWidth = 1e-10;   // bounds closer than this make a fixed variable
-constexpr int kParamFeasibility = 1016;
 
 enum class Op { Objective, Rhs, Bounds };
 
@@ -165,7 +164,7 @@ int rhsRanges(Env& env, model::Problem& lp, int begin, int end, double* lower, d
   if (int st = prepare(env, lp, Op::Rhs, begin, end, &s, &e, "VNTrhssa")) return st;
   const int m = e->numRows();
   BasicLimits lim;
-  lim.build(*e, s->primalFeasible || s->stat == 1 || s->stat == 5, params::getDbl(env, kParamFeasibility));
+  lim.build(*e, s->primalFeasible || s->stat == 1 || s->stat == 5, params::getDbl(env, kParamFeasibilityTol));
   const model::ProblemData& d = *lp.data;
   WorkVec v;
   v.resize(m);
@@ -190,7 +189,7 @@ int boundRanges(Env& env, model::Problem& lp, int begin, int end, double* lblowe
   LpEngine* e = nullptr;
   if (int st = prepare(env, lp, Op::Bounds, begin, end, &s, &e, "VNTboundsa")) return st;
   const int m = e->numRows();
-  const double tol = params::getDbl(env, kParamFeasibility);
+  const double tol = params::getDbl(env, kParamFeasibilityTol);
   BasicLimits lim;
   lim.build(*e, s->primalFeasible || s->stat == 1 || s->stat == 5, tol);
   const model::ProblemData& d = *lp.data;

@@ -9,8 +9,18 @@
 #include "env/env.h"
 #include "model/modeldata.h"
 #include "model/problem.h"
+#include "simplex/lp_options.h"
+
+namespace vnt::simplex {
+class LpState;
+}
 
 namespace vnt::tools {
+
+// Parameters the tools read.
+inline constexpr int kParamOptimalityTol = 1014;
+inline constexpr int kParamFeasibilityTol = 1016;
+inline constexpr int kParamIterationLimit = 1020;
 
 // Quality measure codes of VNTgetdblquality / VNTgetintquality (the public
 // values are in vanto.h).
@@ -82,6 +92,13 @@ int scaledSolutionQuality(Env& env, model::Problem& p, Quality& q);
 // Estimate of the 1-norm condition number of the current basis (scaled
 // when the engine scales); 1258 without a factored basis.
 int basisKappa(Env& env, model::Problem& p, bool scaled, double* kappa);
+
+// The LP solution record when it holds values for the problem's columns.
+const simplex::LpState* storedSolution(const model::Problem& p);
+
+// Options of the analysis tools' own simplex engines: the tolerances, the
+// iteration limit, the limit check and the work counter of the environment.
+void setEngineOptions(Env& env, simplex::LpOptions& o);
 
 // Row activities a_i x of x (n entries) into ax (m entries).
 void rowActivities(const model::ModelData& md, const double* x, double* ax);
