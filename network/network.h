@@ -84,4 +84,12 @@ int readNetFile(Env& env, NetProblem& net, const char* filename);
 int writeNetBasis(Env& env, NetProblem& net, const char* filename);
 int readNetBasis(Env& env, NetProblem& net, const char* filename);
 
+// LP method 3: extract the largest network the network-finding setting
+// allows, solve it by the network simplex and finish the LP by the given
+// simplex method (1 primal, 2 dual) from the network's basis.
+int hybridOptimize(Env& env, model::Problem& p, int lpMethod);
+// Extract the network of an LP into `net`; colmap / rowmap (optional) get
+// the arc of each column and the node of each row (-1 when none).
+int extractInto(Env& env, model::Problem& p, NetProblem& net, int* colmap, int* rowmap);
+
 }  // namespace vnt::network

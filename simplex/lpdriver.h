@@ -20,6 +20,7 @@ namespace vnt::simplex {
 inline constexpr int kMethodAuto = 0;
 inline constexpr int kMethodPrimal = 1;
 inline constexpr int kMethodDual = 2;
+inline constexpr int kMethodNetwork = 3;  // network part first (network/), then the dual
 inline constexpr int kMethodConcurrent = 6;
 // The automatic choice runs the concurrent method on problems with at least
 // this many rows or columns (when more than one thread may be used).

@@ -14,6 +14,12 @@
 #include "presolve/presolve.h"
 #include "simplex/lpdriver.h"
 
+namespace vnt::network {
+// LP method 3 (network/): weak, so that builds without the network
+// subsystem serve the method by the dual simplex.
+__attribute__((weak)) int hybridOptimize(Env& env, model::Problem& p, int lpMethod);
+}  // namespace vnt::network
+
 namespace vnt::simplex {
 
 namespace {
@@ -582,6 +588,9 @@ int optimizeLp(Env& env, model::Problem& p, int method) {
   if (p.probtype == model::kQCP) return 1031;
   if (int st = model::flushCache(env, p)) return st;
   if (int st = model::checkSolveData(env, p)) return st;
+  if (&network::hybridOptimize != nullptr &&
+      (method == kMethodNetwork || (method == kMethodAuto && params::getInt(env, kParamLpMethod) == kMethodNetwork)))
+    return network::hybridOptimize(env, p, kMethodDual);
   LpState* s = lpState(p);
   if (!s) return 1001;
   params::displayChanged(env);
