@@ -150,7 +150,10 @@ Run runClp(const std::string& file) {
   while (fgets(line, sizeof line, p)) all += line;
   pclose(p);
   auto k = all.rfind("objective ");
-  if (k == std::string::npos) return r;
+  if (k == std::string::npos) {
+    std::fprintf(stderr, "clp gave no objective:\n%s\n", all.substr(0, 600).c_str());
+    return r;
+  }
   std::istringstream is(all.substr(k + 10));
   std::string dash, word, timeWord;
   double t = -1;
