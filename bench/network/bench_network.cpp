@@ -140,6 +140,30 @@ Run runDual(VNTENVptr env, VNTLPptr lp) {
   return r;
 }
 
+// The instance as a fixed-format MPS file for the peer (names of at most
+// eight characters: R<node>, C<arc>).
+bool writeFixedMps(const Inst& f, const std::string& path) {
+  FILE* o = std::fopen(path.c_str(), "w");
+  if (!o) return false;
+  std::fprintf(o, "NAME          BENCH\nROWS\n N  COST\n");
+  for (int v = 0; v < f.n; ++v) std::fprintf(o, " E  R%d\n", v + 1);
+  std::fprintf(o, "COLUMNS\n");
+  for (int a = 0; a < f.arcs(); ++a) {
+    std::fprintf(o, "    %-8s  %-8s  %12.6g   %-8s  %12.6g\n", ("C" + std::to_string(a + 1)).c_str(), "COST",
+                 f.cost[a], ("R" + std::to_string(f.tail[a] + 1)).c_str(), 1.0);
+    std::fprintf(o, "    %-8s  %-8s  %12.6g\n", ("C" + std::to_string(a + 1)).c_str(),
+                 ("R" + std::to_string(f.head[a] + 1)).c_str(), -1.0);
+  }
+  std::fprintf(o, "RHS\n");
+  for (int v = 0; v < f.n; ++v)
+    if (f.supply[v] != 0) std::fprintf(o, "    RHS       %-8s  %12.6g\n", ("R" + std::to_string(v + 1)).c_str(), f.supply[v]);
+  std::fprintf(o, "BOUNDS\n");
+  for (int a = 0; a < f.arcs(); ++a)
+    if (f.ub[a] < 1e20) std::fprintf(o, " UP BND       %-8s  %12.6g\n", ("C" + std::to_string(a + 1)).c_str(), f.ub[a]);
+  std::fprintf(o, "ENDATA\n");
+  return std::fclose(o) == 0;
+}
+
 Run runClp(const std::string& file) {
   Run r;
   std::string cmd = "clp " + file + " -presolve off -dualsimplex 2>&1";
@@ -201,8 +225,7 @@ int main(int argc, char** argv) {
     std::string check = net.stat == 1 ? "" : "network status " + std::to_string(net.stat);
     if (f.arcs() <= dualMax || clp) {
       VNTLPptr lp = buildLp(env, f);
-      if (clp) {
-        VNTwriteprob(env, lp, mps.c_str(), "MPS");
+      if (clp && writeFixedMps(f, mps)) {
         peer = runClp(mps);
         std::remove(mps.c_str());
       }
