@@ -433,6 +433,8 @@ void LpEngine::computePrimal() {
   v.clear();
   std::fill(v.val.begin(), v.val.end(), 0.0);
   addWork(static_cast<uint64_t>(colStart_[n_]) + 4ull * m_);
+  // Near-singular factors lose digits in the values: one refinement step.
+  if (factor_.conditionRatio() > tol::kRefineCondition) refinePrimal();
   primalValid_ = true;
 }
 
@@ -1024,6 +1026,35 @@ bool LpEngine::confirmInfeasible(bool* giveUp) {
   computePrimal();
   computeDual();
   return false;
+}
+
+void LpEngine::refinePrimal() {
+  // Residual of [A I] x = 0 in extended precision, then x_B += B^-1 residual.
+  // The residual is solved scaled to unit size: the solves drop entries
+  // below an absolute threshold, and residuals are tiny by nature.
+  std::vector<long double> r(m_, 0.0L);
+  for (int j = 0; j < n_; ++j) {
+    const long double xj = x_[j];
+    if (xj == 0.0L) continue;
+    for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k) r[colIndex_[k]] += xj * colValue_[k];
+  }
+  double rmax = 0.0;
+  for (int i = 0; i < m_; ++i) {
+    r[i] += x_[n_ + i];
+    rmax = std::max(rmax, std::fabs(static_cast<double>(r[i])));
+  }
+  addWork(static_cast<uint64_t>(colStart_[n_]) + 4ull * m_);
+  if (rmax == 0.0) return;
+  const double s = std::ldexp(1.0, -std::ilogb(rmax));
+  WorkVec& v = work_;
+  v.clear();
+  std::fill(v.val.begin(), v.val.end(), 0.0);
+  for (int i = 0; i < m_; ++i) v.val[i] = -static_cast<double>(r[i] * s);
+  v.repack();
+  factor_.ftran(v, 1.0);
+  for (int p = 0; p < m_; ++p) x_[head_[p]] += v.val[p] / s;
+  v.clear();
+  std::fill(v.val.begin(), v.val.end(), 0.0);
 }
 
 void LpEngine::refineFarkas(const std::vector<double>& target) {

@@ -156,6 +156,9 @@ class LpEngine {
   void placeNonbasic(int j);  // choose a bound for a nonbasic variable
   bool refactor();            // build the factors of head_; fix singularities
   void computePrimal();
+  // One step of iterative refinement of the basic values (extended-precision
+  // residual, one solve with the current factors).
+  void refinePrimal();
   void computeDual();
   void computeDualFromCosts(const double* c);
   double workingObjective() const;

@@ -25,6 +25,7 @@ inline constexpr double kFarkasClean = 1e-9;     // a failed proof is tried agai
 inline constexpr int kFarkasCleanSteps = 3;      // share of the largest, then 100 and 10000 times it
 inline constexpr double kFarkasMargin = 1e-13;   // the proof's gap must exceed this share of the terms' magnitude
 inline constexpr int kProofRecoveries = 3;       // attempts to go on after a failed infeasibility proof
+inline constexpr double kRefineCondition = 1e6;  // basic values are refined once above this factor condition ratio
 inline constexpr double kPivotRelSmall = 1e-9;   // |alpha_rq| relative to max |alpha_r|
 inline constexpr double kPivotMismatch = 1e-7;   // row/column pivot disagreement that forces a refactor
 inline constexpr double kDropTiny = 1e-14;       // entries below this are dropped from work vectors

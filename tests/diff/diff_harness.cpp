@@ -322,7 +322,7 @@ bool farkasHolds(const Lp& lp, const std::vector<double>& y, double sign, const 
   double scale = 0;
   for (int j = 0; j < n; ++j) {
     const double zj = static_cast<double>(z[j]);
-    if (std::fabs(zj) <= 1e-9 * mag[j]) continue;  // cancellation noise of a zero
+    if (std::fabs(zj) <= 10 * t.cert * mag[j]) continue;  // cancellation noise of a zero
     const double b = zj > 0 ? lp.ub[j] : lp.lb[j];
     if (isInf(b)) { why = fmt("C%d: y'A = %.3g needs an infinite bound", j, zj); return false; }
     axUp += z[j] * b;
@@ -371,7 +371,7 @@ void checkRay(const Lp& lp, const OurResult& r, const Tol& t, std::vector<CheckF
     dmax = std::max(dmax, std::fabs(v));
   }
   if (dmax == 0) { fail(out, "ray-invalid", "ray is zero"); return; }
-  const double tol = t.cert * 10 * dmax;
+  const double tol = t.ray * 10 * dmax;
   LD cd = 0;
   double cdMag = 0;
   for (int j = 0; j < lp.n; ++j) {

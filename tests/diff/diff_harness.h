@@ -18,7 +18,13 @@ struct Tol {
   double dual = 1e-6;     // reduced-cost and row-dual sign violation
   double dj = 1e-7;       // reported d against c - A'pi
   double objective = 1e-6;  // objective against peers and against c'x + offset
-  double cert = 1e-9;     // margin a Farkas proof or ray must clear
+  // Margin a Farkas proof must clear, relative to the magnitude of its terms
+  // (ten times it is the share of a column's magnitude below which y'a_j
+  // counts as zero): far above the rounding of the long double sums, yet
+  // within reach of models whose rows conflict by a relative 1e-10, which
+  // no proof can beat by more.
+  double cert = 1e-13;
+  double ray = 1e-9;      // tolerance of the ray checks
   bool requireCertificate = true;  // a missing Farkas certificate (1265) is a failure
 };
 
