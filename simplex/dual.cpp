@@ -661,7 +661,7 @@ LpStatus LpEngine::runDual() {
     computePrimal();
     computeDual();
     if (flipToDualFeasible(tolD_, false)) computePrimal();
-    if (countPrimalInfeasibilities(tolP_, nullptr) > 0) continue;
+    if (finalPrimalInfeasibilities() > 0) continue;
     if (countDualInfeasibilities(tolD_, nullptr) > 0) {
       if (cleaned) return LpStatus::kOptimalUnscaledInfeas;
       cleaned = true;

@@ -433,8 +433,6 @@ void LpEngine::computePrimal() {
   v.clear();
   std::fill(v.val.begin(), v.val.end(), 0.0);
   addWork(static_cast<uint64_t>(colStart_[n_]) + 4ull * m_);
-  // Near-singular factors lose digits in the values: one refinement step.
-  if (factor_.conditionRatio() > tol::kRefineCondition) refinePrimal();
   primalValid_ = true;
 }
 
@@ -1024,8 +1022,18 @@ bool LpEngine::confirmInfeasible(bool* giveUp) {
     return false;
   }
   computePrimal();
+  if (factor_.conditionRatio() > tol::kRefineCondition) refinePrimal();
   computeDual();
   return false;
+}
+
+int LpEngine::finalPrimalInfeasibilities() {
+  int cnt = countPrimalInfeasibilities(tolP_, nullptr);
+  if (cnt > 0 && factor_.conditionRatio() > tol::kRefineCondition) {
+    refinePrimal();
+    cnt = countPrimalInfeasibilities(tolP_, nullptr);
+  }
+  return cnt;
 }
 
 void LpEngine::refinePrimal() {

@@ -159,6 +159,10 @@ class LpEngine {
   // One step of iterative refinement of the basic values (extended-precision
   // residual, one solve with the current factors).
   void refinePrimal();
+  // Primal infeasibilities of the values on fresh factors at the end of a
+  // solve; near-singular factors get one refinement step before a count
+  // above zero stands.
+  int finalPrimalInfeasibilities();
   void computeDual();
   void computeDualFromCosts(const double* c);
   double workingObjective() const;

@@ -596,7 +596,16 @@ int optimizeLp(Env& env, model::Problem& p, int method) {
   params::displayChanged(env);
   if (presolveWanted(env, p, *s)) {
     const int r = optimizeWithPresolve(env, p, *s, method);
-    if (r != kPresolveSkipped) return r;
+    if (r != presolve::kInfeasible) {
+      if (r != kPresolveSkipped) return r;
+    } else {
+      // Presolve's verdict comes without row weights: the simplex solves the
+      // original problem, so that the answer carries a Farkas certificate,
+      // and its own answer stands should it find the problem feasible.
+      s->reload = true;
+      const int st = solveModel(env, p, s, method);
+      return st == 0 && s->stat == 3 ? presolve::kInfeasible : st;
+    }
   }
   return solveModel(env, p, s, method);
 }

@@ -563,7 +563,7 @@ LpStatus LpEngine::runPrimal() {
     if (!refactor()) return LpStatus::kNonOptimal;
     computePrimal();
     computeDual();
-    if (countPrimalInfeasibilities(tolP_, nullptr) > 0) {
+    if (finalPrimalInfeasibilities() > 0) {
       if (!triedDual && countDualInfeasibilities(tolD_, nullptr) == 0) {
         triedDual = true;
         // Dual feasible with a few primal infeasibilities: the dual simplex finishes.
