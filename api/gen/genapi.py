@@ -473,19 +473,24 @@ HANDLE_TYPES = {"ENV", "ENVW", "LP", "CLP", "CLPH", "NET", "CNET", "CHANNEL", "P
 HANDLEPTR_TYPES = {"ENVP", "LPP", "NETP", "PARAMSETP", "CHANNELP"}
 
 
-def rec_length(op, a):
+def array_length(op, a, counts):
     """C++ expression of an array argument's length, safe to evaluate: arrays
-    the expression indexes must be non-null."""
-    e = re.sub(r"\b(nrows|ncols|narcs|nnodes)\(", r"vnt::api::rec::\1(", a.len)
+    the expression indexes must be non-null.  counts(fn, handle) spells the
+    count functions (rows, columns, arcs, nodes of a handle)."""
+    e = re.sub(r"\b(nrows|ncols|narcs|nnodes)\((\w+)\)", lambda m: counts(m.group(1), m.group(2)), a.len)
     # counts the catalogue names by what they count
     lp = next((x.name for x in op.args if x.type in ("LP", "CLP")), "nullptr")
     for word, fn in (("colcount", "ncols"), ("rowcount", "nrows"), ("pwlcount", "npwl")):
-        e = re.sub(rf"\b{word}\b", f"vnt::api::rec::{fn}({lp})", e)
+        e = re.sub(rf"\b{word}\b", counts(fn, lp), e)
     indexed = sorted(set(re.findall(r"\b(\w+)\[", a.len)))
     e = f"static_cast<long long>({e})"
     if indexed:
         e = f"(({' && '.join(indexed)}) ? {e} : 0LL)"
     return e
+
+
+def rec_length(op, a):
+    return array_length(op, a, lambda fn, h: f"vnt::api::rec::{fn}({h})")
 
 
 def rec_dt(a, table):
@@ -631,15 +636,7 @@ def recording_wrapper(o, fl):
 
 
 def rp_length(op, a):
-    e = re.sub(r"\b(nrows|ncols|narcs|nnodes)\(", r"vnt::replay::\1(c, ", a.len)
-    lp = next((x.name for x in op.args if x.type in ("LP", "CLP")), "nullptr")
-    for word, fn in (("colcount", "ncols"), ("rowcount", "nrows"), ("pwlcount", "npwl")):
-        e = re.sub(rf"\b{word}\b", f"vnt::replay::{fn}(c, {lp})", e)
-    indexed = sorted(set(re.findall(r"\b(\w+)\[", a.len)))
-    e = f"static_cast<long long>({e})"
-    if indexed:
-        e = f"(({' && '.join(indexed)}) ? {e} : 0LL)"
-    return e
+    return array_length(op, a, lambda fn, h: f"vnt::replay::{fn}(c, {h})")
 
 
 def rp_elem(a, fl):

@@ -238,20 +238,28 @@ namespace {
 using vnt::replay::CallRec;
 using vnt::replay::Value;
 
-Value valueOf(sqlite3_stmt* st, int typeCol) {
+// The value of a row from its value columns (chr < 0: the row has none);
+// the first column that is not null tells the type.
+Value rowValue(sqlite3_stmt* st, int chr, int dbl, int in, int txt) {
   Value v;
-  v.type = sqlite3_column_int(st, typeCol);
-  // columns after typeCol: chr, dbl, int, txt (arguments) or dbl, int, txt (return values)
+  auto has = [&](int c) { return c >= 0 && sqlite3_column_type(st, c) != SQLITE_NULL; };
+  v.type = has(txt) ? 4 : has(dbl) ? 3 : has(in) ? 2 : has(chr) ? 1 : 5;
+  v.i = v.type == 1 ? sqlite3_column_int64(st, chr) : sqlite3_column_int64(st, in);
+  v.d = sqlite3_column_double(st, dbl);
+  if (v.type == 4) v.t = reinterpret_cast<const char*>(sqlite3_column_text(st, txt));
   return v;
+}
+
+bool prepare(sqlite3* db, const char* sql, sqlite3_stmt** st, std::string& err) {
+  if (sqlite3_prepare_v2(db, sql, -1, st, nullptr) == SQLITE_OK) return true;
+  err = sqlite3_errmsg(db);
+  return false;
 }
 
 bool loadCalls(sqlite3* db, std::vector<CallRec>& calls, std::string& err) {
   sqlite3_stmt* st = nullptr;
-  if (sqlite3_prepare_v2(db, "SELECT c.id, f.name FROM calls c JOIN functions f ON f.id = c.func_id ORDER BY c.id;", -1,
-                         &st, nullptr) != SQLITE_OK) {
-    err = sqlite3_errmsg(db);
+  if (!prepare(db, "SELECT c.id, f.name FROM calls c JOIN functions f ON f.id = c.func_id ORDER BY c.id;", &st, err))
     return false;
-  }
   std::map<long long, std::size_t> at;
   while (sqlite3_step(st) == SQLITE_ROW) {
     CallRec r;
@@ -261,14 +269,12 @@ bool loadCalls(sqlite3* db, std::vector<CallRec>& calls, std::string& err) {
     calls.push_back(std::move(r));
   }
   sqlite3_finalize(st);
-  if (sqlite3_prepare_v2(db,
-                         "SELECT a.call_id, p.number, p.param_type, p.arg_type, a.param_index, a.chr_value, "
-                         "a.dbl_value, a.int_value, a.txt_value FROM arguments a JOIN parameters p ON p.id = "
-                         "a.param_id ORDER BY a.call_id, p.id, a.param_index;",
-                         -1, &st, nullptr) != SQLITE_OK) {
-    err = sqlite3_errmsg(db);
+  if (!prepare(db,
+               "SELECT a.call_id, p.number, p.param_type, p.arg_type, a.param_index, a.chr_value, a.dbl_value, "
+               "a.int_value, a.txt_value FROM arguments a JOIN parameters p ON p.id = a.param_id ORDER BY "
+               "a.call_id, p.id, a.param_index;",
+               &st, err))
     return false;
-  }
   while (sqlite3_step(st) == SQLITE_ROW) {
     auto it = at.find(sqlite3_column_int64(st, 0));
     if (it == at.end()) continue;
@@ -280,32 +286,16 @@ bool loadCalls(sqlite3* db, std::vector<CallRec>& calls, std::string& err) {
     if (output) r.succeeded = true;
     a.present = true;
     a.null = paramArgType == 5;
-    Value v;
-    v.type = sqlite3_column_type(st, 8) != SQLITE_NULL   ? 4
-             : sqlite3_column_type(st, 6) != SQLITE_NULL ? 3
-             : sqlite3_column_type(st, 7) != SQLITE_NULL ? 2
-             : sqlite3_column_type(st, 5) != SQLITE_NULL ? 1
-                                                         : 5;
-    v.i = v.type == 1 ? sqlite3_column_int64(st, 5) : sqlite3_column_int64(st, 7);
-    v.d = sqlite3_column_double(st, 6);
-    if (v.type == 4) v.t = reinterpret_cast<const char*>(sqlite3_column_text(st, 8));
-    a.v.push_back(std::move(v));
+    a.v.push_back(rowValue(st, 5, 6, 7, 8));
   }
   sqlite3_finalize(st);
-  if (sqlite3_prepare_v2(db, "SELECT call_id, arg_type, dbl_value, int_value, txt_value FROM return_values;", -1, &st,
-                         nullptr) != SQLITE_OK) {
-    err = sqlite3_errmsg(db);
-    return false;
-  }
+  if (!prepare(db, "SELECT call_id, dbl_value, int_value, txt_value FROM return_values;", &st, err)) return false;
   while (sqlite3_step(st) == SQLITE_ROW) {
     auto it = at.find(sqlite3_column_int64(st, 0));
     if (it == at.end()) continue;
     CallRec& r = calls[it->second];
     r.hasReturn = true;
-    r.ret = valueOf(st, 1);
-    r.ret.d = sqlite3_column_double(st, 2);
-    r.ret.i = sqlite3_column_int64(st, 3);
-    if (r.ret.type == 4) r.ret.t = reinterpret_cast<const char*>(sqlite3_column_text(st, 4));
+    r.ret = rowValue(st, -1, 1, 2, 3);
   }
   sqlite3_finalize(st);
   return true;
