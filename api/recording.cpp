@@ -196,9 +196,9 @@ int switchToRecording(Env& env) {
   // Kept with its directory, so that the recording goes on if the program
   // changes its current directory.
   char cwd[params::kRecordPathSize];
-  if (getcwd(cwd, sizeof cwd) && strlen(cwd) + strlen(path) + 2 <= static_cast<size_t>(params::kRecordPathSize)) {
-    const std::string name = path;
-    snprintf(path, params::kRecordPathSize, "%s/%s", cwd, name.c_str());
+  if (getcwd(cwd, sizeof cwd)) {
+    const std::string full = std::string(cwd) + "/" + path;
+    if (full.size() < static_cast<size_t>(params::kRecordPathSize)) memcpy(path, full.c_str(), full.size() + 1);
   }
   if (int st = rec::prepareDatabase(path)) {
     path[0] = '\0';
