@@ -159,6 +159,20 @@ int writeProblemFile(const std::string& filename, const char* filetype, const mo
   return rc;
 }
 
+int withFile(const std::string& filename, char mode, const IoSettings& settings, bool convert, Messages& msg,
+             const std::function<int(Device&)>& fn) {
+  if (filename.empty()) return reportError(msg, 1421, "File name not specified");
+  auto dev = openFileDevice(filename, mode);
+  if (!dev) {
+    if (mode == 'w') return reportError(msg, 1422, "Could not open file '%s' for writing", filename.c_str());
+    return reportError(msg, 1423, "Could not open file '%s' for reading", filename.c_str());
+  }
+  int rc = convert ? withEncoding(*dev, settings, mode, msg, fn) : fn(*dev);
+  const bool closed = dev->close();
+  if (rc == 0 && mode == 'w' && !closed) return reportError(msg, 1426, "Low-level file I/O error");
+  return rc;
+}
+
 int checkRowSenses(const model::ModelData& m, Messages& msg) {
   for (std::size_t i = 0; i < m.sense.size(); ++i) {
     const char c = m.sense[i];

@@ -19,6 +19,7 @@
 // written.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "io/device.h"
@@ -90,5 +91,13 @@ int writeProblemFile(const std::string& filename, const char* filetype, const mo
 // Writes to an open device; filetype is required here ("MPS", "LP", "SAV", ...).
 int writeProblem(Device& dev, const char* filetype, const model::ModelData& m, Messages& msg,
                  const IoSettings& settings = {}, const SavBasis* basis = nullptr);
+
+// Opens a named file for reading ('r') or writing ('w') with the compression
+// its suffix selects, converts text from or to the file encoding when
+// `convert` is set, runs fn on the device and closes the file.  Reports 1421
+// (no name), 1423 / 1422 (cannot open), 1426 (a failed close after writing)
+// and 1235; returns fn's result otherwise.
+int withFile(const std::string& filename, char mode, const IoSettings& settings, bool convert, Messages& msg,
+             const std::function<int(Device&)>& fn);
 
 }  // namespace vnt::io

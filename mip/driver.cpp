@@ -8,6 +8,7 @@
 #include "api/chk_decls.h"
 #include "env/limits.h"
 #include "mip/search.h"
+#include "mip/starts.h"
 #include "model/opsupport.h"
 #include "params/params.h"
 #include "presolve/presolve.h"
@@ -249,6 +250,7 @@ int Search::begin(Env& env, model::Problem& p) {
     }
   }
   settingsReport();
+  processMipStarts(*this, p);
   // The root: an open node without bound changes.
   pending = std::make_unique<Node>();
   pending->id = 0;

@@ -220,7 +220,10 @@ class SolverState {
   virtual bool onChange(Problem& p, const ChangeEvent& ev) = 0;
 };
 
-enum StateSlot : int { kSlotLp = 0, kSlotPresolve, kSlotMip, kSlotAux, kSlotConflict, kNumStateSlots };
+// kSlotStarts holds what the caller attaches to the model besides its data
+// (MIP starts, priority order; model/attachments.h): it follows row and
+// column deletions and is dropped only when the whole model is replaced.
+enum StateSlot : int { kSlotLp = 0, kSlotPresolve, kSlotMip, kSlotAux, kSlotConflict, kSlotStarts, kNumStateSlots };
 
 // ---------------------------------------------------------------------------
 

@@ -34,7 +34,10 @@ void usage(FILE* f) {
       "  --time-limit S       stop after S seconds\n"
       "  --write FILE         write the model (format from FILE's extension); a SAV\n"
       "                       file is written after the optimization, with its basis\n"
-      "  --solution FILE      write the solution file\n"
+      "  --solution FILE      write the solution file (.sol, XML; also .gz, .bz2)\n"
+      "  --read-start FILE    read a start before optimizing: a basis (.bas),\n"
+      "                       solution (.sol) or MIP-start (.mst) file\n"
+      "  --write-basis FILE   write the final basis (.bas)\n"
       "  --print-solution     print nonzero primal values and duals by name\n"
       "  --no-optimize        read (and write) without optimizing\n"
       "  --record DB          record every library call of the run into the SQLite\n"
@@ -137,11 +140,27 @@ void printSolution(VNTENVptr env, VNTLPptr lp) {
   }
 }
 
+// Kind of a start file by its extension (before a compression suffix):
+// 'b' basis, 's' solution, 'm' MIP starts, '?' unknown.
+char startKind(std::string name) {
+  for (const char* z : {".gz", ".bz2"})
+    if (name.size() > strlen(z) && name.compare(name.size() - strlen(z), strlen(z), z) == 0)
+      name.resize(name.size() - strlen(z));
+  const size_t dot = name.find_last_of('.');
+  if (dot == std::string::npos) return '?';
+  std::string ext = name.substr(dot + 1);
+  for (char& ch : ext) ch = static_cast<char>(tolower(static_cast<unsigned char>(ch)));
+  if (ext == "bas") return 'b';
+  if (ext == "sol") return 's';
+  if (ext == "mst") return 'm';
+  return '?';
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> params;
-  std::string paramFile, method, timeLimit, writeFile, solFile, model, recordFile;
+  std::string paramFile, method, timeLimit, writeFile, solFile, startFile, basisFile, model, recordFile;
   bool printSol = false, enter = false, optimize = true;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -182,6 +201,14 @@ int main(int argc, char** argv) {
       writeFile = next("--write");
     } else if (a == "--solution") {
       solFile = next("--solution");
+    } else if (a == "--read-start") {
+      startFile = next("--read-start");
+      if (startKind(startFile) == '?') {
+        fprintf(stderr, "vanto: --read-start expects a .bas, .sol or .mst file\n");
+        return 1;
+      }
+    } else if (a == "--write-basis") {
+      basisFile = next("--write-basis");
     } else if (a == "--print-solution") {
       printSol = true;
     } else if (a == "--record") {
@@ -207,10 +234,6 @@ int main(int argc, char** argv) {
   }
   if (enter && !model.empty()) {
     fprintf(stderr, "vanto: --enter reads the model from the terminal; no model file may be given\n");
-    return 1;
-  }
-  if (!solFile.empty()) {
-    fprintf(stderr, "vanto: solution files are not available in this build yet\n");
     return 1;
   }
 
@@ -271,6 +294,13 @@ int main(int argc, char** argv) {
   const bool writeAfter = optimize && isSavName(writeFile);
   if (!writeFile.empty() && !writeAfter && (st = VNTwriteprob(c.env, c.lp, writeFile.c_str(), nullptr)) != 0)
     return finish(libraryError(st));
+  if (!startFile.empty()) {
+    const char kind = startKind(startFile);
+    if (kind == 'b') st = VNTreadcopybase(c.env, c.lp, startFile.c_str());
+    else if (kind == 'm') st = VNTreadcopymipstarts(c.env, c.lp, startFile.c_str());
+    else st = VNTreadcopystartinfo(c.env, c.lp, startFile.c_str());
+    if (st != 0) return finish(libraryError(st));
+  }
   if (!optimize) return finish(0);
 
   const int ptype = VNTgetprobtype(c.env, c.lp);
@@ -313,6 +343,15 @@ int main(int argc, char** argv) {
   }
   printf("Time:            %.3f seconds (%.2f ticks)\n", t1 - t0, d1 - d0);
   if (printSol && haveSoln) printSolution(c.env, c.lp);
+  if (!solFile.empty()) {
+    if (!haveSoln) {
+      fprintf(stderr, "vanto: no solution to write to '%s'\n", solFile.c_str());
+      return finish(1);
+    }
+    if ((st = VNTsolwrite(c.env, c.lp, solFile.c_str())) != 0) return finish(libraryError(st));
+  }
+  if (!basisFile.empty() && (st = VNTmbasewrite(c.env, c.lp, basisFile.c_str())) != 0)
+    return finish(libraryError(st));
   if (writeAfter && (st = VNTwriteprob(c.env, c.lp, writeFile.c_str(), nullptr)) != 0)
     return finish(libraryError(st));
   return finish(0);

@@ -1,10 +1,12 @@
 // The command-line program, driven end to end through its binary.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "common/models.h"
@@ -253,3 +255,45 @@ TEST(Cli, SavFileKeepsTheBasis) {
   EXPECT_EQ(objectiveOf(r.out), obj) << r.out;
   std::remove(sav.c_str());
 }
+
+namespace {
+
+std::string scratch(const std::string& base) {
+  return ::testing::TempDir() + "vnt_cli_" + std::to_string(::getpid()) + "_" + base;
+}
+
+TEST(CliStarts, SolutionAndBasisFilesRestartAnLpWithoutIterations) {
+  const std::string model = vnt::test::modelPath("netlib", "sc105");
+  const std::string sol = scratch("sc105.sol.gz"), bas = scratch("sc105.bas");
+  Outcome r = run("--solution " + sol + " --write-basis " + bas + " " + model);
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out.find("Iterations:      0\n"), std::string::npos) << r.out;
+  for (const std::string& start : {sol, bas}) {
+    Outcome again = run("--read-start " + start + " " + model);
+    ASSERT_EQ(again.status, 0) << again.out;
+    EXPECT_NE(again.out.find("Iterations:      0\n"), std::string::npos) << start << "\n" << again.out;
+    EXPECT_NEAR(objectiveOf(again.out), objectiveOf(r.out), 1e-9 * std::fabs(objectiveOf(r.out)));
+  }
+  std::remove(sol.c_str());
+  std::remove(bas.c_str());
+}
+
+TEST(CliStarts, MipSolutionFileStartsTheNextRun) {
+  const std::string model = vnt::test::modelPath("miplib3", "p0033");
+  const std::string sol = scratch("p0033.sol");
+  Outcome r = run("--solution " + sol + " " + model);
+  ASSERT_EQ(r.status, 0) << r.out;
+  std::ifstream in(sol);
+  std::string head((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(head.find("solutionMethodString=\"mip\""), std::string::npos);
+  Outcome again = run("--read-start " + sol + " " + model);
+  ASSERT_EQ(again.status, 0) << again.out;
+  EXPECT_NE(again.out.find("1 of 1 MIP starts provided solutions.\n"), std::string::npos) << again.out;
+  EXPECT_NEAR(objectiveOf(again.out), 3089.0, 1e-6);
+  Outcome bad = run("--read-start start.txt " + model);
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.out.find("--read-start expects a .bas, .sol or .mst file"), std::string::npos) << bad.out;
+  std::remove(sol.c_str());
+}
+
+}  // namespace

@@ -1,0 +1,307 @@
+// Processing of the MIP starts at the beginning of a run, the sub-MIP that
+// completes partial starts and the repair heuristic.
+#include "mip/starts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "mip/search.h"
+#include "model/attachments.h"
+#include "params/params.h"
+
+namespace vnt::mip {
+
+namespace {
+
+enum : int { kParamDisplay = 2012, kParamNodeLimit = 2017, kParamRepairTries = 2067 };
+
+// Repair tries when the parameter says "automatic" (0).
+constexpr long long kAutoRepairTries = 3;
+
+// Sets integer parameters for a scope and restores them on exit.
+class ParamScope {
+ public:
+  explicit ParamScope(Env& env) : env_(env) {}
+  ~ParamScope() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) params::setLongParam(env_, it->first, it->second);
+  }
+  void set(int id, long long v) {
+    saved_.emplace_back(id, params::getLong(env_, id));
+    params::setLongParam(env_, id, v);
+  }
+
+ private:
+  Env& env_;
+  std::vector<std::pair<int, long long>> saved_;
+};
+
+bool isInteger(const Search& s, int j) { return s.w.kind[j] == kInt || s.w.kind[j] == kSemiInt; }
+
+double userObjective(const model::ModelData& md, const std::vector<double>& x) {
+  double v = md.objoffset;
+  for (int j = 0; j < md.numCols(); ++j) v += md.obj[j] * x[j];
+  return v;
+}
+
+void printObjective(Env& env, double v) {
+  if (std::fabs(v) < 1e7) print(env, Chan::Results, "%.4f.\n", v);
+  else print(env, Chan::Results, "%.4e.\n", v);
+}
+
+// One start laid out over all columns.
+struct StartValues {
+  std::vector<double> x;
+  std::vector<char> given;
+  bool complete = false;
+  bool integersGiven = false;
+};
+
+StartValues layOut(const Search& s, const model::MipStart& ms) {
+  const int n = s.orig.numCols();
+  StartValues v;
+  v.x.assign(n, 0.0);
+  v.given.assign(n, 0);
+  for (size_t t = 0; t < ms.ind.size(); ++t)
+    if (ms.ind[t] >= 0 && ms.ind[t] < n) {
+      v.x[ms.ind[t]] = ms.val[t];
+      v.given[ms.ind[t]] = 1;
+    }
+  v.complete = std::all_of(v.given.begin(), v.given.end(), [](char g) { return g != 0; });
+  v.integersGiven = true;
+  for (int j = 0; j < n; ++j)
+    if (isInteger(s, j) && !v.given[j]) v.integersGiven = false;
+  return v;
+}
+
+bool feasible(const Search& s, const std::vector<double>& x) {
+  SolutionTolerances t;
+  t.feasibility = s.rp.feasTol;
+  t.integrality = s.rp.intTol;
+  return solutionSatisfies(s.orig, x.data(), t);
+}
+
+// Sub-MIP with the marked columns fixed at their start values (integers
+// rounded, everything clipped to the bounds).
+bool completeBySubMip(Search& s, const StartValues& v, const std::vector<char>& fix, std::vector<double>& x) {
+  std::vector<double> lb = s.orig.lb, ub = s.orig.ub;
+  for (int j = 0; j < s.orig.numCols(); ++j) {
+    if (!fix[j]) continue;
+    double val = isInteger(s, j) ? std::round(v.x[j]) : v.x[j];
+    val = std::min(std::max(val, lb[j]), ub[j]);
+    lb[j] = ub[j] = val;
+  }
+  return solveSubMip(s, lb, ub, x);
+}
+
+// Evaluates one start by its level; true with x when it defines a solution.
+bool evaluate(Search& s, int level, const StartValues& v, std::vector<double>& x) {
+  const int n = s.orig.numCols();
+  const bool check = level == kEffortCheckFeas || level == kEffortRepair || level == kEffortAuto;
+  if (check && v.complete && feasible(s, v.x)) {
+    x = v.x;
+    return true;
+  }
+  if (level == kEffortCheckFeas || level == kEffortRepair) return false;
+  std::vector<char> fix(n, 0);
+  if (level == kEffortSolveFixed || (level == kEffortAuto && v.integersGiven)) {
+    if (!v.integersGiven) return false;
+    for (int j = 0; j < n; ++j) fix[j] = isInteger(s, j) ? 1 : 0;
+  } else {  // sub-MIP on the columns without values
+    fix = v.given;
+  }
+  return completeBySubMip(s, v, fix, x);
+}
+
+// Repair of a start that defined no solution: the columns of the rows the
+// start violates are freed, and on each further try the columns of the rows
+// those touch; the rest stay at the start's values while a sub-MIP solves
+// for the freed ones.
+bool repair(Search& s, const StartValues& v, long long tries, std::vector<double>& x) {
+  const model::ModelData& md = s.orig;
+  const int n = md.numCols(), m = md.numRows();
+  // Row lists of the columns and the start's row activities (columns
+  // without a value count at the bound nearest zero).
+  std::vector<std::vector<int>> rowsOf(n);
+  std::vector<double> ax(m, 0.0);
+  std::vector<double> at(n);
+  for (int j = 0; j < n; ++j) {
+    at[j] = v.given[j] ? v.x[j] : std::min(std::max(0.0, md.lb[j]), md.ub[j]);
+    for (int64_t k = md.matbeg[j]; k < md.matbeg[j + 1]; ++k) {
+      rowsOf[j].push_back(md.matind[k]);
+      ax[md.matind[k]] += md.matval[k] * at[j];
+    }
+  }
+  std::vector<std::vector<int>> colsOf(m);
+  for (int j = 0; j < n; ++j)
+    for (int i : rowsOf[j]) colsOf[i].push_back(j);
+  std::vector<char> freed(n, 0), rowOpen(m, 0);
+  std::vector<int> frontier;
+  const double feas = s.rp.feasTol;
+  for (int i = 0; i < m; ++i) {
+    const double rng = md.rngval.empty() ? 0.0 : md.rngval[i];
+    double lo = -1e20, up = 1e20;
+    switch (md.sense[i]) {
+      case 'L': up = md.rhs[i]; break;
+      case 'G': lo = md.rhs[i]; break;
+      case 'E': lo = up = md.rhs[i]; break;
+      default: lo = std::min(md.rhs[i], md.rhs[i] + rng); up = std::max(md.rhs[i], md.rhs[i] + rng);
+    }
+    if (ax[i] < lo - feas * (1.0 + std::fabs(lo)) || ax[i] > up + feas * (1.0 + std::fabs(up))) {
+      rowOpen[i] = 1;
+      frontier.push_back(i);
+    }
+  }
+  for (int j = 0; j < n; ++j) {
+    if (!v.given[j]) freed[j] = 1;
+    const double val = v.x[j];
+    if (v.given[j] && (val < md.lb[j] - feas || val > md.ub[j] + feas ||
+                       (isInteger(s, j) && std::fabs(val - std::round(val)) > s.rp.intTol)))
+      freed[j] = 1;
+  }
+  for (long long t = 0; t < tries; ++t) {
+    std::vector<int> next;
+    for (int i : frontier)
+      for (int j : colsOf[i]) {
+        if (freed[j]) continue;
+        freed[j] = 1;
+        for (int r : rowsOf[j])
+          if (!rowOpen[r]) {
+            rowOpen[r] = 1;
+            next.push_back(r);
+          }
+      }
+    std::vector<char> fix(n);
+    for (int j = 0; j < n; ++j) fix[j] = freed[j] ? 0 : 1;
+    if (completeBySubMip(s, v, fix, x)) return true;
+    if (next.empty()) {
+      // Nothing left to free along the rows: the last try frees every column.
+      if (t + 1 < tries) {
+        std::fill(fix.begin(), fix.end(), 0);
+        return completeBySubMip(s, v, fix, x);
+      }
+      break;
+    }
+    frontier.swap(next);
+  }
+  return false;
+}
+
+}  // namespace
+
+const char* effortName(int level) {
+  switch (level) {
+    case kEffortCheckFeas: return "CheckFeas";
+    case kEffortSolveFixed: return "SolveFixed";
+    case kEffortSubMip: return "SubMIP";
+    case kEffortRepair: return "Repair";
+    default: return "Auto";
+  }
+}
+
+bool solveSubMip(Search& s, const std::vector<double>& lb, const std::vector<double>& ub, std::vector<double>& x) {
+  Env& env = *s.env_;
+  for (size_t j = 0; j < lb.size(); ++j)
+    if (lb[j] > ub[j]) return false;
+  model::ModelData md = s.orig;
+  md.lb = lb;
+  md.ub = ub;
+  int st = 0;
+  model::Problem* q = model::newProblem(env, "submip", &st);
+  if (!q) return false;
+  bool found = false;
+  try {
+    if (model::replaceData(env, *q, std::move(md)) == 0) {
+      q->probtype = model::kMILP;
+      ParamScope scope(env);
+      scope.set(kParamDisplay, 0);
+      scope.set(kParamNodeLimit, std::max(1LL, s.rp.subMipNodes));
+      std::unique_ptr<Search> sub(new (std::nothrow) Search);
+      if (sub && sub->run(env, *q) == 0 && sub->hasIncumbent()) {
+        x = sub->incumbentX;
+        found = true;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    found = false;
+  }
+  model::destroyProblem(env, q);
+  return found;
+}
+
+void processMipStarts(Search& s, model::Problem& p) {
+  const model::Attachments* a = model::findAttachments(p);
+  if (!a || a->starts.empty()) return;
+  Env& env = *s.env_;
+  const int display = s.rp.display;
+  const int count = static_cast<int>(a->starts.size());
+  if (display > 2) print(env, Chan::Results, "Processing %d MIP starts.\n", count);
+  const bool lazy = !s.orig.lazycons.empty();
+  bool warned = false;
+  // Solutions found, offered to the incumbent entry after the summary so
+  // that the node log follows the start messages.
+  struct Found {
+    int start;
+    double obj;  // user sense
+    std::vector<double> x;
+  };
+  std::vector<Found> found;
+  std::vector<int> retained;
+  for (int k = 0; k < count; ++k) {
+    const model::MipStart& ms = a->starts[k];
+    int level = ms.effort < 0 ? kEffortAuto : ms.effort;
+    if (lazy && level == kEffortCheckFeas) {
+      level = kEffortSolveFixed;
+      if (!warned)
+        print(env, Chan::Warning,
+              "Warning: Effort level 'CheckFeas' is incompatible with lazy constraint/incumbent callback.\n"
+              "         Effort level increased to 'SolveFixed'.\n");
+      warned = true;
+    }
+    const StartValues v = layOut(s, ms);
+    std::vector<double> x;
+    if (evaluate(s, level, v, x)) {
+      const double obj = userObjective(s.orig, x);
+      if (display > 2) {
+        print(env, Chan::Results, "MIP start '%s' defined solution with objective ", ms.name.c_str());
+        printObjective(env, obj);
+      }
+      found.push_back({k, obj, std::move(x)});
+    } else {
+      if (display > 2) print(env, Chan::Results, "MIP start '%s' defined no solution.\n", ms.name.c_str());
+      if (!ms.ind.empty() && level != kEffortCheckFeas) retained.push_back(k);
+    }
+  }
+  if (display >= 1) {
+    if (!found.empty()) {
+      print(env, Chan::Results, "%d of %d MIP starts provided solutions.\n", static_cast<int>(found.size()), count);
+      const Found* best = &found[0];
+      for (const Found& f : found)
+        if (s.sense * f.obj < s.sense * best->obj) best = &f;
+      print(env, Chan::Results, "MIP start '%s' defined initial solution with objective ",
+            a->starts[best->start].name.c_str());
+      printObjective(env, best->obj);
+    } else {
+      print(env, Chan::Warning, "Warning:  No solution found from %d MIP starts.\n", count);
+    }
+  }
+  for (const Found& f : found) s.offerSolution(f.x.data(), true, "start");
+  long long tries = params::getLong(env, kParamRepairTries);
+  if (tries < 0 || retained.empty()) return;
+  if (display >= 1) {
+    if (retained.size() == 1) print(env, Chan::Results, "Retaining values of one MIP start for possible repair.\n");
+    else print(env, Chan::Results, "Retaining values of %d MIP starts for possible repair.\n", static_cast<int>(retained.size()));
+  }
+  if (tries == 0) tries = kAutoRepairTries;
+  bool repaired = false;
+  for (int k : retained) {
+    std::vector<double> x;
+    if (repair(s, layOut(s, a->starts[k]), tries, x) && feasible(s, x)) {
+      s.offerSolution(x.data(), true, "start");
+      repaired = true;
+    }
+  }
+  if (display >= 1) print(env, Chan::Results, repaired ? "Repair heuristic succeeded.\n" : "Repair heuristic found nothing.\n");
+}
+
+}  // namespace vnt::mip

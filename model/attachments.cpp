@@ -1,0 +1,57 @@
+#include "model/attachments.h"
+
+#include <new>
+
+namespace vnt::model {
+
+bool Attachments::hasOrder() const {
+  for (const PriorityEntry& e : order)
+    if (e.set) return true;
+  return false;
+}
+
+bool Attachments::onChange(Problem& p, const ChangeEvent& ev) {
+  switch (ev.kind) {
+    case ChangeKind::ReplaceAll: return false;
+    case ChangeKind::AddCols:
+      if (!order.empty()) order.resize(order.size() + static_cast<size_t>(ev.cnt));
+      return true;
+    case ChangeKind::DelCols: {
+      if (!ev.map) return false;
+      const int n = p.data->cols();
+      for (MipStart& s : starts) {
+        size_t k = 0;
+        for (size_t t = 0; t < s.ind.size(); ++t) {
+          const int j = s.ind[t];
+          if (j < 0 || j >= n || ev.map[j] < 0) continue;
+          s.ind[k] = ev.map[j];
+          s.val[k++] = s.val[t];
+        }
+        s.ind.resize(k);
+        s.val.resize(k);
+      }
+      if (!order.empty()) {
+        std::vector<PriorityEntry> kept;
+        for (int j = 0; j < n && j < static_cast<int>(order.size()); ++j)
+          if (ev.map[j] >= 0) kept.push_back(order[j]);
+        order.swap(kept);
+      }
+      return true;
+    }
+    default: return true;
+  }
+}
+
+Attachments* attachments(Problem& p, bool create) {
+  auto& slot = p.state[kSlotStarts];
+  if (!slot && create) slot.reset(new (std::nothrow) Attachments);
+  return static_cast<Attachments*>(slot.get());
+}
+
+const Attachments* findAttachments(const Problem& p) {
+  return static_cast<const Attachments*>(p.state[kSlotStarts].get());
+}
+
+std::string defaultStartName(size_t k) { return "m" + std::to_string(k + 1); }
+
+}  // namespace vnt::model

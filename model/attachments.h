@@ -1,0 +1,43 @@
+// What a caller attaches to a model besides its data: the MIP starts and the
+// branching priority order.  Kept in the problem's kSlotStarts state slot:
+// column deletions renumber (and drop the entries of deleted columns),
+// replacing the whole model drops everything, other changes keep it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "model/problem.h"
+
+namespace vnt::model {
+
+struct MipStart {
+  std::string name;
+  int effort = 0;          // 0 / -1 automatic, 1 check, 2 solve fixed, 3 sub-MIP, 4 repair
+  std::vector<int> ind;    // distinct columns
+  std::vector<double> val;
+};
+
+struct PriorityEntry {
+  long long priority = 0;
+  int direction = 0;       // 0 default, 1 up, -1 down
+  bool set = false;        // the column has an entry
+};
+
+class Attachments final : public SolverState {
+ public:
+  bool onChange(Problem& p, const ChangeEvent& ev) override;
+  std::vector<MipStart> starts;
+  std::vector<PriorityEntry> order;  // empty, or one per column
+  bool hasOrder() const;
+};
+
+// The problem's attachments (created on first use when `create`; null when
+// absent or out of memory).
+Attachments* attachments(Problem& p, bool create);
+const Attachments* findAttachments(const Problem& p);
+
+// The default name of the k-th (0-based) MIP start: "m" + (k + 1).
+std::string defaultStartName(size_t k);
+
+}  // namespace vnt::model

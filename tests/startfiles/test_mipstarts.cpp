@@ -1,0 +1,350 @@
+// MIP starts through the C interface: the operations that store them, their
+// processing at the start of a run (complete, partial and infeasible starts,
+// repair, messages), and the MIP-start file.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/models.h"
+#include "vanto/vanto.h"
+
+namespace {
+
+using vnt::test::modelPath;
+
+struct Text {
+  std::string s;
+  static void fn(void* h, const char* m) { static_cast<Text*>(h)->s += m; }
+};
+
+class MipStarts : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    int st = 0;
+    env = VNTopenVANTO(&st);
+    ASSERT_NE(env, nullptr);
+    VNTCHANNELptr res, warn, err, log;
+    ASSERT_EQ(VNTgetchannels(env, &res, &warn, &err, &log), 0);
+    VNTaddfuncdest(env, res, &results, Text::fn);
+    VNTaddfuncdest(env, warn, &warnings, Text::fn);
+    VNTaddfuncdest(env, err, &errors, Text::fn);
+    VNTsetdblparam(env, VNT_PARAM_TILIM, 60.0);
+    VNTsetlongparam(env, VNT_PARAM_NODELIM, 20000);
+  }
+  void TearDown() override {
+    for (VNTLPptr& p : probs) VNTfreeprob(env, &p);
+    VNTcloseVANTO(&env);
+    for (const auto& f : files) std::remove(f.c_str());
+  }
+  VNTLPptr load(const std::string& name) {
+    int st = 0;
+    VNTLPptr p = VNTcreateprob(env, &st, name.c_str());
+    EXPECT_NE(p, nullptr);
+    EXPECT_EQ(VNTreadcopyprob(env, p, modelPath("miplib3", name).c_str(), nullptr), 0) << name;
+    probs.push_back(p);
+    return p;
+  }
+  VNTLPptr fromLp(const std::string& text) {
+    const std::string f = file("model.lp");
+    std::ofstream(f) << text;
+    int st = 0;
+    VNTLPptr p = VNTcreateprob(env, &st, "lp");
+    EXPECT_EQ(VNTreadcopyprob(env, p, f.c_str(), nullptr), 0);
+    probs.push_back(p);
+    return p;
+  }
+  std::string file(const std::string& base) {
+    files.push_back(::testing::TempDir() + "vnt_mst_" + std::to_string(::getpid()) + "_" + base);
+    return files.back();
+  }
+  // Solves a fresh copy of the model and returns its optimal values.
+  std::vector<double> optimum(const std::string& name, double* obj) {
+    VNTLPptr p = load(name);
+    EXPECT_EQ(VNTmipopt(env, p), 0);
+    const int stat = VNTgetstat(env, p);
+    EXPECT_TRUE(stat == 101 || stat == 102) << stat;
+    EXPECT_EQ(VNTgetobjval(env, p, obj), 0);
+    std::vector<double> x(VNTgetnumcols(env, p));
+    EXPECT_EQ(VNTgetx(env, p, x.data(), 0, static_cast<int>(x.size()) - 1), 0);
+    results.s.clear();
+    return x;
+  }
+  int addStart(VNTLPptr p, const std::vector<int>& ind, const std::vector<double>& val, int effort,
+               const char* name = nullptr) {
+    const int beg = 0;
+    char* names[1] = {const_cast<char*>(name)};
+    return VNTaddmipstarts(env, p, 1, static_cast<int>(ind.size()), &beg, ind.data(), val.data(), &effort,
+                           name ? names : nullptr);
+  }
+  static std::vector<int> allColumns(size_t n) {
+    std::vector<int> ind(n);
+    for (size_t j = 0; j < n; ++j) ind[j] = static_cast<int>(j);
+    return ind;
+  }
+  double objval(VNTLPptr p) {
+    double v = NAN;
+    EXPECT_EQ(VNTgetobjval(env, p, &v), 0);
+    return v;
+  }
+
+  VNTENVptr env = nullptr;
+  std::vector<VNTLPptr> probs;
+  std::vector<std::string> files;
+  Text results, warnings, errors;
+};
+
+// ---------------------------------------------------------------------------
+// Storing starts.
+
+TEST_F(MipStarts, StoredStartsAreAddedChangedQueriedAndDeleted) {
+  VNTLPptr p = load("p0033");
+  int n = 0;
+  EXPECT_EQ(VNTgetnummipstarts(env, p), 0);
+  long long nz = 0;
+  int surplus = 0, nzi = 0;
+  EXPECT_EQ(VNTgetmipstarts(env, p, &nzi, nullptr, nullptr, nullptr, nullptr, 0, &surplus, 0, 0), 3020);
+  // Two starts in one call, the second without a name given.
+  int beg[2] = {0, 2};
+  int ind[4] = {0, 5, 3, 0};
+  double val[4] = {1, 0, 1, 1};
+  int eff[2] = {1, 3};
+  char* names[2] = {const_cast<char*>("first"), const_cast<char*>("")};
+  ASSERT_EQ(VNTaddmipstarts(env, p, 2, 4, beg, ind, val, eff, names), 0);
+  ASSERT_EQ(VNTgetnummipstarts(env, p), 2);
+  char store[64];
+  char* nm[2];
+  ASSERT_EQ(VNTgetmipstartname(env, p, nm, store, sizeof store, &surplus, 0, 1), 0);
+  EXPECT_STREQ(nm[0], "first");
+  EXPECT_STREQ(nm[1], "m2");
+  ASSERT_EQ(VNTgetmipstartindex(env, p, "m2", &n), 0);
+  EXPECT_EQ(n, 1);
+  EXPECT_EQ(VNTgetmipstartindex(env, p, "nosuch", &n), 1210);
+  int gbeg[2], gind[8], geff[2];
+  double gval[8];
+  ASSERT_EQ(VNTgetmipstarts(env, p, &nzi, gbeg, gind, gval, geff, 8, &surplus, 0, 1), 0);
+  EXPECT_EQ(nzi, 4);
+  EXPECT_EQ(gbeg[1], 2);
+  EXPECT_EQ(geff[0], 1);
+  EXPECT_EQ(geff[1], 3);
+  EXPECT_EQ(gind[2], 3);
+  EXPECT_EQ(gval[2], 1.0);
+  // Too little room.
+  EXPECT_EQ(VNTgetmipstarts(env, p, &nzi, gbeg, gind, gval, geff, 3, &surplus, 0, 1), 1207);
+  EXPECT_EQ(surplus, -1);
+  // A change replaces the value of a column already there and adds another.
+  int cidx = 0, cbeg = 0, cind[2] = {5, 7}, ceff = 2;
+  double cval[2] = {1, 1};
+  ASSERT_EQ(VNTchgmipstarts(env, p, 1, &cidx, 2, &cbeg, cind, cval, &ceff), 0);
+  ASSERT_EQ(VNTgetmipstarts(env, p, &nzi, gbeg, gind, gval, geff, 8, &surplus, 0, 0), 0);
+  EXPECT_EQ(nzi, 3);
+  EXPECT_EQ(geff[0], 2);
+  EXPECT_EQ(gval[1], 1.0);
+  // Bad input changes nothing.
+  int badInd = 99999;
+  EXPECT_NE(addStart(p, {badInd}, {1.0}, 0), 0);
+  int badEff = 9;
+  EXPECT_NE(addStart(p, {0}, {1.0}, badEff), 0);
+  EXPECT_EQ(VNTgetnummipstarts(env, p), 2);
+  // Deleting columns renumbers the starts' entries.
+  ASSERT_EQ(VNTdelcols(env, p, 0, 0), 0);
+  ASSERT_EQ(VNTgetmipstarts(env, p, &nzi, gbeg, gind, gval, geff, 8, &surplus, 0, 1), 0);
+  EXPECT_EQ(nzi, 3);  // column 0 left both starts: {5, 7} -> {4, 6}, {3} -> {2}
+  EXPECT_EQ(gind[0], 4);
+  EXPECT_EQ(gind[2], 2);
+  // Delete by set, then by range.
+  int del[2] = {1, 0};
+  ASSERT_EQ(VNTdelsetmipstarts(env, p, del), 0);
+  EXPECT_EQ(del[0], -1);
+  EXPECT_EQ(del[1], 0);
+  ASSERT_EQ(VNTgetnummipstarts(env, p), 1);
+  ASSERT_EQ(VNTdelmipstarts(env, p, 0, 0), 0);
+  EXPECT_EQ(VNTgetnummipstarts(env, p), 0);
+  (void)nz;
+  // Starts belong to MIPs.
+  int st = 0;
+  VNTLPptr lp = VNTcreateprob(env, &st, "lp");
+  probs.push_back(lp);
+  EXPECT_EQ(addStart(lp, {}, {}, 0), 3003);
+}
+
+// ---------------------------------------------------------------------------
+// Processing at the start of a run.
+
+TEST_F(MipStarts, FeasibleCompleteStartBecomesTheFirstIncumbent) {
+  double best = 0;
+  const std::vector<double> xs = optimum("p0033", &best);
+  VNTLPptr p = load("p0033");
+  ASSERT_EQ(addStart(p, allColumns(xs.size()), xs, 1, "yesterday"), 0);
+  ASSERT_EQ(VNTmipopt(env, p), 0);
+  const std::string& out = results.s;
+  EXPECT_NE(out.find("1 of 1 MIP starts provided solutions.\n"), std::string::npos) << out;
+  const std::string line = "MIP start 'yesterday' defined initial solution with objective 3089.0000.\n";
+  const size_t at = out.find(line);
+  ASSERT_NE(at, std::string::npos) << out;
+  // The node log that follows begins with that incumbent.
+  const size_t star = out.find("\n*", at);
+  ASSERT_NE(star, std::string::npos);
+  EXPECT_NE(out.substr(star, out.find('\n', star + 1) - star).find("3089.0000"), std::string::npos) << out;
+  EXPECT_LE(objval(p), best + 1e-6);
+}
+
+TEST_F(MipStarts, PartialStartIsCompletedOnTheFreeColumns) {
+  double best = 0;
+  const std::vector<double> xs = optimum("egout", &best);
+  VNTLPptr p = load("egout");
+  // The values of the integer columns only: the continuous part is solved
+  // for (automatic effort), and a start with half the integer values is
+  // completed by a sub-MIP.
+  const int n = static_cast<int>(xs.size());
+  std::vector<char> ctype(n);
+  ASSERT_EQ(VNTgetctype(env, p, ctype.data(), 0, n - 1), 0);
+  std::vector<int> ints, half;
+  std::vector<double> intVals, halfVals;
+  for (int j = 0; j < n; ++j)
+    if (ctype[j] != 'C') {
+      ints.push_back(j);
+      intVals.push_back(xs[j]);
+      if (ints.size() % 2 == 0) {
+        half.push_back(j);
+        halfVals.push_back(xs[j]);
+      }
+    }
+  ASSERT_FALSE(ints.empty());
+  ASSERT_LT(ints.size(), static_cast<size_t>(n));
+  ASSERT_EQ(addStart(p, ints, intVals, 0, "integers"), 0);
+  ASSERT_EQ(addStart(p, half, halfVals, 3, "half"), 0);
+  VNTsetintparam(env, VNT_PARAM_MIPDISPLAY, 3);
+  ASSERT_EQ(VNTmipopt(env, p), 0);
+  const std::string& out = results.s;
+  EXPECT_NE(out.find("Processing 2 MIP starts.\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("MIP start 'integers' defined solution with objective 568.1007.\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("MIP start 'half' defined solution with objective "), std::string::npos) << out;
+  EXPECT_NE(out.find("2 of 2 MIP starts provided solutions.\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("defined initial solution with objective "), std::string::npos) << out;
+  EXPECT_LE(objval(p), best + 1e-6 * std::fabs(best));
+}
+
+TEST_F(MipStarts, InfeasibleStartsAreReportedRetainedAndRepaired) {
+  double best = 0;
+  std::vector<double> xs = optimum("p0033", &best);
+  // Turn on every binary that is off: the covering rows break.
+  std::vector<double> bad(xs.size(), 1.0);
+  VNTLPptr p = load("p0033");
+  ASSERT_EQ(addStart(p, allColumns(xs.size()), bad, 1, "check"), 0);
+  ASSERT_EQ(VNTmipopt(env, p), 0);
+  EXPECT_NE(warnings.s.find("Warning:  No solution found from 1 MIP starts.\n"), std::string::npos) << warnings.s;
+  // A checked-only start is not kept for repair.
+  EXPECT_EQ(results.s.find("Retaining values"), std::string::npos);
+  EXPECT_LE(objval(p), best + 1e-6);
+  // Two starts for repair.
+  warnings.s.clear();
+  results.s.clear();
+  VNTLPptr q = load("p0033");
+  ASSERT_EQ(addStart(q, allColumns(xs.size()), bad, 4, "a"), 0);
+  std::vector<double> flipped = xs;
+  for (size_t j = 0; j < flipped.size(); j += 4) flipped[j] = 1.0 - flipped[j];
+  ASSERT_EQ(addStart(q, allColumns(xs.size()), flipped, 4, "b"), 0);
+  ASSERT_EQ(VNTmipopt(env, q), 0);
+  EXPECT_NE(warnings.s.find("Warning:  No solution found from 2 MIP starts.\n"), std::string::npos) << warnings.s;
+  EXPECT_NE(results.s.find("Retaining values of 2 MIP starts for possible repair.\n"), std::string::npos) << results.s;
+  EXPECT_NE(results.s.find("Repair heuristic succeeded.\n"), std::string::npos) << results.s;
+  EXPECT_LE(objval(q), best + 1e-6);
+  // Repair switched off: nothing retained.
+  results.s.clear();
+  VNTLPptr r = load("p0033");
+  ASSERT_EQ(addStart(r, allColumns(xs.size()), flipped, 4, "c"), 0);
+  VNTsetlongparam(env, VNT_PARAM_REPAIRTRIES, -1);
+  ASSERT_EQ(VNTmipopt(env, r), 0);
+  EXPECT_EQ(results.s.find("Retaining values"), std::string::npos);
+}
+
+TEST_F(MipStarts, LargeObjectivesInExponentFormAndLazyConstraintsRaiseTheEffort) {
+  VNTLPptr p = fromLp(
+      "Maximize\n obj: 12345678 x + y\nSubject To\n c1: x + y <= 1\nLazy Constraints\n l1: y - x <= 0\n"
+      "Binaries\n x y\nEnd\n");
+  ASSERT_EQ(addStart(p, {0, 1}, {1.0, 0.0}, 1, "big"), 0);
+  VNTsetintparam(env, VNT_PARAM_MIPDISPLAY, 3);
+  ASSERT_EQ(VNTmipopt(env, p), 0);
+  EXPECT_NE(results.s.find("MIP start 'big' defined initial solution with objective 1.2346e+07.\n"), std::string::npos)
+      << results.s;
+  EXPECT_NE(warnings.s.find("Warning: Effort level 'CheckFeas' is incompatible with lazy constraint/incumbent "
+                            "callback.\n         Effort level increased to 'SolveFixed'.\n"),
+            std::string::npos)
+      << warnings.s;
+  EXPECT_NEAR(objval(p), 12345678.0, 1e-6);
+}
+
+TEST_F(MipStarts, NoMessagesWithoutStarts) {
+  VNTLPptr p = load("p0033");
+  VNTsetintparam(env, VNT_PARAM_MIPDISPLAY, 3);
+  ASSERT_EQ(VNTmipopt(env, p), 0);
+  EXPECT_EQ(results.s.find("MIP start"), std::string::npos);
+  EXPECT_EQ(warnings.s.find("MIP starts"), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------
+// Files.
+
+TEST_F(MipStarts, StartFileRoundTripKeepsNamesLevelsAndValues) {
+  double best = 0;
+  const std::vector<double> xs = optimum("p0033", &best);
+  VNTLPptr p = load("p0033");
+  ASSERT_EQ(addStart(p, allColumns(xs.size()), xs, 2, "plan <A> & 'B'"), 0);
+  ASSERT_EQ(addStart(p, {1, 4, 9}, {1.0, 0.0, 1.0}, 3), 0);
+  const std::string f = file("starts.mst.gz");
+  ASSERT_EQ(VNTwritemipstarts(env, p, f.c_str(), 0, 1), 0);
+  VNTLPptr q = load("p0033");
+  ASSERT_EQ(VNTreadcopymipstarts(env, q, f.c_str()), 0);
+  ASSERT_EQ(VNTgetnummipstarts(env, q), 2);
+  char store[128];
+  char* nm[2];
+  int surplus = 0, nz = 0;
+  ASSERT_EQ(VNTgetmipstartname(env, q, nm, store, sizeof store, &surplus, 0, 1), 0);
+  EXPECT_STREQ(nm[0], "plan <A> & 'B'");
+  EXPECT_STREQ(nm[1], "m2");
+  const int n = static_cast<int>(xs.size());
+  std::vector<int> beg(2), ind(2 * n), eff(2);
+  std::vector<double> val(2 * n);
+  ASSERT_EQ(VNTgetmipstarts(env, q, &nz, beg.data(), ind.data(), val.data(), eff.data(), 2 * n, &surplus, 0, 1), 0);
+  EXPECT_EQ(nz, n + 3);
+  EXPECT_EQ(eff[0], 2);
+  EXPECT_EQ(eff[1], 3);
+  for (int k = 0; k < n; ++k) {
+    EXPECT_EQ(ind[k], k);
+    EXPECT_EQ(val[k], xs[k]);
+  }
+  EXPECT_EQ(ind[n + 2], 9);
+  // The read starts drive the run.
+  ASSERT_EQ(VNTmipopt(env, q), 0);
+  EXPECT_NE(results.s.find("MIP start 'plan <A> & 'B'' defined initial solution"), std::string::npos) << results.s;
+  // A file without values loads nothing and says so.
+  const std::string empty = file("empty.mst");
+  std::ofstream(empty) << "<?xml version=\"1.0\"?>\n<VANTOSolutions>\n<VANTOSolution>\n<header solutionName=\"e\"/>\n"
+                          "<variables>\n</variables>\n</VANTOSolution>\n</VANTOSolutions>\n";
+  ASSERT_EQ(VNTreadcopymipstarts(env, q, empty.c_str()), 0);
+  EXPECT_NE(warnings.s.find("Warning: no MIP start values read, no MIP start loaded.\n"), std::string::npos);
+  EXPECT_EQ(VNTgetnummipstarts(env, q), 2);
+}
+
+TEST_F(MipStarts, SolutionFileOfAMipBecomesAStart) {
+  VNTLPptr p = load("p0033");
+  ASSERT_EQ(VNTmipopt(env, p), 0);
+  const std::string f = file("p0033.sol");
+  ASSERT_EQ(VNTsolwrite(env, p, f.c_str()), 0);
+  VNTLPptr q = load("p0033");
+  ASSERT_EQ(VNTreadcopysol(env, q, f.c_str()), 0);
+  ASSERT_EQ(VNTgetnummipstarts(env, q), 1);
+  results.s.clear();
+  ASSERT_EQ(VNTmipopt(env, q), 0);
+  EXPECT_NE(results.s.find("1 of 1 MIP starts provided solutions.\n"), std::string::npos) << results.s;
+  EXPECT_NEAR(objval(q), 3089.0, 1e-6);
+}
+
+}  // namespace

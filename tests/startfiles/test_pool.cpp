@@ -1,0 +1,256 @@
+// The solution pool and populate through the C interface, checked against a
+// full enumeration of small binary models.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "vanto/vanto.h"
+
+namespace {
+
+struct Text {
+  std::string s;
+  static void fn(void* h, const char* m) { static_cast<Text*>(h)->s += m; }
+};
+
+// max sum v_j x_j  s.t.  sum w_j x_j <= cap, plus one side row, x binary.
+struct Knapsack {
+  std::vector<double> v{5, 4, 3, 7, 2, 6, 1};
+  std::vector<double> w{2, 3, 1, 4, 2, 3, 1};
+  double cap = 8;
+  int n() const { return static_cast<int>(v.size()); }
+  std::string lp() const {
+    std::string t = "Maximize\n obj:";
+    for (int j = 0; j < n(); ++j) t += " + " + std::to_string(static_cast<int>(v[j])) + " x" + std::to_string(j);
+    t += "\nSubject To\n cap:";
+    for (int j = 0; j < n(); ++j) t += " + " + std::to_string(static_cast<int>(w[j])) + " x" + std::to_string(j);
+    t += " <= " + std::to_string(static_cast<int>(cap)) + "\n side: x0 + x1 >= 1\nBinaries\n";
+    for (int j = 0; j < n(); ++j) t += " x" + std::to_string(j);
+    return t + "\nEnd\n";
+  }
+  // Every feasible assignment with its objective.
+  std::vector<std::pair<unsigned, double>> feasible() const {
+    std::vector<std::pair<unsigned, double>> out;
+    for (unsigned mask = 0; mask < (1u << n()); ++mask) {
+      double load = 0, obj = 0;
+      for (int j = 0; j < n(); ++j)
+        if (mask >> j & 1) {
+          load += w[j];
+          obj += v[j];
+        }
+      if (load <= cap && ((mask & 1) || (mask & 2))) out.emplace_back(mask, obj);
+    }
+    return out;
+  }
+};
+
+class Pool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    int st = 0;
+    env = VNTopenVANTO(&st);
+    ASSERT_NE(env, nullptr);
+    VNTCHANNELptr res, warn, err, log;
+    ASSERT_EQ(VNTgetchannels(env, &res, &warn, &err, &log), 0);
+    VNTaddfuncdest(env, res, &results, Text::fn);
+    VNTaddfuncdest(env, warn, &warnings, Text::fn);
+    VNTaddfuncdest(env, err, &errors, Text::fn);
+    VNTsetdblparam(env, VNT_PARAM_TILIM, 60.0);
+    VNTsetlongparam(env, VNT_PARAM_NODELIM, 100000);
+    const std::string f = name("k.lp");
+    std::ofstream(f) << k.lp();
+    lp = VNTcreateprob(env, &st, "knapsack");
+    ASSERT_EQ(VNTreadcopyprob(env, lp, f.c_str(), nullptr), 0);
+    std::remove(f.c_str());
+  }
+  void TearDown() override {
+    VNTfreeprob(env, &lp);
+    VNTcloseVANTO(&env);
+  }
+  std::string name(const std::string& base) {
+    return ::testing::TempDir() + "vnt_pool_" + std::to_string(::getpid()) + "_" + base;
+  }
+  // The pool's solutions as bit masks (each checked for its objective).
+  std::multiset<unsigned> poolMasks() {
+    std::multiset<unsigned> s;
+    const int cnt = VNTgetsolnpoolnumsolns(env, lp);
+    for (int i = 0; i < cnt; ++i) {
+      std::vector<double> x(k.n());
+      EXPECT_EQ(VNTgetsolnpoolx(env, lp, i, x.data(), 0, k.n() - 1), 0);
+      unsigned mask = 0;
+      double obj = 0, got = 0;
+      for (int j = 0; j < k.n(); ++j)
+        if (x[j] > 0.5) {
+          mask |= 1u << j;
+          obj += k.v[j];
+        }
+      EXPECT_EQ(VNTgetsolnpoolobjval(env, lp, i, &got), 0);
+      EXPECT_NEAR(got, obj, 1e-9);
+      s.insert(mask);
+    }
+    return s;
+  }
+  std::set<unsigned> withinGap(double gap) {
+    auto all = k.feasible();
+    double best = 0;
+    for (auto& [m, o] : all) best = std::max(best, o);
+    std::set<unsigned> s;
+    for (auto& [m, o] : all)
+      if (o >= best - gap) s.insert(m);
+    return s;
+  }
+
+  Knapsack k;
+  VNTENVptr env = nullptr;
+  VNTLPptr lp = nullptr;
+  Text results, warnings, errors;
+};
+
+TEST_F(Pool, PopulateEnumeratesEverySolutionWithinTheGap) {
+  VNTsetdblparam(env, VNT_PARAM_SOLNPOOLAGAP, 3.0);
+  VNTsetintparam(env, VNT_PARAM_POPULATELIM, 1000);
+  ASSERT_EQ(VNTpopulate(env, lp), 0);
+  EXPECT_NE(results.s.find("\nPopulate: phase I \n"), std::string::npos);
+  EXPECT_NE(results.s.find("\nPopulate: phase II \n"), std::string::npos);
+  EXPECT_EQ(VNTgetstat(env, lp), 130);
+  const std::multiset<unsigned> got = poolMasks();
+  const std::set<unsigned> want = withinGap(3.0);
+  EXPECT_EQ(std::set<unsigned>(got.begin(), got.end()), want);
+  EXPECT_EQ(got.size(), want.size());  // no duplicates
+}
+
+TEST_F(Pool, PopulateWithoutGapsFindsAllFeasibleAssignments) {
+  VNTsetintparam(env, VNT_PARAM_POPULATELIM, 1000);
+  ASSERT_EQ(VNTpopulate(env, lp), 0);
+  EXPECT_EQ(VNTgetstat(env, lp), 129);
+  const std::multiset<unsigned> got = poolMasks();
+  EXPECT_EQ(got.size(), k.feasible().size());
+  double mean = 0, want = 0;
+  for (auto& [m, o] : k.feasible()) want += o / static_cast<double>(k.feasible().size());
+  ASSERT_EQ(VNTgetsolnpoolmeanobjval(env, lp, &mean), 0);
+  EXPECT_NEAR(mean, want, 1e-9);
+}
+
+TEST_F(Pool, PopulateLimitCountsNewSolutions) {
+  VNTsetintparam(env, VNT_PARAM_POPULATELIM, 4);
+  ASSERT_EQ(VNTpopulate(env, lp), 0);
+  EXPECT_EQ(VNTgetstat(env, lp), 128);
+  const int first = VNTgetsolnpoolnumsolns(env, lp);
+  EXPECT_GE(first, 4);
+  // A second call generates up to 4 more.
+  ASSERT_EQ(VNTpopulate(env, lp), 0);
+  const int second = VNTgetsolnpoolnumsolns(env, lp);
+  EXPECT_GE(second, first + 1);
+  EXPECT_LE(second, first + 4 + 1);
+  const std::multiset<unsigned> got = poolMasks();
+  EXPECT_EQ(std::set<unsigned>(got.begin(), got.end()).size(), got.size());
+}
+
+TEST_F(Pool, FiltersExcludeWhatTheyShould) {
+  // At most two items, and x3 different from 1 in at least... a distance of
+  // at least 1 from the assignment x3 = 1.
+  int ind[7] = {0, 1, 2, 3, 4, 5, 6};
+  double ones[7] = {1, 1, 1, 1, 1, 1, 1};
+  ASSERT_EQ(VNTaddsolnpoolrngfilter(env, lp, 0.0, 2.0, 7, ind, ones, "few"), 0);
+  int d3 = 3;
+  double w = 1.0, ref = 1.0;
+  ASSERT_EQ(VNTaddsolnpooldivfilter(env, lp, 1.0, 1.0, 1, &d3, &w, &ref, nullptr), 0);
+  EXPECT_EQ(VNTgetsolnpoolnumfilters(env, lp), 2);
+  char buf[16];
+  long long surplus = 0;
+  ASSERT_EQ(VNTLgetsolnpoolfiltername(env, lp, buf, sizeof buf, &surplus, 1), 0);
+  EXPECT_STREQ(buf, "f2");
+  int type = 0;
+  ASSERT_EQ(VNTgetsolnpoolfiltertype(env, lp, &type, 0), 0);
+  EXPECT_EQ(type, 2);
+  VNTsetintparam(env, VNT_PARAM_POPULATELIM, 1000);
+  ASSERT_EQ(VNTpopulate(env, lp), 0);
+  std::set<unsigned> want;
+  for (auto& [m, o] : k.feasible())
+    if (__builtin_popcount(m) <= 2 && !(m & 8)) want.insert(m);
+  const std::multiset<unsigned> got = poolMasks();
+  EXPECT_EQ(std::set<unsigned>(got.begin(), got.end()), want);
+  // A diversity filter must name binary columns only.
+  int st = 0;
+  VNTLPptr q = VNTcreateprob(env, &st, "c");
+  double lb = 0, ub = 5, obj = 1;
+  ASSERT_EQ(VNTnewcols(env, q, 1, &obj, &lb, &ub, "I", nullptr), 0);
+  int zero = 0;
+  EXPECT_EQ(VNTaddsolnpooldivfilter(env, q, 0, 1, 1, &zero, &w, &ref, nullptr), 3414);
+  VNTfreeprob(env, &q);
+}
+
+TEST_F(Pool, QueriesNamesDeletionAndReplacement) {
+  int cnt = 0;
+  EXPECT_EQ(VNTgetsolnpoolnumsolns(env, lp), 0);  // no pool yet: 3024
+  EXPECT_NE(errors.s.find("VANTO Error  3024: No solution pool exists."), std::string::npos) << errors.s;
+  VNTsetintparam(env, VNT_PARAM_POPULATELIM, 1000);
+  ASSERT_EQ(VNTpopulate(env, lp), 0);
+  cnt = VNTgetsolnpoolnumsolns(env, lp);
+  ASSERT_GE(cnt, 3);
+  char buf[32];
+  long long surplus = 0;
+  ASSERT_EQ(VNTLgetsolnpoolsolnname(env, lp, buf, sizeof buf, &surplus, 1), 0);
+  EXPECT_STREQ(buf, "p2");
+  ASSERT_EQ(VNTLgetsolnpoolsolnname(env, lp, buf, sizeof buf, &surplus, -1), 0);
+  EXPECT_STREQ(buf, "incumbent");
+  int idx = 0;
+  ASSERT_EQ(VNTgetsolnpoolsolnindex(env, lp, "p3", &idx), 0);
+  EXPECT_EQ(idx, 2);
+  // Slacks follow from the values.
+  std::vector<double> x(k.n()), slack(2);
+  ASSERT_EQ(VNTgetsolnpoolx(env, lp, 0, x.data(), 0, k.n() - 1), 0);
+  ASSERT_EQ(VNTgetsolnpoolslack(env, lp, 0, slack.data(), 0, 1), 0);
+  double load = 0;
+  for (int j = 0; j < k.n(); ++j) load += k.w[j] * x[j];
+  EXPECT_NEAR(slack[0], k.cap - load, 1e-9);
+  // Deleting keeps the names of the others.
+  ASSERT_EQ(VNTdelsolnpoolsolns(env, lp, 0, 0), 0);
+  EXPECT_EQ(VNTgetsolnpoolnumsolns(env, lp), cnt - 1);
+  ASSERT_EQ(VNTLgetsolnpoolsolnname(env, lp, buf, sizeof buf, &surplus, 0), 0);
+  EXPECT_STREQ(buf, "p2");
+  // Writing the whole pool, then reading it as MIP starts.
+  const std::string f = name("pool.sol");
+  ASSERT_EQ(VNTsolwritesolnpoolall(env, lp, f.c_str()), 0);
+  ASSERT_EQ(VNTreadcopymipstarts(env, lp, f.c_str()), 0);
+  EXPECT_EQ(VNTgetnummipstarts(env, lp), cnt - 1);
+  std::remove(f.c_str());
+  // A pool of two that keeps the best: after enumerating everything it
+  // holds the two best objectives.
+  int six = 6;
+  double two = 2.0;
+  k.v[6] = 2.0;
+  ASSERT_EQ(VNTchgobj(env, lp, 1, &six, &two), 0);  // a data change drops the pool
+  EXPECT_EQ(VNTgetsolnpoolnumsolns(env, lp), 0);
+  VNTsetintparam(env, VNT_PARAM_SOLNPOOLCAPACITY, 2);
+  VNTsetintparam(env, VNT_PARAM_SOLNPOOLREPLACE, 1);
+  ASSERT_EQ(VNTpopulate(env, lp), 0);
+  ASSERT_EQ(VNTgetsolnpoolnumsolns(env, lp), 2);
+  EXPECT_GT(VNTgetsolnpoolnumreplaced(env, lp), 0);
+  std::vector<double> objs;
+  for (auto& [m, o] : k.feasible()) objs.push_back(o);
+  std::sort(objs.rbegin(), objs.rend());
+  double a = 0, b = 0;
+  VNTgetsolnpoolobjval(env, lp, 0, &a);
+  VNTgetsolnpoolobjval(env, lp, 1, &b);
+  EXPECT_EQ(std::max(a, b), objs[0]);
+  EXPECT_EQ(std::min(a, b), objs[1]);
+}
+
+TEST_F(Pool, ZeroCapacityPopulatesNothing) {
+  VNTsetintparam(env, VNT_PARAM_SOLNPOOLCAPACITY, 0);
+  ASSERT_EQ(VNTpopulate(env, lp), 0);
+  EXPECT_NE(warnings.s.find("Warning: the solution pool needs a positive capacity in order to be populated.\n"),
+            std::string::npos);
+  EXPECT_EQ(VNTgetsolnpoolnumsolns(env, lp), 0);
+  EXPECT_NE(errors.s.find("3024"), std::string::npos);
+}
+
+}  // namespace
