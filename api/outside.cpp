@@ -33,6 +33,24 @@ VNTAPI void VNTAPIENTRY VNTinitialize(void) { vnt::markSharedObject(); }
 VNTAPI void VNTAPIENTRY VNTfinalize(void) { vnt::processFinalize(); }
 VNTAPI double VNTAPIENTRY VNTEgetbigreal(void) { return 1e75; }
 
+// Extension entries of the start-file readers: the same operations as their
+// VNT flavours.
+VNTAPI int VNTAPIENTRY VNTEreadcopybase(VNTCENVptr env, VNTLPptr lp, const char* filename) {
+  return VNTreadcopybase(env, lp, filename);
+}
+VNTAPI int VNTAPIENTRY VNTEreadcopyorder(VNTCENVptr env, VNTLPptr lp, const char* filename) {
+  return VNTreadcopyorder(env, lp, filename);
+}
+VNTAPI int VNTAPIENTRY VNTEreadcopysol(VNTCENVptr env, VNTLPptr lp, const char* filename) {
+  return VNTreadcopysol(env, lp, filename);
+}
+VNTAPI int VNTAPIENTRY VNTEreadcopystartinfo(VNTCENVptr env, VNTLPptr lp, const char* filename) {
+  return VNTreadcopystartinfo(env, lp, filename);
+}
+VNTAPI int VNTAPIENTRY VNTEreadcopymipstarts(VNTCENVptr env, VNTLPptr lp, const char* filename) {
+  return VNTreadcopymipstarts(env, lp, filename);
+}
+
 VNTAPI int VNTAPIENTRY VNTEsetterminatefunc(VNTENVptr env, VNTterminatefn* func, void* handle) {
   if (vnt::Env* e = usable(env)) {
     e->terminateFn = func;

@@ -149,6 +149,12 @@ VNTAPI VNTENVptr VNTAPIENTRY VNTEopenVANTOallocator(VNTALLOCATOR *allocator, int
 VNTAPI void VNTAPIENTRY VNTinitialize(void);
 VNTAPI void VNTAPIENTRY VNTfinalize(void);
 VNTAPI double VNTAPIENTRY VNTEgetbigreal(void);
+/* Extension entries of the start-file readers (same as their VNT flavours). */
+VNTAPI int VNTAPIENTRY VNTEreadcopybase(VNTCENVptr env, VNTLPptr lp, const char *filename);
+VNTAPI int VNTAPIENTRY VNTEreadcopyorder(VNTCENVptr env, VNTLPptr lp, const char *filename);
+VNTAPI int VNTAPIENTRY VNTEreadcopysol(VNTCENVptr env, VNTLPptr lp, const char *filename);
+VNTAPI int VNTAPIENTRY VNTEreadcopystartinfo(VNTCENVptr env, VNTLPptr lp, const char *filename);
+VNTAPI int VNTAPIENTRY VNTEreadcopymipstarts(VNTCENVptr env, VNTLPptr lp, const char *filename);
 /* Terminate and pause functions; a handle that is not an open environment is
  * ignored. */
 VNTAPI int VNTAPIENTRY VNTEsetterminatefunc(VNTENVptr env, VNTterminatefn *func, void *handle);

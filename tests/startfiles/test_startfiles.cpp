@@ -157,7 +157,9 @@ TEST_P(NetlibStarts, BasisFileRestartsInZeroIterations) {
     const std::string f = file(std::string(GetParam()) + ext);
     ASSERT_EQ(VNTmbasewrite(env, a, f.c_str()), 0);
     VNTLPptr b = load("netlib", GetParam());
-    ASSERT_EQ(VNTreadcopybase(env, b, f.c_str()), 0) << ext;
+    // The extension entry is the same reader.
+    ASSERT_EQ(std::string(ext) == ".bas" ? VNTEreadcopybase(env, b, f.c_str()) : VNTreadcopybase(env, b, f.c_str()), 0)
+        << ext;
     ASSERT_EQ(VNTlpopt(env, b), 0);
     EXPECT_EQ(VNTgetstat(env, b), 1);
     EXPECT_EQ(iterations(b), 0) << ext;
