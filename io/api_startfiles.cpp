@@ -383,64 +383,14 @@ int readcopymipstarts(Env& env, model::Problem& lp, const char* filename_str) {
 // ---------------------------------------------------------------------------
 // Priority order.
 
-int copyorder(Env& env, model::Problem& lp, int cnt, const int* indices, const int* priority, const int* direction) {
-  if (!model::isMipType(lp.probtype)) return 3003;
-  if (int st = model::flushCache(env, lp)) return st;
-  if (cnt < 0) return 1003;
-  if (cnt > 0 && !indices) return 1004;
-  const int n = lp.data->cols();
-  for (int k = 0; k < cnt; ++k) {
-    if (indices[k] < 0 || indices[k] >= n) return 1201;
-    if (priority && priority[k] < 0) return 1003;
-  }
-  model::Attachments* a = model::attachments(lp, true);
-  if (!a) return 1001;
-  std::vector<model::PriorityEntry> order(n);
-  for (int k = 0; k < cnt; ++k) {
-    model::PriorityEntry& e = order[indices[k]];
-    e.set = true;
-    e.priority = priority ? priority[k] : 0;
-    e.direction = direction ? direction[k] : 0;
-  }
-  a->order.swap(order);
-  return 0;
-}
-
-int getorder(Env& env, model::Problem& lp, int* cnt_p, int* indices, int* priority, int* direction, int ordspace,
-             int* surplus_p) {
-  if (!model::isMipType(lp.probtype)) return 3003;
-  if (int st = model::flushCache(env, lp)) return st;
-  if (!cnt_p || !surplus_p) return 1004;
-  const model::Attachments* a = model::findAttachments(lp);
-  if (!a || !a->hasOrder()) return 3016;
-  int need = 0;
-  for (const model::PriorityEntry& e : a->order) need += e.set;
-  *surplus_p = ordspace - need;
-  *cnt_p = 0;
-  if (need > ordspace) return indices ? 1207 : -1207;
-  int k = 0;
-  for (int j = 0; j < static_cast<int>(a->order.size()); ++j) {
-    const model::PriorityEntry& e = a->order[j];
-    if (!e.set) continue;
-    if (indices) indices[k] = j;
-    if (priority) priority[k] = static_cast<int>(std::min<long long>(e.priority, 2100000000));
-    if (direction) direction[k] = e.direction;
-    ++k;
-  }
-  *cnt_p = k;
-  return 0;
-}
-
 int ordwrite(Env& env, model::Problem& lp, const char* filename_str) {
   if (!filename_str) return 1421;
   if (!model::isMipType(lp.probtype)) return 3003;
   model::ModelData md;
   if (int st = exportModel(env, lp, md)) return st;
-  const model::Attachments* a = model::findAttachments(lp);
-  if (!a || !a->hasOrder()) return 3016;
+  if (lp.data->order.empty()) return 3016;
   std::vector<io::OrderEntry> order;
-  for (int j = 0; j < static_cast<int>(a->order.size()); ++j)
-    if (a->order[j].set) order.push_back({j, a->order[j].priority, a->order[j].direction});
+  for (const model::OrderEntry& e : lp.data->order) order.push_back({e.col, e.priority, e.direction});
   io::ChannelMessages msg(env);
   return io::writeOrderFile(filename_str, md, order, msg, io::settingsFromEnv(env));
 }
@@ -454,11 +404,10 @@ int readcopyorder(Env& env, model::Problem& lp, const char* filename_str) {
   std::vector<io::OrderEntry> order;
   if (int st = io::readOrderFile(filename_str, md, order, msg, io::settingsFromEnv(env))) return st;
   if (order.empty()) return 0;
-  model::Attachments* a = model::attachments(lp, true);
-  if (!a) return 1001;
-  std::vector<model::PriorityEntry> entries(md.numCols());
-  for (const io::OrderEntry& e : order) entries[e.col] = {e.priority, e.direction, true};
-  a->order.swap(entries);
+  std::vector<model::OrderEntry> entries;
+  for (const io::OrderEntry& e : order)
+    entries.push_back({e.col, static_cast<int>(std::min<long long>(e.priority, 2100000000)), e.direction});
+  lp.data->order.swap(entries);
   return 0;
 }
 

@@ -36,7 +36,12 @@ class ParamScope {
   std::vector<std::pair<int, long long>> saved_;
 };
 
-bool isInteger(const Search& s, int j) { return s.w.kind[j] == kInt || s.w.kind[j] == kSemiInt; }
+// Integer columns of the model as given (the search may work on a presolved
+// copy with other columns).
+bool isInteger(const Search& s, int j) {
+  const char t = s.orig.ctype.empty() ? 'C' : s.orig.ctype[j];
+  return t == 'I' || t == 'B' || t == 'N';
+}
 
 double userObjective(const model::ModelData& md, const std::vector<double>& x) {
   double v = md.objoffset;
@@ -218,7 +223,7 @@ bool solveSubMip(Search& s, const std::vector<double>& lb, const std::vector<dou
       scope.set(kParamNodeLimit, std::max(1LL, s.rp.subMipNodes));
       std::unique_ptr<Search> sub(new (std::nothrow) Search);
       if (sub && sub->run(env, *q) == 0 && sub->hasIncumbent()) {
-        x = sub->incumbentX;
+        x = sub->incumbentOrig;
         found = true;
       }
     }
@@ -285,7 +290,7 @@ void processMipStarts(Search& s, model::Problem& p) {
       print(env, Chan::Warning, "Warning:  No solution found from %d MIP starts.\n", count);
     }
   }
-  for (const Found& f : found) s.offerSolution(f.x.data(), true, "start");
+  for (const Found& f : found) s.offerOriginal(f.x.data(), true, "start");
   long long tries = params::getLong(env, kParamRepairTries);
   if (tries < 0 || retained.empty()) return;
   if (display >= 1) {
@@ -297,7 +302,7 @@ void processMipStarts(Search& s, model::Problem& p) {
   for (int k : retained) {
     std::vector<double> x;
     if (repair(s, layOut(s, a->starts[k]), tries, x) && feasible(s, x)) {
-      s.offerSolution(x.data(), true, "start");
+      s.offerOriginal(x.data(), true, "start");
       repaired = true;
     }
   }

@@ -4,18 +4,9 @@
 
 namespace vnt::model {
 
-bool Attachments::hasOrder() const {
-  for (const PriorityEntry& e : order)
-    if (e.set) return true;
-  return false;
-}
-
 bool Attachments::onChange(Problem& p, const ChangeEvent& ev) {
   switch (ev.kind) {
     case ChangeKind::ReplaceAll: return false;
-    case ChangeKind::AddCols:
-      if (!order.empty()) order.resize(order.size() + static_cast<size_t>(ev.cnt));
-      return true;
     case ChangeKind::DelCols: {
       if (!ev.map) return false;
       const int n = p.data->cols();
@@ -29,12 +20,6 @@ bool Attachments::onChange(Problem& p, const ChangeEvent& ev) {
         }
         s.ind.resize(k);
         s.val.resize(k);
-      }
-      if (!order.empty()) {
-        std::vector<PriorityEntry> kept;
-        for (int j = 0; j < n && j < static_cast<int>(order.size()); ++j)
-          if (ev.map[j] >= 0) kept.push_back(order[j]);
-        order.swap(kept);
       }
       return true;
     }

@@ -1,5 +1,4 @@
-// What a caller attaches to a model besides its data: the MIP starts and the
-// branching priority order.  Kept in the problem's kSlotStarts state slot:
+// What a caller attaches to a model besides its data: the MIP starts.  Kept in the problem's kSlotStarts state slot:
 // column deletions renumber (and drop the entries of deleted columns),
 // replacing the whole model drops everything, other changes keep it.
 #pragma once
@@ -18,18 +17,10 @@ struct MipStart {
   std::vector<double> val;
 };
 
-struct PriorityEntry {
-  long long priority = 0;
-  int direction = 0;       // 0 default, 1 up, -1 down
-  bool set = false;        // the column has an entry
-};
-
 class Attachments final : public SolverState {
  public:
   bool onChange(Problem& p, const ChangeEvent& ev) override;
   std::vector<MipStart> starts;
-  std::vector<PriorityEntry> order;  // empty, or one per column
-  bool hasOrder() const;
 };
 
 // The problem's attachments (created on first use when `create`; null when

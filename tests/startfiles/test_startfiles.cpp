@@ -432,22 +432,23 @@ TEST_F(StartFiles, PriorityOrderRoundTrip) {
   EXPECT_EQ(surplus, 2 - static_cast<int>(ind.size()));
 }
 
-TEST_F(StartFiles, PriorityOrderDirectionsOutsideTheCodes) {
+TEST_F(StartFiles, PriorityOrderFilesWithBadDirectionsOrNames) {
   VNTLPptr a = load("miplib3", "p0033");
-  int ind[2] = {0, 1}, pri[2] = {5, 7}, dir[2] = {2, 0};
+  int ind[2] = {0, 1}, pri[2] = {5, 7}, dir[2] = {1, 0};
   ASSERT_EQ(VNTcopyorder(env, a, 2, ind, pri, dir), 0);
   const std::string f = file("dir.ord");
   ASSERT_EQ(VNTordwrite(env, a, f.c_str()), 0);
   const std::string t = slurp(f);
   EXPECT_NE(t.find("NAME          P0033   Priority Order\n"), std::string::npos);
-  EXPECT_NE(t.find(" ?? "), std::string::npos);
+  EXPECT_NE(t.find(" UP "), std::string::npos);
+  spit(f, "NAME x\n ?? C157 3\nENDATA\n");
   EXPECT_EQ(VNTreadcopyorder(env, a, f.c_str()), 3012);
   EXPECT_NE(errors.s.find("Unrecognized direction '?\?'"), std::string::npos);
   // The order installed before the failed read is still there.
   int cnt = 0, surplus = 0, i2[4], p2[4], d2[4];
   ASSERT_EQ(VNTgetorder(env, a, &cnt, i2, p2, d2, 4, &surplus), 0);
   EXPECT_EQ(cnt, 2);
-  EXPECT_EQ(d2[0], 2);
+  EXPECT_EQ(d2[0], 1);
   // An order file with nothing usable.
   spit(f, "NAME x\n UP NOSUCH 3\nENDATA\n");
   EXPECT_EQ(VNTreadcopyorder(env, a, f.c_str()), 0);
