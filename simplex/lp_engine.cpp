@@ -1053,7 +1053,9 @@ void LpEngine::refinePrimal() {
   }
   addWork(static_cast<uint64_t>(colStart_[n_]) + 4ull * m_);
   if (rmax == 0.0) return;
-  const double s = std::ldexp(1.0, -std::ilogb(rmax));
+  int rexp = 0;
+  std::frexp(rmax, &rexp);  // rmax = f 2^rexp with f in [0.5, 1)
+  const double s = std::ldexp(1.0, 1 - rexp);
   WorkVec& v = work_;
   v.clear();
   std::fill(v.val.begin(), v.val.end(), 0.0);
