@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "common/capture.h"
+#include "common/env_fixture.h"
 #include "common/models.h"
 #include "vanto/vanto.h"
 
@@ -20,23 +20,17 @@ struct Matrix {
   std::vector<double> val;
 };
 
-class LpFixture : public ::testing::Test {
+class LpFixture : public EnvTest<Capture> {
  protected:
   void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(openEnv(kResults | kErrors | kLog));
     int st = 0;
-    env = VNTopenVANTO(&st);
-    ASSERT_NE(env, nullptr);
-    VNTCHANNELptr res, warn, err, log;
-    ASSERT_EQ(VNTgetchannels(env, &res, &warn, &err, &log), 0);
-    VNTaddfuncdest(env, res, &results, Capture::fn);
-    VNTaddfuncdest(env, err, &errors, Capture::fn);
-    VNTaddfuncdest(env, log, &logLines, Capture::fn);
     lp = VNTcreateprob(env, &st, "test");
     ASSERT_NE(lp, nullptr);
   }
   void TearDown() override {
     VNTfreeprob(env, &lp);
-    VNTcloseVANTO(&env);
+    EnvTest::TearDown();
   }
   void read(const std::string& set, const std::string& name) {
     ASSERT_EQ(VNTreadcopyprob(env, lp, modelPath(set, name).c_str(), nullptr), 0) << name;
@@ -59,9 +53,7 @@ class LpFixture : public ::testing::Test {
     return a;
   }
 
-  VNTENVptr env = nullptr;
   VNTLPptr lp = nullptr;
-  Capture results, errors, logLines;
 };
 
 }  // namespace vnt::test

@@ -6,28 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "common/env_fixture.h"
 #include "common/models.h"
 #include "vanto/vanto.h"
 
 namespace vnt::test {
 
-// The text a channel receives, in one string.
-struct TextCapture {
-  std::string text;
-  static void fn(void* h, const char* m) { static_cast<TextCapture*>(h)->text += m; }
-};
-
-class MipFixture : public ::testing::Test {
+class MipFixture : public EnvTest<TextCapture> {
  protected:
   void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(openEnv(kResults | kWarnings | kErrors));
     int st = 0;
-    env = VNTopenVANTO(&st);
-    ASSERT_NE(env, nullptr);
-    VNTCHANNELptr res, warn, err, log;
-    ASSERT_EQ(VNTgetchannels(env, &res, &warn, &err, &log), 0);
-    VNTaddfuncdest(env, res, &results, TextCapture::fn);
-    VNTaddfuncdest(env, warn, &warnings, TextCapture::fn);
-    VNTaddfuncdest(env, err, &errors, TextCapture::fn);
     lp = VNTcreateprob(env, &st, "mip");
     ASSERT_NE(lp, nullptr);
     // No run may hang.
@@ -35,7 +24,7 @@ class MipFixture : public ::testing::Test {
   }
   void TearDown() override {
     VNTfreeprob(env, &lp);
-    VNTcloseVANTO(&env);
+    EnvTest::TearDown();
   }
   void read(const std::string& name) {
     ASSERT_EQ(VNTreadcopyprob(env, lp, modelPath("miplib3", name).c_str(), nullptr), 0) << name;
@@ -48,9 +37,7 @@ class MipFixture : public ::testing::Test {
     return x;
   }
 
-  VNTENVptr env = nullptr;
   VNTLPptr lp = nullptr;
-  TextCapture results, warnings, errors;
 };
 
 }  // namespace vnt::test

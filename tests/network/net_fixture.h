@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "common/capture.h"
+#include "common/env_fixture.h"
 #include "vanto/vanto.h"
 
 namespace vnt::test {
@@ -146,18 +146,11 @@ class FlowGen {
   std::mt19937 rng_;
 };
 
-class NetFixture : public ::testing::Test {
+class NetFixture : public EnvTest<Capture> {
  protected:
   void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(openEnv(kResults | kWarnings | kErrors | kLog));
     int st = 0;
-    env = VNTopenVANTO(&st);
-    ASSERT_NE(env, nullptr);
-    VNTCHANNELptr res, warn, err, log;
-    ASSERT_EQ(VNTgetchannels(env, &res, &warn, &err, &log), 0);
-    VNTaddfuncdest(env, res, &results, Capture::fn);
-    VNTaddfuncdest(env, warn, &warnings, Capture::fn);
-    VNTaddfuncdest(env, err, &errors, Capture::fn);
-    VNTaddfuncdest(env, log, &logLines, Capture::fn);
     net = VNTNETcreateprob(env, &st, "testnet");
     ASSERT_NE(net, nullptr);
     // Every solve is capped so that a cycling regression fails fast.
@@ -165,7 +158,7 @@ class NetFixture : public ::testing::Test {
   }
   void TearDown() override {
     VNTNETfreeprob(env, &net);
-    VNTcloseVANTO(&env);
+    EnvTest::TearDown();
   }
 
   void load(const Flow& f, VNTNETptr into = nullptr) {
@@ -247,9 +240,7 @@ class NetFixture : public ::testing::Test {
     return v;
   }
 
-  VNTENVptr env = nullptr;
   VNTNETptr net = nullptr;
-  Capture results, warnings, errors, logLines;
 };
 
 }  // namespace vnt::test

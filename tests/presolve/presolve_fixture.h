@@ -10,25 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "common/env_fixture.h"
 #include "common/models.h"
 #include "vanto/vanto.h"
 
 namespace vnt::test {
 
-struct Lines {
-  std::vector<std::string> lines;
-  static void fn(void* h, const char* m) { static_cast<Lines*>(h)->lines.emplace_back(m); }
-  bool contains(const std::string& s) const {
-    for (const auto& l : lines)
-      if (l.find(s) != std::string::npos) return true;
-    return false;
-  }
-  size_t index(const std::string& s) const {
-    for (size_t k = 0; k < lines.size(); ++k)
-      if (lines[k].find(s) != std::string::npos) return k;
-    return lines.size();
-  }
-};
+using Lines = Capture;
 
 // Worst violations of a solution, in the model's own terms.
 struct Quality {
@@ -37,17 +25,11 @@ struct Quality {
   double slackness = 0.0;  // nonbasic variables off their bound, basic ones with nonzero reduced cost
 };
 
-class PresolveTest : public ::testing::Test {
+class PresolveTest : public EnvTest<Capture> {
  protected:
   void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(openEnv(kResults | kErrors | kLog));
     int st = 0;
-    env = VNTopenVANTO(&st);
-    ASSERT_NE(env, nullptr);
-    VNTCHANNELptr res, warn, err, log;
-    ASSERT_EQ(VNTgetchannels(env, &res, &warn, &err, &log), 0);
-    VNTaddfuncdest(env, res, &results, Lines::fn);
-    VNTaddfuncdest(env, err, &errors, Lines::fn);
-    VNTaddfuncdest(env, log, &logLines, Lines::fn);
     lp = VNTcreateprob(env, &st, "test");
     ASSERT_NE(lp, nullptr);
     // Engine-level runs stop in seconds should a solve cycle.
@@ -55,7 +37,7 @@ class PresolveTest : public ::testing::Test {
   }
   void TearDown() override {
     VNTfreeprob(env, &lp);
-    VNTcloseVANTO(&env);
+    EnvTest::TearDown();
   }
   void read(const std::string& set, const std::string& name) {
     ASSERT_EQ(VNTreadcopyprob(env, lp, modelPath(set, name).c_str(), nullptr), 0) << name;
@@ -190,9 +172,7 @@ class PresolveTest : public ::testing::Test {
               0);
   }
 
-  VNTENVptr env = nullptr;
   VNTLPptr lp = nullptr;
-  Lines results, errors, logLines;
 };
 
 }  // namespace vnt::test

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/env_fixture.h"
 #include "common/models.h"
 #include "vanto/vanto.h"
 
@@ -19,28 +20,16 @@ namespace {
 
 using vnt::test::modelPath;
 
-struct Text {
-  std::string s;
-  static void fn(void* h, const char* m) { static_cast<Text*>(h)->s += m; }
-};
-
-class MipStarts : public ::testing::Test {
+class MipStarts : public vnt::test::EnvTest<vnt::test::TextCapture> {
  protected:
   void SetUp() override {
-    int st = 0;
-    env = VNTopenVANTO(&st);
-    ASSERT_NE(env, nullptr);
-    VNTCHANNELptr res, warn, err, log;
-    ASSERT_EQ(VNTgetchannels(env, &res, &warn, &err, &log), 0);
-    VNTaddfuncdest(env, res, &results, Text::fn);
-    VNTaddfuncdest(env, warn, &warnings, Text::fn);
-    VNTaddfuncdest(env, err, &errors, Text::fn);
+    ASSERT_NO_FATAL_FAILURE(openEnv(kResults | kWarnings | kErrors));
     VNTsetdblparam(env, VNT_PARAM_TILIM, 60.0);
     VNTsetlongparam(env, VNT_PARAM_NODELIM, 20000);
   }
   void TearDown() override {
     for (VNTLPptr& p : probs) VNTfreeprob(env, &p);
-    VNTcloseVANTO(&env);
+    EnvTest::TearDown();
     for (const auto& f : files) std::remove(f.c_str());
   }
   VNTLPptr load(const std::string& name) {
@@ -73,7 +62,7 @@ class MipStarts : public ::testing::Test {
     EXPECT_EQ(VNTgetobjval(env, p, obj), 0);
     std::vector<double> x(VNTgetnumcols(env, p));
     EXPECT_EQ(VNTgetx(env, p, x.data(), 0, static_cast<int>(x.size()) - 1), 0);
-    results.s.clear();
+    results.text.clear();
     return x;
   }
   int addStart(VNTLPptr p, const std::vector<int>& ind, const std::vector<double>& val, int effort,
@@ -94,10 +83,8 @@ class MipStarts : public ::testing::Test {
     return v;
   }
 
-  VNTENVptr env = nullptr;
   std::vector<VNTLPptr> probs;
   std::vector<std::string> files;
-  Text results, warnings, errors;
 };
 
 // ---------------------------------------------------------------------------
@@ -183,7 +170,7 @@ TEST_F(MipStarts, FeasibleCompleteStartBecomesTheFirstIncumbent) {
   VNTLPptr p = load("p0033");
   ASSERT_EQ(addStart(p, allColumns(xs.size()), xs, 1, "yesterday"), 0);
   ASSERT_EQ(VNTmipopt(env, p), 0);
-  const std::string& out = results.s;
+  const std::string& out = results.text;
   EXPECT_NE(out.find("1 of 1 MIP starts provided solutions.\n"), std::string::npos) << out;
   const std::string line = "MIP start 'yesterday' defined initial solution with objective 3089.0000.\n";
   const size_t at = out.find(line);
@@ -222,7 +209,7 @@ TEST_F(MipStarts, PartialStartIsCompletedOnTheFreeColumns) {
   ASSERT_EQ(addStart(p, half, halfVals, 3, "half"), 0);
   VNTsetintparam(env, VNT_PARAM_MIPDISPLAY, 3);
   ASSERT_EQ(VNTmipopt(env, p), 0);
-  const std::string& out = results.s;
+  const std::string& out = results.text;
   EXPECT_NE(out.find("Processing 2 MIP starts.\n"), std::string::npos) << out;
   EXPECT_NE(out.find("MIP start 'integers' defined solution with objective 568.1007.\n"), std::string::npos) << out;
   EXPECT_NE(out.find("MIP start 'half' defined solution with objective "), std::string::npos) << out;
@@ -239,30 +226,30 @@ TEST_F(MipStarts, InfeasibleStartsAreReportedRetainedAndRepaired) {
   VNTLPptr p = load("p0033");
   ASSERT_EQ(addStart(p, allColumns(xs.size()), bad, 1, "check"), 0);
   ASSERT_EQ(VNTmipopt(env, p), 0);
-  EXPECT_NE(warnings.s.find("Warning:  No solution found from 1 MIP starts.\n"), std::string::npos) << warnings.s;
+  EXPECT_NE(warnings.text.find("Warning:  No solution found from 1 MIP starts.\n"), std::string::npos) << warnings.text;
   // A checked-only start is not kept for repair.
-  EXPECT_EQ(results.s.find("Retaining values"), std::string::npos);
+  EXPECT_EQ(results.text.find("Retaining values"), std::string::npos);
   EXPECT_LE(objval(p), best + 1e-6);
   // Two starts for repair.
-  warnings.s.clear();
-  results.s.clear();
+  warnings.text.clear();
+  results.text.clear();
   VNTLPptr q = load("p0033");
   ASSERT_EQ(addStart(q, allColumns(xs.size()), bad, 4, "a"), 0);
   std::vector<double> flipped = xs;
   for (size_t j = 0; j < flipped.size(); j += 4) flipped[j] = 1.0 - flipped[j];
   ASSERT_EQ(addStart(q, allColumns(xs.size()), flipped, 4, "b"), 0);
   ASSERT_EQ(VNTmipopt(env, q), 0);
-  EXPECT_NE(warnings.s.find("Warning:  No solution found from 2 MIP starts.\n"), std::string::npos) << warnings.s;
-  EXPECT_NE(results.s.find("Retaining values of 2 MIP starts for possible repair.\n"), std::string::npos) << results.s;
-  EXPECT_NE(results.s.find("Repair heuristic succeeded.\n"), std::string::npos) << results.s;
+  EXPECT_NE(warnings.text.find("Warning:  No solution found from 2 MIP starts.\n"), std::string::npos) << warnings.text;
+  EXPECT_NE(results.text.find("Retaining values of 2 MIP starts for possible repair.\n"), std::string::npos) << results.text;
+  EXPECT_NE(results.text.find("Repair heuristic succeeded.\n"), std::string::npos) << results.text;
   EXPECT_LE(objval(q), best + 1e-6);
   // Repair switched off: nothing retained.
-  results.s.clear();
+  results.text.clear();
   VNTLPptr r = load("p0033");
   ASSERT_EQ(addStart(r, allColumns(xs.size()), flipped, 4, "c"), 0);
   VNTsetlongparam(env, VNT_PARAM_REPAIRTRIES, -1);
   ASSERT_EQ(VNTmipopt(env, r), 0);
-  EXPECT_EQ(results.s.find("Retaining values"), std::string::npos);
+  EXPECT_EQ(results.text.find("Retaining values"), std::string::npos);
 }
 
 TEST_F(MipStarts, LargeObjectivesInExponentFormAndLazyConstraintsRaiseTheEffort) {
@@ -272,12 +259,12 @@ TEST_F(MipStarts, LargeObjectivesInExponentFormAndLazyConstraintsRaiseTheEffort)
   ASSERT_EQ(addStart(p, {0, 1}, {1.0, 0.0}, 1, "big"), 0);
   VNTsetintparam(env, VNT_PARAM_MIPDISPLAY, 3);
   ASSERT_EQ(VNTmipopt(env, p), 0);
-  EXPECT_NE(results.s.find("MIP start 'big' defined initial solution with objective 1.2346e+07.\n"), std::string::npos)
-      << results.s;
-  EXPECT_NE(warnings.s.find("Warning: Effort level 'CheckFeas' is incompatible with lazy constraint/incumbent "
+  EXPECT_NE(results.text.find("MIP start 'big' defined initial solution with objective 1.2346e+07.\n"), std::string::npos)
+      << results.text;
+  EXPECT_NE(warnings.text.find("Warning: Effort level 'CheckFeas' is incompatible with lazy constraint/incumbent "
                             "callback.\n         Effort level increased to 'SolveFixed'.\n"),
             std::string::npos)
-      << warnings.s;
+      << warnings.text;
   EXPECT_NEAR(objval(p), 12345678.0, 1e-6);
 }
 
@@ -285,8 +272,8 @@ TEST_F(MipStarts, NoMessagesWithoutStarts) {
   VNTLPptr p = load("p0033");
   VNTsetintparam(env, VNT_PARAM_MIPDISPLAY, 3);
   ASSERT_EQ(VNTmipopt(env, p), 0);
-  EXPECT_EQ(results.s.find("MIP start"), std::string::npos);
-  EXPECT_EQ(warnings.s.find("MIP starts"), std::string::npos);
+  EXPECT_EQ(results.text.find("MIP start"), std::string::npos);
+  EXPECT_EQ(warnings.text.find("MIP starts"), std::string::npos);
 }
 
 // ---------------------------------------------------------------------------
@@ -323,13 +310,13 @@ TEST_F(MipStarts, StartFileRoundTripKeepsNamesLevelsAndValues) {
   EXPECT_EQ(ind[n + 2], 9);
   // The read starts drive the run.
   ASSERT_EQ(VNTmipopt(env, q), 0);
-  EXPECT_NE(results.s.find("MIP start 'plan <A> & 'B'' defined initial solution"), std::string::npos) << results.s;
+  EXPECT_NE(results.text.find("MIP start 'plan <A> & 'B'' defined initial solution"), std::string::npos) << results.text;
   // A file without values loads nothing and says so.
   const std::string empty = file("empty.mst");
   std::ofstream(empty) << "<?xml version=\"1.0\"?>\n<VANTOSolutions>\n<VANTOSolution>\n<header solutionName=\"e\"/>\n"
                           "<variables>\n</variables>\n</VANTOSolution>\n</VANTOSolutions>\n";
   ASSERT_EQ(VNTreadcopymipstarts(env, q, empty.c_str()), 0);
-  EXPECT_NE(warnings.s.find("Warning: no MIP start values read, no MIP start loaded.\n"), std::string::npos);
+  EXPECT_NE(warnings.text.find("Warning: no MIP start values read, no MIP start loaded.\n"), std::string::npos);
   EXPECT_EQ(VNTgetnummipstarts(env, q), 2);
 }
 
@@ -341,9 +328,9 @@ TEST_F(MipStarts, SolutionFileOfAMipBecomesAStart) {
   VNTLPptr q = load("p0033");
   ASSERT_EQ(VNTreadcopysol(env, q, f.c_str()), 0);
   ASSERT_EQ(VNTgetnummipstarts(env, q), 1);
-  results.s.clear();
+  results.text.clear();
   ASSERT_EQ(VNTmipopt(env, q), 0);
-  EXPECT_NE(results.s.find("1 of 1 MIP starts provided solutions.\n"), std::string::npos) << results.s;
+  EXPECT_NE(results.text.find("1 of 1 MIP starts provided solutions.\n"), std::string::npos) << results.text;
   EXPECT_NEAR(objval(q), 3089.0, 1e-6);
 }
 

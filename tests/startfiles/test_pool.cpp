@@ -11,14 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "common/env_fixture.h"
 #include "vanto/vanto.h"
 
 namespace {
-
-struct Text {
-  std::string s;
-  static void fn(void* h, const char* m) { static_cast<Text*>(h)->s += m; }
-};
 
 // max sum v_j x_j  s.t.  sum w_j x_j <= cap, plus one side row, x binary.
 struct Knapsack {
@@ -51,28 +47,22 @@ struct Knapsack {
   }
 };
 
-class Pool : public ::testing::Test {
+class Pool : public vnt::test::EnvTest<vnt::test::TextCapture> {
  protected:
   void SetUp() override {
-    int st = 0;
-    env = VNTopenVANTO(&st);
-    ASSERT_NE(env, nullptr);
-    VNTCHANNELptr res, warn, err, log;
-    ASSERT_EQ(VNTgetchannels(env, &res, &warn, &err, &log), 0);
-    VNTaddfuncdest(env, res, &results, Text::fn);
-    VNTaddfuncdest(env, warn, &warnings, Text::fn);
-    VNTaddfuncdest(env, err, &errors, Text::fn);
+    ASSERT_NO_FATAL_FAILURE(openEnv(kResults | kWarnings | kErrors));
     VNTsetdblparam(env, VNT_PARAM_TILIM, 60.0);
     VNTsetlongparam(env, VNT_PARAM_NODELIM, 100000);
     const std::string f = name("k.lp");
     std::ofstream(f) << k.lp();
+    int st = 0;
     lp = VNTcreateprob(env, &st, "knapsack");
     ASSERT_EQ(VNTreadcopyprob(env, lp, f.c_str(), nullptr), 0);
     std::remove(f.c_str());
   }
   void TearDown() override {
     VNTfreeprob(env, &lp);
-    VNTcloseVANTO(&env);
+    EnvTest::TearDown();
   }
   std::string name(const std::string& base) {
     return ::testing::TempDir() + "vnt_pool_" + std::to_string(::getpid()) + "_" + base;
@@ -108,17 +98,15 @@ class Pool : public ::testing::Test {
   }
 
   Knapsack k;
-  VNTENVptr env = nullptr;
   VNTLPptr lp = nullptr;
-  Text results, warnings, errors;
 };
 
 TEST_F(Pool, PopulateEnumeratesEverySolutionWithinTheGap) {
   VNTsetdblparam(env, VNT_PARAM_SOLNPOOLAGAP, 3.0);
   VNTsetintparam(env, VNT_PARAM_POPULATELIM, 1000);
   ASSERT_EQ(VNTpopulate(env, lp), 0);
-  EXPECT_NE(results.s.find("\nPopulate: phase I \n"), std::string::npos);
-  EXPECT_NE(results.s.find("\nPopulate: phase II \n"), std::string::npos);
+  EXPECT_NE(results.text.find("\nPopulate: phase I \n"), std::string::npos);
+  EXPECT_NE(results.text.find("\nPopulate: phase II \n"), std::string::npos);
   EXPECT_EQ(VNTgetstat(env, lp), 130);
   const std::multiset<unsigned> got = poolMasks();
   const std::set<unsigned> want = withinGap(3.0);
@@ -190,7 +178,7 @@ TEST_F(Pool, FiltersExcludeWhatTheyShould) {
 TEST_F(Pool, QueriesNamesDeletionAndReplacement) {
   int cnt = 0;
   EXPECT_EQ(VNTgetsolnpoolnumsolns(env, lp), 0);  // no pool yet: 3024
-  EXPECT_NE(errors.s.find("VANTO Error  3024: No solution pool exists."), std::string::npos) << errors.s;
+  EXPECT_NE(errors.text.find("VANTO Error  3024: No solution pool exists."), std::string::npos) << errors.text;
   VNTsetintparam(env, VNT_PARAM_POPULATELIM, 1000);
   ASSERT_EQ(VNTpopulate(env, lp), 0);
   cnt = VNTgetsolnpoolnumsolns(env, lp);
@@ -247,10 +235,10 @@ TEST_F(Pool, QueriesNamesDeletionAndReplacement) {
 TEST_F(Pool, ZeroCapacityPopulatesNothing) {
   VNTsetintparam(env, VNT_PARAM_SOLNPOOLCAPACITY, 0);
   ASSERT_EQ(VNTpopulate(env, lp), 0);
-  EXPECT_NE(warnings.s.find("Warning: the solution pool needs a positive capacity in order to be populated.\n"),
+  EXPECT_NE(warnings.text.find("Warning: the solution pool needs a positive capacity in order to be populated.\n"),
             std::string::npos);
   EXPECT_EQ(VNTgetsolnpoolnumsolns(env, lp), 0);
-  EXPECT_NE(errors.s.find("3024"), std::string::npos);
+  EXPECT_NE(errors.text.find("3024"), std::string::npos);
 }
 
 }  // namespace

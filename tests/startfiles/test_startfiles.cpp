@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "common/env_fixture.h"
 #include "common/models.h"
 #include "common/row_interval.h"
 #include "vanto/vanto.h"
@@ -22,11 +23,6 @@
 namespace {
 
 using vnt::test::modelPath;
-
-struct Text {
-  std::string s;
-  static void fn(void* h, const char* m) { static_cast<Text*>(h)->s += m; }
-};
 
 std::string tempName(const std::string& base) {
   return ::testing::TempDir() + "vnt_starts_" + std::to_string(::getpid()) + "_" + base;
@@ -44,23 +40,16 @@ void spit(const std::string& path, const std::string& text) {
   out << text;
 }
 
-class StartFiles : public ::testing::Test {
+class StartFiles : public vnt::test::EnvTest<vnt::test::TextCapture> {
  protected:
   void SetUp() override {
-    int st = 0;
-    env = VNTopenVANTO(&st);
-    ASSERT_NE(env, nullptr);
-    VNTCHANNELptr res, warn, err, log;
-    ASSERT_EQ(VNTgetchannels(env, &res, &warn, &err, &log), 0);
-    VNTaddfuncdest(env, res, &results, Text::fn);
-    VNTaddfuncdest(env, warn, &warnings, Text::fn);
-    VNTaddfuncdest(env, err, &errors, Text::fn);
+    ASSERT_NO_FATAL_FAILURE(openEnv(kResults | kWarnings | kErrors));
     VNTsetlongparam(env, VNT_PARAM_ITLIM, 100000);
     VNTsetdblparam(env, VNT_PARAM_TILIM, 60.0);
   }
   void TearDown() override {
     for (VNTLPptr& p : probs) VNTfreeprob(env, &p);
-    VNTcloseVANTO(&env);
+    EnvTest::TearDown();
     for (const auto& f : files) std::remove(f.c_str());
   }
   VNTLPptr load(const std::string& set, const std::string& name) {
@@ -119,10 +108,8 @@ class StartFiles : public ::testing::Test {
     return worst;
   }
 
-  VNTENVptr env = nullptr;
   std::vector<VNTLPptr> probs;
   std::vector<std::string> files;
-  Text results, warnings, errors;
 };
 
 // The values of the "variable" elements of a solution file, by index.
@@ -250,7 +237,7 @@ TEST_F(StartFiles, NoSolutionNoBasisNoFile) {
   EXPECT_EQ(VNTmbasewrite(env, a, f.c_str()), 1262);
   EXPECT_EQ(VNTsolwrite(env, a, nullptr), 1421);
   EXPECT_EQ(VNTreadcopybase(env, a, "/nonexistent/dir/x.bas"), 1423);
-  EXPECT_NE(errors.s.find("VANTO Error  1423: Could not open file '/nonexistent/dir/x.bas' for reading."),
+  EXPECT_NE(errors.text.find("VANTO Error  1423: Could not open file '/nonexistent/dir/x.bas' for reading."),
             std::string::npos);
 }
 
@@ -293,7 +280,7 @@ class BadBasis : public StartFiles {
 
 TEST_F(BadBasis, SuperbasicLineRefusedByThePlainReader) {
   EXPECT_EQ(readFresh(replaceFirst(text, "ENDATA", " SC X01  1.5\nENDATA"), true), 1554);
-  EXPECT_NE(errors.s.find("VANTO Error  1554: Superbases are not allowed."), std::string::npos);
+  EXPECT_NE(errors.text.find("VANTO Error  1554: Superbases are not allowed."), std::string::npos);
 }
 
 TEST_F(BadBasis, MissingBasicVariableCounted) {
@@ -310,16 +297,16 @@ TEST_F(BadBasis, MissingBasicVariableCounted) {
   fewer.replace(p, e - p, " LL " + row);
   more.replace(p, e - p, " BS " + col);
   EXPECT_EQ(readFresh(fewer, true), 1555);
-  EXPECT_NE(errors.s.find("VANTO Error  1555: 1 too few basic variable(s)."), std::string::npos);
+  EXPECT_NE(errors.text.find("VANTO Error  1555: 1 too few basic variable(s)."), std::string::npos);
   EXPECT_EQ(readFresh(more, true), 1555);
-  EXPECT_NE(errors.s.find("VANTO Error  1555: 1 extra basic variable(s)."), std::string::npos);
+  EXPECT_NE(errors.text.find("VANTO Error  1555: 1 extra basic variable(s)."), std::string::npos);
 }
 
 TEST_F(BadBasis, UnknownMarkerAndWrongFieldCount) {
   EXPECT_EQ(readFresh(replaceFirst(text, " XL ", " ZZ "), true), 1551);
-  EXPECT_NE(errors.s.find("VANTO Error  1551: Line 3: Unrecognized basis marker 'ZZ'."), std::string::npos);
+  EXPECT_NE(errors.text.find("VANTO Error  1551: Line 3: Unrecognized basis marker 'ZZ'."), std::string::npos);
   EXPECT_EQ(readFresh(replaceFirst(text, "ENDATA", " UL X01 X02 X03\nENDATA"), true), 1553);
-  EXPECT_NE(errors.s.find("Wrong number of entries"), std::string::npos);
+  EXPECT_NE(errors.text.find("Wrong number of entries"), std::string::npos);
   EXPECT_EQ(readFresh("ROWS\n" + text, true), 1551);
 }
 
@@ -330,10 +317,10 @@ TEST_F(BadBasis, UnknownNamesWarnedAndLimited) {
   t = replaceFirst(t, "ENDATA", junk + "ENDATA");
   const long long firstJunk = std::count(text.begin(), text.begin() + text.find("ENDATA"), '\n') + 1;
   EXPECT_EQ(readFresh(t, false), 0);
-  EXPECT_NE(warnings.s.find("Warning, line " + std::to_string(firstJunk) + ": 'NOSUCH0' is not a variable.\n"),
+  EXPECT_NE(warnings.text.find("Warning, line " + std::to_string(firstJunk) + ": 'NOSUCH0' is not a variable.\n"),
             std::string::npos);
-  EXPECT_NE(warnings.s.find("5 warnings not printed.\n"), std::string::npos);
-  EXPECT_EQ(warnings.s.find("'NOSUCH20'"), std::string::npos);
+  EXPECT_NE(warnings.text.find("5 warnings not printed.\n"), std::string::npos);
+  EXPECT_EQ(warnings.text.find("'NOSUCH20'"), std::string::npos);
 }
 
 TEST_F(BadBasis, MissingEndataOnlyWarns) {
@@ -342,7 +329,7 @@ TEST_F(BadBasis, MissingEndataOnlyWarns) {
   spit(f, t);
   VNTLPptr b = load("netlib", "afiro");
   ASSERT_EQ(VNTreadcopybase(env, b, f.c_str()), 0);
-  EXPECT_NE(warnings.s.find("Warning: 'ENDATA' missing.\n"), std::string::npos);
+  EXPECT_NE(warnings.text.find("Warning: 'ENDATA' missing.\n"), std::string::npos);
   ASSERT_EQ(VNTlpopt(env, b), 0);
   EXPECT_EQ(iterations(b), 0);
 }
@@ -363,13 +350,13 @@ TEST_F(StartFiles, MalformedXmlGives1425WithTheLine) {
   spit(f, xml);
   VNTLPptr b = load("netlib", "afiro");
   EXPECT_EQ(VNTreadcopysol(env, b, f.c_str()), 1425);
-  EXPECT_NE(errors.s.find("VANTO Error  1425: XML parsing error at line 6: "), std::string::npos) << errors.s;
+  EXPECT_NE(errors.text.find("VANTO Error  1425: XML parsing error at line 6: "), std::string::npos) << errors.text;
   ASSERT_EQ(VNTlpopt(env, b), 0);
   EXPECT_GT(iterations(b), 0);  // nothing was installed
   // No header section.
   spit(f, "<?xml version=\"1.0\"?>\n<VANTOSolution version=\"1.2\">\n <variables>\n </variables>\n</VANTOSolution>\n");
   EXPECT_EQ(VNTreadcopysol(env, b, f.c_str()), 1425);
-  EXPECT_NE(errors.s.find("header section is missing"), std::string::npos);
+  EXPECT_NE(errors.text.find("header section is missing"), std::string::npos);
 }
 
 TEST_F(StartFiles, OnlyTheFirstSolutionIsTakenAndBadEntriesWarn) {
@@ -390,11 +377,11 @@ TEST_F(StartFiles, OnlyTheFirstSolutionIsTakenAndBadEntriesWarn) {
   spit(f, xml.substr(0, body) + "<VANTOSolutions>\n" + first + second + "</VANTOSolutions>\n");
   VNTLPptr b = load("netlib", "afiro");
   ASSERT_EQ(VNTreadcopysol(env, b, f.c_str()), 0);
-  EXPECT_NE(warnings.s.find("Warning: more than one VANTOSolution element in file, only first one processed.\n"),
+  EXPECT_NE(warnings.text.find("Warning: more than one VANTOSolution element in file, only first one processed.\n"),
             std::string::npos);
-  EXPECT_NE(warnings.s.find("'NOSUCH' is not a variable.\n"), std::string::npos);
-  EXPECT_NE(warnings.s.find("Variable index '999' out of range.\n"), std::string::npos);
-  EXPECT_NE(warnings.s.find("repeated entry for 'X01'.\n"), std::string::npos);
+  EXPECT_NE(warnings.text.find("'NOSUCH' is not a variable.\n"), std::string::npos);
+  EXPECT_NE(warnings.text.find("Variable index '999' out of range.\n"), std::string::npos);
+  EXPECT_NE(warnings.text.find("repeated entry for 'X01'.\n"), std::string::npos);
   ASSERT_EQ(VNTlpopt(env, b), 0);
   EXPECT_EQ(iterations(b), 0);
 }
@@ -443,7 +430,7 @@ TEST_F(StartFiles, PriorityOrderFilesWithBadDirectionsOrNames) {
   EXPECT_NE(t.find(" UP "), std::string::npos);
   spit(f, "NAME x\n ?? C157 3\nENDATA\n");
   EXPECT_EQ(VNTreadcopyorder(env, a, f.c_str()), 3012);
-  EXPECT_NE(errors.s.find("Unrecognized direction '?\?'"), std::string::npos);
+  EXPECT_NE(errors.text.find("Unrecognized direction '?\?'"), std::string::npos);
   // The order installed before the failed read is still there.
   int cnt = 0, surplus = 0, i2[4], p2[4], d2[4];
   ASSERT_EQ(VNTgetorder(env, a, &cnt, i2, p2, d2, 4, &surplus), 0);
@@ -452,8 +439,8 @@ TEST_F(StartFiles, PriorityOrderFilesWithBadDirectionsOrNames) {
   // An order file with nothing usable.
   spit(f, "NAME x\n UP NOSUCH 3\nENDATA\n");
   EXPECT_EQ(VNTreadcopyorder(env, a, f.c_str()), 0);
-  EXPECT_NE(warnings.s.find("Warning, line 2: 'NOSUCH' is not a variable.\n"), std::string::npos);
-  EXPECT_NE(warnings.s.find("Warning:  No priority order values read or loaded.\n"), std::string::npos);
+  EXPECT_NE(warnings.text.find("Warning, line 2: 'NOSUCH' is not a variable.\n"), std::string::npos);
+  EXPECT_NE(warnings.text.find("Warning:  No priority order values read or loaded.\n"), std::string::npos);
 }
 
 }  // namespace
