@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <queue>
@@ -44,10 +46,19 @@ struct Activity {
 
 class Presolver {
  public:
-  Presolver(Env& env, const model::ModelData& md, const Options& opt, Presolved& out)
-      : env_(env), md_(md), opt_(opt), out_(out), ps_(*out.post) {}
+  // `dominated`: whether the dominated-column test may run.
+  Presolver(Env& env, const model::ModelData& md, const Options& opt, Presolved& out, bool dominated)
+      : env_(env), md_(md), opt_(opt), out_(out), ps_(*out.post), dominated_(dominated) {}
 
   int run();
+  // The diagnostics and notes of the run, printed by the caller once the
+  // outcome stands.
+  const std::string& messages() const { return msgs_; }
+  // A column was fixed by the dominated-column test.  That test holds for
+  // the optima of a problem whose dual is feasible; on an unbounded problem
+  // it may fix a column that every feasible point needs away from its bound,
+  // so an infeasibility found afterwards proves nothing.
+  bool dominatedFixed() const { return dominatedFixed_; }
 
  private:
   Env& env_;
@@ -55,6 +66,9 @@ class Presolver {
   const Options& opt_;
   Presolved& out_;
   Postsolve& ps_;
+  const bool dominated_;
+  bool dominatedFixed_ = false;
+  std::string msgs_;
 
   int n_ = 0, m_ = 0;
   std::vector<std::vector<Entry>> rowE_, colE_;
@@ -186,9 +200,20 @@ class Presolver {
     return flags;
   }
 
+  void say(const char* fmt, ...) __attribute__((format(printf, 2, 3))) {
+    char buf[640];
+    va_list ap;
+    va_start(ap, fmt);
+    std::vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    msgs_ += buf;
+  }
   [[noreturn]] void fail(int code, const char* fmt, const std::string& a, const std::string& b = std::string()) {
-    if (b.empty()) print(env_, Chan::Results, fmt, a.c_str());
-    else print(env_, Chan::Results, fmt, a.c_str(), b.c_str());
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    if (b.empty()) say(fmt, a.c_str());
+    else say(fmt, a.c_str(), b.c_str());
+#pragma GCC diagnostic pop
     throw Stop{code};
   }
 
@@ -371,7 +396,7 @@ void Presolver::emptyRow(int i) {
       fail(kInfeasible, "Row '%.255s' infeasible, all entries at implied bounds.\n", rowLabel(i));
     const bool low = lo > infeasTol(lo);
     const char sc = lo == up ? '=' : (low ? '>' : '<');
-    print(env_, Chan::Results, "Infeasibility row '%.255s':  0 %c= %g.\n", rowLabel(i).c_str(), sc,
+    say("Infeasibility row '%.255s':  0 %c= %g.\n", rowLabel(i).c_str(), sc,
           low ? lo : up);
     throw Stop{kInfeasible};
   }
@@ -586,10 +611,12 @@ void Presolver::dominatedColumns() {
       if (isInf(lb_[j])) fail(kInfeasibleOrUnbounded, "Primal unbounded due to dual bounds, variable '%.255s'.\n", colName(j));
       fixColumn(j, lb_[j], kAtLower);
       ++out_.counts.dominatedCols;
+      dominatedFixed_ = true;
     } else if (act.ninfMin == 0 && c_[j] - act.min < -margin) {
       if (isInf(ub_[j])) fail(kInfeasibleOrUnbounded, "Primal unbounded due to dual bounds, variable '%.255s'.\n", colName(j));
       fixColumn(j, ub_[j], kAtUpper);
       ++out_.counts.dominatedCols;
+      dominatedFixed_ = true;
     }
   }
 }
@@ -1254,7 +1281,7 @@ void Presolver::dependentRows() {
     }
     work += static_cast<long long>(list.size());
     if (work > limit) {
-      if (opt_.display) print(env_, Chan::Results, "Linear dependency checker was stopped due to maximum work limit.\n");
+      if (opt_.display) say("Linear dependency checker was stopped due to maximum work limit.\n");
       break;
     }
   }
@@ -1414,7 +1441,7 @@ int Presolver::run() {
   // Crossed bounds of the model itself.
   for (int j = 0; j < n_; ++j)
     if (lb_[j] > ub_[j]) {
-      print(env_, Chan::Results, "Bound infeasibility column '%.255s'.\n", colName(j).c_str());
+      say("Bound infeasibility column '%.255s'.\n", colName(j).c_str());
       throw Stop{kInfeasible};
     }
   if (opt_.mip)
@@ -1449,7 +1476,7 @@ int Presolver::run() {
     }
     rowActivities();
     if (opt_.dualReductions) dualFixing();
-    if (opt_.dualReductions && !opt_.mip) dominatedColumns();
+    if (dominated_ && opt_.dualReductions && !opt_.mip) dominatedColumns();
     if (maxAgg > 0 && out_.counts.aggregatorPasses < maxAgg) {
       const long long s0 = out_.counts.substitutions;
       aggregator();
@@ -1502,19 +1529,44 @@ bool Presolved::nothingReduced() const {
          counts.coefsModified == 0 && counts.boundsImproved == 0;
 }
 
+namespace {
+
+// One run of the reductions; the messages of the run go to `msgs`.
+int presolveOnce(Env& env, const model::ModelData& in, const Options& opt, Presolved& out, bool dominated,
+                 std::string& msgs, bool& dominatedFixed) {
+  out.counts = Counts{};
+  out.post.reset(new Postsolve);
+  out.mip = opt.mip;
+  out.origCols = in.numCols();
+  out.origRows = in.numRows();
+  out.post->n0 = in.numCols();
+  out.post->m0 = in.numRows();
+  out.post->objsen = in.objsen >= 0 ? 1 : -1;
+  Presolver p(env, in, opt, out, dominated);
+  int st = 0;
+  try {
+    st = p.run();
+  } catch (const Stop& s) {
+    st = s.code;
+  }
+  msgs = p.messages();
+  dominatedFixed = p.dominatedFixed();
+  return st;
+}
+
+}  // namespace
+
 int presolveModel(Env& env, const model::ModelData& in, const Options& opt, Presolved& out) {
   try {
-    out.post.reset(new Postsolve);
-    out.mip = opt.mip;
-    out.origCols = in.numCols();
-    out.origRows = in.numRows();
-    out.post->n0 = in.numCols();
-    out.post->m0 = in.numRows();
-    out.post->objsen = in.objsen >= 0 ? 1 : -1;
-    Presolver p(env, in, opt, out);
-    return p.run();
-  } catch (const Stop& s) {
-    return s.code;
+    std::string msgs;
+    bool dominatedFixed = false;
+    int st = presolveOnce(env, in, opt, out, true, msgs, dominatedFixed);
+    // Infeasibility found after the dominated-column test fixed a column
+    // may come from an unbounded problem: the run is repeated without that
+    // test, whose other reductions all keep a feasible problem feasible.
+    if (st == kInfeasible && dominatedFixed) st = presolveOnce(env, in, opt, out, false, msgs, dominatedFixed);
+    if (!msgs.empty()) print(env, Chan::Results, "%s", msgs.c_str());
+    return st;
   } catch (const std::bad_alloc&) {
     return 1001;
   }

@@ -135,6 +135,7 @@ void storeSolution(const model::Problem& p, LpState& s, int method) {
   LpEngine& e = *s.engine;
   const int n = e.numCols(), m = e.numRows();
   s.stat = static_cast<int>(e.status());
+  s.noSolution = false;
   s.method = method;
   s.objval = e.objective();
   s.x.resize(n);
@@ -601,10 +602,13 @@ int optimizeLp(Env& env, model::Problem& p, int method) {
     } else {
       // Presolve's verdict comes without row weights: the simplex solves the
       // original problem, so that the answer carries a Farkas certificate,
-      // and its own answer stands should it find the problem feasible.
+      // and its own answer stands, with its values, should it find the
+      // problem feasible (an unbounded answer keeps its point and ray).
       s->reload = true;
       const int st = solveModel(env, p, s, method);
-      return st == 0 && s->stat == 3 ? presolve::kInfeasible : st;
+      if (st != 0 || s->stat != 3) return st;
+      s->noSolution = true;  // presolve's outcome: a status without values
+      return presolve::kInfeasible;
     }
   }
   return solveModel(env, p, s, method);

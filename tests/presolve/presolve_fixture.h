@@ -132,6 +132,73 @@ class PresolveTest : public EnvTest<Capture> {
     return q;
   }
 
+  // An unbounded answer: a finite point within the bounds and row limits,
+  // and a ray d with A d within the rows' recession cone, d within the
+  // bounds' recession cone and a cost that improves along it.
+  void expectPointAndRay() {
+    const int n = VNTgetnumcols(env, lp), m = VNTgetnumrows(env, lp);
+    std::vector<double> x(n), ray(n), lb(n), ub(n), obj(n), rhs(m), rng(m);
+    std::vector<char> sense(m);
+    ASSERT_EQ(VNTgetx(env, lp, x.data(), 0, n - 1), 0) << "no point with the unbounded status";
+    ASSERT_EQ(VNTgetray(env, lp, ray.data()), 0) << "no ray with the unbounded status";
+    EXPECT_EQ(VNTgetlb(env, lp, lb.data(), 0, n - 1), 0);
+    EXPECT_EQ(VNTgetub(env, lp, ub.data(), 0, n - 1), 0);
+    EXPECT_EQ(VNTgetobj(env, lp, obj.data(), 0, n - 1), 0);
+    if (m > 0) {
+      EXPECT_EQ(VNTgetrhs(env, lp, rhs.data(), 0, m - 1), 0);
+      EXPECT_EQ(VNTgetsense(env, lp, sense.data(), 0, m - 1), 0);
+      EXPECT_EQ(VNTgetrngval(env, lp, rng.data(), 0, m - 1), 0);
+    }
+    const int nz = VNTgetnumnz(env, lp);
+    int got = 0, surplus = 0;
+    std::vector<int> beg(n + 1), ind(std::max(nz, 1));
+    std::vector<double> val(std::max(nz, 1));
+    if (n > 0) {
+      EXPECT_EQ(VNTgetcols(env, lp, &got, beg.data(), ind.data(), val.data(), nz, &surplus, 0, n - 1), 0);
+    }
+    beg[n] = got;
+    std::vector<double> ax(m, 0.0), ad(m, 0.0), mag(m, 0.0);
+    double dmax = 0.0, cd = 0.0, cmag = 0.0;
+    for (int j = 0; j < n; ++j) {
+      ASSERT_TRUE(std::isfinite(x[j]) && std::isfinite(ray[j])) << "column " << j;
+      const double scale = std::max(1.0, std::fabs(x[j]));
+      EXPECT_GE(x[j], lb[j] - 1e-6 * scale) << "column " << j;
+      EXPECT_LE(x[j], ub[j] + 1e-6 * scale) << "column " << j;
+      dmax = std::max(dmax, std::fabs(ray[j]));
+      cd += obj[j] * ray[j];
+      cmag = std::max(cmag, std::fabs(obj[j] * ray[j]));
+      for (int k = beg[j]; k < beg[j + 1]; ++k) {
+        ax[ind[k]] += val[k] * x[j];
+        ad[ind[k]] += val[k] * ray[j];
+        mag[ind[k]] = std::max(mag[ind[k]], std::fabs(val[k] * ray[j]));
+      }
+    }
+    ASSERT_GT(dmax, 0.0) << "zero ray";
+    for (int j = 0; j < n; ++j) {
+      if (lb[j] > -1e20) {
+        EXPECT_GE(ray[j], -1e-9 * dmax) << "ray leaves the lower bound of column " << j;
+      }
+      if (ub[j] < 1e20) {
+        EXPECT_LE(ray[j], 1e-9 * dmax) << "ray leaves the upper bound of column " << j;
+      }
+    }
+    for (int i = 0; i < m; ++i) {
+      const double lo = sense[i] == 'L' ? -1e30 : sense[i] == 'R' ? std::min(rhs[i], rhs[i] + rng[i]) : rhs[i];
+      const double up = sense[i] == 'G' ? 1e30 : sense[i] == 'R' ? std::max(rhs[i], rhs[i] + rng[i]) : rhs[i];
+      const double scale = std::max(1.0, std::fabs(rhs[i]));
+      EXPECT_GE(ax[i], lo - 1e-6 * scale) << "row " << i;
+      EXPECT_LE(ax[i], up + 1e-6 * scale) << "row " << i;
+      const double rt = 1e-8 * mag[i] + 1e-12 * dmax;
+      if (up < 1e20) {
+        EXPECT_LE(ad[i], rt) << "ray leaves the upper limit of row " << i;
+      }
+      if (lo > -1e20) {
+        EXPECT_GE(ad[i], -rt) << "ray leaves the lower limit of row " << i;
+      }
+    }
+    EXPECT_LT(VNTgetobjsen(env, lp) * cd, -1e-9 * std::max(cmag, dmax)) << "the ray does not improve the objective";
+  }
+
 
  public:
   // A row of a model given row-wise: (column, value) pairs.

@@ -207,6 +207,27 @@ TEST_F(Diagnostics, EmptyColumnWithAnUnboundedCost) {
   EXPECT_EQ(d.stat, 4);
 }
 
+// An unbounded model (x4 up, x5 down by the same amount) whose duplicate
+// column pair has different costs: the dominated-column test fixes x3 from
+// dual bounds that no feasible dual satisfies, which leaves a row that cannot
+// hold.  Presolve must not call the model infeasible; the answer is unbounded
+// (or infeasible-or-unbounded), and an unbounded answer comes with a feasible
+// point and a ray.
+TEST_F(Diagnostics, UnboundedModelIsNeverCalledInfeasible) {
+  load(1, {-3, 22, -4, 0, 7, 8}, {-kInf, -4, 4, 0, 0, -kInf}, {-2, -4, 4, kInf, kInf, 0},
+       {{'G', -12, {{1, 3}, {4, 1}, {5, 1}}}, {'E', -8, {{3, -4}, {4, 2}, {5, 2}}}});
+  names({"C0", "C1", "C2", "C3", "C4", "C5"}, {"R0", "R1"});
+  const Diagnosed d = solve();
+  EXPECT_FALSE(results.contains("Infeasibility row"));
+  EXPECT_NE(d.code, 1117);
+  EXPECT_TRUE((d.code == 1101 && d.stat == 4) || (d.code == 0 && d.stat == 2)) << d.code << " " << d.stat;
+  // Presolve off: the simplex proves unboundedness with a point and a ray.
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_PREIND, 0), 0);
+  EXPECT_EQ(VNTlpopt(env, lp), 0);
+  EXPECT_EQ(VNTgetstat(env, lp), 2);
+  expectPointAndRay();
+}
+
 TEST_F(Diagnostics, AbortDuringPresolve) {
   read("netlib", "sc105");
   int flag = 1;
@@ -384,10 +405,75 @@ void addColumnStructures(std::mt19937& rng, RandomLp& p) {
   }
 }
 
+// An unbounded LP: a base with an optimum (a point x0 and duals y that
+// price it, costs c = A'y + d with d complementary to x0) plus a pair of
+// columns with the same entries, one >= 0 and one <= 0, whose costs differ:
+// raising the first and lowering the second by the same amount keeps every
+// row and lowers the cost without limit.  Both their dual constraints cannot
+// hold at once, so every bound that presolve derives from the duals is
+// vacuous here.
+RandomLp randomUnboundedLp(std::mt19937& rng, int n, int m) {
+  RandomLp p;
+  std::uniform_int_distribution<int> coef(-4, 4), pick(0, 99);
+  std::vector<double> x0(n), y(m);
+  for (int j = 0; j < n; ++j) {
+    const int kind = pick(rng) % 4;
+    p.lb.push_back(kind == 3 ? -kInf : 0.0);
+    p.ub.push_back(kind == 2 ? 4.0 : kInf);
+    x0[j] = pick(rng) < 50 ? (kind == 3 ? -1.0 : 0.0) : 1.0 + pick(rng) % 3;
+    if (kind == 3 && x0[j] == -1.0) x0[j] = 2.0;
+  }
+  std::vector<std::vector<std::pair<int, double>>> rows(m);
+  for (int i = 0; i < m; ++i) {
+    for (int j = 0; j < n; ++j)
+      if (pick(rng) < 45)
+        if (const int c = coef(rng)) rows[i].push_back({j, static_cast<double>(c)});
+    double act = 0;
+    for (auto [j, v] : rows[i]) act += v * x0[j];
+    PresolveTest::Row r;
+    r.terms = rows[i];
+    r.sense = "GLEG"[pick(rng) % 4];
+    const bool tight = r.sense == 'E' || pick(rng) < 70;
+    r.rhs = tight ? act : act + (r.sense == 'L' ? 2.0 : -2.0);
+    y[i] = !tight ? 0.0 : r.sense == 'G' ? pick(rng) % 4 : r.sense == 'L' ? -(pick(rng) % 4) : coef(rng);
+    p.rows.push_back(r);
+  }
+  for (int j = 0; j < n; ++j) {
+    double aty = 0;
+    for (int i = 0; i < m; ++i)
+      for (auto [jj, v] : rows[i])
+        if (jj == j) aty += v * y[i];
+    // Reduced cost: >= 0 at a lower bound, <= 0 at an upper one, 0 between.
+    double d = 0;
+    if (x0[j] == p.lb[j]) d = pick(rng) % 3;
+    else if (x0[j] == p.ub[j]) d = -(pick(rng) % 3);
+    p.obj.push_back(aty + d);
+  }
+  const double t = coef(rng), u = 1 + pick(rng) % 4;
+  p.obj.push_back(t);
+  p.lb.push_back(0.0);
+  p.ub.push_back(kInf);
+  p.obj.push_back(t + u);
+  p.lb.push_back(-kInf);
+  p.ub.push_back(0.0);
+  // The pair in at least two rows (one row alone makes the conflict of its
+  // dual constraints plain at once).
+  int in = 0;
+  for (size_t i = 0; i < p.rows.size(); ++i)
+    if (pick(rng) < 50 || p.rows.size() - i <= static_cast<size_t>(std::max(0, 2 - in))) {
+      const double v = pick(rng) < 50 ? 1.0 + pick(rng) % 3 : -1.0 - pick(rng) % 3;
+      p.rows[i].terms.push_back({n, v});
+      p.rows[i].terms.push_back({n + 1, v});
+      ++in;
+    }
+  return p;
+}
+
 // Outcomes of random models with presolve off and on.
 struct OnOffCounts {
   int optimal = 0, reduced = 0, settled = 0;
   int mappedBack = 0, cleanup = 0;  // optimal through a reduced problem; of those, needing iterations after it
+  int unbounded = 0;  // unbounded with presolve off
 };
 
 class RandomPresolve : public PresolveTest {
@@ -426,13 +512,20 @@ class RandomPresolve : public PresolveTest {
 void RandomPresolve::compareOnOff(const RandomLp& p, int trial, OnOffCounts& counts) {
   double objOff = 0, objOn = 0;
   int statOff = 0, statOn = 0;
+  bool presolveInfeasible = false;
   for (int on : {0, 1}) {
     ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_PREIND, on), 0);
     clearLines();
     load(p.objsen, p.obj, p.lb, p.ub, p.rows);
     const int st = VNTlpopt(env, lp);
     const int stat = VNTgetstat(env, lp);
+    if (stat == 2) expectPointAndRay();
     if (on) {
+      // Presolve's verdict, also when the simplex re-solved the model after it.
+      presolveInfeasible = st == 1117;
+      for (const char* diag : {"Bound infeasibility column", "Infeasible column", "Implied bounds make row",
+                               "infeasible, all entries at implied bounds", "are inconsistent", "Infeasibility row"})
+        presolveInfeasible = presolveInfeasible || results.contains(diag);
       ASSERT_TRUE(st == 0 || st == 1117 || st == 1101 || st == 1118) << "trial " << trial << " code " << st;
       if (st != 0) ++counts.settled;
       if (results.contains("Presolve eliminated")) ++counts.reduced;
@@ -468,7 +561,12 @@ void RandomPresolve::compareOnOff(const RandomLp& p, int trial, OnOffCounts& cou
   } else if (statOff == 3) {
     EXPECT_TRUE(statOn == 3 || statOn == 4) << "trial " << trial << " status " << statOn;
   } else if (statOff == 2) {
+    ++counts.unbounded;
     EXPECT_TRUE(statOn == 2 || statOn == 4) << "trial " << trial << " status " << statOn;
+  }
+  // Presolve's own verdict: infeasible only for an infeasible model.
+  if (presolveInfeasible) {
+    EXPECT_EQ(statOff, 3) << "trial " << trial;
   }
 }
 
@@ -514,6 +612,19 @@ TEST_F(RandomPresolve, RandomLpsWithColumnStructures) {
               "singletons, %lld dependent rows; %d of %d needed iterations after postsolve\n",
               counts.optimal, counts.settled, fired.duplicateCols, fired.dominatedCols, fired.impliedFreeSubst,
               fired.slackSingletons, fired.dependentRows, counts.cleanup, counts.mappedBack);
+}
+
+// Unbounded models: presolve never calls one infeasible, and an unbounded
+// answer has its point and ray.
+TEST_F(RandomPresolve, RandomUnboundedLpsKeepTheirVerdict) {
+  std::mt19937 rng(4242);
+  OnOffCounts counts;
+  for (int trial = 0; trial < 300; ++trial) {
+    compareOnOff(randomUnboundedLp(rng, 1 + trial % 4, 2 + trial % 3), trial, counts);
+    if (HasFatalFailure()) return;
+  }
+  EXPECT_GE(counts.unbounded, 200);
+  std::printf("[ random   ] %d unbounded (presolve off), %d settled by presolve\n", counts.unbounded, counts.settled);
 }
 
 // ---------------------------------------------------------------------------

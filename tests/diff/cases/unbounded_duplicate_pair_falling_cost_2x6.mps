@@ -1,0 +1,29 @@
+NAME diff
+ROWS
+ N obj
+ G R0
+ E R1
+COLUMNS
+ C0 obj -3
+ C1 obj 22
+ C1 R0 3
+ C2 obj -4
+ C3 R1 -4
+ C4 obj 7
+ C4 R0 1
+ C4 R1 2
+ C5 obj 8
+ C5 R0 1
+ C5 R1 2
+RHS
+ RHS R0 -12
+ RHS R1 -8
+RANGES
+BOUNDS
+ UP BND C0 -2
+ MI BND C0
+ FX BND C1 -4
+ FX BND C2 4
+ UP BND C5 0
+ MI BND C5
+ENDATA

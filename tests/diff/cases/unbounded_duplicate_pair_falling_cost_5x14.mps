@@ -1,0 +1,64 @@
+NAME diff
+ROWS
+ N obj
+ E R0
+ G R1
+ E R2
+ G R3
+ E R4
+COLUMNS
+ C0 obj 0
+ C1 obj 14
+ C1 R2 -7
+ C2 obj 5
+ C2 R1 -9
+ C3 obj -5
+ C3 R0 3
+ C3 R4 2
+ C4 obj -4
+ C5 obj -3
+ C5 R1 -3
+ C6 obj -3
+ C6 R1 -5
+ C7 obj -26
+ C7 R3 -4
+ C8 obj -21
+ C8 R1 -9
+ C8 R3 -3
+ C9 obj -8
+ C10 obj 13
+ C10 R2 -6
+ C11 obj 39
+ C11 R4 -8
+ C12 obj -11
+ C12 R0 -1
+ C12 R4 2
+ C13 obj -9
+ C13 R0 -1
+ C13 R4 2
+RHS
+ RHS R0 14
+ RHS R1 -75
+ RHS R2 -3
+ RHS R3 -10
+ RHS R4 62
+RANGES
+ RNG R0 -11
+BOUNDS
+ FR BND C0
+ FR BND C1
+ FX BND C2 5
+ FX BND C3 3
+ UP BND C4 0
+ MI BND C4
+ FX BND C5 3
+ FX BND C6 0
+ LO BND C7 -3
+ FR BND C8
+ UP BND C9 -3
+ LO BND C9 -4
+ UP BND C11 -5
+ MI BND C11
+ UP BND C13 0
+ MI BND C13
+ENDATA
