@@ -21,6 +21,7 @@ inline constexpr int kMethodAuto = 0;
 inline constexpr int kMethodPrimal = 1;
 inline constexpr int kMethodDual = 2;
 inline constexpr int kMethodNetwork = 3;  // network part first (network/), then the dual
+inline constexpr int kMethodSifting = 5;
 inline constexpr int kMethodConcurrent = 6;
 // The automatic choice runs the concurrent method on problems with at least
 // this many rows or columns (when more than one thread may be used).
@@ -72,6 +73,9 @@ class LpState : public model::SolverState {
   bool dualFeasible = false;
   long long itcnt = 0;
   long long phase1cnt = 0;
+  // Counters of the last sifting run (kept until the next one).
+  long long siftItcnt = 0;
+  long long siftPhase1cnt = 0;
 
   void clearSolution();
 };
@@ -96,6 +100,16 @@ int chooseMethod(Env& env, model::Problem& p, LpState& s, bool allowConcurrent);
 // Run one optimization with the given method (0 automatic).  Returns a status
 // code; the solution status is stored in the record.
 int optimizeLp(Env& env, model::Problem& p, int method);
+
+// Engine options from the environment's parameters (tolerances, limits,
+// pricing, log and limit polling); `dual` adds the objective limit.
+void engineOptionsFromParams(Env& env, LpOptions& o, bool dual, int sense, double offset);
+// Store the engine's solution as the problem's LP solution record.
+void storeEngineSolution(const model::Problem& p, LpState& s, int method);
+// LP method 5 (sift.cpp): sifting on the problem, finished by the simplex on
+// the whole problem from the final working basis.  Returns 0 or a status
+// code; the solution record holds the result.
+int siftOptimize(Env& env, model::Problem& p, LpState& s);
 
 // Start installation shared by the start and norm operations (start_api.cpp):
 // load the engine from the model (with the scaling parameter in force) and

@@ -51,7 +51,9 @@ enum Param : int {
   kParamRandomSeed = 1124,
 };
 
-void setOptions(Env& env, LpOptions& o, bool dual, int sense, double offset) {
+}  // namespace
+
+void engineOptionsFromParams(Env& env, LpOptions& o, bool dual, int sense, double offset) {
   o.feasibilityTol = params::getDbl(env, kParamFeasibility);
   o.optimalityTol = params::getDbl(env, kParamOptimality);
   o.markowitzTol = params::getDbl(env, kParamMarkowitz);
@@ -79,6 +81,8 @@ void setOptions(Env& env, LpOptions& o, bool dual, int sense, double offset) {
   o.poll = [&env]() { return checkLimits(env); };
   o.workCounter = env.realCounter ? &env.realCounter->value : nullptr;
 }
+
+namespace {
 
 // The engine describes a nonbasic row by its activity (0 at the lower limit,
 // 2 at the upper); the library describes the row's slack or range variable,
@@ -131,7 +135,9 @@ void syncEngine(const model::Problem& p, LpState& s) {
   s.dirtyRows.clear();
 }
 
-void storeSolution(const model::Problem& p, LpState& s, int method) {
+}  // namespace
+
+void storeEngineSolution(const model::Problem& p, LpState& s, int method) {
   LpEngine& e = *s.engine;
   const int n = e.numCols(), m = e.numRows();
   s.stat = static_cast<int>(e.status());
@@ -159,8 +165,6 @@ void storeSolution(const model::Problem& p, LpState& s, int method) {
   s.startCstat = s.cstat;
   s.startRstat = s.rstat;
 }
-
-}  // namespace
 
 int loadModelIntoEngine(Env& env, model::Problem& p, LpState& s) {
   model::ModelData md;
@@ -349,7 +353,7 @@ int runConcurrent(Env& env, model::Problem& p, LpState& s, model::ModelData& md)
   rp.method = kMethodPrimal;
 
   LpOptions& od = rd.engine->options();
-  setOptions(env, od, true, sense, offset);
+  engineOptionsFromParams(env, od, true, sense, offset);
   od.workCounter = &rd.work;
   uint64_t pushed = 0;  // dual work already added to the environment's counter
   od.poll = [&]() {
@@ -361,7 +365,7 @@ int runConcurrent(Env& env, model::Problem& p, LpState& s, model::ModelData& md)
   };
 
   LpOptions& op = rp.engine->options();
-  setOptions(env, op, false, sense, offset);
+  engineOptionsFromParams(env, op, false, sense, offset);
   op.log = nullptr;  // one log: the dual's
   op.workCounter = &rp.work;
   op.poll = [&]() {
@@ -438,6 +442,8 @@ namespace {
 
 // One optimization of the problem as it is (no presolve).
 int solveModel(Env& env, model::Problem& p, LpState* s, int method) {
+  if (method == kMethodSifting || (method == kMethodAuto && params::getInt(env, kParamLpMethod) == kMethodSifting))
+    return siftOptimize(env, p, *s);
   // Without the advanced start every solve begins from the slack basis with
   // fresh pricing weights.
   if (params::getInt(env, kParamAdvance) == 0) s->reload = true;
@@ -452,14 +458,14 @@ int solveModel(Env& env, model::Problem& p, LpState* s, int method) {
     if (int st = model::exportData(p, md)) return st;
     int r = runConcurrent(env, p, *s, md);
     if (r > 0) return r;
-    storeSolution(p, *s, -r);
+    storeEngineSolution(p, *s, -r);
     flushChannel(env, Chan::Log);
     return s->engine->basisSingular() ? 1256 : 0;
   }
   // The methods not built into this engine (network, barrier, sifting) are
   // served by the dual simplex.
   if (method != kMethodPrimal) method = kMethodDual;
-  setOptions(env, s->engine->options(), method == kMethodDual, p.data->objsen, p.data->objoffset);
+  engineOptionsFromParams(env, s->engine->options(), method == kMethodDual, p.data->objsen, p.data->objoffset);
   if (int st = pushLimitFrameFromParams(env)) return st;
   if (method == kMethodPrimal) s->engine->solvePrimal();
   else s->engine->solveDual();
@@ -467,7 +473,7 @@ int solveModel(Env& env, model::Problem& p, LpState* s, int method) {
   // The callbacks capture the environment: drop them with the call.
   s->engine->options().log = nullptr;
   s->engine->options().poll = nullptr;
-  storeSolution(p, *s, method);
+  storeEngineSolution(p, *s, method);
   flushChannel(env, Chan::Log);
   // Out of singularity repairs: the basis is reported singular.
   return s->engine->basisSingular() ? 1256 : 0;
@@ -553,6 +559,8 @@ int optimizeWithPresolve(Env& env, model::Problem& p, LpState& s, int method) {
     e.getBasis(rs.cstat.data(), rs.rstat.data());
     redIt = rsState->itcnt;
     redPh1 = rsState->phase1cnt;
+    s.siftItcnt = rsState->siftItcnt;
+    s.siftPhase1cnt = rsState->siftPhase1cnt;
     used = rsState->method;
   }
   presolve::Solution os;
@@ -564,7 +572,7 @@ int optimizeWithPresolve(Env& env, model::Problem& p, LpState& s, int method) {
   LpEngine& e = *s.engine;
   if (e.setBasis(os.cstat.data(), os.rstat.data()) != 0) print(env, Chan::Log, "Advanced basis not built.\n");
   const int clean = e.startFavoursPrimal() ? kMethodPrimal : kMethodDual;
-  setOptions(env, e.options(), clean == kMethodDual, p.data->objsen, p.data->objoffset);
+  engineOptionsFromParams(env, e.options(), clean == kMethodDual, p.data->objsen, p.data->objoffset);
   e.options().iterationLimit = std::max<int64_t>(0, e.options().iterationLimit - redIt);
   if (int r = pushLimitFrameFromParams(env)) return r;
   if (clean == kMethodPrimal) e.solvePrimal();
@@ -572,7 +580,7 @@ int optimizeWithPresolve(Env& env, model::Problem& p, LpState& s, int method) {
   popLimitFrame(env);
   e.options().log = nullptr;
   e.options().poll = nullptr;
-  storeSolution(p, s, used);
+  storeEngineSolution(p, s, used);
   s.itcnt += redIt;
   s.phase1cnt += redPh1;
   flushChannel(env, Chan::Log);
@@ -676,6 +684,9 @@ int primopt(Env& env, model::Problem& lp) {
 int dualopt(Env& env, model::Problem& lp) {
   return simplex::optimizeLp(env, lp, simplex::kMethodDual);
 }
+int siftopt(Env& env, model::Problem& lp) {
+  return simplex::optimizeLp(env, lp, simplex::kMethodSifting);
+}
 
 int getstat(Env&, model::Problem& lp, int* result_out) {
   const LpState* s = findLpState(lp);
@@ -752,6 +763,18 @@ int getitcnt(Env&, model::Problem& lp, long long* result_out) {
 int getphase1cnt(Env&, model::Problem& lp, long long* result_out) {
   const LpState* s = solved(lp);
   *result_out = s ? s->phase1cnt : 0;
+  return 0;
+}
+
+int getsiftitcnt(Env&, model::Problem& lp, long long* result_out) {
+  const LpState* s = findLpState(lp);
+  *result_out = s ? s->siftItcnt : 0;
+  return 0;
+}
+
+int getsiftphase1cnt(Env&, model::Problem& lp, long long* result_out) {
+  const LpState* s = findLpState(lp);
+  *result_out = s ? s->siftPhase1cnt : 0;
   return 0;
 }
 
