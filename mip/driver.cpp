@@ -102,10 +102,6 @@ int Search::boundPrecheck(Env& env, model::Problem&) {
 int Search::presolveModel(Env& env) {
   pre_.reset();
   if (params::getInt(env, kPresolveInd) == 0) return 0;
-  // Semi-continuous domains {0} u [l,u] are not yet understood by presolve's
-  // activity limits: such models are searched as given.
-  for (char t : orig.ctype)
-    if (t == 'S' || t == 'N') return 0;
   auto pre = std::make_shared<presolve::Presolved>();
   presolve::Options opt = presolve::optionsFromParams(env, /*mip=*/true);
   opt.display = false;

@@ -75,6 +75,7 @@ class Presolver {
   std::vector<double> rlo_, rup_, lb_, ub_, c_;
   std::vector<double> cMag_;  // largest cost term that went into c_ (cancellation scale)
   std::vector<char> rowAlive_, colAlive_, isInt_, prot_;
+  std::vector<char> semi_;        // MIP: semi-continuous or semi-integer, domain {0} u [lb, ub]
   std::vector<char> impliedInt_;  // MIP: continuous columns found integer
   std::vector<int> rowCnt_, colCnt_;
   double offset_ = 0.0;  // minimization form
@@ -217,13 +218,18 @@ class Presolver {
     throw Stop{code};
   }
 
+  // The smallest interval that holds every value of column j: its bounds,
+  // widened to 0 for a semi-continuous column.
+  double domLo(int j) const { return semi_[j] ? std::min(0.0, lb_[j]) : lb_[j]; }
+  double domUp(int j) const { return semi_[j] ? std::max(0.0, ub_[j]) : ub_[j]; }
+
   Activity activity(int i) {
     Activity act;
     for (const Entry& e : rowEntries(i)) {
       const int j = e.idx;
       const double a = e.val;
-      const double lo = a > 0 ? lb_[j] : ub_[j];
-      const double hi = a > 0 ? ub_[j] : lb_[j];
+      const double lo = a > 0 ? domLo(j) : domUp(j);
+      const double hi = a > 0 ? domUp(j) : domLo(j);
       if (isInf(lo)) ++act.ninfMin;
       else {
         act.min += a * lo;
@@ -259,7 +265,7 @@ class Presolver {
   // --- reductions
   void fixColumn(int j, double v, int statusHint);
   void emptyRow(int i);
-  void singletonRow(int i);
+  bool singletonRow(int i);
   void rowActivities();
   void columns();
   void dualFixing();
@@ -305,6 +311,7 @@ void Presolver::build() {
   colAlive_.assign(n_, 1);
   isInt_.assign(n_, 0);
   prot_.assign(n_, 0);
+  semi_.assign(n_, 0);
   impliedInt_.assign(n_, 0);
   rowLimits(md_, rlo_, rup_);
   std::vector<int> rowLen(m_, 0);
@@ -331,8 +338,8 @@ void Presolver::build() {
   if (opt_.mip) {
     for (int j = 0; j < n_ && j < static_cast<int>(md_.ctype.size()); ++j) {
       const char t = md_.ctype[j];
-      if (t == 'B' || t == 'I') isInt_[j] = 1;
-      if (t == 'S' || t == 'N') prot_[j] = 1;  // semi-continuous / semi-integer
+      if (t == 'B' || t == 'I' || t == 'N') isInt_[j] = 1;
+      if (t == 'S' || t == 'N') prot_[j] = semi_[j] = 1;  // semi-continuous / semi-integer
       if (t == 'B') {
         lb_[j] = std::max(lb_[j], 0.0);
         ub_[j] = std::min(ub_[j], 1.0);
@@ -419,13 +426,17 @@ void Presolver::setColBounds(int j, double lo, double hi, bool) {
   ub_[j] = hi;
 }
 
-void Presolver::singletonRow(int i) {
+bool Presolver::singletonRow(int i) {
   const auto& row = rowEntries(i);
   const int j = row[0].idx;
   const double a = row[0].val;
   double lo, hi;
   divideInterval(rlo_[i], rup_[i], a, lo, hi);
   if (isInt_[j]) roundInward(lo, hi);
+  // A semi-continuous column keeps its domain {0} u [l, u] only when the row
+  // allows 0 and part of [l, u]; otherwise the row stays.
+  if (semi_[j] && (lo > infeasTol(lo) || hi < -infeasTol(hi) || std::max(lo, lb_[j]) > std::min(hi, ub_[j])))
+    return false;
   Record& r = push(RecKind::kSingletonRow);
   r.i = i;
   r.j = j;
@@ -438,6 +449,7 @@ void Presolver::singletonRow(int i) {
   setColBounds(j, nlo, nhi, false);
   if (lb_[j] == ub_[j]) r.flags |= kFixedAfter;
   removeRow(i);
+  return true;
 }
 
 void Presolver::rowActivities() {
@@ -688,8 +700,8 @@ bool Presolver::freeSingleton(int j) {
   double scale = 0;
   for (const Entry& e : row) {
     if (e.idx == j) continue;
-    const double l = e.val > 0 ? lb_[e.idx] : ub_[e.idx];
-    const double h = e.val > 0 ? ub_[e.idx] : lb_[e.idx];
+    const double l = e.val > 0 ? domLo(e.idx) : domUp(e.idx);
+    const double h = e.val > 0 ? domUp(e.idx) : domLo(e.idx);
     if (isInf(l) || std::fabs(l) > tol::kHugeBound) ++imin;
     else { tmin += e.val * l; scale = std::max(scale, std::fabs(e.val * l)); }
     if (isInf(h) || std::fabs(h) > tol::kHugeBound) ++imax;
@@ -825,7 +837,8 @@ bool Presolver::doubleton(int i) {
     std::swap(aj, ak);
     std::swap(fj, fk);
   }
-  if (fk > opt_.fill) return false;
+  // A kept semi-continuous column would take bounds that ignore its 0.
+  if (fk > opt_.fill || semi_[j]) return false;
   // x_k = q - ratio * x_j
   const double b = rlo_[i];
   const double q = b / ak, ratio = aj / ak;
@@ -890,8 +903,8 @@ void Presolver::aggregator() {
 // row's other columns; act holds the row's activity limits.
 void Presolver::impliedByRow(int r, int j, double a, const Activity& act, double& lo, double& hi) const {
   double rmin = -tol::kInf, rmax = tol::kInf;
-  const double cl = a > 0 ? lb_[j] : ub_[j];
-  const double ch = a > 0 ? ub_[j] : lb_[j];
+  const double cl = a > 0 ? domLo(j) : domUp(j);
+  const double ch = a > 0 ? domUp(j) : domLo(j);
   if (act.ninfMin == 0) rmin = act.min - a * cl;
   else if (act.ninfMin == 1 && isInf(cl)) rmin = act.min;
   if (act.ninfMax == 0) rmax = act.max - a * ch;

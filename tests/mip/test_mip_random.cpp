@@ -387,7 +387,7 @@ class RandomMip : public ::testing::Test {
     EXPECT_GT(infeasible, 0);
     // The search works on a presolved model often enough for the
     // comparison to cover the mapping back (never with presolve off).
-    if (o.presolve && !o.semi) {
+    if (o.presolve) {
       EXPECT_GT(presolved, count / 4);
     }
     if (!o.presolve) {

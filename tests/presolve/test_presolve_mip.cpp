@@ -5,7 +5,8 @@
 // by presolve is real.  The models carry knapsack-like rows (coefficient
 // tightening), a continuous column fixed to integers by an equation
 // (implied integer) or to halves, binaries, general integers and every row
-// sense.
+// sense.  Semi-continuous and semi-integer columns (domain {0} u [l, u])
+// are checked the same way.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -53,11 +54,14 @@ ModelData buildModel(int objsen, const std::vector<double>& obj, const std::vect
   return md;
 }
 
-// Row activities within the row limits (sense and rhs), bounds held.
+bool semi(const ModelData& md, int j) { return md.ctype[j] == 'S' || md.ctype[j] == 'N'; }
+
+// Row activities within the row limits (sense and rhs), bounds held (or 0
+// for a semi-continuous column).
 bool feasible(const ModelData& md, const std::vector<double>& x) {
   const int n = md.numCols(), m = md.numRows();
   for (int j = 0; j < n; ++j)
-    if (x[j] < md.lb[j] - 1e-9 || x[j] > md.ub[j] + 1e-9) return false;
+    if ((x[j] < md.lb[j] - 1e-9 || x[j] > md.ub[j] + 1e-9) && !(semi(md, j) && x[j] == 0.0)) return false;
   std::vector<double> act(m, 0.0);
   for (int j = 0; j < n; ++j)
     for (int64_t k = md.matbeg[j]; k < md.matbeg[j + 1]; ++k) act[md.matind[k]] += md.matval[k] * x[j];
@@ -102,7 +106,12 @@ bool enumerate(const ModelData& md, std::vector<double>& best, double& bestObj) 
     }
     // Continuous columns on the grid of halves (their equations have
     // integer or half-integer data), integer ones on the integers.
-    const double step = md.ctype[j] == 'C' ? 0.5 : 1.0;
+    const double step = md.ctype[j] == 'C' || md.ctype[j] == 'S' ? 0.5 : 1.0;
+    const bool zeroApart = semi(md, j) && (md.lb[j] > 0.0 || md.ub[j] < 0.0);
+    if (zeroApart) {
+      x[j] = 0.0;
+      rec(j + 1);
+    }
     for (double v = step * std::ceil(md.lb[j] / step - 1e-9); v <= md.ub[j] + 1e-9; v += step) {
       x[j] = v;
       rec(j + 1);
@@ -199,6 +208,35 @@ ModelData randomMip(std::mt19937& rng) {
   return buildModel(pick(rng) < 50 ? 1 : -1, obj, lb, ub, ctype, rows);
 }
 
+// The random model with some columns made semi-continuous or semi-integer
+// with a lower bound above 0, in rows whose limits often leave room for the
+// column only at 0 or only away from it.
+ModelData randomSemiMip(std::mt19937& rng) {
+  std::uniform_int_distribution<int> pick(0, 99);
+  ModelData md = randomMip(rng);
+  const int n = md.numCols();
+  std::vector<Row> extra;
+  for (int j = 0; j < n; ++j) {
+    if (md.ctype[j] == 'B' || pick(rng) < 50) continue;
+    md.ctype[j] = md.ctype[j] == 'C' || pick(rng) < 40 ? 'S' : 'N';
+    md.lb[j] = 1.0 + pick(rng) % 2;
+    md.ub[j] = md.lb[j] + 1.0 + pick(rng) % 2;
+    // A row on the column alone (3 x <= 1, x >= 2, ...) now and then.
+    if (pick(rng) < 40) {
+      const double a = 1.0 + pick(rng) % 3;
+      if (pick(rng) < 50) extra.push_back({'L', a * (pick(rng) % 4) - 1.0 + pick(rng) % 2, {{j, a}}});
+      else extra.push_back({'G', a * (pick(rng) % 3), {{j, a}}});
+    }
+  }
+  // Append the extra rows (column-wise data: rebuild).
+  std::vector<Row> rows;
+  for (int i = 0; i < md.numRows(); ++i) rows.push_back({md.sense[i], md.rhs[i], {}});
+  for (int j = 0; j < n; ++j)
+    for (int64_t k = md.matbeg[j]; k < md.matbeg[j + 1]; ++k) rows[md.matind[k]].terms.push_back({j, md.matval[k]});
+  rows.insert(rows.end(), extra.begin(), extra.end());
+  return buildModel(md.objsen, md.obj, md.lb, md.ub, md.ctype, rows);
+}
+
 class PresolveMip : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -212,20 +250,31 @@ class PresolveMip : public ::testing::Test {
   vnt::Env* env = nullptr;
 };
 
-TEST_F(PresolveMip, ReducedModelKeepsTheIntegerOptimum) {
-  std::mt19937 rng(4242);
+struct EnumerationCounts {
+  int solved = 0, infeasible = 0, settled = 0;
+  long long tightened = 0, impliedInts = 0, removed = 0;
+};
+
+// Presolve each model of `gen` and compare the reduced model with the
+// original by enumeration.
+void checkByEnumeration(vnt::Env& env, std::mt19937& rng, int trials, ModelData (*gen)(std::mt19937&),
+                        EnumerationCounts& cnt) {
   vnt::presolve::Options opt;
   opt.mip = true;
   opt.display = false;
-  int solved = 0, infeasible = 0, settled = 0;
-  long long tightened = 0, impliedInts = 0, removed = 0;
-  for (int trial = 0; trial < 400; ++trial) {
-    const ModelData md = randomMip(rng);
+  int& solved = cnt.solved;
+  int& infeasible = cnt.infeasible;
+  int& settled = cnt.settled;
+  long long& tightened = cnt.tightened;
+  long long& impliedInts = cnt.impliedInts;
+  long long& removed = cnt.removed;
+  for (int trial = 0; trial < trials; ++trial) {
+    const ModelData md = gen(rng);
     std::vector<double> xo;
     double oo = 0;
     const bool origFeasible = enumerate(md, xo, oo);
     vnt::presolve::Presolved pre;
-    const int st = vnt::presolve::run(*env, md, opt, "MIP", pre);
+    const int st = vnt::presolve::run(env, md, opt, "MIP", pre);
     if (st != 0) {
       // Presolve may only settle a model without integer points.
       ASSERT_TRUE(st == vnt::presolve::kInfeasible || st == vnt::presolve::kInfeasibleOrUnbounded)
@@ -243,7 +292,7 @@ TEST_F(PresolveMip, ReducedModelKeepsTheIntegerOptimum) {
       // column may have become integer.
       const char t = red.ctype[j], t0 = md.ctype[pre.colOrig[j]];
       EXPECT_TRUE(t == t0 || (t0 == 'C' && t == 'I')) << "trial " << trial;
-      if (t != 'C') {
+      if (t != 'C' && t != 'S') {
         EXPECT_EQ(red.lb[j], std::round(red.lb[j])) << "trial " << trial;
         EXPECT_EQ(red.ub[j], std::round(red.ub[j])) << "trial " << trial;
       }
@@ -262,12 +311,20 @@ TEST_F(PresolveMip, ReducedModelKeepsTheIntegerOptimum) {
     pre.uncrushX(xr.data(), x.data());
     EXPECT_TRUE(feasible(md, x)) << "trial " << trial;
     for (int j = 0; j < md.numCols(); ++j)
-      if (md.ctype[j] != 'C') {
+      if (md.ctype[j] != 'C' && md.ctype[j] != 'S') {
         EXPECT_EQ(x[j], std::round(x[j])) << "trial " << trial << " column " << j;
       }
     EXPECT_NEAR(objective(md, x), oo, 1e-7 * std::max(1.0, std::fabs(oo))) << "trial " << trial;
-    if (HasFailure()) return;
+    if (::testing::Test::HasFailure()) return;
   }
+}
+
+TEST_F(PresolveMip, ReducedModelKeepsTheIntegerOptimum) {
+  std::mt19937 rng(4242);
+  EnumerationCounts c;
+  checkByEnumeration(*env, rng, 400, randomMip, c);
+  const int solved = c.solved, infeasible = c.infeasible, settled = c.settled;
+  const long long tightened = c.tightened, impliedInts = c.impliedInts, removed = c.removed;
   EXPECT_GE(solved, 150);
   EXPECT_GT(tightened, 30);
   EXPECT_GT(impliedInts, 10);
@@ -275,6 +332,38 @@ TEST_F(PresolveMip, ReducedModelKeepsTheIntegerOptimum) {
   std::printf("[ mip      ] %d solved, %d infeasible, %d settled by presolve; %lld coefficients tightened, %lld implied "
               "integers\n",
               solved, infeasible, settled, tightened, impliedInts);
+}
+
+// Semi-continuous and semi-integer columns: presolve works with their whole
+// domain {0} u [l, u] (activity limits over [min(0, l), max(0, u)], bounds
+// kept), so that the reduced model has the same optimum.
+TEST_F(PresolveMip, SemiContinuousColumnsKeepTheirDomain) {
+  std::mt19937 rng(9090);
+  EnumerationCounts c;
+  checkByEnumeration(*env, rng, 400, randomSemiMip, c);
+  EXPECT_GE(c.solved, 150);
+  EXPECT_GT(c.removed, 200);
+  std::printf("[ mip      ] semi-continuous: %d solved, %d infeasible, %d settled by presolve\n", c.solved,
+              c.infeasible, c.settled);
+}
+
+// The smallest shape: max 3x, 3x <= 1, x semi-integer in {0} u [1, 3].  The
+// row allows only x = 0, which is feasible.
+TEST_F(PresolveMip, SemiIntegerColumnAtZero) {
+  vnt::presolve::Options opt;
+  opt.mip = true;
+  opt.display = false;
+  for (char type : {'N', 'S'}) {
+    const ModelData md = buildModel(-1, {3, 1}, {1, 0}, {3, 1}, {type, 'B'}, {{'L', 1, {{0, 3}}}, {'L', 1, {{0, 1}, {1, 1}}}});
+    vnt::presolve::Presolved pre;
+    ASSERT_EQ(vnt::presolve::run(*env, md, opt, "MIP", pre), 0) << type;
+    std::vector<double> xr, x(2);
+    double obj = 0;
+    ASSERT_TRUE(enumerate(pre.reduced, xr, obj)) << type;
+    pre.uncrushX(xr.data(), x.data());
+    EXPECT_EQ(x[0], 0.0) << type;
+    EXPECT_NEAR(objective(md, x), 1.0, 1e-9) << type;
+  }
 }
 
 // Coefficient tightening on one knapsack row: 5x + 3y + 2z <= 6 over
