@@ -23,8 +23,14 @@ enum Param : int {
   kMarkowitz = 1013, kOptimality = 1014, kFeasibility = 1016, kScale = 1034, kSeed = 1124,
   kCliques = 2003, kCovers = 2005, kImplied = 2041, kGubCovers = 2044, kPathCut = 2051, kDisjunctive = 2053,
   kMcfCut = 2134, kPresolveInd = 1030, kOrderInd = 2020, kOptimalityTarget = 1131, kNodeFileInd = 2016,
-  kWorkDir = 1064, kWorkMem = 1065,
+  kWorkDir = 1064, kWorkMem = 1065, kRepeatPresolve = 2064,
 };
+
+// Root restart: a restart pays when the root fixed at least this share of
+// the integer columns (and this many); at most this many restarts per run.
+constexpr double kRestartShare = 0.2;
+constexpr int kRestartMinFixed = 5;
+constexpr int kMaxRestarts = 1;
 
 // Sub-solver displays are silenced for the run and restored on every exit.
 class Silence {
@@ -140,40 +146,12 @@ void Search::settingsReport() {
           rp.parallel == -1 ? "opportunistic" : "deterministic", rp.auxRootThreads);
 }
 
-int Search::begin(Env& env, model::Problem& p) {
-  if (int st = model::exportData(p, orig)) return st;
-  sense = orig.objsen < 0 ? -1 : 1;
-  store.clear();
-  pending.reset();
-  incumbentObj = tol::kNone;
-  incumbentX.clear();
-  incumbentOrig.clear();
-  rejectedNodeSolutions_ = 0;
-  polishing_ = false;
-  nodeCount = mipIterations = solutions = strongIterations = 0;
-  nextNodeId = 1;
-  nextSeq = 0;
-  numericalTrouble = false;
-  rootBound = -tol::kNone;
-  rootLpBound = -tol::kNone;
-  std::fill(std::begin(cutsApplied), std::end(cutsApplied), 0LL);
-  cutRows_.clear();
-  rowIntegral_.clear();
-  rowFamily_.clear();
-  rowAge_.clear();
-  rootTime = rootTicks = bcTime = bcTicks = 0.0;
-  const double uc = sense > 0 ? rp.upperCutoff : -rp.lowerCutoff;
-  userCutoff = std::fabs(uc) < 1e75 ? uc : tol::kNone;
-  cutoff = userCutoff;
-  log = NodeLog();
-  log.start(env, rp, &p);
-  log.startTime = runStart;
-  log.startTicks = runStartTicks;
-  log.treeMB = [this]() { return static_cast<double>(store.memory()) / 1048576.0; };
-  if (boundPrecheck(env, p)) return -kStopPrecheck;
-  if (int st = presolveModel(env)) return st;
+// The working copy, the LP engine and the per-column state of the search
+// for the model the search solves (at the start of a run and after a
+// restart).
+int Search::prepareSearch(Env& env, model::Problem& p) {
   if (int st = buildWorking(searchModel(), rp, w)) return st;
-  if (pre_ && w.n == 0) {
+  if (pre_ && w.n == 0 && repre_.empty()) {
     // Presolve settled every column: its solution is the only candidate.
     std::vector<double> x(static_cast<size_t>(orig.numCols()), 0.0);
     pre_->uncrushX(nullptr, x.data());
@@ -239,20 +217,199 @@ int Search::begin(Env& env, model::Problem& p) {
     prio_.assign(w.n, 0);
     prioDir_.assign(w.n, 0);
     for (const model::OrderEntry& e : p.data->order) {
-      const int j = pre_ ? pre_->colReduced[e.col] : e.col;
+      const int j = searchColumn(e.col);
       if (j < 0 || j >= w.n0) continue;
       prio_[j] = e.priority;
       prioDir_[j] = static_cast<signed char>(e.direction);
     }
   }
-  settingsReport();
-  processMipStarts(*this, p);
-  // The root: an open node without bound changes.
+  fixedAtRootStart_ = 0;
+  for (int j = 0; j < w.n0; ++j) fixedAtRootStart_ += w.kind[j] == kInt && w.lo[j] == w.up[j];
+  return 0;
+}
+
+// The root: an open node without bound changes.
+void Search::newRoot() {
   pending = std::make_unique<Node>();
   pending->id = 0;
   pending->parentId = -1;
   pending->seq = nextSeq++;
   pending->path = std::make_shared<Path>();
+}
+
+bool Search::restartWanted() const {
+  const int mode = params::getInt(*env_, kRepeatPresolve);
+  if (mode == 0 || restarts_ >= kMaxRestarts || params::getInt(*env_, kPresolveInd) == 0) return false;
+  // Only plain integer models: the special restrictions live in records
+  // that a second presolve would have to carry along.
+  const model::ModelData& md = searchModel();
+  if (w.n != w.n0 || !w.sets.empty() || !w.inds.empty() || !md.pwl.empty() || !md.lazycons.empty() ||
+      !md.usercuts.empty() || md.hasQuadratic())
+    return false;
+  int fixed = 0;
+  // The root's bounds (reduced-cost fixing, strong-branching fixings) hold
+  // for the whole search.
+  for (int j = 0; j < w.n0; ++j) fixed += w.kind[j] == kInt && curLo[j] == curUp[j];
+  fixed -= fixedAtRootStart_;
+  return fixed >= kRestartMinFixed && fixed >= kRestartShare * w.numIntegers;
+}
+
+// The restart: the search's model with the root's fixings (global: the
+// root's bounds hold for the whole search) and, unless asked otherwise, the
+// root cuts as rows, presolved again.  True when the search now works on the
+// new model (or the restart's presolve ended the search: restartSettled_);
+// false leaves the search as it was.
+bool Search::tryRestart() {
+  Env& env = *env_;
+  const double t0 = envTime(env), k0 = detTicks(env);
+  model::ModelData md = searchModel();
+  const int n0 = w.n0, m0 = w.m0;
+  for (int j = 0; j < n0; ++j)
+    if (w.kind[j] == kInt) {
+      md.lb[j] = std::max(md.lb[j], curLo[j]);
+      md.ub[j] = std::min(md.ub[j], curUp[j]);
+    }
+  long long kept[30] = {};
+  if (params::getInt(env, kRepeatPresolve) != 1 && w.m > m0) {
+    // Root cuts become model rows.
+    std::vector<int> newRow(static_cast<size_t>(w.m), -1);
+    int r = md.numRows();
+    for (int i = m0; i < w.m; ++i)
+      if (i < static_cast<int>(rowFamily_.size()) && rowFamily_[i] >= 0) {
+        newRow[i] = r++;
+        ++kept[rowFamily_[i]];
+        md.sense.push_back(w.lp.sense[i]);
+        md.rhs.push_back(w.lp.rhs[i]);
+        if (!md.rngval.empty()) md.rngval.push_back(w.lp.rngval.empty() ? 0.0 : w.lp.rngval[i]);
+        if (!md.rowname.empty()) md.rowname.push_back("cut" + std::to_string(r - m0));
+      }
+    std::vector<int64_t> beg(static_cast<size_t>(n0) + 1, 0);
+    std::vector<int> ind;
+    std::vector<double> val;
+    for (int j = 0; j < n0; ++j) {
+      for (int64_t k = md.matbeg[j]; k < md.matbeg[j + 1]; ++k) {
+        ind.push_back(md.matind[k]);
+        val.push_back(md.matval[k]);
+      }
+      for (int64_t k = w.lp.matbeg[j]; k < w.lp.matbeg[j + 1]; ++k) {
+        const int i = w.lp.matind[k];
+        if (i >= m0 && newRow[i] >= 0 && w.lp.matval[k] != 0.0) {
+          ind.push_back(newRow[i]);
+          val.push_back(w.lp.matval[k]);
+        }
+      }
+      beg[j + 1] = static_cast<int64_t>(ind.size());
+    }
+    md.matbeg = std::move(beg);
+    md.matind = std::move(ind);
+    md.matval = std::move(val);
+  }
+  auto pre = std::make_shared<presolve::Presolved>();
+  presolve::Options opt = presolve::optionsFromParams(env, /*mip=*/true);
+  opt.display = false;
+  const int st = presolve::run(env, md, opt, "MIP", *pre);
+  if (st == presolve::kInfeasible) {
+    // Nothing better than the cutoff is left: the search is over.
+    restartSettled_ = true;
+    return true;
+  }
+  if (st != 0 || pre->nothingReduced()) return false;
+  ++restarts_;
+  if (rp.display > 0) {
+    print(env, Chan::Results, "\nPerforming restart %i\n", restarts_);
+    print(env, Chan::Results, "\n");
+    print(env, Chan::Results, "Repeating presolve.\n");
+  }
+  if (pre->reduced.numCols() == 0) {
+    // Every column settled: one candidate, then the search is over.
+    std::vector<double> xs(static_cast<size_t>(n0), 0.0), xo;
+    pre->uncrushX(nullptr, xs.data());
+    toOriginal(xs.data(), xo);
+    offerOriginal(xo.data(), false, "presolve");
+    restartSettled_ = true;
+    return true;
+  }
+  // Pseudo-costs follow their columns.
+  std::vector<double> oldSum[2] = {pcSum[0], pcSum[1]};
+  std::vector<int> oldCnt[2] = {pcCnt[0], pcCnt[1]};
+  repre_.push_back(pre);
+  for (int f = 0; f < 30; ++f) cutsKept_[f] += kept[f];
+  if (int e = prepareSearch(env, *prob_)) {
+    restartError_ = e;
+    restartSettled_ = true;
+    return true;
+  }
+  for (int j = 0; j < w.n0; ++j) {
+    const int o = pre->colOrig[j];
+    if (o < 0 || o >= n0) continue;
+    for (int d = 0; d < 2; ++d) {
+      pcSum[d][j] = oldSum[d][o];
+      pcCnt[d][j] = oldCnt[d][o];
+    }
+  }
+  noteAverages();
+  if (hasIncumbent()) {
+    incumbentX.assign(static_cast<size_t>(w.n0), 0.0);
+    fromOriginal(incumbentOrig.data(), incumbentX.data());
+  }
+  std::fill(std::begin(cutsApplied), std::end(cutsApplied), 0LL);
+  cutRows_.clear();
+  rowIntegral_.clear();
+  rowFamily_.clear();
+  rowAge_.clear();
+  rootDj_.clear();
+  rootAt_.clear();
+  rcCutoff_ = tol::kNone;
+  locks_[0].clear();
+  locks_[1].clear();
+  store.clear();
+  pending.reset();
+  if (rp.display > 0)
+    print(env, Chan::Results, "Represolve time = %.2f sec. (%.2f ticks)\n", envTime(env) - t0, detTicks(env) - k0);
+  return true;
+}
+
+int Search::begin(Env& env, model::Problem& p) {
+  if (int st = model::exportData(p, orig)) return st;
+  sense = orig.objsen < 0 ? -1 : 1;
+  store.clear();
+  pending.reset();
+  incumbentObj = tol::kNone;
+  incumbentX.clear();
+  incumbentOrig.clear();
+  rejectedNodeSolutions_ = 0;
+  polishing_ = false;
+  nodeCount = mipIterations = solutions = strongIterations = 0;
+  nextNodeId = 1;
+  nextSeq = 0;
+  numericalTrouble = false;
+  rootBound = -tol::kNone;
+  rootLpBound = -tol::kNone;
+  std::fill(std::begin(cutsApplied), std::end(cutsApplied), 0LL);
+  cutRows_.clear();
+  rowIntegral_.clear();
+  rowFamily_.clear();
+  rowAge_.clear();
+  repre_.clear();
+  restarts_ = 0;
+  restartSettled_ = false;
+  restartError_ = 0;
+  std::fill(std::begin(cutsKept_), std::end(cutsKept_), 0LL);
+  rootTime = rootTicks = bcTime = bcTicks = 0.0;
+  const double uc = sense > 0 ? rp.upperCutoff : -rp.lowerCutoff;
+  userCutoff = std::fabs(uc) < 1e75 ? uc : tol::kNone;
+  cutoff = userCutoff;
+  log = NodeLog();
+  log.start(env, rp, &p);
+  log.startTime = runStart;
+  log.startTicks = runStartTicks;
+  log.treeMB = [this]() { return static_cast<double>(store.memory()) / 1048576.0; };
+  if (boundPrecheck(env, p)) return -kStopPrecheck;
+  if (int st = presolveModel(env)) return st;
+  if (int st = prepareSearch(env, p)) return st;
+  settingsReport();
+  processMipStarts(*this, p);
+  newRoot();
   phase = Phase::kSearching;
   return 0;
 }
@@ -349,7 +506,7 @@ void Search::finalReport() {
       {15, 0, "User cuts applied:  %lld\n"}};
   bool first = true;
   for (const CutLine& l : kLines) {
-    const long long cnt = cutsApplied[l.family];
+    const long long cnt = cutsApplied[l.family] + cutsKept_[l.family];
     if (cnt == 0 && !(l.param != 0 && params::getInt(env, l.param) > 0)) continue;
     if (first) print(env, Chan::Results, "\n");
     first = false;
@@ -391,6 +548,7 @@ void Search::storeResult(model::Problem& p) {
 
 int Search::run(Env& env, model::Problem& p) {
   env_ = &env;
+  prob_ = &p;
   readRunParams(env, rp);
   runStart = envTime(env);
   runStartTicks = detTicks(env);
@@ -429,7 +587,7 @@ int Search::run(Env& env, model::Problem& p) {
     double bc0 = 0, bk0 = 0;
     bool bcStarted = false;
     for (;;) {
-      if (!bcStarted && nodeCount > 0) {
+      if (!bcStarted && !(pending && pending->id == 0)) {
         bcStarted = true;
         bc0 = envTime(env);
         bk0 = detTicks(env);
@@ -439,7 +597,7 @@ int Search::run(Env& env, model::Problem& p) {
         break;
       }
       // Process the root on its own first, so that the root time is known.
-      if (nodeCount == 0 && pending && pending->id == 0) {
+      if (pending && pending->id == 0) {
         Node root = std::move(*pending);
         pending.reset();
         Node next;
@@ -458,6 +616,14 @@ int Search::run(Env& env, model::Problem& p) {
         if (r == NodeResult::kUnbounded) {
           stop = kStopUnbounded;
           break;
+        }
+        if (r == NodeResult::kRestart) {
+          if (restartSettled_) {
+            stop = restartError_ ? kStopError : kStopTreeEmpty;
+            break;
+          }
+          newRoot();
+          continue;
         }
         if (haveNext) pending = std::make_unique<Node>(std::move(next));
         continue;
@@ -491,7 +657,7 @@ int Search::run(Env& env, model::Problem& p) {
   storeResult(p);
   // A node-file failure ends the run with an error status and its code
   // (1422 is printed where it happened).
-  return fileError_;
+  return fileError_ ? fileError_ : restartError_;
 }
 
 int optimizeMip(Env& env, model::Problem& p) {

@@ -44,7 +44,57 @@ double Search::bestBound() const {
 // ---------------------------------------------------------------------------
 // The incumbent entry.
 
-const model::ModelData& Search::searchModel() const { return pre_ ? pre_->reduced : orig; }
+const model::ModelData& Search::searchModel() const {
+  if (!repre_.empty()) return repre_.back()->reduced;
+  return pre_ ? pre_->reduced : orig;
+}
+
+// Presolve stages between the model as given and the search's columns: the
+// first presolve, then one per restart on the previous stage's model.
+void Search::toOriginal(const double* xs, std::vector<double>& xo) const {
+  if (!pre_ && repre_.empty()) {
+    xo.assign(xs, xs + w.n0);
+    return;
+  }
+  std::vector<double> a(xs, xs + w.n0), b;
+  for (size_t k = repre_.size(); k-- > 0;) {
+    b.assign(static_cast<size_t>(repre_[k]->origCols), 0.0);
+    repre_[k]->uncrushX(a.data(), b.data());
+    a.swap(b);
+  }
+  if (pre_) {
+    xo.assign(static_cast<size_t>(orig.numCols()), 0.0);
+    pre_->uncrushX(a.data(), xo.data());
+  } else {
+    xo.swap(a);
+  }
+}
+
+void Search::fromOriginal(const double* xo, double* xs) const {
+  if (!pre_ && repre_.empty()) {
+    std::copy(xo, xo + w.n0, xs);
+    return;
+  }
+  std::vector<double> a, b;
+  if (pre_) {
+    a.assign(static_cast<size_t>(pre_->reduced.numCols()), 0.0);
+    pre_->crushX(xo, a.data());
+  } else {
+    a.assign(xo, xo + orig.numCols());
+  }
+  for (const auto& st : repre_) {
+    b.assign(static_cast<size_t>(st->reduced.numCols()), 0.0);
+    st->crushX(a.data(), b.data());
+    a.swap(b);
+  }
+  std::copy(a.begin(), a.end(), xs);
+}
+
+int Search::searchColumn(int origCol) const {
+  int j = pre_ ? pre_->colReduced[origCol] : origCol;
+  for (size_t k = 0; k < repre_.size() && j >= 0; ++k) j = repre_[k]->colReduced[j];
+  return j;
+}
 
 bool Search::offerSolution(const double* x, bool heuristic, const char* source) {
   // Rounding and dives propose candidates they have not checked: a failed check
@@ -56,14 +106,7 @@ bool Search::offerSolution(const double* x, bool heuristic, const char* source) 
   // Values of the model as given (presolve's removed columns get the values
   // its records imply).
   std::vector<double>& xo = origX_;
-  auto mapBack = [&](const double* xs) {
-    if (pre_) {
-      xo.assign(static_cast<size_t>(orig.numCols()), 0.0);
-      pre_->uncrushX(xs, xo.data());
-    } else {
-      xo.assign(xs, xs + w.n0);
-    }
-  };
+  auto mapBack = [&](const double* xs) { toOriginal(xs, xo); };
   // Integer columns within the tolerance are reported at their integer
   // value when the model still holds with it (no value just beside a jump
   // of a piecewise-linear function).
@@ -111,8 +154,7 @@ bool Search::offerOriginal(const double* x, bool heuristic, const char* source) 
   }
   std::vector<double>& xs = snapX_;
   xs.assign(static_cast<size_t>(w.n0), 0.0);
-  if (pre_) pre_->crushX(x, xs.data());
-  else xs.assign(x, x + w.n0);
+  fromOriginal(x, xs.data());
   return acceptIncumbent(xs.data(), x, heuristic);
 }
 
@@ -707,6 +749,7 @@ Search::NodeResult Search::processNode(Node& nd, Node* next, bool* haveNext) {
       return NodeResult::kPruned;
     }
     reducedCostFixing(nd, root);
+    if (root && restartWanted() && tryRestart()) return NodeResult::kRestart;
     std::vector<BoundChange>& dn = chDown_;
     std::vector<BoundChange>& upc = chUp_;
     int col;

@@ -308,6 +308,12 @@ class Search final : public model::SolverState {
   bool offerOriginal(const double* x, bool heuristic, const char* source);
   // The model the search solves: the presolved model, or the model as given.
   const model::ModelData& searchModel() const;
+  // Values of the original columns for values of the search's columns, and
+  // the reverse (through every presolve stage, restarts included); the
+  // search's column of an original column (-1: presolved away).
+  void toOriginal(const double* xs, std::vector<double>& xo) const;
+  void fromOriginal(const double* xo, double* xs) const;
+  int searchColumn(int origCol) const;
 
  private:
   friend struct SearchInternals;
@@ -315,6 +321,13 @@ class Search final : public model::SolverState {
   int begin(Env& env, model::Problem& p);
   int boundPrecheck(Env& env, model::Problem& p);
   int presolveModel(Env& env);
+  int prepareSearch(Env& env, model::Problem& p);
+  // Root restart (driver.cpp): when the root fixed enough integer columns,
+  // the model with those fixings (and the root cuts as rows) is presolved
+  // again and the root processed anew.
+  bool restartWanted() const;
+  bool tryRestart();
+  void newRoot();
   bool acceptIncumbent(const double* xs, const double* xo, bool heuristic);
   int solveRoot();
   // Root cut loop (mip/cutloop.cpp): 0 the root LP with cuts is optimal (its
@@ -329,7 +342,7 @@ class Search final : public model::SolverState {
   void finalReport();
 
   // Node processing.
-  enum class NodeResult { kBranched, kPruned, kInfeasible, kIntegral, kStopped, kFailed, kUnbounded };
+  enum class NodeResult { kBranched, kPruned, kInfeasible, kIntegral, kStopped, kFailed, kUnbounded, kRestart };
   NodeResult processNode(Node& nd, Node* next, bool* haveNext);
   void moveTo(const Node& nd);
   void applyChange(int k, double lo, double up);
@@ -380,6 +393,15 @@ class Search final : public model::SolverState {
   // Presolve of the run (null when off or when it reduced nothing): the
   // search solves pre_->reduced; solutions are mapped back with it.
   std::shared_ptr<presolve::Presolved> pre_;
+  // Presolves of the restarts, each on the previous stage's model (the
+  // search solves the last one's reduced model).
+  std::vector<std::shared_ptr<presolve::Presolved>> repre_;
+  int restarts_ = 0;
+  int fixedAtRootStart_ = 0;      // integer columns fixed before the root was processed
+  bool restartSettled_ = false;   // the restart's presolve ended the search
+  int restartError_ = 0;          // error code of a failed restart
+  long long cutsKept_[30] = {};   // cuts that became model rows at a restart
+  model::Problem* prob_ = nullptr;  // the problem of the running call
   long long rejectedNodeSolutions_ = 0;
   bool polishing_ = false;  // the search is in its polishing phase
   int fileError_ = 0;       // node-file error that ended the run

@@ -146,6 +146,25 @@ TEST_F(Mip, QuickMiplibModelsWithPresolveOff) {
   for (const char* name : {"p0033", "flugpl", "enigma", "misc03"}) solveToReference(name);
 }
 
+// Models whose root fixes many columns: the search restarts on a second
+// presolve of the fixed model (with the root cuts as rows) and still ends at
+// the reference optimum; with repeated presolve off it does not restart.
+TEST_F(Mip, RootRestartRepeatsPresolveAndKeepsTheAnswer) {
+  for (const char* name : {"gt2", "gesa2"}) {
+    results.text.clear();
+    solveToReference(name);
+    EXPECT_NE(results.text.find("\nPerforming restart 1\n\nRepeating presolve.\nRepresolve time = "), std::string::npos)
+        << name;
+    // The root is processed again: a second root relaxation line.
+    const size_t first = results.text.find("Root relaxation solution time");
+    EXPECT_NE(results.text.find("Root relaxation solution time", first + 1), std::string::npos) << name;
+  }
+  VNTsetintparam(env, VNT_PARAM_REPEATPRESOLVE, 0);
+  results.text.clear();
+  solveToReference("gt2");
+  EXPECT_EQ(results.text.find("Performing restart"), std::string::npos);
+}
+
 TEST_F(Mip, NodeLimitStopsWithIncumbentAndTheSearchContinues) {
   read("lseu");
   VNTsetlongparam(env, VNT_PARAM_NODELIM, 200);

@@ -37,6 +37,7 @@ struct Gen {
 struct Options {
   bool sos = false, indicators = false, pwl = false, semi = false, continuous = false;
   bool presolve = true;
+  bool wide = false;  // 10 to 13 binary columns (enough for root restarts)
 };
 
 // Model layout: integer-valued columns first (I, B, N), then at most one
@@ -53,9 +54,9 @@ RandomModel makeModel(Gen& g, const Options& o) {
   RandomModel r;
   ModelData& md = r.md;
   md.objsen = g.coin(0.5) ? 1 : -1;
-  r.nInt = g.uni(3, 5);
+  r.nInt = o.wide ? g.uni(10, 13) : g.uni(3, 5);
   for (int j = 0; j < r.nInt; ++j) {
-    const int t = g.uni(0, o.semi ? 3 : 2);
+    const int t = o.wide ? 0 : g.uni(0, o.semi ? 3 : 2);
     char type = t == 0 ? 'B' : t == 3 ? 'N' : 'I';
     double lb = 0, ub = 1;
     if (type == 'I') {
@@ -106,11 +107,24 @@ RandomModel makeModel(Gen& g, const Options& o) {
   const int m = g.uni(1, 4);
   std::vector<std::vector<double>> a(m, std::vector<double>(n, 0.0));
   for (int i = 0; i < m; ++i) {
+    if (o.wide) {
+      // Knapsack rows: a fractional root with a gap to close.
+      double sum = 0;
+      for (int j = 0; j < n; ++j)
+        if (g.coin(0.8)) sum += a[i][j] = g.uni(1, 9);
+      md.sense.push_back('L');
+      md.rhs.push_back(std::floor(sum / 2));
+      continue;
+    }
     for (int j = 0; j < n; ++j)
       if (g.coin(0.6)) a[i][j] = j == r.cont ? g.real(-2, 2) : g.uni(-3, 3);
     const int s = g.uni(0, 5);
     md.sense.push_back(s < 3 ? 'L' : s < 5 ? 'G' : 'E');
     md.rhs.push_back(g.uni(-3, 6));
+  }
+  if (o.wide) {
+    // Profits to collect: maximize a positive objective or minimize its negation.
+    for (int j = 0; j < n; ++j) md.obj[j] = md.objsen * -g.uni(1, 9);
   }
   md.matbeg.assign(1, 0);
   for (int j = 0; j < n; ++j) {
@@ -348,6 +362,7 @@ class RandomMip : public ::testing::Test {
   void runMany(const Options& o, unsigned seed, int count) {
     Gen g(seed);
     int solved = 0, infeasible = 0, presolved = 0;
+    restarted = 0;
     VNTsetintparam(env, VNT_PARAM_PREIND, o.presolve ? 1 : 0);
     for (int t = 0; t < count; ++t) {
       RandomModel r = makeModel(g, o);
@@ -358,6 +373,7 @@ class RandomMip : public ::testing::Test {
       ASSERT_EQ(vnt::model::replaceData(*p->env, *p, std::move(copy)), 0);
       ASSERT_EQ(VNTmipopt(env, lp), 0);
       if (const vnt::mip::Search* s = vnt::mip::findSearch(*p); s && s->pre_) ++presolved;
+      if (const vnt::mip::Search* s = vnt::mip::findSearch(*p); s && s->restarts_ > 0) ++restarted;
       std::vector<double> arg;
       const double want = bruteForce(r, &arg);
       const int stat = VNTgetstat(env, lp);
@@ -384,7 +400,9 @@ class RandomMip : public ::testing::Test {
     }
     // The generator must produce both outcomes, or the test proves little.
     EXPECT_GT(solved, count / 5);
-    EXPECT_GT(infeasible, 0);
+    if (!o.wide) {  // knapsack rows always hold at 0
+      EXPECT_GT(infeasible, 0);
+    }
     // The search works on a presolved model often enough for the
     // comparison to cover the mapping back (never with presolve off).
     if (o.presolve) {
@@ -409,9 +427,20 @@ class RandomMip : public ::testing::Test {
 
   VNTENVptr env = nullptr;
   VNTLPptr lp = nullptr;
+  int restarted = 0;  // models whose search restarted at the root
 };
 
 TEST_F(RandomMip, IntegerAndBinaryColumns) { runMany(Options{}, 11, 1500); }
+
+// Wider binary models: the root fixes enough columns for restarts, so the
+// answers cover the second presolve and the mapping back through both.
+TEST_F(RandomMip, RootRestarts) {
+  Options o;
+  o.wide = true;
+  VNTsetlongparam(env, VNT_PARAM_CUTPASS, -1);  // cuts would close most roots
+  runMany(o, 29, 300);
+  EXPECT_GT(restarted, 10);
+}
 
 TEST_F(RandomMip, WithoutPresolve) {
   Options o;
