@@ -48,6 +48,9 @@ RecordingState& recordingState();
 // parameter subsystem's record switch at process start-up.
 int switchToRecording(Env& env);
 void installRecordSwitch();
+// An environment on the recording set is being closed: its database
+// connection goes with it.
+void recordingEnvClosed(const Env& env);
 
 // Stub support.
 VntFn slotFor(const void* envHandle, int flavour, int component, int slot);

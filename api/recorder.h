@@ -2,14 +2,21 @@
 // A wrapper makes one Call per entry; only the outermost call (process-wide
 // nesting depth 1) of an environment with a database is recorded: its
 // arguments in one transaction before the call, its return value and output
-// arguments in a second one after it.
+// arguments in a second one after it.  The database connection of an
+// environment stays open between calls and is closed with the environment.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct vntallocator;
+
+namespace vnt {
+struct Env;
+}
 
 namespace vnt::api::rec {
 
@@ -39,12 +46,25 @@ enum ParamType : int { kInput = 1, kOutput = 2 };
 long long nrows(const void* lp);
 long long ncols(const void* lp);
 long long npwl(const void* lp);
+long long nmipstarts(const void* lp);
 long long narcs(const void* net);
 long long nnodes(const void* net);
 
 // Creates the schema in the database at `path` unless it holds db_info
-// already.  0 or a failure code.
-int prepareDatabase(const char* path);
+// already (the database library allocating through `alloc`).  0 or a
+// failure code.
+int prepareDatabase(const char* path, vntallocator* alloc = nullptr);
+
+// Whether the database library allocates through the routines that follow
+// the environments' allocators (false when the host program had started it
+// before the first recording).
+bool databaseMemoryRouted();
+
+// Closes the recording connection of an environment that is being closed
+// (a call being recorded on it finishes its record without it).
+void environmentClosed(const Env& env);
+
+struct Connection;
 
 class Call {
  public:
@@ -97,7 +117,7 @@ class Call {
   long long parameterRow(int number, int dataType, int argType);
   void argumentRow(long long paramId, long long index, int argType, long long i, double d, const char* t);
   bool open();
-  void close();
+  void finishSequence();
   void fail(int code) {
     if (!failure_) failure_ = code;
   }
@@ -109,9 +129,16 @@ class Call {
   long long callId_ = 0;
   std::string path_;
   const char* name_ = "";
-  sqlite3* db_ = nullptr;
-  sqlite3_stmt* paramStmt_ = nullptr;
-  sqlite3_stmt* argStmt_ = nullptr;
+  const Env* owner_ = nullptr;        // the environment whose database records the call
+  vntallocator* alloc_ = nullptr;     // its allocator
+  bool ownerClosed_ = false;          // the call closed that environment
+  Connection* conn_ = nullptr;        // during a phase: the open connection
+  std::unique_ptr<Connection> oneOff_;  // a connection for this phase only
+  sqlite3* db_ = nullptr;             // conn_'s database
+  bool allocSet_ = false;              // during a phase: the thread's allocator is alloc_
+  vntallocator* savedAlloc_ = nullptr;  // the thread's allocator before the phase
+
+  friend void environmentClosed(const Env& env);
 };
 
 }  // namespace vnt::api::rec

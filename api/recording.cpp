@@ -1,19 +1,33 @@
 // The call recorder: switching an environment to the recording table set,
 // creating the database, and recording one call (its arguments before it,
-// its return value and output arguments after it).  The database is opened
-// and closed around each phase, so every recorded call stands on disk when
-// the next one starts, even if the program then dies.
+// its return value and output arguments after it).  Each phase is one
+// committed transaction, so every recorded call stands on disk when the next
+// one starts, even if the program then dies; the connection and its prepared
+// statements stay open from one call to the next and are closed with the
+// environment.
+//
+// The database library allocates through the environment's allocator: a
+// process-wide set of memory routines (installed once, before the library is
+// initialized) hands each request to the calling thread's current allocator,
+// which every database sequence sets to its environment's and restores
+// after.  Each block remembers the allocator that made it, so it is released
+// by that one whatever the current allocator is when it is freed; without a
+// current allocator (or when the host program had started the database
+// library before us) the routines in place before ours serve.
 #include <sqlite3.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <mutex>
+#include <vector>
 
 #include "api/frame.h"
 #include "api/recorder.h"
 #include "env/env.h"
+#include "model/attachments.h"
 #include "model/problem.h"
 #include "network/network.h"
 #include "params/params.h"
@@ -31,6 +45,96 @@ namespace {
 
 std::mutex gNestingMutex;
 std::mutex rdb_callid_lock;  // serializes the creation of call rows
+
+// ---------------------------------------------------------------------------
+// Memory of the database library.
+
+thread_local VNTALLOCATOR* tAllocator = nullptr;  // the thread's current allocator
+sqlite3_mem_methods gPrevious{};                  // the routines before ours
+
+struct alignas(16) BlockHead {
+  VNTALLOCATOR* owner;  // null: made by the previous routines
+  size_t size;
+};
+
+BlockHead* headOf(void* p) { return static_cast<BlockHead*>(p) - 1; }
+
+void* routedMalloc(int n) {
+  if (n <= 0) return nullptr;
+  VNTALLOCATOR* a = tAllocator;
+  const size_t total = sizeof(BlockHead) + static_cast<size_t>(n);
+  void* raw = a ? a->allocate(a, total) : gPrevious.xMalloc(static_cast<int>(total));
+  if (!raw) return nullptr;
+  auto* h = static_cast<BlockHead*>(raw);
+  h->owner = a;
+  h->size = static_cast<size_t>(n);
+  return h + 1;
+}
+
+void routedFree(void* p) {
+  if (!p) return;
+  BlockHead* h = headOf(p);
+  if (h->owner) h->owner->release(h->owner, h);
+  else gPrevious.xFree(h);
+}
+
+void* routedRealloc(void* p, int n) {
+  if (!p) return routedMalloc(n);
+  if (n <= 0) return nullptr;
+  BlockHead* h = headOf(p);
+  VNTALLOCATOR* a = h->owner;  // a block stays with the allocator that made it
+  const size_t total = sizeof(BlockHead) + static_cast<size_t>(n);
+  void* raw = a ? a->reallocate(a, h, total) : gPrevious.xRealloc(h, static_cast<int>(total));
+  if (!raw) return nullptr;
+  h = static_cast<BlockHead*>(raw);
+  h->size = static_cast<size_t>(n);
+  return h + 1;
+}
+
+int routedSize(void* p) { return p ? static_cast<int>(headOf(p)->size) : 0; }
+int routedRoundup(int n) { return (n + 7) & ~7; }
+int routedInit(void*) { return gPrevious.xInit ? gPrevious.xInit(gPrevious.pAppData) : SQLITE_OK; }
+void routedShutdown(void*) {
+  if (gPrevious.xShutdown) gPrevious.xShutdown(gPrevious.pAppData);
+}
+
+sqlite3_mem_methods gRouted = {routedMalloc, routedFree,   routedRealloc,  routedSize,
+                               routedRoundup, routedInit, routedShutdown, nullptr};
+
+// Installs the routines before the first use of the database library (a
+// library already started by the host program keeps its own), then starts
+// the library with no allocator current, so that what it keeps for the whole
+// process does not come from an environment.
+void routeDatabaseMemory() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    sqlite3_mem_methods prev{};
+    if (sqlite3_config(SQLITE_CONFIG_GETMALLOC, &prev) == SQLITE_OK && prev.xMalloc && prev.xFree &&
+        prev.xRealloc) {
+      gPrevious = prev;
+      if (sqlite3_config(SQLITE_CONFIG_MALLOC, &gRouted) != SQLITE_OK) gPrevious = {};
+    }
+    VNTALLOCATOR* saved = tAllocator;
+    tAllocator = nullptr;
+    sqlite3_initialize();
+    tAllocator = saved;
+  });
+}
+
+// The allocator of one database sequence, restored at the end of the scope.
+class AllocatorScope {
+ public:
+  explicit AllocatorScope(VNTALLOCATOR* a) : saved_(tAllocator) {
+    routeDatabaseMemory();
+    tAllocator = a;
+  }
+  ~AllocatorScope() { tAllocator = saved_; }
+  AllocatorScope(const AllocatorScope&) = delete;
+  AllocatorScope& operator=(const AllocatorScope&) = delete;
+
+ private:
+  VNTALLOCATOR* saved_;
+};
 
 #if defined(__x86_64__)
 constexpr const char* kPlatform = "x86-64_linux";
@@ -165,13 +269,6 @@ bool hasDbInfo(sqlite3* db, bool* has) {
   return rc == SQLITE_ROW || rc == SQLITE_OK;
 }
 
-// The database path of an environment: its own, else its parent's.
-const char* databaseOf(Env* e) {
-  for (; e; e = e->parent)
-    if (e->params && params::recordPath(*e)[0]) return params::recordPath(*e);
-  return nullptr;
-}
-
 }  // namespace
 
 RecordingState& recordingState() {
@@ -200,7 +297,7 @@ int switchToRecording(Env& env) {
     const std::string full = std::string(cwd) + "/" + path;
     if (full.size() < static_cast<size_t>(params::kRecordPathSize)) memcpy(path, full.c_str(), full.size() + 1);
   }
-  if (int st = rec::prepareDatabase(path)) {
+  if (int st = rec::prepareDatabase(path, env.alloc)) {
     path[0] = '\0';
     return st;
   }
@@ -208,6 +305,8 @@ int switchToRecording(Env& env) {
 }
 
 void installRecordSwitch() { params::setRecordSwitch(&switchToRecording); }
+
+void recordingEnvClosed(const Env& env) { rec::environmentClosed(env); }
 
 namespace rec {
 
@@ -261,7 +360,14 @@ long long nnodes(const void* net) {
   return p ? p->nodes() : 0;
 }
 
-int prepareDatabase(const char* path) {
+long long nmipstarts(const void* lp) {
+  const model::Problem* p = model::resolveHandle(lp);
+  const model::Attachments* a = p ? model::findAttachments(*p) : nullptr;
+  return a ? static_cast<long long>(a->starts.size()) : 0;
+}
+
+int prepareDatabase(const char* path, vntallocator* alloc) {
+  AllocatorScope scope(alloc);
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(path, &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
   int st = 0;
@@ -270,6 +376,86 @@ int prepareDatabase(const char* path) {
   else if (!has) st = createSchema(db);
   sqlite3_close(db);
   return st;
+}
+
+bool databaseMemoryRouted() {
+  routeDatabaseMemory();
+  return gPrevious.xMalloc != nullptr;
+}
+
+// One open database with the statements a recorded call uses.
+struct Connection {
+  const Env* owner = nullptr;
+  std::string path;
+  sqlite3* db = nullptr;
+  sqlite3_stmt* findFunction = nullptr;
+  sqlite3_stmt* addFunction = nullptr;
+  sqlite3_stmt* addCall = nullptr;
+  sqlite3_stmt* param = nullptr;
+  sqlite3_stmt* arg = nullptr;
+  sqlite3_stmt* ret = nullptr;
+
+  // Opens and prepares; false (and nothing open) on failure.
+  bool open() {
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr) != SQLITE_OK) {
+      close();
+      return false;
+    }
+    // A recorded run must survive the program's crash, not the machine's:
+    // commits need not wait for the disk.
+    exec(db, "PRAGMA synchronous=OFF;");
+    auto prepare = [&](const char* sql, sqlite3_stmt** st) {
+      return sqlite3_prepare_v2(db, sql, -1, st, nullptr) == SQLITE_OK;
+    };
+    if (!prepare("SELECT id FROM functions WHERE name = ?;", &findFunction) ||
+        !prepare("INSERT INTO functions (name) VALUES (?);", &addFunction) ||
+        !prepare("insert into calls (func_id) values (?)", &addCall) ||
+        !prepare("INSERT INTO parameters (number, data_type, param_type, arg_type) VALUES (?, ?, ?, ?);", &param) ||
+        !prepare("INSERT INTO arguments (call_id, param_id, param_index, chr_value, dbl_value, int_value, "
+                 "txt_value) VALUES (?, ?, ?, ?, ?, ?, ?);",
+                 &arg) ||
+        !prepare("insert into return_values (call_id, data_type, arg_type,                            "
+                 "dbl_value, int_value, txt_value)  values (?, ?, ?, ?, ?, ?);",
+                 &ret)) {
+      close();
+      return false;
+    }
+    return true;
+  }
+  void close() {
+    for (sqlite3_stmt** st : {&findFunction, &addFunction, &addCall, &param, &arg, &ret}) {
+      sqlite3_finalize(*st);
+      *st = nullptr;
+    }
+    sqlite3_close(db);
+    db = nullptr;
+  }
+  ~Connection() { close(); }
+};
+
+namespace {
+
+// The open connections, one per recording environment, and the call being
+// recorded (at most one in the process: only outermost calls are recorded).
+std::mutex gConnectionMutex;
+std::vector<std::unique_ptr<Connection>> gConnections;
+Call* gRecordingCall = nullptr;
+
+}  // namespace
+
+void environmentClosed(const Env& env) {
+  std::unique_ptr<Connection> closing;
+  {
+    std::lock_guard<std::mutex> lock(gConnectionMutex);
+    if (gRecordingCall && gRecordingCall->owner_ == &env) gRecordingCall->ownerClosed_ = true;
+    for (auto it = gConnections.begin(); it != gConnections.end(); ++it)
+      if ((*it)->owner == &env) {
+        closing = std::move(*it);
+        gConnections.erase(it);
+        break;
+      }
+  }
+  // (each block the connection frees goes back to the allocator that made it)
 }
 
 Call::Call(const void* envHandle, const char* name) {
@@ -283,15 +469,24 @@ Call::Call(const void* envHandle, const char* name) {
   // Only a handle with the magic word is looked at.
   Env* e = workingEnv(envHandle);
   if (!envValid(e)) return;
-  const char* db = databaseOf(e);
-  if (!db) return;
-  path_ = db;
+  Env* holder = e;
+  while (holder && !(holder->params && params::recordPath(*holder)[0])) holder = holder->parent;
+  if (!holder) return;
+  path_ = params::recordPath(*holder);
+  owner_ = holder;
+  alloc_ = holder->alloc;
   active_ = true;
   name_ = name;
+  std::lock_guard<std::mutex> lock(gConnectionMutex);
+  gRecordingCall = this;
 }
 
 Call::~Call() {
-  close();
+  finishSequence();
+  if (active_) {
+    std::lock_guard<std::mutex> lock(gConnectionMutex);
+    if (gRecordingCall == this) gRecordingCall = nullptr;
+  }
   if (!counted_) return;
   std::lock_guard<std::mutex> lock(gNestingMutex);
   RecordingState& s = recordingState();
@@ -299,22 +494,38 @@ Call::~Call() {
 }
 
 bool Call::open() {
-  if (sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr) != SQLITE_OK) {
-    fail(kRecordFailure);
-    return false;
+  bool closed = false;
+  {
+    std::lock_guard<std::mutex> lock(gConnectionMutex);
+    closed = ownerClosed_;
+    if (!closed) {
+      for (auto& c : gConnections)
+        if (c->owner == owner_ && c->path == path_) conn_ = c.get();
+    }
   }
-  // A recorded run must survive the program's crash, not the machine's:
-  // commits need not wait for the disk.
-  exec(db_, "PRAGMA synchronous=OFF;");
-  if (sqlite3_prepare_v2(db_, "INSERT INTO parameters (number, data_type, param_type, arg_type) VALUES (?, ?, ?, ?);",
-                         -1, &paramStmt_, nullptr) != SQLITE_OK ||
-      sqlite3_prepare_v2(db_,
-                         "INSERT INTO arguments (call_id, param_id, param_index, chr_value, dbl_value, int_value, "
-                         "txt_value) VALUES (?, ?, ?, ?, ?, ?, ?);",
-                         -1, &argStmt_, nullptr) != SQLITE_OK) {
-    fail(kRecordFailure);
-    return false;
+  // The environment's allocator serves the sequence; once the call has
+  // closed the environment, the database library's own routines do.
+  savedAlloc_ = tAllocator;
+  allocSet_ = true;
+  routeDatabaseMemory();
+  tAllocator = closed ? nullptr : alloc_;
+  if (!conn_) {
+    auto c = std::make_unique<Connection>();
+    c->owner = owner_;
+    c->path = path_;
+    if (!c->open()) {
+      fail(kRecordFailure);
+      return false;
+    }
+    conn_ = c.get();
+    if (closed) {
+      oneOff_ = std::move(c);
+    } else {
+      std::lock_guard<std::mutex> lock(gConnectionMutex);
+      gConnections.push_back(std::move(c));
+    }
   }
+  db_ = conn_->db;
   if (exec(db_, "BEGIN DEFERRED TRANSACTION;") != SQLITE_OK) {
     fail(kRecordFailure);
     return false;
@@ -322,50 +533,48 @@ bool Call::open() {
   return true;
 }
 
-void Call::close() {
-  if (!db_) return;
-  sqlite3_finalize(paramStmt_);
-  sqlite3_finalize(argStmt_);
-  paramStmt_ = argStmt_ = nullptr;
-  sqlite3_close(db_);
+// Ends a phase: the one-off connection is closed, the thread's allocator
+// restored (the kept connection stays open).
+void Call::finishSequence() {
+  oneOff_.reset();
+  conn_ = nullptr;
   db_ = nullptr;
+  if (allocSet_) tAllocator = savedAlloc_;
+  allocSet_ = false;
 }
 
 void Call::beginInputs() {
   phase_ = kInput;
   if (!open()) return;
   std::lock_guard<std::mutex> lock(rdb_callid_lock);
-  sqlite3_stmt* find = nullptr;
-  sqlite3_stmt* add = nullptr;
-  sqlite3_stmt* call = nullptr;
+  sqlite3_stmt* find = conn_->findFunction;
   long long funcId = -1;
   auto lookup = [&] {
-    sqlite3_reset(find);
     sqlite3_bind_text(find, 1, name_, -1, SQLITE_STATIC);
-    const int rc = withRetry([&] { return sqlite3_step(find); });
+    const int rc = withRetry([&] {
+      const int r = sqlite3_step(find);
+      if (r == SQLITE_BUSY) sqlite3_reset(find);
+      return r;
+    });
     if (rc == SQLITE_ROW) funcId = sqlite3_column_int64(find, 0);
+    sqlite3_reset(find);
     return rc == SQLITE_ROW || rc == SQLITE_OK;
   };
-  bool ok = sqlite3_prepare_v2(db_, "SELECT id FROM functions WHERE name = ?;", -1, &find, nullptr) == SQLITE_OK &&
-            lookup();
+  auto insert = [&](sqlite3_stmt* st) {
+    const bool done = step(st) == SQLITE_OK;
+    sqlite3_reset(st);
+    return done;
+  };
+  bool ok = lookup();
   if (ok && funcId < 0) {
-    ok = sqlite3_prepare_v2(db_, "INSERT INTO functions (name) VALUES (?);", -1, &add, nullptr) == SQLITE_OK;
-    if (ok) {
-      sqlite3_bind_text(add, 1, name_, -1, SQLITE_STATIC);
-      ok = step(add) == SQLITE_OK && lookup() && funcId >= 0;
-    }
+    sqlite3_bind_text(conn_->addFunction, 1, name_, -1, SQLITE_STATIC);
+    ok = insert(conn_->addFunction) && lookup() && funcId >= 0;
   }
   if (ok) {
-    ok = sqlite3_prepare_v2(db_, "insert into calls (func_id) values (?)", -1, &call, nullptr) == SQLITE_OK;
-    if (ok) {
-      sqlite3_bind_int64(call, 1, funcId);
-      ok = step(call) == SQLITE_OK;
-      callId_ = sqlite3_last_insert_rowid(db_);
-    }
+    sqlite3_bind_int64(conn_->addCall, 1, funcId);
+    ok = insert(conn_->addCall);
+    callId_ = sqlite3_last_insert_rowid(db_);
   }
-  sqlite3_finalize(find);
-  sqlite3_finalize(add);
-  sqlite3_finalize(call);
   if (!ok) fail(kRecordFailure);
 }
 
@@ -378,21 +587,23 @@ int Call::end() {
   if (db_) {
     if (failure_ == 0 && exec(db_, "COMMIT TRANSACTION;") != SQLITE_OK) fail(kRecordFailure);
     if (failure_ != 0) exec(db_, "ROLLBACK TRANSACTION;");
-    close();
   }
+  finishSequence();
   const int f = failure_;
   failure_ = 0;
   return f;
 }
 
+
 long long Call::parameterRow(int number, int dataType, int argType) {
   if (!db_ || failure_) return -1;
-  sqlite3_bind_int(paramStmt_, 1, number);
-  sqlite3_bind_int(paramStmt_, 2, dataType);
-  sqlite3_bind_int(paramStmt_, 3, phase_);
-  sqlite3_bind_int(paramStmt_, 4, argType);
-  const int rc = step(paramStmt_);
-  sqlite3_reset(paramStmt_);
+  sqlite3_stmt* st = conn_->param;
+  sqlite3_bind_int(st, 1, number);
+  sqlite3_bind_int(st, 2, dataType);
+  sqlite3_bind_int(st, 3, phase_);
+  sqlite3_bind_int(st, 4, argType);
+  const int rc = step(st);
+  sqlite3_reset(st);
   if (rc != SQLITE_OK) {
     fail(kRecordFailure);
     return -1;
@@ -402,7 +613,7 @@ long long Call::parameterRow(int number, int dataType, int argType) {
 
 void Call::argumentRow(long long paramId, long long index, int argType, long long i, double d, const char* t) {
   if (paramId < 0 || failure_) return;
-  sqlite3_stmt* s = argStmt_;
+  sqlite3_stmt* s = conn_->arg;
   sqlite3_bind_int64(s, 1, callId_);
   sqlite3_bind_int64(s, 2, paramId);
   sqlite3_bind_int64(s, 3, index);
@@ -485,13 +696,8 @@ void Call::arrayOfPointers(int number, int dataType, const void* const* v, long 
 }
 
 namespace {
-int insertReturn(sqlite3* db, long long callId, int dataType, int argType, double d, long long i, const char* t) {
-  sqlite3_stmt* st = nullptr;
-  if (sqlite3_prepare_v2(db,
-                         "insert into return_values (call_id, data_type, arg_type,                            "
-                         "dbl_value, int_value, txt_value)  values (?, ?, ?, ?, ?, ?);",
-                         -1, &st, nullptr) != SQLITE_OK)
-    return kRecordFailure;
+int insertReturn(sqlite3_stmt* st, long long callId, int dataType, int argType, double d, long long i,
+                 const char* t) {
   sqlite3_bind_int64(st, 1, callId);
   sqlite3_bind_int(st, 2, dataType);
   sqlite3_bind_int(st, 3, argType);
@@ -500,27 +706,27 @@ int insertReturn(sqlite3* db, long long callId, int dataType, int argType, doubl
   if (argType == kArgInt) sqlite3_bind_int64(st, 5, i);
   if (argType == kArgTxt) sqlite3_bind_text(st, 6, t, -1, SQLITE_TRANSIENT);
   const int rc = step(st);
-  sqlite3_finalize(st);
+  sqlite3_reset(st);
   return rc == SQLITE_OK ? 0 : kRecordFailure;
 }
 }  // namespace
 
 void Call::returned(int dataType, long long v) {
-  if (db_ && !failure_ && insertReturn(db_, callId_, dataType, kArgInt, 0, v, nullptr)) fail(kRecordFailure);
+  if (db_ && !failure_ && insertReturn(conn_->ret, callId_, dataType, kArgInt, 0, v, nullptr)) fail(kRecordFailure);
 }
 
 void Call::returned(int dataType, double v) {
-  if (db_ && !failure_ && insertReturn(db_, callId_, dataType, kArgDbl, v, 0, nullptr)) fail(kRecordFailure);
+  if (db_ && !failure_ && insertReturn(conn_->ret, callId_, dataType, kArgDbl, v, 0, nullptr)) fail(kRecordFailure);
 }
 
 void Call::returnedText(int dataType, const char* s) {
-  if (db_ && !failure_ && insertReturn(db_, callId_, dataType, s ? kArgTxt : kArgNull, 0, 0, s))
+  if (db_ && !failure_ && insertReturn(conn_->ret, callId_, dataType, s ? kArgTxt : kArgNull, 0, 0, s))
     fail(kRecordFailure);
 }
 
 void Call::returnedPointer(int dataType, const void* p) {
   if (db_ && !failure_ &&
-      insertReturn(db_, callId_, dataType, p ? kArgInt : kArgNull, 0,
+      insertReturn(conn_->ret, callId_, dataType, p ? kArgInt : kArgNull, 0,
                    static_cast<long long>(reinterpret_cast<intptr_t>(p)), nullptr))
     fail(kRecordFailure);
 }

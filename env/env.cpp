@@ -335,6 +335,7 @@ int closeChildEnv(Env* child) {
 
 int closeEnv(Env* env) {
   if (!env) return 0;
+  if (env->recording) api::recordingEnvClosed(*env);
   if (Env* p = env->parent) {
     p->childAccum += env->childAccum;
     env->childAccum = 0.0;

@@ -2,6 +2,7 @@
 // VNTwriteprob.  A read collects the whole file into a staged model and only
 // then replaces the problem's content, so a failed read changes nothing.
 #include <string>
+#include <vector>
 
 #include "api/chk_decls.h"
 #include "env/env.h"
@@ -77,14 +78,25 @@ int readcopyprob(Env& env, model::Problem& lp, const char* filename, const char*
   return 0;
 }
 
+}  // namespace vnt::chk
+
+namespace vnt::simplex {
+// (simplex/lpdriver.h; absent when the simplex part is not linked in)
+bool startBasis(const model::Problem& p, std::vector<int>& cstat, std::vector<int>& rstat) __attribute__((weak));
+}  // namespace vnt::simplex
+
+namespace vnt::chk {
+
 namespace {
-// The basis of the last optimization, when there is one (for SAV files).
+// The basis of the last optimization, else the one the next optimization
+// would start from (a SAV file read and written again keeps its basis).
 io::SavBasis currentBasis(Env& env, model::Problem& lp, const model::ModelData& md) {
   io::SavBasis b;
   if (!api::present(&chk::getbase)) return b;
   b.cstat.resize(md.obj.size());
   b.rstat.resize(md.rhs.size());
   b.present = getbase(env, lp, b.cstat.data(), b.rstat.data()) == 0;
+  if (!b.present && simplex::startBasis) b.present = simplex::startBasis(lp, b.cstat, b.rstat);
   if (!b.present) b.cstat.clear(), b.rstat.clear();
   return b;
 }

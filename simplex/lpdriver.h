@@ -90,6 +90,9 @@ int loadModelIntoEngine(Env& env, model::Problem& p, LpState& s);
 LpState* lpState(model::Problem& p);
 // The LP state when it exists.
 const LpState* findLpState(const model::Problem& p);
+// The basis the next solve starts from (installed by copybase or a basis
+// file, or kept from the last solve), when it fits the model.
+bool startBasis(const model::Problem& p, std::vector<int>& cstat, std::vector<int>& rstat);
 
 // The method the automatic choice takes for this problem (never 0): the
 // method parameter when set, else concurrent for large problems when threads

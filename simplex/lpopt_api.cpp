@@ -813,3 +813,17 @@ int copybase(Env& env, model::Problem& lp, const int* cstat, const int* rstat) {
 }
 
 }  // namespace vnt::chk
+
+namespace vnt::simplex {
+
+bool startBasis(const model::Problem& p, std::vector<int>& cstat, std::vector<int>& rstat) {
+  const LpState* s = findLpState(p);
+  if (!s || !p.data) return false;
+  const std::size_t n = static_cast<std::size_t>(p.data->numCols()), m = static_cast<std::size_t>(p.data->numRows());
+  if (s->startCstat.size() != n || s->startRstat.size() != m || n + m == 0) return false;
+  cstat = s->startCstat;
+  rstat = s->startRstat;
+  return true;
+}
+
+}  // namespace vnt::simplex

@@ -17,7 +17,9 @@ arg    NAME TYPE                 scalar by value
        NAME in TYPE[len]         input array of len elements
        NAME out TYPE[len]        output array of len elements
        NAME status               (create shape) the status out-parameter
-len    a C++ expression over the other arguments (e.g. rcnt, end-begin+1)
+len    a C++ expression over the other arguments (e.g. rcnt, end-begin+1); the
+       words colcount, rowcount, pwlcount and startcount stand for the
+       problem's columns, rows, piecewise-linear constraints and MIP starts
 flags  accept1804   the call is allowed inside an informational callback
        raw          the checked entry receives the raw public arguments and
                     does its own handle checks (handle-pointer and
@@ -480,7 +482,8 @@ def array_length(op, a, counts):
     e = re.sub(r"\b(nrows|ncols|narcs|nnodes)\((\w+)\)", lambda m: counts(m.group(1), m.group(2)), a.len)
     # counts the catalogue names by what they count
     lp = next((x.name for x in op.args if x.type in ("LP", "CLP")), "nullptr")
-    for word, fn in (("colcount", "ncols"), ("rowcount", "nrows"), ("pwlcount", "npwl")):
+    for word, fn in (("colcount", "ncols"), ("rowcount", "nrows"), ("pwlcount", "npwl"),
+                     ("startcount", "nmipstarts")):
         e = re.sub(rf"\b{word}\b", counts(fn, lp), e)
     indexed = sorted(set(re.findall(r"\b(\w+)\[", a.len)))
     e = f"static_cast<long long>({e})"

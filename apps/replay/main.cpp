@@ -36,6 +36,10 @@ void msgfnSink(void*, const char*) {}
 long long nrows(Ctx& c, const void* lp) { return VNTgetnumrows(c.env(), static_cast<VNTCLPptr>(lp)); }
 long long ncols(Ctx& c, const void* lp) { return VNTgetnumcols(c.env(), static_cast<VNTCLPptr>(lp)); }
 long long npwl(Ctx& c, const void* lp) { return VNTgetnumpwl(c.env(), static_cast<VNTCLPptr>(lp)); }
+long long nmipstarts(Ctx& c, const void* lp) {
+  const int n = VNTgetnummipstarts(c.env(), static_cast<VNTCLPptr>(lp));
+  return n > 0 ? n : 0;
+}
 long long narcs(Ctx& c, const void* net) { return VNTNETgetnumarcs(c.env(), static_cast<VNTCNETptr>(net)); }
 long long nnodes(Ctx& c, const void* net) { return VNTNETgetnumnodes(c.env(), static_cast<VNTCNETptr>(net)); }
 

@@ -117,6 +117,7 @@ class Ctx {
 long long nrows(Ctx& c, const void* lp);
 long long ncols(Ctx& c, const void* lp);
 long long npwl(Ctx& c, const void* lp);
+long long nmipstarts(Ctx& c, const void* lp);
 long long narcs(Ctx& c, const void* net);
 long long nnodes(Ctx& c, const void* net);
 

@@ -603,6 +603,11 @@ TEST(SavApi, SolvedModelRestartsFromItsBasisWithoutIterations) {
     a.warned();
     ASSERT_EQ(VNTreadcopyprob(a.env, lp2, file.c_str(), nullptr), 0);
     EXPECT_EQ(a.warned(), "Warning:  File contains basis.  Basis is loaded.\n") << name;
+    // Written again before any solve: the loaded basis goes with it.
+    const std::string again = tmp.file(std::string(name) + ".again.sav");
+    ASSERT_EQ(VNTwriteprob(a.env, lp2, again.c_str(), nullptr), 0);
+    ASSERT_EQ(VNTreadcopyprob(a.env, lp2, again.c_str(), nullptr), 0);
+    EXPECT_EQ(a.warned(), "Warning:  File contains basis.  Basis is loaded.\n") << name;
     ASSERT_EQ(VNTlpopt(a.env, lp2), 0);
     EXPECT_EQ(VNTgetstat(a.env, lp2), 1);
     EXPECT_EQ(VNTgetitcnt(a.env, lp2), 0) << name;

@@ -9,9 +9,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -275,6 +278,147 @@ TEST(Recorder, SeveralThreadsRecordAtOnce) {
   }
   EXPECT_GT(total, 0);
   EXPECT_LE(total, kThreads * (kCalls + 4));
+}
+
+// An allocator that marks its blocks and counts the live ones: a block it
+// did not make, or one released twice, is counted as foreign.
+struct CountingAllocator {
+  VNTALLOCATOR base;
+  std::atomic<long long> live{0}, made{0}, foreign{0};
+  static constexpr unsigned long long kMark = 0x5a17c0de5a17c0deULL;
+  // Before each block: its size, the mark and the pointer malloc gave.
+  struct Head {
+    size_t size;
+    unsigned long long mark;
+    void* raw;
+  };
+
+  CountingAllocator() : base{&base, allocate, allocatezeroed, allocatealigned, reallocate, release, 0} {}
+  static CountingAllocator* of(VNTALLOCATOR* a) { return reinterpret_cast<CountingAllocator*>(a); }
+  static Head* head(void* p) { return static_cast<Head*>(p) - 1; }
+  static void* make(VNTALLOCATOR* a, size_t n, size_t align, bool zero) {
+    const size_t off = std::max<size_t>(32, align);
+    void* raw = std::malloc(n + off + align);
+    if (!raw) return nullptr;
+    if (zero) std::memset(raw, 0, n + off + align);
+    uintptr_t u = reinterpret_cast<uintptr_t>(raw) + off;
+    u = (u + align - 1) / align * align;
+    void* p = reinterpret_cast<void*>(u);
+    *head(p) = {n, kMark, raw};
+    ++of(a)->live;
+    ++of(a)->made;
+    return p;
+  }
+  static bool ours(VNTALLOCATOR* a, void* p) {
+    if (head(p)->mark == kMark) return true;
+    ++of(a)->foreign;
+    return false;
+  }
+  static void* allocate(VNTALLOCATOR* a, size_t n) { return make(a, n, 16, false); }
+  static void* allocatezeroed(VNTALLOCATOR* a, size_t k, size_t n) { return make(a, k * n, 16, true); }
+  static void* allocatealigned(VNTALLOCATOR* a, size_t al, size_t n) { return make(a, n, std::max<size_t>(al, 16), false); }
+  static void* reallocate(VNTALLOCATOR* a, void* p, size_t n) {
+    if (!p) return allocate(a, n);
+    if (!ours(a, p)) return nullptr;
+    void* q = allocate(a, n);
+    if (q) {
+      std::memcpy(q, p, std::min(n, head(p)->size));
+      release(a, p);
+    }
+    return q;
+  }
+  static void release(VNTALLOCATOR* a, void* p) {
+    if (!p || !ours(a, p)) return;
+    head(p)->mark = 0;
+    --of(a)->live;
+    std::free(head(p)->raw);
+  }
+};
+
+// The database connection stays open from call to call and allocates through
+// the environment's allocator; closing the environment gives every block
+// back to that allocator, and the records are complete on disk after each
+// call.
+TEST(Recorder, ConnectionUsesTheEnvironmentsAllocatorAndClosesWithIt) {
+  InTempDir tmp;
+  // The same calls with recording off and on, each environment on its own
+  // counting allocator.
+  auto run = [&](CountingAllocator& alloc, bool record) -> long long {
+    int st = 0;
+    VNTENVptr env = VNTEopenVANTOallocator(&alloc.base, &st);
+    EXPECT_NE(env, nullptr);
+    if (!env) return 0;
+    VNTLPptr lp = VNTcreateprob(env, &st, "p");
+    if (record) {
+      EXPECT_EQ(VNTsetintparam(env, VNT_PARAM_RECORD, 1), 0);
+    }
+    double obj = 1, lb = 0, ub = 1;
+    const long long before = alloc.made.load();
+    for (int k = 0; k < 40; ++k) EXPECT_EQ(VNTnewcols(env, lp, 1, &obj, &lb, &ub, nullptr, nullptr), 0);
+    EXPECT_EQ(VNTgetnumcols(env, lp), 40);
+    const long long made = alloc.made.load() - before;
+    if (record) {
+      // another reader sees every call so far, committed
+      const auto dbs = tmp.databases();
+      EXPECT_EQ(dbs.size(), 1u);
+      if (dbs.size() == 1) {
+        Db db(dbs[0]);
+        EXPECT_EQ(db.count("SELECT count(*) FROM calls;"), 41);
+        EXPECT_EQ(db.count("SELECT count(*) FROM return_values;"), 41);
+      }
+    }
+    VNTfreeprob(env, &lp);
+    VNTcloseVANTO(&env);
+    return made;
+  };
+  CountingAllocator plain, recorded;
+  const long long plainCalls = run(plain, false);
+  const long long recordedCalls = run(recorded, true);
+  // The database library's pages, statements and connection came from the
+  // environment's allocator, and all went back to it at the close.
+  EXPECT_TRUE(vnt::api::rec::databaseMemoryRouted());
+  EXPECT_GT(recordedCalls - plainCalls, 40) << plainCalls << " blocks without recording, " << recordedCalls << " with";
+  EXPECT_EQ(recorded.live.load(), 0) << "blocks left with the allocator after the environment closed";
+  EXPECT_EQ(recorded.foreign.load(), 0);
+  EXPECT_EQ(plain.live.load(), 0);
+  // The close itself is recorded (its result after the environment is gone).
+  const auto dbs = tmp.databases();
+  ASSERT_EQ(dbs.size(), 1u);
+  Db db(dbs[0]);
+  EXPECT_EQ(functionsCalled(db).back(), "VNTcloseVANTO");
+  EXPECT_EQ(db.count("SELECT count(*) FROM return_values;"), 43);
+}
+
+// Arrays whose length is a count of the problem: one row per element, input
+// and output (the MIP starts of delsetmipstarts).
+TEST(Recorder, DeleteSetArraysHaveTheProblemsLength) {
+  InTempDir tmp;
+  VNTENVptr env = openEnv();
+  int st = 0;
+  VNTLPptr lp = VNTcreateprob(env, &st, "p");
+  double obj = 1, lb = 0, ub = 5;
+  char type = 'I';
+  ASSERT_EQ(VNTnewcols(env, lp, 1, &obj, &lb, &ub, &type, nullptr), 0);
+  int beg[3] = {0, 1, 2}, ind[3] = {0, 0, 0}, effort[3] = {0, 0, 0};
+  double val[3] = {1, 2, 3};
+  ASSERT_EQ(VNTaddmipstarts(env, lp, 3, 3, beg, ind, val, effort, nullptr), 0);
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_RECORD, 1), 0);
+  int delstat[3] = {1, 0, 1};
+  ASSERT_EQ(VNTdelsetmipstarts(env, lp, delstat), 0);
+  EXPECT_EQ(VNTgetnummipstarts(env, lp), 1);
+  VNTfreeprob(env, &lp);
+  VNTcloseVANTO(&env);
+  const auto dbs = tmp.databases();
+  ASSERT_EQ(dbs.size(), 1u);
+  Db db(dbs[0]);
+  auto rows = [&](int ptype) {
+    return db.rows("SELECT a.param_index, a.int_value FROM arguments a JOIN parameters p ON p.id = a.param_id JOIN "
+                   "calls c ON c.id = a.call_id JOIN functions f ON f.id = c.func_id WHERE f.name = "
+                   "'VNTdelsetmipstarts' AND p.number = 2 AND p.param_type = " +
+                   std::to_string(ptype) + " ORDER BY a.param_index;");
+  };
+  EXPECT_EQ(rows(1), (std::vector<std::string>{"0|1", "1|0", "2|1"}));
+  EXPECT_EQ(rows(2), (std::vector<std::string>{"0|-1", "1|0", "2|-1"}));
 }
 
 // ---------------------------------------------------------------------------
