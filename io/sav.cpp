@@ -34,14 +34,9 @@ enum : unsigned {
 };
 
 // ---------------------------------------------------------------------------
-// Writing
-
-void writeNames(ber::Writer& w, const std::vector<std::string>& names) {
-  w.boolean(!names.empty());
-  w.openSequence();
-  for (const std::string& s : names) w.bytes(s);
-  w.close();
-}
+// The fields of the body, in file order.  Each list below is walked by the
+// writer (Put) and by the reader (Get), so the two cannot drift apart; the
+// reader checks the values afterwards.
 
 void writeQuad(ber::Writer& w, const std::vector<model::QuadTerm>& q) {
   std::vector<int> c1, c2;
@@ -56,15 +51,100 @@ void writeQuad(ber::Writer& w, const std::vector<model::QuadTerm>& q) {
   w.realArray(v);
 }
 
-void writeLinearList(ber::Writer& w, unsigned tag, const std::vector<model::LinearConstraint>& list) {
+int readQuad(ber::Reader& r, std::vector<model::QuadTerm>& q) {
+  std::vector<int> c1, c2;
+  std::vector<double> v;
+  if (int st = r.intArray(c1)) return st;
+  if (int st = r.intArray(c2)) return st;
+  if (int st = r.realArray(v)) return st;
+  if (c1.size() != c2.size() || c1.size() != v.size()) return ber::kBadData;
+  q.clear();
+  for (std::size_t k = 0; k < c1.size(); ++k) q.push_back({c1[k], c2[k], v[k]});
+  return ber::kOk;
+}
+
+struct Put {
+  ber::Writer& w;
+  void field(const std::string& s) { w.bytes(s); }
+  void field(char c) { w.text1(c); }
+  void field(bool b) { w.boolean(b); }
+  void field(int v) { w.integer(v); }
+  void field(int64_t v) { w.integer(v); }
+  void field(double v) { w.real(v); }
+  void field(const std::vector<int>& v) { w.intArray(v); }
+  void field(const std::vector<int64_t>& v) { w.intArray(v); }
+  void field(const std::vector<double>& v) { w.realArray(v); }
+  void field(const std::vector<model::QuadTerm>& q) { writeQuad(w, q); }
+  template <class... F>
+  int operator()(const F&... f) {
+    (field(f), ...);
+    return ber::kOk;
+  }
+};
+
+struct Get {
+  ber::Reader& r;
+  int field(std::string& s) { return r.bytes(s); }
+  int field(char& c) { return r.text1(c); }
+  int field(bool& b) { return r.boolean(b); }
+  int field(int& v) { return r.integer(v); }
+  int field(int64_t& v) { return r.integer(v); }
+  int field(double& v) { return r.real(v); }
+  int field(std::vector<int>& v) { return r.intArray(v); }
+  int field(std::vector<int64_t>& v) { return r.intArray(v); }
+  int field(std::vector<double>& v) { return r.realArray(v); }
+  int field(std::vector<model::QuadTerm>& q) { return readQuad(r, q); }
+  // the first failure ends the list
+  template <class... F>
+  int operator()(F&... f) {
+    int st = ber::kOk;
+    ((st = st != ber::kOk ? st : field(f)), ...);
+    return st;
+  }
+};
+
+// The items of the list sections.
+constexpr auto kSosFields = [](auto& io, auto& s) { return io(s.name, s.type, s.ind, s.weight); };
+constexpr auto kQuadConstrFields = [](auto& io, auto& q) {
+  return io(q.name, q.sense, q.rhs, q.linind, q.linval, q.quad);
+};
+constexpr auto kIndicatorFields = [](auto& io, auto& c) {
+  return io(c.name, c.indvar, c.complemented, c.direction, c.sense, c.rhs, c.ind, c.val);
+};
+constexpr auto kLinearFields = [](auto& io, auto& c) { return io(c.name, c.sense, c.rhs, c.ind, c.val); };
+constexpr auto kPwlFields = [](auto& io, auto& f) {
+  return io(f.name, f.ycol, f.xcol, f.preslope, f.postslope, f.x, f.y);
+};
+constexpr auto kObjectiveFields = [](auto& io, auto& o) {
+  return io(o.name, o.priority, o.weight, o.abstol, o.reltol, o.offset, o.ind, o.val);
+};
+
+// ---------------------------------------------------------------------------
+// Writing
+
+void writeNames(ber::Writer& w, const std::vector<std::string>& names) {
+  w.boolean(!names.empty());
+  w.openSequence();
+  for (const std::string& s : names) w.bytes(s);
+  w.close();
+}
+
+// A section of its own fields.
+template <class... F>
+void writeSection(ber::Writer& w, unsigned tag, const F&... f) {
   w.openApplication(tag);
-  for (const auto& c : list) {
+  Put{w}(f...);
+  w.close();
+}
+
+// A list section: one item element per entry.
+template <class T, class Fields>
+void writeList(ber::Writer& w, unsigned tag, const std::vector<T>& list, Fields fields) {
+  w.openApplication(tag);
+  Put put{w};
+  for (const T& x : list) {
     w.openApplication(kItem);
-    w.bytes(c.name);
-    w.text1(c.sense);
-    w.real(c.rhs);
-    w.intArray(c.ind);
-    w.realArray(c.val);
+    fields(put, x);
     w.close();
   }
   w.close();
@@ -99,93 +179,18 @@ void writeBody(ber::Writer& w, const ModelData& m, const SavBasis* basis) {
   writeNames(w, m.rowname);
   w.close();
 
-  w.openApplication(kMatrix);
-  w.intArray(m.matbeg);
-  w.intArray(m.matind);
-  w.realArray(m.matval);
-  w.close();
-
-  w.openApplication(kQuadObj);
-  writeQuad(w, m.qobj);
-  w.close();
-
-  w.openApplication(kSos);
-  for (const auto& s : m.sos) {
-    w.openApplication(kItem);
-    w.bytes(s.name);
-    w.text1(s.type);
-    w.intArray(s.ind);
-    w.realArray(s.weight);
-    w.close();
-  }
-  w.close();
-
-  w.openApplication(kQuadConstr);
-  for (const auto& q : m.qconstr) {
-    w.openApplication(kItem);
-    w.bytes(q.name);
-    w.text1(q.sense);
-    w.real(q.rhs);
-    w.intArray(q.linind);
-    w.realArray(q.linval);
-    writeQuad(w, q.quad);
-    w.close();
-  }
-  w.close();
-
-  w.openApplication(kIndicators);
-  for (const auto& c : m.indconstr) {
-    w.openApplication(kItem);
-    w.bytes(c.name);
-    w.integer(c.indvar);
-    w.boolean(c.complemented);
-    w.integer(c.direction);
-    w.text1(c.sense);
-    w.real(c.rhs);
-    w.intArray(c.ind);
-    w.realArray(c.val);
-    w.close();
-  }
-  w.close();
-
-  writeLinearList(w, kUserCuts, m.usercuts);
-  writeLinearList(w, kLazy, m.lazycons);
-
-  w.openApplication(kPwl);
-  for (const auto& f : m.pwl) {
-    w.openApplication(kItem);
-    w.bytes(f.name);
-    w.integer(f.ycol);
-    w.integer(f.xcol);
-    w.real(f.preslope);
-    w.real(f.postslope);
-    w.realArray(f.x);
-    w.realArray(f.y);
-    w.close();
-  }
-  w.close();
-
-  w.openApplication(kObjectives);
-  for (const auto& o : m.objectives) {
-    w.openApplication(kItem);
-    w.bytes(o.name);
-    w.integer(o.priority);
-    w.real(o.weight);
-    w.real(o.abstol);
-    w.real(o.reltol);
-    w.real(o.offset);
-    w.intArray(o.ind);
-    w.realArray(o.val);
-    w.close();
-  }
-  w.close();
-
-  w.openApplication(kBasis);
+  writeSection(w, kMatrix, m.matbeg, m.matind, m.matval);
+  writeSection(w, kQuadObj, m.qobj);
+  writeList(w, kSos, m.sos, kSosFields);
+  writeList(w, kQuadConstr, m.qconstr, kQuadConstrFields);
+  writeList(w, kIndicators, m.indconstr, kIndicatorFields);
+  writeList(w, kUserCuts, m.usercuts, kLinearFields);
+  writeList(w, kLazy, m.lazycons, kLinearFields);
+  writeList(w, kPwl, m.pwl, kPwlFields);
+  writeList(w, kObjectives, m.objectives, kObjectiveFields);
   const bool haveBasis = basis && basis->present;
-  w.boolean(haveBasis);
-  w.intArray(haveBasis ? basis->cstat : std::vector<int>{});
-  w.intArray(haveBasis ? basis->rstat : std::vector<int>{});
-  w.close();
+  const std::vector<int> none;
+  writeSection(w, kBasis, haveBasis, haveBasis ? basis->cstat : none, haveBasis ? basis->rstat : none);
 }
 
 // ---------------------------------------------------------------------------
@@ -222,37 +227,34 @@ int checkList(const std::vector<int>& ind, std::size_t nval, int n) {
 
 bool lge(char s) { return s == 'L' || s == 'G' || s == 'E'; }
 
-int readQuad(ber::Reader& r, std::vector<model::QuadTerm>& q, int n) {
-  std::vector<int> c1, c2;
-  std::vector<double> v;
-  SAV_TRY(r.intArray(c1));
-  SAV_TRY(r.intArray(c2));
-  SAV_TRY(r.realArray(v));
-  if (c1.size() != c2.size() || c1.size() != v.size()) return ber::kBadData;
+int quadOk(const std::vector<model::QuadTerm>& q, int n) {
   std::set<std::pair<int, int>> seen;
-  q.clear();
-  for (std::size_t k = 0; k < c1.size(); ++k) {
-    if (!colOk(c1[k], n) || !colOk(c2[k], n) || c1[k] > c2[k]) return ber::kBadData;
-    if (!seen.insert({c1[k], c2[k]}).second) return ber::kBadData;
-    q.push_back({c1[k], c2[k], v[k]});
+  for (const auto& t : q) {
+    if (!colOk(t.col1, n) || !colOk(t.col2, n) || t.col1 > t.col2) return ber::kBadData;
+    if (!seen.insert({t.col1, t.col2}).second) return ber::kBadData;
   }
   return ber::kOk;
 }
 
-int readLinearList(ber::Reader& r, unsigned tag, std::vector<model::LinearConstraint>& list, int n) {
+template <class... F>
+int readSection(ber::Reader& r, unsigned tag, F&... f) {
   SAV_TRY(r.openApplication(tag));
+  SAV_TRY(Get{r}(f...));
+  return r.close();
+}
+
+// A list section; `check` judges each item read (a ber condition).
+template <class T, class Fields, class Check>
+int readList(ber::Reader& r, unsigned tag, std::vector<T>& list, Fields fields, Check check) {
+  SAV_TRY(r.openApplication(tag));
+  Get get{r};
   while (!r.atEnd()) {
-    model::LinearConstraint c;
+    T x;
     SAV_TRY(r.openApplication(kItem));
-    SAV_TRY(r.bytes(c.name));
-    SAV_TRY(r.text1(c.sense));
-    SAV_TRY(r.real(c.rhs));
-    SAV_TRY(r.intArray(c.ind));
-    SAV_TRY(r.realArray(c.val));
+    SAV_TRY(fields(get, x));
     SAV_TRY(r.close());
-    if (!lge(c.sense)) return ber::kBadData;
-    SAV_TRY(checkList(c.ind, c.val.size(), n));
-    list.push_back(std::move(c));
+    SAV_TRY(check(x));
+    list.push_back(std::move(x));
   }
   return r.close();
 }
@@ -306,11 +308,7 @@ int readBody(ber::Reader& r, ModelData& m, SavBasis& basis) {
     if (!lge(s) && s != 'R') return ber::kBadData;
   m.sense.assign(sense.begin(), sense.end());
 
-  SAV_TRY(r.openApplication(kMatrix));
-  SAV_TRY(r.intArray(m.matbeg));
-  SAV_TRY(r.intArray(m.matind));
-  SAV_TRY(r.realArray(m.matval));
-  SAV_TRY(r.close());
+  SAV_TRY(readSection(r, kMatrix, m.matbeg, m.matind, m.matval));
   if (m.matbeg.size() != un + 1 || m.matbeg[0] != 0 || m.matbeg[un] != nz ||
       m.matind.size() != static_cast<std::size_t>(nz) || m.matval.size() != m.matind.size())
     return ber::kBadData;
@@ -330,109 +328,40 @@ int readBody(ber::Reader& r, ModelData& m, SavBasis& basis) {
     }
   }
 
-  SAV_TRY(r.openApplication(kQuadObj));
-  SAV_TRY(readQuad(r, m.qobj, n));
-  SAV_TRY(r.close());
+  SAV_TRY(readSection(r, kQuadObj, m.qobj));
+  SAV_TRY(quadOk(m.qobj, n));
 
-  SAV_TRY(r.openApplication(kSos));
-  while (!r.atEnd()) {
-    model::SosSet s;
-    SAV_TRY(r.openApplication(kItem));
-    SAV_TRY(r.bytes(s.name));
-    SAV_TRY(r.text1(s.type));
-    SAV_TRY(r.intArray(s.ind));
-    SAV_TRY(r.realArray(s.weight));
-    SAV_TRY(r.close());
-    if (s.type != '1' && s.type != '2') return ber::kBadData;
-    SAV_TRY(checkList(s.ind, s.weight.size(), n));
-    m.sos.push_back(std::move(s));
-  }
-  SAV_TRY(r.close());
-
-  SAV_TRY(r.openApplication(kQuadConstr));
-  while (!r.atEnd()) {
-    model::QuadConstraint q;
-    SAV_TRY(r.openApplication(kItem));
-    SAV_TRY(r.bytes(q.name));
-    SAV_TRY(r.text1(q.sense));
-    SAV_TRY(r.real(q.rhs));
-    SAV_TRY(r.intArray(q.linind));
-    SAV_TRY(r.realArray(q.linval));
-    SAV_TRY(readQuad(r, q.quad, n));
-    SAV_TRY(r.close());
-    if (!lge(q.sense)) return ber::kBadData;
-    SAV_TRY(checkList(q.linind, q.linval.size(), n));
-    m.qconstr.push_back(std::move(q));
-  }
-  SAV_TRY(r.close());
-
-  SAV_TRY(r.openApplication(kIndicators));
-  while (!r.atEnd()) {
-    model::IndicatorConstraint c;
-    SAV_TRY(r.openApplication(kItem));
-    SAV_TRY(r.bytes(c.name));
-    SAV_TRY(r.integer(c.indvar));
-    SAV_TRY(r.boolean(c.complemented));
-    SAV_TRY(r.integer(c.direction));
-    SAV_TRY(r.text1(c.sense));
-    SAV_TRY(r.real(c.rhs));
-    SAV_TRY(r.intArray(c.ind));
-    SAV_TRY(r.realArray(c.val));
-    SAV_TRY(r.close());
-    if (!colOk(c.indvar, n) || c.direction < 0 || c.direction > 2 || !lge(c.sense)) return ber::kBadData;
-    SAV_TRY(checkList(c.ind, c.val.size(), n));
-    m.indconstr.push_back(std::move(c));
-  }
-  SAV_TRY(r.close());
-
-  SAV_TRY(readLinearList(r, kUserCuts, m.usercuts, n));
-  SAV_TRY(readLinearList(r, kLazy, m.lazycons, n));
-
-  SAV_TRY(r.openApplication(kPwl));
-  while (!r.atEnd()) {
-    model::PwlConstraint f;
-    SAV_TRY(r.openApplication(kItem));
-    SAV_TRY(r.bytes(f.name));
-    SAV_TRY(r.integer(f.ycol));
-    SAV_TRY(r.integer(f.xcol));
-    SAV_TRY(r.real(f.preslope));
-    SAV_TRY(r.real(f.postslope));
-    SAV_TRY(r.realArray(f.x));
-    SAV_TRY(r.realArray(f.y));
-    SAV_TRY(r.close());
+  SAV_TRY(readList(r, kSos, m.sos, kSosFields, [&](const model::SosSet& s) {
+    return s.type != '1' && s.type != '2' ? ber::kBadData : checkList(s.ind, s.weight.size(), n);
+  }));
+  SAV_TRY(readList(r, kQuadConstr, m.qconstr, kQuadConstrFields, [&](const model::QuadConstraint& q) {
+    if (!lge(q.sense) || quadOk(q.quad, n) != ber::kOk) return static_cast<int>(ber::kBadData);
+    return checkList(q.linind, q.linval.size(), n);
+  }));
+  SAV_TRY(readList(r, kIndicators, m.indconstr, kIndicatorFields, [&](const model::IndicatorConstraint& c) {
+    if (!colOk(c.indvar, n) || c.direction < 0 || c.direction > 2 || !lge(c.sense))
+      return static_cast<int>(ber::kBadData);
+    return checkList(c.ind, c.val.size(), n);
+  }));
+  auto linearOk = [&](const model::LinearConstraint& c) {
+    return !lge(c.sense) ? static_cast<int>(ber::kBadData) : checkList(c.ind, c.val.size(), n);
+  };
+  SAV_TRY(readList(r, kUserCuts, m.usercuts, kLinearFields, linearOk));
+  SAV_TRY(readList(r, kLazy, m.lazycons, kLinearFields, linearOk));
+  SAV_TRY(readList(r, kPwl, m.pwl, kPwlFields, [&](const model::PwlConstraint& f) {
     if (!colOk(f.xcol, n) || !colOk(f.ycol, n) || f.xcol == f.ycol || f.x.empty() || f.x.size() != f.y.size())
-      return ber::kBadData;
+      return static_cast<int>(ber::kBadData);
     for (std::size_t b = 0; b < f.x.size(); ++b)
-      if (std::isnan(f.x[b]) || (b > 0 && f.x[b] < f.x[b - 1])) return ber::kBadData;
-    m.pwl.push_back(std::move(f));
-  }
-  SAV_TRY(r.close());
+      if (std::isnan(f.x[b]) || (b > 0 && f.x[b] < f.x[b - 1])) return static_cast<int>(ber::kBadData);
+    return static_cast<int>(ber::kOk);
+  }));
+  SAV_TRY(readList(r, kObjectives, m.objectives, kObjectiveFields, [&](const model::ObjectiveRecord& o) {
+    if (checkList(o.ind, o.val.size(), n) != ber::kOk) return static_cast<int>(ber::kBadData);
+    const std::set<int> seen(o.ind.begin(), o.ind.end());
+    return seen.size() != o.ind.size() ? static_cast<int>(ber::kBadData) : static_cast<int>(ber::kOk);
+  }));
 
-  SAV_TRY(r.openApplication(kObjectives));
-  while (!r.atEnd()) {
-    model::ObjectiveRecord o;
-    SAV_TRY(r.openApplication(kItem));
-    SAV_TRY(r.bytes(o.name));
-    SAV_TRY(r.integer(o.priority));
-    SAV_TRY(r.real(o.weight));
-    SAV_TRY(r.real(o.abstol));
-    SAV_TRY(r.real(o.reltol));
-    SAV_TRY(r.real(o.offset));
-    SAV_TRY(r.intArray(o.ind));
-    SAV_TRY(r.realArray(o.val));
-    SAV_TRY(r.close());
-    SAV_TRY(checkList(o.ind, o.val.size(), n));
-    std::set<int> seen(o.ind.begin(), o.ind.end());
-    if (seen.size() != o.ind.size()) return ber::kBadData;
-    m.objectives.push_back(std::move(o));
-  }
-  SAV_TRY(r.close());
-
-  SAV_TRY(r.openApplication(kBasis));
-  SAV_TRY(r.boolean(basis.present));
-  SAV_TRY(r.intArray(basis.cstat));
-  SAV_TRY(r.intArray(basis.rstat));
-  SAV_TRY(r.close());
+  SAV_TRY(readSection(r, kBasis, basis.present, basis.cstat, basis.rstat));
   if (basis.present) {
     if (basis.cstat.size() != un || basis.rstat.size() != um) return ber::kBadData;
     for (int s : basis.cstat)
