@@ -3,6 +3,7 @@
 #include "presolve/presolve.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -84,8 +85,17 @@ class Presolver {
   uint64_t work_ = 0;
   double lastProgress_ = 0.0;
   double start_ = 0.0;
-  std::vector<int> stamp_;  // scratch column marks with the current stamp
-  int stampNo_ = 0;
+  std::vector<uint64_t> rowMask_;  // scratch of substitute(): columns of the equation in each row
+  std::vector<int> maskedRows_;
+  std::vector<Activity> actCache_;  // activity of a row as of time actTime_
+  std::vector<uint64_t> actTime_;
+  // Change clock: a row's entry is the time its entries, limits or the
+  // bounds of one of its columns last changed; a column's the time its
+  // bounds, entries or rows last changed.  A row examined without result
+  // is examined again only after a change that can alter the result.
+  uint64_t clock_ = 0;
+  std::vector<uint64_t> rowMod_, colMod_;
+  std::vector<uint64_t> actTried_, substTried_;  // time of the last examination without result
   // Aggregator limits for longer equations.
   static constexpr int kSubstRowLen = 40;
   static constexpr int kSubstColLen = 40;
@@ -114,8 +124,29 @@ class Presolver {
   }
   const std::vector<Entry>& rowEntries(int i) { return compact(rowE_[i], rowCnt_[i], colAlive_); }
   const std::vector<Entry>& colEntries(int j) { return compact(colE_[j], colCnt_[j], rowAlive_); }
+  void touchCol(int j) {
+    const uint64_t t = ++clock_;
+    colMod_[j] = t;
+    for (const Entry& e : colE_[j]) rowMod_[e.idx] = t;
+  }
+  void touchRow(int i) { rowMod_[i] = ++clock_; }
+  // Can anything that substitute(i) looks at have changed since time t?
+  bool substChangedSince(int i, uint64_t t) {
+    if (rowMod_[i] > t) return true;
+    for (const Entry& e : rowE_[i]) {
+      if (!colAlive_[e.idx]) continue;
+      if (colMod_[e.idx] > t) return true;
+      for (const Entry& g : colE_[e.idx])
+        if (rowMod_[g.idx] > t) return true;
+      work_ += colE_[e.idx].size();
+    }
+    return false;
+  }
   void removeRow(int i) {
     rowAlive_[i] = 0;
+    const uint64_t t = ++clock_;
+    rowMod_[i] = t;
+    for (const Entry& e : rowE_[i]) colMod_[e.idx] = t;
     for (const Entry& e : rowE_[i])
       if (colAlive_[e.idx]) --colCnt_[e.idx];
     ++out_.counts.rowsRemoved;
@@ -123,6 +154,7 @@ class Presolver {
   }
   void removeCol(int j) {
     colAlive_[j] = 0;
+    touchCol(j);
     for (const Entry& e : colE_[j])
       if (rowAlive_[e.idx]) --rowCnt_[e.idx];
     ++out_.counts.colsRemoved;
@@ -245,6 +277,19 @@ class Presolver {
     return act;
   }
 
+  // The activity of row i, computed again only after the row changed.
+  Activity cachedActivity(int i) {
+    if (actCache_.size() != static_cast<size_t>(m_)) {
+      actCache_.assign(m_, Activity{});
+      actTime_.assign(m_, 0);
+    }
+    if (actTime_[i] == 0 || rowMod_[i] > actTime_[i]) {
+      actCache_[i] = activity(i);
+      actTime_[i] = clock_;
+    }
+    return actCache_[i];
+  }
+
   // --- records
   Record& push(RecKind k) {
     ps_.recs.push_back(Record{k});
@@ -276,6 +321,7 @@ class Presolver {
   void impliedByRow(int r, int j, double a, const Activity& act, double& lo, double& hi) const;
   bool impliedFree(int j);
   bool substitute(int i);
+  bool substituteRow(int i);
   void aggregator();
   template <class Alive, class Entries, class OnPair>
   void parallelPairs(int count, Alive alive, Entries entries, OnPair onPair);
@@ -329,6 +375,11 @@ void Presolver::build() {
   }
   rowCnt_.resize(m_);
   colCnt_.resize(n_);
+  clock_ = 1;
+  rowMod_.assign(m_, 0);
+  colMod_.assign(n_, 0);
+  actTried_.assign(m_, 0);
+  substTried_.assign(m_, 0);
   for (int i = 0; i < m_; ++i) rowCnt_[i] = static_cast<int>(rowE_[i].size());
   for (int j = 0; j < n_; ++j) colCnt_[j] = static_cast<int>(colE_[j].size());
   for (int j = 0; j < n_; ++j) {
@@ -424,6 +475,7 @@ void Presolver::setColBounds(int j, double lo, double hi, bool) {
   }
   lb_[j] = lo;
   ub_[j] = hi;
+  touchCol(j);
 }
 
 bool Presolver::singletonRow(int i) {
@@ -455,6 +507,7 @@ bool Presolver::singletonRow(int i) {
 void Presolver::rowActivities() {
   for (int i = 0; i < m_; ++i) {
     if (!rowAlive_[i] || rowCnt_[i] < 2) continue;
+    if (actTried_[i] != 0 && rowMod_[i] <= actTried_[i]) continue;  // nothing new since the last look
     const Activity act = activity(i);
     const double lo = rlo_[i], up = rup_[i];
     if (isInf(lo) && isInf(up)) {
@@ -475,7 +528,10 @@ void Presolver::rowActivities() {
         fail(kInfeasible, "Row '%.255s' infeasible, all entries at implied bounds.\n", rowLabel(i));
       fail(kInfeasible, "Implied bounds make row '%.255s' infeasible.\n", rowLabel(i));
     }
-    if (!opt_.primalReductions) continue;
+    if (!opt_.primalReductions) {
+      actTried_[i] = clock_;
+      continue;
+    }
     // Forcing rows: the activity can only sit at one limit.
     const bool forceUp = act.ninfMin == 0 && !isInf(up) && act.min >= up - eps * std::max(1.0, std::fabs(up));
     const bool forceLo = act.ninfMax == 0 && !isInf(lo) && act.max <= lo + eps * std::max(1.0, std::fabs(lo));
@@ -515,9 +571,13 @@ void Presolver::rowActivities() {
     if (loRed && !isInf(lo) && lo != up) {
       rlo_[i] = -tol::kInf;
       changed_ = true;
+      touchRow(i);
     } else if (upRed && !isInf(up) && lo != up) {
       rup_[i] = tol::kInf;
       changed_ = true;
+      touchRow(i);
+    } else {
+      actTried_[i] = clock_;
     }
   }
 }
@@ -774,6 +834,7 @@ void Presolver::addToCoef(int r, int j, double delta) {
   auto& row = rowE_[r];
   auto& col = colE_[j];
   ++out_.counts.coefsModified;
+  rowMod_[r] = colMod_[j] = ++clock_;
   for (size_t p = 0; p < row.size(); ++p) {
     if (row[p].idx != j) continue;
     const double old = row[p].val;
@@ -862,6 +923,7 @@ bool Presolver::doubleton(int i) {
   Record& rec = ps_.recs.back();
   lb_[j] = nlo;
   ub_[j] = nhi;
+  touchCol(j);
   if (nlo == nhi) rec.flags |= kFixedAfter;
   // Remove row i and column k, then move k's entries onto j.
   removeRow(i);
@@ -919,7 +981,7 @@ bool Presolver::impliedFree(int j) {
   bool loOk = isInf(lb_[j]), hiOk = isInf(ub_[j]);
   for (const Entry& e : colEntries(j)) {
     if (loOk && hiOk) break;
-    const Activity act = activity(e.idx);
+    const Activity act = cachedActivity(e.idx);
     if (act.scale > tol::kHugeBound) continue;
     double lo, hi;
     impliedByRow(e.idx, j, e.val, act, lo, hi);
@@ -935,16 +997,31 @@ bool Presolver::impliedFree(int j) {
 // x_k = (b - sum_l a_il x_l) / a_ik.  The column with the least fill among
 // the stable pivots is chosen.
 bool Presolver::substitute(int i) {
+  if (substTried_[i] != 0 && !substChangedSince(i, substTried_[i])) return false;
+  const bool done = substituteRow(i);
+  if (!done) substTried_[i] = clock_;
+  return done;
+}
+
+bool Presolver::substituteRow(int i) {
   const std::vector<Entry> row(rowEntries(i).begin(), rowEntries(i).end());
   double amax = 0.0;
   for (const Entry& e : row) amax = std::max(amax, std::fabs(e.val));
-  if (stamp_.size() != static_cast<size_t>(n_)) {
-    stamp_.assign(n_, 0);
-    stampNo_ = 0;
-  }
+  // Bit t of rowMask_[g]: the row's t-th column is in row g.
+  static_assert(kSubstRowLen < 64);
+  if (rowMask_.size() != static_cast<size_t>(m_)) rowMask_.assign(m_, 0);
+  maskedRows_.clear();
+  for (size_t t = 0; t < row.size(); ++t)
+    for (const Entry& g : colEntries(row[t].idx)) {
+      if (!rowMask_[g.idx]) maskedRows_.push_back(g.idx);
+      rowMask_[g.idx] |= uint64_t{1} << t;
+      ++work_;
+    }
   int best = -1;
   long long bestFill = opt_.fill + 1;
-  for (const Entry& e : row) {
+  const long long others = static_cast<long long>(row.size()) - 1;
+  for (size_t t = 0; t < row.size(); ++t) {
+    const Entry& e = row[t];
     const int k = e.idx;
     if (prot_[k] || isInt_[k] || std::fabs(e.val) < kSubstPivot * amax) continue;
     const auto& col = colEntries(k);
@@ -955,19 +1032,15 @@ bool Presolver::substitute(int i) {
     // Fill: entries of row i that each other row of k lacks, less what
     // leaves (row i and column k).
     long long fill = -static_cast<long long>(row.size() + col.size() - 1);
-    for (const Entry& g : col) {
-      if (g.idx == i) continue;
-      ++stampNo_;
-      for (const Entry& h : rowEntries(g.idx)) stamp_[h.idx] = stampNo_;
-      for (const Entry& h : row)
-        if (h.idx != k && stamp_[h.idx] != stampNo_) ++fill;
-      work_ += rowE_[g.idx].size() + row.size();
-    }
+    for (const Entry& g : col)
+      if (g.idx != i) fill += others - std::popcount(rowMask_[g.idx] & ~(uint64_t{1} << t));
+    work_ += col.size();
     if (fill >= bestFill) continue;
     if (!impliedFree(k)) continue;
     best = k;
     bestFill = fill;
   }
+  for (int g : maskedRows_) rowMask_[g] = 0;
   if (best < 0) return false;
   const int k = best;
   double aik = 0.0;
@@ -1072,6 +1145,7 @@ void Presolver::parallelRows() {
           fail(kInfeasible, "Constraints '%.255s' and '%.255s' are inconsistent.\n", rowLabel(i1), rowLabel(i2));
         rlo_[i1] = nlo;
         rup_[i1] = nup;
+        touchRow(i1);
         if (nlo == nup) r.flags |= kFixedAfter;
         removeRow(i2);
       });
@@ -1125,6 +1199,7 @@ void Presolver::duplicateColumns() {
         r.e = ub_[k];
         lb_[j] = lo;
         ub_[j] = hi;
+        touchCol(j);
         removeCol(k);
         ++out_.counts.duplicateCols;
       });
@@ -1159,6 +1234,7 @@ void Presolver::tightenCoefficients() {
         maxAct -= d;
         if (s > 0) rup_[i] = b;
         else rlo_[i] = -b;
+        touchRow(i);
         addToCoef(i, j, -s * d);
       } else if (a < 0 && maxAct + a < b - eps) {
         d = b - maxAct - a;
@@ -1193,6 +1269,7 @@ void Presolver::impliedIntegers() {
       isInt_[j] = 1;
       impliedInt_[j] = 1;
       roundInward(lb_[j], ub_[j]);
+      touchCol(j);
       if (lb_[j] > ub_[j]) fail(kInfeasible, "Infeasible column '%.255s'.\n", colName(j));
       ++out_.counts.impliedInts;
       break;
