@@ -18,7 +18,7 @@ using simplex::LpStatus;
 namespace {
 enum CutParam : int {
   kPCovers = 2005, kPCutsFactor = 2033, kPGomoryCand = 2048, kPGomory = 2049, kPGomoryPass = 2050,
-  kPCutPasses = 2056, kPEachCutLimit = 2102, kPMir = 2052, kPAggForCut = 2054,
+  kPCutPasses = 2056, kPEachCutLimit = 2102, kPMir = 2052, kPAggForCut = 2054, kPCliques = 2003, kPImplied = 2041,
 };
 bool optimal(LpStatus s) { return s == LpStatus::kOptimal || s == LpStatus::kOptimalUnscaledInfeas; }
 
@@ -171,8 +171,9 @@ int Search::rootCutLoop() {
   const double factor = params::getDbl(env, kPCutsFactor);
   const int swGomory = params::getInt(env, kPGomory), swCovers = params::getInt(env, kPCovers);
   const int swMir = params::getInt(env, kPMir), aggLimit = params::getInt(env, kPAggForCut);
+  const int swCliques = params::getInt(env, kPCliques), swImplied = params::getInt(env, kPImplied);
   if (passes < 0 || (factor >= 0 && factor <= 1.0)) return 0;
-  if (swGomory < 0 && swCovers < 0 && swMir < 0) return 0;
+  if (swGomory < 0 && swCovers < 0 && swMir < 0 && swCliques < 0 && swImplied < 0) return 0;
   const long long maxRounds = passes == 0 ? cuttol::kAutoRounds : passes;
   const long long gomoryPass = params::getLong(env, kPGomoryPass);
   const int gomoryCand = params::getInt(env, kPGomoryCand);
@@ -213,11 +214,14 @@ int Search::rootCutLoop() {
     in.x = xsave_.data();
     in.act = rowActivity_.data();
     in.intTol = rp.intTol;
+    in.conflicts = conflicts_.get();
     in.stop = [&env]() { return checkLimits(env) != 0; };
     cand.clear();
     if (swGomory >= 0 && (gomoryPass == 0 || round < gomoryPass) && familyAdded[kFamFract] < eachLimit)
       separateGomory(in, *engine, gomoryCand, cand);
     if (swCovers >= 0 && familyAdded[kFamCovers] < eachLimit) separateCovers(in, cand);
+    if (swCliques >= 0 && familyAdded[kFamCliques] < eachLimit) separateCliques(in, cand);
+    if (swImplied >= 0 && familyAdded[kFamImplied] < eachLimit) separateImplied(in, cand);
     if (swMir >= 0 && familyAdded[kFamMir] < eachLimit) separateMir(in, aggLimit, cand);
     std::stable_sort(cand.begin(), cand.end(), [](const Cut& a, const Cut& b) { return a.efficacy > b.efficacy; });
     take.clear();

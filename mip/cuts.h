@@ -50,6 +50,16 @@ inline constexpr int kSlackAge = 2;              // rounds a cut may stay slack 
 inline constexpr double kCutNnzShare = 4.0;      // nonzeros of all cuts in the LP: at most this many times the model's
 inline constexpr double kCutNnzFloor = 1e5;      //   (or this many on small models)
 inline constexpr double kParallelWork = 3e7;     // nonzeros the parallelism filter may visit per round
+inline constexpr double kProbeTol = 1e-6;        // probing: feasibility slack of rows and bounds
+inline constexpr double kProbeIntRound = 1e-6;   // probing: slack before an integer bound is rounded
+inline constexpr double kImpliedMinGain = 1e-3;  // an implied bound must beat the global one by this share
+inline constexpr double kProbeWorkPerNnz = 40.0; // probing budget: row-entry visits per model nonzero
+inline constexpr double kProbeWorkFloor = 5e6;   //   (at least this many)
+inline constexpr size_t kMaxProbeCliques = 200000;  // cliques of two from probing
+inline constexpr size_t kMaxImplied = 100000;       // implied bounds kept
+inline constexpr double kCliqueEps = 1e-6;       // row cliques: two items must exceed the capacity by this share
+inline constexpr int kCliqueSeeds = 300;         // clique separation: seeds per round
+inline constexpr double kCliqueWork = 2e7;       // clique separation: literal visits per round
 }  // namespace cuttol
 
 // A cut  sum val[k] x[idx[k]] <= rhs  over working columns.
@@ -60,6 +70,51 @@ struct Cut {
   int family = kFamFract;
   double efficacy = 0.0;
 };
+
+// Conflict information on binary columns: cliques of literals (at most one
+// of them is true) from set-packing-like rows and from probing, and implied
+// bounds found by probing.  A literal is 2j+1 for x_j = 1 and 2j for x_j = 0.
+struct ImpliedBound {
+  int bin = 0;       // binary column
+  int val = 0;       // its value that implies the bound
+  int col = 0;       // column bounded
+  bool upper = true; // x_col <= bound (else >=)
+  double bound = 0.0;
+};
+
+struct Conflicts {
+  int n = 0;                                // working columns
+  std::vector<std::vector<int>> cliques;    // each sorted, at least two literals
+  std::vector<std::vector<int>> litCliques; // per literal (2n): the cliques holding it
+  std::vector<ImpliedBound> implied;
+  long long members = 0;                    // literals over all cliques
+  void reset(int cols);
+  // Adds a clique (literals in any order; duplicates of a column rejected).
+  void add(std::vector<int> lits);
+  bool empty() const { return cliques.empty(); }
+};
+
+// Limits and counts of one probing run.
+struct ProbeStats {
+  long long fixed = 0, tightened = 0;  // columns fixed, other bounds tightened
+  long long probed = 0, candidates = 0;
+  bool infeasible = false;
+  bool finished = true;                // every candidate probed within the limits
+  double work = 0.0;                   // row-entry visits spent
+};
+
+// Probing on the binary columns of the working model: each binary is set to
+// 0 and to 1 in turn and the row activities propagate bounds.  A side that
+// is infeasible fixes the binary to the other; bounds implied by both sides
+// become global; one side's implications on other binaries become cliques
+// of two, on other columns implied bounds.  Row cliques of the model are put
+// in the table first.  New global bounds are written to w.lo/w.up (and the
+// column bounds of w.lp).  `work` is the budget in row-entry visits; `stop`
+// ends probing early (limits).
+ProbeStats probeBinaries(Working& w, const std::vector<std::vector<std::pair<int, double>>>& rows, double work,
+                         const std::function<bool()>& stop, Conflicts& out);
+// Cliques of the rows alone (the first part of probeBinaries).
+void rowCliques(const Working& w, const std::vector<std::vector<std::pair<int, double>>>& rows, Conflicts& out);
 
 // What a separator sees: the working LP row-wise, global bounds of columns
 // and rows, column kinds and the LP point.
@@ -73,6 +128,7 @@ struct SepInput {
   const double* x = nullptr;             // LP point (n)
   const double* act = nullptr;           // row activities (m)
   double intTol = 1e-5;
+  const Conflicts* conflicts = nullptr;  // clique table and implied bounds (may be null)
   std::function<bool()> stop;            // true when a limit ends the separation
 };
 
@@ -86,6 +142,12 @@ void separateCovers(const SepInput& in, std::vector<Cut>& out);
 // Complemented mixed-integer rounding cuts of rows aggregated with up to
 // maxAgg further rows (mip/mir.cpp).
 void separateMir(const SepInput& in, int maxAgg, std::vector<Cut>& out);
+
+// Clique cuts: greedy cliques of large LP weight in the conflict graph
+// (a literal's weight is its LP value), lifted by literals of weight 0.
+void separateCliques(const SepInput& in, std::vector<Cut>& out);
+// Implied-bound cuts from the implied bounds of probing.
+void separateImplied(const SepInput& in, std::vector<Cut>& out);
 
 // Takes a cut given densely over the columns (dense . x <= rhs, nonzeros
 // listed in nzList; both are cleared), makes it safe and appends it to out
@@ -105,5 +167,8 @@ double cutEfficacy(const Cut& c, const double* x);
 // Test hook: when set, every cut that passed the safety filter at the root
 // is shown to it (with the working column count).
 extern std::function<void(const Cut&)> gCutObserver;
+// Test hook: shown the working model's bounds and the conflict table right
+// after probing.
+extern std::function<void(const Working&, const Conflicts&)> gProbeObserver;
 
 }  // namespace vnt::mip

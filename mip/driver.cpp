@@ -7,6 +7,7 @@
 
 #include "api/chk_decls.h"
 #include "env/limits.h"
+#include "mip/cuts.h"
 #include "mip/search.h"
 #include "mip/starts.h"
 #include "model/opsupport.h"
@@ -137,6 +138,8 @@ void Search::settingsReport() {
       "MIP emphasis: balance optimality and feasibility.\n", "MIP emphasis: integer feasibility.\n",
       "MIP emphasis: optimality.\n", "MIP emphasis: best bound.\n", "MIP emphasis: hidden feasible solutions.\n",
       "MIP emphasis: heuristic.\n"};
+  if (rp.display > 1 && conflicts_ && conflicts_->members > 0)
+    print(env, Chan::Results, "Clique table members: %lld.\n", conflicts_->members);
   print(env, Chan::Results, "%s", kEmphasis[rp.emphasis >= 1 && rp.emphasis <= 5 ? rp.emphasis : 0]);
   print(env, Chan::Results, "%s",
         rp.search == 1 ? "MIP search method: traditional branch-and-cut.\n" : "MIP search method: dynamic search.\n");
@@ -162,6 +165,7 @@ int Search::prepareSearch(Env& env, model::Problem& p) {
     pre_.reset();
     if (int st = buildWorking(orig, rp, w)) return st;
   }
+  if (int st = probeRoot()) return st;
   engine.reset(new (std::nothrow) simplex::LpEngine);
   if (!engine) return 1001;
   simplex::LpOptions& o = engine->options();

@@ -269,7 +269,8 @@ std::string formatLogLine(const LogEntry& e, bool traditional);
 
 enum class Phase { kFresh, kSearching, kDone };
 
-struct Cut;  // mip/cuts.h
+struct Cut;        // mip/cuts.h
+struct Conflicts;  // mip/cuts.h
 
 class Search final : public model::SolverState {
  public:
@@ -333,6 +334,9 @@ class Search final : public model::SolverState {
   // Root cut loop (mip/cutloop.cpp): 0 the root LP with cuts is optimal (its
   // point in xsave_), 1 infeasible, 2 cut off, 3 stopped (lastStop_).
   int rootCutLoop();
+  // Probing and the conflict table before the root LP (mip/probe.cpp):
+  // 0, or -kStopPresolveInfeasible.
+  int probeRoot();
   void buildCutRows();
   void rebuildLp(const std::vector<Cut>& add, const std::vector<char>& drop);
   void runHeuristics(bool root);
@@ -434,6 +438,7 @@ class Search final : public model::SolverState {
   std::vector<char> rowIntegral_;
   std::vector<int> rowFamily_, rowAge_;
   long long cutNames_ = 0;
+  std::shared_ptr<Conflicts> conflicts_;  // clique table and implied bounds of the run
 
   // Pseudo-costs per working column (0 down, 1 up) and their averages.
   std::vector<double> pcSum[2];

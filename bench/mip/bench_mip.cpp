@@ -8,7 +8,7 @@
 // bound, the bound after the root cuts of each solver, and the share of the
 // root gap (to the reference optimum) that the cuts closed.
 //
-//   bench_mip [--time S] [--no-peer] [--no-cuts] [model ...]     (default 60 s, all models)
+//   bench_mip [--time S] [--no-peer] [--no-cuts] [--param NUM=VALUE ...] [model ...]     (default 60 s, all models)
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -76,6 +76,8 @@ double now() {
 }
 
 bool gNoCuts = false;  // --no-cuts: our root cut loop off (CutPasses -1)
+// --param NUM=VALUE: a parameter of our runs (integer unless VALUE has a point).
+std::vector<std::pair<int, std::string>> gParams;
 
 Result runOurs(const std::string& path, double limit) {
   Result r;
@@ -87,6 +89,11 @@ Result runOurs(const std::string& path, double limit) {
   VNTsetintparam(env, VNT_PARAM_CLOCKTYPE, 2);
   VNTsetdblparam(env, VNT_PARAM_TILIM, limit);
   if (gNoCuts) VNTsetlongparam(env, VNT_PARAM_CUTPASS, -1);
+  for (const auto& [num, val] : gParams) {
+    if (val.find('.') != std::string::npos) VNTsetdblparam(env, num, std::strtod(val.c_str(), nullptr));
+    else if (VNTsetintparam(env, num, std::atoi(val.c_str())) != 0)
+      VNTsetlongparam(env, num, std::strtoll(val.c_str(), nullptr, 10));
+  }
   if (VNTreadcopyprob(env, lp, path.c_str(), nullptr) != 0) {
     r.status = "readerr";
   } else {
@@ -179,6 +186,11 @@ int main(int argc, char** argv) {
     if (a == "--time" && i + 1 < argc) limit = std::strtod(argv[++i], nullptr);
     else if (a == "--no-peer") peer = false;
     else if (a == "--no-cuts") gNoCuts = true;
+    else if (a == "--param" && i + 1 < argc) {
+      const std::string pv = argv[++i];
+      const size_t eq = pv.find('=');
+      if (eq != std::string::npos) gParams.push_back({std::atoi(pv.substr(0, eq).c_str()), pv.substr(eq + 1)});
+    }
     else models.push_back(a);
   }
   const std::string dir = vnt::test::dataDir() + "/miplib3";

@@ -337,7 +337,9 @@ TEST_F(MipCuts, EveryCutHoldsOnEveryIntegerSliceOfSmallMixedPrograms) {
     ASSERT_EQ(stat, VNTMIP_OPTIMAL);
     double z = 0;
     ASSERT_EQ(VNTgetobjval(env, lp, &z), 0);
-    EXPECT_NEAR(z, best, 1e-6 * (1 + std::fabs(best)));
+    // A node solution is integral within the integrality tolerance (1e-5):
+    // a binary at 1e-5 lets its fixed-charge column open by as much.
+    EXPECT_NEAR(z, best, 1e-5 * (1 + std::fabs(best)));
     checkedCuts += static_cast<int>(rec.cuts.size());
     mirCuts += rec.count(vnt::mip::kFamMir);
   }
