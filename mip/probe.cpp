@@ -414,6 +414,7 @@ int Search::probeRoot() {
   Env& env = *env_;
   conflicts_ = std::make_shared<Conflicts>();
   conflicts_->reset(w.n);
+  probeFixed_ = 0;
   const int level = params::getInt(env, kPProbe);
   const bool wanted = params::getInt(env, kPCliques) >= 0 || params::getInt(env, kPImplied) >= 0;
   if (w.numIntegers == 0) return 0;
@@ -435,7 +436,9 @@ int Search::probeRoot() {
   if (env.counter) env.counter->add(static_cast<uint64_t>(st.work));
   if (gProbeObserver) gProbeObserver(w, *conflicts_);
   if (st.infeasible) return -kStopPresolveInfeasible;
-  if (rp.display >= 1) {
+  probeFixed_ = st.fixed;
+  // After a restart the repeated presolve reports for the whole preparation.
+  if (rp.display >= 1 && restarts_ == 0) {
     if (st.fixed + st.tightened > 0)
       print(env, Chan::Results, "Probing fixed %lld vars, tightened %lld bounds.\n", st.fixed, st.tightened);
     if (st.probed > 0)

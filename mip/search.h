@@ -439,6 +439,7 @@ class Search final : public model::SolverState {
   std::vector<int> rowFamily_, rowAge_;
   long long cutNames_ = 0;
   std::shared_ptr<Conflicts> conflicts_;  // clique table and implied bounds of the run
+  long long probeFixed_ = 0;              // integer columns probing fixed on the current working model
 
   // Pseudo-costs per working column (0 down, 1 up) and their averages.
   std::vector<double> pcSum[2];
