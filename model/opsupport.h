@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -83,6 +84,33 @@ inline double clampBound(double v) {
   if (v >= kInfBound) return kInfBound;
   if (v <= -kInfBound) return -kInfBound;
   return v;
+}
+
+// Names begin..end of a table (indexable, giving UTF-8 strings) converted
+// and copied one after another into namestore, name[k - begin] pointing at
+// each copy.  *surplus_p receives the space left over (negative when the
+// store is too small: 1207, or -1207 when only the size was asked for with a
+// null store).  The range must be checked by the caller.
+template <class Table>
+int copyNamesOut(Env& env, const Table& t, int begin, int end, char** name, char* namestore, long long space,
+                 long long* surplus_p) {
+  std::vector<std::string> conv(end - begin + 1);
+  long long need = 0;
+  for (int k = begin; k <= end; ++k) {
+    conv[k - begin] = nameOut(env, t[k]);
+    need += static_cast<long long>(conv[k - begin].size()) + 1;
+  }
+  *surplus_p = space - need;
+  if (need > space) return namestore ? 1207 : -1207;
+  long long pos = 0;
+  for (int k = begin; k <= end; ++k) {
+    const std::string& s = conv[k - begin];
+    name[k - begin] = namestore + pos;
+    std::memcpy(namestore + pos, s.c_str(), s.size() + 1);
+    pos += static_cast<long long>(s.size()) + 1;
+  }
+  countWork(env, need);
+  return 0;
 }
 
 // Runs an operation body, turning a failed allocation inside it into 1001.

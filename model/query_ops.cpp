@@ -44,25 +44,7 @@ int nameQuery(Env& env, Problem& lp, const char* opname, bool cols, char** name,
   if (!t.present()) return 1219;
   if (storespace < 0) return 1003;
   if (storespace > 0 && (!name || !namestore)) return 1004;
-  return guarded([&] {
-    std::vector<std::string> conv(end - begin + 1);
-    long long need = 0;
-    for (int k = begin; k <= end; ++k) {
-      conv[k - begin] = nameOut(env, t[k]);
-      need += static_cast<long long>(conv[k - begin].size()) + 1;
-    }
-    *surplus_p = storespace - need;
-    if (need > storespace) return namestore ? 1207 : -1207;
-    long long pos = 0;
-    for (int k = begin; k <= end; ++k) {
-      const std::string& s = conv[k - begin];
-      name[k - begin] = namestore + pos;
-      std::memcpy(namestore + pos, s.c_str(), s.size() + 1);
-      pos += static_cast<long long>(s.size()) + 1;
-    }
-    countWork(env, need);
-    return 0;
-  });
+  return guarded([&] { return copyNamesOut(env, t, begin, end, name, namestore, storespace, surplus_p); });
 }
 
 int stringQuery(Env& env, const std::string& s, char* buf, long long space, long long* surplus_p) {

@@ -301,22 +301,7 @@ int nameQuery(Env& env, const void* h, const char* opname, bool nodes, char** na
     if (nodes) ensureNodeNames(env, *net);
     else ensureArcNames(env, *net);
     const std::vector<std::string>& t = nodes ? net->nodeName : net->arcName;
-    std::vector<std::string> conv(end - begin + 1);
-    long long need = 0;
-    for (int k = begin; k <= end; ++k) {
-      conv[k - begin] = nameOut(env, t[k]);
-      need += static_cast<long long>(conv[k - begin].size()) + 1;
-    }
-    *surplus_p = space - need;
-    if (need > space) return namestore ? 1207 : -1207;
-    long long pos = 0;
-    for (int k = begin; k <= end; ++k) {
-      const std::string& s = conv[k - begin];
-      name[k - begin] = namestore + pos;
-      std::memcpy(namestore + pos, s.c_str(), s.size() + 1);
-      pos += static_cast<long long>(s.size()) + 1;
-    }
-    return 0;
+    return vnt::model::ops::copyNamesOut(env, t, begin, end, name, namestore, space, surplus_p);
   });
 }
 

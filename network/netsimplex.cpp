@@ -8,6 +8,10 @@ namespace vnt::network {
 namespace {
 // Capacities at or beyond this are infinite inside the engine.
 constexpr double kInfCap = 1e30;
+// Block pricing scans blocks of this many times the square root of the arc
+// count (on sparse min-cost flows, larger blocks than the square root give
+// fewer pivots on shallower trees, which pays for the longer scans).
+constexpr double kBlockFactor = 4.0;
 // Iterations between polls of the limit callback.
 constexpr long long kPollInterval = 256;
 inline bool infinite(double c) { return c >= kInfCap; }
@@ -54,7 +58,7 @@ void NetSimplex::reset(int n, const std::vector<int>& tail, const std::vector<in
   pathPred_.assign(nn, 0);
   pieceFirst_.assign(2 * nn, 0);
   pieceLast_.assign(2 * nn, 0);
-  blockSize_ = std::max(10, static_cast<int>(std::sqrt(static_cast<double>(mAll_))));
+  blockSize_ = std::max(10, static_cast<int>(kBlockFactor * std::sqrt(static_cast<double>(mAll_))));
   cand_.assign(std::max(10, blockSize_ / 4) + 1, 0);
   candCount_ = 0;
   candMinor_ = 0;
@@ -484,10 +488,19 @@ void NetSimplex::updateTree(int in, int uIn, int vIn, int uOut, int join, double
   parent_[uIn] = vIn;
   pred_[uIn] = in;
   predUp_[uIn] = tail_[in] == uIn ? 1 : 0;
-  work_ += static_cast<uint64_t>(k) + static_cast<uint64_t>(size);
+  work_ += static_cast<uint64_t>(k) + static_cast<uint64_t>(std::min(size, n_ + 1 - size));
+  // Potentials: only their differences matter, so when the moved subtree
+  // holds more than half of the nodes the rest of the tree (the root
+  // included) moves by -sigma instead; potential() measures from the root.
   if (sigma != 0.0) {
-    int x = uIn;
-    for (int c = 0; c < size; ++c, x = thread_[x]) pi_[x] += sigma;
+    const int nn = n_ + 1;
+    if (2 * size <= nn) {
+      int x = uIn;
+      for (int c = 0; c < size; ++c, x = thread_[x]) pi_[x] += sigma;
+    } else {
+      int x = thread_[tLast];
+      for (int c = size; c < nn; ++c, x = thread_[x]) pi_[x] -= sigma;
+    }
   }
 }
 

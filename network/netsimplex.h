@@ -80,7 +80,7 @@ class NetSimplex {
 
   // Results in internal terms.
   double flow(int a) const { return flow_[a]; }
-  double potential(int v) const { return pi_[v]; }
+  double potential(int v) const { return pi_[v] - pi_[root_]; }
   // 1 basic, 0 at lower, 2 at upper.
   int arcStatus(int a) const { return fixed_[a] ? 0 : state_[a] == 0 ? 1 : state_[a] > 0 ? 0 : 2; }
   bool nodeBasic(int v) const { return state_[m_ + v] == 0; }

@@ -205,7 +205,7 @@ TEST_F(NetSimplex, WarmStartsFromTheLastAndFromACopiedBasis) {
 
 TEST_F(NetSimplex, IterationLimitLogAndSummary) {
   FlowGen g(11);
-  const Flow f = g.transportation(150, 160, false);
+  const Flow f = g.transportation(300, 320, false);
   load(f);
   ASSERT_EQ(VNTsetintparam(env, VNTPARAM_Network_Display, 2), 0);
   ASSERT_EQ(VNTNETprimopt(env, net), 0);
