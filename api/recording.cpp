@@ -52,10 +52,13 @@ std::mutex rdb_callid_lock;  // serializes the creation of call rows
 thread_local VNTALLOCATOR* tAllocator = nullptr;  // the thread's current allocator
 sqlite3_mem_methods gPrevious{};                  // the routines before ours
 
-struct alignas(16) BlockHead {
+// Before each block; keeps the 8-byte alignment the database library needs
+// (the previous routines give no more than that).
+struct BlockHead {
   VNTALLOCATOR* owner;  // null: made by the previous routines
   size_t size;
 };
+static_assert(sizeof(BlockHead) % 8 == 0 && alignof(BlockHead) <= 8);
 
 BlockHead* headOf(void* p) { return static_cast<BlockHead*>(p) - 1; }
 
