@@ -409,6 +409,7 @@ int Search::begin(Env& env, model::Problem& p) {
   log.startTime = runStart;
   log.startTicks = runStartTicks;
   log.treeMB = [this]() { return static_cast<double>(store.memory()) / 1048576.0; };
+  log.writeIncumbent = [this](const std::string& name) { return writeIncumbentFile(name); };
   if (boundPrecheck(env, p)) return -kStopPrecheck;
   if (int st = presolveModel(env)) return st;
   if (int st = prepareSearch(env, p)) return st;
@@ -527,6 +528,18 @@ void Search::finalReport() {
   print(env, Chan::Results, "                          ------------\n");
   print(env, Chan::Results, "Total (root+branch&cut) = %7.2f sec. (%.2f ticks)\n", rt + bcTime, rk + bcTicks);
   flushChannel(env, Chan::Results);
+}
+
+// An incumbent file: the incumbent stored on the problem as an integer
+// feasible solution (the run's end stores its final status over it) and
+// written as a solution file.
+bool Search::writeIncumbentFile(const std::string& name) {
+  if (!prob_ || !hasIncumbent()) return false;
+  const int keep = status;
+  status = 127;
+  storeResult(*prob_);
+  status = keep;
+  return chk::solwrite(*env_, *prob_, name.c_str()) == 0;
 }
 
 void Search::storeResult(model::Problem& p) {

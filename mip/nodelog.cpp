@@ -146,6 +146,17 @@ bool NodeLog::due(const LogEntry& e) {
 }
 
 void NodeLog::entry(const LogEntry& e) {
+  lines(e);
+  // Incumbent files: "<prefix>-00001.sol", "<prefix>-00002.sol", ...; a
+  // failed write is reported and the search goes on.
+  if (!env_ || !e.newIncumbent || prefix_.empty() || !writeIncumbent) return;
+  const std::string name = fmt("%s-%05lld.sol", prefix_.c_str(), ++incumbentFiles_);
+  const bool ok = writeIncumbent(name);
+  if (ok) print(*env_, Chan::Results, "New incumbent written to file '%s'.\n", name.c_str());
+  else print(*env_, Chan::Error, "Unable to write new incumbent to file '%s'.\n", name.c_str());
+}
+
+void NodeLog::lines(const LogEntry& e) {
   if (!env_ || display_ <= 0) return;
   Env& env = *env_;
   const bool printLine = display_ >= 2 && due(e);

@@ -243,10 +243,12 @@ class NodeLog {
   double startTime = 0.0, startTicks = 0.0;
   std::function<double()> treeMB;
   const NodeFiles* nodeFiles = nullptr;  // for the node-file size line
-  std::function<void(std::string&)> writeIncumbent;  // writes the incumbent file, sets the name; empty on failure
+  // Writes the incumbent to the named solution file; false on failure.
+  std::function<bool(const std::string&)> writeIncumbent;
 
  private:
   bool due(const LogEntry& e);
+  void lines(const LogEntry& e);
   Env* env_ = nullptr;
   int display_ = 2;
   long long interval_ = 0;
@@ -373,6 +375,7 @@ class Search final : public model::SolverState {
   void enterPolishing();
   bool tryRounding();
   void storeResult(model::Problem& p);
+  bool writeIncumbentFile(const std::string& name);
 
   // Primal heuristics and reduced-cost fixing (heur.cpp).
   enum DiveRule { kDiveFractional, kDiveCoefficient, kDivePseudo, kDiveGuided };

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -618,6 +619,55 @@ TEST_F(Mip, NodeFilesKeepTheAnswerAndLeaveNothingBehind) {
       << errors.text;
   const int stat = VNTgetstat(env, lp);
   EXPECT_TRUE(stat == VNTMIP_FAIL_FEAS || stat == VNTMIP_FAIL_INFEAS) << stat;
+}
+
+// Incumbent files: one solution file per new incumbent, numbered from 1,
+// each holding its incumbent (objectives improve file by file, the last is
+// the answer); a prefix that cannot be written is reported and the search
+// goes on to the same answer.
+TEST_F(Mip, IncumbentFilesFollowEveryNewIncumbent) {
+  char base[] = "/tmp/vanto_incumbentsXXXXXX";
+  ASSERT_NE(mkdtemp(base), nullptr);
+  const std::string prefix = std::string(base) + "/inc";
+  VNTsetstrparam(env, VNT_PARAM_INTSOLFILEPREFIX, prefix.c_str());
+  results.text.clear();
+  solveToReference("misc03");
+  const std::string& t = results.text;
+  int stars = 0;
+  for (size_t p = 0; (p = t.find("\n*", p)) != std::string::npos; ++p) ++stars;
+  ASSERT_GT(stars, 1);
+  double last = 1e300, obj = 0;
+  ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
+  for (int k = 1; k <= stars; ++k) {
+    char name[64];
+    std::snprintf(name, sizeof name, "-%05d.sol", k);
+    const std::string path = prefix + name;
+    EXPECT_NE(t.find("New incumbent written to file '" + path + "'.\n"), std::string::npos) << path;
+    FILE* f = std::fopen(path.c_str(), "r");
+    ASSERT_NE(f, nullptr) << path;
+    std::string xml;
+    char buf[4096];
+    for (size_t got; (got = std::fread(buf, 1, sizeof buf, f)) > 0;) xml.append(buf, got);
+    std::fclose(f);
+    std::remove(path.c_str());
+    const size_t at = xml.find("objectiveValue=\"");
+    ASSERT_NE(at, std::string::npos) << path;
+    const double v = std::strtod(xml.c_str() + at + 16, nullptr);
+    EXPECT_LT(v, last) << path;
+    last = v;
+  }
+  EXPECT_NEAR(last, obj, 1e-9 * std::max(1.0, std::fabs(obj)));
+  // No file beyond the last incumbent.
+  char extra[64];
+  std::snprintf(extra, sizeof extra, "-%05d.sol", stars + 1);
+  EXPECT_NE(access((prefix + extra).c_str(), F_OK), 0);
+  rmdir(base);
+  VNTsetstrparam(env, VNT_PARAM_INTSOLFILEPREFIX, "/nonexistent/vanto/inc");
+  errors.text.clear();
+  solveToReference("misc03");
+  EXPECT_NE(errors.text.find("Unable to write new incumbent to file '/nonexistent/vanto/inc-00001.sol'.\n"),
+            std::string::npos)
+      << errors.text;
 }
 
 }  // namespace
