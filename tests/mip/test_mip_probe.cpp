@@ -13,9 +13,13 @@
 
 #include "mip/cuts.h"
 #include "mip/search.h"
+#include "cut_helpers.h"
 #include "mip_fixture.h"
 
 namespace {
+
+using vnt::test::copyDense;
+using vnt::test::CutRecorder;
 
 using vnt::mip::Conflicts;
 using vnt::mip::Cut;
@@ -36,33 +40,6 @@ struct ProbeRecord {
   }
   ~ProbeRecord() { vnt::mip::gProbeObserver = nullptr; }
 };
-
-struct CutRecorder {
-  std::vector<Cut> cuts;
-  CutRecorder() {
-    vnt::mip::gCutObserver = [this](const Cut& c) { cuts.push_back(c); };
-  }
-  ~CutRecorder() { vnt::mip::gCutObserver = nullptr; }
-};
-
-int copyDense(VNTENVptr env, VNTLPptr lp, const std::vector<double>& obj, const std::vector<double>& rhs,
-              const std::vector<char>& sense, const std::vector<std::vector<double>>& a, const std::vector<double>& lb,
-              const std::vector<double>& ub) {
-  const int n = static_cast<int>(obj.size()), m = static_cast<int>(rhs.size());
-  std::vector<int> beg(n), cnt(n), ind;
-  std::vector<double> val;
-  for (int j = 0; j < n; ++j) {
-    beg[j] = static_cast<int>(ind.size());
-    for (int i = 0; i < m; ++i)
-      if (a[i][j] != 0) {
-        ind.push_back(i);
-        val.push_back(a[i][j]);
-      }
-    cnt[j] = static_cast<int>(ind.size()) - beg[j];
-  }
-  return VNTcopylp(env, lp, n, m, VNT_MIN, obj.data(), rhs.data(), sense.data(), beg.data(), cnt.data(), ind.data(),
-                   val.data(), lb.data(), ub.data(), nullptr);
-}
 
 bool literalTrue(int lit, const std::vector<double>& x) {
   const double v = x[lit >> 1];
