@@ -208,6 +208,20 @@ class LpEngine {
   // its evaluation.  When y fails, y with its smallest weights set to zero is
   // tried; y is replaced by the vector that holds.
   bool farkasProves(std::vector<double>& y) const;
+  // Parts of that check (certificate.cpp): the sums y'a_k of every column of
+  // [A I] in unscaled terms with the magnitude of their terms, the unscaled
+  // bounds, whether a term makes the proving side's bound infinite, and
+  // whether the proof holds on one side (below: the largest value of g'z is
+  // under zero).
+  void farkasSums(const std::vector<double>& y, std::vector<long double>& g, std::vector<long double>& gabs) const;
+  double unscaledLower(int k) const;
+  double unscaledUpper(int k) const;
+  bool farkasTermUnbounded(long double g, long double gabs, int k, bool below) const;
+  bool farkasHolds(const std::vector<long double>& g, const std::vector<long double>& gabs, bool below) const;
+  // Certificate repair for one side: slack weights that spoil the proof are
+  // set to zero and the spoiling structural sums are projected out by a
+  // least-squares correction of y.  True when the repaired y proves.
+  bool repairFarkas(std::vector<double>& y, bool below) const;
   // Before reporting infeasibility: true when farkas_ proves it.  Otherwise
   // the engine prepares to go on (perturbation removed, stricter pivoting in
   // the factorization, smaller pivots allowed in the ratio tests, a tighter

@@ -509,7 +509,12 @@ TEST(SimplexCycling, DegenerateSmallModelsEndInIterationsProportionalToTheirSize
 // Random degenerate models (mostly zero right-hand sides, data over seven
 // orders of magnitude, all bound kinds): both methods end with a definite
 // and matching answer within an iteration budget proportional to the size.
+// VANTO_DEGEN_MODELS sets the number of models (3000 by default); every
+// model that fails is listed.
 TEST(SimplexCycling, RandomDegenerateModelsTerminateAndAgree) {
+  const char* count = std::getenv("VANTO_DEGEN_MODELS");
+  const int models = count && std::atoi(count) > 0 ? std::atoi(count) : 3000;
+  int failed = 0;
   uint64_t state = 12345;
   auto next = [&state]() {
     state = state * 6364136223846793005ULL + 1442695040888963407ULL;
@@ -517,7 +522,7 @@ TEST(SimplexCycling, RandomDegenerateModelsTerminateAndAgree) {
   };
   auto uni = [&]() { return static_cast<double>(next()) / 2147483648.0 - 1.0; };
   int optimal = 0;
-  for (int t = 0; t < 3000; ++t) {
+  for (int t = 0; t < models && failed < 20; ++t) {
     const int m = 3 + static_cast<int>(next() % 6), n = 3 + static_cast<int>(next() % 7);
     const bool wide = t % 2 == 1;
     auto value = [&]() {
@@ -555,6 +560,7 @@ TEST(SimplexCycling, RandomDegenerateModelsTerminateAndAgree) {
     }
     LpStatus st[2];
     double obj[2];
+    bool definite = true;
     for (int d = 0; d < 2; ++d) {
       LpEngine e;
       capIterations(e, md);
@@ -562,12 +568,22 @@ TEST(SimplexCycling, RandomDegenerateModelsTerminateAndAgree) {
       ASSERT_EQ(e.load(md), 0);
       st[d] = d ? e.solveDual() : e.solvePrimal();
       obj[d] = e.objective();
-      ASSERT_TRUE(st[d] == LpStatus::kOptimal || st[d] == LpStatus::kUnbounded || st[d] == LpStatus::kInfeasible)
-          << "model " << t << (d ? " dual" : " primal") << " status " << static_cast<int>(st[d]) << " after "
-          << e.iterations() << " iterations";
+      if (st[d] == LpStatus::kInfeasible) {
+        std::vector<double> y;
+        EXPECT_TRUE(e.getFarkas(y) && certifiesInfeasibility(md, y)) << "model " << t << (d ? " dual" : " primal");
+      }
+      const bool ok = st[d] == LpStatus::kOptimal || st[d] == LpStatus::kUnbounded || st[d] == LpStatus::kInfeasible;
+      EXPECT_TRUE(ok) << "model " << t << (d ? " dual" : " primal") << " status " << static_cast<int>(st[d])
+                      << " after " << e.iterations() << " iterations";
+      definite = definite && ok;
     }
-    ASSERT_EQ(st[0], st[1]) << "model " << t;
-    if (st[0] == LpStatus::kOptimal) {
+    if (!definite) {
+      ++failed;
+      continue;
+    }
+    EXPECT_EQ(st[0], st[1]) << "model " << t;
+    if (st[0] != st[1]) ++failed;
+    if (st[0] == LpStatus::kOptimal && st[1] == LpStatus::kOptimal) {
       ++optimal;
       EXPECT_NEAR(obj[0], obj[1], 1e-6 * (1.0 + std::fabs(obj[0]))) << "model " << t;
     }
