@@ -51,7 +51,7 @@ void LpEngine::initDualWeights() {
 }
 
 // Squared norm of row i of the basis inverse (an exact zero is stored as a
-// tiny positive weight).
+// tiny positive weight, and the weights are kept finite).
 double LpEngine::exactDualWeight(int i) {
   work_.clear();
   work_.val[i] = 1.0;
@@ -66,16 +66,25 @@ double LpEngine::exactDualWeight(int i) {
   addWork(work_.packed ? work_.nnz : m_);
   work_.clear();
   std::fill(work_.val.begin(), work_.val.end(), 0.0);
-  return std::max(s, tol::kWeightZero);
+  return std::clamp(s, tol::kWeightZero, tol::kWeightMax);
 }
 
-// After a refactorization: rows whose weight fell below the minimum get their
-// exact weight back.
+// After a refactorization: rows whose weight fell below the minimum, or was
+// raised when their pivot was refused, get their exact weight back.
 void LpEngine::reinitSmallDualWeights() {
-  if (opt_.dualPricing == 1 || !weightsValid_) return;
+  if (opt_.dualPricing == 1 || !weightsValid_) {
+    for (int i : refusedList_) refusedRow_[i] = 0;
+    refusedList_.clear();
+    return;
+  }
   int64_t cnt = 0;
+  for (int i : refusedList_) {
+    refusedRow_[i] = 0;
+    dualWeight_[i] = 0.0;  // recomputed below
+  }
+  refusedList_.clear();
   for (int i = 0; i < m_; ++i) {
-    if (dualWeight_[i] >= tol::kWeightMin) continue;
+    if (dualWeight_[i] >= tol::kWeightMin && dualWeight_[i] <= tol::kWeightMax) continue;
     if (cnt == 0 && opt_.display) logLine("Reinitializing dual norms . . .\n");
     dualWeight_[i] = exactDualWeight(i);
     ++cnt;
@@ -379,9 +388,14 @@ LpEngine::LoopResult LpEngine::dualLoop(int phase) {
         continue;
       }
       // Fresh factors and still a useless pivot: make the row unattractive
-      // for a while; when every row keeps failing, the loop cannot go on.
+      // until the next refactorization gives it its exact weight back; when
+      // every row keeps failing, the loop cannot go on.
       if (++refused > m_ + 10) return LoopResult::kStalled;
-      dualWeight_[r] *= 1e6;
+      dualWeight_[r] = std::min(dualWeight_[r] * tol::kRefusedWeightGrowth, tol::kWeightMax);
+      if (!refusedRow_[r]) {
+        refusedRow_[r] = 1;
+        refusedList_.push_back(r);
+      }
       continue;
     }
 
@@ -483,14 +497,15 @@ LpEngine::LoopResult LpEngine::dualLoop(int phase) {
         if (i == r) return;
         const double ratio = col_.val[i] * inv;
         if (ratio == 0.0) return;
-        double w = dualWeight_[i] + ratio * (ratio * wr - 2.0 * tau_.val[i]);
-        dualWeight_[i] = std::max(w, std::max(tol::kWeightMin, ratio * ratio));
+        const double w = dualWeight_[i] + ratio * (ratio * wr - 2.0 * tau_.val[i]);
+        const double floor = std::max(tol::kWeightMin, ratio * ratio);
+        dualWeight_[i] = w >= floor ? std::min(w, tol::kWeightMax) : std::min(floor, tol::kWeightMax);
       };
       if (col_.packed)
         for (int t = 0; t < col_.nnz; ++t) upd(col_.idx[t]);
       else
         for (int i = 0; i < m_; ++i) upd(i);
-      dualWeight_[r] = std::max(wr * inv * inv, tol::kWeightMin);
+      dualWeight_[r] = std::clamp(wr * inv * inv, tol::kWeightMin, tol::kWeightMax);
       addWork(static_cast<uint64_t>(col_.packed ? col_.nnz : m_) * 3);
       tau_.clear();
     }

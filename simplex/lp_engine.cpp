@@ -52,6 +52,8 @@ int LpEngine::load(const model::ModelData& md) {
   head_.assign(m_, 0);
   pos_.assign(nTot_, -1);
   dualWeight_.assign(m_, 1.0);
+  refusedRow_.assign(m_, 0);
+  refusedList_.clear();
   devexWeight_.assign(nTot_, 1.0);
   devexRef_.assign(nTot_, 0);
   rho_.resize(m_);

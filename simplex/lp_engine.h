@@ -292,6 +292,10 @@ class LpEngine {
   std::vector<int> head_;  // basic variable of each basis position
   std::vector<int> pos_;   // basis position of a variable, -1 when nonbasic
   std::vector<double> dualWeight_;
+  // Rows whose pivot was refused on fresh factors (their weight was raised
+  // to keep them out of the pricing until the next refactorization).
+  std::vector<uint8_t> refusedRow_;
+  std::vector<int> refusedList_;
   std::vector<double> devexWeight_;
   std::vector<uint8_t> devexRef_;
   bool weightsValid_ = false;

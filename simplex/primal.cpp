@@ -351,7 +351,15 @@ LpEngine::LoopResult LpEngine::primalLoop() {
         needRefactor = true;
         continue;
       }
-      if (phase == 1) return LoopResult::kTrouble;
+      if (phase == 1) {
+        // The sum of infeasibilities is bounded below, so the column's
+        // entries in the rows that would stop it are all below the pivot
+        // tolerance: leave it out of the pricing until the reduced costs are
+        // recomputed (a phase 1 without candidates ends, and its proof is
+        // checked).
+        dj_[q] = 0.0;
+        continue;
+      }
       primalRay_.assign(n_, 0.0);
       if (q < n_) primalRay_[q] = dir;
       forEachCol([&](int i) {
