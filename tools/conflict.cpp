@@ -31,6 +31,7 @@
 #include "api/frame.h"
 #include "env/limits.h"
 #include "io/io.h"
+#include "model/attachments.h"
 #include "model/opsupport.h"
 #include "params/params.h"
 #include "simplex/lpdriver.h"
@@ -49,6 +50,8 @@ constexpr int kParamConflictDisplay = 1074;
 constexpr int kParamBenders = 1501;
 // Certificate entries below this share of the largest one are taken as zero.
 constexpr double kSupportRel = 1e-9;
+// Nodes of one MIP solve of a candidate set.
+constexpr long long kSubMipNodeCap = 20000;
 
 // Member kinds.
 enum Kind : int { kLower = 1, kUpper = 2, kLinear = 3, kQuadratic = 4, kSos = 5, kIndicator = 6, kPwl = 7 };
@@ -87,8 +90,8 @@ ConflictState* conflictOf(model::Problem& p) {
 // The search over groups on one engine.
 class Refiner {
  public:
-  Refiner(Env& env, const model::ModelData& md, const std::vector<Group>& groups)
-      : env_(env), md_(md), groups_(groups) {}
+  Refiner(Env& env, const model::ModelData& md, const std::vector<Group>& groups, bool mip)
+      : env_(env), md_(md), groups_(groups), mip_(mip), budget_(env) {}
 
   // Runs the search; fills stat (per group) and returns the conflict
   // status, or a negative status code for an error.
@@ -109,6 +112,8 @@ class Refiner {
   // Groups of `block` whose members the engine's current point violates.
   std::vector<int> violated(const std::vector<int>& block);
   void logLine(long long maxMembers, long long minMembers);
+  // One MIP feasibility solve of the members now on.
+  int solveMip();
 
   Env& env_;
   const model::ModelData& md_;
@@ -121,9 +126,15 @@ class Refiner {
   long long simplexIts_ = 0;
   long long itLimit_ = 0;
   bool unclear_ = false;
+  bool mip_ = false;
+  SubBudget budget_;
+  std::vector<int> sosOn_, indOn_, pwlOn_;  // on-counts of the special constraints
+  std::vector<double> mipX_;               // the last feasible point of a MIP solve
+  long long maxMembers_ = 0, minMembers_ = 0;  // the bounds of the last log line
 };
 
 void Refiner::applyColumn(int j) {
+  if (mip_) return;
   e_->setColBounds(j, lbOn_[j] > 0 ? md_.lb[j] : -kInf, ubOn_[j] > 0 ? md_.ub[j] : kInf);
 }
 
@@ -141,15 +152,91 @@ void Refiner::setGroup(int g, bool on) {
     switch (gr.kind[q]) {
       case kLower: lbOn_[k] += d; applyColumn(k); break;
       case kUpper: ubOn_[k] += d; applyColumn(k); break;
-      case kLinear: rowOn_[k] += d; applyRow(k); break;
+      case kLinear: rowOn_[k] += d; if (!mip_) applyRow(k); break;
+      case kSos: sosOn_[k] += d; break;
+      case kIndicator: indOn_[k] += d; break;
+      case kPwl: pwlOn_[k] += d; break;
       default: break;
     }
   }
 }
 
+int Refiner::solveMip() {
+  // The members now on: rows off are left out, bounds off are infinite,
+  // special constraints off are left out; a zero objective.
+  const int n = md_.numCols(), m = md_.numRows();
+  model::ModelData sub;
+  sub.objsen = 1;
+  sub.obj.assign(n, 0.0);
+  sub.ctype = md_.ctype;
+  sub.colname = md_.colname;
+  sub.lb.resize(n);
+  sub.ub.resize(n);
+  for (int j = 0; j < n; ++j) {
+    sub.lb[j] = lbOn_[j] > 0 ? md_.lb[j] : -kInf;
+    sub.ub[j] = ubOn_[j] > 0 ? md_.ub[j] : kInf;
+  }
+  std::vector<int> rowMap(m, -1);
+  for (int i = 0; i < m; ++i) {
+    if (rowOn_[i] <= 0) continue;
+    rowMap[i] = sub.numRows();
+    sub.rhs.push_back(md_.rhs[i]);
+    sub.sense.push_back(md_.sense[i]);
+    if (!md_.rngval.empty()) sub.rngval.push_back(md_.rngval[i]);
+  }
+  sub.matbeg.assign(1, 0);
+  for (int j = 0; j < n; ++j) {
+    for (int64_t k = md_.matbeg[j]; k < md_.matbeg[j + 1]; ++k)
+      if (rowMap[md_.matind[k]] >= 0) {
+        sub.matind.push_back(rowMap[md_.matind[k]]);
+        sub.matval.push_back(md_.matval[k]);
+      }
+    sub.matbeg.push_back(static_cast<int64_t>(sub.matind.size()));
+  }
+  for (size_t k = 0; k < md_.sos.size(); ++k)
+    if (sosOn_[k] > 0) sub.sos.push_back(md_.sos[k]);
+  for (size_t k = 0; k < md_.indconstr.size(); ++k)
+    if (indOn_[k] > 0) sub.indconstr.push_back(md_.indconstr[k]);
+  for (size_t k = 0; k < md_.pwl.size(); ++k)
+    if (pwlOn_[k] > 0) sub.pwl.push_back(md_.pwl[k]);
+  sub.lazycons = md_.lazycons;
+  SubResult r;
+  // A candidate set with integer columns left unbounded may have no finite
+  // search tree: each solve is capped, and a cap reached ends the
+  // refinement as a node limit.
+  if (solveSubMip(env_, sub, budget_, r, false, kSubMipNodeCap) != 0) return -1;
+  simplexIts_ += r.iterations;
+  if (r.hasX) mipX_ = r.x;
+  switch (r.stat) {
+    case 101: case 102: case 104: case 105: case 107: case 111: case 113: case 115: case 131: case 203:
+      return r.hasX ? 0 : -1;  // a feasible point, whatever stopped the search after it
+    case 103: return 2;
+    case 106: return 35;
+    case 108: return 33;
+    case 132: return 39;
+    case 112: return 37;
+    case 114: return 38;
+    case 204: return 34;
+    default: return -1;
+  }
+}
+
 int Refiner::solve() {
-  if (int st = checkLimits(env_)) return st;
+  // A limit or an abort seen before the solve, as a conflict status.
+  switch (checkLimits(env_)) {
+    case 0: break;
+    case 10: return 34;
+    case 11: return 33;
+    case 25: return 39;
+    case 13: return 38;
+    default: return 38;
+  }
   ++solves_;
+  if (mip_) {
+    const int r = solveMip();
+    logLine(maxMembers_, minMembers_);
+    return r;
+  }
   e_->options().iterationLimit = std::max<long long>(1, itLimit_ - simplexIts_);
   const int64_t before = e_->iterations();
   LpStatus st = e_->solveDual();
@@ -160,6 +247,7 @@ int Refiner::solve() {
       st = e_->solvePrimal();
   }
   simplexIts_ += std::max<int64_t>(0, e_->iterations() - before);
+  logLine(maxMembers_, minMembers_);
   switch (st) {
     case LpStatus::kOptimal:
     case LpStatus::kOptimalUnscaledInfeas:
@@ -246,7 +334,7 @@ std::vector<char> Refiner::usedBy() {
 }
 
 int Refiner::crossedColumn() const {
-  const double tol = e_->options().feasibilityTol;
+  const double tol = params::getDbl(env_, kParamFeasibilityTol);
   for (int j = 0, n = md_.numCols(); j < n; ++j)
     if (lbOn_[j] > 0 && ubOn_[j] > 0 && md_.lb[j] > md_.ub[j] + tol) return j;
   return -1;
@@ -255,9 +343,17 @@ int Refiner::crossedColumn() const {
 std::vector<int> Refiner::violated(const std::vector<int>& block) {
   const int n = md_.numCols(), m = md_.numRows();
   std::vector<double> x(n), ax(m);
-  e_->getX(x.data());
-  e_->getRowActivity(ax.data());
-  const double tol = e_->options().feasibilityTol;
+  double tol = 0.0;
+  if (mip_) {
+    if (mipX_.size() != static_cast<size_t>(n)) return block;
+    x = mipX_;
+    rowActivities(md_, x.data(), ax.data());
+    tol = params::getDbl(env_, kParamFeasibilityTol);
+  } else {
+    e_->getX(x.data());
+    e_->getRowActivity(ax.data());
+    tol = e_->options().feasibilityTol;
+  }
   auto beyond = [&](double v, double lo, double up) {
     return v < lo - tol * (1 + std::fabs(lo)) || v > up + tol * (1 + std::fabs(up));
   };
@@ -276,7 +372,9 @@ std::vector<int> Refiner::violated(const std::vector<int>& block) {
           hit = beyond(ax[k], lo, up);
           break;
         }
-        default: break;
+        // A special constraint counts as violated: the set stays a
+        // superset of the violated groups, which is all the step needs.
+        default: hit = true; break;
       }
     }
     if (hit) out.push_back(g);
@@ -284,6 +382,7 @@ std::vector<int> Refiner::violated(const std::vector<int>& block) {
   return out;
 }
 
+// One line per solve, with the bounds known when it started.
 void Refiner::logLine(long long maxMembers, long long minMembers) {
   if (display_ >= 1) print(env_, Chan::Log, " %9lld %12lld %12lld\n", solves_, maxMembers, minMembers);
 }
@@ -297,12 +396,17 @@ int Refiner::run(std::vector<int>& stat, long long* iterations, int* passes) {
   *passes = 0;
   // The engine: the model with a zero objective; rows and bounds that no
   // group holds stay on throughout.
-  model::ModelData feas = md_;
-  std::fill(feas.obj.begin(), feas.obj.end(), 0.0);
-  feas.qobj.clear();
-  e_ = std::make_unique<LpEngine>();
-  setEngineOptions(env_, e_->options());
-  if (e_->load(feas)) return -1003;
+  if (!mip_) {
+    model::ModelData feas = md_;
+    std::fill(feas.obj.begin(), feas.obj.end(), 0.0);
+    feas.qobj.clear();
+    e_ = std::make_unique<LpEngine>();
+    setEngineOptions(env_, e_->options());
+    if (e_->load(feas)) return -1003;
+  }
+  sosOn_.assign(md_.sos.size(), 0);
+  indOn_.assign(md_.indconstr.size(), 0);
+  pwlOn_.assign(md_.pwl.size(), 0);
   // A member no group holds stays on throughout; a held one is on while at
   // least one of the groups holding it is.
   rowOn_.assign(m, 0);
@@ -315,14 +419,22 @@ int Refiner::run(std::vector<int>& stat, long long* iterations, int* passes) {
         case kLower: ++lbOn_[k]; break;
         case kUpper: ++ubOn_[k]; break;
         case kLinear: ++rowOn_[k]; break;
+        case kSos: ++sosOn_[k]; break;
+        case kIndicator: ++indOn_[k]; break;
+        case kPwl: ++pwlOn_[k]; break;
         default: break;
       }
     }
+  for (int& v : sosOn_) v = v == 0 ? 1 : v;
+  for (int& v : indOn_) v = v == 0 ? 1 : v;
+  for (int& v : pwlOn_) v = v == 0 ? 1 : v;
   for (int& v : rowOn_) v = v == 0 ? 1 : v;
   for (int& v : lbOn_) v = v == 0 ? 1 : v;
   for (int& v : ubOn_) v = v == 0 ? 1 : v;
-  for (int i = 0; i < m; ++i) applyRow(i);
-  for (int j = 0; j < n; ++j) applyColumn(j);
+  if (!mip_) {
+    for (int i = 0; i < m; ++i) applyRow(i);
+    for (int j = 0; j < n; ++j) applyColumn(j);
+  }
 
   if (display_ >= 1) {
     print(env_, Chan::Log, "\nRefine conflict on %lld members...\n\n", static_cast<long long>(ng));
@@ -357,6 +469,7 @@ int Refiner::run(std::vector<int>& stat, long long* iterations, int* passes) {
       return 31;
     }
   }
+  maxMembers_ = static_cast<long long>(undecided.size());
   int r = solve();
   if (r == 0) {
     *iterations = solves_;
@@ -392,7 +505,7 @@ int Refiner::run(std::vector<int>& stat, long long* iterations, int* passes) {
   };
   int limit = 0;
   if (r == 1) limit = dropUnused();
-  logLine(static_cast<long long>(undecided.size() + confirmed.size()), 0);
+  maxMembers_ = static_cast<long long>(undecided.size() + confirmed.size());
   size_t chunk = std::max<size_t>(1, (undecided.size() + 1) / 2);
   while (!undecided.empty() && !limit) {
     ++*passes;
@@ -432,7 +545,8 @@ int Refiner::run(std::vector<int>& stat, long long* iterations, int* passes) {
       }
     }
     chunk = std::min(chunk, std::max<size_t>(1, undecided.size()));
-    logLine(static_cast<long long>(undecided.size() + confirmed.size()), static_cast<long long>(confirmed.size()));
+    maxMembers_ = static_cast<long long>(undecided.size() + confirmed.size());
+    minMembers_ = static_cast<long long>(confirmed.size());
   }
   for (int g = 0; g < ng; ++g) stat[g] = inC[g] ? (limit == 0 && !unclear_ ? kMember : kPossible) : kExcluded;
   for (int g : confirmed) stat[g] = kMember;
@@ -460,8 +574,10 @@ struct ParamGuard {
   ~ParamGuard() { params::setIntParam(env, id, saved); }
 };
 
-int refine(Env& env, model::Problem& lp, std::vector<Group> groups, bool ext) {
-  if (model::isMipType(lp.probtype) || lp.probtype != model::kLP) return 1017;
+int refine(Env& env, model::Problem& lp, std::vector<Group> groups, bool ext, const model::ModelData* fixedStart) {
+  // Linear and integer linear models; quadratic ones have no optimizer here.
+  if (lp.probtype != model::kLP && lp.probtype != model::kMILP) return 1017;
+  const bool mip = lp.probtype == model::kMILP;
   if (int st = model::flushCache(env, lp)) return st;
   params::displayChanged(env);
   ParamGuard benders(env, kParamBenders, -1);
@@ -474,17 +590,18 @@ int refine(Env& env, model::Problem& lp, std::vector<Group> groups, bool ext) {
   state->ncols = lp.data->numCols();
   state->nrows = lp.data->numRows();
   int st = 0;
-  if (params::getInt(env, kParamAdvance) != 0 && s && statusProvesFeasible(s->stat)) {
+  if (!fixedStart && params::getInt(env, kParamAdvance) != 0 && s && statusProvesFeasible(s->stat)) {
     state->status = 30;
     state->groups = std::move(groups);
     state->groupStat.assign(state->groups.size(), kExcluded);
   } else {
     model::ModelData md;
-    if ((st = model::exportData(lp, md)) != 0) return st;
+    if (fixedStart) md = *fixedStart;
+    else if ((st = model::exportData(lp, md)) != 0) return st;
     if (!md.lazycons.empty()) print(env, Chan::Warning, "Warning:  Lazy constraints ignored during conflict refinement.\n");
     if (!md.usercuts.empty()) print(env, Chan::Warning, "Warning:  User cuts ignored during conflict refinement.\n");
     if (int push = pushLimitFrameFromParams(env)) return push;
-    Refiner r(env, md, groups);
+    Refiner r(env, md, groups, mip);
     std::vector<int> stat;
     long long its = 0;
     int passes = 0;
@@ -517,6 +634,11 @@ int refine(Env& env, model::Problem& lp, std::vector<Group> groups, bool ext) {
   const char* pad = minimal ? "                 " : "                     ";
   print(env, Chan::Results, "\n%s %4lld linear constraint(s)\n", minimal ? "Minimal conflict:" : "Non-minimal conflict:",
         count[kLinear]);
+  const model::ProblemData& pd = *lp.data;
+  if (!pd.qconstr.empty()) print(env, Chan::Results, "%s %4lld quadratic constraint(s)\n", pad, count[kQuadratic]);
+  if (!pd.sos.empty()) print(env, Chan::Results, "%s %4lld SOS set(s)\n", pad, count[kSos]);
+  if (!pd.indconstr.empty()) print(env, Chan::Results, "%s %4lld indicator constraint(s)\n", pad, count[kIndicator]);
+  if (!pd.pwl.empty()) print(env, Chan::Results, "%s %4lld pwl constraint(s)\n", pad, count[kPwl]);
   print(env, Chan::Results, "%s %4lld lower bound(s)\n", pad, count[kLower]);
   print(env, Chan::Results, "%s %4lld upper bound(s)\n", pad, count[kUpper]);
   const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
@@ -593,62 +715,139 @@ namespace vnt::chk {
 
 using tools::ConflictState;
 
+namespace {
+
+// Every row, finite bound and special constraint as a group of its own.
+std::vector<tools::Group> everyMember(const model::ModelData& md) {
+  std::vector<tools::Group> groups;
+  for (int i = 0; i < md.numRows(); ++i) groups.push_back({0.0, {tools::kLinear}, {i}});
+  for (int j = 0; j < md.numCols(); ++j) {
+    if (md.lb[j] > -tools::kInf) groups.push_back({0.0, {tools::kLower}, {j}});
+    if (md.ub[j] < tools::kInf) groups.push_back({0.0, {tools::kUpper}, {j}});
+  }
+  for (int k = 0; k < static_cast<int>(md.sos.size()); ++k) groups.push_back({0.0, {tools::kSos}, {k}});
+  for (int k = 0; k < static_cast<int>(md.indconstr.size()); ++k) groups.push_back({0.0, {tools::kIndicator}, {k}});
+  for (int k = 0; k < static_cast<int>(md.pwl.size()); ++k) groups.push_back({0.0, {tools::kPwl}, {k}});
+  return groups;
+}
+
+// The caller's groups, checked against the model.
+int readGroups(Env& env, const model::ProblemData& pd, int grpcnt, long long concnt, const double* grppref,
+               const long long* grpbeg, const int* grpind, const char* grptype, std::vector<tools::Group>& groups) {
+  if (grpcnt < 0 || concnt < 0) return 1003;
+  if (grpcnt > 0 && (!grpbeg || !grppref)) return 1004;
+  if (concnt > 0 && (!grpind || !grptype)) return 1004;
+  const int n = pd.numCols(), m = pd.numRows();
+  groups.assign(grpcnt, {});
+  for (int g = 0; g < grpcnt; ++g) {
+    const long long b = grpbeg[g], e = g + 1 < grpcnt ? grpbeg[g + 1] : concnt;
+    if (b < 0 || e < b || e > concnt) return 1003;
+    if (std::isnan(grppref[g])) return 1003;
+    groups[g].pref = grppref[g];
+    for (long long q = b; q < e; ++q) {
+      const int kind = static_cast<unsigned char>(grptype[q]);
+      const int k = grpind[q];
+      switch (kind) {
+        case tools::kLinear:
+          if (k < 0 || k >= m) return reportError(env, 1203, static_cast<long long>(k));
+          break;
+        case tools::kLower:
+        case tools::kUpper:
+          if (k < 0 || k >= n) return reportError(env, 1201, static_cast<long long>(k));
+          break;
+        case tools::kSos:
+          if (k < 0 || k >= static_cast<int>(pd.sos.size())) return 1200;
+          break;
+        case tools::kIndicator:
+          if (k < 0 || k >= static_cast<int>(pd.indconstr.size())) return 1200;
+          break;
+        case tools::kPwl:
+          if (k < 0 || k >= static_cast<int>(pd.pwl.size())) return 1200;
+          break;
+        case tools::kQuadratic: return 1017;  // no quadratic optimizer
+        default: return 1003;
+      }
+      groups[g].kind.push_back(kind);
+      groups[g].index.push_back(k);
+    }
+  }
+  return 0;
+}
+
+// The counts of rows and columns in the conflict.
+void conflictCounts(const ConflictState& c, int ncols, int* rows_p, int* cols_p) {
+  int rows = 0;
+  std::vector<char> col(ncols, 0);
+  for (size_t g = 0; g < c.groups.size(); ++g) {
+    if (c.groupStat[g] == tools::kExcluded) continue;
+    for (size_t q = 0; q < c.groups[g].kind.size(); ++q) {
+      const int kind = c.groups[g].kind[q];
+      if (kind == tools::kLinear) ++rows;
+      else if (kind == tools::kLower || kind == tools::kUpper) col[c.groups[g].index[q]] = 1;
+    }
+  }
+  if (rows_p) *rows_p = rows;
+  if (cols_p) *cols_p = static_cast<int>(std::count(col.begin(), col.end(), 1));
+}
+
+// The model with the columns of a MIP start fixed at its values (their
+// bounds members then stand for the start's values); 1217 without such a
+// start.
+int modelWithStart(const model::Problem& lp, int index, model::ModelData& md) {
+  const model::Attachments* a = model::findAttachments(lp);
+  if (!a || index < 0 || index >= static_cast<int>(a->starts.size())) return 1200;
+  if (int st = model::exportData(lp, md)) return st;
+  const model::MipStart& ms = a->starts[index];
+  for (size_t q = 0; q < ms.ind.size(); ++q) {
+    const int j = ms.ind[q];
+    if (j < 0 || j >= md.numCols()) continue;
+    md.lb[j] = md.ub[j] = ms.val[q];
+  }
+  return 0;
+}
+
+}  // namespace
+
 int refineconflict(Env& env, model::Problem& lp, int* confnumrows_p, int* confnumcols_p) {
   return model::ops::guarded([&] {
-    std::vector<tools::Group> groups;
     model::ModelData md;
     if (int st = model::exportData(lp, md)) return st;
-    for (int i = 0; i < md.numRows(); ++i) groups.push_back({0.0, {tools::kLinear}, {i}});
-    for (int j = 0; j < md.numCols(); ++j) {
-      if (md.lb[j] > -tools::kInf) groups.push_back({0.0, {tools::kLower}, {j}});
-      if (md.ub[j] < tools::kInf) groups.push_back({0.0, {tools::kUpper}, {j}});
-    }
-    int st = tools::refine(env, lp, std::move(groups), false);
-    if (st) return st;
-    const ConflictState* c = tools::conflictOf(lp);
-    int rows = 0;
-    std::vector<char> col(md.numCols(), 0);
-    for (size_t g = 0; g < c->groups.size(); ++g) {
-      if (c->groupStat[g] == tools::kExcluded) continue;
-      if (c->groups[g].kind[0] == tools::kLinear) ++rows;
-      else col[c->groups[g].index[0]] = 1;
-    }
-    if (confnumrows_p) *confnumrows_p = rows;
-    if (confnumcols_p) *confnumcols_p = static_cast<int>(std::count(col.begin(), col.end(), 1));
+    if (int st = tools::refine(env, lp, everyMember(md), false, nullptr)) return st;
+    conflictCounts(*tools::conflictOf(lp), md.numCols(), confnumrows_p, confnumcols_p);
     return 0;
   });
 }
 
 int refineconflictext(Env& env, model::Problem& lp, int grpcnt, long long concnt, const double* grppref,
                       const long long* grpbeg, const int* grpind, const char* grptype) {
-  if (grpcnt < 0 || concnt < 0) return 1003;
-  if (grpcnt > 0 && (!grpbeg || !grppref)) return 1004;
-  if (concnt > 0 && (!grpind || !grptype)) return 1004;
   return model::ops::guarded([&] {
-    const int n = lp.data->numCols(), m = lp.data->numRows();
-    std::vector<tools::Group> groups(grpcnt);
-    for (int g = 0; g < grpcnt; ++g) {
-      const long long b = grpbeg[g], e = g + 1 < grpcnt ? grpbeg[g + 1] : concnt;
-      if (b < 0 || e < b || e > concnt) return 1003;
-      if (std::isnan(grppref[g])) return 1003;
-      groups[g].pref = grppref[g];
-      for (long long q = b; q < e; ++q) {
-        const int kind = static_cast<unsigned char>(grptype[q]);
-        const int k = grpind[q];
-        if (kind == tools::kLinear) {
-          if (k < 0 || k >= m) return reportError(env, 1203, static_cast<long long>(k));
-        } else if (kind == tools::kLower || kind == tools::kUpper) {
-          if (k < 0 || k >= n) return reportError(env, 1201, static_cast<long long>(k));
-        } else if (kind >= tools::kQuadratic && kind <= tools::kPwl) {
-          return 1017;  // the constraint families of the integer and quadratic optimizers
-        } else {
-          return 1003;
-        }
-        groups[g].kind.push_back(kind);
-        groups[g].index.push_back(k);
-      }
-    }
-    return tools::refine(env, lp, std::move(groups), true);
+    std::vector<tools::Group> groups;
+    if (int st = readGroups(env, *lp.data, grpcnt, concnt, grppref, grpbeg, grpind, grptype, groups)) return st;
+    return tools::refine(env, lp, std::move(groups), true, nullptr);
+  });
+}
+
+int refinemipstartconflict(Env& env, model::Problem& lp, int mipstartindex, int* confnumrows_p, int* confnumcols_p) {
+  if (!model::isMipType(lp.probtype)) return 3003;
+  return model::ops::guarded([&] {
+    model::ModelData md;
+    if (int st = modelWithStart(lp, mipstartindex, md)) return st;
+    if (int st = tools::refine(env, lp, everyMember(md), false, &md)) return st;
+    conflictCounts(*tools::conflictOf(lp), md.numCols(), confnumrows_p, confnumcols_p);
+    return 0;
+  });
+}
+
+int refinemipstartconflictext(Env& env, model::Problem& lp, int mipstartindex, int grpcnt, long long concnt,
+                              const double* grppref, const long long* grpbeg, const int* grpind,
+                              const char* grptype) {
+  if (!model::isMipType(lp.probtype)) return 3003;
+  return model::ops::guarded([&] {
+    model::ModelData md;
+    if (int st = modelWithStart(lp, mipstartindex, md)) return st;
+    std::vector<tools::Group> groups;
+    if (int st = readGroups(env, *lp.data, grpcnt, concnt, grppref, grpbeg, grpind, grptype, groups)) return st;
+    return tools::refine(env, lp, std::move(groups), true, &md);
   });
 }
 

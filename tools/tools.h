@@ -103,4 +103,35 @@ void setEngineOptions(Env& env, simplex::LpOptions& o);
 // Row activities a_i x of x (n entries) into ax (m entries).
 void rowActivities(const model::ModelData& md, const double* x, double* ax);
 
+// Solves of the tools' auxiliary models (tools/subsolve.cpp).
+enum SubKind : int { kSubOptimal, kSubInfeasible, kSubUnbounded, kSubLimit, kSubAborted, kSubError };
+struct SubResult {
+  int kind = kSubError;
+  int stat = 0;          // the optimizer's own status (LP or MIP status code)
+  bool hasX = false;     // x holds a point (optimal, or a MIP limit with a solution)
+  std::vector<double> x;
+  double obj = 0.0;
+  long long iterations = 0;
+  std::vector<int> cstat, rstat;  // final basis of an LP solve
+};
+// The time and deterministic limits of the operation, shared by the solves it
+// makes.
+struct SubBudget {
+  explicit SubBudget(Env& env);
+  Env& env;
+  double seconds, ticks, start, startTicks;
+  double secondsLeft() const;
+  double ticksLeft() const;
+};
+// Linear model on a simplex engine (dual, with the primal as fall-back),
+// optionally from a basis and with a tighter feasibility tolerance; 0 or 1001.
+int solveSubLp(Env& env, const model::ModelData& md, SubResult& r, const std::vector<int>* cstat = nullptr,
+               const std::vector<int>* rstat = nullptr, double feasTol = 0.0);
+// Model with integer columns or special constraints by the MIP search on a
+// scratch problem, silent, within the budget; exactGap asks for a proved
+// optimum (no gap tolerance); nodeCap (when positive) caps the nodes of the
+// run below the node limit.  Returns 0 or the search's error status.
+int solveSubMip(Env& env, const model::ModelData& md, const SubBudget& budget, SubResult& r, bool exactGap,
+                long long nodeCap = 0);
+
 }  // namespace vnt::tools
