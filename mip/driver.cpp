@@ -9,6 +9,7 @@
 #include "env/limits.h"
 #include "mip/cuts.h"
 #include "mip/search.h"
+#include "mip/pool.h"
 #include "mip/starts.h"
 #include "model/opsupport.h"
 #include "params/params.h"
@@ -568,6 +569,7 @@ int Search::run(Env& env, model::Problem& p) {
   env_ = &env;
   prob_ = &p;
   readRunParams(env, rp);
+  pool = poolForRun(env, p, *this);
   runStart = envTime(env);
   runStartTicks = detTicks(env);
   const bool resume = phase == Phase::kSearching && (pending || !store.empty()) && engine;

@@ -9,6 +9,7 @@
 
 #include "env/limits.h"
 #include "mip/search.h"
+#include "mip/pool.h"
 #include "params/params.h"
 #include "presolve/presolve.h"
 
@@ -162,6 +163,7 @@ bool Search::acceptIncumbent(const double* xs, const double* xo, bool heuristic)
   double obj = orig.objoffset;
   for (int j = 0; j < orig.numCols(); ++j) obj += orig.obj[j] * xo[j];
   obj *= sense;
+  if (pool) pool->offer(orig, xo, sense * obj);
   if (hasIncumbent() && obj >= incumbentObj - 1e-9 * std::max(1.0, std::fabs(incumbentObj))) return false;
   const double userCut = sense > 0 ? rp.upperCutoff : -rp.lowerCutoff;
   if (std::fabs(userCut) < 1e75 && obj > userCut) return false;

@@ -273,6 +273,7 @@ enum class Phase { kFresh, kSearching, kDone };
 
 struct Cut;        // mip/cuts.h
 struct Conflicts;  // mip/cuts.h
+class SolutionPool;  // mip/pool.h
 
 class Search final : public model::SolverState {
  public:
@@ -317,6 +318,11 @@ class Search final : public model::SolverState {
   void toOriginal(const double* xs, std::vector<double>& xo) const;
   void fromOriginal(const double* xo, double* xs) const;
   int searchColumn(int origCol) const;
+  // The solution pool, kept with this record (so a change of the data
+  // drops it), and the pool of the current run (null with a capacity of 0);
+  // every feasible solution offered above is also offered to it.
+  std::shared_ptr<SolutionPool> poolStore;
+  SolutionPool* pool = nullptr;
 
  private:
   friend struct SearchInternals;

@@ -21,6 +21,20 @@ bool Attachments::onChange(Problem& p, const ChangeEvent& ev) {
         s.ind.resize(k);
         s.val.resize(k);
       }
+      for (PoolFilter& f : filters) {
+        size_t k = 0;
+        for (size_t t = 0; t < f.ind.size(); ++t) {
+          const int j = f.ind[t];
+          if (j < 0 || j >= n || ev.map[j] < 0) continue;
+          f.ind[k] = ev.map[j];
+          f.val[k] = f.val[t];
+          if (f.diversity) f.refval[k] = f.refval[t];
+          ++k;
+        }
+        f.ind.resize(k);
+        f.val.resize(k);
+        if (f.diversity) f.refval.resize(k);
+      }
       return true;
     }
     default: return true;
