@@ -217,6 +217,23 @@ void appendRows(model::ModelData& md, int m0, const std::vector<std::vector<std:
   md.matval.swap(val);
 }
 
+// Solutions outside the pool gaps around the best one (user sense) are not
+// of interest once populate has run.
+void dropOutsideGaps(Env& env, SolutionPool& pool, double best) {
+  const double poolRel = params::getDbl(env, kParamPoolRelGap), poolAbs = params::getDbl(env, kParamPoolAbsGap);
+  double allow = 1e75;
+  if (poolAbs < 1e75) allow = poolAbs;
+  if (poolRel < 1e75) allow = std::min(allow, poolRel * std::fabs(best));
+  if (allow >= 1e75) return;
+  const int sense = pool.sense;
+  double top = best;
+  for (const SolutionPool::Solution& t : pool.sols) top = sense > 0 ? std::min(top, t.obj) : std::max(top, t.obj);
+  std::vector<SolutionPool::Solution> kept;
+  for (SolutionPool::Solution& t : pool.sols)
+    if (sense * (t.obj - top) <= allow + 1e-9 * (1.0 + std::fabs(top))) kept.push_back(std::move(t));
+  pool.sols.swap(kept);
+}
+
 }  // namespace
 
 int populate(Env& env, model::Problem& p) {
@@ -240,7 +257,17 @@ int populate(Env& env, model::Problem& p) {
   const double t0 = envTime(env), k0 = detTicks(env);
 
   if (display != 0) print(env, Chan::Results, "\nPopulate: phase I \n");
-  if (int st = optimizeMip(env, p)) return st;
+  // A search that already ended with its optimum (by an earlier run or
+  // populate on the same data) and a pool stands as phase I.
+  const Search* prev = findSearch(p);
+  bool solved = prev && before && prev->hasIncumbent();
+  if (solved) {
+    solved = false;
+    for (int done : {101, 102, 129, 130, 128})
+      if (prev->status == done) solved = true;
+  }
+  if (!solved)
+    if (int st = optimizeMip(env, p)) return st;
   Search* s = findSearch(p);
   SolutionPool* pool = findPool(p);
   if (!s || !pool) return 0;
@@ -263,6 +290,7 @@ int populate(Env& env, model::Problem& p) {
     return 0;
   }
   if (pool->handled() >= target) {
+    dropOutsideGaps(env, *pool, s->sense * s->incumbentObj);
     setStatus(p, 128);
     return 0;
   }
@@ -387,16 +415,7 @@ int populate(Env& env, model::Problem& p) {
     addNoGood(md, bin, x, rows);
   }
   popLimitFrame(env);
-  // Solutions of phase I outside the pool gaps are not of interest.
-  if (allow < 1e75) {
-    double top = best;
-    for (const SolutionPool::Solution& t : pool->sols) top = sense > 0 ? std::min(top, t.obj) : std::max(top, t.obj);
-    std::vector<SolutionPool::Solution> kept;
-    for (size_t q = 0; q < pool->sols.size(); ++q) {
-      if (sense * (pool->sols[q].obj - top) <= allow + 1e-9 * (1.0 + std::fabs(top))) kept.push_back(std::move(pool->sols[q]));
-    }
-    pool->sols.swap(kept);
-  }
+  dropOutsideGaps(env, *pool, best);
   if (result > 0) setStatus(p, result);
   return 0;
 }

@@ -38,6 +38,8 @@ void usage(FILE* f) {
       "  --read-start FILE    read a start before optimizing: a basis (.bas),\n"
       "                       solution (.sol) or MIP-start (.mst) file\n"
       "  --write-basis FILE   write the final basis (.bas)\n"
+      "  --populate           MIP: fill the solution pool after the optimum; with\n"
+      "                       --solution the whole pool is written\n"
       "  --print-solution     print nonzero primal values and duals by name\n"
       "  --no-optimize        read (and write) without optimizing\n"
       "  --record DB          record every library call of the run into the SQLite\n"
@@ -161,7 +163,7 @@ char startKind(std::string name) {
 int main(int argc, char** argv) {
   std::vector<std::string> params;
   std::string paramFile, method, timeLimit, writeFile, solFile, startFile, basisFile, model, recordFile;
-  bool printSol = false, enter = false, optimize = true;
+  bool printSol = false, enter = false, optimize = true, populate = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto next = [&](const char* what) -> const char* {
@@ -209,6 +211,8 @@ int main(int argc, char** argv) {
       }
     } else if (a == "--write-basis") {
       basisFile = next("--write-basis");
+    } else if (a == "--populate") {
+      populate = true;
     } else if (a == "--print-solution") {
       printSol = true;
     } else if (a == "--record") {
@@ -309,12 +313,16 @@ int main(int argc, char** argv) {
     fprintf(stderr, "vanto: models with quadratic terms are not supported by this build\n");
     return finish(1);
   }
+  if (populate && !mip) {
+    fprintf(stderr, "vanto: --populate needs a model with integer variables\n");
+    return finish(1);
+  }
   VNTsetterminate(c.env, const_cast<int*>(&gTerminate));
   signal(SIGINT, onInterrupt);
   double t0 = 0, t1 = 0, d0 = 0, d1 = 0;
   VNTgettime(c.env, &t0);
   VNTgetdettime(c.env, &d0);
-  st = mip ? VNTmipopt(c.env, c.lp) : VNTlpopt(c.env, c.lp);
+  st = populate ? VNTpopulate(c.env, c.lp) : mip ? VNTmipopt(c.env, c.lp) : VNTlpopt(c.env, c.lp);
   VNTgettime(c.env, &t1);
   VNTgetdettime(c.env, &d1);
   signal(SIGINT, SIG_DFL);
@@ -338,6 +346,7 @@ int main(int argc, char** argv) {
     printf("Nodes:           %lld (%lld left)\n", static_cast<long long>(VNTLgetnodecnt(c.env, c.lp)),
            static_cast<long long>(VNTLgetnodeleftcnt(c.env, c.lp)));
     printf("Iterations:      %lld\n", static_cast<long long>(VNTLgetmipitcnt(c.env, c.lp)));
+    if (populate) printf("Pool solutions:  %d\n", VNTgetsolnpoolnumsolns(c.env, c.lp));
   } else {
     printf("Iterations:      %lld\n", static_cast<long long>(VNTLgetitcnt(c.env, c.lp)));
   }
@@ -348,7 +357,8 @@ int main(int argc, char** argv) {
       fprintf(stderr, "vanto: no solution to write to '%s'\n", solFile.c_str());
       return finish(1);
     }
-    if ((st = VNTsolwrite(c.env, c.lp, solFile.c_str())) != 0) return finish(libraryError(st));
+    st = populate ? VNTsolwritesolnpoolall(c.env, c.lp, solFile.c_str()) : VNTsolwrite(c.env, c.lp, solFile.c_str());
+    if (st != 0) return finish(libraryError(st));
   }
   if (!basisFile.empty() && (st = VNTmbasewrite(c.env, c.lp, basisFile.c_str())) != 0)
     return finish(libraryError(st));

@@ -297,3 +297,31 @@ TEST(CliStarts, MipSolutionFileStartsTheNextRun) {
 }
 
 }  // namespace
+
+namespace {
+
+// --populate fills the pool; --solution then writes every pool solution, and
+// the file reads back as that many MIP starts, the best first by objective.
+TEST(CliStarts, PopulateWritesThePool) {
+  const std::string model = vnt::test::modelPath("miplib3", "p0033");
+  const std::string sol = scratch("p0033pool.sol");
+  Outcome r = run("--populate --param VNT_PARAM_POPULATELIM=6 --solution " + sol + " " + model);
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("Populate: phase I"), std::string::npos) << r.out;
+  const size_t at = r.out.find("Pool solutions:  ");
+  ASSERT_NE(at, std::string::npos) << r.out;
+  const int kept = std::atoi(r.out.c_str() + at + 17);
+  EXPECT_GE(kept, 6);
+  std::ifstream in(sol);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  size_t count = 0;
+  for (size_t p = text.find("<VANTOSolution "); p != std::string::npos; p = text.find("<VANTOSolution ", p + 1)) ++count;
+  EXPECT_EQ(count, static_cast<size_t>(kept));
+  EXPECT_NE(text.find("<VANTOSolutions"), std::string::npos);
+  Outcome lp = run("--populate " + vnt::test::modelPath("netlib", "afiro"));
+  EXPECT_EQ(lp.status, 1);
+  EXPECT_NE(lp.out.find("--populate needs a model with integer variables"), std::string::npos) << lp.out;
+  std::remove(sol.c_str());
+}
+
+}  // namespace

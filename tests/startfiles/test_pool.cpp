@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/env_fixture.h"
+#include "common/models.h"
 #include "vanto/vanto.h"
 
 namespace {
@@ -243,6 +244,150 @@ TEST_F(Pool, ZeroCapacityPopulatesNothing) {
             std::string::npos);
   EXPECT_EQ(VNTgetsolnpoolnumsolns(env, lp), 0);
   EXPECT_NE(errors.text.find("3024"), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------
+// Real models, read as given and solved with presolve on: every pool
+// solution is checked on the model as given through the public queries.
+
+class PoolOnModels : public vnt::test::EnvTest<vnt::test::TextCapture> {
+ protected:
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(openEnv(kResults | kErrors));
+    VNTsetdblparam(env, VNT_PARAM_TILIM, 60.0);
+    VNTsetlongparam(env, VNT_PARAM_NODELIM, 20000);
+  }
+  void TearDown() override {
+    if (lp) VNTfreeprob(env, &lp);
+    EnvTest::TearDown();
+  }
+  void load(const std::string& name) {
+    int st = 0;
+    lp = VNTcreateprob(env, &st, name.c_str());
+    ASSERT_EQ(VNTreadcopyprob(env, lp, vnt::test::modelPath("miplib3", name).c_str(), nullptr), 0);
+    n = VNTgetnumcols(env, lp);
+    m = VNTgetnumrows(env, lp);
+    lb.resize(n);
+    ub.resize(n);
+    obj.resize(n);
+    ctype.resize(n);
+    rhs.resize(m);
+    rng.resize(m);
+    sense.resize(m);
+    ASSERT_EQ(VNTgetlb(env, lp, lb.data(), 0, n - 1), 0);
+    ASSERT_EQ(VNTgetub(env, lp, ub.data(), 0, n - 1), 0);
+    ASSERT_EQ(VNTgetobj(env, lp, obj.data(), 0, n - 1), 0);
+    ASSERT_EQ(VNTgetctype(env, lp, ctype.data(), 0, n - 1), 0);
+    ASSERT_EQ(VNTgetobjoffset(env, lp, &offset), 0);
+    ASSERT_EQ(VNTgetrhs(env, lp, rhs.data(), 0, m - 1), 0);
+    ASSERT_EQ(VNTgetrngval(env, lp, rng.data(), 0, m - 1), 0);
+    ASSERT_EQ(VNTgetsense(env, lp, sense.data(), 0, m - 1), 0);
+    int nz = 0, surplus = 0;
+    beg.resize(n);
+    ASSERT_EQ(VNTgetcols(env, lp, &nz, beg.data(), nullptr, nullptr, 0, &surplus, 0, n - 1), 1207);
+    ASSERT_LT(surplus, 0);
+    ind.resize(-surplus);
+    val.resize(-surplus);
+    ASSERT_EQ(VNTgetcols(env, lp, &nz, beg.data(), ind.data(), val.data(), -surplus, &surplus, 0, n - 1), 0);
+    beg.push_back(nz);
+  }
+  // Largest violation of bounds, rows and integrality of x on the model.
+  double violation(const std::vector<double>& x, std::vector<double>* slack = nullptr) const {
+    double worst = 0;
+    std::vector<double> ax(m, 0.0);
+    for (int j = 0; j < n; ++j) {
+      worst = std::max({worst, lb[j] - x[j], x[j] - ub[j]});
+      if (ctype[j] != 'C') worst = std::max(worst, std::fabs(x[j] - std::round(x[j])));
+      for (int k = beg[j]; k < beg[j + 1]; ++k) ax[ind[k]] += val[k] * x[j];
+    }
+    for (int i = 0; i < m; ++i) {
+      const double scale = 1.0 + std::fabs(rhs[i]);
+      double v = 0;
+      if (sense[i] == 'L') v = ax[i] - rhs[i];
+      else if (sense[i] == 'G') v = rhs[i] - ax[i];
+      else if (sense[i] == 'E') v = std::fabs(ax[i] - rhs[i]);
+      else v = std::max(std::min(rhs[i], rhs[i] + rng[i]) - ax[i], ax[i] - std::max(rhs[i], rhs[i] + rng[i]));
+      worst = std::max(worst, v / scale);
+    }
+    if (slack) {
+      slack->resize(m);
+      for (int i = 0; i < m; ++i) (*slack)[i] = rhs[i] - ax[i];
+    }
+    return worst;
+  }
+  double objective(const std::vector<double>& x) const {
+    double v = offset;
+    for (int j = 0; j < n; ++j) v += obj[j] * x[j];
+    return v;
+  }
+  // Checks every pool solution on the model; returns their objectives.
+  std::vector<double> checkPool() {
+    std::vector<double> objs;
+    std::vector<std::vector<double>> seen;
+    const int cnt = VNTgetsolnpoolnumsolns(env, lp);
+    for (int s = 0; s < cnt; ++s) {
+      std::vector<double> x(n), slack(m), mine;
+      double got = 0;
+      EXPECT_EQ(VNTgetsolnpoolx(env, lp, s, x.data(), 0, n - 1), 0);
+      EXPECT_EQ(VNTgetsolnpoolobjval(env, lp, s, &got), 0);
+      EXPECT_EQ(VNTgetsolnpoolslack(env, lp, s, slack.data(), 0, m - 1), 0);
+      EXPECT_LE(violation(x, &mine), 1e-6) << "pool solution " << s;
+      EXPECT_NEAR(got, objective(x), 1e-6 * (1.0 + std::fabs(got))) << "pool solution " << s;
+      for (int i = 0; i < m; ++i) EXPECT_NEAR(slack[i], mine[i], 1e-6 * (1.0 + std::fabs(rhs[i])));
+      for (const auto& y : seen) {
+        double d = 0;
+        for (int j = 0; j < n; ++j) d = std::max(d, std::fabs(x[j] - y[j]));
+        EXPECT_GT(d, 1e-6) << "pool solution " << s << " repeats an earlier one";
+      }
+      seen.push_back(x);
+      objs.push_back(got);
+    }
+    return objs;
+  }
+
+  VNTLPptr lp = nullptr;
+  int n = 0, m = 0;
+  double offset = 0;
+  std::vector<double> lb, ub, obj, rhs, rng, val;
+  std::vector<char> ctype, sense;
+  std::vector<int> beg, ind;
+};
+
+TEST_F(PoolOnModels, PopulateOnPresolvedModelsKeepsSolutionsOfTheModelAsGiven) {
+  for (const char* name : {"p0033", "lseu"}) {
+    SCOPED_TRACE(name);
+    load(name);
+    if (HasFatalFailure()) return;
+    const double best = vnt::test::reference("miplib3", name).objective;
+    VNTsetdblparam(env, VNT_PARAM_SOLNPOOLGAP, 0.02);
+    VNTsetintparam(env, VNT_PARAM_POPULATELIM, 15);
+    ASSERT_EQ(VNTpopulate(env, lp), 0);
+    const int stat = VNTgetstat(env, lp);
+    EXPECT_TRUE(stat == 128 || stat == 130) << stat;
+    const std::vector<double> objs = checkPool();
+    ASSERT_GE(objs.size(), 2u);
+    // The incumbent is the optimum and every kept solution lies within 2% of it.
+    double inc = 0;
+    ASSERT_EQ(VNTgetsolnpoolobjval(env, lp, -1, &inc), 0);
+    EXPECT_NEAR(inc, best, 1e-6 * best);
+    for (double o : objs) {
+      EXPECT_GE(o, best - 1e-6 * best);
+      EXPECT_LE(o, best * 1.02 + 1e-6 * best);
+    }
+    std::vector<double> xi(n), x(n);
+    ASSERT_EQ(VNTgetsolnpoolx(env, lp, -1, xi.data(), 0, n - 1), 0);
+    ASSERT_EQ(VNTgetx(env, lp, x.data(), 0, n - 1), 0);
+    EXPECT_EQ(xi, x);
+    // Populate again: the limit counts new solutions only.
+    const int before = VNTgetsolnpoolnumsolns(env, lp);
+    VNTsetintparam(env, VNT_PARAM_POPULATELIM, 3);
+    ASSERT_EQ(VNTpopulate(env, lp), 0);
+    const int after = VNTgetsolnpoolnumsolns(env, lp);
+    EXPECT_GE(after, before);
+    EXPECT_LE(after, before + 3);
+    checkPool();
+    VNTfreeprob(env, &lp);
+  }
 }
 
 }  // namespace
