@@ -4,6 +4,8 @@
 // ordinary start operations, so a failed read changes nothing.
 #include <algorithm>
 #include <cmath>
+#include <span>
+#include <utility>
 
 #include "api/chk_decls.h"
 #include "env/env.h"
@@ -13,75 +15,6 @@
 #include "model/opsupport.h"
 #include "model/problem.h"
 #include "params/params.h"
-
-namespace vnt::io {
-
-namespace {
-
-constexpr double kBoundTol = 1e-9;  // a value this close (relative) to a bound sits on it
-
-bool atBound(double v, double b) { return std::fabs(v - b) <= kBoundTol * (1.0 + std::fabs(b)); }
-
-}  // namespace
-
-void measureQuality(const model::ModelData& m, const std::vector<double>& x, const std::vector<double>& slack,
-                    const std::vector<double>* pi, const std::vector<double>* dj, Quality& q) {
-  q = Quality();
-  const int n = m.numCols(), mr = m.numRows();
-  const double sen = m.objsen < 0 ? -1.0 : 1.0;
-  std::vector<double> ax(mr, 0.0), atpi(n, 0.0);
-  for (int j = 0; j < n; ++j)
-    for (int64_t k = m.matbeg[j]; k < m.matbeg[j + 1]; ++k) {
-      ax[m.matind[k]] += m.matval[k] * x[j];
-      if (pi) atpi[j] += m.matval[k] * (*pi)[m.matind[k]];
-    }
-  for (int j = 0; j < n; ++j) {
-    q.maxX = std::max(q.maxX, std::fabs(x[j]));
-    q.maxPrimalInfeas = std::max({q.maxPrimalInfeas, m.lb[j] - x[j], x[j] - m.ub[j]});
-    const char t = m.ctype.empty() ? 'C' : m.ctype[j];
-    if (t == 'I' || t == 'B') q.maxIntInfeas = std::max(q.maxIntInfeas, std::fabs(x[j] - std::round(x[j])));
-    if (dj) {
-      const double d = (*dj)[j];
-      q.maxRedCost = std::max(q.maxRedCost, std::fabs(d));
-      q.maxDualResidual = std::max(q.maxDualResidual, std::fabs(m.obj[j] - atpi[j] - d));
-      // A reduced cost of the wrong sign at a bound, any nonzero one
-      // between the bounds.
-      const double sd = sen * d;
-      double inf = 0.0;
-      if (atBound(x[j], m.lb[j]) && !atBound(x[j], m.ub[j])) inf = std::max(0.0, -sd);
-      else if (atBound(x[j], m.ub[j]) && !atBound(x[j], m.lb[j])) inf = std::max(0.0, sd);
-      else if (!atBound(x[j], m.lb[j])) inf = std::fabs(sd);
-      q.maxDualInfeas = std::max(q.maxDualInfeas, inf);
-    }
-  }
-  for (int i = 0; i < mr; ++i) {
-    const double s = slack[i];
-    q.maxSlack = std::max(q.maxSlack, std::fabs(s));
-    q.maxPrimalResidual = std::max(q.maxPrimalResidual, std::fabs(m.rhs[i] - ax[i] - s));
-    const double rng = m.rngval.empty() ? 0.0 : m.rngval[i];
-    double lo = -model::kInfBound, up = model::kInfBound;  // limits of a x
-    switch (m.sense[i]) {
-      case 'L': up = m.rhs[i]; break;
-      case 'G': lo = m.rhs[i]; break;
-      case 'E': lo = up = m.rhs[i]; break;
-      default: lo = std::min(m.rhs[i], m.rhs[i] + rng); up = std::max(m.rhs[i], m.rhs[i] + rng);
-    }
-    q.maxPrimalInfeas = std::max({q.maxPrimalInfeas, lo - ax[i], ax[i] - up});
-    if (pi) {
-      const double y = (*pi)[i], sy = sen * y;
-      q.maxPi = std::max(q.maxPi, std::fabs(y));
-      double inf = 0.0;
-      const bool atLo = lo > -model::kInfBound && atBound(ax[i], lo);
-      const bool atUp = up < model::kInfBound && atBound(ax[i], up);
-      if (atLo && !atUp) inf = std::max(0.0, -sy);
-      else if (atUp && !atLo) inf = std::max(0.0, sy);
-      else if (!atLo) inf = std::fabs(sy);
-      q.maxDualInfeas = std::max(q.maxDualInfeas, inf);
-    }
-  }
-}
-
-}  // namespace vnt::io
 
 namespace vnt::chk {
 
@@ -172,19 +105,26 @@ int buildSolutionRecord(Env& env, model::Problem& lp, const model::ModelData& md
               count("MIPNodes", nodes),
               count("MIPIterations", mipIts),
               count("writeLevel", level)};
-  io::Quality q;
-  io::measureQuality(md, x, slack, haveDuals ? &pi : nullptr, haveDuals ? &dj : nullptr, q);
-  if (mip) {
-    r.quality = {num("epInt", params::getDbl(env, kParamEpInt)), num("epRHS", params::getDbl(env, kParamEpRhs)),
-                 num("maxIntInfeas", q.maxIntInfeas), num("maxPrimalInfeas", q.maxPrimalInfeas),
-                 num("maxX", q.maxX), num("maxSlack", q.maxSlack)};
-  } else {
-    r.quality = {num("epRHS", params::getDbl(env, kParamEpRhs)), num("epOpt", params::getDbl(env, kParamEpOpt)),
-                 num("maxPrimalInfeas", q.maxPrimalInfeas), num("maxDualInfeas", q.maxDualInfeas),
-                 num("maxPrimalResidual", q.maxPrimalResidual), num("maxDualResidual", q.maxDualResidual),
-                 num("maxX", q.maxX), num("maxPi", q.maxPi), num("maxSlack", q.maxSlack),
-                 num("maxRedCost", q.maxRedCost)};
-    if (!haveDuals) r.quality.resize(3);
+  // The measures are those of the quality queries on the stored solution;
+  // a measure the solution does not have (duals of a MIP) is left out.
+  r.quality = mip ? std::vector<io::XmlAttr>{num("epInt", params::getDbl(env, kParamEpInt)),
+                                             num("epRHS", params::getDbl(env, kParamEpRhs))}
+                  : std::vector<io::XmlAttr>{num("epRHS", params::getDbl(env, kParamEpRhs)),
+                                             num("epOpt", params::getDbl(env, kParamEpOpt))};
+  static const std::pair<const char*, int> kMipMeasures[] = {
+      {"maxIntInfeas", VNT_QUAL_MAX_INT_INFEAS}, {"maxPrimalInfeas", VNT_QUAL_MAX_PRIMAL_INFEAS},
+      {"maxX", VNT_QUAL_MAX_X}, {"maxSlack", VNT_QUAL_MAX_SLACK}};
+  static const std::pair<const char*, int> kLpMeasures[] = {
+      {"maxPrimalInfeas", VNT_QUAL_MAX_PRIMAL_INFEAS}, {"maxDualInfeas", VNT_QUAL_MAX_DUAL_INFEAS},
+      {"maxPrimalResidual", VNT_QUAL_MAX_PRIMAL_RESIDUAL}, {"maxDualResidual", VNT_QUAL_MAX_DUAL_RESIDUAL},
+      {"maxX", VNT_QUAL_MAX_X}, {"maxPi", VNT_QUAL_MAX_PI}, {"maxSlack", VNT_QUAL_MAX_SLACK},
+      {"maxRedCost", VNT_QUAL_MAX_RED_COST}, {"kappa", VNT_QUAL_KAPPA}};
+  if (getdblquality) {  // absent when the analysis tools are not linked in
+    using Measures = std::span<const std::pair<const char*, int>>;
+    for (const auto& [name, what] : mip ? Measures(kMipMeasures) : Measures(kLpMeasures)) {
+      double v = 0.0;
+      if (getdblquality(env, lp, &v, what) == 0) r.quality.push_back(num(name, v));
+    }
   }
   r.writeRows = level == 1 || level == 3;
   if (r.writeRows)

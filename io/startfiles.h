@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "io/messages.h"
+#include "model/attachments.h"
 #include "model/modeldata.h"
 
 namespace vnt::io {
@@ -60,6 +61,19 @@ int writeOrderFile(const std::string& filename, const model::ModelData& m, const
                    Messages& msg, const IoSettings& settings);
 int readOrderFile(const std::string& filename, const model::ModelData& m, std::vector<OrderEntry>& out,
                   Messages& msg, const IoSettings& settings);
+
+// ---------------------------------------------------------------------------
+// Solution-pool filter files: the frame of the priority-order files with
+// one header line per filter ("DIVFILTER  name  lower  upper" or
+// "RNGFILTER  name  lower  upper") followed by its entries, one per line
+// and starting with a blank: " column  weight  reference" (diversity) or
+// " column  coefficient" (range).  An empty name is written as its default
+// "f" + one-based position.
+
+int writeFilterFile(const std::string& filename, const model::ModelData& m,
+                    const std::vector<model::PoolFilter>& filters, Messages& msg, const IoSettings& settings);
+int readFilterFile(const std::string& filename, const model::ModelData& m, std::vector<model::PoolFilter>& out,
+                   Messages& msg, const IoSettings& settings);
 
 // ---------------------------------------------------------------------------
 // Solution and MIP-start XML.
@@ -112,17 +126,6 @@ enum class XmlReadMode {
 
 int readSolutionXml(const std::string& filename, const model::ModelData& m, XmlReadMode mode,
                     std::vector<ReadSolution>& out, Messages& msg);
-
-// Quality measures of a solution written with it: largest bound and row
-// violations, residuals of the row and reduced-cost equations, reduced
-// costs and duals of the wrong sign, largest magnitudes.  The duals (pi, dj)
-// may be null; their measures are then 0.
-struct Quality {
-  double maxPrimalInfeas = 0, maxDualInfeas = 0, maxPrimalResidual = 0, maxDualResidual = 0;
-  double maxX = 0, maxPi = 0, maxSlack = 0, maxRedCost = 0, maxIntInfeas = 0;
-};
-void measureQuality(const model::ModelData& m, const std::vector<double>& x, const std::vector<double>& slack,
-                    const std::vector<double>* pi, const std::vector<double>* dj, Quality& q);
 
 // Text of a number in the solution files: up to 17 significant digits.
 std::string xmlNumber(double v);

@@ -330,4 +330,104 @@ int readOrderFile(const std::string& filename, const model::ModelData& m, std::v
   return rc;
 }
 
+// ---------------------------------------------------------------------------
+// Solution-pool filter files.
+
+int writeFilterFile(const std::string& filename, const model::ModelData& m,
+                    const std::vector<model::PoolFilter>& filters, Messages& msg, const IoSettings& settings) {
+  const FileNames names(m);
+  if (names.defaultCols) msg.warning("Default variable names x1, x2 ... to be created.\n");
+  bool defaultNames = false;
+  for (const model::PoolFilter& f : filters) defaultNames = defaultNames || f.name.empty();
+  if (defaultNames) msg.warning("Default filter names f1, f2 ... to be created.\n");
+  return withFile(filename, 'w', settings, true, msg, [&](Device& dev) {
+    Writer w(dev);
+    w.put(format("* ENCODING=%s\n", settings.fileEncoding.c_str()));
+    w.put(format("NAME          %.255s   Filters\n", m.probname.c_str()));
+    for (std::size_t k = 0; k < filters.size(); ++k) {
+      const model::PoolFilter& f = filters[k];
+      const std::string name = f.name.empty() ? "f" + std::to_string(k + 1) : f.name;
+      w.put(format(f.diversity ? "DIVFILTER  %s  %s  %s\n" : "RNGFILTER  %s  %s  %s\n", name.c_str(),
+                   format("%.17g", f.lower).c_str(), format("%.17g", f.upper).c_str()));
+      for (std::size_t t = 0; t < f.ind.size(); ++t) {
+        if (f.diversity)
+          w.put(format(" %.255s  %.17g  %.17g\n", names.col[f.ind[t]].c_str(), f.val[t], f.refval[t]));
+        else
+          w.put(format(" %.255s  %.17g\n", names.col[f.ind[t]].c_str(), f.val[t]));
+      }
+    }
+    w.put("ENDATA\n");
+    return w.flush() ? 0 : reportDeviceError(msg, dev);
+  });
+}
+
+int readFilterFile(const std::string& filename, const model::ModelData& m, std::vector<model::PoolFilter>& out,
+                   Messages& msg, const IoSettings& settings) {
+  const FileNames names(m);
+  const Lookup look(names);
+  std::vector<model::PoolFilter> filters;
+  std::vector<std::size_t> seenIn(names.col.size(), 0);  // 1 + index of the last filter naming the column
+  WarningLimiter warn(msg);
+  int rc = withFile(filename, 'r', settings, true, msg, [&](Device& dev) {
+    LineReader lr(dev);
+    std::string line;
+    bool named = false, ended = false;
+    while (lr.next(line)) {
+      if (blankOrComment(line)) continue;
+      if (!named) {
+        int e = 0;
+        if (!expectName(line, lr.lineNo(), msg, &e)) return e;
+        named = true;
+        continue;
+      }
+      if (startsWithNoCase(line, "ENDATA")) {
+        ended = true;
+        break;
+      }
+      auto f = fields(line);
+      if (line[0] != ' ' && line[0] != '\t') {
+        // A filter's header line.
+        const bool div = startsWithNoCase(line, "DIVFILTER"), rng = startsWithNoCase(line, "RNGFILTER");
+        if ((!div && !rng) || f[0].size() != 9)
+          return reportError(msg, 1551, "Line %lld: Unrecognized basis marker '%s'", lr.lineNo(),
+                             std::string(f[0]).c_str());
+        model::PoolFilter flt;
+        flt.diversity = div;
+        if (f.size() != 4 || !parseNumber(f[2], &flt.lower) || !parseNumber(f[3], &flt.upper))
+          return reportError(msg, 1553, "Line %lld: Wrong number of entries", lr.lineNo());
+        flt.name = std::string(f[1]);
+        filters.push_back(std::move(flt));
+        continue;
+      }
+      // An entry of the last filter.
+      if (filters.empty()) return reportError(msg, 1553, "Line %lld: Wrong number of entries", lr.lineNo());
+      model::PoolFilter& flt = filters.back();
+      double v = 0.0, ref = 0.0;
+      if (f.size() != (flt.diversity ? 3u : 2u) || !parseNumber(f[1], &v) ||
+          (flt.diversity && !parseNumber(f[2], &ref)))
+        return reportError(msg, 1553, "Line %lld: Wrong number of entries", lr.lineNo());
+      const int j = look.cols.find(f[0]);
+      if (j < 0) {
+        warn.warn(format("Warning, line %lld: '%.255s' is not a variable.\n", lr.lineNo(), std::string(f[0]).c_str()));
+        continue;
+      }
+      if (seenIn[j] == filters.size()) {
+        warn.warn(format("Warning, line %lld: repeated entry for '%.255s'.\n", lr.lineNo(), std::string(f[0]).c_str()));
+        continue;
+      }
+      seenIn[j] = filters.size();
+      flt.ind.push_back(j);
+      flt.val.push_back(v);
+      if (flt.diversity) flt.refval.push_back(ref);
+    }
+    if (lr.failed()) return reportDeviceError(msg, dev);
+    if (!named) return reportError(msg, 1551, "Line %lld: Unrecognized basis marker '%s'", lr.lineNo(), "");
+    warn.finish();
+    if (!ended) msg.warning("Warning: 'ENDATA' missing.\n");
+    return 0;
+  });
+  if (rc == 0) out = std::move(filters);
+  return rc;
+}
+
 }  // namespace vnt::io

@@ -14,6 +14,7 @@
 #include "model/attachments.h"
 #include "model/opsupport.h"
 #include "params/params.h"
+#include "tools/tools.h"
 
 namespace vnt::chk {
 
@@ -78,6 +79,12 @@ std::vector<double> slacksOf(const model::ModelData& md, const std::vector<doubl
   return ax;
 }
 
+// Binary: type 'B', or an integer column within [0, 1].
+bool binaryColumn(const model::ProblemData& d, int j) {
+  const char t = d.ctype.empty() ? 'C' : d.ctype[j];
+  return t == 'B' || (t == 'I' && d.lb[j] >= 0.0 && d.ub[j] <= 1.0);
+}
+
 int filterArgs(Env& env, model::Problem& lp, int nzcnt, const int* ind, const double* val) {
   if (!model::isMipType(lp.probtype)) return 3003;
   if (int st = model::flushCache(env, lp)) return st;
@@ -93,13 +100,20 @@ int filterArgs(Env& env, model::Problem& lp, int nzcnt, const int* ind, const do
 int addFilter(Env& env, model::Problem& lp, model::PoolFilter&& f, const char* lname) {
   model::Attachments* a = model::attachments(lp, true);
   if (!a) return 1001;
-  if (lname && *lname) {
+  if (lname && *lname)
     if (int st = model::ops::nameIn(env, lname, f.name)) return st;
-  } else {
-    f.name = "f" + std::to_string(a->filters.size() + 1);
-  }
   a->filters.push_back(std::move(f));
   return 0;
+}
+
+// A filter's name: its own, or "f" + its one-based position.
+std::string filterName(const std::vector<model::PoolFilter>& filters, size_t k) {
+  return filters[k].name.empty() ? "f" + std::to_string(k + 1) : filters[k].name;
+}
+
+// Default names follow the position: they are fixed before positions move.
+void fixFilterNames(std::vector<model::PoolFilter>& filters) {
+  for (size_t k = 0; k < filters.size(); ++k) filters[k].name = filterName(filters, k);
 }
 
 const model::PoolFilter* filterAt(model::Problem& lp, int which, int* st) {
@@ -160,12 +174,15 @@ io::SolutionRecord poolRecord(Env& env, model::Problem& lp, const model::ModelDa
               a("MIPIterations", "0"),
               a("writeLevel", std::to_string(level))};
   const std::vector<double> slack = slacksOf(md, x);
-  io::Quality q;
-  io::measureQuality(md, x, slack, nullptr, nullptr, q);
+  tools::Quality q;
+  tools::SolutionValues v;
+  v.x = x.data();
+  v.slack = slack.data();
+  tools::measureSolution(md, v, q);
   r.quality = {a("epInt", io::xmlNumber(params::getDbl(env, kParamEpInt))),
                a("epRHS", io::xmlNumber(params::getDbl(env, kParamEpRhs))),
-               a("maxIntInfeas", io::xmlNumber(q.maxIntInfeas)), a("maxPrimalInfeas", io::xmlNumber(q.maxPrimalInfeas)),
-               a("maxX", io::xmlNumber(q.maxX)), a("maxSlack", io::xmlNumber(q.maxSlack))};
+               a("maxIntInfeas", io::xmlNumber(q.intInf.max)), a("maxPrimalInfeas", io::xmlNumber(q.primalInf.max)),
+               a("maxX", io::xmlNumber(q.xMax.max)), a("maxSlack", io::xmlNumber(q.slackMax.max))};
   r.writeRows = level == 1 || level == 3;
   if (r.writeRows)
     for (int i = 0; i < md.numRows(); ++i) {
@@ -236,6 +253,30 @@ int getsolnpoolslack(Env& env, model::Problem& lp, int soln, double* slack, int 
   return copyOut(env, "VNTgetsolnpoolslack", slacksOf(md, *v), slack, begin, end);
 }
 
+namespace {
+
+// Quality of a pool solution (-1: the incumbent) on the model as given:
+// the unscaled measures of the quality queries; a pool solution has no
+// duals, no scaled form and no basis (1003 for those codes).
+int poolQuality(Env& env, model::Problem& lp, int soln, int what, double* value, int* where) {
+  const std::vector<double>* x = nullptr;
+  if (int st = solutionOf(env, lp, soln, &x, nullptr)) return st;
+  const bool scaled = what % 2 == 0 && what != tools::kQualSumIntInfeas;
+  if (what < tools::kQualMaxPrimalInfeas || what > tools::kQualMaxScaledRedCost || scaled) return 1003;
+  model::ModelData md;
+  if (int st = model::exportData(lp, md)) return st;
+  const std::vector<double> slack = slacksOf(md, *x);
+  tools::SolutionValues v;
+  v.x = x->data();
+  v.slack = slack.data();
+  tools::Quality q;
+  tools::measureSolution(md, v, q);
+  model::ops::countWork(env, md.numNz() + md.numCols() + md.numRows(), 3);
+  return tools::pickMeasure(q, what, true, value, where);
+}
+
+}  // namespace
+
 int getsolnpoolsolnname(Env& env, model::Problem& lp, char* store, long long storesz, long long* surplus_p,
                         int which) {
   mip::SolutionPool* p = nullptr;
@@ -265,6 +306,17 @@ int getsolnpoolsolnindex(Env& env, model::Problem& lp, const char* lname, int* i
       return 0;
     }
   return 1210;
+}
+
+int getsolnpooldblquality(Env& env, model::Problem& lp, int soln, double* quality_p, int what) {
+  if (!quality_p) return 1004;
+  return model::ops::guarded([&] { return poolQuality(env, lp, soln, what, quality_p, nullptr); });
+}
+
+int getsolnpoolintquality(Env& env, model::Problem& lp, int soln, int* quality_p, int what) {
+  if (!quality_p) return 1004;
+  double unused = 0.0;
+  return model::ops::guarded([&] { return poolQuality(env, lp, soln, what, &unused, quality_p); });
 }
 
 int delsolnpoolsolns(Env& env, model::Problem& lp, int begin, int end) {
@@ -304,12 +356,8 @@ int addsolnpooldivfilter(Env& env, model::Problem& lp, double lower_bound, doubl
                          const int* ind, const double* weight, const double* refval, const char* lname) {
   if (int st = filterArgs(env, lp, nzcnt, ind, weight)) return st;
   if (nzcnt > 0 && !refval) return 1004;
-  const model::ProblemData& d = *lp.data;
-  for (int k = 0; k < nzcnt; ++k) {
-    const char t = d.ctype.empty() ? 'C' : d.ctype[ind[k]];
-    const bool binary = t == 'B' || (t == 'I' && d.lb[ind[k]] >= 0.0 && d.ub[ind[k]] <= 1.0);
-    if (!binary) return 3414;
-  }
+  for (int k = 0; k < nzcnt; ++k)
+    if (!binaryColumn(*lp.data, ind[k])) return 3414;
   model::PoolFilter f;
   f.diversity = true;
   f.lower = lower_bound;
@@ -371,9 +419,8 @@ int getsolnpoolrngfilter(Env&, model::Problem& lp, double* lb_p, double* ub_p, i
 int getsolnpoolfiltername(Env& env, model::Problem& lp, char* buf_str, long long bufspace, long long* surplus_p,
                           int which) {
   int st = 0;
-  const model::PoolFilter* f = filterAt(lp, which, &st);
-  if (!f) return st;
-  return stringOut(env, f->name, buf_str, bufspace, surplus_p);
+  if (!filterAt(lp, which, &st)) return st;
+  return stringOut(env, filterName(model::findAttachments(lp)->filters, which), buf_str, bufspace, surplus_p);
 }
 
 int getsolnpoolfilterindex(Env& env, model::Problem& lp, const char* lname, int* index_p) {
@@ -384,7 +431,7 @@ int getsolnpoolfilterindex(Env& env, model::Problem& lp, const char* lname, int*
   const model::Attachments* a = model::findAttachments(lp);
   if (a)
     for (size_t k = 0; k < a->filters.size(); ++k)
-      if (a->filters[k].name == s) {
+      if (filterName(a->filters, k) == s) {
         *index_p = static_cast<int>(k);
         return 0;
       }
@@ -397,6 +444,7 @@ int delsolnpoolfilters(Env& env, model::Problem& lp, int begin, int end) {
   model::Attachments* a = model::attachments(lp, false);
   const int have = a ? static_cast<int>(a->filters.size()) : 0;
   if (int st = checkRange(env, "VNTdelsolnpoolfilters", begin, end, have)) return st;
+  fixFilterNames(a->filters);
   a->filters.erase(a->filters.begin() + begin, a->filters.begin() + end + 1);
   return 0;
 }
@@ -406,6 +454,7 @@ int delsetsolnpoolfilters(Env&, model::Problem& lp, int* delstat) {
   if (!delstat) return 1004;
   model::Attachments* a = model::attachments(lp, false);
   if (!a) return 0;
+  fixFilterNames(a->filters);
   std::vector<model::PoolFilter> kept;
   int next = 0;
   for (size_t k = 0; k < a->filters.size(); ++k) {
@@ -423,6 +472,39 @@ int delsetsolnpoolfilters(Env&, model::Problem& lp, int* delstat) {
 // ---------------------------------------------------------------------------
 
 int populate(Env& env, model::Problem& lp) { return mip::populate(env, lp); }
+
+int fltwrite(Env& env, model::Problem& lp, const char* filename_str) {
+  if (!filename_str) return 1421;
+  if (!model::isMipType(lp.probtype)) return 3003;
+  if (int st = model::flushCache(env, lp)) return st;
+  model::ModelData md;
+  if (int st = model::exportData(lp, md)) return st;
+  const model::Attachments* a = model::findAttachments(lp);
+  const std::vector<model::PoolFilter> none;
+  io::ChannelMessages msg(env);
+  return io::writeFilterFile(filename_str, md, a ? a->filters : none, msg, io::settingsFromEnv(env));
+}
+
+// The filters of the file replace the problem's, only when the whole file
+// is read and every diversity filter names binary columns only.
+int readcopysolnpoolfilters(Env& env, model::Problem& lp, const char* filename_str) {
+  if (!filename_str) return 1421;
+  if (!model::isMipType(lp.probtype)) return 3003;
+  if (int st = model::flushCache(env, lp)) return st;
+  model::ModelData md;
+  if (int st = model::exportData(lp, md)) return st;
+  io::ChannelMessages msg(env);
+  std::vector<model::PoolFilter> filters;
+  if (int st = io::readFilterFile(filename_str, md, filters, msg, io::settingsFromEnv(env))) return st;
+  for (const model::PoolFilter& f : filters)
+    if (f.diversity)
+      for (int j : f.ind)
+        if (!binaryColumn(*lp.data, j)) return 3414;
+  model::Attachments* a = model::attachments(lp, true);
+  if (!a) return 1001;
+  a->filters.swap(filters);
+  return 0;
+}
 
 int solwritesolnpool(Env& env, model::Problem& lp, int soln, const char* filename_str) {
   if (!filename_str) return 1421;

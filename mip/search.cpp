@@ -10,6 +10,7 @@
 #include "env/limits.h"
 #include "mip/search.h"
 #include "mip/pool.h"
+#include "mip/starts.h"
 #include "params/params.h"
 #include "presolve/presolve.h"
 
@@ -731,6 +732,7 @@ Search::NodeResult Search::processNode(Node& nd, Node* next, bool* haveNext) {
     }
     long long iinf = countFractional();
     lastIinf_ = iinf;
+    if (root && rounds == 0 && !delayedStarts.empty()) processDelayedStarts(*this, xsave_.data());
     if (root && rounds == 0) {
       switch (rootCutLoop()) {
         case 1: logNode(nd, 1, tol::kNone, -1, false, false); return NodeResult::kInfeasible;

@@ -11,6 +11,7 @@
 #include "env/env.h"
 #include "mip/mip.h"
 #include "mip/nodefile.h"
+#include "model/attachments.h"
 #include "model/modeldata.h"
 #include "model/problem.h"
 #include "simplex/lp_engine.h"
@@ -323,6 +324,9 @@ class Search final : public model::SolverState {
   // every feasible solution offered above is also offered to it.
   std::shared_ptr<SolutionPool> poolStore;
   SolutionPool* pool = nullptr;
+  // MIP starts that gave no solution at the start of the run, tried again
+  // after the root LP (mip/starts.h).
+  std::vector<model::MipStart> delayedStarts;
 
  private:
   friend struct SearchInternals;

@@ -9,6 +9,7 @@
 #include "mip/search.h"
 #include "model/attachments.h"
 #include "params/params.h"
+#include "presolve/presolve.h"
 
 namespace vnt::mip {
 
@@ -118,30 +119,29 @@ bool evaluate(Search& s, int level, const StartValues& v, std::vector<double>& x
   return completeBySubMip(s, v, fix, x);
 }
 
-// Repair of a start that defined no solution: the columns of the rows the
-// start violates are freed, and on each further try the columns of the rows
-// those touch; the rest stay at the start's values while a sub-MIP solves
-// for the freed ones.
-bool repair(Search& s, const StartValues& v, long long tries, std::vector<double>& x) {
+// The rows a start violates (columns without a value count at the bound
+// nearest zero) and the column lists of the rows and row lists of the
+// columns.
+struct StartRows {
+  std::vector<std::vector<int>> rowsOf, colsOf;
+  std::vector<int> violated;
+};
+
+StartRows startRows(const Search& s, const StartValues& v) {
   const model::ModelData& md = s.orig;
   const int n = md.numCols(), m = md.numRows();
-  // Row lists of the columns and the start's row activities (columns
-  // without a value count at the bound nearest zero).
-  std::vector<std::vector<int>> rowsOf(n);
+  StartRows r;
+  r.rowsOf.resize(n);
+  r.colsOf.resize(m);
   std::vector<double> ax(m, 0.0);
-  std::vector<double> at(n);
   for (int j = 0; j < n; ++j) {
-    at[j] = v.given[j] ? v.x[j] : std::min(std::max(0.0, md.lb[j]), md.ub[j]);
+    const double at = v.given[j] ? v.x[j] : std::min(std::max(0.0, md.lb[j]), md.ub[j]);
     for (int64_t k = md.matbeg[j]; k < md.matbeg[j + 1]; ++k) {
-      rowsOf[j].push_back(md.matind[k]);
-      ax[md.matind[k]] += md.matval[k] * at[j];
+      r.rowsOf[j].push_back(md.matind[k]);
+      r.colsOf[md.matind[k]].push_back(j);
+      ax[md.matind[k]] += md.matval[k] * at;
     }
   }
-  std::vector<std::vector<int>> colsOf(m);
-  for (int j = 0; j < n; ++j)
-    for (int i : rowsOf[j]) colsOf[i].push_back(j);
-  std::vector<char> freed(n, 0), rowOpen(m, 0);
-  std::vector<int> frontier;
   const double feas = s.rp.feasTol;
   for (int i = 0; i < m; ++i) {
     const double rng = md.rngval.empty() ? 0.0 : md.rngval[i];
@@ -152,11 +152,25 @@ bool repair(Search& s, const StartValues& v, long long tries, std::vector<double
       case 'E': lo = up = md.rhs[i]; break;
       default: lo = std::min(md.rhs[i], md.rhs[i] + rng); up = std::max(md.rhs[i], md.rhs[i] + rng);
     }
-    if (ax[i] < lo - feas * (1.0 + std::fabs(lo)) || ax[i] > up + feas * (1.0 + std::fabs(up))) {
-      rowOpen[i] = 1;
-      frontier.push_back(i);
-    }
+    if (ax[i] < lo - feas * (1.0 + std::fabs(lo)) || ax[i] > up + feas * (1.0 + std::fabs(up))) r.violated.push_back(i);
   }
+  return r;
+}
+
+// Repair of a start that defined no solution: the columns of the rows the
+// start violates are freed, and on each further try the columns of the rows
+// those touch; the rest stay at the start's values while a sub-MIP solves
+// for the freed ones.
+bool repair(Search& s, const StartValues& v, long long tries, std::vector<double>& x) {
+  const model::ModelData& md = s.orig;
+  const int n = md.numCols(), m = md.numRows();
+  const StartRows sr = startRows(s, v);
+  const std::vector<std::vector<int>>& rowsOf = sr.rowsOf;
+  const std::vector<std::vector<int>>& colsOf = sr.colsOf;
+  std::vector<char> freed(n, 0), rowOpen(m, 0);
+  std::vector<int> frontier = sr.violated;
+  for (int i : frontier) rowOpen[i] = 1;
+  const double feas = s.rp.feasTol;
   for (int j = 0; j < n; ++j) {
     if (!v.given[j]) freed[j] = 1;
     const double val = v.x[j];
@@ -235,6 +249,7 @@ bool solveSubMip(Search& s, const std::vector<double>& lb, const std::vector<dou
 }
 
 void processMipStarts(Search& s, model::Problem& p) {
+  s.delayedStarts.clear();
   const model::Attachments* a = model::findAttachments(p);
   if (!a || a->starts.empty()) return;
   Env& env = *s.env_;
@@ -291,6 +306,8 @@ void processMipStarts(Search& s, model::Problem& p) {
     }
   }
   for (const Found& f : found) s.offerOriginal(f.x.data(), true, "start");
+  // What is not turned into a solution below waits for the root LP.
+  for (int k : retained) s.delayedStarts.push_back(a->starts[k]);
   long long tries = params::getLong(env, kParamRepairTries);
   if (tries < 0 || retained.empty()) return;
   if (display >= 1) {
@@ -299,14 +316,54 @@ void processMipStarts(Search& s, model::Problem& p) {
   }
   if (tries == 0) tries = kAutoRepairTries;
   bool repaired = false;
+  s.delayedStarts.clear();
   for (int k : retained) {
     std::vector<double> x;
     if (repair(s, layOut(s, a->starts[k]), tries, x) && feasible(s, x)) {
       s.offerOriginal(x.data(), true, "start");
       repaired = true;
+    } else {
+      s.delayedStarts.push_back(a->starts[k]);
     }
   }
   if (display >= 1) print(env, Chan::Results, repaired ? "Repair heuristic succeeded.\n" : "Repair heuristic found nothing.\n");
+}
+
+void processDelayedStarts(Search& s, const double* rootX) {
+  std::vector<model::MipStart> starts;
+  starts.swap(s.delayedStarts);
+  if (starts.empty()) return;
+  Env& env = *s.env_;
+  const model::ModelData& md = s.orig;
+  const int n = md.numCols();
+  // The root point on the columns as given (presolve's removed columns get
+  // the values its records imply).
+  std::vector<double> root(static_cast<size_t>(n), 0.0);
+  if (s.pre_) s.pre_->uncrushX(rootX, root.data());
+  else root.assign(rootX, rootX + n);
+  bool found = false;
+  for (const model::MipStart& ms : starts) {
+    const StartValues v = layOut(s, ms);
+    // Integer columns of the start that agree with the root point stay,
+    // unless they sit in a row the start violates.
+    std::vector<char> fix(n, 0);
+    for (int j = 0; j < n; ++j)
+      fix[j] = v.given[j] && isInteger(s, j) && std::fabs(root[j] - std::round(v.x[j])) <= s.rp.intTol;
+    const StartRows sr = startRows(s, v);
+    for (int i : sr.violated)
+      for (int j : sr.colsOf[i]) fix[j] = 0;
+    int fixed = 0;
+    for (int j = 0; j < n; ++j) fixed += fix[j];
+    std::vector<double> x;
+    // With nothing in common with the root point the sub-MIP would be the
+    // whole problem again.
+    if (fixed > 0 && completeBySubMip(s, v, fix, x) && feasible(s, x)) {
+      s.offerOriginal(x.data(), true, "start");
+      found = true;
+    }
+  }
+  if (s.rp.display >= 1)
+    print(env, Chan::Results, found ? "Delayed MIP starts produced solution.\n" : "Delayed MIP starts found nothing.\n");
 }
 
 }  // namespace vnt::mip

@@ -33,6 +33,14 @@ const char* effortName(int level);
 // entry and runs the repair heuristic on the starts kept for it.
 void processMipStarts(Search& s, model::Problem& p);
 
+// Delayed starts: a start that defined no solution at the beginning of the
+// run (and was not repaired) is tried once more after the root LP.  Its
+// integer columns whose start values agree with the root relaxation stay
+// fixed, the others are freed, and a sub-MIP solves for them.  x is the
+// root LP point on the columns of the model the search solves.  Reports
+// "Delayed MIP starts produced solution." or "... found nothing.".
+void processDelayedStarts(Search& s, const double* rootX);
+
 // Sub-MIP of the search's model with the columns' bounds replaced by lb/ub,
 // run silently with the sub-MIP node limit.  True with x (one value per
 // column) when it found a feasible solution.

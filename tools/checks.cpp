@@ -266,34 +266,7 @@ int qualityMeasure(Env& env, model::Problem& lp, int what, double* value, int* w
   const bool scaled = what % 2 == 0 && what != kQualSumIntInfeas;
   Quality q;
   if (int st = scaled ? scaledSolutionQuality(env, lp, q) : solutionQuality(env, lp, q)) return st;
-  const Measure* m = nullptr;
-  bool isSum = false;
-  switch (what) {
-    case kQualMaxPrimalInfeas: case kQualMaxScaledPrimalInfeas: m = &q.primalInf; break;
-    case kQualSumPrimalInfeas: case kQualSumScaledPrimalInfeas: m = &q.primalInf; isSum = true; break;
-    case kQualMaxDualInfeas: case kQualMaxScaledDualInfeas: m = &q.dualInf; break;
-    case kQualSumDualInfeas: case kQualSumScaledDualInfeas: m = &q.dualInf; isSum = true; break;
-    case kQualMaxIntInfeas: m = &q.intInf; break;
-    case kQualSumIntInfeas: m = &q.intInf; isSum = true; break;
-    case kQualMaxPrimalResidual: case kQualMaxScaledPrimalResidual: m = &q.primalResid; break;
-    case kQualSumPrimalResidual: case kQualSumScaledPrimalResidual: m = &q.primalResid; isSum = true; break;
-    case kQualMaxDualResidual: case kQualMaxScaledDualResidual: m = &q.dualResid; break;
-    case kQualSumDualResidual: case kQualSumScaledDualResidual: m = &q.dualResid; isSum = true; break;
-    case kQualMaxX: case kQualMaxScaledX: m = &q.xMax; break;
-    case kQualMaxSlack: case kQualMaxScaledSlack: m = &q.slackMax; break;
-    case kQualMaxPi: case kQualMaxScaledPi: m = &q.piMax; break;
-    case kQualMaxRedCost: case kQualMaxScaledRedCost: m = &q.djMax; break;
-    default: return 1003;
-  }
-  const bool dualMeasure = m == &q.dualInf || m == &q.dualResid || m == &q.piMax || m == &q.djMax;
-  if (dualMeasure && !q.hasDual) return model::isMipType(lp.probtype) ? 1017 : 1232;
-  if (where) {
-    if (isSum) return 1003;
-    *where = m->where;
-    return 0;
-  }
-  *value = isSum ? m->sum : m->max;
-  return 0;
+  return pickMeasure(q, what, model::isMipType(lp.probtype), value, where);
 }
 
 }  // namespace

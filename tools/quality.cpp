@@ -103,16 +103,36 @@ int solutionQuality(Env& env, model::Problem& p, Quality& q) {
   if (!s) return 1217;
   model::ModelData md;
   if (int st = model::exportData(p, md)) return st;
+  const size_t n = static_cast<size_t>(md.numCols()), m = static_cast<size_t>(md.numRows());
+  SolutionValues v;
+  v.x = s->x.data();
+  if (s->slack.size() == m) v.slack = s->slack.data();
+  if (s->dual && s->pi.size() == m && s->dj.size() == n) {
+    v.pi = s->pi.data();
+    v.dj = s->dj.data();
+  }
+  if (s->basic && s->cstat.size() == n && s->rstat.size() == m) {
+    v.cstat = s->cstat.data();
+    v.rstat = s->rstat.data();
+  }
+  measureSolution(md, v, q);
+  model::ops::countWork(env, md.numNz() + md.numCols() + md.numRows(), 3);
+  return 0;
+}
+
+void measureSolution(const model::ModelData& md, const SolutionValues& v, Quality& q) {
+  q = Quality{};
   const int n = md.numCols(), m = md.numRows();
   const double sen = md.objsen < 0 ? -1.0 : 1.0;
-  const bool duals = s->dual && s->pi.size() == static_cast<size_t>(m) && s->dj.size() == static_cast<size_t>(n);
-  const bool basis = s->basic && s->cstat.size() == static_cast<size_t>(n) && s->rstat.size() == static_cast<size_t>(m);
-  const bool haveSlack = s->slack.size() == static_cast<size_t>(m);
+  const bool duals = v.pi && v.dj;
+  const bool basis = v.cstat && v.rstat;
+  const bool haveSlack = v.slack != nullptr;
+  const double* x = v.x;
   q.hasDual = duals;
   std::vector<double> ax(m);
-  rowActivities(md, s->x.data(), ax.data());
+  rowActivities(md, x, ax.data());
   for (int j = 0; j < n; ++j) {
-    const double xj = s->x[j];
+    const double xj = x[j];
     q.primalInf.add(std::max(md.lb[j] - xj, xj - md.ub[j]), j);
     q.xMax.add(std::fabs(xj), j);
     if (!md.ctype.empty() && md.ctype[j] != 'C') {
@@ -122,15 +142,15 @@ int solutionQuality(Env& env, model::Problem& p, Quality& q) {
     }
     if (!duals) continue;
     double atpi = 0.0;
-    for (int64_t k = md.matbeg[j]; k < md.matbeg[j + 1]; ++k) atpi += md.matval[k] * s->pi[md.matind[k]];
-    q.dualResid.add(std::fabs(md.obj[j] - atpi - s->dj[j]), j);
-    q.djMax.add(std::fabs(s->dj[j]), j);
+    for (int64_t k = md.matbeg[j]; k < md.matbeg[j + 1]; ++k) atpi += md.matval[k] * v.pi[md.matind[k]];
+    q.dualResid.add(std::fabs(md.obj[j] - atpi - v.dj[j]), j);
+    q.djMax.add(std::fabs(v.dj[j]), j);
     const bool fixed = md.lb[j] == md.ub[j];
     bool basic, atLower, atUpper;
     if (basis) {
-      basic = s->cstat[j] == simplex::kBasisBasic;
-      atLower = s->cstat[j] == simplex::kBasisAtLower;
-      atUpper = s->cstat[j] == simplex::kBasisAtUpper;
+      basic = v.cstat[j] == simplex::kBasisBasic;
+      atLower = v.cstat[j] == simplex::kBasisAtLower;
+      atUpper = v.cstat[j] == simplex::kBasisAtUpper;
     } else {
       // Without a basis: a value at a bound allows the one-sided sign.
       atLower = md.lb[j] > -model::kInfBound && std::fabs(xj - md.lb[j]) <= 1e-9 * (1 + std::fabs(xj));
@@ -138,7 +158,7 @@ int solutionQuality(Env& env, model::Problem& p, Quality& q) {
       basic = false;
       if (atLower && atUpper) atLower = atUpper = false, basic = false;
     }
-    q.dualInf.add(fixed && !basic ? 0.0 : djViolation(sen * s->dj[j], basic, fixed, atLower, atUpper), j);
+    q.dualInf.add(fixed && !basic ? 0.0 : djViolation(sen * v.dj[j], basic, fixed, atLower, atUpper), j);
   }
   for (int i = 0; i < m; ++i) {
     double lo, up;
@@ -146,26 +166,56 @@ int solutionQuality(Env& env, model::Problem& p, Quality& q) {
     const double act = ax[i];
     q.primalInf.add(std::max(lo - act, act - up), n + i);
     if (haveSlack) {
-      q.primalResid.add(std::fabs(ax[i] - (md.rhs[i] - s->slack[i])), n + i);
-      q.slackMax.add(std::fabs(s->slack[i]), n + i);
+      q.primalResid.add(std::fabs(ax[i] - (md.rhs[i] - v.slack[i])), n + i);
+      q.slackMax.add(std::fabs(v.slack[i]), n + i);
     }
     if (!duals) continue;
-    q.piMax.add(std::fabs(s->pi[i]), n + i);
+    q.piMax.add(std::fabs(v.pi[i]), n + i);
     // The row's dual is the reduced cost of its activity.
-    const bool basic = basis && s->rstat[i] == simplex::kBasisBasic;
+    const bool basic = basis && v.rstat[i] == simplex::kBasisBasic;
     const bool atUpper = up < model::kInfBound && (lo <= -model::kInfBound || std::fabs(act - up) < std::fabs(act - lo));
-    double v;
-    if (basis || lo == up) v = djViolation(sen * s->pi[i], basic, lo == up, !atUpper, atUpper);
+    double viol;
+    if (basis || lo == up) viol = djViolation(sen * v.pi[i], basic, lo == up, !atUpper, atUpper);
     else {
       // Without a basis a row strictly inside its limits needs a zero dual.
       const double tolAct = 1e-9 * (1 + std::fabs(act));
       const bool atLo = lo > -model::kInfBound && act - lo <= tolAct;
       const bool atUp = up < model::kInfBound && up - act <= tolAct;
-      v = djViolation(sen * s->pi[i], !atLo && !atUp, false, atLo, atUp);
+      viol = djViolation(sen * v.pi[i], !atLo && !atUp, false, atLo, atUp);
     }
-    q.dualInf.add(v, n + i);
+    q.dualInf.add(viol, n + i);
   }
-  model::ops::countWork(env, md.numNz() + n + m, 3);
+}
+
+
+int pickMeasure(const Quality& q, int what, bool mip, double* value, int* where) {
+  const Measure* m = nullptr;
+  bool isSum = false;
+  switch (what) {
+    case kQualMaxPrimalInfeas: case kQualMaxScaledPrimalInfeas: m = &q.primalInf; break;
+    case kQualSumPrimalInfeas: case kQualSumScaledPrimalInfeas: m = &q.primalInf; isSum = true; break;
+    case kQualMaxDualInfeas: case kQualMaxScaledDualInfeas: m = &q.dualInf; break;
+    case kQualSumDualInfeas: case kQualSumScaledDualInfeas: m = &q.dualInf; isSum = true; break;
+    case kQualMaxIntInfeas: m = &q.intInf; break;
+    case kQualSumIntInfeas: m = &q.intInf; isSum = true; break;
+    case kQualMaxPrimalResidual: case kQualMaxScaledPrimalResidual: m = &q.primalResid; break;
+    case kQualSumPrimalResidual: case kQualSumScaledPrimalResidual: m = &q.primalResid; isSum = true; break;
+    case kQualMaxDualResidual: case kQualMaxScaledDualResidual: m = &q.dualResid; break;
+    case kQualSumDualResidual: case kQualSumScaledDualResidual: m = &q.dualResid; isSum = true; break;
+    case kQualMaxX: case kQualMaxScaledX: m = &q.xMax; break;
+    case kQualMaxSlack: case kQualMaxScaledSlack: m = &q.slackMax; break;
+    case kQualMaxPi: case kQualMaxScaledPi: m = &q.piMax; break;
+    case kQualMaxRedCost: case kQualMaxScaledRedCost: m = &q.djMax; break;
+    default: return 1003;
+  }
+  const bool dualMeasure = m == &q.dualInf || m == &q.dualResid || m == &q.piMax || m == &q.djMax;
+  if (dualMeasure && !q.hasDual) return mip ? 1017 : 1232;
+  if (where) {
+    if (isSum) return 1003;
+    *where = m->where;
+    return 0;
+  }
+  *value = isSum ? m->sum : m->max;
   return 0;
 }
 

@@ -86,6 +86,27 @@ struct Quality {
 // Measures of the solution stored on the problem, in the caller's units.
 // Returns 0, 1217 (no solution) or 1001.
 int solutionQuality(Env& env, model::Problem& p, Quality& q);
+
+// The values of one solution of md to measure: x (one per column) is
+// needed; slack, the duals (pi with dj) and the basis statuses (cstat with
+// rstat) may be null, and their measures are then left out.
+struct SolutionValues {
+  const double* x = nullptr;
+  const double* slack = nullptr;
+  const double* pi = nullptr;
+  const double* dj = nullptr;
+  const int* cstat = nullptr;
+  const int* rstat = nullptr;
+};
+// The measures above of the given values (what solutionQuality reports for
+// the stored solution; the solution pool and the solution files use it).
+void measureSolution(const model::ModelData& md, const SolutionValues& v, Quality& q);
+// The measure of a quality code in q (the unscaled and scaled codes alike):
+// its maximum or sum into *value, or with `where` the location of the
+// maximum.  1003 for a code that is not a measure of q (kappa) or a sum
+// asked for its location; 1232 (LP) or 1017 (mip) for a dual measure
+// without duals.
+int pickMeasure(const Quality& q, int what, bool mip, double* value, int* where);
 // The same measures on the simplex engine's scaled working form; 1258 when
 // the problem has no factored basis.
 int scaledSolutionQuality(Env& env, model::Problem& p, Quality& q);

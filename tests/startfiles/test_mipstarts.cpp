@@ -252,6 +252,39 @@ TEST_F(MipStarts, InfeasibleStartsAreReportedRetainedAndRepaired) {
   EXPECT_EQ(results.text.find("Retaining values"), std::string::npos);
 }
 
+// A start that gives nothing at the start of the run (repair off) is tried
+// again after the root LP with the columns that agree with the root point
+// fixed; one with nothing in common with the root point finds nothing.
+TEST_F(MipStarts, DelayedStartsAreTriedAfterTheRootLp) {
+  double best = 0;
+  const std::vector<double> xs = optimum("p0033", &best);
+  std::vector<double> flipped = xs;
+  for (size_t j = 0; j < flipped.size(); j += 4) flipped[j] = 1.0 - flipped[j];
+  VNTsetlongparam(env, VNT_PARAM_REPAIRTRIES, -1);
+  VNTLPptr p = load("p0033");
+  ASSERT_EQ(addStart(p, allColumns(xs.size()), flipped, 4, "late"), 0);
+  ASSERT_EQ(VNTmipopt(env, p), 0);
+  const size_t root = results.text.find("Root relaxation solution time");
+  const size_t late = results.text.find("Delayed MIP starts produced solution.\n");
+  ASSERT_NE(root, std::string::npos) << results.text;
+  ASSERT_NE(late, std::string::npos) << results.text;
+  EXPECT_LT(root, late);
+  EXPECT_EQ(VNTgetstat(env, p), VNTMIP_OPTIMAL);
+  EXPECT_NEAR(objval(p), best, 1e-6);
+  results.text.clear();
+  VNTLPptr q = load("p0033");
+  ASSERT_EQ(addStart(q, {0}, {7.0}, 4, "far"), 0);
+  ASSERT_EQ(VNTmipopt(env, q), 0);
+  EXPECT_NE(results.text.find("Delayed MIP starts found nothing.\n"), std::string::npos) << results.text;
+  EXPECT_NEAR(objval(q), best, 1e-6);
+  // A start that gives its solution at once leaves nothing for later.
+  results.text.clear();
+  VNTLPptr r = load("p0033");
+  ASSERT_EQ(addStart(r, allColumns(xs.size()), xs, 1, "good"), 0);
+  ASSERT_EQ(VNTmipopt(env, r), 0);
+  EXPECT_EQ(results.text.find("Delayed MIP starts"), std::string::npos) << results.text;
+}
+
 TEST_F(MipStarts, LargeObjectivesInExponentFormAndLazyConstraintsRaiseTheEffort) {
   VNTLPptr p = fromLp(
       "Maximize\n obj: 12345678 x + y\nSubject To\n c1: x + y <= 1\nLazy Constraints\n l1: y - x <= 0\n"

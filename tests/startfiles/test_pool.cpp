@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -246,6 +247,96 @@ TEST_F(Pool, ZeroCapacityPopulatesNothing) {
   EXPECT_NE(errors.text.find("3024"), std::string::npos);
 }
 
+// Filter files: written, read back into a problem without filters, they
+// give the same filters; a failed read changes nothing.
+TEST_F(Pool, FilterFilesRoundTripAndRejectWhatTheyShould) {
+  int ind[3] = {0, 3, 5};
+  double w[3] = {1, 2, 0.5}, ref[3] = {1, 0, 1}, coef[3] = {2, -1, 3};
+  ASSERT_EQ(VNTaddsolnpooldivfilter(env, lp, 1.0, 3.5, 3, ind, w, ref, "near"), 0);
+  ASSERT_EQ(VNTaddsolnpoolrngfilter(env, lp, -1.0, 4.0, 3, ind, coef, nullptr), 0);
+  const std::string f = name("pool.flt");
+  ASSERT_EQ(VNTfltwrite(env, lp, f.c_str()), 0);
+  EXPECT_NE(warnings.text.find("Default filter names f1, f2 ... to be created.\n"), std::string::npos);
+  std::ifstream in(f);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text.rfind("* ENCODING=", 0), 0u) << text;
+  EXPECT_NE(text.find("\nNAME          "), std::string::npos) << text;
+  EXPECT_NE(text.find("   Filters\nDIVFILTER"), std::string::npos) << text;
+  EXPECT_NE(text.find("DIVFILTER  near  1  3.5\n x0  1  1\n x3  2  0\n x5  0.5  1\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("RNGFILTER  f2  -1  4\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("ENDATA\n"), std::string::npos);
+  ASSERT_EQ(VNTdelsolnpoolfilters(env, lp, 0, 1), 0);
+  ASSERT_EQ(VNTgetsolnpoolnumfilters(env, lp), 0);
+  ASSERT_EQ(VNTreadcopysolnpoolfilters(env, lp, f.c_str()), 0);
+  ASSERT_EQ(VNTgetsolnpoolnumfilters(env, lp), 2);
+  double lo = 0, up = 0, gv[3], gr[3];
+  int nz = 0, gi[3], surplus = 0, type = 0;
+  ASSERT_EQ(VNTgetsolnpooldivfilter(env, lp, &lo, &up, &nz, gi, gv, gr, 3, &surplus, 0), 0);
+  EXPECT_EQ(lo, 1.0);
+  EXPECT_EQ(up, 3.5);
+  ASSERT_EQ(nz, 3);
+  for (int t = 0; t < 3; ++t) {
+    EXPECT_EQ(gi[t], ind[t]);
+    EXPECT_EQ(gv[t], w[t]);
+    EXPECT_EQ(gr[t], ref[t]);
+  }
+  ASSERT_EQ(VNTgetsolnpoolfiltertype(env, lp, &type, 1), 0);
+  EXPECT_EQ(type, 2);
+  ASSERT_EQ(VNTgetsolnpoolrngfilter(env, lp, &lo, &up, &nz, gi, gv, 3, &surplus, 1), 0);
+  EXPECT_EQ(lo, -1.0);
+  EXPECT_EQ(up, 4.0);
+  ASSERT_EQ(nz, 3);
+  for (int t = 0; t < 3; ++t) EXPECT_EQ(gv[t], coef[t]);
+  int idx = -1;
+  ASSERT_EQ(VNTgetsolnpoolfilterindex(env, lp, "f2", &idx), 0);
+  EXPECT_EQ(idx, 1);
+  // Broken files: the code, and the filters as they were.
+  struct Bad {
+    const char* body;
+    int code;
+  };
+  const Bad bad[] = {
+      {"NAME x Filters\nDIVFILTER  a  0  1\n x0  1\nENDATA\n", 1553},      // an entry short of its reference
+      {"NAME x Filters\nRNGFILTER  a  0\n x0  1\nENDATA\n", 1553},          // header without its upper limit
+      {"NAME x Filters\n x0  1\nENDATA\n", 1553},                           // an entry before any filter
+      {"NAME x Filters\nSETFILTER  a  0  1\nENDATA\n", 1551},               // unknown keyword
+      {"DIVFILTER  a  0  1\n x0  1  0\nENDATA\n", 1551},                    // no NAME line
+  };
+  for (const Bad& b : bad) {
+    std::ofstream(f) << b.body;
+    EXPECT_EQ(VNTreadcopysolnpoolfilters(env, lp, f.c_str()), b.code) << b.body;
+    EXPECT_EQ(VNTgetsolnpoolnumfilters(env, lp), 2) << b.body;
+  }
+  // Warnings do not stop a read: unknown and repeated columns are skipped,
+  // a missing ENDATA is reported.
+  warnings.text.clear();
+  std::ofstream(f) << "NAME x Filters\nRNGFILTER  r  0  2\n x0  1\n nope  1\n x0  2\n x6  1\n";
+  ASSERT_EQ(VNTreadcopysolnpoolfilters(env, lp, f.c_str()), 0);
+  EXPECT_NE(warnings.text.find("Warning, line 4: 'nope' is not a variable.\n"), std::string::npos) << warnings.text;
+  EXPECT_NE(warnings.text.find("Warning, line 5: repeated entry for 'x0'.\n"), std::string::npos) << warnings.text;
+  EXPECT_NE(warnings.text.find("Warning: 'ENDATA' missing.\n"), std::string::npos) << warnings.text;
+  ASSERT_EQ(VNTgetsolnpoolnumfilters(env, lp), 1);
+  ASSERT_EQ(VNTgetsolnpoolrngfilter(env, lp, &lo, &up, &nz, gi, gv, 3, &surplus, 0), 0);
+  ASSERT_EQ(nz, 2);
+  EXPECT_EQ(gi[0], 0);
+  EXPECT_EQ(gi[1], 6);
+  // The filter read (x0 + x6 within [0, 2]) holds for every assignment:
+  // populate keeps every feasible one.
+  VNTsetintparam(env, VNT_PARAM_POPULATELIM, 1000);
+  ASSERT_EQ(VNTpopulate(env, lp), 0);
+  EXPECT_EQ(poolMasks().size(), k.feasible().size());
+  // A diversity filter on a column that is not binary is refused whole.
+  int st = 0;
+  VNTLPptr q = VNTcreateprob(env, &st, "c");
+  double lb = 0, ub = 5, obj = 1;
+  ASSERT_EQ(VNTnewcols(env, q, 1, &obj, &lb, &ub, "I", nullptr), 0);
+  std::ofstream(f) << "NAME c Filters\nDIVFILTER  d  0  1\n x1  1  0\nENDATA\n";
+  EXPECT_EQ(VNTreadcopysolnpoolfilters(env, q, f.c_str()), 3414);
+  EXPECT_EQ(VNTgetsolnpoolnumfilters(env, q), 0);
+  VNTfreeprob(env, &q);
+  std::remove(f.c_str());
+}
+
 // ---------------------------------------------------------------------------
 // Real models, read as given and solved with presolve on: every pool
 // solution is checked on the model as given through the public queries.
@@ -374,6 +465,32 @@ TEST_F(PoolOnModels, PopulateOnPresolvedModelsKeepsSolutionsOfTheModelAsGiven) {
       EXPECT_GE(o, best - 1e-6 * best);
       EXPECT_LE(o, best * 1.02 + 1e-6 * best);
     }
+    // Quality queries of each pool solution agree with its values.
+    for (int s = 0; s < static_cast<int>(objs.size()); ++s) {
+      std::vector<double> x(n);
+      ASSERT_EQ(VNTgetsolnpoolx(env, lp, s, x.data(), 0, n - 1), 0);
+      int at = -1;
+      for (int j = 0; j < n; ++j)
+        if (at < 0 || std::fabs(x[j]) > std::fabs(x[at])) at = j;
+      double v = -1;
+      int where = -2;
+      ASSERT_EQ(VNTgetsolnpooldblquality(env, lp, s, &v, VNT_QUAL_MAX_X), 0);
+      EXPECT_EQ(v, std::fabs(x[at]));
+      ASSERT_EQ(VNTgetsolnpoolintquality(env, lp, s, &where, VNT_QUAL_MAX_X), 0);
+      EXPECT_EQ(std::fabs(x[where]), std::fabs(x[at]));
+      ASSERT_EQ(VNTgetsolnpooldblquality(env, lp, s, &v, VNT_QUAL_MAX_PRIMAL_INFEAS), 0);
+      EXPECT_LE(v, 1e-6);
+      ASSERT_EQ(VNTgetsolnpooldblquality(env, lp, s, &v, VNT_QUAL_SUM_INT_INFEAS), 0);
+      EXPECT_LE(v, 1e-6);
+      EXPECT_EQ(VNTgetsolnpooldblquality(env, lp, s, &v, VNT_QUAL_MAX_DUAL_INFEAS), 1017);
+      EXPECT_EQ(VNTgetsolnpooldblquality(env, lp, s, &v, VNT_QUAL_MAX_SCALED_X), 1003);
+    }
+    // The incumbent's measures are those of the stored MIP solution.
+    double qi = -1, qs = -2;
+    ASSERT_EQ(VNTgetsolnpooldblquality(env, lp, -1, &qi, VNT_QUAL_MAX_SLACK), 0);
+    ASSERT_EQ(VNTgetdblquality(env, lp, &qs, VNT_QUAL_MAX_SLACK), 0);
+    EXPECT_EQ(qi, qs);
+    EXPECT_EQ(VNTgetsolnpooldblquality(env, lp, static_cast<int>(objs.size()), &qi, VNT_QUAL_MAX_X), 1200);
     std::vector<double> xi(n), x(n);
     ASSERT_EQ(VNTgetsolnpoolx(env, lp, -1, xi.data(), 0, n - 1), 0);
     ASSERT_EQ(VNTgetx(env, lp, x.data(), 0, n - 1), 0);

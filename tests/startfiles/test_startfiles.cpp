@@ -204,6 +204,30 @@ TEST_F(StartFiles, SolutionQualityMeasuresAreSmallAfterAnOptimalSolve) {
   }
   EXPECT_NE(xml.find("solutionMethodString=\""), std::string::npos);
   EXPECT_NE(xml.find("status=\"basic\""), std::string::npos);
+  // The file holds what the quality queries report, the condition estimate
+  // of the final basis included.
+  const auto attribute = [&](const std::string& text, const char* q) {
+    const size_t at = text.find(std::string(" ") + q + "=\"");
+    EXPECT_NE(at, std::string::npos) << q;
+    return at == std::string::npos ? NAN : std::strtod(text.c_str() + at + std::strlen(q) + 3, nullptr);
+  };
+  for (const auto& [q, what] : {std::pair{"maxX", VNT_QUAL_MAX_X}, std::pair{"maxPi", VNT_QUAL_MAX_PI},
+                                std::pair{"maxRedCost", VNT_QUAL_MAX_RED_COST}, std::pair{"kappa", VNT_QUAL_KAPPA}}) {
+    double v = 0;
+    ASSERT_EQ(VNTgetdblquality(env, a, &v, what), 0) << q;
+    EXPECT_EQ(attribute(xml, q), v) << q;
+  }
+  EXPECT_GE(attribute(xml, "kappa"), 1.0);
+  // A MIP solution file has the integer measures and no dual ones.
+  VNTLPptr b = load("miplib3", "p0033");
+  ASSERT_EQ(VNTmipopt(env, b), 0);
+  ASSERT_EQ(VNTsolwrite(env, b, f.c_str()), 0);
+  const std::string mip = slurp(f);
+  EXPECT_LE(attribute(mip, "maxIntInfeas"), 1e-6);
+  EXPECT_LE(attribute(mip, "maxPrimalInfeas"), 1e-6);
+  EXPECT_EQ(attribute(mip, "maxX"), 1.0);
+  EXPECT_EQ(mip.find("maxDualInfeas"), std::string::npos);
+  EXPECT_EQ(mip.find("kappa"), std::string::npos);
 }
 
 TEST_F(StartFiles, WriteLevelsSelectTheEntries) {
