@@ -338,9 +338,8 @@ void processDelayedStarts(Search& s, const double* rootX) {
   const int n = md.numCols();
   // The root point on the columns as given (presolve's removed columns get
   // the values its records imply).
-  std::vector<double> root(static_cast<size_t>(n), 0.0);
-  if (s.pre_) s.pre_->uncrushX(rootX, root.data());
-  else root.assign(rootX, rootX + n);
+  std::vector<double> root;
+  s.toOriginal(rootX, root);
   bool found = false;
   for (const model::MipStart& ms : starts) {
     const StartValues v = layOut(s, ms);
