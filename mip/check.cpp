@@ -129,6 +129,14 @@ bool solutionSatisfies(const model::ModelData& md, const double* x, const Soluti
     if (c.direction != 0 && !active && senseHolds(c.sense, a, c.rhs, tl.feasibility))
       return fail("indicator " + std::to_string(r) + " (reversed) violated");
   }
+  // Lazy constraints are constraints of the model like any row.
+  for (size_t r = 0; r < md.lazycons.size(); ++r) {
+    const model::LinearConstraint& c = md.lazycons[r];
+    double sc = 0.0;
+    for (size_t k = 0; k < c.ind.size(); ++k) sc = std::max(sc, std::fabs(c.val[k] * x[c.ind[k]]));
+    if (!senseHolds(c.sense, rowActivity(c.ind, c.val, x), c.rhs, rowTol(ft, sc)))
+      return fail("lazy constraint " + std::to_string(r) + " violated");
+  }
   for (size_t r = 0; r < md.pwl.size(); ++r) {
     const model::PwlConstraint& c = md.pwl[r];
     if (!pwlMatches(c, x[c.xcol], x[c.ycol], ft)) return fail("piecewise-linear constraint " + std::to_string(r) + " violated");

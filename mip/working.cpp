@@ -257,6 +257,15 @@ int buildWorking(const model::ModelData& md, const RunParams& rp, Working& w) {
     w.sets.push_back(std::move(set));
   }
 
+  // Lazy constraints bind every solution the search accepts: the working LP
+  // carries them as rows from the root on.
+  for (const model::LinearConstraint& c : md.lazycons) {
+    std::vector<std::pair<int, double>> terms;
+    for (size_t k = 0; k < c.ind.size(); ++k) terms.emplace_back(c.ind[k], c.val[k]);
+    const double lo = c.sense == 'L' ? -tol::kInf : c.rhs, up = c.sense == 'G' ? tol::kInf : c.rhs;
+    addRow(std::move(terms), lo, up);
+  }
+
   // Assemble the working LP (column-wise).
   const int nNew = static_cast<int>(newCols.size()), mNew = static_cast<int>(extra.rows.size());
   w.n = n0 + nNew;

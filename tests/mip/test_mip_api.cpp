@@ -671,3 +671,70 @@ TEST_F(Mip, IncumbentFilesFollowEveryNewIncumbent) {
 }
 
 }  // namespace
+
+// Lazy constraints are constraints of the model: a run must give the answer
+// of the same model with them written as ordinary rows, and the incumbent
+// must satisfy them.
+TEST_F(Mip, LazyConstraintsBindTheAnswer) {
+  auto writeModel = [](const std::string& text) {
+    char path[] = "/tmp/vanto_lazyXXXXXX.lp";
+    const int fd = mkstemps(path, 3);
+    if (fd < 0) return std::string();
+    FILE* f = fdopen(fd, "w");
+    std::fputs(text.c_str(), f);
+    std::fclose(f);
+    return std::string(path);
+  };
+  unsigned seed = 7;
+  auto rnd = [&](int k) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int>((seed >> 16) % static_cast<unsigned>(k));
+  };
+  for (int model = 0; model < 12; ++model) {
+    const int n = 6 + rnd(5);
+    std::string obj = "Maximize\n obj:", rows, lazy;
+    for (int j = 0; j < n; ++j) obj += " + " + std::to_string(1 + rnd(9)) + " x" + std::to_string(j);
+    std::string knap = " c0:";
+    for (int j = 0; j < n; ++j) knap += " + " + std::to_string(1 + rnd(6)) + " x" + std::to_string(j);
+    rows = knap + " <= " + std::to_string(3 * n) + "\n";
+    // Pairwise exclusions and a cardinality limit the objective wants to break.
+    for (int k = 0; k < 3; ++k) {
+      const int a = rnd(n), b = (a + 1 + rnd(n - 1)) % n;
+      lazy += " l" + std::to_string(k) + ": x" + std::to_string(a) + " + x" + std::to_string(b) + " <= 1\n";
+    }
+    std::string card = " l3:";
+    for (int j = 0; j < n; ++j) card += " + x" + std::to_string(j);
+    const int cap = 2 + rnd(3);
+    lazy += card + " <= " + std::to_string(cap) + "\n";
+    const std::string tail = "Binaries\n";
+    std::string bins;
+    for (int j = 0; j < n; ++j) bins += " x" + std::to_string(j);
+    const std::string withLazy = obj + "\nSubject To\n" + rows + "Lazy Constraints\n" + lazy + tail + bins + "\nEnd\n";
+    const std::string asRows = obj + "\nSubject To\n" + rows + lazy + tail + bins + "\nEnd\n";
+    const std::string pl = writeModel(withLazy), pr = writeModel(asRows);
+    ASSERT_FALSE(pl.empty());
+    ASSERT_FALSE(pr.empty());
+    for (int presolve : {1, 0}) {
+      VNTsetintparam(env, VNT_PARAM_PREIND, presolve);
+      ASSERT_EQ(VNTreadcopyprob(env, lp, pr.c_str(), nullptr), 0);
+      ASSERT_EQ(VNTmipopt(env, lp), 0);
+      double want = 0.0;
+      ASSERT_EQ(VNTgetobjval(env, lp, &want), 0);
+      ASSERT_EQ(VNTreadcopyprob(env, lp, pl.c_str(), nullptr), 0);
+      ASSERT_EQ(VNTmipopt(env, lp), 0);
+      const int stat = VNTgetstat(env, lp);
+      EXPECT_TRUE(stat == VNTMIP_OPTIMAL || stat == VNTMIP_OPTIMAL_TOL) << stat << "\n" << withLazy;
+      double got = 0.0;
+      ASSERT_EQ(VNTgetobjval(env, lp, &got), 0);
+      EXPECT_NEAR(got, want, 1e-6) << "presolve " << presolve << "\n" << withLazy;
+      // The cardinality row, checked on the returned point.
+      const std::vector<double> x = incumbent();
+      double sum = 0.0;
+      for (double v : x) sum += v;
+      EXPECT_LE(sum, cap + 1e-6) << withLazy;
+    }
+    std::remove(pl.c_str());
+    std::remove(pr.c_str());
+  }
+  VNTsetintparam(env, VNT_PARAM_PREIND, 1);
+}
