@@ -145,23 +145,6 @@ SolutionPool* poolForRun(Env& env, model::Problem& p, Search& search) {
 
 namespace {
 
-// Sets long parameters for a scope and restores them on exit.
-class Scoped {
- public:
-  explicit Scoped(Env& env) : env_(env) {}
-  ~Scoped() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) params::setLongParam(env_, it->first, it->second);
-  }
-  void set(int id, long long v) {
-    saved_.emplace_back(id, params::getLong(env_, id));
-    params::setLongParam(env_, id, v);
-  }
-
- private:
-  Env& env_;
-  std::vector<std::pair<int, long long>> saved_;
-};
-
 void setStatus(model::Problem& p, int stat) {
   if (simplex::LpState* s = simplex::lpState(p)) s->stat = stat;
   if (Search* s = findSearch(p)) s->status = stat;
@@ -385,7 +368,7 @@ int populate(Env& env, model::Problem& p) {
     try {
       if (model::replaceData(env, *q, std::move(sub)) == 0) {
         q->probtype = model::kMILP;
-        Scoped scope(env);
+        params::ScopedLongParams scope(env);
         scope.set(kParamDisplay, 0);
         scope.set(kParamSolLim, 1);
         scope.set(kParamNodeLim, nodesLeft);

@@ -20,23 +20,6 @@ enum : int { kParamDisplay = 2012, kParamNodeLimit = 2017, kParamRepairTries = 2
 // Repair tries when the parameter says "automatic" (0).
 constexpr long long kAutoRepairTries = 3;
 
-// Sets integer parameters for a scope and restores them on exit.
-class ParamScope {
- public:
-  explicit ParamScope(Env& env) : env_(env) {}
-  ~ParamScope() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) params::setLongParam(env_, it->first, it->second);
-  }
-  void set(int id, long long v) {
-    saved_.emplace_back(id, params::getLong(env_, id));
-    params::setLongParam(env_, id, v);
-  }
-
- private:
-  Env& env_;
-  std::vector<std::pair<int, long long>> saved_;
-};
-
 // Integer columns of the model as given (the search may work on a presolved
 // copy with other columns).
 bool isInteger(const Search& s, int j) {
@@ -232,7 +215,7 @@ bool solveSubMip(Search& s, const std::vector<double>& lb, const std::vector<dou
   try {
     if (model::replaceData(env, *q, std::move(md)) == 0) {
       q->probtype = model::kMILP;
-      ParamScope scope(env);
+      params::ScopedLongParams scope(env);
       scope.set(kParamDisplay, 0);
       scope.set(kParamNodeLimit, std::max(1LL, s.rp.subMipNodes));
       std::unique_ptr<Search> sub(new (std::nothrow) Search);

@@ -187,23 +187,13 @@ int getmipstartname(Env& env, model::Problem& lp, char** name, char* namestore, 
   if (storespace < 0) return 1003;
   if (storespace > 0 && (!name || !namestore)) return 1004;
   const model::Attachments* a = model::findAttachments(lp);
+  // The start names as an indexable table of strings.
+  struct StartNames {
+    const std::vector<model::MipStart>& s;
+    const std::string& operator[](int k) const { return s[k].name; }
+  };
   return guarded([&] {
-    std::vector<std::string> conv(end - begin + 1);
-    long long need = 0;
-    for (int k = begin; k <= end; ++k) {
-      conv[k - begin] = model::ops::nameOut(env, a->starts[k].name);
-      need += static_cast<long long>(conv[k - begin].size()) + 1;
-    }
-    *surplus_p = storespace - need;
-    if (need > storespace) return namestore ? 1207 : -1207;
-    long long pos = 0;
-    for (int k = begin; k <= end; ++k) {
-      const std::string& s = conv[k - begin];
-      name[k - begin] = namestore + pos;
-      std::memcpy(namestore + pos, s.c_str(), s.size() + 1);
-      pos += static_cast<long long>(s.size()) + 1;
-    }
-    return 0;
+    return model::ops::copyNamesOut(env, StartNames{a->starts}, begin, end, name, namestore, storespace, surplus_p);
   });
 }
 

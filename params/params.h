@@ -4,6 +4,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "env/env.h"
 
@@ -99,5 +101,25 @@ char* recordPath(Env& env);
 int writeParamFile(Env& env, const char* filename);
 int readParamFile(Env& env, const char* filename);
 int readParamText(Env& env, const char* name, const char* text, long long length);
+
+// Integer parameters set for a scope and restored, last set first, when the
+// scope ends (helper solves that must leave the caller's settings as found).
+class ScopedLongParams {
+ public:
+  explicit ScopedLongParams(Env& env) : env_(env) {}
+  ScopedLongParams(const ScopedLongParams&) = delete;
+  ScopedLongParams& operator=(const ScopedLongParams&) = delete;
+  ~ScopedLongParams() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) setLongParam(env_, it->first, it->second);
+  }
+  void set(int id, long long v) {
+    saved_.emplace_back(id, getLong(env_, id));
+    setLongParam(env_, id, v);
+  }
+
+ private:
+  Env& env_;
+  std::vector<std::pair<int, long long>> saved_;
+};
 
 }  // namespace vnt::params
