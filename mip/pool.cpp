@@ -368,10 +368,10 @@ int populate(Env& env, model::Problem& p) {
     try {
       if (model::replaceData(env, *q, std::move(sub)) == 0) {
         q->probtype = model::kMILP;
-        params::ScopedLongParams scope(env);
-        scope.set(kParamDisplay, 0);
-        scope.set(kParamSolLim, 1);
-        scope.set(kParamNodeLim, nodesLeft);
+        params::ScopedParams scope(env);
+        scope.setInt(kParamDisplay, 0);
+        scope.setInt(kParamSolLim, 1);
+        scope.setInt(kParamNodeLim, nodesLeft);
         Search search;
         if (search.run(env, *q) == 0) {
           subStatus = search.status;

@@ -215,9 +215,9 @@ bool solveSubMip(Search& s, const std::vector<double>& lb, const std::vector<dou
   try {
     if (model::replaceData(env, *q, std::move(md)) == 0) {
       q->probtype = model::kMILP;
-      params::ScopedLongParams scope(env);
-      scope.set(kParamDisplay, 0);
-      scope.set(kParamNodeLimit, std::max(1LL, s.rp.subMipNodes));
+      params::ScopedParams scope(env);
+      scope.setInt(kParamDisplay, 0);
+      scope.setInt(kParamNodeLimit, std::max(1LL, s.rp.subMipNodes));
       std::unique_ptr<Search> sub(new (std::nothrow) Search);
       if (sub && sub->run(env, *q) == 0 && sub->hasIncumbent()) {
         x = sub->incumbentOrig;

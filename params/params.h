@@ -102,24 +102,30 @@ int writeParamFile(Env& env, const char* filename);
 int readParamFile(Env& env, const char* filename);
 int readParamText(Env& env, const char* name, const char* text, long long length);
 
-// Integer parameters set for a scope and restored, last set first, when the
-// scope ends (helper solves that must leave the caller's settings as found).
-class ScopedLongParams {
+// Parameters set for a scope and restored, last set first, when the scope
+// ends (helper solves that must leave the caller's settings as found).
+class ScopedParams {
  public:
-  explicit ScopedLongParams(Env& env) : env_(env) {}
-  ScopedLongParams(const ScopedLongParams&) = delete;
-  ScopedLongParams& operator=(const ScopedLongParams&) = delete;
-  ~ScopedLongParams() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) setLongParam(env_, it->first, it->second);
+  explicit ScopedParams(Env& env) : env_(env) {}
+  ScopedParams(const ScopedParams&) = delete;
+  ScopedParams& operator=(const ScopedParams&) = delete;
+  ~ScopedParams() {
+    for (auto it = ints_.rbegin(); it != ints_.rend(); ++it) setLongParam(env_, it->first, it->second);
+    for (auto it = dbls_.rbegin(); it != dbls_.rend(); ++it) setDblParam(env_, it->first, it->second);
   }
-  void set(int id, long long v) {
-    saved_.emplace_back(id, getLong(env_, id));
+  void setInt(int id, long long v) {
+    ints_.emplace_back(id, getLong(env_, id));
     setLongParam(env_, id, v);
+  }
+  void setDbl(int id, double v) {
+    dbls_.emplace_back(id, getDbl(env_, id));
+    setDblParam(env_, id, v);
   }
 
  private:
   Env& env_;
-  std::vector<std::pair<int, long long>> saved_;
+  std::vector<std::pair<int, long long>> ints_;
+  std::vector<std::pair<int, double>> dbls_;
 };
 
 }  // namespace vnt::params

@@ -29,29 +29,6 @@ constexpr int kParamMipGap = 2009;
 constexpr int kParamMipAbsGap = 2008;
 constexpr double kNoLimit = 1e75;
 
-// Sets parameters for the scratch run and puts them back afterwards.
-class Scope {
- public:
-  explicit Scope(Env& env) : env_(env) {}
-  ~Scope() {
-    for (auto it = ints_.rbegin(); it != ints_.rend(); ++it) params::setLongParam(env_, it->first, it->second);
-    for (auto it = dbls_.rbegin(); it != dbls_.rend(); ++it) params::setDblParam(env_, it->first, it->second);
-  }
-  void setInt(int id, long long v) {
-    ints_.emplace_back(id, params::getLong(env_, id));
-    params::setLongParam(env_, id, v);
-  }
-  void setDbl(int id, double v) {
-    dbls_.emplace_back(id, params::getDbl(env_, id));
-    params::setDblParam(env_, id, v);
-  }
-
- private:
-  Env& env_;
-  std::vector<std::pair<int, long long>> ints_;
-  std::vector<std::pair<int, double>> dbls_;
-};
-
 int classifyMip(int stat) {
   switch (stat) {
     case 101: case 102: case 115: return kSubOptimal;
@@ -124,7 +101,7 @@ int solveSubMip(Env& env, const model::ModelData& md, const SubBudget& budget, S
   if (!q) return st ? st : 1001;
   int result = 0;
   {
-    Scope scope(env);
+    params::ScopedParams scope(env);
     scope.setInt(kParamParamDisplay, 0);
     scope.setInt(kParamMipDisplay, 0);
     scope.setDbl(kParamTimeLimit, budget.secondsLeft());
