@@ -30,6 +30,26 @@ bool sameSolution(const std::vector<double>& a, const double* b, double intTol) 
   return true;
 }
 
+// Integer columns whose rounded value is of moderate size enter the key:
+// in two feasible solutions that sameSolution calls the same, such a column's
+// values lie within the integrality tolerance of an integer and within 0.1
+// of each other, so they round alike.
+constexpr double kKeyMagnitude = 1e5;
+
+uint64_t solutionKey(const model::ModelData& md, const double* x, int n, double intTol) {
+  if (md.ctype.empty() || intTol >= 0.25) return 0;
+  uint64_t h = 1469598103934665603ULL;
+  for (int j = 0; j < n && j < static_cast<int>(md.ctype.size()); ++j) {
+    const char t = md.ctype[j];
+    if (t != 'I' && t != 'B') continue;
+    const double r = std::round(x[j]);
+    if (!(std::fabs(r) < kKeyMagnitude)) continue;
+    h = (h ^ (static_cast<uint64_t>(static_cast<int64_t>(r)) + 0x9e3779b97f4a7c15ULL)) * 1099511628211ULL;
+    h ^= h >> 29;
+  }
+  return h | 1;
+}
+
 double distance(const std::vector<double>& a, const std::vector<double>& b) {
   double d = 0.0;
   for (size_t j = 0; j < a.size(); ++j) d += std::fabs(a[j] - b[j]);
@@ -53,13 +73,13 @@ std::string SolutionPool::nameOf(size_t k) const {
 }
 
 bool SolutionPool::offer(const model::ModelData& md, const double* x, double obj) {
-  (void)md;
   if (!passesFilters(filters, x)) {
     ++rejected;
     return false;
   }
+  const uint64_t key = solutionKey(md, x, numCols, intTol);
   for (const Solution& s : sols)
-    if (sameSolution(s.x, x, intTol)) {
+    if ((key == 0 || s.key == 0 || s.key == key) && sameSolution(s.x, x, intTol)) {
       ++rejected;
       return false;
     }
@@ -67,6 +87,7 @@ bool SolutionPool::offer(const model::ModelData& md, const double* x, double obj
   s.obj = obj;
   s.x.assign(x, x + numCols);
   s.serial = ++serial;
+  s.key = key;
   if (static_cast<long long>(sols.size()) >= capacity) {
     if (sols.empty()) return false;
     size_t out = 0;

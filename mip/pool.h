@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,10 @@ class SolutionPool {
     std::vector<double> x;
     std::string name;  // empty: "p" + one-based index at the time of the query
     long long serial = 0;  // order of arrival
+    // Hash of the rounded integer values (0: none): two solutions with
+    // different keys are never the same, so the duplicate check compares
+    // whole vectors only when the keys agree.
+    uint64_t key = 0;
   };
 
   int version = 2;
