@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_clock.h"
 #include "vanto/vanto.h"
 #include "vanto/vnt_ops.h"
 
@@ -47,11 +48,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-double cpuNow() {
-  timespec ts;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
-}
+using vnt::bench::cpuNow;
 
 struct Counts {
   long long rows = -1, cols = -1, nnz = -1;

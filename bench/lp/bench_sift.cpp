@@ -16,15 +16,12 @@
 #include <vector>
 
 #include "common/models.h"
+#include "bench_clock.h"
 #include "vanto/vanto.h"
 
 namespace {
 
-double cpuNow() {
-  timespec ts;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
-}
+using vnt::bench::cpuNow;
 
 struct Run {
   double seconds = -1, obj = NAN;

@@ -14,15 +14,12 @@
 #include <vector>
 
 #include "common/models.h"
+#include "bench_clock.h"
 #include "vanto/vanto.h"
 
 namespace {
 
-double cpuNow() {
-  timespec ts;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
-}
+using vnt::bench::cpuNow;
 
 struct Solve {
   int stat = 0;

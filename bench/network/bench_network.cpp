@@ -23,15 +23,12 @@
 #include <string>
 #include <vector>
 
+#include "bench_clock.h"
 #include "vanto/vanto.h"
 
 namespace {
 
-double cpuNow() {
-  timespec ts;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
-}
+using vnt::bench::cpuNow;
 
 struct Inst {
   std::string family;

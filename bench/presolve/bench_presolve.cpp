@@ -9,7 +9,6 @@
 // needs 10 ms or more, the largest ratio, how often our reduced problem is
 // no larger than CLP's, and the share of our time spent in presolve.
 // Usage: bench_presolve [--set netlib|miplib3|all] [--noclp] [model ...]
-#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -25,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_clock.h"
 #include "vanto/vanto.h"
 
 #ifndef VANTO_DATA_DIR
@@ -32,6 +32,9 @@
 #endif
 
 namespace {
+
+using vnt::bench::cpuNow;
+using vnt::bench::wallNow;
 
 struct Size {
   long long rows = -1, cols = -1, nz = -1;
@@ -83,17 +86,6 @@ struct Results {
   std::vector<std::string> lines;
   static void fn(void* h, const char* m) { static_cast<Results*>(h)->lines.emplace_back(m); }
 };
-
-double cpuNow() {
-  rusage ru{};
-  getrusage(RUSAGE_SELF, &ru);
-  return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-         1e-6 * static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec);
-}
-
-double wallNow() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 std::map<std::string, std::pair<std::string, double>> references(const std::string& set) {
   std::map<std::string, std::pair<std::string, double>> ref;

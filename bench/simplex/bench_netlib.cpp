@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "simplex/lp_engine.h"
+#include "bench_clock.h"
 #include "common/read_model.h"
 
 #ifndef VANTO_DATA_DIR
@@ -34,13 +35,7 @@
 
 namespace {
 
-// CPU time of this process: the peer reports CPU time for itself, and CPU
-// time is far less disturbed than wall time on a shared, loaded machine.
-double cpuNow() {
-  timespec ts;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
-}
+using vnt::bench::cpuNow;
 
 struct ClpResult {
   bool ok = false;
