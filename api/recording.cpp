@@ -1,10 +1,17 @@
 // The call recorder: switching an environment to the recording table set,
 // creating the database, and recording one call (its arguments before it,
-// its return value and output arguments after it).  Each phase is one
-// committed transaction, so every recorded call stands on disk when the next
-// one starts, even if the program then dies; the connection and its prepared
-// statements stay open from one call to the next and are closed with the
-// environment.
+// its return value and output arguments after it).
+//
+// The connection and its prepared statements stay open from one call to the
+// next, holding the database file exclusively, and are closed with the
+// environment (or at the process's exit).  The results of a call are written
+// into a transaction that stays open and is committed together with the
+// arguments of the next call, before that call runs: whenever the library is
+// at work on a recorded call, everything recorded before it and the call's
+// own arguments stand on disk, so a run that dies inside the library leaves
+// a complete recording of what led there.  Only the results of the last call
+// wait for the next call, the environment's close or the process's normal
+// exit; a program that dies in its own code after that call loses them.
 //
 // The database library allocates through the environment's allocator: a
 // process-wide set of memory routines (installed once, before the library is
@@ -397,6 +404,10 @@ struct Connection {
   sqlite3_stmt* param = nullptr;
   sqlite3_stmt* arg = nullptr;
   sqlite3_stmt* ret = nullptr;
+  sqlite3_stmt* begin = nullptr;
+  sqlite3_stmt* commit = nullptr;
+  sqlite3_stmt* rollback = nullptr;
+  bool pending = false;  // a transaction with the last call's results is open
 
   // Opens and prepares; false (and nothing open) on failure.
   bool open() {
@@ -405,8 +416,11 @@ struct Connection {
       return false;
     }
     // A recorded run must survive the program's crash, not the machine's:
-    // commits need not wait for the disk.
+    // commits need not wait for the disk.  The file is held from the first
+    // call to the close, so a transaction neither takes a lock nor reads the
+    // file's header again, and its journal is kept rather than made anew.
     exec(db, "PRAGMA synchronous=OFF;");
+    exec(db, "PRAGMA locking_mode=EXCLUSIVE;");
     auto prepare = [&](const char* sql, sqlite3_stmt** st) {
       return sqlite3_prepare_v2(db, sql, -1, st, nullptr) == SQLITE_OK;
     };
@@ -419,14 +433,24 @@ struct Connection {
                  &arg) ||
         !prepare("insert into return_values (call_id, data_type, arg_type,                            "
                  "dbl_value, int_value, txt_value)  values (?, ?, ?, ?, ?, ?);",
-                 &ret)) {
+                 &ret) ||
+        !prepare("BEGIN DEFERRED TRANSACTION;", &begin) || !prepare("COMMIT TRANSACTION;", &commit) ||
+        !prepare("ROLLBACK TRANSACTION;", &rollback)) {
       close();
       return false;
     }
     return true;
   }
+  // Runs BEGIN, COMMIT or ROLLBACK; true when it succeeded.
+  static bool run(sqlite3_stmt* st) {
+    const int rc = step(st);
+    sqlite3_reset(st);
+    return rc == SQLITE_OK;
+  }
   void close() {
-    for (sqlite3_stmt** st : {&findFunction, &addFunction, &addCall, &param, &arg, &ret}) {
+    if (pending && db) run(commit);  // the results of the last call
+    pending = false;
+    for (sqlite3_stmt** st : {&findFunction, &addFunction, &addCall, &param, &arg, &ret, &begin, &commit, &rollback}) {
       sqlite3_finalize(*st);
       *st = nullptr;
     }
@@ -458,7 +482,13 @@ void environmentClosed(const Env& env) {
         break;
       }
   }
-  // (each block the connection frees goes back to the allocator that made it)
+  // The results of the last call are committed through the environment's
+  // allocator; each block the connection frees goes back to the allocator
+  // that made it.
+  if (closing) {
+    AllocatorScope scope(env.alloc);
+    closing.reset();
+  }
 }
 
 Call::Call(const void* envHandle, const char* name) {
@@ -529,7 +559,11 @@ bool Call::open() {
     }
   }
   db_ = conn_->db;
-  if (exec(db_, "BEGIN DEFERRED TRANSACTION;") != SQLITE_OK) {
+  // The transaction that holds the last call's results takes this call's
+  // arguments too.
+  if (conn_->pending) return true;
+  if (!Connection::run(conn_->begin)) {
+    db_ = nullptr;
     fail(kRecordFailure);
     return false;
   }
@@ -586,10 +620,16 @@ void Call::beginOutputs() {
   open();
 }
 
+// The arguments are committed before the call is made; the results stay in
+// the open transaction of a kept connection (see the top of the file).
 int Call::end() {
   if (db_) {
-    if (failure_ == 0 && exec(db_, "COMMIT TRANSACTION;") != SQLITE_OK) fail(kRecordFailure);
-    if (failure_ != 0) exec(db_, "ROLLBACK TRANSACTION;");
+    conn_->pending = false;
+    if (failure_ == 0) {
+      if (phase_ == kOutput && !oneOff_) conn_->pending = true;
+      else if (!Connection::run(conn_->commit)) fail(kRecordFailure);
+    }
+    if (failure_ != 0) Connection::run(conn_->rollback);
   }
   finishSequence();
   const int f = failure_;
