@@ -799,6 +799,30 @@ def write_if_changed(path, text):
         f.write(text)
 
 
+def table_set(built, ops, entry, fn_prefix, table_prefix, set_name):
+    """The entries of every built operation and flavour (made by `entry`) and
+    the table set that holds them, one table per flavour and component."""
+    out = ["namespace {"]
+    for o in built:
+        for fl in o.flavours():
+            out += [entry(o, fl), ""]
+    out += ["}  // namespace", "", "namespace vnt::api {"]
+    for fl in FLAVOURS:
+        for c in COMPONENTS:
+            out.append(f"static const VntFn {table_prefix}_{fl}_{c}[] = {{")
+            for o in ops[c]:
+                if o.built and fl in o.flavours():
+                    out.append(f"  reinterpret_cast<VntFn>(&{fn_prefix}_{fl}_{o.cid}),")
+                else:
+                    out.append(f"  nullptr,  // {o.name}")
+            out.append("  nullptr};")
+    out.append(f"const ApiTableSet {set_name} = {{{{")
+    for fl in FLAVOURS:
+        out.append("  {" + ", ".join(f"{table_prefix}_{fl}_{c}" for c in COMPONENTS) + "},")
+    out += ["}};", "}  // namespace vnt::api", ""]
+    return out
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--catalogue", required=True)
@@ -843,57 +867,13 @@ def main():
     d.append("}  // namespace vnt::chk\n")
     write_if_changed(os.path.join(a.out, "api/chk_decls.h"), "\n".join(d))
 
-    # Adapters and the direct table set.
-    ad = [banner, '#include "api/chk_decls.h"', '#include "api/slots.h"', "",
-          "namespace {"]
-    for o in built:
-        for fl in o.flavours():
-            ad.append(adapter(o, fl))
-            ad.append("")
-    ad.append("}  // namespace")
-    ad.append("")
-    ad.append("namespace vnt::api {")
-    for fl in FLAVOURS:
-        for c in COMPONENTS:
-            ad.append(f"static const VntFn table_{fl}_{c}[] = {{")
-            for o in ops[c]:
-                if o.built and fl in o.flavours():
-                    ad.append(f"  reinterpret_cast<VntFn>(&ad_{fl}_{o.cid}),")
-                else:
-                    ad.append(f"  nullptr,  // {o.name}")
-            ad.append("  nullptr};")
-    ad.append("const ApiTableSet kDirectTables = {{")
-    for fl in FLAVOURS:
-        ad.append("  {" + ", ".join(f"table_{fl}_{c}" for c in COMPONENTS) + "},")
-    ad.append("}};")
-    ad.append("}  // namespace vnt::api")
-    ad.append("")
-    # Recording set: one wrapper per slot with the slot's signature that
-    # records the call around the direct entry (api/recorder.h).
-    ad[2:2] = ['#include "api/recorder.h"', "#include <algorithm>", "#include <cstdint>", "#include <cstring>",
-               "#include <string>"]
-    ad.append("namespace {")
-    for o in built:
-        for fl in o.flavours():
-            ad.append(recording_wrapper(o, fl))
-            ad.append("")
-    ad.append("}  // namespace")
-    ad.append("")
-    ad.append("namespace vnt::api {")
-    for fl in FLAVOURS:
-        for c in COMPONENTS:
-            ad.append(f"static const VntFn rtable_{fl}_{c}[] = {{")
-            for o in ops[c]:
-                if o.built and fl in o.flavours():
-                    ad.append(f"  reinterpret_cast<VntFn>(&rec_{fl}_{o.cid}),")
-                else:
-                    ad.append(f"  nullptr,  // {o.name}")
-            ad.append("  nullptr};")
-    ad.append("const ApiTableSet kRecordingTables = {{")
-    for fl in FLAVOURS:
-        ad.append("  {" + ", ".join(f"rtable_{fl}_{c}" for c in COMPONENTS) + "},")
-    ad.append("}};")
-    ad.append("}  // namespace vnt::api\n")
+    # Adapters and the direct table set, then the recording set: one wrapper
+    # per slot with the slot's signature that records the call around the
+    # direct entry (api/recorder.h).
+    ad = [banner, '#include "api/chk_decls.h"', '#include "api/recorder.h"', "#include <algorithm>",
+          "#include <cstdint>", "#include <cstring>", "#include <string>", '#include "api/slots.h"', ""]
+    ad += table_set(built, ops, adapter, "ad", "table", "kDirectTables")
+    ad += table_set(built, ops, recording_wrapper, "rec", "rtable", "kRecordingTables")
     write_if_changed(os.path.join(a.out, "api/adapters.cpp"), "\n".join(ad))
 
     # Replay functions of the vanto-replay program.
