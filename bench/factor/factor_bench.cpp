@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_clock.h"
 #include "simplex/factor.h"
 #include "simplex_factor/mps_columns.h"
 
@@ -53,11 +54,7 @@ double seconds(Clock::time_point a, Clock::time_point b) {
 
 // CPU time of this thread: unaffected by other processes taking the cores,
 // but too costly to read around every single operation.
-double cpuSeconds() {
-  timespec ts;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
-}
+const auto cpuSeconds = vnt::bench::threadCpuNow;
 
 // Build with the driver's recovery ladder: rebuild with a raised Markowitz
 // threshold while the pivots are too far apart for the threshold in force.

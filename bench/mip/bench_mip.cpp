@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "common/models.h"
+#include "bench_clock.h"
 #include "vanto/vanto.h"
 
 namespace {
@@ -75,17 +76,11 @@ double lpRelaxation(VNTENVptr env, VNTLPptr lp) {
   return v;
 }
 
-double now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-// CPU seconds of this process, and of its waited-for children (the peer).
-// The machine is shared: CPU time is the fairer clock (--wall switches back).
-double cpuSelf() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
-}
+// CPU seconds of this process (cpuSelf), and of its waited-for children (the
+// peer).  The machine is shared: CPU time is the fairer clock (--wall
+// switches back).
+const auto now = vnt::bench::wallNow;
+const auto cpuSelf = vnt::bench::cpuNow;
 double cpuChildren() {
   rusage u{};
   getrusage(RUSAGE_CHILDREN, &u);

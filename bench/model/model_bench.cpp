@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_clock.h"
 #include "vanto/vanto.h"
 #include "vanto/vnt_ops.h"
 
@@ -22,11 +23,7 @@
 namespace {
 
 // Thread CPU time: the machine is shared, so wall time says little.
-double now() {
-  timespec ts;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
-}
+const auto now = vnt::bench::threadCpuNow;
 
 constexpr int kPer = 10;      // entries per row (or column)
 constexpr int kBatch = 1000;  // rows (columns) per call
