@@ -63,3 +63,19 @@ run(env -u LD_LIBRARY_PATH -u LIBRARY_PATH ${prefix}/bin/vanto ${SRC}/tiny.lp)
 if(NOT LAST_OUT MATCHES "Solution status: optimal" OR NOT LAST_OUT MATCHES "Objective value: -7\n")
   message(FATAL_ERROR "installed vanto printed: ${LAST_OUT}")
 endif()
+
+# The installed programs together: a recorded run replays without a
+# difference, and the model written as a SAV file solves the same when read.
+run(env -u LD_LIBRARY_PATH -u LIBRARY_PATH ${prefix}/bin/vanto --record ${WORK}/tiny.db --write ${WORK}/tiny.sav
+    ${SRC}/tiny.lp)
+if(NOT EXISTS ${prefix}/bin/vanto-replay)
+  message(FATAL_ERROR "not installed: bin/vanto-replay")
+endif()
+run(env -u LD_LIBRARY_PATH -u LIBRARY_PATH ${prefix}/bin/vanto-replay ${WORK}/tiny.db)
+if(NOT LAST_OUT MATCHES "calls: no differences.\n")
+  message(FATAL_ERROR "installed vanto-replay printed: ${LAST_OUT}")
+endif()
+run(env -u LD_LIBRARY_PATH -u LIBRARY_PATH ${prefix}/bin/vanto ${WORK}/tiny.sav)
+if(NOT LAST_OUT MATCHES "Objective value: -7\n")
+  message(FATAL_ERROR "installed vanto on the SAV file printed: ${LAST_OUT}")
+endif()
