@@ -17,6 +17,7 @@
 
 #include "common/models.h"
 #include "bench_clock.h"
+#include "clp_peer.h"
 #include "vanto/vanto.h"
 
 namespace {
@@ -52,20 +53,12 @@ Run runClp(const std::string& gz) {
   Run r;
   const std::string plain = "/tmp/vnt_bench_sift_" + std::to_string(getpid()) + ".mps";
   if (std::system(("zcat " + gz + " > " + plain).c_str()) != 0) return r;
-  FILE* p = popen(("clp " + plain + " -presolve off -dualsimplex 2>&1").c_str(), "r");
-  if (!p) return r;
-  char line[4096];
-  std::string all;
-  while (fgets(line, sizeof line, p)) all += line;
-  pclose(p);
+  const vnt::bench::ClpResult c = vnt::bench::runClp(plain);
   std::remove(plain.c_str());
-  const auto k = all.rfind("Optimal objective ");
-  if (k == std::string::npos) return r;
-  std::istringstream is(all.substr(k + 18));
-  std::string dash, word, timeWord;
-  double t = -1;
-  if (is >> r.obj >> dash >> r.its >> word >> timeWord >> t && timeWord == "time") {
-    r.seconds = t;
+  if (c.ok && c.optimal) {
+    r.obj = c.objective;
+    r.its = c.iterations;
+    r.seconds = c.seconds;
     r.stat = 1;
   }
   return r;

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "bench_clock.h"
+#include "clp_peer.h"
 #include "vanto/vanto.h"
 
 namespace {
@@ -163,25 +164,15 @@ bool writeFixedMps(const Inst& f, const std::string& path) {
 
 Run runClp(const std::string& file) {
   Run r;
-  std::string cmd = "clp " + file + " -presolve off -dualsimplex 2>&1";
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char line[4096];
-  std::string all;
-  while (fgets(line, sizeof line, p)) all += line;
-  pclose(p);
-  auto k = all.rfind("objective ");
-  if (k == std::string::npos) {
-    std::fprintf(stderr, "clp gave no objective:\n%s\n", all.substr(0, 600).c_str());
+  const vnt::bench::ClpResult c = vnt::bench::runClp(file);
+  if (!c.ok) {
+    std::fprintf(stderr, "clp gave no objective:\n%s\n", c.output.substr(0, 600).c_str());
     return r;
   }
-  std::istringstream is(all.substr(k + 10));
-  std::string dash, word, timeWord;
-  double t = -1;
-  if (is >> r.obj >> dash >> r.its >> word >> timeWord >> t && timeWord == "time") {
-    r.seconds = t;
-    r.stat = all.find("Optimal objective") != std::string::npos ? 1 : 0;
-  }
+  r.obj = c.objective;
+  r.its = c.iterations;
+  r.seconds = c.seconds;
+  r.stat = c.optimal ? 1 : 0;
   return r;
 }
 

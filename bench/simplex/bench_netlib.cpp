@@ -27,6 +27,7 @@
 
 #include "simplex/lp_engine.h"
 #include "bench_clock.h"
+#include "clp_peer.h"
 #include "common/read_model.h"
 
 #ifndef VANTO_DATA_DIR
@@ -35,42 +36,9 @@
 
 namespace {
 
+using vnt::bench::ClpResult;
 using vnt::bench::cpuNow;
-
-struct ClpResult {
-  bool ok = false;
-  double seconds = 0.0;
-  long long iterations = -1;
-  double objective = 0.0;
-  double wall = 0.0;  // including process start and reading the file
-};
-
-ClpResult runClp(const std::string& file) {
-  ClpResult r;
-  std::string cmd = "clp " + file + " -presolve off -dualsimplex 2>&1";
-  auto t0 = std::chrono::steady_clock::now();
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char line[4096];
-  std::string all;
-  while (fgets(line, sizeof line, p)) all += line;
-  int rc = pclose(p);
-  r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  // Last line: "Optimal objective 5501.845888 - 1234 iterations time 0.12".
-  // The time CLP reports for itself replaces the wall time of the process.
-  auto k = all.rfind("objective ");
-  if (rc == 0 && k != std::string::npos) {
-    std::istringstream is(all.substr(k + 10));
-    std::string dash, word, timeWord;
-    double t = -1.0;
-    if (is >> r.objective >> dash >> r.iterations >> word >> timeWord >> t && timeWord == "time") {
-      r.ok = true;
-      r.wall = r.seconds;
-      r.seconds = t;
-    }
-  }
-  return r;
-}
+using vnt::bench::runClp;
 
 }  // namespace
 
