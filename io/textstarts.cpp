@@ -71,6 +71,37 @@ bool expectName(const std::string& line, long long lineNo, Messages& msg, int* r
   return false;
 }
 
+// Walks the lines of a file of this family: blank and comment lines are
+// passed over, the NAME line comes first, and body(line, lineNo) takes each
+// line after it up to ENDATA (a nonzero result ends the walk with that
+// code).  Then a failed device or a missing NAME line is reported, the
+// warnings are flushed and a missing ENDATA is warned about.
+template <class Body>
+int walkLines(Device& dev, Messages& msg, WarningLimiter& warn, Body body) {
+  LineReader lr(dev);
+  std::string line;
+  bool named = false, ended = false;
+  while (lr.next(line)) {
+    if (blankOrComment(line)) continue;
+    if (!named) {
+      int e = 0;
+      if (!expectName(line, lr.lineNo(), msg, &e)) return e;
+      named = true;
+      continue;
+    }
+    if (startsWithNoCase(line, "ENDATA")) {
+      ended = true;
+      break;
+    }
+    if (const int rc = body(line, lr.lineNo())) return rc;
+  }
+  if (lr.failed()) return reportDeviceError(msg, dev);
+  if (!named) return reportError(msg, 1551, "Line %lld: Unrecognized basis marker '%s'", lr.lineNo(), "");
+  warn.finish();
+  if (!ended) msg.warning("Warning: 'ENDATA' missing.\n");
+  return 0;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -145,50 +176,36 @@ int readBasisFile(const std::string& filename, const model::ModelData& m, bool r
   }
   WarningLimiter warn(msg);
   int rc = withFile(filename, 'r', settings, true, msg, [&](Device& dev) {
-    LineReader lr(dev);
-    std::string line;
-    bool named = false, ended = false;
-    auto notVar = [&](std::string_view s) {
-      warn.warn(format("Warning, line %lld: '%.255s' is not a variable.\n", lr.lineNo(), std::string(s).c_str()));
-    };
-    auto notRow = [&](std::string_view s) {
-      warn.warn(format("Warning, line %lld: '%.255s' is not a row.\n", lr.lineNo(), std::string(s).c_str()));
-    };
-    while (lr.next(line)) {
-      if (blankOrComment(line)) continue;
-      if (!named) {
-        int e = 0;
-        if (!expectName(line, lr.lineNo(), msg, &e)) return e;
-        named = true;
-        continue;
-      }
-      if (startsWithNoCase(line, "ENDATA")) {
-        ended = true;
-        break;
-      }
+    const int walked = walkLines(dev, msg, warn, [&](const std::string& line, long long lineNo) {
+      auto notVar = [&](std::string_view s) {
+        warn.warn(format("Warning, line %lld: '%.255s' is not a variable.\n", lineNo, std::string(s).c_str()));
+      };
+      auto notRow = [&](std::string_view s) {
+        warn.warn(format("Warning, line %lld: '%.255s' is not a row.\n", lineNo, std::string(s).c_str()));
+      };
       auto f = fields(line);
       const std::string code = upper(f[0]);
       if (line[0] != ' ' && line[0] != '\t')
-        return reportError(msg, 1551, "Line %lld: Unrecognized basis marker '%s'", lr.lineNo(), std::string(f[0]).c_str());
+        return reportError(msg, 1551, "Line %lld: Unrecognized basis marker '%s'", lineNo, std::string(f[0]).c_str());
       const bool pair = code == "XU" || code == "XL";
       const bool single = code == "BS" || code == "UL" || code == "LL";
       const bool super = code == "SC" || code == "BR" || code == "SR";
       if (!pair && !single && !super)
-        return reportError(msg, 1551, "Line %lld: Unrecognized basis marker '%s'", lr.lineNo(), code.c_str());
+        return reportError(msg, 1551, "Line %lld: Unrecognized basis marker '%s'", lineNo, code.c_str());
       if (super && !restart) return reportError(msg, 1554, "Superbases are not allowed");
       const std::size_t nameCount = pair ? 2 : 1;
       const bool valueAllowed = restart && (pair || super || code == "BS");
       if (f.size() < 1 + nameCount || f.size() > 1 + nameCount + (valueAllowed ? 1 : 0)) {
         if (super && f.size() == 1 + nameCount) {
-          msg.error(format("Line %lld: Missing basic value.\n", lr.lineNo()));
+          msg.error(format("Line %lld: Missing basic value.\n", lineNo));
           return -1553;
         }
-        return reportError(msg, 1553, "Line %lld: Wrong number of entries", lr.lineNo());
+        return reportError(msg, 1553, "Line %lld: Wrong number of entries", lineNo);
       }
       double value = 0.0;
       const bool hasValue = f.size() == 2 + nameCount;
       if (hasValue && !parseNumber(f.back(), &value))
-        return reportError(msg, 1553, "Line %lld: Wrong number of entries", lr.lineNo());
+        return reportError(msg, 1553, "Line %lld: Wrong number of entries", lineNo);
       if (pair) {
         const int j = look.cols.find(f[1]);
         const int i = look.rows.find(f[2]);
@@ -232,11 +249,9 @@ int readBasisFile(const std::string& filename, const model::ModelData& m, bool r
           b.rowValue[i] = value;
         }
       }
-    }
-    if (lr.failed()) return reportDeviceError(msg, dev);
-    if (!named) return reportError(msg, 1551, "Line %lld: Unrecognized basis marker '%s'", lr.lineNo(), "");
-    warn.finish();
-    if (!ended) msg.warning("Warning: 'ENDATA' missing.\n");
+      return 0;
+    });
+    if (walked != 0) return walked;
     long long basic = 0;
     for (int s : b.cstat) basic += s == 1;
     for (int s : b.rstat) basic += s == 1;
@@ -277,52 +292,36 @@ int readOrderFile(const std::string& filename, const model::ModelData& m, std::v
   std::vector<char> seen(names.col.size(), 0);
   WarningLimiter warn(msg);
   int rc = withFile(filename, 'r', settings, true, msg, [&](Device& dev) {
-    LineReader lr(dev);
-    std::string line;
-    bool named = false, ended = false;
-    while (lr.next(line)) {
-      if (blankOrComment(line)) continue;
-      if (!named) {
-        int e = 0;
-        if (!expectName(line, lr.lineNo(), msg, &e)) return e;
-        named = true;
-        continue;
-      }
-      if (startsWithNoCase(line, "ENDATA")) {
-        ended = true;
-        break;
-      }
+    const int walked = walkLines(dev, msg, warn, [&](const std::string& line, long long lineNo) {
       // " DD name priority": the direction sits in columns 2-3 (blank for
       // the default).
       if (line.size() < 4 || (line[0] != ' ' && line[0] != '\t'))
-        return reportError(msg, 3012, "Line %lld: Unrecognized direction '%c%c'", lr.lineNo(),
+        return reportError(msg, 3012, "Line %lld: Unrecognized direction '%c%c'", lineNo,
                            line.size() > 1 ? line[1] : ' ', line.size() > 2 ? line[2] : ' ');
       const char d1 = line[1], d2 = line[2];
       int dir = 0;
       if ((d1 == 'U' || d1 == 'u') && (d2 == 'P' || d2 == 'p')) dir = 1;
       else if ((d1 == 'D' || d1 == 'd') && (d2 == 'N' || d2 == 'n')) dir = -1;
       else if (d1 != ' ' || d2 != ' ')
-        return reportError(msg, 3012, "Line %lld: Unrecognized direction '%c%c'", lr.lineNo(), d1, d2);
+        return reportError(msg, 3012, "Line %lld: Unrecognized direction '%c%c'", lineNo, d1, d2);
       auto f = fields(std::string_view(line).substr(3));
       double pr = 0.0;
       if (f.size() != 2 || !parseNumber(f[1], &pr) || pr != std::floor(pr))
-        return reportError(msg, 1553, "Line %lld: Wrong number of entries", lr.lineNo());
+        return reportError(msg, 1553, "Line %lld: Wrong number of entries", lineNo);
       const int j = look.cols.find(f[0]);
       if (j < 0) {
-        warn.warn(format("Warning, line %lld: '%.255s' is not a variable.\n", lr.lineNo(), std::string(f[0]).c_str()));
-        continue;
+        warn.warn(format("Warning, line %lld: '%.255s' is not a variable.\n", lineNo, std::string(f[0]).c_str()));
+        return 0;
       }
       if (seen[j]) {
-        warn.warn(format("Warning, line %lld: repeated entry for '%.255s'.\n", lr.lineNo(), std::string(f[0]).c_str()));
-        continue;
+        warn.warn(format("Warning, line %lld: repeated entry for '%.255s'.\n", lineNo, std::string(f[0]).c_str()));
+        return 0;
       }
       seen[j] = 1;
       order.push_back({j, static_cast<long long>(pr), dir});
-    }
-    if (lr.failed()) return reportDeviceError(msg, dev);
-    if (!named) return reportError(msg, 1551, "Line %lld: Unrecognized basis marker '%s'", lr.lineNo(), "");
-    warn.finish();
-    if (!ended) msg.warning("Warning: 'ENDATA' missing.\n");
+      return 0;
+    });
+    if (walked != 0) return walked;
     if (order.empty()) msg.warning("Warning:  No priority order values read or loaded.\n");
     return 0;
   });
@@ -369,62 +368,44 @@ int readFilterFile(const std::string& filename, const model::ModelData& m, std::
   std::vector<std::size_t> seenIn(names.col.size(), 0);  // 1 + index of the last filter naming the column
   WarningLimiter warn(msg);
   int rc = withFile(filename, 'r', settings, true, msg, [&](Device& dev) {
-    LineReader lr(dev);
-    std::string line;
-    bool named = false, ended = false;
-    while (lr.next(line)) {
-      if (blankOrComment(line)) continue;
-      if (!named) {
-        int e = 0;
-        if (!expectName(line, lr.lineNo(), msg, &e)) return e;
-        named = true;
-        continue;
-      }
-      if (startsWithNoCase(line, "ENDATA")) {
-        ended = true;
-        break;
-      }
+    return walkLines(dev, msg, warn, [&](const std::string& line, long long lineNo) {
       auto f = fields(line);
       if (line[0] != ' ' && line[0] != '\t') {
         // A filter's header line.
         const bool div = startsWithNoCase(line, "DIVFILTER"), rng = startsWithNoCase(line, "RNGFILTER");
         if ((!div && !rng) || f[0].size() != 9)
-          return reportError(msg, 1551, "Line %lld: Unrecognized basis marker '%s'", lr.lineNo(),
+          return reportError(msg, 1551, "Line %lld: Unrecognized basis marker '%s'", lineNo,
                              std::string(f[0]).c_str());
         model::PoolFilter flt;
         flt.diversity = div;
         if (f.size() != 4 || !parseNumber(f[2], &flt.lower) || !parseNumber(f[3], &flt.upper))
-          return reportError(msg, 1553, "Line %lld: Wrong number of entries", lr.lineNo());
+          return reportError(msg, 1553, "Line %lld: Wrong number of entries", lineNo);
         flt.name = std::string(f[1]);
         filters.push_back(std::move(flt));
-        continue;
+        return 0;
       }
       // An entry of the last filter.
-      if (filters.empty()) return reportError(msg, 1553, "Line %lld: Wrong number of entries", lr.lineNo());
+      if (filters.empty()) return reportError(msg, 1553, "Line %lld: Wrong number of entries", lineNo);
       model::PoolFilter& flt = filters.back();
       double v = 0.0, ref = 0.0;
       if (f.size() != (flt.diversity ? 3u : 2u) || !parseNumber(f[1], &v) ||
           (flt.diversity && !parseNumber(f[2], &ref)))
-        return reportError(msg, 1553, "Line %lld: Wrong number of entries", lr.lineNo());
+        return reportError(msg, 1553, "Line %lld: Wrong number of entries", lineNo);
       const int j = look.cols.find(f[0]);
       if (j < 0) {
-        warn.warn(format("Warning, line %lld: '%.255s' is not a variable.\n", lr.lineNo(), std::string(f[0]).c_str()));
-        continue;
+        warn.warn(format("Warning, line %lld: '%.255s' is not a variable.\n", lineNo, std::string(f[0]).c_str()));
+        return 0;
       }
       if (seenIn[j] == filters.size()) {
-        warn.warn(format("Warning, line %lld: repeated entry for '%.255s'.\n", lr.lineNo(), std::string(f[0]).c_str()));
-        continue;
+        warn.warn(format("Warning, line %lld: repeated entry for '%.255s'.\n", lineNo, std::string(f[0]).c_str()));
+        return 0;
       }
       seenIn[j] = filters.size();
       flt.ind.push_back(j);
       flt.val.push_back(v);
       if (flt.diversity) flt.refval.push_back(ref);
-    }
-    if (lr.failed()) return reportDeviceError(msg, dev);
-    if (!named) return reportError(msg, 1551, "Line %lld: Unrecognized basis marker '%s'", lr.lineNo(), "");
-    warn.finish();
-    if (!ended) msg.warning("Warning: 'ENDATA' missing.\n");
-    return 0;
+      return 0;
+    });
   });
   if (rc == 0) out = std::move(filters);
   return rc;
