@@ -1,7 +1,12 @@
 // What the cut and probing tests share: a recorder of the cuts the root
-// loop generates and the copy of a small dense model into a problem.
+// loop generates, the copy of a small dense model into a problem, and the LP
+// slices of a small mixed-integer model.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <random>
 #include <vector>
 
 #include "mip/cuts.h"
@@ -42,5 +47,57 @@ inline int copyDense(VNTENVptr env, VNTLPptr lp, const std::vector<double>& obj,
   return VNTcopylp(env, lp, n, m, VNT_MIN, obj.data(), rhs.data(), sense.data(), beg.data(), cnt.data(), ind.data(),
                    val.data(), lb.data(), ub.data(), nullptr);
 }
+
+// Random small mixed-integer models and their LP slices: `slice`, a second
+// problem in the environment, takes a copy of a model, and forEach() fixes
+// its first columns to each integer assignment in turn.  The models are
+// solved quietly and without presolve.
+class IntegerSlices {
+ public:
+  IntegerSlices(VNTENVptr env, unsigned seed) : env_(env), rng_(seed) {
+    int st = 0;
+    slice = VNTcreateprob(env, &st, "slice");
+    VNTsetintparam(env, VNT_PARAM_MIPDISPLAY, 0);
+    VNTsetintparam(env, VNT_PARAM_PREIND, 0);
+  }
+  ~IntegerSlices() { VNTfreeprob(env_, &slice); }
+  IntegerSlices(const IntegerSlices&) = delete;
+  IntegerSlices& operator=(const IntegerSlices&) = delete;
+
+  int uni(int a, int b) { return std::uniform_int_distribution<int>(a, b)(rng_); }
+
+  // The slice's objective over all its columns, and its sense.
+  int objective(const std::vector<double>& c, int sense) {
+    std::vector<int> all(c.size());
+    std::iota(all.begin(), all.end(), 0);
+    const int rc = VNTchgobj(env_, slice, static_cast<int>(c.size()), all.data(), c.data());
+    return rc ? rc : VNTchgobjsen(env_, slice, sense);
+  }
+
+  // Calls visit(y) with the slice's first k columns fixed to each assignment
+  // y (y_j = 0, 1, ..., ub_j) in turn, until a test assertion has failed.
+  template <class Visit>
+  void forEach(int k, const std::vector<double>& ub, Visit visit) {
+    std::vector<double> y(k, 0.0);
+    std::vector<int> idx(k);
+    std::iota(idx.begin(), idx.end(), 0);
+    const std::vector<char> lu(k, 'B');
+    for (;;) {
+      ASSERT_EQ(VNTchgbds(env_, slice, k, idx.data(), lu.data(), y.data()), 0);
+      visit(static_cast<const std::vector<double>&>(y));
+      if (::testing::Test::HasFatalFailure()) return;
+      int j = 0;
+      while (j < k && y[j] == ub[j]) y[j++] = 0;
+      if (j == k) return;
+      y[j] += 1;
+    }
+  }
+
+  VNTLPptr slice = nullptr;
+
+ private:
+  VNTENVptr env_;
+  std::mt19937 rng_;
+};
 
 }  // namespace vnt::test

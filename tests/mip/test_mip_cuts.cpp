@@ -23,6 +23,7 @@ namespace {
 
 using vnt::test::copyDense;
 using vnt::test::CutRecorder;
+using vnt::test::IntegerSlices;
 
 using vnt::mip::Cut;
 using vnt::test::modelPath;
@@ -183,15 +184,12 @@ TEST_F(MipCuts, EveryCutHoldsAtEveryFeasiblePointOfSmallIntegerPrograms) {
 // over each of these polytopes (an LP) stays within its right-hand side; the
 // optimum with cuts equals the best over the assignments.
 TEST_F(MipCuts, EveryCutHoldsOnEveryIntegerSliceOfSmallMixedPrograms) {
-  std::mt19937 rng(7122026);
-  auto uni = [&](int a, int b) { return std::uniform_int_distribution<int>(a, b)(rng); };
-  VNTsetintparam(env, VNT_PARAM_MIPDISPLAY, 0);
-  VNTsetintparam(env, VNT_PARAM_PREIND, 0);
+  IntegerSlices slices(env, 7122026);
+  auto uni = [&](int a, int b) { return slices.uni(a, b); };
   VNTsetdblparam(env, VNT_PARAM_EPGAP, 0.0);
   VNTsetdblparam(env, VNT_PARAM_EPAGAP, 0.0);
   VNTsetlongparam(env, VNT_PARAM_NODELIM, 100000);
-  int st = 0;
-  VNTLPptr slice = VNTcreateprob(env, &st, "slice");
+  VNTLPptr slice = slices.slice;
   ASSERT_NE(slice, nullptr);
   int checkedCuts = 0, mirCuts = 0, feasibleModels = 0;
   for (int t = 0; t < 40; ++t) {
@@ -260,17 +258,9 @@ TEST_F(MipCuts, EveryCutHoldsOnEveryIntegerSliceOfSmallMixedPrograms) {
     ASSERT_EQ(VNTmipopt(env, lp), 0);
     ASSERT_EQ(copyDense(env, slice, obj, rhs, sense, a, lb, ub), 0);
     // Every assignment of the integer columns: its continuous slice.
-    std::vector<double> y(nb + ni, 0.0);
-    std::vector<int> fixIdx(nb + ni);
-    std::vector<char> fixLu(nb + ni, 'B');
-    std::vector<int> allIdx(n);
-    for (int j = 0; j < n; ++j) allIdx[j] = j;
-    for (int j = 0; j < nb + ni; ++j) fixIdx[j] = j;
     double best = 1e300;
-    for (;;) {
-      ASSERT_EQ(VNTchgbds(env, slice, nb + ni, fixIdx.data(), fixLu.data(), y.data()), 0);
-      ASSERT_EQ(VNTchgobjsen(env, slice, VNT_MIN), 0);
-      ASSERT_EQ(VNTchgobj(env, slice, n, allIdx.data(), obj.data()), 0);
+    slices.forEach(nb + ni, ub, [&](const std::vector<double>&) {
+      ASSERT_EQ(slices.objective(obj, VNT_MIN), 0);
       ASSERT_EQ(VNTlpopt(env, slice), 0);
       const int ls = VNTgetstat(env, slice);
       if (ls == VNT_STAT_OPTIMAL) {
@@ -278,12 +268,11 @@ TEST_F(MipCuts, EveryCutHoldsOnEveryIntegerSliceOfSmallMixedPrograms) {
         ASSERT_EQ(VNTgetobjval(env, slice, &z), 0);
         best = std::min(best, z);
         // The largest value of each cut over the slice.
-        ASSERT_EQ(VNTchgobjsen(env, slice, VNT_MAX), 0);
         for (size_t c = 0; c < rec.cuts.size(); ++c) {
           const Cut& cut = rec.cuts[c];
           std::vector<double> co(n, 0.0);
           for (size_t q = 0; q < cut.idx.size(); ++q) co[cut.idx[q]] = cut.val[q];
-          ASSERT_EQ(VNTchgobj(env, slice, n, allIdx.data(), co.data()), 0);
+          ASSERT_EQ(slices.objective(co, VNT_MAX), 0);
           ASSERT_EQ(VNTlpopt(env, slice), 0);
           ASSERT_EQ(VNTgetstat(env, slice), VNT_STAT_OPTIMAL);
           double v = 0;
@@ -294,11 +283,8 @@ TEST_F(MipCuts, EveryCutHoldsOnEveryIntegerSliceOfSmallMixedPrograms) {
       } else {
         ASSERT_EQ(ls, VNT_STAT_INFEASIBLE);
       }
-      int j = 0;
-      while (j < nb + ni && y[j] == ub[j]) y[j++] = 0;
-      if (j == nb + ni) break;
-      y[j] += 1;
-    }
+    });
+    if (HasFatalFailure()) return;
     const int stat = VNTgetstat(env, lp);
     if (best == 1e300) {
       EXPECT_EQ(stat, VNTMIP_INFEASIBLE);
@@ -314,7 +300,6 @@ TEST_F(MipCuts, EveryCutHoldsOnEveryIntegerSliceOfSmallMixedPrograms) {
     checkedCuts += static_cast<int>(rec.cuts.size());
     mirCuts += rec.count(vnt::mip::kFamMir);
   }
-  VNTfreeprob(env, &slice);
   EXPECT_GT(feasibleModels, 15);
   EXPECT_GT(mirCuts, 20);
   EXPECT_GT(checkedCuts, mirCuts);

@@ -20,6 +20,7 @@ namespace {
 
 using vnt::test::copyDense;
 using vnt::test::CutRecorder;
+using vnt::test::IntegerSlices;
 
 using vnt::mip::Conflicts;
 using vnt::mip::Cut;
@@ -187,13 +188,10 @@ TEST_F(MipProbe, EverythingProbingDerivesHoldsAtEveryFeasiblePoint) {
 // integer assignment that meets its condition (the slice's LP optimum of
 // that column).
 TEST_F(MipProbe, ImpliedBoundsOfContinuousColumnsHoldOnEveryIntegerSlice) {
-  std::mt19937 rng(31207);
-  auto uni = [&](int a, int b) { return std::uniform_int_distribution<int>(a, b)(rng); };
-  VNTsetintparam(env, VNT_PARAM_MIPDISPLAY, 0);
-  VNTsetintparam(env, VNT_PARAM_PREIND, 0);
+  IntegerSlices slices(env, 31207);
+  auto uni = [&](int a, int b) { return slices.uni(a, b); };
   VNTsetlongparam(env, VNT_PARAM_NODELIM, 1);
-  int st = 0;
-  VNTLPptr slice = VNTcreateprob(env, &st, "slice");
+  VNTLPptr slice = slices.slice;
   ASSERT_NE(slice, nullptr);
   long long checked = 0;
   for (int t = 0; t < 40; ++t) {
@@ -237,19 +235,12 @@ TEST_F(MipProbe, ImpliedBoundsOfContinuousColumnsHoldOnEveryIntegerSlice) {
     ASSERT_EQ(VNTmipopt(env, lp), 0);
     if (!pr.seen) continue;  // infeasible before probing
     ASSERT_EQ(copyDense(env, slice, obj, rhs, sense, a, lb, ub), 0);
-    std::vector<double> y(nb, 0.0);
-    std::vector<int> fixIdx(nb), allIdx(n);
-    std::vector<char> fixLu(nb, 'B');
-    for (int j = 0; j < nb; ++j) fixIdx[j] = j;
-    for (int j = 0; j < n; ++j) allIdx[j] = j;
-    for (;;) {
-      ASSERT_EQ(VNTchgbds(env, slice, nb, fixIdx.data(), fixLu.data(), y.data()), 0);
+    slices.forEach(nb, ub, [&](const std::vector<double>& y) {
       for (const ImpliedBound& ib : pr.table.implied) {
         if (y[ib.bin] != ib.val) continue;
         std::vector<double> co(n, 0.0);
         co[ib.col] = 1.0;
-        ASSERT_EQ(VNTchgobj(env, slice, n, allIdx.data(), co.data()), 0);
-        ASSERT_EQ(VNTchgobjsen(env, slice, ib.upper ? VNT_MAX : VNT_MIN), 0);
+        ASSERT_EQ(slices.objective(co, ib.upper ? VNT_MAX : VNT_MIN), 0);
         ASSERT_EQ(VNTlpopt(env, slice), 0);
         const int ls = VNTgetstat(env, slice);
         if (ls != VNT_STAT_OPTIMAL) {
@@ -262,14 +253,9 @@ TEST_F(MipProbe, ImpliedBoundsOfContinuousColumnsHoldOnEveryIntegerSlice) {
         else ASSERT_GE(v, ib.bound - 1e-7 * (1 + std::fabs(ib.bound)));
         ++checked;
       }
-      // Integer bounds probing left hold on every nonempty slice too.
-      int j = 0;
-      while (j < nb && y[j] == 1) y[j++] = 0;
-      if (j == nb) break;
-      y[j] = 1;
-    }
+    });
+    if (HasFatalFailure()) return;
   }
-  VNTfreeprob(env, &slice);
   EXPECT_GT(checked, 50);
 }
 
