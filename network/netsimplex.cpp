@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <queue>
+#include <utility>
 
 namespace vnt::network {
 
@@ -146,6 +148,58 @@ void NetSimplex::initArtificialTree() {
   lastSucc_[root_] = n_ > 0 ? n_ - 1 : root_;
   thread_[root_] = n_ > 0 ? 0 : root_;
   revThread_[root_] = n_ > 0 ? n_ - 1 : root_;
+}
+
+// Start tree without a caller's basis: sources and sinks hang from the root
+// by their artificial arcs, and every transshipment node hangs, by one of its
+// own outgoing arcs carrying no flow, from the tree of cheapest paths to the
+// sinks (Dijkstra on the reversed arcs, negative costs counted as zero).
+// The first pivots then bring in arcs out of the sources and push flow along
+// cheap paths to the sinks instead of first replacing one artificial arc per
+// node.  Returns false when no node could be hung (or the tree was refused),
+// leaving the artificial tree to the caller.
+bool NetSimplex::crashTree() {
+  std::vector<double> b(supply_);
+  for (int a = 0; a < m_; ++a)
+    if (!fixed_[a] && startUpper_[a]) b[tail_[a]] -= cap_[a], b[head_[a]] += cap_[a];
+  // Incoming arcs per node.
+  std::vector<int> beg(n_ + 1, 0), in(m_);
+  for (int a = 0; a < m_; ++a)
+    if (!fixed_[a]) ++beg[head_[a] + 1];
+  for (int v = 0; v < n_; ++v) beg[v + 1] += beg[v];
+  {
+    std::vector<int> fill(beg.begin(), beg.end() - 1);
+    for (int a = 0; a < m_; ++a)
+      if (!fixed_[a]) in[fill[head_[a]]++] = a;
+  }
+  std::vector<double> dist(n_, kInfCap);
+  std::vector<int> via(n_, -1);
+  using Item = std::pair<double, int>;
+  std::priority_queue<Item, std::vector<Item>, std::greater<Item>> heap;
+  for (int v = 0; v < n_; ++v)
+    if (b[v] < 0.0) dist[v] = 0.0, heap.emplace(0.0, v);
+  int hung = 0;
+  while (!heap.empty()) {
+    const auto [d, v] = heap.top();
+    heap.pop();
+    if (d > dist[v]) continue;
+    for (int k = beg[v]; k < beg[v + 1]; ++k) {
+      const int a = in[k], u = tail_[a];
+      if (b[u] != 0.0 || startUpper_[a]) continue;  // only transshipment nodes hang by an idle arc
+      const double nd = d + std::max(0.0, cost_[a]);
+      if (nd < dist[u]) {
+        if (via[u] < 0) ++hung;
+        dist[u] = nd, via[u] = a;
+        heap.emplace(nd, u);
+      }
+    }
+  }
+  work_ += static_cast<uint64_t>(m_);
+  if (hung == 0) return false;
+  std::vector<char> basicArc(m_, 0), basicNode(n_, 1);
+  for (int v = 0; v < n_; ++v)
+    if (via[v] >= 0) basicArc[via[v]] = 1, basicNode[v] = 0;
+  return installTree(basicArc, basicNode);
 }
 
 // A caller's tree: the marked arcs and artificial arcs must span the nodes
@@ -563,7 +617,7 @@ int NetSimplex::solve(const NetSimplexOptions& opt) {
   setArtificialCosts(1.0, artCost_);
   for (int a = m_; a < mAll_; ++a) cap_[a] = kInfCap;
   usedStartTree_ = haveStartTree_ && installTree(startBasicArc_, startBasicNode_);
-  if (!usedStartTree_) initArtificialTree();
+  if (!usedStartTree_ && !(opt.crashStart && crashTree())) initArtificialTree();
   computePotentials();
   recomputeCost();
   artFlow_ = infeasibility();

@@ -46,6 +46,9 @@ struct NetSimplexOptions {
   double feasibilityTol = 1e-6;
   long long iterationLimit = INT64_MAX;
   NetPricing pricing = NetPricing::Block;
+  // Without a caller's tree, start from the cheapest-path tree of the
+  // transshipment nodes (crashTree) rather than the all-artificial tree.
+  bool crashStart = true;
   // Called every logInterval iterations (0: never): phase (1 while
   // artificial flow remains), iterations, infeasibility and objective.
   long long logInterval = 0;
@@ -100,6 +103,7 @@ class NetSimplex {
   static constexpr signed char kLower = 1, kUpper = -1, kBasic = 0;
 
   void initArtificialTree();
+  bool crashTree();
   bool installTree(const std::vector<char>& basicArc, const std::vector<char>& basicNode);
   void computePotentials();
   int findEntering(double tol);

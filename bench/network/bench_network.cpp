@@ -1,14 +1,20 @@
 // Min-cost flow benchmark: our network simplex against our dual simplex on
-// the same problem written as an LP, and against CLP's dual simplex on that
-// LP's MPS file, on generated instances of growing size, in one run.
+// the same problem written as an LP, against CLP's dual simplex on that LP's
+// MPS file and against LEMON's network simplex on a DIMACS file of the same
+// instance (driver lemon_mcf, built when LEMON is installed), on generated
+// instances of growing size, in one run.
 //
 // Families: "transp" (complete bipartite transportation, s x d arcs) and
 // "mcf" (random sparse min-cost flow in the style of NETGEN: sources and
 // sinks joined by a random chain skeleton that keeps it feasible, random
-// arcs with capacities and costs).  Times are CPU seconds of this process
+// arcs with capacities and costs; one long skeleton chain makes these hard
+// for every network code) and "netgen" (NETGEN's structure, see netgen()).
+// Times are CPU seconds of this process
 // for our solvers (network solve alone; LP solve alone, the LP built from
-// the same arrays) and the time CLP reports for itself.
-// Usage: bench_network [--maxarcs N] [--dualmax N] [--noclp] [--pricing P]
+// the same arrays), the time CLP reports for itself and the CPU time of
+// LEMON's solve alone.
+// Usage: bench_network [--maxarcs N] [--dualmax N] [--noclp] [--nolemon]
+//                      [--netmax N] [--pricing P] [--family transp|mcf|netgen]
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -83,6 +89,55 @@ Inst mcf(int n, int m, unsigned seed) {
     const int a = uni(0, n - 1), b = uni(0, n - 1);
     if (a == b) continue;
     f.arc(a, b, uni(1, 20) <= 6 ? 1e20 : uni(100, 1000), uni(1, 100));
+  }
+  return f;
+}
+
+// NETGEN's structure: sqrt(n) sources and sinks, the transshipment nodes
+// shared out among the sources as one skeleton chain each, every chain's end
+// joined to a few random sinks that take the source's supply (skeleton arcs
+// wide enough for it, 30% of them at the highest cost), then random arcs up
+// to m with costs 1..10000 and capacities 1..1000 (the NETGEN-8 family:
+// n nodes, 8n arcs, total supply 1000 sqrt(n)).
+Inst netgen(int n, int m, unsigned seed) {
+  std::mt19937 rng(seed);
+  auto uni = [&](int a, int b) { return std::uniform_int_distribution<int>(a, b)(rng); };
+  Inst f;
+  f.family = "netgen";
+  f.n = n;
+  f.supply.assign(n, 0.0);
+  const int s = std::max(1, static_cast<int>(std::lround(std::sqrt(static_cast<double>(n))))), t = s;
+  const int trans = n - s - t;  // nodes 0..s-1 sources, s..s+trans-1 transshipment, the rest sinks
+  std::vector<int> perm(std::max(0, trans));
+  for (int k = 0; k < trans; ++k) perm[k] = s + k;
+  std::shuffle(perm.begin(), perm.end(), rng);
+  const long long total = 1000LL * s;
+  std::vector<long long> share(s, total / s);
+  for (long long k = 0; k < total % s; ++k) ++share[k];
+  auto skeleton = [&](int from, int to, double flow) {
+    f.arc(from, to, std::max<double>(flow, uni(1, 1000)), uni(1, 10) <= 3 ? 10000 : uni(1, 10000));
+  };
+  size_t next = 0;
+  for (int i = 0; i < s; ++i) {
+    f.supply[i] = static_cast<double>(share[i]);
+    const size_t len = perm.size() / s + (static_cast<size_t>(i) < perm.size() % s ? 1 : 0);
+    int at = i;
+    for (size_t k = 0; k < len; ++k, ++next) skeleton(at, perm[next], static_cast<double>(share[i])), at = perm[next];
+    // The chain's end feeds one to three random sinks.
+    const int ways = uni(1, 3);
+    long long left = share[i];
+    for (int w = 0; w < ways && left > 0; ++w) {
+      const long long part = w + 1 == ways ? left : uni(0, static_cast<int>(left));
+      const int sink = s + trans + uni(0, t - 1);
+      skeleton(at, sink, static_cast<double>(part));
+      f.supply[sink] -= static_cast<double>(part);
+      left -= part;
+    }
+  }
+  while (f.arcs() < m) {
+    const int a = uni(0, n - 1), b = uni(0, n - 1);
+    if (a == b) continue;
+    f.arc(a, b, uni(1, 1000), uni(1, 10000));
   }
   return f;
 }
@@ -176,18 +231,57 @@ Run runClp(const std::string& file) {
   return r;
 }
 
+// The instance as a DIMACS minimum-cost-flow file for the LEMON driver.
+bool writeDimacs(const Inst& f, const std::string& path) {
+  FILE* o = std::fopen(path.c_str(), "w");
+  if (!o) return false;
+  std::fprintf(o, "p min %d %d\n", f.n, f.arcs());
+  for (int v = 0; v < f.n; ++v)
+    if (f.supply[v] != 0) std::fprintf(o, "n %d %.17g\n", v + 1, f.supply[v]);
+  for (int a = 0; a < f.arcs(); ++a)
+    std::fprintf(o, "a %d %d %.17g %.17g %.17g\n", f.tail[a] + 1, f.head[a] + 1, f.lb[a], f.ub[a], f.cost[a]);
+  return std::fclose(o) == 0;
+}
+
+Run runLemon(const std::string& driver, const std::string& file) {
+  Run r;
+  FILE* p = popen((driver + " " + file + " 2>&1").c_str(), "r");
+  if (!p) return r;
+  char line[512] = "";
+  std::string all;
+  while (fgets(line, sizeof line, p)) all += line;
+  pclose(p);
+  double obj = 0, t = -1;
+  if (std::sscanf(all.c_str(), "objective %lf seconds %lf", &obj, &t) == 2) {
+    r.obj = obj, r.seconds = t, r.stat = 1;
+  } else {
+    std::fprintf(stderr, "lemon driver: %s\n", all.substr(0, 300).c_str());
+  }
+  return r;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  long long maxArcs = 1000000, dualMax = 100000;
+  long long maxArcs = 1000000, dualMax = 100000, netMax = 1LL << 40;
   bool clp = std::system("command -v clp > /dev/null 2>&1") == 0;
   int pricing = 0;
+  std::string only;
+#ifdef VANTO_LEMON_DRIVER
+  std::string lemon = VANTO_LEMON_DRIVER;
+#else
+  std::string lemon;
+#endif
   for (int a = 1; a < argc; ++a) {
     if (!std::strcmp(argv[a], "--maxarcs") && a + 1 < argc) maxArcs = std::atoll(argv[++a]);
     else if (!std::strcmp(argv[a], "--dualmax") && a + 1 < argc) dualMax = std::atoll(argv[++a]);
     else if (!std::strcmp(argv[a], "--noclp")) clp = false;
     else if (!std::strcmp(argv[a], "--pricing") && a + 1 < argc) pricing = std::atoi(argv[++a]);
+    else if (!std::strcmp(argv[a], "--nolemon")) lemon.clear();
+    else if (!std::strcmp(argv[a], "--netmax") && a + 1 < argc) netMax = std::atoll(argv[++a]);
+    else if (!std::strcmp(argv[a], "--family") && a + 1 < argc) only = argv[++a];
   }
+  if (lemon.empty()) std::printf("LEMON driver not built or disabled: no LEMON column\n");
   int st = 0;
   VNTENVptr env = VNTopenVANTO(&st);
   VNTsetintparam(env, VNTPARAM_Network_Display, 0);
@@ -195,22 +289,31 @@ int main(int argc, char** argv) {
   VNTsetintparam(env, VNTPARAM_Simplex_Display, 0);
   VNTsetintparam(env, VNTPARAM_Preprocessing_Presolve, 0);
   const std::string mps = "/tmp/vnt_bench_net_" + std::to_string(getpid()) + ".mps";
+  const std::string dimacs = "/tmp/vnt_bench_net_" + std::to_string(getpid()) + ".min";
 
-  std::printf("%-7s %8s %8s | %9s %8s | %9s %8s %7s | %9s %7s | %s\n", "family", "nodes", "arcs", "net s", "net its",
-              "dual s", "dual its", "dual/net", "clp s", "clp/net", "objective check");
+  std::printf("%-7s %8s %8s | %9s %8s | %9s %8s %8s | %9s %7s | %9s %9s | %s\n", "family", "nodes", "arcs", "net s",
+              "net its", "dual s", "dual its", "dual/net", "clp s", "clp/net", "lemon s", "net/lemon",
+              "objective check");
   std::vector<Inst> set;
   for (long long m : {1000LL, 10000LL, 100000LL, 1000000LL}) {
     if (m > maxArcs) break;
     const int side = static_cast<int>(std::lround(std::sqrt(static_cast<double>(m))));
-    set.push_back(transportation(side, side, static_cast<unsigned>(m)));
-    set.push_back(mcf(static_cast<int>(m / 8), static_cast<int>(m), static_cast<unsigned>(m + 1)));
+    if (only.empty() || only == "transp") set.push_back(transportation(side, side, static_cast<unsigned>(m)));
+    if (only.empty() || only == "mcf")
+      set.push_back(mcf(static_cast<int>(m / 8), static_cast<int>(m), static_cast<unsigned>(m + 1)));
+    if (only.empty() || only == "netgen")
+      set.push_back(netgen(static_cast<int>(m / 8), static_cast<int>(m), static_cast<unsigned>(m + 2)));
   }
-  double prevNet[2] = {0, 0};
+  double prevNet[3] = {0, 0, 0}, prevLemon[3] = {0, 0, 0}, prevDual[3] = {0, 0, 0};
   for (size_t k = 0; k < set.size(); ++k) {
     const Inst& f = set[k];
-    const Run net = runNetwork(env, f);
-    Run dual, peer;
-    std::string check = net.stat == 1 ? "" : "network status " + std::to_string(net.stat);
+    const Run net = f.arcs() <= netMax ? runNetwork(env, f) : Run{};
+    Run dual, peer, lem;
+    if (!lemon.empty() && writeDimacs(f, dimacs)) {
+      lem = runLemon(lemon, dimacs);
+      std::remove(dimacs.c_str());
+    }
+    std::string check = net.seconds < 0 || net.stat == 1 ? "" : "network status " + std::to_string(net.stat);
     if (f.arcs() <= dualMax || clp) {
       VNTLPptr lp = buildLp(env, f);
       if (clp && writeFixedMps(f, mps)) {
@@ -220,30 +323,50 @@ int main(int argc, char** argv) {
       if (f.arcs() <= dualMax) dual = runDual(env, lp);
       VNTfreeprob(env, &lp);
     }
+    // Objectives are checked against the network's, or LEMON's when the
+    // network simplex was not run on this size.
+    const Run& ref = net.seconds >= 0 ? net : lem;
     auto agree = [&](const Run& r, const char* who) {
-      if (r.seconds < 0) return;
-      if (r.stat != 1 || std::fabs(r.obj - net.obj) > 1e-6 * (1 + std::fabs(net.obj)))
+      if (r.seconds < 0 || &r == &ref) return;
+      if (r.stat != 1 || std::fabs(r.obj - ref.obj) > 1e-6 * (1 + std::fabs(ref.obj)))
         check += std::string(check.empty() ? "" : ", ") + who + " differs";
     };
     agree(dual, "dual");
     agree(peer, "clp");
+    agree(lem, "lemon");
     if (check.empty()) check = "agree";
-    char ds[32] = "-", di[32] = "-", dr[32] = "-", cs[32] = "-", cr[32] = "-";
+    char ds[32] = "-", di[32] = "-", dr[32] = "-", cs[32] = "-", cr[32] = "-", ls[32] = "-", lr[32] = "-";
+    const bool ran = net.seconds >= 0;
+    if (lem.seconds >= 0) {
+      std::snprintf(ls, sizeof ls, "%.3f", lem.seconds);
+      if (ran) std::snprintf(lr, sizeof lr, "%.2f", net.seconds / std::max(lem.seconds, 1e-4));
+    }
     if (dual.seconds >= 0) {
       std::snprintf(ds, sizeof ds, "%.3f", dual.seconds);
       std::snprintf(di, sizeof di, "%lld", dual.its);
-      std::snprintf(dr, sizeof dr, "%.1f", dual.seconds / std::max(net.seconds, 1e-4));
+      if (ran) std::snprintf(dr, sizeof dr, "%.1f", dual.seconds / std::max(net.seconds, 1e-4));
     }
     if (peer.seconds >= 0) {
       std::snprintf(cs, sizeof cs, "%.3f", peer.seconds);
-      std::snprintf(cr, sizeof cr, "%.1f", peer.seconds / std::max(net.seconds, 1e-4));
+      if (ran) std::snprintf(cr, sizeof cr, "%.1f", peer.seconds / std::max(net.seconds, 1e-4));
     }
-    std::printf("%-7s %8d %8d | %9.3f %8lld | %9s %8s %7s | %9s %7s | %s\n", f.family.c_str(), f.n, f.arcs(),
-                net.seconds, net.its, ds, di, dr, cs, cr, check.c_str());
-    const int fam = f.family == "transp" ? 0 : 1;
-    if (prevNet[fam] > 0)
-      std::printf("        growth of the network time for 10x the arcs: %.1fx\n", net.seconds / prevNet[fam]);
+    char ns[32] = "-", ni[32] = "-";
+    if (ran) std::snprintf(ns, sizeof ns, "%.3f", net.seconds), std::snprintf(ni, sizeof ni, "%lld", net.its);
+    std::printf("%-7s %8d %8d | %9s %8s | %9s %8s %8s | %9s %7s | %9s %9s | %s\n", f.family.c_str(), f.n,
+                f.arcs(), ns, ni, ds, di, dr, cs, cr, ls, lr, check.c_str());
+    const int fam = f.family == "transp" ? 0 : f.family == "mcf" ? 1 : 2;
+    if (prevNet[fam] > 0 || prevLemon[fam] > 0) {
+      std::printf("        time growth for 10x the arcs:");
+      if (ran && prevNet[fam] > 0) std::printf(" network %.1fx", net.seconds / std::max(prevNet[fam], 1e-4));
+      if (lem.seconds >= 0 && prevLemon[fam] > 0)
+        std::printf(", lemon %.1fx", lem.seconds / std::max(prevLemon[fam], 1e-4));
+      if (dual.seconds >= 0 && prevDual[fam] > 0)
+        std::printf(", dual %.1fx", dual.seconds / std::max(prevDual[fam], 1e-4));
+      std::printf("\n");
+    }
     prevNet[fam] = net.seconds;
+    prevLemon[fam] = lem.seconds;
+    prevDual[fam] = dual.seconds;
     std::fflush(stdout);
   }
   VNTcloseVANTO(&env);
