@@ -6,18 +6,12 @@
 #include <lemon/smart_graph.h>
 
 #include <cstdio>
-#include <cstring>
-#include <ctime>
 #include <limits>
 #include <vector>
 
-namespace {
-double cpuNow() {
-  timespec ts;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
-}
-}  // namespace
+#include "bench_clock.h"
+
+using vnt::bench::cpuNow;
 
 int main(int argc, char** argv) {
   if (argc < 2) {
