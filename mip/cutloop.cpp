@@ -19,6 +19,7 @@ namespace {
 enum CutParam : int {
   kPCovers = 2005, kPCutsFactor = 2033, kPGomoryCand = 2048, kPGomory = 2049, kPGomoryPass = 2050,
   kPCutPasses = 2056, kPEachCutLimit = 2102, kPMir = 2052, kPAggForCut = 2054, kPCliques = 2003, kPImplied = 2041,
+  kPNodecuts = 2157,
 };
 bool optimal(LpStatus s) { return s == LpStatus::kOptimal || s == LpStatus::kOptimalUnscaledInfeas; }
 
@@ -29,6 +30,62 @@ double norm2(const Cut& c) {
   return s;
 }
 }  // namespace
+
+void NodeCutState::keep(Cut c) {
+  if (pool.size() >= cuttol::kPoolCap) {
+    // Full: the entry that went longest without a violation leaves.
+    const size_t k = static_cast<size_t>(std::max_element(poolAge.begin(), poolAge.end()) - poolAge.begin());
+    pool[k] = std::move(pool.back());
+    poolAge[k] = poolAge.back();
+    pool.pop_back();
+    poolAge.pop_back();
+  }
+  c.fromPool = true;
+  pool.push_back(std::move(c));
+  poolAge.push_back(0);
+}
+
+void pickCuts(std::vector<Cut>& cand, std::vector<Cut>& take, size_t limit, std::vector<double>& scratch,
+              const std::function<bool(const Cut&)>& allow) {
+  std::stable_sort(cand.begin(), cand.end(), [](const Cut& a, const Cut& b) { return a.efficacy > b.efficacy; });
+  take.clear();
+  std::vector<double> takeNorm;
+  double work = 0.0;
+  for (Cut& c : cand) {
+    if (take.size() >= limit || work > cuttol::kParallelWork) break;
+    // Parallelism: the cosine with every cut taken, the candidate scattered once.
+    const double nc = norm2(c);
+    for (size_t k = 0; k < c.idx.size(); ++k) scratch[c.idx[k]] = c.val[k];
+    bool parallel = false;
+    for (size_t q = 0; q < take.size() && !parallel; ++q) {
+      const Cut& t = take[q];
+      double dot = 0.0;
+      for (size_t k = 0; k < t.idx.size(); ++k) dot += scratch[t.idx[k]] * t.val[k];
+      work += static_cast<double>(t.idx.size());
+      parallel = dot > cuttol::kMaxParallel * std::sqrt(nc * takeNorm[q]);
+    }
+    for (int j : c.idx) scratch[j] = 0.0;
+    if (parallel || !allow(c)) continue;
+    takeNorm.push_back(nc);
+    take.push_back(std::move(c));
+  }
+}
+
+void Search::fillSepInput(SepInput& in) {
+  in.n = w.n;
+  in.m = w.m;
+  in.kind = &w.kind;
+  in.lo = w.lo.data();
+  in.up = w.up.data();
+  in.rows = &cutRows_;
+  in.rowIntegral = &rowIntegral_;
+  in.x = xsave_.data();
+  in.act = rowActivity_.data();
+  in.intTol = rp.intTol;
+  in.conflicts = conflicts_.get();
+  Env* env = env_;
+  in.stop = [env]() { return checkLimits(*env) != 0; };
+}
 
 // Row-wise copy of the working LP and the integrality of each row's activity.
 void Search::buildCutRows() {
@@ -173,7 +230,35 @@ int Search::rootCutLoop() {
   const int swMir = params::getInt(env, kPMir), aggLimit = params::getInt(env, kPAggForCut);
   const int swCliques = params::getInt(env, kPCliques), swImplied = params::getInt(env, kPImplied);
   if (passes < 0 || (factor >= 0 && factor <= 1.0)) return 0;
+  nodeCuts_.reset();
   if (swGomory < 0 && swCovers < 0 && swMir < 0 && swCliques < 0 && swImplied < 0) return 0;
+  if (const int level = params::getInt(env, kPNodecuts); level >= 0) {
+    // Node cuts: the separators at shallow nodes, deeper and with more
+    // rounds at higher levels (automatic: the top of the tree, one round);
+    // from level 1 on, the cuts the root loop purged wait in the pool too.
+    nodeCuts_ = std::make_shared<NodeCutState>();
+    NodeCutState& nc = *nodeCuts_;
+    static constexpr int kDepth[4] = {2, 4, 8, 1000000};
+    static constexpr int kEvery[4] = {0, 0, 8, 0};
+    static constexpr int kRounds[4] = {1, 2, 3, 5};
+    nc.sepDepth = kDepth[level];
+    nc.sepEvery = kEvery[level];
+    nc.rounds = kRounds[level];
+    nc.gomory = swGomory >= 0 && level >= 2;
+    nc.rootPool = level >= 1;
+  }
+  // A cut row leaving the LP at the root waits in the pool for the tree.
+  auto poolRow = [this](int i) {
+    if (!nodeCuts_ || !nodeCuts_->rootPool || rowFamily_[i] < 0) return;
+    Cut c;
+    for (const auto& [j, a] : cutRows_[i]) {
+      c.idx.push_back(j);
+      c.val.push_back(a);
+    }
+    c.rhs = w.up[w.n + i];
+    c.family = rowFamily_[i];
+    nodeCuts_->keep(std::move(c));
+  };
   const long long maxRounds = passes == 0 ? cuttol::kAutoRounds : passes;
   const long long gomoryPass = params::getLong(env, kPGomoryPass);
   const int gomoryCand = params::getInt(env, kPGomoryCand);
@@ -192,7 +277,7 @@ int Search::rootCutLoop() {
   double lastGood = z;
   int stall = 0;
   std::vector<Cut> cand, take;
-  std::vector<double> takeNorm, roundBound{z};
+  std::vector<double> roundBound{z};
   std::vector<double> scratch(w.n, 0.0);
   std::vector<char> drop;
   long long familyAdded[kNumFamilies] = {};
@@ -204,18 +289,7 @@ int Search::rootCutLoop() {
     for (int i = 0; i < w.m; ++i) inLp += rowFamily_[i] >= 0;
     if (inLp >= maxTotal) break;
     SepInput in;
-    in.n = w.n;
-    in.m = w.m;
-    in.kind = &w.kind;
-    in.lo = w.lo.data();
-    in.up = w.up.data();
-    in.rows = &cutRows_;
-    in.rowIntegral = &rowIntegral_;
-    in.x = xsave_.data();
-    in.act = rowActivity_.data();
-    in.intTol = rp.intTol;
-    in.conflicts = conflicts_.get();
-    in.stop = [&env]() { return checkLimits(env) != 0; };
+    fillSepInput(in);
     cand.clear();
     if (swGomory >= 0 && (gomoryPass == 0 || round < gomoryPass) && familyAdded[kFamFract] < eachLimit)
       separateGomory(in, *engine, gomoryCand, cand);
@@ -223,43 +297,26 @@ int Search::rootCutLoop() {
     if (swCliques >= 0 && familyAdded[kFamCliques] < eachLimit) separateCliques(in, cand);
     if (swImplied >= 0 && familyAdded[kFamImplied] < eachLimit) separateImplied(in, cand);
     if (swMir >= 0 && familyAdded[kFamMir] < eachLimit) separateMir(in, aggLimit, cand);
-    std::stable_sort(cand.begin(), cand.end(), [](const Cut& a, const Cut& b) { return a.efficacy > b.efficacy; });
-    take.clear();
-    takeNorm.clear();
     long long roundFam[kNumFamilies] = {};
-    double work = 0.0, nnzInLp = 0.0;
+    double nnzInLp = 0.0;
     for (int i = w.m0; i < w.m; ++i)
       if (rowFamily_[i] >= 0) nnzInLp += static_cast<double>(cutRows_[i].size());
-    for (Cut& c : cand) {
-      if (static_cast<long long>(take.size()) >= perRound || inLp + static_cast<long long>(take.size()) >= maxTotal)
-        break;
-      if (familyAdded[c.family] + roundFam[c.family] >= eachLimit) continue;
-      if (nnzInLp + static_cast<double>(c.idx.size()) > nnzBudget) continue;
-      // Parallelism: the cosine with every cut taken this round, the
-      // candidate scattered once.
-      if (work > cuttol::kParallelWork) break;
-      const double nc = norm2(c);
-      for (size_t k = 0; k < c.idx.size(); ++k) scratch[c.idx[k]] = c.val[k];
-      bool parallel = false;
-      for (size_t q = 0; q < take.size() && !parallel; ++q) {
-        const Cut& t = take[q];
-        double dot = 0.0;
-        for (size_t k = 0; k < t.idx.size(); ++k) dot += scratch[t.idx[k]] * t.val[k];
-        work += static_cast<double>(t.idx.size());
-        parallel = dot > cuttol::kMaxParallel * std::sqrt(nc * takeNorm[q]);
-      }
-      for (int j : c.idx) scratch[j] = 0.0;
-      if (parallel) continue;
+    const size_t room = static_cast<size_t>(std::max<long long>(0, std::min<long long>(perRound, maxTotal - inLp)));
+    pickCuts(cand, take, room, scratch, [&](const Cut& c) {
+      if (familyAdded[c.family] + roundFam[c.family] >= eachLimit) return false;
+      if (nnzInLp + static_cast<double>(c.idx.size()) > nnzBudget) return false;
       ++roundFam[c.family];
       nnzInLp += static_cast<double>(c.idx.size());
-      takeNorm.push_back(nc);
-      take.push_back(std::move(c));
-    }
+      return true;
+    });
     if (take.empty()) break;
     // Purge cuts slack for too long, add the new ones, solve again.
     drop.assign(w.m, 0);
     for (int i = 0; i < w.m; ++i)
-      if (rowFamily_[i] >= 0 && rowAge_[i] >= cuttol::kSlackAge && engine->variableBasic(w.n + i)) drop[i] = 1;
+      if (rowFamily_[i] >= 0 && rowAge_[i] >= cuttol::kSlackAge && engine->variableBasic(w.n + i)) {
+        drop[i] = 1;
+        poolRow(i);
+      }
     rebuildLp(take, drop);
     LpStatus st = solveLp();
     mipIterations += engine->iterations();
@@ -356,6 +413,7 @@ int Search::rootCutLoop() {
     if (rowFamily_[i] >= 0 && engine->variableBasic(w.n + i) &&
         w.up[w.n + i] - rowActivity_[i] > rp.feasTol * std::max(1.0, std::fabs(w.up[w.n + i]))) {
       drop[i] = 1;
+      poolRow(i);
       any = true;
     }
   if (any) {
@@ -384,6 +442,198 @@ int Search::rootCutLoop() {
   for (int f = 0; f < kNumFamilies; ++f) cutsApplied[f] = 0;
   for (int i = 0; i < w.m; ++i)
     if (rowFamily_[i] >= 0) ++cutsApplied[rowFamily_[i]];
+  if (nodeCuts_) {
+    nodeCuts_->colLo.assign(w.lo.begin(), w.lo.begin() + w.n);
+    nodeCuts_->colUp.assign(w.up.begin(), w.up.begin() + w.n);
+  }
+  return 0;
+}
+
+// A cut row leaves the LP in the tree: its cut goes to the pool and the row
+// stays as an empty free row (row numbers and the bases stored with open
+// nodes keep their meaning); the next cut added takes its place.
+void Search::retireCutRow(int i) {
+  const int k = w.n + i;
+  Cut c;
+  for (const auto& [j, a] : cutRows_[i]) {
+    c.idx.push_back(j);
+    c.val.push_back(a);
+  }
+  c.rhs = w.up[k];
+  c.family = rowFamily_[i];
+  nodeCuts_->keep(std::move(c));
+  ++nodeCuts_->retired;
+  cutRows_[i].clear();
+  rowFamily_[i] = -2;
+  rowAge_[i] = 0;
+  rowIntegral_[i] = 0;
+  w.lo[k] = curLo[k] = -tol::kInf;
+  w.up[k] = curUp[k] = tol::kInf;
+  engine->setRowBounds(i, -tol::kInf, tol::kInf);
+}
+
+int Search::nodeCutLoop(Node& nd) {
+  if (!nodeCuts_ || w.n == 0) return 0;
+  NodeCutState& nc = *nodeCuts_;
+  // Ages, at every node: a cut row slack at the node ages; one slack at
+  // many nodes in a row leaves the LP (only when its slack is basic, so that
+  // the basis stays as it is).
+  for (int i = w.m0; i < w.m; ++i) {
+    if (rowFamily_[i] < 0) continue;
+    const double slack = w.up[w.n + i] - rowActivity_[i];
+    if (slack <= rp.feasTol * std::max(1.0, std::fabs(w.up[w.n + i]))) rowAge_[i] = 0;
+    else if (++rowAge_[i] >= cuttol::kNodeSlackAge && engine->variableBasic(w.n + i)) retireCutRow(i);
+  }
+  const bool separate = nd.depth <= nc.sepDepth || (nc.sepEvery > 0 && nd.depth % nc.sepEvery == 0);
+  if (!separate) return 0;
+  const bool usePool = !nc.pool.empty();
+  Env& env = *env_;
+  const int swCovers = params::getInt(env, kPCovers), swMir = params::getInt(env, kPMir);
+  const int aggLimit = params::getInt(env, kPAggForCut);
+  const int swCliques = params::getInt(env, kPCliques), swImplied = params::getInt(env, kPImplied);
+  const double factor = params::getDbl(env, kPCutsFactor);
+  const long long maxTotal =
+      factor > 1.0 ? static_cast<long long>((factor - 1.0) * w.m0) : std::max<long long>(2LL * w.m0, 100);
+  const size_t perRound = static_cast<size_t>(std::clamp(w.m0 / 10, 10, 100));
+  if (separate) ++nc.nodesSeparated;
+  double modelNnz = 0.0;
+  for (int i = 0; i < w.m0; ++i) modelNnz += static_cast<double>(cutRows_[i].size());
+  const double nnzBudget = std::max(cuttol::kCutNnzFloor, cuttol::kCutNnzShare * modelNnz);
+  std::vector<Cut> cand, take;
+  std::vector<double> scratch(w.n, 0.0);
+  double z = lpObjective();
+  for (int round = 0; round < nc.rounds; ++round) {
+    if (checkLimits(env)) break;
+    long long inLp = 0;
+    double nnzInLp = 0.0;
+    for (int i = w.m0; i < w.m; ++i)
+      if (rowFamily_[i] >= 0) {
+        ++inLp;
+        nnzInLp += static_cast<double>(cutRows_[i].size());
+      }
+    if (inLp >= maxTotal) break;
+    cand.clear();
+    // The pool: cuts violated at this node come back (and leave the pool).
+    if (usePool) {
+      for (size_t k = 0; k < nc.pool.size();) {
+        Cut& c = nc.pool[k];
+        const double eff = cutEfficacy(c, xsave_.data());
+        if (eff > cuttol::kMinEfficacy &&
+            cutViolation(c, xsave_.data()) > cuttol::kMinViolation * std::max(1.0, std::fabs(c.rhs))) {
+          c.efficacy = eff;
+          cand.push_back(std::move(c));
+          nc.pool[k] = std::move(nc.pool.back());
+          nc.poolAge[k] = nc.poolAge.back();
+          nc.pool.pop_back();
+          nc.poolAge.pop_back();
+          continue;
+        }
+        if (round == 0 && ++nc.poolAge[k] > cuttol::kPoolMaxAge) {
+          nc.pool[k] = std::move(nc.pool.back());
+          nc.poolAge[k] = nc.poolAge.back();
+          nc.pool.pop_back();
+          nc.poolAge.pop_back();
+          continue;
+        }
+        ++k;
+      }
+    }
+    if (separate) {
+      SepInput in;
+      fillSepInput(in);
+      nc.sepLo.assign(w.lo.begin(), w.lo.end());
+      nc.sepUp.assign(w.up.begin(), w.up.end());
+      if (nc.colLo.size() == static_cast<size_t>(w.n)) {
+        std::copy(nc.colLo.begin(), nc.colLo.end(), nc.sepLo.begin());
+        std::copy(nc.colUp.begin(), nc.colUp.end(), nc.sepUp.begin());
+      }
+      in.lo = nc.sepLo.data();
+      in.up = nc.sepUp.data();
+      if (nc.gomory) separateGomory(in, *engine, cuttol::kNodeGomoryCand, cand);
+      if (swCovers >= 0) separateCovers(in, cand);
+      if (swCliques >= 0) separateCliques(in, cand);
+      if (swImplied >= 0) separateImplied(in, cand);
+      if (swMir >= 0) separateMir(in, std::min(aggLimit, cuttol::kNodeMirAgg), cand, cuttol::kNodeMirStarts);
+    }
+    const size_t room = static_cast<size_t>(std::max<long long>(0, std::min<long long>(perRound, maxTotal - inLp)));
+    pickCuts(cand, take, room, scratch, [&](const Cut& c) {
+      if (nnzInLp + static_cast<double>(c.idx.size()) > nnzBudget) return false;
+      nnzInLp += static_cast<double>(c.idx.size());
+      return true;
+    });
+    // Cuts not taken from the pool go back to it.
+    for (Cut& c : cand)
+      if (c.fromPool && !c.idx.empty()) nc.keep(std::move(c));
+    if (take.empty()) break;
+    ++nc.roundsRun;
+    // Free slots whose (empty) row is basic take new cuts in place; the rest
+    // are appended.
+    std::vector<Cut> append;
+    size_t t = 0;
+    for (int i = w.m0; i < w.m && t < take.size(); ++i) {
+      if (rowFamily_[i] != -2 || !engine->variableBasic(w.n + i)) continue;
+      Cut& c = take[t++];
+      const int k = w.n + i;
+      cutRows_[i].clear();
+      for (size_t q = 0; q < c.idx.size(); ++q) cutRows_[i].push_back({c.idx[q], c.val[q]});
+      rowFamily_[i] = c.family;
+      rowAge_[i] = 0;
+      w.lp.sense[i] = 'L';
+      w.lp.rhs[i] = c.rhs;
+      if (!w.lp.rngval.empty()) w.lp.rngval[i] = 0.0;
+      w.lo[k] = curLo[k] = -tol::kInf;
+      w.up[k] = curUp[k] = c.rhs;
+    }
+    for (size_t q = 0; q < take.size(); ++q) {
+      Cut& c = take[q];
+      if (c.fromPool) ++nc.fromPool;
+      else ++cutsApplied[c.family];
+      ++nc.added;
+      if (q >= t) append.push_back(std::move(c));
+    }
+    rebuildLp(append, std::vector<char>(w.m, 0));
+    LpStatus st = solveLp();
+    mipIterations += engine->iterations();
+    if (!optimal(st) && st != LpStatus::kInfeasible && st != LpStatus::kObjectiveLimit &&
+        st != LpStatus::kTimeLimit && st != LpStatus::kAborted && st != LpStatus::kDetTimeLimit) {
+      numericalTrouble = true;
+      st = engine->solvePrimal();
+      mipIterations += engine->iterations();
+    }
+    enginePath = nd.path.get();
+    if (st == LpStatus::kInfeasible) return 1;
+    if (st == LpStatus::kObjectiveLimit) return 2;
+    if (st == LpStatus::kTimeLimit || st == LpStatus::kAborted || st == LpStatus::kDetTimeLimit) {
+      lastStop_ = static_cast<int>(st);
+      return 3;
+    }
+    if (!optimal(st)) {
+      // Numerical trouble with this round's cuts: they leave the LP again.
+      for (int i = w.m0; i < w.m; ++i)
+        if (rowFamily_[i] >= 0 && rowAge_[i] == 0 && engine->variableBasic(w.n + i)) retireCutRow(i);
+      st = solveLp();
+      mipIterations += engine->iterations();
+      enginePath = nd.path.get();
+      if (st == LpStatus::kInfeasible) return 1;
+      if (st == LpStatus::kObjectiveLimit) return 2;
+      if (!optimal(st)) {
+        lastStop_ = st == LpStatus::kTimeLimit || st == LpStatus::kAborted || st == LpStatus::kDetTimeLimit
+                        ? static_cast<int>(st)
+                        : kStopError;
+        return 3;
+      }
+      engine->getX(xsave_.data());
+      engine->getRowActivity(rowActivity_.data());
+      break;
+    }
+    engine->getX(xsave_.data());
+    engine->getRowActivity(rowActivity_.data());
+    const double z2 = lpObjective();
+    if (z2 >= cutoff) return 2;
+    const bool gained = z2 - z > cuttol::kNodeGain * std::max(1.0, std::fabs(z2));
+    z = z2;
+    if (!gained) break;
+  }
   return 0;
 }
 

@@ -60,6 +60,14 @@ inline constexpr size_t kMaxImplied = 100000;       // implied bounds kept
 inline constexpr double kCliqueEps = 1e-6;       // row cliques: two items must exceed the capacity by this share
 inline constexpr int kCliqueSeeds = 300;         // clique separation: seeds per round
 inline constexpr double kCliqueWork = 2e7;       // clique separation: literal visits per round
+// Cuts at tree nodes.
+inline constexpr int kNodeSlackAge = 12;         // separating nodes a cut may stay slack before it leaves the LP
+inline constexpr int kPoolMaxAge = 60;           // pool checks without violation before a pooled cut is dropped
+inline constexpr size_t kPoolCap = 4000;         // cuts kept in the pool
+inline constexpr int kNodeGomoryCand = 20;       // Gomory rows tried per node round
+inline constexpr int kNodeMirStarts = 40;        // MIR start rows per node round
+inline constexpr int kNodeMirAgg = 2;            // MIR aggregation depth at nodes (at most)
+inline constexpr double kNodeGain = 1e-6;        // relative bound gain a node round must make to continue
 }  // namespace cuttol
 
 // A cut  sum val[k] x[idx[k]] <= rhs  over working columns.
@@ -69,6 +77,29 @@ struct Cut {
   double rhs = 0.0;
   int family = kFamFract;
   double efficacy = 0.0;
+  bool fromPool = false;  // taken back from the cut pool (counted when first applied)
+};
+
+// Cuts of the tree: globally valid cuts that left the LP (slack for too
+// long) wait in the pool and come back at a node whose LP point violates
+// them; the settings say at which nodes the separators run.
+struct NodeCutState {
+  int sepDepth = 0;        // separators run at nodes up to this depth
+  int sepEvery = 0;        // ... and at every depth that is a multiple of this (0: never)
+  int rounds = 1;          // rounds per node
+  bool gomory = false;     // Gomory rows of the node tableau
+  bool rootPool = false;   // cuts purged by the root loop enter the pool
+  // Column bounds the node separators work with: the global bounds at the
+  // end of the root cut loop, before any fixing by reduced costs, so that a
+  // cut of the tree holds at every feasible point (not only at points better
+  // than the incumbent).
+  std::vector<double> colLo, colUp;
+  std::vector<double> sepLo, sepUp;  // scratch: colLo/colUp followed by the row limits
+  std::vector<Cut> pool;
+  std::vector<int> poolAge;
+  long long nodesSeparated = 0, roundsRun = 0, added = 0, fromPool = 0, retired = 0;
+  // Puts a cut in the pool (the oldest entries leave when it is full).
+  void keep(Cut c);
 };
 
 // Conflict information on binary columns: cliques of literals (at most one
@@ -140,8 +171,9 @@ void separateGomory(const SepInput& in, simplex::LpEngine& engine, int maxCand, 
 // Lifted (extended) knapsack covers of rows with binary columns.
 void separateCovers(const SepInput& in, std::vector<Cut>& out);
 // Complemented mixed-integer rounding cuts of rows aggregated with up to
-// maxAgg further rows (mip/mir.cpp).
-void separateMir(const SepInput& in, int maxAgg, std::vector<Cut>& out);
+// maxAgg further rows (mip/mir.cpp), starting from at most maxStarts rows
+// (0: the default number).
+void separateMir(const SepInput& in, int maxAgg, std::vector<Cut>& out, int maxStarts = 0);
 
 // Clique cuts: greedy cliques of large LP weight in the conflict graph
 // (a literal's weight is its LP value), lifted by literals of weight 0.
@@ -163,6 +195,13 @@ bool makeSafe(Cut& c, const double* lo, const double* up);
 // Violation of the cut at x (positive when x violates it) and efficacy.
 double cutViolation(const Cut& c, const double* x);
 double cutEfficacy(const Cut& c, const double* x);
+
+// Ranks candidate cuts by efficacy and takes them in that order while
+// `allow` accepts them and they are not near copies of a cut already taken
+// (cosine above cuttol::kMaxParallel); at most `limit`.  `scratch` is a
+// zeroed dense array over the columns (left zeroed).
+void pickCuts(std::vector<Cut>& cand, std::vector<Cut>& take, size_t limit, std::vector<double>& scratch,
+              const std::function<bool(const Cut&)>& allow);
 
 // Test hook: when set, every cut that passed the safety filter at the root
 // is shown to it (with the working column count).

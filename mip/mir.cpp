@@ -63,7 +63,7 @@ struct Term {
 
 class MirSeparator {
  public:
-  MirSeparator(const SepInput& in, int maxAgg) : in_(in), maxAgg_(maxAgg) {}
+  MirSeparator(const SepInput& in, int maxAgg, int maxStarts) : in_(in), maxAgg_(maxAgg), maxStarts_(maxStarts) {}
 
   void run(std::vector<Cut>& out) {
     const int n = in_.n, m = in_.m;
@@ -103,7 +103,7 @@ class MirSeparator {
       starts.push_back({i, score / static_cast<double>(r.size()) / (1.0 + slack)});
     }
     std::sort(starts.begin(), starts.end(), [](const Start& a, const Start& b) { return a.score > b.score; });
-    if (static_cast<int>(starts.size()) > kMaxStartRows) starts.resize(kMaxStartRows);
+    if (static_cast<int>(starts.size()) > maxStarts_) starts.resize(maxStarts_);
     int done = 0;
     for (const Start& s : starts) {
       if (in_.stop && (++done & 15) == 0 && in_.stop()) break;
@@ -505,7 +505,7 @@ class MirSeparator {
   }
 
   const SepInput& in_;
-  int maxAgg_;
+  int maxAgg_, maxStarts_;
   std::vector<std::vector<std::pair<int, double>>> colRows_;
   std::vector<VarBound> vub_, vlb_;
   std::vector<double> coef_;
@@ -519,9 +519,9 @@ class MirSeparator {
 
 }  // namespace
 
-void separateMir(const SepInput& in, int maxAgg, std::vector<Cut>& out) {
+void separateMir(const SepInput& in, int maxAgg, std::vector<Cut>& out, int maxStarts) {
   if (in.n == 0 || in.m == 0) return;
-  MirSeparator sep(in, std::max(0, maxAgg));
+  MirSeparator sep(in, std::max(0, maxAgg), maxStarts > 0 ? maxStarts : kMaxStartRows);
   sep.run(out);
 }
 

@@ -269,11 +269,20 @@ void Search::rememberWeights() {
 }
 
 void Search::installBasis(const Basis& b) {
+  // A cut row that left the LP after the basis was stored is free now: with
+  // it nonbasic the basis would start the dual simplex dual infeasible, so
+  // the engine keeps its own basis (dual feasible at every node).
+  for (int i = w.m0; i < w.m && static_cast<size_t>(w.n + i) < b.size(); ++i)
+    if (rowFamily_[i] == -2 && b[w.n + i] != simplex::kBasisBasic) return;
   rememberWeights();
   cstat_.resize(w.n);
   rstat_.resize(w.m);
   for (int j = 0; j < w.n; ++j) cstat_[j] = b[j];
-  for (int i = 0; i < w.m; ++i) rstat_[i] = b[w.n + i];
+  // A basis stored before cuts were added in the tree is shorter: the new
+  // rows enter it basic.
+  const size_t nb = b.size();
+  for (int i = 0; i < w.m; ++i)
+    rstat_[i] = static_cast<size_t>(w.n + i) < nb ? b[w.n + i] : simplex::kBasisBasic;
   const int bad = engine->setBasis(cstat_.data(), rstat_.data());
   std::vector<double>& dw = engine->dualWeights();
   for (int p = 0; p < w.m; ++p) {
@@ -742,6 +751,17 @@ Search::NodeResult Search::processNode(Node& nd, Node* next, bool* haveNext) {
       }
       z = lpObjective();
       rootBound = z;
+      nd.bound = std::max(nd.bound, z);
+      lastIinf_ = iinf = countFractional();
+    }
+    if (!root && rounds == 0 && iinf > 0 && nodeCuts_) {
+      switch (nodeCutLoop(nd)) {
+        case 1: logNode(nd, 1, tol::kNone, -1, false, false); return NodeResult::kInfeasible;
+        case 2: logNode(nd, 2, tol::kNone, -1, false, false); return NodeResult::kPruned;
+        case 3: return NodeResult::kStopped;
+        default: break;
+      }
+      z = lpObjective();
       nd.bound = std::max(nd.bound, z);
       lastIinf_ = iinf = countFractional();
     }

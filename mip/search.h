@@ -274,6 +274,8 @@ enum class Phase { kFresh, kSearching, kDone };
 
 struct Cut;        // mip/cuts.h
 struct Conflicts;  // mip/cuts.h
+struct NodeCutState;  // mip/cuts.h
+struct SepInput;   // mip/cuts.h
 class SolutionPool;  // mip/pool.h
 
 class Search final : public model::SolverState {
@@ -349,6 +351,13 @@ class Search final : public model::SolverState {
   // Probing and the conflict table before the root LP (mip/probe.cpp):
   // 0, or -kStopPresolveInfeasible.
   int probeRoot();
+  // Cut rounds at a tree node (mip/cutloop.cpp), after its LP is solved:
+  // globally valid cuts from the pool and the separators enter the LP, slack
+  // ones leave it.  0 (the LP point is refreshed), 1 infeasible, 2 cut off,
+  // 3 stopped (lastStop_).
+  int nodeCutLoop(Node& nd);
+  void fillSepInput(SepInput& in);
+  void retireCutRow(int i);
   void buildCutRows();
   void rebuildLp(const std::vector<Cut>& add, const std::vector<char>& drop);
   void runHeuristics(bool root);
@@ -444,7 +453,8 @@ class Search final : public model::SolverState {
 
   // Cuts: counts per family in the LP after the root, the root LP bound
   // before cuts, and the row-wise copy of the working LP with each row's
-  // family (-1: a model row) and slack age.
+  // family (-1: a model row, -2: an empty free row whose cut left the LP
+  // in the tree, a slot for the next cut) and slack age.
   long long cutsApplied[30] = {};
   double rootLpBound = -tol::kNone;
   std::vector<std::vector<std::pair<int, double>>> cutRows_;
@@ -452,6 +462,7 @@ class Search final : public model::SolverState {
   std::vector<int> rowFamily_, rowAge_;
   long long cutNames_ = 0;
   std::shared_ptr<Conflicts> conflicts_;  // clique table and implied bounds of the run
+  std::shared_ptr<NodeCutState> nodeCuts_; // cuts at tree nodes (null: off)
   long long probeFixed_ = 0;              // integer columns probing fixed on the current working model
 
   // Pseudo-costs per working column (0 down, 1 up) and their averages.

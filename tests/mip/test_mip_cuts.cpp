@@ -51,6 +51,11 @@ double worstViolation(const std::vector<Cut>& cuts, const std::vector<double>& x
 class MipCuts : public vnt::test::MipFixture {
  protected:
   vnt::mip::Search* search() { return vnt::mip::findSearch(*vnt::model::resolveHandle(lp)); }
+  // Cuts that entered the LP at tree nodes in the last run.
+  long long nodeCutsAdded() {
+    const vnt::mip::Search* s = search();
+    return s && s->nodeCuts_ ? s->nodeCuts_->added : 0;
+  }
 };
 
 TEST_F(MipCuts, RootCutsOnQuickMiplibModelsKeepTheirSolutions) {
@@ -91,6 +96,46 @@ TEST_F(MipCuts, RootCutsOnQuickMiplibModelsKeepTheirSolutions) {
   EXPECT_GT(total, 50);
 }
 
+// Cuts at every node of the tree: every cut (root and tree) holds at an
+// optimal solution found without cuts, and the search still ends at the
+// reference optimum.
+TEST_F(MipCuts, NodeCutsKeepTheOptimumOfQuickMiplibModels) {
+  VNTsetintparam(env, VNT_PARAM_PREIND, 0);
+  VNTsetintparam(env, VNT_PARAM_MIPDISPLAY, 0);
+  long long separated = 0, added = 0;
+  for (const char* name : {"p0033", "stein27", "lseu", "mod008"}) {
+    SCOPED_TRACE(name);
+    read(name);
+    VNTsetlongparam(env, VNT_PARAM_CUTPASS, -1);
+    VNTsetintparam(env, VNT_PARAM_NODECUTS, 0);
+    VNTsetlongparam(env, VNT_PARAM_NODELIM, 200000);
+    ASSERT_EQ(VNTmipopt(env, lp), 0);
+    ASSERT_TRUE(VNTgetstat(env, lp) == VNTMIP_OPTIMAL || VNTgetstat(env, lp) == VNTMIP_OPTIMAL_TOL);
+    const std::vector<double> xOpt = incumbent();
+    const double ref = references().at(name).objective;
+    read(name);
+    VNTsetlongparam(env, VNT_PARAM_CUTPASS, 2);
+    VNTsetintparam(env, VNT_PARAM_NODECUTS, 3);
+    CutRecorder rec;
+    ASSERT_EQ(VNTmipopt(env, lp), 0);
+    const int stat = VNTgetstat(env, lp);
+    ASSERT_TRUE(stat == VNTMIP_OPTIMAL || stat == VNTMIP_OPTIMAL_TOL) << stat;
+    double z = 0;
+    ASSERT_EQ(VNTgetobjval(env, lp, &z), 0);
+    EXPECT_NEAR(z, ref, 1e-4 * (1 + std::fabs(ref)));
+    int which = -1;
+    const double worst = worstViolation(rec.cuts, xOpt, &which);
+    EXPECT_LE(worst, 1e-6) << "cut " << which << " of family " << (which >= 0 ? rec.cuts[which].family : -1)
+                           << " cuts off the optimal solution";
+    const vnt::mip::Search* s = search();
+    ASSERT_NE(s, nullptr);
+    if (s->nodeCuts_) separated += s->nodeCuts_->nodesSeparated;
+    added += nodeCutsAdded();
+  }
+  EXPECT_GT(separated, 20);
+  EXPECT_GT(added, 20);
+}
+
 // Small pure integer programs (binaries and small general integers, knapsack
 // rows): every cut of the root loop must hold at every feasible point, and
 // the optimum with cuts equals the enumerated one.
@@ -102,9 +147,12 @@ TEST_F(MipCuts, EveryCutHoldsAtEveryFeasiblePointOfSmallIntegerPrograms) {
   VNTsetdblparam(env, VNT_PARAM_EPAGAP, 0.0);
   VNTsetlongparam(env, VNT_PARAM_NODELIM, 100000);
   VNTsetintparam(env, VNT_PARAM_PREIND, 0);  // cuts on the columns of the model as given
-  int checkedCuts = 0, feasibleModels = 0;
+  int checkedCuts = 0, feasibleModels = 0, nodeCutModels = 0;
   for (int t = 0; t < 60; ++t) {
     SCOPED_TRACE("model " + std::to_string(t));
+    // Every other model with one root round and cuts at every node of the tree.
+    VNTsetintparam(env, VNT_PARAM_NODECUTS, t % 2 ? 3 : 0);
+    VNTsetlongparam(env, VNT_PARAM_CUTPASS, t % 2 ? 1 : 0);
     const int n = uni(5, 9), m = uni(2, 4);
     std::vector<double> lb(n, 0.0), ub(n), obj(n);
     std::vector<char> ctype(n);
@@ -132,6 +180,7 @@ TEST_F(MipCuts, EveryCutHoldsAtEveryFeasiblePointOfSmallIntegerPrograms) {
     ASSERT_EQ(VNTcopyctype(env, lp, ctype.data()), 0);
     CutRecorder rec;
     ASSERT_EQ(VNTmipopt(env, lp), 0);
+    nodeCutModels += nodeCutsAdded() > 0;
     // Enumerate every integer point.
     std::vector<double> x(n, 0.0);
     double best = 1e300;
@@ -176,6 +225,7 @@ TEST_F(MipCuts, EveryCutHoldsAtEveryFeasiblePointOfSmallIntegerPrograms) {
   }
   EXPECT_GT(feasibleModels, 20);
   EXPECT_GT(checkedCuts, 20);
+  EXPECT_GT(nodeCutModels, 0);
 }
 
 // Small mixed-integer programs with fixed charges (x_k <= U_k y_k), demand
@@ -195,6 +245,8 @@ TEST_F(MipCuts, EveryCutHoldsOnEveryIntegerSliceOfSmallMixedPrograms) {
   for (int t = 0; t < 40; ++t) {
     SCOPED_TRACE("model " + std::to_string(t));
     VNTsetintparam(env, VNT_PARAM_AGGCUTLIM, t % 2 == 0 ? 3 : 6);
+    VNTsetintparam(env, VNT_PARAM_NODECUTS, t % 4 < 2 ? 3 : 0);
+    VNTsetlongparam(env, VNT_PARAM_CUTPASS, t % 4 < 2 ? 1 : 0);
     const int nb = uni(2, 3), ni = uni(0, 1), nc = uni(3, 5), n = nb + ni + nc;
     // Columns: binaries, general integers, continuous.
     std::vector<double> lb(n, 0.0), ub(n), obj(n);
