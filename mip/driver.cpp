@@ -672,6 +672,8 @@ int Search::run(Env& env, model::Problem& p) {
   if (phase == Phase::kDone && status != 102) {
     store.clear();
     pending.reset();
+  } else if (phase == Phase::kDone) {
+    store.releaseFiles();
   }
   finalReport();
   storeResult(p);

@@ -163,8 +163,8 @@ class NodeStore {
   void setRule(int rule);
   int rule() const { return rule_; }
   void insert(Node&& nd);
-  bool empty() const { return count_ == 0 && files_.empty(); }
-  long long size() const { return count_ + files_.nodes(); }
+  bool empty() const { return count_ == 0 && files_.empty() && releasedNodes_ == 0; }
+  long long size() const { return count_ + files_.nodes() + releasedNodes_; }
   double bestBound() const;  // +kNone when empty (nodes in files included)
   // Next node by the selection rule, with the checks against the incumbent:
   // a node whose bound the gap test or the cutoff rules out gives way to the
@@ -182,6 +182,9 @@ class NodeStore {
   void configureFiles(Env& env, int mode, double workMemMB, const std::string& workDir, int display);
   int spillIfNeeded();
   int fileError() const { return fileError_; }
+  // A search that is over removes its node files; their nodes still count
+  // in size() and bestBound() (the final gap) until clear().
+  void releaseFiles();
   const NodeFiles& files() const { return files_; }
 
  private:
@@ -207,6 +210,8 @@ class NodeStore {
   NodeFiles files_;
   double workMemBytes_ = 1e75;
   int fileError_ = 0;
+  double releasedBound_ = tol::kNone;
+  long long releasedNodes_ = 0;
 };
 
 // ---------------------------------------------------------------------------

@@ -117,7 +117,7 @@ void NodeStore::insert(Node&& nd) {
 }
 
 double NodeStore::bestBound() const {
-  const double f = files_.empty() ? tol::kNone : std::min(files_.bestBound(), tol::kNone);
+  const double f = std::min(releasedBound_, files_.empty() ? tol::kNone : std::min(files_.bestBound(), tol::kNone));
   if (heap_[0].empty()) return f;
   return std::min(f, keys_[0][heap_[0][0]]);
 }
@@ -286,8 +286,17 @@ void NodeStore::readBackIfBetter() {
   }
 }
 
+void NodeStore::releaseFiles() {
+  if (files_.empty()) return;
+  releasedBound_ = std::min(releasedBound_, files_.bestBound());
+  releasedNodes_ += files_.nodes();
+  files_.clear();
+}
+
 void NodeStore::clear() {
   files_.clear();
+  releasedBound_ = tol::kNone;
+  releasedNodes_ = 0;
   fileError_ = 0;
   slots_.clear();
   free_.clear();
