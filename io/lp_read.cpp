@@ -478,12 +478,8 @@ int LpReader::scanCoef(std::string_view s, std::size_t& p, double& v) {
   }
   std::string why;
   std::string_view t = s.substr(b, p - b);
-  int rc = parseLpNumber(t, v, why);
-  if (rc == 1434) return err(1434, "Line %lld: Couldn't convert '%s' to a number", ln(), std::string(t).c_str());
-  if (rc == 1435) return err(1435, "Line %lld: Exponent '%s' out of range", ln(), std::string(t).c_str());
-  if (rc == 1618)
-    return err(1618, "Line %lld: Exponent '%s' not %s with number", ln(), std::string(t).c_str(), why.c_str());
-  return 0;
+  const int rc = parseLpNumber(t, v, why);
+  return rc ? numberError(rc, t, why) : 0;
 }
 
 // Right-hand side number (sign already taken): digits or INF/INFINITY.
@@ -501,12 +497,8 @@ int LpReader::scanRhs(std::string_view s, std::size_t& p, double& v) {
   }
   std::string why;
   std::string_view t = s.substr(b, p - b);
-  int rc = parseLpNumber(t, v, why);
-  if (rc == 1434) return err(1434, "Line %lld: Couldn't convert '%s' to a number", ln(), std::string(t).c_str());
-  if (rc == 1435) return err(1435, "Line %lld: Exponent '%s' out of range", ln(), std::string(t).c_str());
-  if (rc == 1618)
-    return err(1618, "Line %lld: Exponent '%s' not %s with number", ln(), std::string(t).c_str(), why.c_str());
-  return 0;
+  const int rc = parseLpNumber(t, v, why);
+  return rc ? numberError(rc, t, why) : 0;
 }
 
 int LpReader::numberError(int rc, std::string_view t, const std::string& why) {
