@@ -250,6 +250,7 @@ class MpsReader {
   std::string_view nameField(std::string_view f);
   std::string_view typeField(std::string_view f);
   int numberField(std::string_view f, double& v);
+  int rowValuePair(std::size_t k, std::string_view& rn, int& r, double& v);
 
   int header(std::string_view kw);
   int finishRows();
@@ -737,17 +738,10 @@ int MpsReader::dataColumns() {
   }
   const int j = static_cast<int>(colName_.size()) - 1;
   for (std::size_t k = 1; k < f_.size(); k += 2) {
-    std::string_view rn = nameField(f_[k]);
+    std::string_view rn;
+    int r = -1;
     double v = 0.0;
-    if (k + 1 < f_.size()) {
-      int rc = numberField(f_[k + 1], v);
-      if (rc < 0) return rc;
-    } else if (!emptyNumWarned_) {
-      warn("Warning:  Empty numeric fields read as zeros.\n");
-      emptyNumWarned_ = true;
-    }
-    int r = findName(rowIdx_, rn);
-    if (r < 0) return reportError(msg_, 1448, "Line %lld: '%s' is not a row name", ln(), std::string(rn).c_str());
+    if (const int rc = rowValuePair(k, rn, r, v)) return rc;
     if (rowMark_[r] == j)
       return reportError(msg_, 1443, "Column '%s' has repeated row '%s'", colName_[j].c_str(), std::string(rn).c_str());
     rowMark_[r] = j;
@@ -758,6 +752,23 @@ int MpsReader::dataColumns() {
       val_.push_back(v);
     }
   }
+  return 0;
+}
+
+// The row and the value of the pair of fields from k (an absent value reads
+// as zero, with one warning a file): 0 or the error's code.
+int MpsReader::rowValuePair(std::size_t k, std::string_view& rn, int& r, double& v) {
+  rn = nameField(f_[k]);
+  v = 0.0;
+  if (k + 1 < f_.size()) {
+    const int rc = numberField(f_[k + 1], v);
+    if (rc < 0) return rc;
+  } else if (!emptyNumWarned_) {
+    warn("Warning:  Empty numeric fields read as zeros.\n");
+    emptyNumWarned_ = true;
+  }
+  r = findName(rowIdx_, rn);
+  if (r < 0) return reportError(msg_, 1448, "Line %lld: '%s' is not a row name", ln(), std::string(rn).c_str());
   return 0;
 }
 
@@ -795,17 +806,10 @@ int MpsReader::dataRhsRanges(bool ranges) {
   }
   const char* secName = ranges ? "RANGES" : "RHS";
   for (; k < f_.size(); k += 2) {
-    std::string_view rn = nameField(f_[k]);
+    std::string_view rn;
+    int r = -1;
     double v = 0.0;
-    if (k + 1 < f_.size()) {
-      int rc = numberField(f_[k + 1], v);
-      if (rc < 0) return rc;
-    } else if (!emptyNumWarned_) {
-      warn("Warning:  Empty numeric fields read as zeros.\n");
-      emptyNumWarned_ = true;
-    }
-    int r = findName(rowIdx_, rn);
-    if (r < 0) return reportError(msg_, 1448, "Line %lld: '%s' is not a row name", ln(), std::string(rn).c_str());
+    if (const int rc = rowValuePair(k, rn, r, v)) return rc;
     RowRec& row = rows_[r];
     if (row.type == 'N') {
       if (r == objRow_ && !ranges)
