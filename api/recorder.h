@@ -1,8 +1,9 @@
 // The call recorder: the runtime behind the generated recording wrappers.
 // A wrapper makes one Call per entry; only the outermost call (process-wide
 // nesting depth 1) of an environment with a database is recorded: its
-// arguments in one transaction before the call, its return value and output
-// arguments in a second one after it.  The database connection of an
+// arguments are committed before the call is made, its return value and
+// output arguments after it go into a transaction that the next call's
+// arguments join (see api/recording.cpp).  The database connection of an
 // environment stays open between calls and is closed with the environment.
 #pragma once
 
@@ -80,7 +81,9 @@ class Call {
   // call row.  Argument records go into the open transaction.
   void beginInputs();
   void beginOutputs();
-  // Commits and closes; returns 0 or the first failure of the phase.
+  // Ends the phase (the input phase commits; the output phase of a kept
+  // connection leaves its transaction open for the next call); returns 0 or
+  // the first failure of the phase.
   int end();
 
   // One argument (number: position from 0; the phase gives its type).

@@ -11,7 +11,9 @@
 // own arguments stand on disk, so a run that dies inside the library leaves
 // a complete recording of what led there.  Only the results of the last call
 // wait for the next call, the environment's close or the process's normal
-// exit; a program that dies in its own code after that call loses them.
+// exit; a program that dies in its own code after that call loses them.  A
+// failure to commit them is the next call's recording failure (that call is
+// not made).
 //
 // The database library allocates through the environment's allocator: a
 // process-wide set of memory routines (installed once, before the library is
