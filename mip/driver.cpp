@@ -244,8 +244,10 @@ void Search::newRoot() {
 }
 
 bool Search::restartWanted() const {
+  // Automatic (-1) means no restart: over the models whose root fixes
+  // enough columns the restart saved nodes but cost time (a second root).
   const int mode = params::getInt(*env_, kRepeatPresolve);
-  if (mode == 0 || restarts_ >= kMaxRestarts || params::getInt(*env_, kPresolveInd) == 0) return false;
+  if (mode <= 0 || restarts_ >= kMaxRestarts || params::getInt(*env_, kPresolveInd) == 0) return false;
   // Only plain integer models: the special restrictions live in records
   // that a second presolve would have to carry along.
   const model::ModelData& md = searchModel();
@@ -360,6 +362,7 @@ bool Search::tryRestart() {
   }
   std::fill(std::begin(cutsApplied), std::end(cutsApplied), 0LL);
   cutRows_.clear();
+  nodeProp_.reset();
   rowIntegral_.clear();
   rowFamily_.clear();
   rowAge_.clear();
@@ -393,6 +396,7 @@ int Search::begin(Env& env, model::Problem& p) {
   rootLpBound = -tol::kNone;
   std::fill(std::begin(cutsApplied), std::end(cutsApplied), 0LL);
   cutRows_.clear();
+  nodeProp_.reset();
   rowIntegral_.clear();
   rowFamily_.clear();
   rowAge_.clear();

@@ -688,6 +688,12 @@ Search::NodeResult Search::processNode(Node& nd, Node* next, bool* haveNext) {
   const bool root = nd.id == 0;
   double t0 = envTime(*env_), k0 = detTicks(*env_);
   int rounds = 0;
+  // Bounds the branch implies through the rows; an empty node needs no LP.
+  if (!root && nd.path && !nd.path->changes.empty() && !propagateNode(nd, nd.path->changes)) {
+    ++nodeCount;
+    logNode(nd, 1, tol::kNone, -1, false, false);
+    return NodeResult::kInfeasible;
+  }
   for (;;) {
     LpStatus st = solveLp();
     mipIterations += engine->iterations();
@@ -827,6 +833,10 @@ Search::NodeResult Search::processNode(Node& nd, Node* next, bool* haveNext) {
         // the engine keeps the node's basis.
         nd.path = p;
         enginePath = nullptr;
+        if (!propagateNode(nd, nd.path->changes)) {
+          logNode(nd, 1, tol::kNone, -1, false, false);
+          return NodeResult::kInfeasible;
+        }
         continue;
       }
       singleChild = onlyChild;

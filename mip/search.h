@@ -278,6 +278,7 @@ std::string formatLogLine(const LogEntry& e, bool traditional);
 enum class Phase { kFresh, kSearching, kDone };
 
 struct Cut;        // mip/cuts.h
+struct NodeProp;   // mip/nodeprop.cpp
 struct Conflicts;  // mip/cuts.h
 struct NodeCutState;  // mip/cuts.h
 struct SepInput;   // mip/cuts.h
@@ -387,6 +388,9 @@ class Search final : public model::SolverState {
   int chooseVariable(const Node& nd, double z, bool* stopped, double* downBound, double* upBound);
   bool strongBranch(int j, double z, double* downObj, double* upObj, int* downSt, int* upSt, bool* stopped);
   void addImplied(std::vector<BoundChange>& ch) const;
+  // Bound propagation at a node (nodeprop.cpp): false when the node is empty.
+  void setupNodeProp();
+  bool propagateNode(Node& nd, const std::vector<BoundChange>& seed);
   bool intersect(std::vector<BoundChange>& ch) const;
   void updatePseudo(int j, char dir, double dist, double gain);
   void noteAverages();
@@ -494,7 +498,8 @@ class Search final : public model::SolverState {
     double f, score;
   };
   std::vector<Cand> cands_;
-  std::vector<BoundChange> localFix_, chDown_, chUp_;
+  std::vector<BoundChange> localFix_, chDown_, chUp_, propFound_;
+  std::shared_ptr<NodeProp> nodeProp_;
   // Heuristic state (heur.cpp).
   std::vector<int> locks_[2];          // per working column: rows blocking a decrease (0) / an increase (1)
   std::vector<double> rootDj_, rootAt_;  // root reduced costs (internal form) and the bounds they sat on

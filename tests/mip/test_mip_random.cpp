@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <limits>
 #include <random>
@@ -359,7 +360,10 @@ class RandomMip : public ::testing::Test {
     VNTcloseVANTO(&env);
   }
 
+  // VANTO_RANDOM_MIP_SEED=K draws other models (seed + 1000 K) for a longer
+  // check outside the default run.
   void runMany(const Options& o, unsigned seed, int count) {
+    if (const char* k = std::getenv("VANTO_RANDOM_MIP_SEED")) seed += 1000u * static_cast<unsigned>(std::atoi(k));
     Gen g(seed);
     int solved = 0, infeasible = 0, presolved = 0;
     restarted = 0;
@@ -438,6 +442,7 @@ TEST_F(RandomMip, RootRestarts) {
   Options o;
   o.wide = true;
   VNTsetlongparam(env, VNT_PARAM_CUTPASS, -1);  // cuts would close most roots
+  VNTsetintparam(env, VNT_PARAM_REPEATPRESOLVE, 1);
   runMany(o, 29, 300);
   EXPECT_GT(restarted, 10);
 }
