@@ -43,11 +43,12 @@ struct NodeProp {
 void Search::setupNodeProp() {
   auto np = std::make_shared<NodeProp>();
   np->n = w.n;
-  // Rows of the working model: those that are not cuts.
+  // Rows of the working model (family -1) lead; cut rows follow (a retired
+  // cut's slot, family -2, may take another cut later).
   int m = w.m;
   if (rowFamily_.size() == static_cast<size_t>(w.m)) {
     m = 0;
-    while (m < w.m && rowFamily_[m] < 0) ++m;
+    while (m < w.m && rowFamily_[m] == -1) ++m;
   } else {
     m = std::min(w.m, w.m0);
   }
