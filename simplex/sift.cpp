@@ -30,7 +30,7 @@ constexpr double kPhase1TolFloor = 1e-10;
 // columns, whichever is larger, at least a minimum), the working-set size that starts trimming (a multiple of the
 // rows), and the least reduced cost (times the pricing tolerance) of a column
 // that may leave.
-constexpr double kAddPerRow = 0.5;
+constexpr double kAddPerRow = 1.0;
 constexpr double kAddPerCol = 0.01;
 constexpr int kAddMin = 50;
 constexpr double kTrimPerRow = 3.0;
@@ -107,7 +107,7 @@ void initialWorkingSet(SiftState& st) {
   order.reserve(st.n);
   for (int j = 0; j < st.n; ++j) {
     if (md.matbeg[j] == md.matbeg[j + 1]) continue;
-    order.emplace_back(md.objsen * md.obj[j] / columnNorm(md, j), j);
+    order.emplace_back(md.objsen * md.obj[j] / st.colNorm[j], j);
   }
   std::sort(order.begin(), order.end());
   std::vector<int> cover(st.m, 0);
@@ -192,7 +192,12 @@ LpStatus solveWorking(SiftState& st, const SiftOptions& opt, model::ModelData& w
   o.optimalityTol = st.pricingTol;
   o.iterationLimit = std::max<int64_t>(0, opt.lp.iterationLimit - st.workIt);
   int method = st.method;
-  if (method == kMethodAuto) method = st.primalStart ? kMethodPrimal : kMethodDual;
+  // Automatic: after columns were added to an optimal working basis it is
+  // still primal feasible and the primal simplex goes on from it, unless
+  // every column is boxed: then the dual simplex starts dual feasible by
+  // putting each new column that prices out at its other bound, and needs
+  // far fewer iterations than the primal on these degenerate LPs.
+  if (method == kMethodAuto) method = st.primalStart && !st.allBoxed ? kMethodPrimal : kMethodDual;
   // Network and barrier working solves are served by the dual simplex.
   LpStatus s;
   int64_t its = 0;
@@ -322,13 +327,12 @@ int siftDelCols(SiftState& st, int cnt, const int* ind) {
 }
 
 int siftDefaultPricer(Env&, SiftState& st, void*) {
-  const model::ModelData& md = *st.full;
   const double tolD = st.pricingTol;
   std::vector<std::pair<double, int>> cand;
   for (int j = 0; j < st.n; ++j) {
     if (st.where[j] >= 0) continue;
     const double a = attraction(st, j, tolD);
-    if (a > 0.0) cand.emplace_back(-a / columnNorm(md, j), j);
+    if (a > 0.0) cand.emplace_back(-a / st.colNorm[j], j);
   }
   const size_t limit = static_cast<size_t>(std::max({double(kAddMin), kAddPerRow * st.m, kAddPerCol * st.n}));
   if (cand.size() > limit) {
@@ -383,6 +387,10 @@ int siftRun(Env& env, const model::ModelData& md, const SiftOptions& opt, SiftSt
       st.artSign.push_back(-1.0);
     }
   }
+  st.allBoxed = true;
+  for (int j = 0; j < st.n; ++j) st.allBoxed = st.allBoxed && finiteLo(md.lb[j]) && finiteUp(md.ub[j]);
+  st.colNorm.resize(st.n);
+  for (int j = 0; j < st.n; ++j) st.colNorm[j] = columnNorm(md, j);
   st.rest.resize(st.n);
   for (int j = 0; j < st.n; ++j)
     st.rest[j] = finiteLo(md.lb[j]) ? md.lb[j] : finiteUp(md.ub[j]) ? md.ub[j] : 0.0;

@@ -68,7 +68,8 @@ struct SiftState {
   int method = 0;                        // working-LP method for the next solve
   // The working basis is primal feasible for the next working LP (only
   // columns were added since an optimal solve): the automatic method takes
-  // the primal simplex, else the dual.
+  // the primal simplex, except on problems whose columns are all boxed,
+  // else the dual.
   bool primalStart = false;
   SiftPricer pricer = nullptr;
   void* pricerArg = nullptr;
@@ -87,6 +88,9 @@ struct SiftState {
   // Artificials: row and coefficient (+1 raises the activity, -1 lowers it).
   std::vector<int> artRow;
   std::vector<double> artSign;
+  // Euclidean norm of every column of the full problem (pricing weights).
+  std::vector<double> colNorm;
+  bool allBoxed = false;  // every column has two finite bounds
 
   // Working solution: objective, sum of the artificials, duals (caller's
   // sense of the working LP) and the working columns' values.

@@ -101,15 +101,16 @@ TEST_F(Sift, SetPartitioningRelaxationsMatchTheDualSimplex) {
 
 // A wide LP with columns of every bound kind (lower, upper only, boxed,
 // fixed, free), rows of every sense including ranges, feasible by
-// construction; minimized or maximized.
-void makeWideLp(VNTENVptr env, VNTLPptr lp, unsigned seed, int m, int n, bool maximize) {
+// construction; minimized or maximized.  With boxedOnly every column is
+// boxed (the working LPs after pricing then go to the dual simplex).
+void makeWideLp(VNTENVptr env, VNTLPptr lp, unsigned seed, int m, int n, bool maximize, bool boxedOnly = false) {
   std::mt19937 rng(seed);
   std::uniform_real_distribution<double> u(-1.0, 1.0);
   std::vector<double> obj(n), lb(n), ub(n), x0(n);
   std::vector<int> beg(n), cnt(n), ind;
   std::vector<double> val;
   for (int j = 0; j < n; ++j) {
-    const int kind = static_cast<int>(rng() % 10);
+    const int kind = boxedOnly ? 5 + static_cast<int>(rng() % 3) : static_cast<int>(rng() % 10);
     lb[j] = 0.0;
     ub[j] = VNT_INFBOUND;
     if (kind <= 3) lb[j] = std::round(4 * u(rng));                   // lower bound
@@ -159,12 +160,12 @@ TEST_F(Sift, GeneratedWideLpsAgreeWithTheDualSimplex) {
   ASSERT_EQ(VNTsetintparam(env, VNTPARAM_Preprocessing_Presolve, 0), 0);
   int optimal = 0;
   for (unsigned seed = 1; seed <= 24; ++seed) {
-    const bool maximize = seed % 2 == 0;
+    const bool maximize = seed % 2 == 0, boxed = seed % 3 == 0;
     SCOPED_TRACE("seed " + std::to_string(seed));
     VNTLPptr other = VNTcreateprob(env, nullptr, "dual");
     ASSERT_NE(other, nullptr);
-    makeWideLp(env, lp, seed, 12 + static_cast<int>(seed % 5) * 6, 400, maximize);
-    makeWideLp(env, other, seed, 12 + static_cast<int>(seed % 5) * 6, 400, maximize);
+    makeWideLp(env, lp, seed, 12 + static_cast<int>(seed % 5) * 6, 400, maximize, boxed);
+    makeWideLp(env, other, seed, 12 + static_cast<int>(seed % 5) * 6, 400, maximize, boxed);
     ASSERT_EQ(VNTsiftopt(env, lp), 0);
     ASSERT_EQ(VNTdualopt(env, other), 0);
     const int want = VNTgetstat(env, other);
