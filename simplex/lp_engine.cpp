@@ -1072,6 +1072,8 @@ void LpEngine::beginSolve() {
   primalRatioPivot_ = tol::kPrimalRatioPivot;
   proofRecoveries_ = 0;
   proofHandover_ = false;
+  rayHandover_ = false;
+  rayInDoubt_ = false;
   clearDropped();
   refactorLimit_ = opt_.refactorInterval > 0 ? opt_.refactorInterval : std::clamp(50 + m_ / 100, 50, 200);
 }

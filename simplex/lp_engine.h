@@ -262,6 +262,7 @@ class LpEngine {
 
   // --- primal simplex (primal.cpp)
   LpStatus runPrimal();
+  LpStatus unboundedOrDual();
   LoopResult primalLoop();
   bool setPhase1Costs();
   void initPrimalWeights();
@@ -324,7 +325,9 @@ class LpEngine {
   double dualRatioPivot_ = tol::kRatioPivot;
   double primalRatioPivot_ = tol::kPrimalRatioPivot;
   int proofRecoveries_ = 0;
-  bool proofHandover_ = false;  // the primal handed a failed proof to the dual
+  bool proofHandover_ = false;
+  bool rayInDoubt_ = false;    // the last primal ray had a tiny entry toward a finite bound
+  bool rayHandover_ = false;   // the primal handed a ray in doubt to the dual  // the primal handed a failed proof to the dual
   // Singularity repairs of the current solve; after freeRepairs_ of them the
   // structurals (and logicals) that leave the basis are dropped.
   int repairCount_ = 0;

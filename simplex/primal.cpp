@@ -360,6 +360,16 @@ LpEngine::LoopResult LpEngine::primalLoop() {
         dj_[q] = 0.0;
         continue;
       }
+      // The ray proves unboundedness only when no basic variable moves toward
+      // a finite bound: an entry below the pivot tolerance but above the
+      // rounding that would block it (a bounded model whose optimum lies far
+      // out) leaves the answer in doubt.
+      rayInDoubt_ = false;
+      forEachCol([&](int i) {
+        const double a = dir * col_.val[i];
+        double bnd;
+        if (std::fabs(a) > tol::kPivotZero && std::fabs(a) < pivTol && blockBound(i, a, &bnd)) rayInDoubt_ = true;
+      });
       primalRay_.assign(n_, 0.0);
       if (q < n_) primalRay_[q] = dir;
       forEachCol([&](int i) {
@@ -516,12 +526,29 @@ LpEngine::LoopResult LpEngine::primalLoop() {
   }
 }
 
+// A ray in doubt goes to the dual simplex (once per solve), which either
+// finds the far optimum or, dual infeasible, hands the basis back to the
+// primal.  A second ray in doubt lets the ratio test accept smaller pivots
+// (kNone: go on); the ray after that stands.
+LpStatus LpEngine::unboundedOrDual() {
+  if (!rayInDoubt_) return LpStatus::kUnbounded;
+  if (!rayHandover_) {
+    rayHandover_ = true;
+    if (opt_.display) logLine("Unbounded ray not proved; switching to the dual simplex.\n");
+    return runDual();
+  }
+  if (primalRatioPivot_ <= tol::kRecoveryPivot) return LpStatus::kUnbounded;
+  primalRatioPivot_ = tol::kRecoveryPivot;
+  return LpStatus::kUnknown;
+}
+
 LpStatus LpEngine::runPrimal() {
   if (!factorValid_ && !refactor()) return LpStatus::kNonOptimal;
   computePrimal();
   bool triedDual = false;
   for (int pass = 0; pass < kMaxPasses; ++pass) {
     LoopResult res = primalLoop();
+    LpStatus st;
     if (res == LoopResult::kLimit) return static_cast<LpStatus>(stopStatus_);
     if (res == LoopResult::kTrouble) {
       factorValid_ = false;
@@ -542,10 +569,13 @@ LpStatus LpEngine::runPrimal() {
       for (int j = 0; j < nTot_; ++j)
         if (status_[j] != kBasic) placeNonbasic(j);
       computePrimal();
-      if (res == LoopResult::kUnbounded) return LpStatus::kUnbounded;
+      if (res == LoopResult::kUnbounded && (st = unboundedOrDual()) != LpStatus::kUnknown) return st;
       continue;
     }
-    if (res == LoopResult::kUnbounded) return LpStatus::kUnbounded;
+    if (res == LoopResult::kUnbounded) {
+      if ((st = unboundedOrDual()) != LpStatus::kUnknown) return st;
+      continue;
+    }
     if (res == LoopResult::kInfeasible) {
       // Confirm on fresh factors.
       if (!refactor()) return LpStatus::kNonOptimal;

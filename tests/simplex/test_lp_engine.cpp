@@ -506,13 +506,38 @@ TEST(SimplexCycling, DegenerateSmallModelsEndInIterationsProportionalToTheirSize
   }
 }
 
+// Bounded models whose optimum lies very far out (about 1e12): the entering
+// column's entry in the row that finally stops it is about 1e-11, below the
+// primal ratio test's pivot tolerance, so the primal simplex took the column
+// for an unbounded ray (the dual simplex found the optimum).  Every method
+// must end optimal at the exact optimum.
+TEST(SimplexUnboundedRay, TinyBlockingEntryIsNotTakenForARay) {
+  const std::pair<const char*, double> cases[] = {{"far_optimum_tiny_blocking_entry_8x9", -1.042699968e12},
+                                                  {"far_optimum_tiny_blocking_entry_7x9", -8.552301378e11}};
+  for (const auto& [name, exact] : cases) {
+    ModelData md;
+    std::string err;
+    ASSERT_TRUE(vnt::test::readModel(std::string(VANTO_DIFF_CASES_DIR) + "/" + name + ".mps", md, &err)) << err;
+    for (bool dual : {false, true}) {
+      LpEngine e;
+      capIterations(e, md);
+      e.options().iterationLimit = smallCap(md);
+      ASSERT_EQ(e.load(md), 0);
+      EXPECT_EQ(dual ? e.solveDual() : e.solvePrimal(), LpStatus::kOptimal) << name << (dual ? " dual" : " primal");
+      EXPECT_NEAR(e.objective(), exact, 1e-8 * std::fabs(exact)) << name << (dual ? " dual" : " primal");
+    }
+  }
+}
+
 // Random degenerate models (mostly zero right-hand sides, data over seven
 // orders of magnitude, all bound kinds): both methods end with a definite
 // and matching answer within an iteration budget proportional to the size.
 // VANTO_DEGEN_MODELS sets the number of models (3000 by default); every
-// model that fails is listed.
+// model that fails is listed, and written as degen_<model>.mps into the
+// folder VANTO_DEGEN_DUMP names when it is set.
 TEST(SimplexCycling, RandomDegenerateModelsTerminateAndAgree) {
   const char* count = std::getenv("VANTO_DEGEN_MODELS");
+  const char* dump = std::getenv("VANTO_DEGEN_DUMP");
   const int models = count && std::atoi(count) > 0 ? std::atoi(count) : 3000;
   int failed = 0;
   uint64_t state = 12345;
@@ -522,7 +547,7 @@ TEST(SimplexCycling, RandomDegenerateModelsTerminateAndAgree) {
   };
   auto uni = [&]() { return static_cast<double>(next()) / 2147483648.0 - 1.0; };
   int optimal = 0;
-  for (int t = 0; t < models && failed < 20; ++t) {
+  for (int t = 0; t < models && failed < std::max(20, models / 1000); ++t) {
     const int m = 3 + static_cast<int>(next() % 6), n = 3 + static_cast<int>(next() % 7);
     const bool wide = t % 2 == 1;
     auto value = [&]() {
@@ -558,6 +583,9 @@ TEST(SimplexCycling, RandomDegenerateModelsTerminateAndAgree) {
       const int s = static_cast<int>(next() % 8);
       md.sense.push_back(s < 5 ? 'L' : s < 7 ? 'G' : 'E');
     }
+    for (int i = 0; i < m; ++i) md.rowname.push_back("r" + std::to_string(i));
+    for (int j = 0; j < n; ++j) md.colname.push_back("c" + std::to_string(j));
+    const int partsBefore = ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
     LpStatus st[2];
     double obj[2];
     bool definite = true;
@@ -577,8 +605,15 @@ TEST(SimplexCycling, RandomDegenerateModelsTerminateAndAgree) {
                       << " after " << e.iterations() << " iterations";
       definite = definite && ok;
     }
+    auto dumpIfFailed = [&]() {
+      if (!dump || ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count() == partsBefore)
+        return;
+      vnt::test::CollectMessages msg;
+      vnt::io::writeProblemFile(std::string(dump) + "/degen_" + std::to_string(t) + ".mps", nullptr, md, msg);
+    };
     if (!definite) {
       ++failed;
+      dumpIfFailed();
       continue;
     }
     EXPECT_EQ(st[0], st[1]) << "model " << t;
@@ -587,6 +622,7 @@ TEST(SimplexCycling, RandomDegenerateModelsTerminateAndAgree) {
       ++optimal;
       EXPECT_NEAR(obj[0], obj[1], 1e-6 * (1.0 + std::fabs(obj[0]))) << "model " << t;
     }
+    dumpIfFailed();
   }
   EXPECT_GT(optimal, 500);
 }
