@@ -28,6 +28,7 @@ LpStatus LpEngine::solveDual() {
   // An empty bound interval makes the model infeasible before any iteration.
   if (crossedBound() >= 0) return lpStatus_ = LpStatus::kInfeasible;
   lpStatus_ = finishDropped(runDual());
+  if (restartFromSlacks(lpStatus_)) lpStatus_ = finishDropped(runPrimal());
   return lpStatus_;
 }
 

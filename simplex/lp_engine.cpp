@@ -1047,6 +1047,28 @@ int LpEngine::crossedBound() const {
   return -1;
 }
 
+// A solve that ended without a definite answer (numerical trouble, a stall
+// both methods gave up on, proofs that never held) starts once more from the
+// slack basis with the true data, stricter factor pivoting and fresh
+// recovery budgets; the caller then runs the other method.  The iteration
+// count and its limit carry over.
+bool LpEngine::restartFromSlacks(LpStatus st) {
+  if (st != LpStatus::kNonOptimal || stopStatus_ != 0 || restarted_ || m_ == 0) return false;
+  const int64_t it = iterations_, it1 = phase1Iterations_;
+  const int pc = perturbCount_;
+  beginSolve();
+  restarted_ = true;
+  iterations_ = it;
+  phase1Iterations_ = it1;
+  perturbCount_ = pc;
+  if (costsPerturbed_ || costShifts_) restoreCosts();
+  if (boundsPerturbed_) restoreBounds();
+  factor_.setPivotThreshold(raiseMarkowitzThreshold(raiseMarkowitzThreshold(opt_.markowitzTol)));
+  slackBasis();
+  if (opt_.display) logLine("No definite answer; restarting from the slack basis.\n");
+  return true;
+}
+
 void LpEngine::beginSolve() {
   tighterP_ = tighterD_ = 1.0;
   computeTolerances();
@@ -1074,6 +1096,7 @@ void LpEngine::beginSolve() {
   proofHandover_ = false;
   rayHandover_ = false;
   rayInDoubt_ = false;
+  restarted_ = false;
   clearDropped();
   refactorLimit_ = opt_.refactorInterval > 0 ? opt_.refactorInterval : std::clamp(50 + m_ / 100, 50, 200);
 }

@@ -263,6 +263,7 @@ class LpEngine {
   // --- primal simplex (primal.cpp)
   LpStatus runPrimal();
   LpStatus unboundedOrDual();
+  bool restartFromSlacks(LpStatus st);
   LoopResult primalLoop();
   bool setPhase1Costs();
   void initPrimalWeights();
@@ -327,7 +328,8 @@ class LpEngine {
   int proofRecoveries_ = 0;
   bool proofHandover_ = false;
   bool rayInDoubt_ = false;    // the last primal ray had a tiny entry toward a finite bound
-  bool rayHandover_ = false;   // the primal handed a ray in doubt to the dual  // the primal handed a failed proof to the dual
+  bool rayHandover_ = false;   // the primal handed a ray in doubt to the dual
+  bool restarted_ = false;     // the solve restarted from the slack basis once  // the primal handed a failed proof to the dual
   // Singularity repairs of the current solve; after freeRepairs_ of them the
   // structurals (and logicals) that leave the basis are dropped.
   int repairCount_ = 0;

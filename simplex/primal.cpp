@@ -48,6 +48,7 @@ LpStatus LpEngine::solvePrimal() {
     priceKeep_ = big < 1000 ? 4 : big < 10000 ? 8 : big < 100000 ? 12 : 16;
   }
   lpStatus_ = finishDropped(runPrimal());
+  if (restartFromSlacks(lpStatus_)) lpStatus_ = finishDropped(runDual());
   return lpStatus_;
 }
 
