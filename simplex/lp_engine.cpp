@@ -1050,10 +1050,11 @@ int LpEngine::crossedBound() const {
 // A solve that ended without a definite answer (numerical trouble, a stall
 // both methods gave up on, proofs that never held) starts once more from the
 // slack basis with the true data, stricter factor pivoting and fresh
-// recovery budgets; the caller then runs the other method.  The iteration
-// count and its limit carry over.
+// recovery budgets; the caller then runs the other method.  A basis that
+// stayed singular with the repairs spent is the caller's error and is not
+// retried.  The iteration count and its limit carry over.
 bool LpEngine::restartFromSlacks(LpStatus st) {
-  if (st != LpStatus::kNonOptimal || stopStatus_ != 0 || restarted_ || m_ == 0) return false;
+  if (st != LpStatus::kNonOptimal || stopStatus_ != 0 || restarted_ || singularFailure_ || m_ == 0) return false;
   const int64_t it = iterations_, it1 = phase1Iterations_;
   const int pc = perturbCount_;
   beginSolve();
