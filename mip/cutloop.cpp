@@ -222,6 +222,40 @@ void Search::rebuildLp(const std::vector<Cut>& add, const std::vector<char>& dro
   rowActivity_.assign(w.m, 0.0);
 }
 
+// Solves the LP again after cuts entered it (the primal simplex when the
+// dual fails): 0 optimal, 1 infeasible, 2 cut off, 3 stopped (lastStop_);
+// on numerical trouble `takeOut` removes the round's cuts and the LP is
+// solved once more: kResolvedWithout when that is optimal.  The LP point is
+// refreshed whenever the answer is optimal.
+int Search::resolveAfterCuts(const std::function<void()>& takeOut) {
+  auto stopped = [](LpStatus s) {
+    return s == LpStatus::kTimeLimit || s == LpStatus::kAborted || s == LpStatus::kDetTimeLimit;
+  };
+  LpStatus st = solveLp();
+  mipIterations += engine->iterations();
+  if (!optimal(st) && st != LpStatus::kInfeasible && st != LpStatus::kObjectiveLimit && !stopped(st)) {
+    numericalTrouble = true;
+    st = engine->solvePrimal();
+    mipIterations += engine->iterations();
+  }
+  int res = 0;
+  if (!optimal(st) && st != LpStatus::kInfeasible && st != LpStatus::kObjectiveLimit && !stopped(st)) {
+    takeOut();
+    st = solveLp();
+    mipIterations += engine->iterations();
+    res = kResolvedWithout;
+  }
+  if (st == LpStatus::kInfeasible) return 1;
+  if (st == LpStatus::kObjectiveLimit) return 2;
+  if (!optimal(st)) {
+    lastStop_ = stopped(st) ? static_cast<int>(st) : kStopError;
+    return 3;
+  }
+  engine->getX(xsave_.data());
+  engine->getRowActivity(rowActivity_.data());
+  return res;
+}
+
 int Search::rootCutLoop() {
   Env& env = *env_;
   const long long passes = params::getLong(env, kPCutPasses);
@@ -318,41 +352,16 @@ int Search::rootCutLoop() {
         poolRow(i);
       }
     rebuildLp(take, drop);
-    LpStatus st = solveLp();
-    mipIterations += engine->iterations();
-    if (!optimal(st) && st != LpStatus::kInfeasible && st != LpStatus::kObjectiveLimit &&
-        st != LpStatus::kTimeLimit && st != LpStatus::kAborted && st != LpStatus::kDetTimeLimit) {
-      numericalTrouble = true;
-      st = engine->solvePrimal();
-      mipIterations += engine->iterations();
-    }
-    if (st == LpStatus::kInfeasible) return 1;
-    if (st == LpStatus::kObjectiveLimit) return 2;
-    if (st == LpStatus::kTimeLimit || st == LpStatus::kAborted || st == LpStatus::kDetTimeLimit) {
-      lastStop_ = static_cast<int>(st);
-      return 3;
-    }
-    if (!optimal(st)) {
+    const int res = resolveAfterCuts([&] {
       // Numerical trouble with the cuts of this round: take them out again.
       drop.assign(w.m, 0);
       for (int i = w.m - static_cast<int>(take.size()); i < w.m; ++i) drop[i] = 1;
       rebuildLp({}, drop);
-      st = solveLp();
-      mipIterations += engine->iterations();
-      if (st == LpStatus::kInfeasible) return 1;
-      if (st == LpStatus::kObjectiveLimit) return 2;
-      if (!optimal(st)) {
-        lastStop_ = st == LpStatus::kTimeLimit || st == LpStatus::kAborted || st == LpStatus::kDetTimeLimit
-                        ? static_cast<int>(st)
-                        : kStopError;
-        return 3;
-      }
-      engine->getX(xsave_.data());
-      engine->getRowActivity(rowActivity_.data());
-      break;
+    });
+    if (res != 0) {
+      if (res == kResolvedWithout) break;
+      return res;
     }
-    engine->getX(xsave_.data());
-    engine->getRowActivity(rowActivity_.data());
     for (int f = 0; f < kNumFamilies; ++f) familyAdded[f] += roundFam[f];
     // Ages: a cut whose row is not tight ages.
     for (int i = 0; i < w.m; ++i) {
@@ -592,42 +601,16 @@ int Search::nodeCutLoop(Node& nd) {
       if (q >= t) append.push_back(std::move(c));
     }
     rebuildLp(append, std::vector<char>(w.m, 0));
-    LpStatus st = solveLp();
-    mipIterations += engine->iterations();
-    if (!optimal(st) && st != LpStatus::kInfeasible && st != LpStatus::kObjectiveLimit &&
-        st != LpStatus::kTimeLimit && st != LpStatus::kAborted && st != LpStatus::kDetTimeLimit) {
-      numericalTrouble = true;
-      st = engine->solvePrimal();
-      mipIterations += engine->iterations();
-    }
-    enginePath = nd.path.get();
-    if (st == LpStatus::kInfeasible) return 1;
-    if (st == LpStatus::kObjectiveLimit) return 2;
-    if (st == LpStatus::kTimeLimit || st == LpStatus::kAborted || st == LpStatus::kDetTimeLimit) {
-      lastStop_ = static_cast<int>(st);
-      return 3;
-    }
-    if (!optimal(st)) {
+    const int res = resolveAfterCuts([&] {
       // Numerical trouble with this round's cuts: they leave the LP again.
       for (int i = w.m0; i < w.m; ++i)
         if (rowFamily_[i] >= 0 && rowAge_[i] == 0 && engine->variableBasic(w.n + i)) retireCutRow(i);
-      st = solveLp();
-      mipIterations += engine->iterations();
-      enginePath = nd.path.get();
-      if (st == LpStatus::kInfeasible) return 1;
-      if (st == LpStatus::kObjectiveLimit) return 2;
-      if (!optimal(st)) {
-        lastStop_ = st == LpStatus::kTimeLimit || st == LpStatus::kAborted || st == LpStatus::kDetTimeLimit
-                        ? static_cast<int>(st)
-                        : kStopError;
-        return 3;
-      }
-      engine->getX(xsave_.data());
-      engine->getRowActivity(rowActivity_.data());
-      break;
+    });
+    enginePath = nd.path.get();
+    if (res != 0) {
+      if (res == kResolvedWithout) break;
+      return res;
     }
-    engine->getX(xsave_.data());
-    engine->getRowActivity(rowActivity_.data());
     const double z2 = lpObjective();
     if (z2 >= cutoff) return 2;
     const bool gained = z2 - z > cuttol::kNodeGain * std::max(1.0, std::fabs(z2));

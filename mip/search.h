@@ -363,6 +363,8 @@ class Search final : public model::SolverState {
   // 3 stopped (lastStop_).
   int nodeCutLoop(Node& nd);
   void fillSepInput(SepInput& in);
+  static constexpr int kResolvedWithout = 4;
+  int resolveAfterCuts(const std::function<void()>& takeOut);
   void retireCutRow(int i);
   void buildCutRows();
   void rebuildLp(const std::vector<Cut>& add, const std::vector<char>& drop);
