@@ -452,6 +452,7 @@ int Search::rootCutLoop() {
   for (int i = 0; i < w.m; ++i)
     if (rowFamily_[i] >= 0) ++cutsApplied[rowFamily_[i]];
   if (nodeCuts_) {
+    nodeCuts_->firstTreeRow = w.m;
     nodeCuts_->colLo.assign(w.lo.begin(), w.lo.begin() + w.n);
     nodeCuts_->colUp.assign(w.up.begin(), w.up.begin() + w.n);
   }
@@ -484,10 +485,10 @@ void Search::retireCutRow(int i) {
 int Search::nodeCutLoop(Node& nd) {
   if (!nodeCuts_ || w.n == 0) return 0;
   NodeCutState& nc = *nodeCuts_;
-  // Ages, at every node: a cut row slack at the node ages; one slack at
-  // many nodes in a row leaves the LP (only when its slack is basic, so that
+  // Ages, at every node: a cut row added in the tree that is slack at the
+  // node ages; one slack at many nodes in a row leaves the LP (only when its slack is basic, so that
   // the basis stays as it is).
-  for (int i = w.m0; i < w.m; ++i) {
+  for (int i = std::max(w.m0, nc.firstTreeRow); i < w.m; ++i) {
     if (rowFamily_[i] < 0) continue;
     const double slack = w.up[w.n + i] - rowActivity_[i];
     if (slack <= rp.feasTol * std::max(1.0, std::fabs(w.up[w.n + i]))) rowAge_[i] = 0;
@@ -603,7 +604,7 @@ int Search::nodeCutLoop(Node& nd) {
     rebuildLp(append, std::vector<char>(w.m, 0));
     const int res = resolveAfterCuts([&] {
       // Numerical trouble with this round's cuts: they leave the LP again.
-      for (int i = w.m0; i < w.m; ++i)
+      for (int i = std::max(w.m0, nc.firstTreeRow); i < w.m; ++i)
         if (rowFamily_[i] >= 0 && rowAge_[i] == 0 && engine->variableBasic(w.n + i)) retireCutRow(i);
     });
     enginePath = nd.path.get();

@@ -89,6 +89,7 @@ struct NodeCutState {
   int rounds = 1;          // rounds per node
   bool gomory = false;     // Gomory rows of the node tableau
   bool rootPool = false;   // cuts purged by the root loop enter the pool
+  int firstTreeRow = 0;    // rows from here on were added in the tree (only they leave it again)
   // Column bounds the node separators work with: the global bounds at the
   // end of the root cut loop, before any fixing by reduced costs, so that a
   // cut of the tree holds at every feasible point (not only at points better

@@ -862,7 +862,9 @@ Search::NodeResult Search::processNode(Node& nd, Node* next, bool* haveNext) {
       p->changes = d == 0 ? dn : upc;
       c.path = std::move(p);
       c.basis = basis;
-      c.bound = d == 0 ? std::max(z, downBound_) : std::max(z, upBound_);
+      // The node's bound holds for its children (a node LP may be weaker
+      // than its parent's when cut rows left the LP on the way).
+      c.bound = std::max(nd.bound, d == 0 ? std::max(z, downBound_) : std::max(z, upBound_));
       c.depth = nd.depth + 1;
       c.id = nextNodeId++;
       c.parentId = nd.id;
