@@ -7,12 +7,23 @@
 #include "env/env.h"
 #include "model/problem.h"
 
+namespace vnt::params {
+class ScopedParams;
+}
+
 namespace vnt::mip {
 
 // Run (or continue after a limit stop) the MIP search on a problem.  Returns
 // a status code; the MIP solution status and the incumbent are stored on the
 // problem and answered by the ordinary solution queries.
 int optimizeMip(Env& env, model::Problem& p);
+
+// Settings of a MIP run made inside another operation on a scratch problem
+// (start completion and repair, populate's enumeration, the analysis tools'
+// auxiliary models): no log, no solution pool and no incumbent files, so
+// that nothing of the helper run reaches the caller's output or pool; the
+// scope restores the caller's settings.
+void helperRunSettings(params::ScopedParams& scope);
 
 // Incumbent check against a model, shared with tests and other subsystems
 // that produce MIP solutions: rows, bounds, column types (integer, binary,

@@ -18,7 +18,8 @@ enum : int {
   kParamAdvance = 1001, kParamItLim = 1020, kParamTimeLimit = 1039, kParamDetTimeLimit = 1127,
   kParamRelGap = 2009, kParamIntTol = 2010, kParamDisplay = 2012, kParamSolLim = 2015, kParamNodeLim = 2017,
   kParamAbsGap = 2008, kParamCapacity = 2103, kParamReplace = 2104, kParamPoolRelGap = 2105,
-  kParamPoolAbsGap = 2106, kParamIntensity = 2107, kParamPopulateLim = 2108,
+  kParamPoolAbsGap = 2106, kParamIntensity = 2107, kParamPopulateLim = 2108, kParamParamDisplay = 1163,
+  kParamIntSolPrefix = 2143,
 };
 
 // Values this close are the same (continuous columns of two solutions).
@@ -57,6 +58,13 @@ double distance(const std::vector<double>& a, const std::vector<double>& b) {
 }
 
 }  // namespace
+
+void helperRunSettings(params::ScopedParams& scope) {
+  scope.setInt(kParamParamDisplay, 0);
+  scope.setInt(kParamDisplay, 0);
+  scope.setInt(kParamCapacity, 0);
+  scope.setStr(kParamIntSolPrefix, "");
+}
 
 bool passesFilters(const std::vector<model::PoolFilter>& filters, const double* x) {
   for (const model::PoolFilter& f : filters) {
@@ -390,7 +398,7 @@ int populate(Env& env, model::Problem& p) {
       if (model::replaceData(env, *q, std::move(sub)) == 0) {
         q->probtype = model::kMILP;
         params::ScopedParams scope(env);
-        scope.setInt(kParamDisplay, 0);
+        helperRunSettings(scope);
         scope.setInt(kParamSolLim, 1);
         scope.setInt(kParamNodeLim, nodesLeft);
         Search search;

@@ -15,7 +15,7 @@ namespace vnt::mip {
 
 namespace {
 
-enum : int { kParamDisplay = 2012, kParamNodeLimit = 2017, kParamRepairTries = 2067 };
+enum : int { kParamNodeLimit = 2017, kParamRepairTries = 2067 };
 
 // Repair tries when the parameter says "automatic" (0).
 constexpr long long kAutoRepairTries = 3;
@@ -216,7 +216,7 @@ bool solveSubMip(Search& s, const std::vector<double>& lb, const std::vector<dou
     if (model::replaceData(env, *q, std::move(md)) == 0) {
       q->probtype = model::kMILP;
       params::ScopedParams scope(env);
-      scope.setInt(kParamDisplay, 0);
+      helperRunSettings(scope);
       scope.setInt(kParamNodeLimit, std::max(1LL, s.rp.subMipNodes));
       std::unique_ptr<Search> sub(new (std::nothrow) Search);
       if (sub && sub->run(env, *q) == 0 && sub->hasIncumbent()) {

@@ -112,6 +112,7 @@ class ScopedParams {
   ~ScopedParams() {
     for (auto it = ints_.rbegin(); it != ints_.rend(); ++it) setLongParam(env_, it->first, it->second);
     for (auto it = dbls_.rbegin(); it != dbls_.rend(); ++it) setDblParam(env_, it->first, it->second);
+    for (auto it = strs_.rbegin(); it != strs_.rend(); ++it) setStrParam(env_, it->first, it->second.c_str());
   }
   void setInt(int id, long long v) {
     ints_.emplace_back(id, getLong(env_, id));
@@ -121,11 +122,16 @@ class ScopedParams {
     dbls_.emplace_back(id, getDbl(env_, id));
     setDblParam(env_, id, v);
   }
+  void setStr(int id, const char* utf8) {
+    strs_.emplace_back(id, getStr(env_, id));
+    setStrParam(env_, id, utf8);
+  }
 
  private:
   Env& env_;
   std::vector<std::pair<int, long long>> ints_;
   std::vector<std::pair<int, double>> dbls_;
+  std::vector<std::pair<int, std::string>> strs_;
 };
 
 }  // namespace vnt::params

@@ -19,6 +19,14 @@
 // the final set too (dropping it from fewer constraints leaves a feasible
 // problem), so the final set is irreducible unless a limit or an unclear
 // solve cut the search short.
+//
+// Quadratic constraints have no optimizer here: every candidate problem
+// leaves them out, so it is a relaxation of the set it stands for.  An
+// infeasible relaxation proves its set infeasible, so a conflict is found
+// whenever the linear part alone is infeasible; it is minimal unless one of
+// its groups also holds a quadratic constraint.  When the relaxation of the
+// whole problem is feasible, its point decides: feasible when it satisfies
+// the quadratic constraints too, otherwise the refiner cannot answer (1018).
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -50,8 +58,12 @@ constexpr int kParamConflictDisplay = 1074;
 constexpr int kParamBenders = 1501;
 // Certificate entries below this share of the largest one are taken as zero.
 constexpr double kSupportRel = 1e-9;
-// Nodes of one MIP solve of a candidate set.
+// Nodes of one MIP solve of a candidate set (the node limit, when lower,
+// caps it instead).
 constexpr long long kSubMipNodeCap = 20000;
+constexpr int kParamNodeLimit = 2017;
+constexpr int kParamLowerObj = 1025, kParamUpperObj = 1026;
+constexpr int kParamLowerCutoff = 2006, kParamUpperCutoff = 2007;
 
 // Member kinds.
 enum Kind : int { kLower = 1, kUpper = 2, kLinear = 3, kQuadratic = 4, kSos = 5, kIndicator = 6, kPwl = 7 };
@@ -114,6 +126,9 @@ class Refiner {
   void logLine(long long maxMembers, long long minMembers);
   // One MIP feasibility solve of the members now on.
   int solveMip();
+  // The point of the last feasible answer satisfies every quadratic
+  // constraint of the model.
+  bool quadraticsHold();
 
   Env& env_;
   const model::ModelData& md_;
@@ -131,6 +146,9 @@ class Refiner {
   std::vector<int> sosOn_, indOn_, pwlOn_;  // on-counts of the special constraints
   std::vector<double> mipX_;               // the last feasible point of a MIP solve
   long long maxMembers_ = 0, minMembers_ = 0;  // the bounds of the last log line
+  // The candidate problems have no objective: an objective limit that 0
+  // already passes would stop every solve at once.
+  bool objectiveLimitPassed_ = false;
 };
 
 void Refiner::applyColumn(int j) {
@@ -202,16 +220,19 @@ int Refiner::solveMip() {
   sub.lazycons = md_.lazycons;
   SubResult r;
   // A candidate set with integer columns left unbounded may have no finite
-  // search tree: each solve is capped, and a cap reached ends the
-  // refinement as a node limit.
+  // search tree: each solve is capped.  The node limit reached ends the
+  // refinement as a node limit (35); the refiner's own cap reached leaves
+  // that candidate set undecided (the search goes on and the conflict ends
+  // non-minimal), except on the first solve, which has nothing to go on.
   if (solveSubMip(env_, sub, budget_, r, false, kSubMipNodeCap) != 0) return -1;
+  const bool ownCap = kSubMipNodeCap < params::getLong(env_, kParamNodeLimit);
   simplexIts_ += r.iterations;
   if (r.hasX) mipX_ = r.x;
   switch (r.stat) {
     case 101: case 102: case 104: case 105: case 107: case 111: case 113: case 115: case 131: case 203:
       return r.hasX ? 0 : -1;  // a feasible point, whatever stopped the search after it
     case 103: return 2;
-    case 106: return 35;
+    case 106: return ownCap && solves_ > 1 ? -1 : 35;
     case 108: return 33;
     case 132: return 39;
     case 112: return 37;
@@ -222,6 +243,7 @@ int Refiner::solveMip() {
 }
 
 int Refiner::solve() {
+  if (objectiveLimitPassed_) return 36;
   // A limit or an abort seen before the solve, as a conflict status.
   switch (checkLimits(env_)) {
     case 0: break;
@@ -326,11 +348,36 @@ std::vector<char> Refiner::usedBy() {
           used[gi] = (gr.kind[q] == kUpper) == upperUsed;
           break;
         }
+        case kQuadratic: break;  // left out of every candidate problem
         default: used[gi] = 1;
       }
     }
   }
   return used;
+}
+
+bool Refiner::quadraticsHold() {
+  if (md_.qconstr.empty()) return true;
+  const int n = md_.numCols();
+  std::vector<double> x(n);
+  if (mip_) {
+    if (mipX_.size() != static_cast<size_t>(n)) return false;
+    x = mipX_;
+  } else {
+    e_->getX(x.data());
+  }
+  const double tol = params::getDbl(env_, kParamFeasibilityTol);
+  for (const model::QuadConstraint& qc : md_.qconstr) {
+    double v = 0.0;
+    for (size_t t = 0; t < qc.linind.size(); ++t) v += qc.linval[t] * x[qc.linind[t]];
+    for (const model::QuadTerm& q : qc.quad) v += q.coef * x[q.col1] * x[q.col2];
+    const double slack = tol * (1.0 + std::fabs(qc.rhs));
+    const bool ok = qc.sense == 'L' ? v <= qc.rhs + slack
+                    : qc.sense == 'G' ? v >= qc.rhs - slack
+                                      : std::fabs(v - qc.rhs) <= slack;
+    if (!ok) return false;
+  }
+  return true;
 }
 
 int Refiner::crossedColumn() const {
@@ -392,6 +439,14 @@ int Refiner::run(std::vector<int>& stat, long long* iterations, int* passes) {
   const int ng = static_cast<int>(groups_.size());
   display_ = params::getInt(env_, kParamConflictDisplay);
   itLimit_ = params::getLong(env_, kParamIterationLimit);
+  {
+    // In minimization form: the dual simplex's objective limit for LP, the
+    // cutoff for MIP (the MIP solves themselves run without one).
+    const bool maximize = md_.objsen < 0;
+    const double lim = mip_ ? params::getDbl(env_, maximize ? kParamLowerCutoff : kParamUpperCutoff)
+                            : params::getDbl(env_, maximize ? kParamLowerObj : kParamUpperObj);
+    objectiveLimitPassed_ = std::fabs(lim) < 1e75 && (maximize ? -lim : lim) < 0.0;
+  }
   stat.assign(ng, kExcluded);
   *passes = 0;
   // The engine: the model with a zero objective; rows and bounds that no
@@ -400,6 +455,7 @@ int Refiner::run(std::vector<int>& stat, long long* iterations, int* passes) {
     model::ModelData feas = md_;
     std::fill(feas.obj.begin(), feas.obj.end(), 0.0);
     feas.qobj.clear();
+    feas.qconstr.clear();
     e_ = std::make_unique<LpEngine>();
     setEngineOptions(env_, e_->options());
     if (e_->load(feas)) return -1003;
@@ -473,11 +529,18 @@ int Refiner::run(std::vector<int>& stat, long long* iterations, int* passes) {
   int r = solve();
   if (r == 0) {
     *iterations = solves_;
-    return 30;
+    return quadraticsHold() ? 30 : -1018;
   }
-  if (r > 2 || r < 0) {
+  if (r < 0) {
     *iterations = solves_;
-    return r > 2 ? r : -1;  // without a first answer there is no conflict
+    return -1;  // without a first answer there is no conflict
+  }
+  if (r > 2) {
+    // A limit before the first answer: what is known of the conflict is
+    // that it lies among the candidates.
+    for (int g : undecided) stat[g] = kPossible;
+    *iterations = solves_;
+    return r;
   }
   // Drops the undecided groups the last certificate does not use, and
   // checks by a solve that the rest is still infeasible (a certificate's
@@ -548,8 +611,16 @@ int Refiner::run(std::vector<int>& stat, long long* iterations, int* passes) {
     maxMembers_ = static_cast<long long>(undecided.size() + confirmed.size());
     minMembers_ = static_cast<long long>(confirmed.size());
   }
+  for (int g : confirmed) inC[g] = 1;
+  bool quadraticInSet = false;
+  for (int g = 0; g < ng; ++g)
+    for (size_t q = 0; q < groups_[g].kind.size() && inC[g]; ++q)
+      if (groups_[g].kind[q] == kQuadratic) quadraticInSet = true;
+  if (quadraticInSet) unclear_ = true;  // its relaxation proved only the linear part
   for (int g = 0; g < ng; ++g) stat[g] = inC[g] ? (limit == 0 && !unclear_ ? kMember : kPossible) : kExcluded;
-  for (int g : confirmed) stat[g] = kMember;
+  // Proved necessary for the relaxation; with a quadratic constraint in the
+  // set the true conflict may be smaller.
+  for (int g : confirmed) stat[g] = quadraticInSet ? kPossible : kMember;
   *iterations = solves_;
   if (limit) return limit;
   return unclear_ ? 32 : 31;
@@ -575,9 +646,9 @@ struct ParamGuard {
 };
 
 int refine(Env& env, model::Problem& lp, std::vector<Group> groups, bool ext, const model::ModelData* fixedStart) {
-  // Linear and integer linear models; quadratic ones have no optimizer here.
-  if (lp.probtype != model::kLP && lp.probtype != model::kMILP) return 1017;
-  const bool mip = lp.probtype == model::kMILP;
+  // Every model type: a quadratic objective plays no part, quadratic
+  // constraints are handled as the search's header says.
+  const bool mip = model::isMipType(lp.probtype);
   if (int st = model::flushCache(env, lp)) return st;
   params::displayChanged(env);
   ParamGuard benders(env, kParamBenders, -1);
@@ -659,7 +730,7 @@ int conflictModel(model::Problem& lp, model::ModelData& out) {
   model::ModelData md;
   if (int st = model::exportData(lp, md)) return st;
   const int n = md.numCols(), m = md.numRows();
-  std::vector<char> row(m, 0), lb(n, 0), ub(n, 0);
+  std::vector<char> row(m, 0), lb(n, 0), ub(n, 0), qc(md.qconstr.size(), 0);
   for (size_t g = 0; g < c->groups.size(); ++g) {
     if (c->groupStat[g] == kExcluded) continue;
     const Group& gr = c->groups[g];
@@ -668,7 +739,14 @@ int conflictModel(model::Problem& lp, model::ModelData& out) {
       if (gr.kind[q] == kLinear) row[k] = 1;
       else if (gr.kind[q] == kLower) lb[k] = 1;
       else if (gr.kind[q] == kUpper) ub[k] = 1;
+      else if (gr.kind[q] == kQuadratic) qc[k] = 1;
     }
+  }
+  std::vector<char> inQuad(n, 0);
+  for (size_t k = 0; k < qc.size(); ++k) {
+    if (!qc[k]) continue;
+    for (int j : md.qconstr[k].linind) inQuad[j] = 1;
+    for (const model::QuadTerm& t : md.qconstr[k].quad) inQuad[t.col1] = inQuad[t.col2] = 1;
   }
   // Columns in a member row or with a member bound.
   std::vector<int> colMap(n, -1), rowMap(m, -1);
@@ -676,7 +754,7 @@ int conflictModel(model::Problem& lp, model::ModelData& out) {
   for (int i = 0; i < m; ++i)
     if (row[i]) rowMap[i] = nr++;
   for (int j = 0; j < n; ++j) {
-    bool use = lb[j] || ub[j];
+    bool use = lb[j] || ub[j] || inQuad[j];
     for (int64_t k = md.matbeg[j]; k < md.matbeg[j + 1] && !use; ++k) use = row[md.matind[k]] != 0;
     if (use) colMap[j] = nc++;
   }
@@ -689,6 +767,7 @@ int conflictModel(model::Problem& lp, model::ModelData& out) {
     out.lb.push_back(lb[j] ? md.lb[j] : -kInf);
     out.ub.push_back(ub[j] ? md.ub[j] : kInf);
     if (!md.colname.empty()) out.colname.push_back(md.colname[j]);
+    if (!md.ctype.empty()) out.ctype.push_back(md.ctype[j]);
     for (int64_t k = md.matbeg[j]; k < md.matbeg[j + 1]; ++k)
       if (row[md.matind[k]]) {
         out.matind.push_back(rowMap[md.matind[k]]);
@@ -702,6 +781,17 @@ int conflictModel(model::Problem& lp, model::ModelData& out) {
     out.sense.push_back(md.sense[i]);
     if (!md.rngval.empty()) out.rngval.push_back(md.rngval[i]);
     if (!md.rowname.empty()) out.rowname.push_back(md.rowname[i]);
+  }
+  for (size_t k = 0; k < qc.size(); ++k) {
+    if (!qc[k]) continue;
+    model::QuadConstraint qcopy = md.qconstr[k];
+    for (int& j : qcopy.linind) j = colMap[j];
+    for (model::QuadTerm& t : qcopy.quad) {
+      t.col1 = colMap[t.col1];
+      t.col2 = colMap[t.col2];
+      if (t.col1 > t.col2) std::swap(t.col1, t.col2);
+    }
+    out.qconstr.push_back(std::move(qcopy));
   }
   return 0;
 }
@@ -728,6 +818,7 @@ std::vector<tools::Group> everyMember(const model::ModelData& md) {
   for (int k = 0; k < static_cast<int>(md.sos.size()); ++k) groups.push_back({0.0, {tools::kSos}, {k}});
   for (int k = 0; k < static_cast<int>(md.indconstr.size()); ++k) groups.push_back({0.0, {tools::kIndicator}, {k}});
   for (int k = 0; k < static_cast<int>(md.pwl.size()); ++k) groups.push_back({0.0, {tools::kPwl}, {k}});
+  for (int k = 0; k < static_cast<int>(md.qconstr.size()); ++k) groups.push_back({0.0, {tools::kQuadratic}, {k}});
   return groups;
 }
 
@@ -764,7 +855,9 @@ int readGroups(Env& env, const model::ProblemData& pd, int grpcnt, long long con
         case tools::kPwl:
           if (k < 0 || k >= static_cast<int>(pd.pwl.size())) return 1200;
           break;
-        case tools::kQuadratic: return 1017;  // no quadratic optimizer
+        case tools::kQuadratic:
+          if (k < 0 || k >= static_cast<int>(pd.qconstr.size())) return 1200;
+          break;
         default: return 1003;
       }
       groups[g].kind.push_back(kind);

@@ -416,3 +416,51 @@ int boundsa(Env& env, model::Problem& lp, int begin, int end, double* lblower, d
 }
 
 }  // namespace vnt::chk
+
+namespace vnt::chk {
+
+namespace {
+
+// Room for the half of a pair the caller left null (none for a range the
+// checks refuse before anything is written).
+size_t scratchLength(int begin, int end, int count) {
+  return begin >= 0 && begin <= end && end < count ? static_cast<size_t>(end - begin) + 1 : 0;
+}
+
+}  // namespace
+
+// All ranges of one basis in one call: objective and bound ranges of the
+// columns cbegin..cend, right-hand-side ranges of the rows rbegin..rend.
+// Every array may be null; a part whose arrays are all null is skipped and
+// its index range is not checked.  The parts run in that order and the
+// first failure ends the call (so an infeasible basis with objective arrays
+// given answers 1260, as VNTobjsa does).
+int rangesa(Env& env, model::Problem& lp, int cbegin, int cend, int rbegin, int rend, double* objlower,
+            double* objupper, double* lblower, double* lbupper, double* ublower, double* ubupper, double* rhslower,
+            double* rhsupper) {
+  return model::ops::guarded([&] {
+    if (objlower || objupper) {
+      std::vector<double> lo, up;
+      const size_t len = scratchLength(cbegin, cend, lp.data->numCols());
+      if (!objlower) lo.resize(len);
+      if (!objupper) up.resize(len);
+      if (int st = tools::objRanges(env, lp, cbegin, cend, objlower ? objlower : lo.data(),
+                                    objupper ? objupper : up.data()))
+        return st;
+    }
+    if (lblower || lbupper || ublower || ubupper)
+      if (int st = tools::boundRanges(env, lp, cbegin, cend, lblower, lbupper, ublower, ubupper)) return st;
+    if (rhslower || rhsupper) {
+      std::vector<double> lo, up;
+      const size_t len = scratchLength(rbegin, rend, lp.data->numRows());
+      if (!rhslower) lo.resize(len);
+      if (!rhsupper) up.resize(len);
+      if (int st = tools::rhsRanges(env, lp, rbegin, rend, rhslower ? rhslower : lo.data(),
+                                    rhsupper ? rhsupper : up.data()))
+        return st;
+    }
+    return 0;
+  });
+}
+
+}  // namespace vnt::chk

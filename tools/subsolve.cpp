@@ -20,10 +20,12 @@ using simplex::LpStatus;
 
 namespace {
 
-constexpr int kParamParamDisplay = 1163;
+constexpr int kParamLowerCutoff = 2006;
+constexpr int kParamUpperCutoff = 2007;
+constexpr int kParamLowerObjStop = 2233;
+constexpr int kParamUpperObjStop = 2234;
 constexpr int kParamTimeLimit = 1039;
 constexpr int kParamDetTimeLimit = 1127;
-constexpr int kParamMipDisplay = 2012;
 constexpr int kParamNodeLimit = 2017;
 constexpr int kParamMipGap = 2009;
 constexpr int kParamMipAbsGap = 2008;
@@ -102,8 +104,13 @@ int solveSubMip(Env& env, const model::ModelData& md, const SubBudget& budget, S
   int result = 0;
   {
     params::ScopedParams scope(env);
-    scope.setInt(kParamParamDisplay, 0);
-    scope.setInt(kParamMipDisplay, 0);
+    mip::helperRunSettings(scope);
+    // The auxiliary model's objective is not the caller's: no cutoff or
+    // objective stop of the caller's applies to it.
+    scope.setDbl(kParamLowerCutoff, -kNoLimit);
+    scope.setDbl(kParamUpperCutoff, kNoLimit);
+    scope.setDbl(kParamLowerObjStop, -kNoLimit);
+    scope.setDbl(kParamUpperObjStop, kNoLimit);
     scope.setDbl(kParamTimeLimit, budget.secondsLeft());
     scope.setDbl(kParamDetTimeLimit, budget.ticksLeft());
     if (nodeCap > 0) scope.setInt(kParamNodeLimit, std::min(nodeCap, params::getLong(env, kParamNodeLimit)));

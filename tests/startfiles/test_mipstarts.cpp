@@ -367,4 +367,109 @@ TEST_F(MipStarts, SolutionFileOfAMipBecomesAStart) {
   EXPECT_NEAR(objval(q), 3089.0, 1e-6);
 }
 
+// A start that meets the rows but breaks a lazy constraint gives no
+// solution, however its level reads; the level warning comes once a run.
+TEST_F(MipStarts, LazyConstraintsJudgeTheStartsToo) {
+  VNTLPptr p = fromLp(
+      "Maximize\n obj: x + y + z\nSubject To\n c1: x + y + z <= 2\nLazy Constraints\n l1: x + y <= 1\n"
+      "Binaries\n x y z\nEnd\n");
+  ASSERT_EQ(addStart(p, {0, 1, 2}, {1.0, 1.0, 0.0}, 1, "rows only"), 0);
+  ASSERT_EQ(addStart(p, {0, 1, 2}, {1.0, 1.0, 0.0}, 1, "again"), 0);
+  ASSERT_EQ(addStart(p, {0, 1, 2}, {1.0, 1.0, 0.0}, 4, "repairable"), 0);
+  VNTsetintparam(env, VNT_PARAM_MIPDISPLAY, 3);
+  VNTsetlongparam(env, VNT_PARAM_REPAIRTRIES, -1);
+  ASSERT_EQ(VNTmipopt(env, p), 0);
+  EXPECT_NE(results.text.find("MIP start 'rows only' defined no solution.\n"), std::string::npos) << results.text;
+  EXPECT_NE(results.text.find("MIP start 'repairable' defined no solution.\n"), std::string::npos) << results.text;
+  const std::string w = "Warning: Effort level 'CheckFeas' is incompatible";
+  const size_t first = warnings.text.find(w);
+  ASSERT_NE(first, std::string::npos) << warnings.text;
+  EXPECT_EQ(warnings.text.find(w, first + 1), std::string::npos) << warnings.text;
+  EXPECT_NE(warnings.text.find("Warning:  No solution found from 3 MIP starts.\n"), std::string::npos);
+  EXPECT_EQ(VNTgetstat(env, p), VNTMIP_OPTIMAL);
+  EXPECT_NEAR(objval(p), 2.0, 1e-9);  // x or y with z
+  std::vector<double> x(3);
+  ASSERT_EQ(VNTgetx(env, p, x.data(), 0, 2), 0);
+  EXPECT_LE(x[0] + x[1], 1.0 + 1e-9);
+}
+
+// Feasible solutions of a model (from the pool of a populate run) given as
+// complete starts to fresh copies at every effort level, with the search
+// stopped at the root: the answer is never worse than the start, and the
+// start's objective is the one the log reports.
+TEST_F(MipStarts, TheAnswerIsNeverWorseThanAFeasibleStart) {
+  for (const char* name : {"p0033", "egout"}) {
+    SCOPED_TRACE(name);
+    VNTLPptr src = load(name);
+    VNTsetintparam(env, VNT_PARAM_POPULATELIM, 6);
+    ASSERT_EQ(VNTpopulate(env, src), 0);
+    const int count = VNTgetsolnpoolnumsolns(env, src);
+    ASSERT_GE(count, 2);
+    const int n = VNTgetnumcols(env, src);
+    int sense = 0;
+    sense = VNTgetobjsen(env, src);
+    VNTsetlongparam(env, VNT_PARAM_NODELIM, 0);
+    for (int k = 0; k < count; ++k) {
+      SCOPED_TRACE(k);
+      std::vector<double> x(n);
+      double obj = 0;
+      ASSERT_EQ(VNTgetsolnpoolx(env, src, k, x.data(), 0, n - 1), 0);
+      ASSERT_EQ(VNTgetsolnpoolobjval(env, src, k, &obj), 0);
+      VNTLPptr p = load(name);
+      const int effort = k % 5;  // automatic, check, fix the integers, sub-MIP, repair
+      ASSERT_EQ(addStart(p, allColumns(n), x, effort, "pool"), 0);
+      results.text.clear();
+      ASSERT_EQ(VNTmipopt(env, p), 0);
+      const int stat = VNTgetstat(env, p);
+      ASSERT_TRUE(stat == VNTMIP_OPTIMAL || stat == VNTMIP_OPTIMAL_TOL || stat == VNTMIP_NODE_LIM_FEAS) << stat;
+      EXPECT_LE(sense * objval(p), sense * obj + 1e-6 * (1 + std::fabs(obj)));
+      EXPECT_NE(results.text.find("1 of 1 MIP starts provided solutions.\n"), std::string::npos) << results.text;
+      const std::string line = "MIP start 'pool' defined initial solution with objective ";
+      const size_t at = results.text.find(line);
+      ASSERT_NE(at, std::string::npos) << results.text;
+      const double logged = std::strtod(results.text.c_str() + at + line.size(), nullptr);
+      // Levels that solve for the continuous part may improve the start.
+      if (effort == 1 || effort == 4) {
+        EXPECT_NEAR(logged, obj, 1e-4 * (1 + std::fabs(obj)));
+      }
+      EXPECT_LE(sense * logged, sense * obj + 1e-4 * (1 + std::fabs(obj)));
+    }
+    VNTsetlongparam(env, VNT_PARAM_NODELIM, 20000);
+  }
+}
+
+// The helper runs (start completion, repair, populate's enumeration) write
+// no incumbent files of their own and print nothing: every incumbent file
+// the log names is written once, by the caller's run.
+TEST_F(MipStarts, HelperRunsWriteNoIncumbentFiles) {
+  double best = 0;
+  const std::vector<double> xs = optimum("p0033", &best);
+  VNTLPptr p = load("p0033");
+  std::vector<int> half;
+  std::vector<double> halfVals;
+  for (size_t j = 0; j < xs.size(); j += 2) {
+    half.push_back(static_cast<int>(j));
+    halfVals.push_back(xs[j]);
+  }
+  ASSERT_EQ(addStart(p, half, halfVals, 3, "half"), 0);
+  const std::string prefix = file("inc");
+  ASSERT_EQ(VNTsetstrparam(env, VNT_PARAM_INTSOLFILEPREFIX, prefix.c_str()), 0);
+  VNTsetintparam(env, VNT_PARAM_POPULATELIM, 10);
+  ASSERT_EQ(VNTpopulate(env, p), 0);
+  ASSERT_EQ(VNTsetstrparam(env, VNT_PARAM_INTSOLFILEPREFIX, ""), 0);
+  std::vector<std::string> names;
+  const std::string tag = "New incumbent written to file '";
+  for (size_t at = results.text.find(tag); at != std::string::npos; at = results.text.find(tag, at + 1)) {
+    const size_t b = at + tag.size();
+    names.push_back(results.text.substr(b, results.text.find('\'', b) - b));
+    files.push_back(names.back());
+  }
+  ASSERT_FALSE(names.empty()) << results.text;
+  std::vector<std::string> sorted = names;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end()) << results.text;
+  for (const std::string& f : names) EXPECT_TRUE(std::ifstream(f).good()) << f;
+  EXPECT_GE(VNTgetsolnpoolnumsolns(env, p), 2);
+}
+
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -380,6 +381,128 @@ TEST_F(Conflict, LimitsEndTheSearchWithTheirStatus) {
   ASSERT_EQ(VNTgetconflict(env, lp, &cstat, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
   EXPECT_EQ(cstat, VNT_STAT_CONFLICT_ABORT_USER);
   ASSERT_EQ(VNTsetterminate(env, nullptr), 0);
+}
+
+// The MIP limits: the node limit (35), the tree memory limit (37) and a
+// cutoff the candidate problems' zero objective already fails (36); the
+// same cutoff under its limit changes nothing, since the candidate solves
+// run without the caller's cutoff.
+TEST_F(MipConflict, NodeMemoryAndObjectiveLimitsEndTheSearch) {
+  // No binary point on 2x + 2y + 2z = 3, every LP point fine: the search
+  // must branch (cuts, heuristics and probing off so that the root cannot
+  // tell).
+  loadText("Minimize\n obj: x + y + z\nSubject To\n c0: 2 x + 2 y + 2 z = 3\n c1: x - y <= 1\n"
+           " c2: x + y + z <= 50\nBinaries\n x y z\nEnd\n");
+  VNTsetintparam(env, VNT_PARAM_CUTPASS, -1);
+  VNTsetintparam(env, VNT_PARAM_HEURFREQ, -1);
+  VNTsetintparam(env, VNT_PARAM_PROBE, -1);
+  std::vector<int> rowStat;
+  auto conflictStatus = [&]() {
+    EXPECT_EQ(VNTrefineconflict(env, lp, nullptr, nullptr), 0);
+    int cstat = 0, rows = 0;
+    std::vector<int> rind(3);
+    rowStat.assign(3, -9);
+    EXPECT_EQ(VNTgetconflict(env, lp, &cstat, rind.data(), rowStat.data(), &rows, nullptr, nullptr, nullptr), 0);
+    rowStat.resize(rows);
+    return cstat;
+  };
+  EXPECT_EQ(conflictStatus(), VNT_STAT_CONFLICT_MINIMAL);
+  EXPECT_EQ(rowStat, (std::vector<int>{3}));
+  ASSERT_EQ(VNTsetlongparam(env, VNT_PARAM_NODELIM, 0), 0);
+  EXPECT_EQ(conflictStatus(), VNT_STAT_CONFLICT_ABORT_NODE_LIM);
+  ASSERT_EQ(VNTsetlongparam(env, VNT_PARAM_NODELIM, 9223372036800000000LL), 0);
+  ASSERT_EQ(VNTsetdblparam(env, VNT_PARAM_TRELIM, 0.0), 0);
+  EXPECT_EQ(conflictStatus(), VNT_STAT_CONFLICT_ABORT_MEM_LIM);
+  // Stopped before any answer: every candidate may still be a member.
+  EXPECT_EQ(rowStat, (std::vector<int>{0, 0, 0}));
+  EXPECT_TRUE(results.contains("Non-minimal conflict:    3 linear constraint(s)"));
+  ASSERT_EQ(VNTsetdblparam(env, VNT_PARAM_TRELIM, 1e75), 0);
+  ASSERT_EQ(VNTsetdblparam(env, VNT_PARAM_CUTUP, -1.0), 0);
+  EXPECT_EQ(conflictStatus(), VNT_STAT_CONFLICT_ABORT_OBJ_LIM);
+  ASSERT_EQ(VNTsetdblparam(env, VNT_PARAM_CUTUP, 0.5), 0);  // 0 meets it: no effect
+  EXPECT_EQ(conflictStatus(), VNT_STAT_CONFLICT_MINIMAL);
+  double cut = 0;
+  ASSERT_EQ(VNTgetdblparam(env, VNT_PARAM_CUTUP, &cut), 0);
+  EXPECT_EQ(cut, 0.5);
+}
+
+// The LP objective limit the dual simplex uses: one that 0 passes ends the
+// refinement at once (36); in a maximization the lower limit counts.
+TEST_F(Conflict, ObjectiveLimitTheCandidatesFailEndsTheSearch) {
+  read("infeas", "itest6");
+  ASSERT_EQ(VNTsetdblparam(env, VNT_PARAM_OBJULIM, -1.0), 0);
+  int nr = -1, nc = -1;
+  ASSERT_EQ(VNTrefineconflict(env, lp, &nr, &nc), 0);
+  int cstat = 0;
+  ASSERT_EQ(VNTgetconflict(env, lp, &cstat, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(cstat, VNT_STAT_CONFLICT_ABORT_OBJ_LIM);
+  EXPECT_EQ(nr, VNTgetnumrows(env, lp));
+  ASSERT_EQ(VNTchgobjsen(env, lp, VNT_MAX), 0);  // the upper limit no longer applies
+  ASSERT_EQ(VNTrefineconflict(env, lp, &nr, &nc), 0);
+  ASSERT_EQ(VNTgetconflict(env, lp, &cstat, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(cstat, VNT_STAT_CONFLICT_MINIMAL);
+  ASSERT_EQ(VNTsetdblparam(env, VNT_PARAM_OBJLLIM, 2.0), 0);
+  ASSERT_EQ(VNTrefineconflict(env, lp, &nr, &nc), 0);
+  ASSERT_EQ(VNTgetconflict(env, lp, &cstat, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(cstat, VNT_STAT_CONFLICT_ABORT_OBJ_LIM);
+}
+
+// Quadratic parts: a quadratic objective plays no part; quadratic
+// constraints are left out of the candidate problems, so a conflict in the
+// linear part is found and proved, and a model whose linear part is
+// feasible is answered only when that point meets the quadratic
+// constraints too.
+TEST_F(MipConflict, QuadraticModels) {
+  // Quadratic objective: the same conflict as the linear model.
+  loadText("Minimize\n obj: x + [ x ^ 2 + y ^ 2 ] / 2\nSubject To\n c0: x + y >= 4\n c1: x + y <= 2\n"
+           " c2: x - y <= 1\nEnd\n");
+  int nr = -1, nc = -1, cstat = 0;
+  ASSERT_EQ(VNTrefineconflict(env, lp, &nr, &nc), 0);
+  ASSERT_EQ(VNTgetconflict(env, lp, &cstat, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(cstat, VNT_STAT_CONFLICT_MINIMAL);
+  EXPECT_EQ(nr, 2);
+  // A quadratic constraint next to a linear conflict: not a member, and the
+  // report has its line.
+  results.lines.clear();
+  loadText("Minimize\n obj: x\nSubject To\n c0: x + y >= 4\n c1: x + y <= 2\n q0: [ x ^ 2 + y ^ 2 ] <= 1\nEnd\n");
+  const int q = 4;  // kind: quadratic constraint
+  std::vector<int> in = refine({{3, row("c0")}, {3, row("c1")}, {q, 0}});
+  EXPECT_EQ(in, (std::vector<int>{0, 1}));
+  EXPECT_TRUE(results.contains("Minimal conflict:"));
+  EXPECT_TRUE(results.contains("    0 quadratic constraint(s)"));
+  ASSERT_EQ(VNTrefineconflict(env, lp, &nr, &nc), 0);
+  EXPECT_EQ(nr, 2);
+  // The same rows grouped with the quadratic constraint: infeasible, but
+  // not proved minimal.
+  {
+    const double pref[] = {1, 1};
+    const int beg[] = {0, 2}, ind[] = {row("c0"), 0, row("c1")};
+    const char type[] = {3, 4, 3};
+    ASSERT_EQ(VNTrefineconflictext(env, lp, 2, 3, pref, beg, ind, type), 0);
+    int gstat[2];
+    ASSERT_EQ(VNTgetconflictext(env, lp, gstat, 0, 1), 0);
+    EXPECT_EQ(gstat[0], 0);
+    EXPECT_EQ(gstat[1], 0);
+    EXPECT_TRUE(results.contains("Non-minimal conflict:"));
+    const std::string path = ::testing::TempDir() + "vnt_qconflict_" + std::to_string(::getpid()) + ".lp";
+    ASSERT_EQ(VNTclpwrite(env, lp, path.c_str()), 0);
+    std::ifstream f(path);
+    std::stringstream text;
+    text << f.rdbuf();
+    std::remove(path.c_str());
+    EXPECT_NE(text.str().find("q0"), std::string::npos) << text.str();
+  }
+  // Linear part feasible, the quadratic constraint breaks it: no answer.
+  results.lines.clear();
+  loadText("Minimize\n obj: x\nSubject To\n c0: x + y >= 4\n q0: [ x ^ 2 + y ^ 2 ] <= 1\nEnd\n");
+  EXPECT_EQ(VNTrefineconflict(env, lp, &nr, &nc), 1018);
+  EXPECT_TRUE(results.contains("Failed to compute conflict.\n"));
+  // The same point meets a looser quadratic constraint: feasible.
+  loadText("Minimize\n obj: x\nSubject To\n c0: x + y >= 4\n c1: x <= 2\n c2: y <= 2\n"
+           " q0: [ x ^ 2 + y ^ 2 ] <= 100\nEnd\n");
+  ASSERT_EQ(VNTrefineconflict(env, lp, &nr, &nc), 0);
+  ASSERT_EQ(VNTgetconflict(env, lp, &cstat, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(cstat, VNT_STAT_CONFLICT_FEASIBLE);
 }
 
 }  // namespace

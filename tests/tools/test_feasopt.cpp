@@ -449,6 +449,20 @@ TEST_F(FeasOpt, IntegerModelsInEveryMode) {
     ASSERT_EQ(VNTgetdblquality(env, lp, &intInf, VNT_QUAL_MAX_INT_INFEAS), 0);
     EXPECT_LE(intInf, 1e-5);
   }
+  // The caller's cutoff and objective stop belong to the model's own
+  // objective, not to the relaxation's: same answers with them set.
+  ASSERT_EQ(VNTsetdblparam(env, VNT_PARAM_CUTUP, 0.5), 0);
+  ASSERT_EQ(VNTsetdblparam(env, VNT_PARAM_CUTLO, 0.5), 0);
+  for (int mode : {0, 1}) {
+    SCOPED_TRACE(mode);
+    ASSERT_EQ(setMode(mode), 0);
+    ASSERT_EQ(VNTfeasopt(env, lp, pref, nullptr, nullptr, nullptr), 0);
+    ASSERT_EQ(VNTgetstat(env, lp), 120 + mode);
+    EXPECT_NEAR(std::fabs(rowInfeas()[0]), 1.0, 1e-6);
+  }
+  double cut = 0;
+  ASSERT_EQ(VNTgetdblparam(env, VNT_PARAM_CUTUP, &cut), 0);
+  EXPECT_EQ(cut, 0.5);
 }
 
 // A real integer model made infeasible by an objective cut below its optimum

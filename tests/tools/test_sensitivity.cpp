@@ -410,4 +410,54 @@ TEST_F(Sensitivity, AllColumnsAtOnceEqualOneAtATime) {
   }
 }
 
+// The combined entry gives what the three single operations give, skips
+// the parts whose arrays are null (their index ranges unchecked) and keeps
+// their status rules.
+TEST_F(Sensitivity, CombinedRangingAgreesWithTheSingleOperations) {
+  read("netlib", "share2b");
+  solveOptimal();
+  const int c0 = 3, c1 = n - 2, r0 = 1, r1 = m - 1;
+  const size_t nc = c1 - c0 + 1, nr = r1 - r0 + 1;
+  std::vector<double> ol(nc), ou(nc), ll(nc), lu(nc), ul(nc), uu(nc), rl(nr), ru(nr);
+  ASSERT_EQ(VNTErangesa(env, lp, c0, c1, r0, r1, ol.data(), ou.data(), ll.data(), lu.data(), ul.data(), uu.data(),
+                        rl.data(), ru.data()),
+            0);
+  std::vector<double> a(nc), b(nc), c(nc), d(nc);
+  ASSERT_EQ(VNTobjsa(env, lp, c0, c1, a.data(), b.data()), 0);
+  EXPECT_EQ(a, ol);
+  EXPECT_EQ(b, ou);
+  ASSERT_EQ(VNTboundsa(env, lp, c0, c1, a.data(), b.data(), c.data(), d.data()), 0);
+  EXPECT_EQ(a, ll);
+  EXPECT_EQ(b, lu);
+  EXPECT_EQ(c, ul);
+  EXPECT_EQ(d, uu);
+  std::vector<double> e(nr), f(nr);
+  ASSERT_EQ(VNTrhssa(env, lp, r0, r1, e.data(), f.data()), 0);
+  EXPECT_EQ(e, rl);
+  EXPECT_EQ(f, ru);
+  // Rows only: the column range is not looked at; one half of a pair alone.
+  std::vector<double> only(nr, -7.0);
+  EXPECT_EQ(VNTErangesa(env, lp, -5, -9, r0, r1, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                        only.data()),
+            0);
+  EXPECT_EQ(only, ru);
+  EXPECT_EQ(VNTErangesa(env, lp, 0, n, 0, 0, ol.data(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
+            1200);
+  EXPECT_EQ(VNTErangesa(env, lp, 0, 0, 0, m, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, rl.data(), nullptr),
+            1200);
+  // An infeasible primal answer: objective ranges refused, the others given.
+  smallModel(env, lp, VNT_MIN);
+  const int i0 = 0;
+  const double seven = 7;
+  ASSERT_EQ(VNTchgrhs(env, lp, 1, &i0, &seven), 0);
+  ASSERT_EQ(VNTprimopt(env, lp), 0);
+  ASSERT_EQ(VNTgetstat(env, lp), 3);
+  double lo = 0, up = 0;
+  EXPECT_EQ(VNTErangesa(env, lp, 0, 0, 0, 0, &lo, &up, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 1260);
+  EXPECT_EQ(VNTErangesa(env, lp, 0, 0, 0, 0, nullptr, nullptr, &lo, nullptr, nullptr, nullptr, nullptr, &up), 0);
+  double rl0 = 0, ru0 = 0;
+  ASSERT_EQ(VNTrhssa(env, lp, 0, 0, &rl0, &ru0), 0);
+  EXPECT_EQ(up, ru0);
+}
+
 }  // namespace
