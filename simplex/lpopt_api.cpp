@@ -280,14 +280,15 @@ int methodForStart(LpEngine& e) {
 
 }  // namespace
 
-int chooseMethod(Env& env, model::Problem& p, LpState& s, bool allowConcurrent) {
+int chooseMethod(Env& env, model::Problem& p, LpState& s, bool allowConcurrent, LargeModel large) {
   int m = params::getInt(env, kParamLpMethod);
   if (m == kMethodConcurrent && !allowConcurrent) m = kMethodAuto;
   if (m != kMethodAuto) return m;
   const model::ProblemData& d = *p.data;
-  if (allowConcurrent && threadLimit(env) > 1 && params::getInt(env, kParamMemory) == 0 &&
-      std::max(d.rows(), d.cols()) >= kConcurrentMinDim)
-    return kMethodConcurrent;
+  if (std::max(d.rows(), d.cols()) >= kConcurrentMinDim) {
+    if (large == LargeModel::EvaluateStart && s.engine) return methodForStart(*s.engine);
+    if (allowConcurrent && threadLimit(env) > 1 && params::getInt(env, kParamMemory) == 0) return kMethodConcurrent;
+  }
   if (params::getInt(env, kParamAdvance) != 0 && s.engine && !s.reload && !s.startCstat.empty() &&
       p.probtype != model::kQP)
     return methodForStart(*s.engine);
@@ -441,7 +442,7 @@ int runConcurrent(Env& env, model::Problem& p, LpState& s, model::ModelData& md)
 namespace {
 
 // One optimization of the problem as it is (no presolve).
-int solveModel(Env& env, model::Problem& p, LpState* s, int method) {
+int solveModel(Env& env, model::Problem& p, LpState* s, int method, LargeModel large = LargeModel::Race) {
   if (method == kMethodSifting || (method == kMethodAuto && params::getInt(env, kParamLpMethod) == kMethodSifting))
     return siftOptimize(env, p, *s);
   // Without the advanced start every solve begins from the slack basis with
@@ -452,7 +453,7 @@ int solveModel(Env& env, model::Problem& p, LpState* s, int method) {
   } else {
     syncEngine(p, *s);
   }
-  if (method == kMethodAuto) method = chooseMethod(env, p, *s, true);
+  if (method == kMethodAuto) method = chooseMethod(env, p, *s, true, large);
   if (method == kMethodConcurrent) {
     model::ModelData md;
     if (int st = model::exportData(p, md)) return st;
@@ -532,7 +533,7 @@ int optimizeWithPresolve(Env& env, model::Problem& p, LpState& s, int method) {
       presolve::freeDetachedProblem(red);
       return 1001;
     }
-    const int r = solveModel(env, *red, rsState, method);
+    const int r = solveModel(env, *red, rsState, method, LargeModel::EvaluateStart);
     if (r > 0 && r != 1256) {
       presolve::freeDetachedProblem(red);
       return r;
