@@ -38,12 +38,26 @@ void crushForm(const Presolved& pre, std::vector<double>& coef, double& offset) 
         offset += coef[r.j] * r.a;
         coef[r.j] = 0.0;
         break;
-      case RecKind::kFreeSingleton: {
+      case RecKind::kFreeSingleton:
+      case RecKind::kSubstitution:
+      case RecKind::kSlackSingleton: {
+        // x_j = (b - sum of the saved entries) / a
         const double cj = coef[r.j];
         if (cj == 0.0) break;
         offset += cj * r.b / r.a;
         for (int64_t p = r.beg; p < r.end; ++p) coef[ps.pool[p].idx] -= cj * ps.pool[p].val / r.a;
         coef[r.j] = 0.0;
+        break;
+      }
+      case RecKind::kDuplicateCol: {
+        // The merged column x' = x_j + lambda x_k comes back as x_k at its
+        // reference bound and x_j = x' - lambda x_k (exact while x_j stays
+        // within its bounds): f_j x_j + f_k x_k = f_j x' + (f_k - lambda f_j) x_k.
+        const double fk = coef[r.k];
+        if (fk == 0.0 && coef[r.j] == 0.0) break;
+        const double kref = !isInf(r.d) ? r.d : !isInf(r.e) ? r.e : 0.0;
+        offset += (fk - r.a * coef[r.j]) * kref;
+        coef[r.k] = 0.0;
         break;
       }
       case RecKind::kDoubleton: {
@@ -257,6 +271,27 @@ int uncrushform(Env&, model::Problem& lp, int plen, const int* pind, const doubl
   *len_p = plen;
   *offset_p = 0.0;
   return 0;
+}
+
+// Original indices of the reduced problem's columns / rows begin..end.
+namespace {
+int origIndices(Env& env, const model::Problem& lp, const char* name, bool cols, int* origind, int begin, int end) {
+  const presolve::Presolved* pre = presolved(lp);
+  if (!pre) return presolve::kNoPresolvedProblem;
+  if (!origind) return 1004;
+  const std::vector<int>& orig = cols ? pre->colOrig : pre->rowOrig;
+  if (int st = model::ops::checkRange(env, name, begin, end, static_cast<int>(orig.size()))) return st;
+  if (end >= begin) std::copy(orig.begin() + begin, orig.begin() + end + 1, origind);
+  return 0;
+}
+}  // namespace
+
+int getorigcolind(Env& env, model::Problem& lp, int* origind, int begin, int end) {
+  return origIndices(env, lp, "VNTEgetorigcolind", true, origind, begin, end);
+}
+
+int getorigrowind(Env& env, model::Problem& lp, int* origind, int begin, int end) {
+  return origIndices(env, lp, "VNTEgetorigrowind", false, origind, begin, end);
 }
 
 int preslvwrite(Env& env, model::Problem& lp, const char* filename_str, double* objoff_p) {
