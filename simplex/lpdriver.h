@@ -94,21 +94,11 @@ const LpState* findLpState(const model::Problem& p);
 // file, or kept from the last solve), when it fits the model.
 bool startBasis(const model::Problem& p, std::vector<int>& cstat, std::vector<int>& rstat);
 
-// How the automatic choice treats a large problem (at least
-// kConcurrentMinDim rows or columns): the problem as the caller gave it runs
-// the concurrent method when threads allow; a problem that presolve made
-// runs one method, the one its starting basis favours.  A deterministic race
-// costs each participant the winner's whole run, twice the processor time of
-// the better method, and on presolved models the dual or the start-favoured
-// primal alone was the better choice on every measured model but one.
-enum class LargeModel { Race, EvaluateStart };
-
 // The method the automatic choice takes for this problem (never 0): the
-// method parameter when set, else for large problems the rule above, else
-// the primal for a start basis that favours it, else the dual.  The engine
-// must be loaded.
-int chooseMethod(Env& env, model::Problem& p, LpState& s, bool allowConcurrent,
-                 LargeModel large = LargeModel::Race);
+// method parameter when set, else concurrent for large problems when threads
+// allow, else the primal for a start basis that favours it, else the dual.
+// The engine must be loaded.
+int chooseMethod(Env& env, model::Problem& p, LpState& s, bool allowConcurrent);
 
 // Run one optimization with the given method (0 automatic).  Returns a status
 // code; the solution status is stored in the record.

@@ -280,15 +280,14 @@ int methodForStart(LpEngine& e) {
 
 }  // namespace
 
-int chooseMethod(Env& env, model::Problem& p, LpState& s, bool allowConcurrent, LargeModel large) {
+int chooseMethod(Env& env, model::Problem& p, LpState& s, bool allowConcurrent) {
   int m = params::getInt(env, kParamLpMethod);
   if (m == kMethodConcurrent && !allowConcurrent) m = kMethodAuto;
   if (m != kMethodAuto) return m;
   const model::ProblemData& d = *p.data;
-  if (std::max(d.rows(), d.cols()) >= kConcurrentMinDim) {
-    if (large == LargeModel::EvaluateStart && s.engine) return methodForStart(*s.engine);
-    if (allowConcurrent && threadLimit(env) > 1 && params::getInt(env, kParamMemory) == 0) return kMethodConcurrent;
-  }
+  if (allowConcurrent && threadLimit(env) > 1 && params::getInt(env, kParamMemory) == 0 &&
+      std::max(d.rows(), d.cols()) >= kConcurrentMinDim)
+    return kMethodConcurrent;
   if (params::getInt(env, kParamAdvance) != 0 && s.engine && !s.reload && !s.startCstat.empty() &&
       p.probtype != model::kQP)
     return methodForStart(*s.engine);
@@ -442,7 +441,7 @@ int runConcurrent(Env& env, model::Problem& p, LpState& s, model::ModelData& md)
 namespace {
 
 // One optimization of the problem as it is (no presolve).
-int solveModel(Env& env, model::Problem& p, LpState* s, int method, LargeModel large = LargeModel::Race) {
+int solveModel(Env& env, model::Problem& p, LpState* s, int method) {
   if (method == kMethodSifting || (method == kMethodAuto && params::getInt(env, kParamLpMethod) == kMethodSifting))
     return siftOptimize(env, p, *s);
   // Without the advanced start every solve begins from the slack basis with
@@ -453,7 +452,7 @@ int solveModel(Env& env, model::Problem& p, LpState* s, int method, LargeModel l
   } else {
     syncEngine(p, *s);
   }
-  if (method == kMethodAuto) method = chooseMethod(env, p, *s, true, large);
+  if (method == kMethodAuto) method = chooseMethod(env, p, *s, true);
   if (method == kMethodConcurrent) {
     model::ModelData md;
     if (int st = model::exportData(p, md)) return st;
@@ -533,7 +532,7 @@ int optimizeWithPresolve(Env& env, model::Problem& p, LpState& s, int method) {
       presolve::freeDetachedProblem(red);
       return 1001;
     }
-    const int r = solveModel(env, *red, rsState, method, LargeModel::EvaluateStart);
+    const int r = solveModel(env, *red, rsState, method);
     if (r > 0 && r != 1256) {
       presolve::freeDetachedProblem(red);
       return r;

@@ -451,12 +451,11 @@ TEST_F(Lp, SolutionInfoAndPhase1Count) {
   EXPECT_EQ(VNTsolninfo(env, lp, nullptr, nullptr, nullptr, nullptr), 0);
 }
 
-// The automatic method choice: large models as given (no presolve) run the
-// dual and the primal simplex side by side when two threads may be used.
+// The automatic method choice: large models run the dual and the primal
+// simplex side by side when two threads may be used.
 TEST_F(Lp, LargeModelsRunConcurrentlyAndDeterministically) {
   const std::string name = "ship12l";  // 5427 columns
   ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_THREADS, 2), 0);
-  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_PREIND, 0), 0);
   int method = 0;
   long long its = 0;
   for (int run = 0; run < 2; ++run) {
@@ -515,32 +514,6 @@ TEST_F(Lp, LargeModelsRunConcurrentlyAndDeterministically) {
   double cold = 0;
   ASSERT_EQ(VNTgetobjval(env, lp, &cold), 0);
   EXPECT_TRUE(objectiveMatches(after, cold)) << after << " vs " << cold;
-}
-
-// A large model that presolve reduced runs one method, the one its starting
-// basis favours: the dual on ship12l (4,147 columns after presolve), the
-// primal on the relaxation of mod011, whose slack basis is primal feasible.
-TEST_F(Lp, PresolvedLargeModelsRunTheMethodTheirStartFavours) {
-  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_THREADS, 2), 0);
-  read("netlib", "ship12l");
-  ASSERT_EQ(VNTlpopt(env, lp), 0);
-  EXPECT_TRUE(results.contains("Presolve eliminated"));
-  EXPECT_FALSE(results.contains("Parallel mode"));
-  EXPECT_EQ(VNTgetmethod(env, lp), 2);
-  ASSERT_EQ(VNTgetstat(env, lp), 1);
-  double obj = 0;
-  ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
-  EXPECT_TRUE(objectiveMatches(obj, references().at("ship12l").objective)) << obj;
-  checkOptimalSolution("ship12l presolved");
-  results.lines.clear();
-  read("miplib3", "mod011");
-  ASSERT_EQ(VNTchgprobtype(env, lp, VNTPROB_LP), 0);
-  ASSERT_EQ(VNTsetlongparam(env, VNT_PARAM_ITLIM, 20000), 0);
-  ASSERT_EQ(VNTlpopt(env, lp), 0);
-  EXPECT_FALSE(results.contains("Parallel mode"));
-  EXPECT_EQ(VNTgetmethod(env, lp), 1);
-  ASSERT_EQ(VNTgetstat(env, lp), 1);
-  checkOptimalSolution("mod011 relaxation presolved");
 }
 
 TEST_F(Lp, OneThreadOrMemoryEmphasisRunsTheDual) {
