@@ -35,6 +35,9 @@ constexpr long long kAutoHeurFreq = 50;    // nodes between node dives when auto
 constexpr int kMaxDiveDepth = 100000;
 constexpr double kRootHeurShare = 0.5;     // root dives (and the pump): this share of the root's work so far
 constexpr double kRootHeurMinTicks = 100.0;  // but at least this many deterministic ticks
+constexpr double kPropWorkPerNnz = 200.0;  // fix-and-propagate: row-entry visits per nonzero
+constexpr double kPropWorkFloor = 2e7;     //   (at least this many)
+constexpr double kNodePropShare = 0.25;    // at nodes: this share of the root's allowance
 
 bool optimalLp(LpStatus s) { return s == LpStatus::kOptimal || s == LpStatus::kOptimalUnscaledInfeas; }
 }  // namespace
@@ -373,7 +376,10 @@ void Search::heuristics(bool root) {
   if (root || lastIinf_ <= 8) tryRounding();
   if (lastIinf_ > 0) lockRounding(xsave_.data());
   if (rp.heurFreq < 0 || lastIinf_ == 0) return;
-  if (root) rootLpIterations_ = mipIterations;
+  if (root) {
+    rootLpIterations_ = mipIterations;
+    subMipTicks_ = 0.0;
+  }
   const long long freq = rp.heurFreq > 0 ? rp.heurFreq : kAutoHeurFreq;
   if (!root && (nodeCount % freq) != 0) return;
   ++heurCalls_;
@@ -418,6 +424,15 @@ void Search::heuristics(bool root) {
       return detTicks(*env_) > heurDeadline_ ? static_cast<int>(LpStatus::kTimeLimit) : 0;
     };
   bool dived = false;
+  // Without an incumbent: fix-and-propagate first (no LP until every
+  // integer column is fixed).
+  if (!hasIncumbent() && !checkLimits(*env_)) {
+    double nnz = 0.0;
+    for (int j = 0; j < w.n; ++j) nnz += static_cast<double>(w.lp.matbeg[j + 1] - w.lp.matbeg[j]);
+    const double work = effort * (kPropWorkFloor + kPropWorkPerNnz * nnz) * (root ? 1.0 : kNodePropShare);
+    fixAndPropagate(work, root);
+    dived = true;
+  }
   for (int q = 0; q < nr; ++q) {
     if (checkLimits(*env_) || detTicks(*env_) > heurDeadline_) break;
     dive(rules[q], budget);
@@ -431,6 +446,8 @@ void Search::heuristics(bool root) {
   }
   heurDeadline_ = 1e300;
   opt.poll = std::move(outerPoll);
+  // With an incumbent: RINS around it and the node's LP solution.
+  if (rinsDue(root) && !checkLimits(*env_)) rins();
   if (dived) {
     // Back at the node's basis: solve once more so that its factors, reduced
     // costs and statuses are current for fixing and branching.

@@ -413,6 +413,14 @@ class Search final : public model::SolverState {
   bool dive(DiveRule rule, long long iterBudget);
   bool lockRounding(const double* x);
   bool feasibilityPump(long long iterBudget);
+  // Fix-and-propagate (heur_fixprop.cpp) and the sub-MIP heuristics
+  // (heur_rins.cpp).
+  bool fixAndPropagate(double workLimit, bool allowRepair);
+  bool rins();
+  bool rens();
+  bool rinsDue(bool root) const;
+  bool runSubMip(const std::vector<char>& fix, const std::vector<double>& val, const char* source);
+  double subMipAllowance() const;
   void computeLocks();
   void reducedCostFixing(Node& nd, bool root);
   void globalReducedCostFixing();
@@ -509,6 +517,8 @@ class Search final : public model::SolverState {
   double rcCutoff_ = tol::kNone;       // cutoff of the last global reduced-cost fixing
   long long rootLpIterations_ = 0;
   long long heurCalls_ = 0, diveSolutions_ = 0, rcFixed_ = 0;
+  long long subMips_ = 0, rinsSolutions_ = 0;
+  double subMipTicks_ = 0.0;           // ticks spent in heuristic sub-MIPs this run
   std::vector<double> diveX_, diveRow_, heurX_;
   bool lpFresh_ = true;                // the engine holds the node's solved LP
   double heurDeadline_ = 1e300;        // deterministic ticks at which the running root heuristic stops

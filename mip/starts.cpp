@@ -6,6 +6,7 @@
 #include <cmath>
 #include <new>
 
+#include "env/limits.h"
 #include "mip/search.h"
 #include "model/attachments.h"
 #include "params/params.h"
@@ -15,7 +16,10 @@ namespace vnt::mip {
 
 namespace {
 
-enum : int { kParamNodeLimit = 2017, kParamRepairTries = 2067 };
+enum : int {
+  kParamNodeLimit = 2017, kParamRepairTries = 2067, kParamTimeLimit = 1039,
+  kParamDetTimeLimit = 1127, kParamLowerCutoff = 2006, kParamUpperCutoff = 2007, kParamRins = 2061,
+};
 
 // Repair tries when the parameter says "automatic" (0).
 constexpr long long kAutoRepairTries = 3;
@@ -201,7 +205,8 @@ const char* effortName(int level) {
   }
 }
 
-bool solveSubMip(Search& s, const std::vector<double>& lb, const std::vector<double>& ub, std::vector<double>& x) {
+bool solveSubMip(Search& s, const std::vector<double>& lb, const std::vector<double>& ub, std::vector<double>& x,
+                 const SubMipLimits* lim) {
   Env& env = *s.env_;
   for (size_t j = 0; j < lb.size(); ++j)
     if (lb[j] > ub[j]) return false;
@@ -218,6 +223,20 @@ bool solveSubMip(Search& s, const std::vector<double>& lb, const std::vector<dou
       params::ScopedParams scope(env);
       helperRunSettings(scope);
       scope.setInt(kParamNodeLimit, std::max(1LL, s.rp.subMipNodes));
+      // The sub-run's limits replace the caller's: it gets the time left.
+      double ticks = lim ? lim->ticks : 1e75;
+      if (const LimitFrame* f = env.limits) {
+        if (f->deadline < kNoTimeLimit)
+          scope.setDbl(kParamTimeLimit, std::max(0.0, f->deadline - readClock(f->clockKind)));
+        const uint64_t now = env.counter ? env.counter->value : 0;
+        if (f->detLimit != kNoDetLimit)
+          ticks = std::min(ticks, f->detLimit > now ? static_cast<double>(f->detLimit - now) / kUnitsPerTick : 0.0);
+      }
+      if (ticks < 1e75) scope.setDbl(kParamDetTimeLimit, std::max(1e-3, ticks));
+      if (lim) {
+        scope.setInt(kParamRins, -1);
+        if (lim->hasCutoff) scope.setDbl(s.sense > 0 ? kParamUpperCutoff : kParamLowerCutoff, lim->cutoff);
+      }
       std::unique_ptr<Search> sub(new (std::nothrow) Search);
       if (sub && sub->run(env, *q) == 0 && sub->hasIncumbent()) {
         x = sub->incumbentOrig;

@@ -41,9 +41,20 @@ void processMipStarts(Search& s, model::Problem& p);
 // "Delayed MIP starts produced solution." or "... found nothing.".
 void processDelayedStarts(Search& s, const double* rootX);
 
+// Limits of a heuristic's sub-MIP: only solutions better than the cutoff
+// (user sense, when hasCutoff), deterministic ticks, and no heuristic
+// sub-MIPs of its own.
+struct SubMipLimits {
+  bool hasCutoff = false;
+  double cutoff = 0.0;
+  double ticks = 1e75;
+};
+
 // Sub-MIP of the search's model with the columns' bounds replaced by lb/ub,
-// run silently with the sub-MIP node limit.  True with x (one value per
-// column) when it found a feasible solution.
-bool solveSubMip(Search& s, const std::vector<double>& lb, const std::vector<double>& ub, std::vector<double>& x);
+// run silently with the sub-MIP node limit (and the limits lim when given;
+// the time left to the caller's run always holds).  True with x (one value
+// per column) when it found a feasible solution.
+bool solveSubMip(Search& s, const std::vector<double>& lb, const std::vector<double>& ub, std::vector<double>& x,
+                 const SubMipLimits* lim = nullptr);
 
 }  // namespace vnt::mip

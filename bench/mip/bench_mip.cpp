@@ -6,7 +6,10 @@
 // answer checked against the reference optimum (a claimed optimum outside
 // the gap tolerance is counted as wrong); and the root: the LP relaxation
 // bound, the bound after the root cuts of each solver, and the share of the
-// root gap (to the reference optimum) that the cuts closed.
+// root gap (to the reference optimum) that the cuts closed.  Primal side:
+// the time to the first incumbent of each solver and the primal integral
+// (the integral over the run of the primal gap to the reference optimum,
+// 1 while there is no incumbent; seconds).
 //
 // Times are CPU seconds (our clock type 1, CBC's -timeMode cpu and its
 // process usage) unless --wall is given.
@@ -38,9 +41,46 @@ struct Result {
   double obj = NAN, bound = NAN, seconds = 0;
   long long nodes = 0;
   double lpBound = NAN, rootBound = NAN;  // root LP bound before and after cuts
+  std::vector<std::pair<double, double>> incumbents;  // (seconds since the start, objective)
 };
 
-void appendMessage(void* handle, const char* msg) { static_cast<std::string*>(handle)->append(msg); }
+// The results channel of our runs: the text, and every new incumbent with
+// the time it was announced (node-log lines that begin with '*'; the best
+// integer is the 13-character field at column 34).
+struct LogSink {
+  std::string text;
+  double t0 = 0.0;
+  double (*clock)() = nullptr;  // the clock of the run's times
+  std::vector<std::pair<double, double>>* incumbents = nullptr;
+};
+void appendMessage(void* handle, const char* msg) {
+  LogSink* s = static_cast<LogSink*>(handle);
+  s->text.append(msg);
+  if (msg[0] == '*' && std::strlen(msg) > 47 && s->incumbents && s->clock) {
+    char* e = nullptr;
+    const double v = std::strtod(msg + 34, &e);
+    if (e != msg + 34) s->incumbents->push_back({s->clock() - s->t0, v});
+  }
+}
+
+// Primal gap of a value to the optimum: 0 to 1, 1 when the signs differ.
+double primalGap(double v, double opt) {
+  if (std::fabs(v - opt) <= 1e-9 * std::max(1.0, std::fabs(opt))) return 0.0;
+  if (v * opt < 0) return 1.0;
+  return std::min(1.0, std::fabs(v - opt) / std::max(std::fabs(v), std::fabs(opt)));
+}
+
+// Primal integral over [0, horizon]: the gap of the incumbent of each moment.
+double primalIntegral(const std::vector<std::pair<double, double>>& inc, double opt, double horizon) {
+  double t = 0.0, gap = 1.0, sum = 0.0;
+  for (const auto& [ti, v] : inc) {
+    const double tt = std::min(ti, horizon);
+    sum += gap * (tt - t);
+    t = tt;
+    gap = primalGap(v, opt);
+  }
+  return sum + gap * std::max(0.0, horizon - t);
+}
 
 // Our root bound after cuts: the objective of the last node-log line of node
 // 0 (cut rounds and the root node itself).
@@ -114,10 +154,13 @@ Result runOurs(const std::string& path, double limit) {
     r.lpBound = lpRelaxation(env, lp);
     VNTsetintparam(env, VNT_PARAM_MIPDISPLAY, 2);
     VNTCHANNELptr res = nullptr, warn = nullptr, err = nullptr, logc = nullptr;
-    std::string log;
+    LogSink log;
+    log.incumbents = &r.incumbents;
     VNTgetchannels(env, &res, &warn, &err, &logc);
     VNTaddfuncdest(env, res, &log, appendMessage);
     const double t0 = gWall ? now() : cpuSelf();
+    log.t0 = t0;
+    log.clock = gWall ? now : cpuSelf;
     st = VNTmipopt(env, lp);
     r.seconds = (gWall ? now() : cpuSelf()) - t0;
     const int stat = VNTgetstat(env, lp);
@@ -130,7 +173,7 @@ Result runOurs(const std::string& path, double limit) {
     VNTgetbestobjval(env, lp, &r.bound);
     r.nodes = VNTLgetnodecnt(env, lp);
     VNTdelfuncdest(env, res, &log, appendMessage);
-    r.rootBound = rootBoundFromLog(log);
+    r.rootBound = rootBoundFromLog(log.text);
   }
   VNTfreeprob(env, &lp);
   VNTcloseVANTO(&env);
@@ -177,6 +220,16 @@ Result runCbc(const std::string& path, double limit) {
     char* e = nullptr;
     r.lpBound = std::strtod(out.c_str() + p + 23, &e);
     if (const char* t = std::strstr(e, " to ")) r.rootBound = std::strtod(t + 4, nullptr);
+  }
+  // "Integer solution of V found ... (T seconds)": every new incumbent.
+  for (size_t p = out.find("Integer solution of "); p != std::string::npos;
+       p = out.find("Integer solution of ", p + 1)) {
+    const double v = std::strtod(out.c_str() + p + 20, nullptr);
+    const size_t e = out.find('\n', p);
+    const size_t q = out.rfind(" seconds)", e);
+    const size_t o = q == std::string::npos ? q : out.rfind('(', q);
+    if (q == std::string::npos || o == std::string::npos || o < p) continue;
+    r.incumbents.push_back({std::strtod(out.c_str() + o + 1, nullptr), v});
   }
   const double wall = numberAfter(out, "(Wallclock seconds):");
   if (gWall && !std::isnan(wall)) r.seconds = wall;
@@ -230,6 +283,10 @@ int main(int argc, char** argv) {
   int oursSolved = 0, cbcSolved = 0, both = 0, wrong = 0;
   double logRatio = 0;
   double oursNodes = 0, oursTime = 0, cbcNodes = 0, cbcTime = 0;
+  // Primal side over the models with a reference optimum: sums of the
+  // primal integrals, and the time to the first incumbent where both find one.
+  double piOurs = 0, piCbc = 0, logFirst = 0;
+  int piCnt = 0, firstBoth = 0, firstOurs = 0, firstCbc = 0;
   for (const std::string& m : models) {
     const std::string path = dir + "/" + m + ".mps.gz";
     Result a = runOurs(path, limit);
@@ -272,17 +329,36 @@ int main(int argc, char** argv) {
         }
       }
     }
+    std::string primal;
+    if (peer && it != vnt::test::references().end() && it->second.status == "optimal") {
+      const double ref = it->second.objective;
+      const double pa = primalIntegral(a.incumbents, ref, limit), pb = primalIntegral(b.incumbents, ref, limit);
+      piOurs += pa;
+      piCbc += pb;
+      ++piCnt;
+      char b3[96];
+      const double fa = a.incumbents.empty() ? NAN : a.incumbents[0].first;
+      const double fb = b.incumbents.empty() ? NAN : b.incumbents[0].first;
+      if (!a.incumbents.empty()) ++firstOurs;
+      if (!b.incumbents.empty()) ++firstCbc;
+      if (!a.incumbents.empty() && !b.incumbents.empty()) {
+        ++firstBoth;
+        logFirst += std::log(std::max(fa, 0.01) / std::max(fb, 0.01));
+      }
+      snprintf(b3, sizeof b3, " | first %7.2f %7.2f | integral %7.2f %7.2f", fa, fb, pa, pb);
+      primal = b3;
+    }
     auto pct = [](double v) {
       char b2[16];
       if (std::isnan(v)) return std::string("-");
       snprintf(b2, sizeof b2, "%.1f%%", 100 * v);
       return std::string(b2);
     };
-    printf("%-10s | %-10s %14s %14s %9lld %7.2f | %-10s %14s %14s %9lld %7.2f | %-13s | %14s %14s %6s %14s %6s\n",
+    printf("%-10s | %-10s %14s %14s %9lld %7.2f | %-10s %14s %14s %9lld %7.2f | %-13s | %14s %14s %6s %14s %6s%s\n",
            m.c_str(), a.status.c_str(), a.hasObj ? num(a.obj).c_str() : "-", num(a.bound).c_str(), a.nodes,
            a.seconds, b.status.c_str(), b.hasObj ? num(b.obj).c_str() : "-", num(b.bound).c_str(), b.nodes,
            b.seconds, check.c_str(), num(a.lpBound).c_str(), num(a.rootBound).c_str(), pct(closed).c_str(),
-           num(b.rootBound).c_str(), pct(closedCbc).c_str());
+           num(b.rootBound).c_str(), pct(closedCbc).c_str(), primal.c_str());
     fflush(stdout);
   }
   printf("\nSolved to proven optimality: vanto %d, cbc %d (of %zu)\n", oursSolved, cbcSolved, models.size());
@@ -293,6 +369,14 @@ int main(int argc, char** argv) {
   if (closedCnt > 0)
     printf("Root gap closed by cuts, mean over the %d models where both report it: vanto %.1f%%, cbc %.1f%%\n",
            closedCnt, 100 * closedSum / closedCnt, 100 * closedSumCbc / closedCnt);
+  if (piCnt > 0) {
+    printf("First incumbent found: vanto %d, cbc %d (of %d)", firstOurs, firstCbc, piCnt);
+    if (firstBoth > 0)
+      printf("; geometric mean time to it vanto/cbc over the %d both find: %.3f", firstBoth,
+             std::exp(logFirst / firstBoth));
+    printf("\nPrimal integral (seconds of full gap), sum over %d models: vanto %.2f, cbc %.2f, ratio %.3f\n", piCnt,
+           piOurs, piCbc, piCbc > 0 ? piOurs / piCbc : 0.0);
+  }
   printf("Wrong answers (claimed optimum or bound against the reference): %d\n", wrong);
   return wrong ? 1 : 0;
 }

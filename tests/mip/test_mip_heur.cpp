@@ -2,10 +2,14 @@
 // the feasibility pump find an incumbent on models where the root LP and its
 // rounding give none, their
 // parameters switch them off, every dive rule leaves the answer right, and the
-// heuristic incumbents carry the heuristic mark in the node log.
+// heuristic incumbents carry the heuristic mark in the node log;
+// fix-and-propagate finds first solutions of set-partitioning models at the
+// root, and RINS at every node keeps the optimum.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <regex>
 #include <string>
 #include <vector>
@@ -106,6 +110,111 @@ TEST_F(MipHeur, EveryDiveRuleAtEveryNodeKeepsTheOptimum) {
       ASSERT_EQ(VNTgetbestobjval(env, lp, &bound), 0);
       EXPECT_LE(bound, ref + 1e-6 * std::max(1.0, std::fabs(ref)));
     }
+  }
+}
+
+// Random set-partitioning models with a planted partition (so each has a
+// solution): every row is covered by exactly one planted column, and decoy
+// columns cover random sets of rows.  Costs favour the decoys so the root LP
+// is fractional.  With the guided dive (which needs an incumbent) and the
+// pump off, only rounding and fix-and-propagate can find a solution at the
+// root; the incumbent found must be a partition.
+TEST_F(MipHeur, FixAndPropagateFindsPartitionsAtTheRoot) {
+  uint64_t rnd = 12345;
+  auto next = [&rnd](int k) {
+    rnd = rnd * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<int>((rnd >> 33) % static_cast<uint64_t>(k));
+  };
+  int found = 0, fractionalRoots = 0;
+  const int kModels = 12;
+  for (int t = 0; t < kModels; ++t) {
+    SCOPED_TRACE(t);
+    const int m = 40, planted = 10, decoys = 110, n = planted + decoys;
+    std::vector<std::vector<int>> cover(n);
+    // Planted: rows dealt out to 10 columns.
+    std::vector<int> perm(m);
+    for (int i = 0; i < m; ++i) perm[i] = i;
+    for (int i = m - 1; i > 0; --i) std::swap(perm[i], perm[next(i + 1)]);
+    for (int i = 0; i < m; ++i) cover[i % planted].push_back(perm[i]);
+    for (int j = planted; j < n; ++j) {
+      const int k = 2 + next(4);
+      for (int q = 0; q < k; ++q) {
+        const int i = next(m);
+        if (std::find(cover[j].begin(), cover[j].end(), i) == cover[j].end()) cover[j].push_back(i);
+      }
+    }
+    VNTfreeprob(env, &lp);
+    int st = 0;
+    lp = VNTcreateprob(env, &st, "partition");
+    ASSERT_NE(lp, nullptr);
+    std::vector<double> rhs(m, 1.0);
+    std::vector<char> sense(m, 'E');
+    ASSERT_EQ(VNTnewrows(env, lp, m, rhs.data(), sense.data(), nullptr, nullptr), 0);
+    std::vector<int> beg, ind;
+    std::vector<double> val, obj, lb(n, 0.0), ub(n, 1.0);
+    for (int j = 0; j < n; ++j) {
+      beg.push_back(static_cast<int>(ind.size()));
+      for (int i : cover[j]) {
+        ind.push_back(i);
+        val.push_back(1.0);
+      }
+      // Planted columns cost more per row than the decoys.
+      obj.push_back(static_cast<double>(cover[j].size()) * (j < planted ? 3.0 : 1.0 + 0.1 * next(10)));
+    }
+    ASSERT_EQ(VNTaddcols(env, lp, n, static_cast<int>(ind.size()), obj.data(), beg.data(), ind.data(), val.data(),
+                         lb.data(), ub.data(), nullptr), 0);
+    std::vector<char> ctype(n, 'B');
+    ASSERT_EQ(VNTcopyctype(env, lp, ctype.data()), 0);
+    VNTsetintparam(env, VNT_PARAM_DIVETYPE, 3);
+    VNTsetintparam(env, VNT_PARAM_FPHEUR, -1);
+    VNTsetlongparam(env, VNT_PARAM_CUTPASS, -1);
+    // The LP relaxation must be fractional, else there is nothing for a
+    // heuristic to do.
+    VNTLPptr relax = VNTcloneprob(env, lp, &st);
+    ASSERT_NE(relax, nullptr);
+    ASSERT_EQ(VNTchgprobtype(env, relax, VNTPROB_LP), 0);
+    ASSERT_EQ(VNTlpopt(env, relax), 0);
+    std::vector<double> xr(n);
+    ASSERT_EQ(VNTgetx(env, relax, xr.data(), 0, n - 1), 0);
+    VNTfreeprob(env, &relax);
+    bool fractional = false;
+    for (double v : xr) fractional = fractional || std::fabs(v - std::round(v)) > 1e-6;
+    if (!fractional) continue;
+    ++fractionalRoots;
+    const int stat = rootOnly();
+    if (stat != VNTMIP_NODE_LIM_FEAS) continue;
+    ++found;
+    const std::vector<double> x = incumbent();
+    std::vector<int> rowSum(m, 0);
+    for (int j = 0; j < n; ++j) {
+      ASSERT_TRUE(x[j] == 0.0 || x[j] == 1.0) << x[j];
+      if (x[j] == 1.0)
+        for (int i : cover[j]) ++rowSum[i];
+    }
+    for (int i = 0; i < m; ++i) EXPECT_EQ(rowSum[i], 1) << "row " << i;
+  }
+  // Fix-and-propagate (with its backtracking) finds most of these.
+  ASSERT_GE(fractionalRoots, kModels / 2);
+  EXPECT_GE(found * 4, fractionalRoots * 3) << found << " of " << fractionalRoots;
+}
+
+// RINS at every node (p0201) or every tenth (lseu): a sub-MIP around the
+// node's LP solution and the incumbent; the optimum and the bound stay right.
+TEST_F(MipHeur, RinsAtNodesKeepsTheOptimum) {
+  for (const char* name : {"p0201", "lseu"}) {
+    SCOPED_TRACE(name);
+    VNTsetlongparam(env, VNT_PARAM_RINSHEUR, 1);
+    VNTsetlongparam(env, VNT_PARAM_HEURFREQ, name[0] == 'p' ? 1 : 10);
+    VNTsetlongparam(env, VNT_PARAM_SUBMIPNODELIMIT, 20);
+    read(name);
+    ASSERT_EQ(VNTmipopt(env, lp), 0);
+    const int stat = VNTgetstat(env, lp);
+    ASSERT_TRUE(stat == VNTMIP_OPTIMAL || stat == VNTMIP_OPTIMAL_TOL) << stat;
+    const double ref = references().at(name).objective;
+    EXPECT_NEAR(objective(), ref, 1e-4 * std::fabs(ref) + 1e-6);
+    double bound = 0;
+    ASSERT_EQ(VNTgetbestobjval(env, lp, &bound), 0);
+    EXPECT_LE(bound, ref + 1e-6 * std::max(1.0, std::fabs(ref)));
   }
 }
 
