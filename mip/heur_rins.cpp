@@ -35,7 +35,7 @@ double Search::subMipAllowance() const {
 
 bool Search::runSubMip(const std::vector<char>& fix, const std::vector<double>& val, const char* source) {
   const double ticks = subMipAllowance();
-  if (ticks <= 0.0) return false;
+  if (ticks <= 0.0 || subMip) return false;
   // Fixed values on the search's columns, taken to the original columns.
   std::vector<double> xs(w.n0, 0.0);
   for (int j = 0; j < w.n0; ++j) xs[j] = fix[j] ? val[j] : std::max(curLo[j], std::min(curUp[j], xsave_[j]));

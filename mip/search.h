@@ -335,6 +335,9 @@ class Search final : public model::SolverState {
   // MIP starts that gave no solution at the start of the run, tried again
   // after the root LP (mip/starts.h).
   std::vector<model::MipStart> delayedStarts;
+  // A sub-MIP of another search (heuristics and start completion): it runs
+  // no sub-MIPs of its own.
+  bool subMip = false;
 
  private:
   friend struct SearchInternals;

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "env/limits.h"
+#include "mip/cuts.h"
 #include "mip/search.h"
 #include "model/attachments.h"
 #include "params/params.h"
@@ -217,6 +218,11 @@ bool solveSubMip(Search& s, const std::vector<double>& lb, const std::vector<dou
   model::Problem* q = model::newProblem(env, "submip", &st);
   if (!q) return false;
   bool found = false;
+  // The test hooks watch the caller's search, not its sub-MIPs.
+  std::function<void(const Cut&)> cutHook = std::move(gCutObserver);
+  std::function<void(const Working&, const Conflicts&)> probeHook = std::move(gProbeObserver);
+  gCutObserver = nullptr;
+  gProbeObserver = nullptr;
   try {
     if (model::replaceData(env, *q, std::move(md)) == 0) {
       q->probtype = model::kMILP;
@@ -238,6 +244,7 @@ bool solveSubMip(Search& s, const std::vector<double>& lb, const std::vector<dou
         if (lim->hasCutoff) scope.setDbl(s.sense > 0 ? kParamUpperCutoff : kParamLowerCutoff, lim->cutoff);
       }
       std::unique_ptr<Search> sub(new (std::nothrow) Search);
+      if (sub) sub->subMip = true;
       if (sub && sub->run(env, *q) == 0 && sub->hasIncumbent()) {
         x = sub->incumbentOrig;
         found = true;
@@ -246,6 +253,8 @@ bool solveSubMip(Search& s, const std::vector<double>& lb, const std::vector<dou
   } catch (const std::bad_alloc&) {
     found = false;
   }
+  gCutObserver = std::move(cutHook);
+  gProbeObserver = std::move(probeHook);
   model::destroyProblem(env, q);
   return found;
 }
