@@ -1097,6 +1097,7 @@ void LpEngine::beginSolve() {
   proofHandover_ = false;
   rayHandover_ = false;
   rayInDoubt_ = false;
+  rayNoDescent_ = false;
   restarted_ = false;
   clearDropped();
   refactorLimit_ = opt_.refactorInterval > 0 ? opt_.refactorInterval : std::clamp(50 + m_ / 100, 50, 200);

@@ -329,6 +329,7 @@ class LpEngine {
   bool proofHandover_ = false;
   bool rayInDoubt_ = false;    // the last primal ray had a tiny entry toward a finite bound
   bool rayHandover_ = false;   // the primal handed a ray in doubt to the dual
+  bool rayNoDescent_ = false;  // the last primal ray's cost c'd did not clearly descend
   bool restarted_ = false;     // the solve restarted from the slack basis once  // the primal handed a failed proof to the dual
   // Singularity repairs of the current solve; after freeRepairs_ of them the
   // structurals (and logicals) that leave the basis are dropped.

@@ -20,6 +20,7 @@ inline constexpr double kTightenMin = 1e-3;      // working tolerances are tight
 inline constexpr double kRatioPivot = 1e-7;      // dual ratio-test candidates need |alpha| above this
 inline constexpr double kPrimalRatioPivot = 1e-9;  // primal ratio test: |alpha| below this never blocks
 inline constexpr double kRecoveryPivot = 1e-11;  // both ratio tests after an infeasibility proof failed
+inline constexpr double kRayCostRel = 1e-12;     // a primal ray must lower the objective by more than this share of sum |c_j d_j|
 inline constexpr double kFarkasZero = 1e-12;     // |y'a_k| below this share of sum |y_i a_ik| counts as zero
 inline constexpr double kFarkasClean = 1e-9;     // a failed proof is tried again without the row weights below this
 inline constexpr int kFarkasCleanSteps = 3;      // share of the largest, then 100 and 10000 times it

@@ -376,6 +376,17 @@ LpEngine::LoopResult LpEngine::primalLoop() {
       forEachCol([&](int i) {
         if (head_[i] < n_) primalRay_[head_[i]] = -dir * col_.val[i];
       });
+      // The ray must lower the true objective: c'd equals the entering
+      // reduced cost, so a ray whose cost does not clearly descend comes
+      // from reduced costs spoiled by a near-singular basis.
+      double cd = 0.0, cdAbs = 0.0;
+      for (int j = 0; j < n_; ++j) {
+        const double t = origCost_[j] * primalRay_[j];
+        cd += t;
+        cdAbs += std::fabs(t);
+      }
+      rayNoDescent_ = !(cd < -0.5 * tolD_ && cd < -tol::kRayCostRel * cdAbs);
+      if (rayNoDescent_) rayInDoubt_ = true;
       return LoopResult::kUnbounded;
     }
 
@@ -538,7 +549,8 @@ LpStatus LpEngine::unboundedOrDual() {
     if (opt_.display) logLine("Unbounded ray not proved; switching to the dual simplex.\n");
     return runDual();
   }
-  if (primalRatioPivot_ <= tol::kRecoveryPivot) return LpStatus::kUnbounded;
+  // A ray that still does not descend proves nothing: no definite answer.
+  if (primalRatioPivot_ <= tol::kRecoveryPivot) return rayNoDescent_ ? LpStatus::kNonOptimal : LpStatus::kUnbounded;
   primalRatioPivot_ = tol::kRecoveryPivot;
   return LpStatus::kUnknown;
 }

@@ -530,6 +530,31 @@ TEST(SimplexUnboundedRay, TinyBlockingEntryIsNotTakenForARay) {
   }
 }
 
+// Nearly dependent rows spoil the reduced costs of an unscaled solve: the
+// entering column's ray looked attractive while its true cost c'd was zero.
+// Such a ray proves nothing; the model's exact optimum is 19, so the solve may
+// end optimal at 19 or without a definite answer, never unbounded.  (The
+// model stays out of the saved agreement cases until the solve finds 19.)
+TEST(SimplexUnboundedRay, ARayThatDoesNotDescendIsNeverReported) {
+  ModelData md;
+  std::string err;
+  ASSERT_TRUE(vnt::test::readModel(std::string(VANTO_DIFF_CASES_DIR) + "/open/nearly_dependent_zero_cost_ray_6x10.mps",
+                                   md, &err))
+      << err;
+  for (bool dual : {false, true}) {
+    LpEngine e;
+    capIterations(e, md);
+    e.options().iterationLimit = smallCap(md);
+    e.options().scale = false;
+    ASSERT_EQ(e.load(md), 0);
+    const LpStatus st = dual ? e.solveDual() : e.solvePrimal();
+    EXPECT_NE(st, LpStatus::kUnbounded) << (dual ? "dual" : "primal");
+    if (st == LpStatus::kOptimal) {
+      EXPECT_NEAR(e.objective(), 19.0, 1e-6) << (dual ? "dual" : "primal");
+    }
+  }
+}
+
 // Degenerate models on which one method ended with status 6 (a singular
 // basis repaired by fixing a slack, then factors that stayed ill-conditioned;
 // a stall both methods gave up on): the solve starts once more from the slack
