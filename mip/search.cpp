@@ -131,6 +131,31 @@ bool Search::offerSolution(const double* x, bool heuristic, const char* source) 
     mapBack(x);
     ok = solutionSatisfies(orig, xo.data(), t);
   }
+  // The continuous columns follow the integers' LP values, not their
+  // rounded ones: rows and piecewise-linear functions that tie them keep the
+  // integrality slack (and the objective is off by it).  When the point holds
+  // only by that slack, the node's LP with the integers fixed at their
+  // rounded values puts the rest where they belong.
+  const bool atNode = source && (std::strcmp(source, "node") == 0 || std::strcmp(source, "rounding") == 0);
+  if (ok && atNode) {
+    SolutionTolerances tight = t;
+    tight.feasibility = 0.1 * t.feasibility;
+    if (!solutionSatisfies(orig, xo.data(), tight)) {
+      std::vector<double>& xi = polishIn_;
+      xi.assign(x, x + w.n0);
+      for (int j = 0; j < w.n0; ++j)
+        if (w.kind[j] == kInt || w.kind[j] == kSemiInt) xi[j] = std::round(xi[j]);
+      if (fixedIntegerLp(xi.data(), polishX_)) {
+        std::vector<double>& xp = polishOrig_;
+        toOriginal(polishX_.data(), xp);
+        if (solutionSatisfies(orig, xp.data(), t)) {
+          x = polishX_.data();
+          xo.swap(xp);
+          ++polishedSolutions_;
+        }
+      }
+    }
+  }
   if (!ok) {
     if (heuristic) {
       if (rp.display > 0 && !quiet)
@@ -142,6 +167,50 @@ bool Search::offerSolution(const double* x, bool heuristic, const char* source) 
     return false;
   }
   return acceptIncumbent(x, xo.data(), heuristic);
+}
+
+bool Search::fixedIntegerLp(const double* xi, std::vector<double>& x) {
+  if (!engine || phase != Phase::kSearching) return false;
+  bool anyFree = false;
+  for (int j = 0; j < w.n && !anyFree; ++j)
+    anyFree = (j >= w.n0 || w.kind[j] == kCont) && curLo[j] < curUp[j];
+  if (!anyFree) return false;
+  Basis saved;
+  snapshotBasis(saved);
+  struct Old {
+    int j;
+    double lo, up;
+  };
+  std::vector<Old> old;
+  bool inside = true;
+  for (int j = 0; j < w.n0; ++j) {
+    if (w.kind[j] != kInt && w.kind[j] != kSemiInt) continue;
+    if (curLo[j] == xi[j] && curUp[j] == xi[j]) continue;
+    if (xi[j] < curLo[j] - rp.intTol || xi[j] > curUp[j] + rp.intTol) inside = false;
+    old.push_back({j, curLo[j], curUp[j]});
+    applyChange(j, xi[j], xi[j]);
+  }
+  bool ok = false;
+  if (inside) {
+    const LpStatus st = solveLp(kFixedLpIterations + 2LL * w.m);
+    mipIterations += engine->iterations();
+    if (definiteOptimal(st)) {
+      x.resize(static_cast<size_t>(w.n));
+      engine->getX(x.data());
+      x.resize(static_cast<size_t>(w.n0));
+      for (int j = 0; j < w.n0; ++j)
+        if (w.kind[j] == kInt || w.kind[j] == kSemiInt) x[j] = xi[j];
+      ok = true;
+    }
+  }
+  for (auto it = old.rbegin(); it != old.rend(); ++it) applyChange(it->j, it->lo, it->up);
+  installBasis(saved);
+  // Back at the node's basis: solve once more so that its solution, reduced
+  // costs and statuses are current again for whoever offered the point.
+  const LpStatus back = solveLp();
+  mipIterations += engine->iterations();
+  if (!definiteOptimal(back)) lpFresh_ = false;
+  return ok;
 }
 
 bool Search::offerOriginal(const double* x, bool heuristic, const char* source) {

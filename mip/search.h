@@ -319,6 +319,11 @@ class Search final : public model::SolverState {
   // starts, solution files, the pool): checked there, then mapped to the
   // search's columns.
   bool offerOriginal(const double* x, bool heuristic, const char* source);
+  // The LP of the current node with the integer columns fixed at the values
+  // xi (one per search column): true with x (the search's columns) when it
+  // solved to optimality.  The node's bounds and basis are restored.
+  bool fixedIntegerLp(const double* xi, std::vector<double>& x);
+  static constexpr long long kFixedLpIterations = 200;
   // The model the search solves: the presolved model, or the model as given.
   const model::ModelData& searchModel() const;
   // Values of the original columns for values of the search's columns, and
@@ -522,7 +527,8 @@ class Search final : public model::SolverState {
   long long heurCalls_ = 0, diveSolutions_ = 0, rcFixed_ = 0;
   long long subMips_ = 0, rinsSolutions_ = 0;
   double subMipTicks_ = 0.0;           // ticks spent in heuristic sub-MIPs this run
-  std::vector<double> diveX_, diveRow_, heurX_;
+  std::vector<double> diveX_, diveRow_, heurX_, polishX_, polishIn_, polishOrig_;
+  long long polishedSolutions_ = 0;  // offered points whose continuous part the fixed-integer LP redid
   bool lpFresh_ = true;                // the engine holds the node's solved LP
   double heurDeadline_ = 1e300;        // deterministic ticks at which the running root heuristic stops
   double downBound_ = 0.0, upBound_ = 0.0;
