@@ -231,6 +231,7 @@ int Search::prepareSearch(Env& env, model::Problem& p) {
   fixedAtRootStart_ = 0;
   for (int j = 0; j < w.n0; ++j) fixedAtRootStart_ += w.kind[j] == kInt && w.lo[j] == w.up[j];
   fixedAtRootStart_ -= static_cast<int>(probeFixed_);  // probing's fixings count toward a restart
+  prepareNetwork(env);
   return 0;
 }
 

@@ -764,6 +764,7 @@ Search::NodeResult Search::processNode(Node& nd, Node* next, bool* haveNext) {
     return NodeResult::kInfeasible;
   }
   for (;;) {
+    if (rounds == 0) networkStart(root);
     LpStatus st = solveLp();
     mipIterations += engine->iterations();
     if (!definiteOptimal(st) && st != LpStatus::kInfeasible && st != LpStatus::kObjectiveLimit &&

@@ -19,6 +19,9 @@
 namespace vnt::presolve {
 struct Presolved;
 }
+namespace vnt::network {
+struct NodeNetwork;
+}
 
 namespace vnt::mip {
 
@@ -62,7 +65,8 @@ struct RunParams {
   long long rinsFreq = 0;  // -1 off
   long long subMipNodes = 500;
   std::string intSolPrefix;
-  int startAlg = 0;
+  int startAlg = 0;  // root LP algorithm (3: network simplex, then the dual)
+  int subAlg = 0;    // node LP algorithm (3: network simplex, then the dual)
   // Start conditions of solution polishing.
   double polishAbsGap = 0.0, polishRelGap = 0.0, polishTime = 1e75, polishDetTime = 1e75;
   long long polishNodes = 9223372036800000000LL, polishSols = 9223372036800000000LL;
@@ -388,6 +392,11 @@ class Search final : public model::SolverState {
   void moveTo(const Node& nd);
   void applyChange(int k, double lo, double up);
   simplex::LpStatus solveLp(long long iterLimit = -1);
+  // Algorithm 3 for the root / node LPs (subalg.cpp): the network part is
+  // found once per working model; a node's first LP then starts from the
+  // basis of its network solved under the node's bounds.
+  void prepareNetwork(Env& env);
+  void networkStart(bool root);
   double lpObjective() const;  // internal form
   void snapshotBasis(Basis& b);
   void installBasis(const Basis& b);
@@ -490,6 +499,7 @@ class Search final : public model::SolverState {
   long long cutNames_ = 0;
   std::shared_ptr<Conflicts> conflicts_;  // clique table and implied bounds of the run
   std::shared_ptr<NodeCutState> nodeCuts_; // cuts at tree nodes (null: off)
+  std::shared_ptr<network::NodeNetwork> nodeNet_;  // algorithm 3 (null: not used)
   long long probeFixed_ = 0;              // integer columns probing fixed on the current working model
 
   // Pseudo-costs per working column (0 down, 1 up) and their averages.

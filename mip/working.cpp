@@ -33,7 +33,7 @@ enum Param : int {
   kFeas = 1016, kTimeLimit = 1039, kThreads = 1067, kParallel = 1109,
   kBrDir = 2001, kBtTol = 2002, kCutLo = 2006, kCutUp = 2007, kAbsGap = 2008, kRelGap = 2009,
   kIntTol = 2010, kDisplay = 2012, kInterval = 2013, kSolLim = 2015, kNodeLim = 2017,
-  kNodeSel = 2018, kStartAlg = 2025, kTreLim = 2027, kVarSel = 2028, kHeurFreq = 2031,
+  kNodeSel = 2018, kStartAlg = 2025, kSubAlg = 2026, kTreLim = 2027, kVarSel = 2028, kHeurFreq = 2031,
   kBBInterval = 2039, kStrongCand = 2045, kStrongIt = 2046, kEmphasis = 2058, kSearch = 2109,
   kAuxRoot = 2139, kIntSolPrefix = 2143, kDetTimeLimit = 1127, kPolishAbsGap = 2126, kPolishRelGap = 2127,
   kPolishNodes = 2128, kPolishSols = 2129, kPolishTime = 2130, kPolishDetTime = 2151,
@@ -69,6 +69,7 @@ void readRunParams(Env& env, RunParams& rp) {
   rp.heurFreq = params::getLong(env, kHeurFreq);
   rp.intSolPrefix = params::getStr(env, kIntSolPrefix);
   rp.startAlg = params::getInt(env, kStartAlg);
+  rp.subAlg = params::getInt(env, kSubAlg);
   rp.polishAbsGap = params::getDbl(env, kPolishAbsGap);
   rp.polishRelGap = params::getDbl(env, kPolishRelGap);
   rp.polishNodes = params::getLong(env, kPolishNodes);

@@ -3,7 +3,9 @@
 // copying a network into an LP, and the hybrid optimizer that solves the
 // extracted network first and lets the LP simplex finish from its basis.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <memory>
 
 #include "api/chk_decls.h"
 #include "env/limits.h"
@@ -216,6 +218,60 @@ int extract(Env& env, model::Problem& p, Extraction& ex, NetProblem& net, bool r
   return 0;
 }
 
+// The LP basis from the network's: arcs give the statuses of their columns,
+// slack arcs and node artificials those of the rows; columns outside the
+// network sit at a finite bound (lo / up), rows outside it are basic.  The
+// outside node stands for no row: when its artificial is not in the tree,
+// another node of its tree component hangs from the root, and that node's
+// artificial (the outside row's stand-in) is dropped.  True when the basis
+// comes out square.
+bool mapBasis(const Extraction& ex, const NetProblem& net, const double* lo, const double* up, const char* sense,
+              int n, int m, int* cstat, int* rstat) {
+  const int nodes = net.nodes();
+  const NetSolution& sol = net.sol;
+  if (static_cast<int>(sol.astat.size()) != net.arcs() || static_cast<int>(sol.nstat.size()) != nodes) return false;
+  int dropped = -1;
+  if (ex.outside >= 0 && sol.nstat[ex.outside] != kBasic) {
+    std::vector<int> comp(nodes);
+    for (int v = 0; v < nodes; ++v) comp[v] = v;
+    auto find = [&](int v) {
+      while (comp[v] != v) v = comp[v] = comp[comp[v]];
+      return v;
+    };
+    for (int a = 0; a < net.arcs(); ++a)
+      if (sol.astat[a] == kBasic) comp[find(net.tail[a])] = find(net.head[a]);
+    const int c = find(ex.outside);
+    for (int v = 0; v < nodes && dropped < 0; ++v)
+      if (v != ex.outside && sol.nstat[v] == kBasic && find(v) == c) dropped = v;
+  }
+  int basic = 0;
+  for (int j = 0; j < n; ++j) {
+    const int a = ex.colArc[j];
+    if (a >= 0) cstat[j] = sol.astat[a];
+    else cstat[j] = lo[j] > -kNetInf ? kAtLower : up[j] < kNetInf ? kAtUpper : kFreeNonbasic;
+    basic += cstat[j] == kBasic;
+  }
+  const int rows = static_cast<int>(ex.rowNode.size());
+  for (int i = 0; i < m; ++i) {
+    const int v = i < rows ? ex.rowNode[i] : -1;
+    if (v < 0) {
+      rstat[i] = kBasic;
+    } else {
+      const bool art = sol.nstat[v] == kBasic && v != dropped;
+      if (ex.slackArc[i] >= 0) {
+        // A nonbasic slack at zero leaves the row active at the side it
+        // measures from; at its upper bound the row sits at the other side.
+        const int s = sol.astat[ex.slackArc[i]];
+        rstat[i] = s == kBasic || art ? kBasic : (sense[i] == 'R' && s == kAtLower) ? kAtUpper : kAtLower;
+      } else {
+        rstat[i] = art ? kBasic : kAtLower;
+      }
+    }
+    basic += rstat[i] == kBasic;
+  }
+  return basic == m;
+}
+
 }  // namespace
 
 int hybridOptimize(Env& env, model::Problem& p, int lpMethod) {
@@ -232,33 +288,10 @@ int hybridOptimize(Env& env, model::Problem& p, int lpMethod) {
   int st = solveNet(env, net, true);
   if (pricing == 0) params::setIntParam(env, kParamNetPricing, 0);
   if (st) return st;
-  // The network basis as the LP's starting basis: arcs give the column
-  // statuses, slack arcs and node artificials the row statuses; rows outside
-  // the network start basic.
+  // The network basis as the LP's starting basis.
   const int n = p.data->numCols(), m = p.data->numRows();
-  std::vector<int> cstat(n), rstat(m, kBasic);
-  for (int j = 0; j < n; ++j) {
-    const int a = ex.colArc[j];
-    if (a >= 0) {
-      cstat[j] = net.sol.astat[a];
-    } else {
-      const double lo = p.data->lb[j], up = p.data->ub[j];
-      cstat[j] = lo > -kNetInf ? kAtLower : up < kNetInf ? kAtUpper : kFreeNonbasic;
-    }
-  }
-  for (int i = 0; i < m; ++i) {
-    const int v = ex.rowNode[i];
-    if (v < 0) continue;
-    if (ex.slackArc[i] >= 0) {
-      const int s = net.sol.astat[ex.slackArc[i]];
-      // A nonbasic slack at zero leaves the row active at the side it
-      // measures from; at its upper bound the row sits at the other side.
-      const bool ranged = p.data->sense[i] == 'R';
-      rstat[i] = s == kBasic ? kBasic : (ranged && s == kAtLower) ? kAtUpper : kAtLower;
-    } else {
-      rstat[i] = net.sol.nstat[v] == kBasic ? kBasic : kAtLower;
-    }
-  }
+  std::vector<int> cstat(n), rstat(m);
+  mapBasis(ex, net, p.data->lb.data(), p.data->ub.data(), p.data->sense.data(), n, m, cstat.data(), rstat.data());
   if (int r = chk::copybase(env, p, cstat.data(), rstat.data())) return r;
   return simplex::optimizeLp(env, p, lpMethod);
 }
@@ -271,6 +304,86 @@ int extractInto(Env& env, model::Problem& p, NetProblem& net, int* colmap, int* 
   if (rowmap) std::copy(ex.rowNode.begin(), ex.rowNode.end(), rowmap);
   assignNet(net, std::move(staged));
   return 0;
+}
+
+struct NodeNetwork {
+  Extraction ex;
+  NetProblem net;
+  int n = 0, rows = 0;
+  std::vector<char> sense;          // of the extracted rows
+  std::vector<double> rowLo, rowUp;  // their activity limits at the extraction
+};
+
+namespace {
+std::atomic<long long> gNodeNetworkSolves{0};
+
+bool sameLimit(double a, double b) {
+  if (a >= kNetInf || b >= kNetInf) return a >= kNetInf && b >= kNetInf;
+  if (a <= -kNetInf || b <= -kNetInf) return a <= -kNetInf && b <= -kNetInf;
+  return std::fabs(a - b) <= 1e-9 * (1.0 + std::fabs(a));
+}
+}  // namespace
+
+NodeNetwork* createNodeNetwork(Env& env, const model::ModelData& lp, int rows) {
+  auto nn = std::make_unique<NodeNetwork>();
+  const int n = lp.numCols();
+  rows = std::min(rows, static_cast<int>(lp.sense.size()));
+  // The data of the first `rows` rows.
+  model::ModelData md;
+  md.objsen = lp.objsen;
+  md.obj = lp.obj;
+  md.lb = lp.lb;
+  md.ub = lp.ub;
+  md.rhs.assign(lp.rhs.begin(), lp.rhs.begin() + rows);
+  md.sense.assign(lp.sense.begin(), lp.sense.begin() + rows);
+  if (!lp.rngval.empty()) md.rngval.assign(lp.rngval.begin(), lp.rngval.begin() + rows);
+  md.matbeg.assign(n + 1, 0);
+  for (int j = 0; j < n; ++j) {
+    for (int64_t k = lp.matbeg[j]; k < lp.matbeg[j + 1]; ++k)
+      if (lp.matind[k] < rows) {
+        md.matind.push_back(lp.matind[k]);
+        md.matval.push_back(lp.matval[k]);
+      }
+    md.matbeg[j + 1] = static_cast<int64_t>(md.matind.size());
+  }
+  selectRows(md, params::getInt(env, kParamNetFind), nn->ex);
+  buildNetwork(md, nn->ex, nn->net);
+  if (nn->net.nodes() == 0 || nn->net.arcs() == 0) return nullptr;
+  nn->n = n;
+  nn->rows = rows;
+  nn->sense = md.sense;
+  nn->rowLo.resize(rows);
+  nn->rowUp.resize(rows);
+  for (int i = 0; i < rows; ++i) simplex::rowActivityLimits(md, i, &nn->rowLo[i], &nn->rowUp[i]);
+  return nn.release();
+}
+
+void destroyNodeNetwork(NodeNetwork* nn) { delete nn; }
+
+long long nodeNetworkSolves() { return gNodeNetworkSolves.load(); }
+
+bool nodeNetworkStart(Env& env, NodeNetwork& nn, const double* lo, const double* up, int m, int* cstat,
+                      int* rstat) {
+  const int n = nn.n;
+  if (m < nn.rows) return false;
+  for (int i = 0; i < nn.rows; ++i)
+    if (nn.ex.rowNode[i] >= 0 && (!sameLimit(lo[n + i], nn.rowLo[i]) || !sameLimit(up[n + i], nn.rowUp[i])))
+      return false;
+  NetProblem& net = nn.net;
+  for (int j = 0; j < n; ++j) {
+    const int a = nn.ex.colArc[j];
+    if (a < 0) continue;
+    const double f = nn.ex.colScale[j];
+    net.lb[a] = scaleBound(lo[j], f);
+    net.ub[a] = scaleBound(up[j], f);
+  }
+  ++gNodeNetworkSolves;
+  if (solveNet(env, net, false, false) != 0) return false;
+  std::vector<int> cs(n), rs(m);
+  if (!mapBasis(nn.ex, net, lo, up, nn.sense.data(), n, m, cs.data(), rs.data())) return false;
+  std::copy(cs.begin(), cs.end(), cstat);
+  std::copy(rs.begin(), rs.end(), rstat);
+  return true;
 }
 
 }  // namespace vnt::network

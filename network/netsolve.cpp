@@ -38,7 +38,7 @@ enum class ArcMap : signed char {
 
 }  // namespace
 
-int solveNet(Env& env, NetProblem& net, bool summary) {
+int solveNet(Env& env, NetProblem& net, bool summary, bool ownLimits) {
   const int n = net.nodes(), m = net.arcs();
   const int sense = net.objsen;
   const int display = params::getInt(env, kParamNetDisplay);
@@ -146,9 +146,10 @@ int solveNet(Env& env, NetProblem& net, bool summary) {
       for (int v = 0; v < n; ++v) basicNode[v] = net.startNode[v] == kBasic ? 1 : 0;
       ns.setStart(upper, &basicArc, &basicNode);
     }
-    if (int st = pushLimitFrameFromParams(env)) return st;
+    if (ownLimits)
+      if (int st = pushLimitFrameFromParams(env)) return st;
     stat = ns.solve(opt);
-    popLimitFrame(env);
+    if (ownLimits) popLimitFrame(env);
     if (env.counter) env.counter->add(ns.work() - charged);
 
     sol.x.assign(m, 0.0);

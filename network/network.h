@@ -14,6 +14,7 @@
 
 namespace vnt::model {
 struct Problem;
+struct ModelData;
 }
 
 namespace vnt::network {
@@ -75,8 +76,10 @@ void ensureArcNames(Env& env, NetProblem& net);
 
 // Solve by the network simplex with the environment's network parameters;
 // the solution is stored on the problem.  With `summary` the closing summary
-// lines are printed (display on).  Returns a status code.
-int solveNet(Env& env, NetProblem& net, bool summary);
+// lines are printed (display on).  With `ownLimits` the solve runs under the
+// time limits of the parameters, else under the caller's.  Returns a status
+// code.
+int solveNet(Env& env, NetProblem& net, bool summary, bool ownLimits = true);
 
 // Files.
 int writeNetFile(Env& env, NetProblem& net, const char* filename, const char* format);
@@ -91,5 +94,21 @@ int hybridOptimize(Env& env, model::Problem& p, int lpMethod);
 // Extract the network of an LP into `net`; colmap / rowmap (optional) get
 // the arc of each column and the node of each row (-1 when none).
 int extractInto(Env& env, model::Problem& p, NetProblem& net, int* colmap, int* rowmap);
+
+// Node LPs of a MIP by the network simplex (sub-problem algorithm 3).  The
+// network of the LP's first `rows` rows is extracted once.  nodeNetworkStart
+// solves it under the node's bounds (lo/up: columns 0..n-1, then the
+// activity limits of the rows), warm from the last network basis, and writes
+// a starting basis of the whole LP (m rows, rows from `rows` on basic) for
+// the simplex to finish.  False, with nothing written, when there is no
+// network, a network row's limits moved since the extraction, or the basis
+// does not come out square.
+struct NodeNetwork;
+NodeNetwork* createNodeNetwork(Env& env, const model::ModelData& lp, int rows);
+void destroyNodeNetwork(NodeNetwork* nn);
+bool nodeNetworkStart(Env& env, NodeNetwork& nn, const double* lo, const double* up, int m, int* cstat,
+                      int* rstat);
+// Network solves made by nodeNetworkStart in this process.
+long long nodeNetworkSolves();
 
 }  // namespace vnt::network
