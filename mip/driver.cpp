@@ -25,7 +25,7 @@ enum Param : int {
   kMarkowitz = 1013, kOptimality = 1014, kFeasibility = 1016, kScale = 1034, kSeed = 1124,
   kCliques = 2003, kCovers = 2005, kImplied = 2041, kGubCovers = 2044, kPathCut = 2051, kDisjunctive = 2053,
   kMcfCut = 2134, kPresolveInd = 1030, kOrderInd = 2020, kOptimalityTarget = 1131, kNodeFileInd = 2016,
-  kWorkDir = 1064, kWorkMem = 1065, kRepeatPresolve = 2064,
+  kWorkDir = 1064, kWorkMem = 1065, kRepeatPresolve = 2064, kPreReform = 1167, kReduce = 1057,
 };
 
 // Root restart: a restart pays when the root fixed at least this share of
@@ -59,7 +59,24 @@ std::string colName(const model::ModelData& md, int j) {
 }
 
 // Settings that do not fit a linear MIP: warned about, the run goes on.
-void settingsChecks(Env& env) {
+void settingsChecks(Env& env, const model::Problem& p) {
+  // Lazy constraints bind the solutions, not the relaxation: no restart
+  // presolve may see the model without them, and presolve (see
+  // presolveModel) keeps away from reductions that rely on every row.
+  if (!p.data->lazycons.empty()) {
+    if (params::getInt(env, kRepeatPresolve) != 0)
+      print(env, Chan::Warning, "         Disabling repeat represolve because of lazy constraint/incumbent callback.\n");
+    if (params::getInt(env, kPreReform) != 0)
+      print(env, Chan::Warning,
+            "Lazy constraint(s) or lazy constraint/branch callback is present.\n"
+            "    Disabling presolve reductions that prevent crushing forms (VNT_PARAM_PREREFORM).\n");
+    const int reduce = params::getInt(env, kReduce);
+    if (reduce == 2 || reduce == 3)
+      print(env, Chan::Warning,
+            "Lazy constraint(s) or lazy constraint/branch callback is present.\n"
+            "    Disabling dual reductions (VNT_PARAM_REDUCE) in presolve.\n");
+  }
+
   switch (params::getInt(env, kOptimalityTarget)) {
     case 2:
       print(env, Chan::Warning,
@@ -113,6 +130,7 @@ int Search::presolveModel(Env& env) {
   auto pre = std::make_shared<presolve::Presolved>();
   presolve::Options opt = presolve::optionsFromParams(env, /*mip=*/true);
   opt.display = false;
+  if (!orig.lazycons.empty()) opt.dualReductions = false;  // announced by settingsChecks
   const int st = presolve::run(env, orig, opt, "MIP", *pre);
   switch (st) {
     case 0: break;
@@ -316,6 +334,7 @@ bool Search::tryRestart() {
   auto pre = std::make_shared<presolve::Presolved>();
   presolve::Options opt = presolve::optionsFromParams(env, /*mip=*/true);
   opt.display = false;
+  if (!orig.lazycons.empty()) opt.dualReductions = false;  // announced by settingsChecks
   const int st = presolve::run(env, md, opt, "MIP", *pre);
   if (st == presolve::kInfeasible) {
     // Nothing better than the cutoff is left: the search is over.
@@ -695,7 +714,7 @@ int optimizeMip(Env& env, model::Problem& p) {
   if (int st = model::flushCache(env, p)) return st;
   if (int st = model::checkSolveData(env, p)) return st;
   params::displayChanged(env);
-  settingsChecks(env);
+  settingsChecks(env, p);
   Silence quiet(env);
   Search* s = findSearch(p);
   if (!s) {

@@ -35,6 +35,7 @@ Search* findSearch(const model::Problem& p) { return static_cast<Search*>(p.stat
 double Search::bestBound() const {
   double b = store.bestBound();
   if (pending) b = std::min(b, pending->bound);
+  if (inProcess_) b = std::min(b, inProcess_->bound);
   if (phase == Phase::kDone && store.empty() && !pending) {
     // Search over: the bound is the incumbent (or nothing).
     return hasIncumbent() ? incumbentObj : tol::kNone;
@@ -246,7 +247,8 @@ bool Search::acceptIncumbent(const double* xs, const double* xo, bool heuristic)
   cutoff = std::min(cutoff, c);
   // Node log line of the new incumbent.
   LogEntry e;
-  e.nodes = nodeCount;
+  // Heuristic solutions while the root is in process belong to node 0.
+  e.nodes = inProcess_ && inProcess_->id == 0 ? 0 : nodeCount;
   e.left = nodesLeft();
   e.newIncumbent = true;
   e.heuristic = heuristic;
@@ -755,6 +757,12 @@ Search::NodeResult Search::processNode(Node& nd, Node* next, bool* haveNext) {
   *haveNext = false;
   moveTo(nd);
   const bool root = nd.id == 0;
+  // The node's bound counts in the best bound while it is processed (it is
+  // in neither the store nor pending).
+  struct InProcess {
+    const Node*& slot;
+    ~InProcess() { slot = nullptr; }
+  } inProcess{inProcess_ = &nd};
   double t0 = envTime(*env_), k0 = detTicks(*env_);
   int rounds = 0;
   // Bounds the branch implies through the rows; an empty node needs no LP.
@@ -976,6 +984,8 @@ Search::NodeResult Search::processNode(Node& nd, Node* next, bool* haveNext) {
         store.insert(std::move(kids[first]));
       }
     }
+    // The node is done; the child processed next holds its part of the bound.
+    inProcess_ = *haveNext ? next : nullptr;
     logNode(nd, 0, z, iinf, false, false);
     return NodeResult::kBranched;
   }

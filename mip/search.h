@@ -475,6 +475,7 @@ class Search final : public model::SolverState {
   std::unique_ptr<simplex::LpEngine> engine;
   NodeStore store;
   std::unique_ptr<Node> pending;  // node taken but not finished (a stop inside its LP)
+  const Node* inProcess_ = nullptr;  // the node processNode works on
   NodeLog log;
   long long solutions = 0;   // improving solutions found
   long long nextNodeId = 1;

@@ -370,6 +370,40 @@ TEST_F(Mip, NodeLogAndReportLines) {
   EXPECT_EQ(results.text, "");
 }
 
+// Every table line's best bound holds against the optimum, the root's own
+// bound included while the root is in process: the heuristic incumbents of
+// the root are lines of node 0 whose bound is the root relaxation's, not the
+// incumbent's.
+TEST_F(Mip, NodeLogBoundsNeverPassTheOptimum) {
+  read("p0548");
+  ASSERT_EQ(VNTmipopt(env, lp), 0);
+  const int stat = VNTgetstat(env, lp);
+  ASSERT_TRUE(stat == VNTMIP_OPTIMAL || stat == VNTMIP_OPTIMAL_TOL) << stat;
+  double opt = 0.0;
+  ASSERT_EQ(VNTgetobjval(env, lp, &opt), 0);
+  const std::string& t = results.text;
+  size_t lines = 0, rootIncumbents = 0;
+  for (size_t p = 0, q; p < t.size(); p = q + 1) {
+    q = t.find('\n', p);
+    if (q == std::string::npos) q = t.size();
+    const std::string l = t.substr(p, q - p);
+    // "%c%6lld%c%5lld %19s %13s %13s %8s %8s": the bound field at 48.
+    if (l.size() < 61 || (l[0] != ' ' && l[0] != '*') || l.find("Cuts") != std::string::npos) continue;
+    char* end = nullptr;
+    const long long node = std::strtoll(l.substr(1, 6).c_str(), &end, 10);
+    if (*end != '\0') continue;
+    const std::string field = l.substr(48, 13);
+    if (field.find_first_not_of(' ') == std::string::npos) continue;
+    const double bound = std::strtod(field.c_str(), nullptr);
+    ++lines;
+    EXPECT_LE(bound, opt + 1e-6 * std::fabs(opt)) << l;
+    if (l[0] == '*' && l[7] == '+' && node == 0) ++rootIncumbents;
+  }
+  EXPECT_GT(lines, 0u) << t;
+  // The model's rounding and dives find incumbents at the root.
+  EXPECT_GT(rootIncumbents, 0u) << t;
+}
+
 // Strong branching on an LP: each branch's objective is the optimum of the
 // LP with that bound changed (solved here apart), empty branches report
 // 1e75, a short iteration limit gives a bound between the LP value and the
@@ -721,11 +755,21 @@ TEST_F(Mip, LazyConstraintsBindTheAnswer) {
     for (int presolve : {1, 0}) {
       VNTsetintparam(env, VNT_PARAM_PREIND, presolve);
       ASSERT_EQ(VNTreadcopyprob(env, lp, pr.c_str(), nullptr), 0);
+      warnings.text.clear();
       ASSERT_EQ(VNTmipopt(env, lp), 0);
+      EXPECT_EQ(warnings.text.find("Lazy constraint(s)"), std::string::npos) << warnings.text;
       double want = 0.0;
       ASSERT_EQ(VNTgetobjval(env, lp, &want), 0);
       ASSERT_EQ(VNTreadcopyprob(env, lp, pl.c_str(), nullptr), 0);
       ASSERT_EQ(VNTmipopt(env, lp), 0);
+      // The settings checks say what the lazy constraints switch off.
+      EXPECT_NE(warnings.text.find("         Disabling repeat represolve because of lazy constraint/incumbent "
+                                   "callback.\nLazy constraint(s) or lazy constraint/branch callback is present.\n"
+                                   "    Disabling presolve reductions that prevent crushing forms "
+                                   "(VNT_PARAM_PREREFORM).\nLazy constraint(s) or lazy constraint/branch callback "
+                                   "is present.\n    Disabling dual reductions (VNT_PARAM_REDUCE) in presolve.\n"),
+                std::string::npos)
+          << warnings.text;
       const int stat = VNTgetstat(env, lp);
       EXPECT_TRUE(stat == VNTMIP_OPTIMAL || stat == VNTMIP_OPTIMAL_TOL) << stat << "\n" << withLazy;
       double got = 0.0;
