@@ -333,14 +333,6 @@ void NetSimplex::computePotentials() {
   }
 }
 
-int NetSimplex::findJoin(int u, int v) const {
-  while (u != v) {
-    if (succNum_[u] < succNum_[v]) u = parent_[u];
-    else v = parent_[v];
-  }
-  return u;
-}
-
 int NetSimplex::findEntering(double tol) {
   const double* cost = cost_.data();
   const double* pi = pi_.data();
@@ -423,35 +415,47 @@ bool NetSimplex::pivot(int in) {
   const signed char s = state_[in];
   const int first = s == kLower ? tail_[in] : head_[in];
   const int second = s == kLower ? head_[in] : tail_[in];
-  const int join = findJoin(first, second);
-  // Leaving arc: the last blocking arc of the cycle oriented along the
-  // entering arc and traversed from the apex (join -> first -> second -> join).
-  double delta = kInfCap;
-  int uOut = -1, side = 0;
-  for (int u = first; u != join; u = parent_[u]) {
-    const int a = pred_[u];
-    const double res = predUp_[u] ? flow_[a] : cap_[a] - flow_[a];
-    if (res < delta) delta = res, uOut = u, side = 1;
+  // One climb from both ends to the apex (the end with the smaller subtree
+  // steps up) finds the apex and each side's blocking arc.  Leaving arc: the
+  // last blocking arc of the cycle oriented along the entering arc and
+  // traversed from the apex (join -> first -> second -> join): on the first
+  // side the blocking arc nearest to `first`, on the second the one nearest
+  // to the apex, ties going to the second side, then to the entering arc.
+  double d1 = kInfCap, d2 = kInfCap;
+  int u1 = -1, u2 = -1;
+  int u = first, v = second;
+  while (u != v) {
+    if (succNum_[u] < succNum_[v]) {
+      const int a = pred_[u];
+      const double res = predUp_[u] ? flow_[a] : cap_[a] - flow_[a];
+      if (res < d1) d1 = res, u1 = u;
+      u = parent_[u];
+    } else {
+      const int a = pred_[v];
+      const double res = predUp_[v] ? cap_[a] - flow_[a] : flow_[a];
+      if (res <= d2) d2 = res, u2 = v;
+      v = parent_[v];
+    }
   }
-  if (cap_[in] <= delta) delta = cap_[in], uOut = -1, side = 0;
-  for (int u = second; u != join; u = parent_[u]) {
-    const int a = pred_[u];
-    const double res = predUp_[u] ? cap_[a] - flow_[a] : flow_[a];
-    if (res <= delta) delta = res, uOut = u, side = 2;
-  }
+  const int join = u;
+  double delta;
+  int uOut, side;
+  if (d2 <= std::min(d1, cap_[in])) delta = d2, uOut = u2, side = 2;
+  else if (cap_[in] <= d1) delta = cap_[in], uOut = -1, side = 0;
+  else delta = d1, uOut = u1, side = 1;
   if (infinite(delta)) return false;
   if (delta < 0.0) delta = 0.0;
   const double rc = reducedCost(in);
   if (delta > 0.0) {
-    for (int u = first; u != join; u = parent_[u]) {
-      const int a = pred_[u];
-      const double d = predUp_[u] ? -delta : delta;
+    for (int w = first; w != join; w = parent_[w]) {
+      const int a = pred_[w];
+      const double d = predUp_[w] ? -delta : delta;
       flow_[a] += d;
       if (a >= m_) artFlow_ += d;
     }
-    for (int u = second; u != join; u = parent_[u]) {
-      const int a = pred_[u];
-      const double d = predUp_[u] ? delta : -delta;
+    for (int w = second; w != join; w = parent_[w]) {
+      const int a = pred_[w];
+      const double d = predUp_[w] ? delta : -delta;
       flow_[a] += d;
       if (a >= m_) artFlow_ += d;
     }

@@ -107,7 +107,6 @@ class NetSimplex {
   bool installTree(const std::vector<char>& basicArc, const std::vector<char>& basicNode);
   void computePotentials();
   int findEntering(double tol);
-  int findJoin(int u, int v) const;
   // Returns false when the cycle is unbounded.
   bool pivot(int in);
   void updateTree(int in, int uIn, int vIn, int uOut, int join, double sigma);
