@@ -162,6 +162,8 @@ bool NetSimplex::crashTree() {
   std::vector<double> b(supply_);
   for (int a = 0; a < m_; ++a)
     if (!fixed_[a] && startUpper_[a]) b[tail_[a]] -= cap_[a], b[head_[a]] += cap_[a];
+  // Without transshipment nodes (transportation, assignment) nothing hangs.
+  if (std::none_of(b.begin(), b.end(), [](double v) { return v == 0.0; })) return false;
   // Incoming arcs per node.
   std::vector<int> beg(n_ + 1, 0), in(m_);
   for (int a = 0; a < m_; ++a)
