@@ -1,9 +1,12 @@
 // The LP optimize operations and the solution queries.
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <string>
 #include <thread>
 
 #include "api/chk_decls.h"
@@ -296,16 +299,42 @@ int chooseMethod(Env& env, model::Problem& p, LpState& s, bool allowConcurrent) 
 
 namespace {
 
-// One participant of the concurrent method.  Work is counted privately and
-// published at every poll so that the other participant can compare.
+// The concurrent method runs the dual and the primal simplex side by side.
+// One of them is the lead: the method the start basis favours, else the
+// dual.  The other, the second participant, is charged a multiple of its
+// work on a common clock, and in deterministic mode it never runs ahead of
+// the lead on that clock: it waits until the lead's clock has caught up.  So
+// the second participant costs a fixed share of the lead's CPU time, and the
+// winner is the participant that finishes with the lower clock, whatever the
+// timing of the threads.
+// Clock units per work unit: a dual simplex work unit costs about one and a
+// half times the CPU time of a primal one (geometric mean over the large
+// Netlib and MIPLIB models), so that the clock measures CPU time alike for
+// both methods.
+inline constexpr uint64_t kDualUnitCost = 3;
+inline constexpr uint64_t kPrimalUnitCost = 2;
+// The second participant's clock runs this many times faster: it gets about
+// this fraction of the lead's CPU time.
+inline constexpr uint64_t kSecondShare = 8;
+uint64_t clockRate(int method, bool second) {
+  uint64_t r = method == kMethodPrimal ? kPrimalUnitCost : kDualUnitCost;
+  return second ? r * kSecondShare : r;
+}
+
+// One participant.  Its work is counted privately; its clock (work times
+// rate) is published at every poll.
 struct Racer {
+  std::unique_ptr<LpEngine> own;  // the second participant's engine
   LpEngine* engine = nullptr;
   int method = kMethodDual;
+  uint64_t rate = 1;
   uint64_t work = 0;                    // written by the participant's thread only
-  std::atomic<uint64_t> published{0};   // work as last published
+  std::atomic<uint64_t> clock{0};       // work * rate as last published
   std::atomic<bool> done{false};        // finished with a definite answer
   std::atomic<bool> ended{false};       // returned, whatever the outcome
-  uint64_t finalWork = 0;               // valid once done
+  uint64_t finalClock = 0;              // valid once done
+  std::vector<std::string> log;         // the participant's log lines, kept until the winner is known
+  uint64_t now() const { return work * rate; }
 };
 
 bool definite(LpStatus st) {
@@ -315,20 +344,22 @@ bool definite(LpStatus st) {
 
 // The stop rule of a participant against its rival.  Opportunistic: stop as
 // soon as the rival has an answer.  Deterministic: stop only once this
-// participant has done more work than the rival needed, so that the winner is
-// the participant with less work whatever the timing of the threads.
+// participant's clock passed the rival's final clock, so that the winner is
+// the participant with the lower clock whatever the timing of the threads.
 bool beaten(const Racer& self, const Racer& rival, bool deterministic) {
   if (!rival.done.load(std::memory_order_acquire)) {
     // A rival that gave up without an answer does not stop anyone.
     return false;
   }
   if (!deterministic) return true;
-  return self.work > rival.finalWork;
+  return self.now() > rival.finalClock;
 }
 
 constexpr int kStopBeaten = 13;  // the participant's own status is discarded
 
-int runConcurrent(Env& env, model::Problem& p, LpState& s, model::ModelData& md) {
+const char* methodName(int method) { return method == kMethodPrimal ? "primal Simplex" : "dual Simplex"; }
+
+int runConcurrent(Env& env, model::Problem& p, LpState& s, const model::ModelData& md) {
   const int sense = p.data->objsen;
   const double offset = p.data->objoffset;
   const bool display = params::getInt(env, kParamDisplay) != 0;
@@ -338,102 +369,145 @@ int runConcurrent(Env& env, model::Problem& p, LpState& s, model::ModelData& md)
     print(env, Chan::Results, "Parallel mode: %s, using up to %d threads for concurrent optimization:\n",
           deterministic ? "deterministic" : "opportunistic", 2);
 
-  std::unique_ptr<LpEngine> primal(new (std::nothrow) LpEngine);
-  if (!primal) return 1001;
-  if (primal->load(md) != 0) return 1003;
-  if (static_cast<int>(s.startCstat.size()) == md.numCols() && static_cast<int>(s.startRstat.size()) == md.numRows()) {
-    std::vector<int> rstat = rowStatusToEngine(*p.data, s.startRstat);
-    primal->setBasis(s.startCstat.data(), rstat.data());
-  }
+  const bool startBasis = params::getInt(env, kParamAdvance) != 0 && !s.startCstat.empty();
+  Racer lead, second;
+  lead.engine = s.engine.get();
+  lead.method = startBasis ? methodForStart(*s.engine) : kMethodDual;
+  second.method = lead.method == kMethodDual ? kMethodPrimal : kMethodDual;
+  lead.rate = clockRate(lead.method, false);
+  second.rate = clockRate(second.method, true);
+  second.own.reset(new (std::nothrow) LpEngine);
+  if (!second.own) return 1001;
+  second.engine = second.own.get();
 
-  Racer rd, rp;
-  rd.engine = s.engine.get();
-  rd.method = kMethodDual;
-  rp.engine = primal.get();
-  rp.method = kMethodPrimal;
-
-  LpOptions& od = rd.engine->options();
-  engineOptionsFromParams(env, od, true, sense, offset);
-  od.workCounter = &rd.work;
-  uint64_t pushed = 0;  // dual work already added to the environment's counter
-  od.poll = [&]() {
-    if (env.realCounter) env.realCounter->value += rd.work - pushed;
-    pushed = rd.work;
-    rd.published.store(rd.work, std::memory_order_relaxed);
-    if (int st = checkLimits(env)) return st;
-    return beaten(rd, rp, deterministic) ? kStopBeaten : 0;
+  std::mutex mu;
+  std::condition_variable cv;
+  auto publish = [&](Racer& r) {
+    {
+      std::lock_guard<std::mutex> g(mu);
+      r.clock.store(r.now(), std::memory_order_release);
+    }
+    cv.notify_all();
+  };
+  auto finish = [&](Racer& r, LpStatus st) {
+    {
+      std::lock_guard<std::mutex> g(mu);
+      r.clock.store(r.now(), std::memory_order_release);
+      if (definite(st)) {
+        r.finalClock = r.now();
+        r.done.store(true, std::memory_order_release);
+      }
+      r.ended.store(true, std::memory_order_release);
+    }
+    cv.notify_all();
+  };
+  // Deterministic mode: the second participant waits while its clock is
+  // ahead of the lead's (until the lead ends).
+  auto waitForLead = [&]() {
+    if (!deterministic) return;
+    std::unique_lock<std::mutex> l(mu);
+    cv.wait(l, [&]() {
+      return lead.ended.load(std::memory_order_acquire) || second.now() <= lead.clock.load(std::memory_order_acquire);
+    });
   };
 
-  LpOptions& op = rp.engine->options();
-  engineOptionsFromParams(env, op, false, sense, offset);
-  op.log = nullptr;  // one log: the dual's
-  op.workCounter = &rp.work;
-  op.poll = [&]() {
-    rp.published.store(rp.work, std::memory_order_relaxed);
-    if (beaten(rp, rd, deterministic)) return kStopBeaten;
-    // The dual thread watches the environment's limits; once it stopped on
-    // one without an answer, the primal stops too.
-    if (rd.ended.load(std::memory_order_acquire) && !rd.done.load(std::memory_order_acquire)) return kStopBeaten;
-    return 0;
+  std::atomic<bool> leadStoppedOnLimit{false};
+  LpOptions& ol = lead.engine->options();
+  engineOptionsFromParams(env, ol, lead.method == kMethodDual, sense, offset);
+  ol.workCounter = &lead.work;
+  ol.log = [&lead](const char* line) { lead.log.emplace_back(line); };
+  uint64_t pushed = 0;  // lead work already added to the environment's counter
+  ol.poll = [&]() {
+    if (env.realCounter) env.realCounter->value += lead.work - pushed;
+    pushed = lead.work;
+    publish(lead);
+    if (int st = checkLimits(env)) {
+      leadStoppedOnLimit.store(true, std::memory_order_release);
+      return st;
+    }
+    return beaten(lead, second, deterministic) ? kStopBeaten : 0;
   };
+
+  LpOptions& os = second.engine->options();
+  engineOptionsFromParams(env, os, second.method == kMethodDual, sense, offset);
+  os.workCounter = &second.work;
+  os.log = [&second](const char* line) { second.log.emplace_back(line); };
+  os.poll = [&]() {
+    // Nobody waits for the second participant's clock: no lock needed.
+    second.clock.store(second.now(), std::memory_order_release);
+    // The lead's thread watches the environment's limits; once it stopped on
+    // one, the second participant stops too.
+    if (leadStoppedOnLimit.load(std::memory_order_acquire)) return kStopBeaten;
+    if (beaten(second, lead, deterministic)) return kStopBeaten;
+    waitForLead();
+    return beaten(second, lead, deterministic) ? kStopBeaten : 0;
+  };
+  // A poll at every iteration keeps the second participant within one
+  // iteration of its allowance (an iteration of a wide model is costly).
+  os.pollInterval = 1;
 
   if (display) {
-    print(env, Chan::Results, " * Starting %s on 1 thread...\n", "dual Simplex");
-    print(env, Chan::Results, " * Starting %s on 1 thread...\n", "primal Simplex");
+    print(env, Chan::Results, " * Starting %s on 1 thread...\n", methodName(lead.method));
+    print(env, Chan::Results, " * Starting %s on 1 thread...\n", methodName(second.method));
   }
-  auto finish = [](Racer& r, LpStatus st) {
-    if (definite(st)) {
-      r.finalWork = r.work;
-      r.done.store(true, std::memory_order_release);
+  // The second participant's thread: it pays for copying the model (one unit
+  // per nonzero, row and column) before it may start, so a lead that finishes
+  // cheaply leaves it unloaded.
+  auto secondRun = [&]() {
+    LpStatus st = LpStatus::kNonOptimal;
+    try {
+      second.work = static_cast<uint64_t>(md.numNz()) + static_cast<uint64_t>(md.numRows()) + static_cast<uint64_t>(md.numCols());
+      waitForLead();
+      if (!leadStoppedOnLimit.load(std::memory_order_acquire) && !beaten(second, lead, deterministic) &&
+          second.engine->load(md) == 0) {
+        if (static_cast<int>(s.startCstat.size()) == md.numCols() && static_cast<int>(s.startRstat.size()) == md.numRows()) {
+          std::vector<int> rstat = rowStatusToEngine(*p.data, s.startRstat);
+          second.engine->setBasis(s.startCstat.data(), rstat.data());
+        }
+        st = second.method == kMethodPrimal ? second.engine->solvePrimal() : second.engine->solveDual();
+      }
+    } catch (...) {
+      st = LpStatus::kNonOptimal;
     }
-    r.ended.store(true, std::memory_order_release);
+    finish(second, st);
   };
   std::thread worker;
   bool threaded = false;
   try {
-    worker = std::thread([&]() {
-      LpStatus st = LpStatus::kNonOptimal;
-      try {
-        st = rp.engine->solvePrimal();
-      } catch (...) {
-        st = LpStatus::kNonOptimal;
-      }
-      finish(rp, st);
-    });
+    worker = std::thread(secondRun);
     threaded = true;
   } catch (...) {
-    threaded = false;  // no thread: the dual runs alone
-    rp.ended.store(true);
+    threaded = false;  // no thread: the lead runs alone
+    second.ended.store(true);
   }
   if (int st = pushLimitFrameFromParams(env)) {
-    rd.ended.store(true, std::memory_order_release);
+    leadStoppedOnLimit.store(true);
+    finish(lead, LpStatus::kNonOptimal);
     if (threaded) worker.join();
     return st;
   }
-  LpStatus sd = rd.engine->solveDual();
-  finish(rd, sd);
+  LpStatus sl = lead.method == kMethodPrimal ? lead.engine->solvePrimal() : lead.engine->solveDual();
+  finish(lead, sl);
   popLimitFrame(env);
-  if (env.realCounter) env.realCounter->value += rd.work - pushed;
+  if (env.realCounter) env.realCounter->value += lead.work - pushed;
   if (threaded) worker.join();
-  if (env.realCounter) env.realCounter->value += rp.work;
+  if (env.realCounter) env.realCounter->value += second.work;
 
-  od.log = nullptr;
-  od.poll = nullptr;
-  od.workCounter = nullptr;
-  op.poll = nullptr;
-  op.workCounter = nullptr;
-
-  // The winner: the participant with an answer (the one with less work when
-  // both have one; the dual on a tie); without any answer, the dual's state.
-  bool primalWins = rp.done && (!rd.done || rp.finalWork < rd.finalWork);
-  if (display)
-    print(env, Chan::Results, "%s solved model.\n\n", primalWins ? "\nPrimal simplex" : "\nDual simplex");
-  int method = kMethodDual;
-  if (primalWins) {
-    s.engine.swap(primal);
-    method = kMethodPrimal;
+  for (LpOptions* o : {&ol, &os}) {
+    o->log = nullptr;
+    o->poll = nullptr;
+    o->workCounter = nullptr;
   }
-  return -method;  // negative: the method that produced the solution
+
+  // The winner: the participant with an answer (the one with the lower clock
+  // when both have one; the lead on a tie); without any answer, the lead.
+  const bool secondWins = second.done && (!lead.done || second.finalClock < lead.finalClock);
+  Racer& win = secondWins ? second : lead;
+  for (const std::string& line : win.log) print(env, Chan::Log, "%s", line.c_str());
+  if (display)
+    print(env, Chan::Results, "%s solved model.\n\n", win.method == kMethodPrimal ? "\nPrimal simplex" : "\nDual simplex");
+  if (secondWins) s.engine.swap(second.own);
+  return -win.method;  // negative: the method that produced the solution
 }
 
 }  // namespace

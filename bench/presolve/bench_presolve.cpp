@@ -8,7 +8,12 @@
 // presolve time.  Summary: geometric-mean ratio over the models where CLP
 // needs 10 ms or more, the largest ratio, how often our reduced problem is
 // no larger than CLP's, and the share of our time spent in presolve.
-// Usage: bench_presolve [--set netlib|miplib3|all] [--noclp] [model ...]
+// With --methods LIST (LP method codes, e.g. 0,2,1) every model is solved
+// once per method instead, and the table gives the CPU and wall time of each
+// (for method 0 also the winner of a concurrent run) next to CLP's; the
+// summary compares the automatic choice with the best single method on the
+// models where it ran the concurrent method.
+// Usage: bench_presolve [--set netlib|miplib3|all] [--noclp] [--methods LIST] [model ...]
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -102,14 +107,100 @@ std::map<std::string, std::pair<std::string, double>> references(const std::stri
   return ref;
 }
 
+// Each model solved once per method (presolve on, defaults otherwise).
+int compareMethods(VNTENVptr env, Results& res, const std::vector<std::pair<std::string, std::string>>& models,
+                   const std::vector<int>& methods, bool clp) {
+  const size_t nm = methods.size();
+  std::printf("%-10s %-8s", "model", "set");
+  for (int m : methods) std::printf(" | m%d_cpu  m%d_wall  its", m, m);
+  std::printf(" | clp_cpu | race\n");
+  std::vector<double> logClp(nm, 0.0);
+  int nClp = 0;
+  // Over the models where method 0 raced: log of its CPU and wall against
+  // the best single method's (of those listed) and against the dual's.
+  double logBestCpu = 0.0, logBestWall = 0.0, logDualCpu = 0.0;
+  int nRace = 0, nWrong = 0;
+  for (const auto& [s, name] : models) {
+    const std::string file = std::string(VANTO_DATA_DIR) + "/" + s + "/" + name + ".mps.gz";
+    std::vector<double> cpu(nm, NAN), wall(nm, NAN), obj(nm, NAN);
+    std::string race = "-";
+    bool raced = false;
+    std::printf("%-10s %-8s", name.c_str(), s.c_str());
+    for (size_t k = 0; k < nm; ++k) {
+      int st = 0;
+      VNTLPptr lp = VNTcreateprob(env, &st, name.c_str());
+      if (VNTreadcopyprob(env, lp, file.c_str(), nullptr) != 0) {
+        VNTfreeprob(env, &lp);
+        break;
+      }
+      if (VNTgetprobtype(env, lp) != 0) VNTchgprobtype(env, lp, 0);
+      VNTsetintparam(env, VNT_PARAM_LPMETHOD, methods[k]);
+      res.lines.clear();
+      const double t0 = wallNow(), c0 = cpuNow();
+      const int rc = VNTlpopt(env, lp);
+      cpu[k] = cpuNow() - c0;
+      wall[k] = wallNow() - t0;
+      long long its = VNTgetitcnt(env, lp);
+      if (rc == 0 && VNTgetstat(env, lp) == 1) VNTgetobjval(env, lp, &obj[k]);
+      if (methods[k] == 0) {
+        for (const auto& l : res.lines) {
+          if (l.rfind("Parallel mode", 0) == 0) raced = true;
+          else if (l.find(" solved model.") != std::string::npos) race = l.substr(1, l.find(' ') - 1);
+        }
+      }
+      std::printf(" | %7.3f %8.3f %5lld", cpu[k], wall[k], its);
+      VNTfreeprob(env, &lp);
+    }
+    VNTsetintparam(env, VNT_PARAM_LPMETHOD, 0);
+    ClpResult c;
+    if (clp) c = runClp(file);
+    std::printf(" | %7.3f | %s\n", c.seconds, raced ? race.c_str() : "-");
+    std::fflush(stdout);
+    for (size_t k = 1; k < nm; ++k)
+      if (!std::isnan(obj[0]) && !std::isnan(obj[k]) && std::fabs(obj[k] - obj[0]) > 1e-6 * std::max(1.0, std::fabs(obj[0])))
+        ++nWrong;
+    if (c.ok && c.seconds >= 0.01) {
+      ++nClp;
+      for (size_t k = 0; k < nm; ++k) logClp[k] += std::log(cpu[k] / c.seconds);
+    }
+    if (raced && methods[0] == 0 && nm > 1) {
+      double bc = 1e300, bw = 1e300, dc = NAN;
+      for (size_t k = 1; k < nm; ++k) {
+        bc = std::min(bc, cpu[k]);
+        bw = std::min(bw, wall[k]);
+        if (methods[k] == 2) dc = cpu[k];
+      }
+      ++nRace;
+      logBestCpu += std::log(std::max(cpu[0], 1e-4) / std::max(bc, 1e-4));
+      logBestWall += std::log(std::max(wall[0], 1e-4) / std::max(bw, 1e-4));
+      if (!std::isnan(dc)) logDualCpu += std::log(std::max(cpu[0], 1e-4) / std::max(dc, 1e-4));
+    }
+  }
+  std::printf("\n%zu models, %d objective disagreements between methods\n", models.size(), nWrong);
+  for (size_t k = 0; k < nm && nClp > 0; ++k)
+    std::printf("method %d: geometric-mean CPU ratio ours / CLP over %d models with CLP >= 10 ms: %.3f\n", methods[k],
+                nClp, std::exp(logClp[k] / nClp));
+  if (nRace > 0)
+    std::printf("concurrent runs: %d; geometric mean of method 0 over the best listed method: CPU %.3f, wall %.3f; "
+                "CPU over the dual: %.3f\n",
+                nRace, std::exp(logBestCpu / nRace), std::exp(logBestWall / nRace), std::exp(logDualCpu / nRace));
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string set = "all";
   bool clp = true;
   std::vector<std::string> only;
+  std::vector<int> methods;
   for (int a = 1; a < argc; ++a) {
     if (!std::strcmp(argv[a], "--set") && a + 1 < argc) set = argv[++a];
+    else if (!std::strcmp(argv[a], "--methods") && a + 1 < argc) {
+      std::istringstream ms(argv[++a]);
+      std::string t;
+      while (std::getline(ms, t, ',')) methods.push_back(std::atoi(t.c_str()));
+    }
     else if (!std::strcmp(argv[a], "--noclp")) clp = false;
     else only.push_back(argv[a]);
   }
@@ -135,6 +226,11 @@ int main(int argc, char** argv) {
   VNTgetchannels(env, &cres, &cwarn, &cerr, &clog);
   VNTaddfuncdest(env, cres, &res, Results::fn);
 
+  if (!methods.empty()) {
+    const int rc = compareMethods(env, res, models, methods, clp);
+    VNTcloseVANTO(&env);
+    return rc;
+  }
   std::printf("%-10s %-8s %8s %8s %8s %7s %6s | %6s %6s %7s | %6s %6s %7s | %7s %s\n", "model", "set", "our_cpu",
               "our_wall", "clp_cpu", "ratio", "pre_s", "rows", "cols", "nz", "c_rows", "c_cols", "c_nz", "orig_r", "result");
   double logSum = 0.0, maxRatio = 0.0, ourTotal = 0.0, preTotal = 0.0, wallTotal = 0.0;

@@ -451,35 +451,66 @@ TEST_F(Lp, SolutionInfoAndPhase1Count) {
   EXPECT_EQ(VNTsolninfo(env, lp, nullptr, nullptr, nullptr, nullptr), 0);
 }
 
+// The iteration log lines of each method: the dual's name its objective
+// "Dual objective" (or its dual infeasibility), the primal's do not.
+bool dualLogLine(const std::string& l) {
+  return l.find("Iteration:") == 0 && (l.find("Dual objective") != std::string::npos || l.find("ual infeas") != std::string::npos);
+}
+bool primalLogLine(const std::string& l) {
+  return l.find("Iteration:") == 0 && !dualLogLine(l);
+}
+
 // The automatic method choice: large models run the dual and the primal
-// simplex side by side when two threads may be used.
+// simplex side by side when two threads may be used.  In deterministic mode
+// the same participant wins every time, with the same iterations and the
+// same log, and the log is the winner's alone.
 TEST_F(Lp, LargeModelsRunConcurrentlyAndDeterministically) {
   const std::string name = "ship12l";  // 5427 columns
   ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_THREADS, 2), 0);
-  int method = 0;
   long long its = 0;
-  for (int run = 0; run < 2; ++run) {
-    results.lines.clear();
-    read("netlib", name);
-    ASSERT_EQ(VNTlpopt(env, lp), 0);
-    EXPECT_TRUE(results.contains("Parallel mode: deterministic, using up to 2 threads for concurrent optimization:"));
-    EXPECT_TRUE(results.contains(" * Starting dual Simplex on 1 thread..."));
-    EXPECT_TRUE(results.contains(" * Starting primal Simplex on 1 thread..."));
-    EXPECT_TRUE(results.contains(" solved model."));
-    ASSERT_EQ(VNTgetstat(env, lp), 1);
-    double obj = 0;
-    ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
-    EXPECT_TRUE(objectiveMatches(obj, references().at(name).objective)) << obj;
-    checkOptimalSolution(name + " concurrent");
-    const int m = VNTgetmethod(env, lp);
-    EXPECT_TRUE(m == 1 || m == 2) << m;
-    // Deterministic mode: the same winner with the same iterations each time.
-    if (run == 0) {
-      method = m;
-      its = VNTgetitcnt(env, lp);
-    } else {
-      EXPECT_EQ(m, method);
-      EXPECT_EQ(VNTgetitcnt(env, lp), its);
+  // With presolve (the reduced model still races) and without it; without
+  // it no clean-up solve follows the race, so the log is the winner's alone.
+  for (int presolve : {1, 0}) {
+    ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_PREIND, presolve), 0);
+    int method = 0;
+    std::vector<std::string> firstLog;
+    for (int run = 0; run < 2; ++run) {
+      results.lines.clear();
+      logLines.lines.clear();
+      read("netlib", name);
+      ASSERT_EQ(VNTlpopt(env, lp), 0);
+      EXPECT_TRUE(results.contains("Parallel mode: deterministic, using up to 2 threads for concurrent optimization:"));
+      // Without a start basis the dual leads.
+      const size_t dualStart = results.index(" * Starting dual Simplex on 1 thread...");
+      const size_t primalStart = results.index(" * Starting primal Simplex on 1 thread...");
+      EXPECT_LT(dualStart, primalStart);
+      EXPECT_LT(primalStart, results.lines.size());
+      ASSERT_EQ(VNTgetstat(env, lp), 1);
+      double obj = 0;
+      ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
+      EXPECT_TRUE(objectiveMatches(obj, references().at(name).objective)) << obj;
+      checkOptimalSolution(name + " concurrent");
+      const int m = VNTgetmethod(env, lp);
+      ASSERT_TRUE(m == 1 || m == 2) << m;
+      // The finisher is named, and its log is the one printed.
+      EXPECT_TRUE(results.contains(m == 2 ? "Dual simplex solved model." : "Primal simplex solved model."));
+      EXPECT_FALSE(results.contains(m == 2 ? "Primal simplex solved model." : "Dual simplex solved model."));
+      const auto& lines = logLines.lines;
+      if (!presolve) {
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), m == 2 ? dualLogLine : primalLogLine));
+        EXPECT_FALSE(std::any_of(lines.begin(), lines.end(), m == 2 ? primalLogLine : dualLogLine));
+      }
+      // Deterministic mode: the same winner with the same iterations and log
+      // lines each time.
+      if (run == 0) {
+        method = m;
+        its = VNTgetitcnt(env, lp);
+        firstLog = lines;
+      } else {
+        EXPECT_EQ(m, method);
+        EXPECT_EQ(VNTgetitcnt(env, lp), its);
+        EXPECT_EQ(lines, firstLog);
+      }
     }
   }
   // A warm re-solve after a bound change continues from the winner's basis:
@@ -514,6 +545,46 @@ TEST_F(Lp, LargeModelsRunConcurrentlyAndDeterministically) {
   double cold = 0;
   ASSERT_EQ(VNTgetobjval(env, lp, &cold), 0);
   EXPECT_TRUE(objectiveMatches(after, cold)) << after << " vs " << cold;
+}
+
+// A start basis that is primal feasible but not dual feasible makes the
+// primal simplex the lead of the concurrent method; the answer agrees with a
+// cold solve of the changed model.
+TEST_F(Lp, ConcurrentMethodLetsTheStartBasisChooseTheLead) {
+  const std::string name = "ship12l";
+  ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_THREADS, 2), 0);
+  read("netlib", name);
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  ASSERT_EQ(VNTgetstat(env, lp), 1);
+  // New costs: the old ones times factors in [1, 3) (all costs of this model
+  // are nonnegative, so it stays bounded); the optimal basis stays primal
+  // feasible and loses dual feasibility.
+  const int n = VNTgetnumcols(env, lp);
+  std::vector<double> obj(n);
+  std::vector<int> ind(n);
+  ASSERT_EQ(VNTgetobj(env, lp, obj.data(), 0, n - 1), 0);
+  for (int j = 0; j < n; ++j) {
+    ASSERT_GE(obj[j], 0.0);
+    ind[j] = j;
+    obj[j] *= 1.0 + 2.0 * ((j * 7919) % 1000) / 1000.0;
+  }
+  ASSERT_EQ(VNTchgobj(env, lp, n, ind.data(), obj.data()), 0);
+  results.lines.clear();
+  ASSERT_EQ(VNTlpopt(env, lp), 0);
+  ASSERT_TRUE(results.contains("Parallel mode: deterministic"));
+  EXPECT_LT(results.index(" * Starting primal Simplex on 1 thread..."), results.index(" * Starting dual Simplex on 1 thread..."));
+  EXPECT_LT(results.index(" * Starting dual Simplex on 1 thread..."), results.lines.size());
+  ASSERT_EQ(VNTgetstat(env, lp), 1);
+  checkOptimalSolution(name + " concurrent from a primal start");
+  double warm = 0;
+  ASSERT_EQ(VNTgetobjval(env, lp, &warm), 0);
+  read("netlib", name);
+  ASSERT_EQ(VNTchgobj(env, lp, n, ind.data(), obj.data()), 0);
+  ASSERT_EQ(VNTdualopt(env, lp), 0);
+  ASSERT_EQ(VNTgetstat(env, lp), 1);
+  double cold = 0;
+  ASSERT_EQ(VNTgetobjval(env, lp, &cold), 0);
+  EXPECT_TRUE(objectiveMatches(warm, cold)) << warm << " vs " << cold;
 }
 
 TEST_F(Lp, OneThreadOrMemoryEmphasisRunsTheDual) {
