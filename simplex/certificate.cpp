@@ -177,6 +177,35 @@ bool LpEngine::repairFarkas(std::vector<double>& y, bool below) const {
   return farkasHolds(g, gabs, below);
 }
 
+// The ray d of an unbounded answer in unscaled terms (d_j = ray_j c_j): no
+// component may move toward a finite bound by more than tol::kRayZero of the
+// largest, and no row activity a_i'd toward a finite limit by more than
+// tol::kRayZero of ||a_i||_1 ||d||_inf (what rounding of the ray's
+// computation can leave on a row it does not move).  The row test divided
+// by the row factor runs on the scaled matrix.
+bool LpEngine::rayHolds() const {
+  if (static_cast<int>(primalRay_.size()) != n_) return false;
+  double dmax = 0.0;
+  for (int j = 0; j < n_; ++j) dmax = std::max(dmax, std::fabs(primalRay_[j] * colScale_[j]));
+  if (!(dmax > 0.0) || !std::isfinite(dmax)) return false;
+  for (int j = 0; j < n_; ++j) {
+    const double d = primalRay_[j] * colScale_[j];
+    if ((d < -tol::kRayZero * dmax && finiteLo(origLower_[j])) || (d > tol::kRayZero * dmax && finiteUp(origUpper_[j])))
+      return false;
+  }
+  std::vector<long double> s(m_, 0.0L), norm(m_, 0.0L);
+  for (int j = 0; j < n_; ++j)
+    for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k) {
+      s[colIndex_[k]] -= static_cast<long double>(colValue_[k]) * primalRay_[j];  // logicals move against the rows
+      norm[colIndex_[k]] += std::fabs(colValue_[k]) / colScale_[j];
+    }
+  for (int i = 0; i < m_; ++i) {
+    const long double lim = tol::kRayZero * dmax * norm[i];
+    if ((s[i] > lim && finiteUp(origUpper_[n_ + i])) || (s[i] < -lim && finiteLo(origLower_[n_ + i]))) return false;
+  }
+  return true;
+}
+
 bool LpEngine::farkasProves(std::vector<double>& ys) const {
   if (static_cast<int>(ys.size()) != m_) return false;
   double ymax = 0.0;

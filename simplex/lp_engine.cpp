@@ -991,6 +991,47 @@ void LpEngine::refinePrimal() {
   std::fill(v.val.begin(), v.val.end(), 0.0);
 }
 
+void LpEngine::refineRay(int q, double dir, std::vector<double> w) {
+  // Residual a_q - B w in extended precision (the logicals' columns are unit
+  // vectors), solved at unit size as in refinePrimal.
+  std::vector<long double> r(m_, 0.0L);
+  if (q < n_) {
+    for (int64_t k = colStart_[q]; k < colStart_[q + 1]; ++k) r[colIndex_[k]] = colValue_[k];
+  } else {
+    r[q - n_] = 1.0L;
+  }
+  for (int p = 0; p < m_; ++p) {
+    const long double wp = w[p];
+    if (wp == 0.0L) continue;
+    const int k = head_[p];
+    if (k < n_) {
+      for (int64_t t = colStart_[k]; t < colStart_[k + 1]; ++t) r[colIndex_[t]] -= wp * colValue_[t];
+    } else {
+      r[k - n_] -= wp;
+    }
+  }
+  double rmax = 0.0;
+  for (int i = 0; i < m_; ++i) rmax = std::max(rmax, std::fabs(static_cast<double>(r[i])));
+  addWork(static_cast<uint64_t>(colStart_[n_]) + 4ull * m_);
+  if (rmax == 0.0) return;
+  int rexp = 0;
+  std::frexp(rmax, &rexp);
+  const double s = std::ldexp(1.0, 1 - rexp);
+  WorkVec& v = work_;
+  v.clear();
+  std::fill(v.val.begin(), v.val.end(), 0.0);
+  for (int i = 0; i < m_; ++i) v.val[i] = static_cast<double>(r[i] * s);
+  v.repack();
+  factor_.ftran(v, 1.0);
+  for (int p = 0; p < m_; ++p) w[p] += v.val[p] / s;
+  v.clear();
+  std::fill(v.val.begin(), v.val.end(), 0.0);
+  primalRay_.assign(n_, 0.0);
+  if (q < n_) primalRay_[q] = dir;
+  for (int p = 0; p < m_; ++p)
+    if (head_[p] < n_) primalRay_[head_[p]] = -dir * w[p];
+}
+
 void LpEngine::refineFarkas(const std::vector<double>& target) {
   // Residual target_p - y'B_p per basis position in extended precision, then
   // y += B^-T residual.
@@ -1097,7 +1138,7 @@ void LpEngine::beginSolve() {
   proofHandover_ = false;
   rayHandover_ = false;
   rayInDoubt_ = false;
-  rayNoDescent_ = false;
+  rayUnproved_ = false;
   restarted_ = false;
   clearDropped();
   refactorLimit_ = opt_.refactorInterval > 0 ? opt_.refactorInterval : std::clamp(50 + m_ / 100, 50, 200);

@@ -208,6 +208,10 @@ class LpEngine {
   // its evaluation.  When y fails, y with its smallest weights set to zero is
   // tried; y is replaced by the vector that holds.
   bool farkasProves(std::vector<double>& y) const;
+  // True when primalRay_ (scaled) stays, in the caller's unscaled data and
+  // true bounds, inside every finite bound and row limit it moves toward,
+  // up to tol::kRayZero of the magnitudes involved.
+  bool rayHolds() const;
   // Parts of that check (certificate.cpp): the sums y'a_k of every column of
   // [A I] in unscaled terms with the magnitude of their terms, the unscaled
   // bounds, whether a term makes the proving side's bound infinite, and
@@ -231,6 +235,10 @@ class LpEngine {
   // Phase 1 duals of the primal simplex (y = B^-T c1 for the current phase 1
   // costs) into farkas_.
   void phase1Farkas();
+  // One step of iterative refinement of the primal ray of entering variable
+  // q moving in direction dir: w = B^-1 a_q (one entry per basis position)
+  // is corrected by B^-1 (a_q - B w), and primalRay_ rebuilt from it.
+  void refineRay(int q, double dir, std::vector<double> w);
   // One step of iterative refinement of farkas_ as the solution of
   // B'y = target (one entry per basis position).
   void refineFarkas(const std::vector<double>& target);
@@ -329,8 +337,8 @@ class LpEngine {
   bool proofHandover_ = false;
   bool rayInDoubt_ = false;    // the last primal ray had a tiny entry toward a finite bound
   bool rayHandover_ = false;   // the primal handed a ray in doubt to the dual
-  bool rayNoDescent_ = false;  // the last primal ray's cost c'd did not clearly descend
-  bool restarted_ = false;     // the solve restarted from the slack basis once  // the primal handed a failed proof to the dual
+  bool rayUnproved_ = false;   // the last primal ray failed rayHolds (or its cost did not descend)
+  bool restarted_ = false;     // the solve restarted from the slack basis once
   // Singularity repairs of the current solve; after freeRepairs_ of them the
   // structurals (and logicals) that leave the basis are dropped.
   int repairCount_ = 0;

@@ -369,24 +369,31 @@ LpEngine::LoopResult LpEngine::primalLoop() {
       forEachCol([&](int i) {
         const double a = dir * col_.val[i];
         double bnd;
-        if (std::fabs(a) > tol::kPivotZero && std::fabs(a) < pivTol && blockBound(i, a, &bnd)) rayInDoubt_ = true;
+        if (std::fabs(a) > tol::kLastResortPivot && std::fabs(a) < pivTol && blockBound(i, a, &bnd)) rayInDoubt_ = true;
       });
       primalRay_.assign(n_, 0.0);
       if (q < n_) primalRay_[q] = dir;
       forEachCol([&](int i) {
         if (head_[i] < n_) primalRay_[head_[i]] = -dir * col_.val[i];
       });
+      // A ray that leaves a row limit it should keep may owe that to the
+      // rounding of B^-1 a_q: refined once, it is checked again below.
+      const bool rayOk = rayHolds();
+      if (!rayOk) refineRay(q, dir, std::vector<double>(col_.val.begin(), col_.val.begin() + m_));
       // The ray must lower the true objective: c'd equals the entering
       // reduced cost, so a ray whose cost does not clearly descend comes
-      // from reduced costs spoiled by a near-singular basis.
+      // from reduced costs spoiled by a near-singular basis.  It must also
+      // hold in the caller's data: scaling can shrink an entry that blocks
+      // the ray below the pivot tolerances while the unscaled row it stands
+      // for clearly moves toward its limit.
       double cd = 0.0, cdAbs = 0.0;
       for (int j = 0; j < n_; ++j) {
         const double t = origCost_[j] * primalRay_[j];
         cd += t;
         cdAbs += std::fabs(t);
       }
-      rayNoDescent_ = !(cd < -0.5 * tolD_ && cd < -tol::kRayCostRel * cdAbs);
-      if (rayNoDescent_) rayInDoubt_ = true;
+      rayUnproved_ = !(cd < -0.5 * tolD_ && cd < -tol::kRayCostRel * cdAbs) || !(rayOk || rayHolds());
+      if (rayUnproved_) rayInDoubt_ = true;
       return LoopResult::kUnbounded;
     }
 
@@ -541,7 +548,11 @@ LpEngine::LoopResult LpEngine::primalLoop() {
 // A ray in doubt goes to the dual simplex (once per solve), which either
 // finds the far optimum or, dual infeasible, hands the basis back to the
 // primal.  A second ray in doubt lets the ratio test accept smaller pivots
-// (kNone: go on); the ray after that stands.
+// (kNone: go on); the ray after that stands if it holds in the caller's
+// data.  One that does not is blocked by an entry below even those pivots
+// (a model whose optimum lies very far out): the ratio test then takes any
+// entry above the pivot zero, and a ray that still fails gives no definite
+// answer.
 LpStatus LpEngine::unboundedOrDual() {
   if (!rayInDoubt_) return LpStatus::kUnbounded;
   if (!rayHandover_) {
@@ -549,16 +560,33 @@ LpStatus LpEngine::unboundedOrDual() {
     if (opt_.display) logLine("Unbounded ray not proved; switching to the dual simplex.\n");
     return runDual();
   }
-  // A ray that still does not descend proves nothing: no definite answer.
-  if (primalRatioPivot_ <= tol::kRecoveryPivot) return rayNoDescent_ ? LpStatus::kNonOptimal : LpStatus::kUnbounded;
-  primalRatioPivot_ = tol::kRecoveryPivot;
-  return LpStatus::kUnknown;
+  if (primalRatioPivot_ > tol::kRecoveryPivot) {
+    primalRatioPivot_ = tol::kRecoveryPivot;
+    return LpStatus::kUnknown;
+  }
+  if (!rayUnproved_) return LpStatus::kUnbounded;
+  if (primalRatioPivot_ > tol::kLastResortPivot) {
+    primalRatioPivot_ = tol::kLastResortPivot;
+    return LpStatus::kUnknown;
+  }
+  return LpStatus::kNonOptimal;
 }
 
 LpStatus LpEngine::runPrimal() {
   if (!factorValid_ && !refactor()) return LpStatus::kNonOptimal;
   computePrimal();
   bool triedDual = false;
+  // A point with a ray must be feasible in the caller's units, as an optimum
+  // must: while it is not, the working primal tolerance is tightened and the
+  // iterations go on.
+  auto tightenForRay = [&]() {
+    double pm, dm;
+    unscaledInfeasibility(&pm, &dm);
+    if (pm <= opt_.feasibilityTol * tol::kUnscaledCheck || tighterP_ <= tol::kTightenMin) return false;
+    tighterP_ *= 0.1;
+    computeTolerances();
+    return true;
+  };
   for (int pass = 0; pass < kMaxPasses; ++pass) {
     LoopResult res = primalLoop();
     LpStatus st;
@@ -582,11 +610,16 @@ LpStatus LpEngine::runPrimal() {
       for (int j = 0; j < nTot_; ++j)
         if (status_[j] != kBasic) placeNonbasic(j);
       computePrimal();
-      if (res == LoopResult::kUnbounded && (st = unboundedOrDual()) != LpStatus::kUnknown) return st;
+      // The ray was found on perturbed bounds: it stands only from a point
+      // feasible for the true ones (else phase 1 goes on, and the model may
+      // turn out infeasible).
+      if (res == LoopResult::kUnbounded && countPrimalInfeasibilities(tolP_, nullptr) == 0 && !tightenForRay() &&
+          (st = unboundedOrDual()) != LpStatus::kUnknown)
+        return st;
       continue;
     }
     if (res == LoopResult::kUnbounded) {
-      if ((st = unboundedOrDual()) != LpStatus::kUnknown) return st;
+      if (!tightenForRay() && (st = unboundedOrDual()) != LpStatus::kUnknown) return st;
       continue;
     }
     if (res == LoopResult::kInfeasible) {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -41,7 +42,10 @@ ModelData readModel(const std::string& setAndName) {
 
 // Independent optimality check of the engine's answer in the model's units:
 // bounds and rows satisfied, nonbasic columns at a bound, reduced costs
-// recomputed from pi with the sign their basis status requires.
+// recomputed from pi with the sign their basis status requires.  A row's
+// violation is relative to the larger of its right-hand side and its largest
+// term a_ij x_j, a reduced cost's to the larger of c_j and its largest term
+// a_ij pi_i (what rounding of those sums can reach), with 1 as the floor.
 struct KktReport {
   double boundViol = 0, rowViol = 0, djViol = 0, piViol = 0, djResid = 0;
   int basicCount = 0;
@@ -49,7 +53,7 @@ struct KktReport {
 
 KktReport checkKkt(const ModelData& md, const LpEngine& eng) {
   const int n = md.numCols(), m = md.numRows();
-  std::vector<double> x(n), pi(m), dj(n), ax(m, 0.0), slack(m);
+  std::vector<double> x(n), pi(m), dj(n), ax(m, 0.0), rowMag(m, 1.0);
   std::vector<int> cstat(n), rstat(m);
   eng.getX(x.data());
   eng.getPi(pi.data());
@@ -59,13 +63,16 @@ KktReport checkKkt(const ModelData& md, const LpEngine& eng) {
   const double sen = md.objsen;
   for (int j = 0; j < n; ++j) {
     k.boundViol = std::max({k.boundViol, md.lb[j] - x[j], x[j] - md.ub[j]});
-    double d = md.obj[j];
+    double d = md.obj[j], colMag = std::max(1.0, std::fabs(md.obj[j]));
     for (int64_t t = md.matbeg[j]; t < md.matbeg[j + 1]; ++t) {
-      ax[md.matind[t]] += md.matval[t] * x[j];
-      d -= pi[md.matind[t]] * md.matval[t];
+      const int i = md.matind[t];
+      ax[i] += md.matval[t] * x[j];
+      rowMag[i] = std::max(rowMag[i], std::fabs(md.matval[t] * x[j]));
+      d -= pi[i] * md.matval[t];
+      colMag = std::max(colMag, std::fabs(pi[i] * md.matval[t]));
     }
-    k.djResid = std::max(k.djResid, std::fabs(d - dj[j]) / (1.0 + std::fabs(md.obj[j])));
-    const double dm = sen * d;  // minimization form
+    k.djResid = std::max(k.djResid, std::fabs(d - dj[j]) / colMag);
+    const double dm = sen * d / colMag;  // minimization form, relative
     const bool fixed = md.lb[j] == md.ub[j];  // any reduced cost is optimal
     switch (cstat[j]) {
       case 1: k.djViol = std::max(k.djViol, std::fabs(dm)); ++k.basicCount; break;
@@ -82,7 +89,7 @@ KktReport checkKkt(const ModelData& md, const LpEngine& eng) {
   }
   for (int i = 0; i < m; ++i) {
     const auto [lo, up] = vnt::test::rowInterval(md, i);
-    const double scale = 1.0 + std::fabs(md.rhs[i]);
+    const double scale = std::max(rowMag[i], std::fabs(md.rhs[i]));
     k.rowViol = std::max({k.rowViol, (lo - ax[i]) / scale, (ax[i] - up) / scale});
     const double p = sen * pi[i];  // minimization form: >= 0 at the lower limit, <= 0 at the upper
     switch (rstat[i]) {
@@ -190,36 +197,60 @@ INSTANTIATE_TEST_SUITE_P(Netlib, NetlibTest, ::testing::ValuesIn(netlibModels())
 // never optimal.
 class InfeasibleTest : public ::testing::TestWithParam<std::string> {};
 
-// Farkas check: for the row weights y, y^T A x over the column box and y^T r
-// over the row limits must be disjoint intervals.
+// Farkas check, independent of the engine's own: for the row weights y, the
+// largest value of y'Ax over the column box must lie below the smallest value
+// of y'r over the row limits (or, for -y, the other way round), whatever the
+// scale of y.  A column sum y'a_j that cancels to within 1e-11 of the
+// magnitude of its terms counts as zero when its column is unbounded on the
+// proving side: the proof then holds for a matrix that differs from the
+// model's by at most that share in those columns.  Every other term counts
+// exactly, and the gap must clear 1e-14 of the magnitude of all terms, far
+// above the rounding of the long double sums.
 bool certifiesInfeasibility(const ModelData& md, const std::vector<double>& y) {
   const int n = md.numCols(), m = md.numRows();
-  std::vector<double> z(n, 0.0);
-  double zmax = 0.0;
-  for (int j = 0; j < n; ++j) {
-    for (int64_t t = md.matbeg[j]; t < md.matbeg[j + 1]; ++t) z[j] += y[md.matind[t]] * md.matval[t];
-    zmax = std::max(zmax, std::fabs(z[j]));
-  }
-  auto addTerm = [](long double& lo, long double& up, double c, double l, double u) {
-    if (c > 0) {
-      lo += l <= -1e20 ? -1e300L : static_cast<long double>(c) * l;
-      up += u >= 1e20 ? 1e300L : static_cast<long double>(c) * u;
-    } else if (c < 0) {
-      lo += u >= 1e20 ? -1e300L : static_cast<long double>(c) * u;
-      up += l <= -1e20 ? 1e300L : static_cast<long double>(c) * l;
-    }
-  };
-  long double axLo = 0, axUp = 0, rLo = 0, rUp = 0;
-  for (int j = 0; j < n; ++j)
-    if (std::fabs(z[j]) > 1e-9 * std::max(1.0, zmax)) addTerm(axLo, axUp, z[j], md.lb[j], md.ub[j]);
+  if (static_cast<int>(y.size()) != m) return false;
   double ymax = 0.0;
-  for (int i = 0; i < m; ++i) ymax = std::max(ymax, std::fabs(y[i]));
-  for (int i = 0; i < m; ++i) {
-    const auto [lo, up] = vnt::test::rowInterval(md, i);
-    if (std::fabs(y[i]) > 1e-12 * ymax) addTerm(rLo, rUp, y[i], lo, up);
+  for (double v : y) {
+    if (!std::isfinite(v)) return false;
+    ymax = std::max(ymax, std::fabs(v));
   }
-  auto below = [](long double a, long double b) { return a < b - 1e-7L * (1.0L + std::fabs(a) + std::fabs(b)); };
-  return below(axUp, rLo) || below(rUp, axLo);
+  if (ymax == 0.0) return false;
+  std::vector<long double> z(n, 0.0L), zabs(n, 0.0L);
+  for (int j = 0; j < n; ++j)
+    for (int64_t t = md.matbeg[j]; t < md.matbeg[j + 1]; ++t) {
+      const long double v = static_cast<long double>(y[md.matind[t]]) * md.matval[t];
+      z[j] += v;
+      zabs[j] += std::fabs(v);
+    }
+  for (const long double side : {1.0L, -1.0L}) {
+    long double excess = 0.0L, mag = 0.0L;  // max of side*(y'Ax - y'r)
+    bool bounded = true;
+    for (int j = 0; j < n && bounded; ++j) {
+      const long double zj = side * z[j];
+      if (zj == 0.0L) continue;
+      const double b = zj > 0 ? md.ub[j] : md.lb[j];
+      if (std::fabs(b) >= 1e20) {
+        bounded = std::fabs(zj) <= 1e-11L * zabs[j];
+        continue;
+      }
+      excess += zj * b;
+      mag += std::fabs(zj * b);
+    }
+    for (int i = 0; i < m && bounded; ++i) {
+      const long double yi = side * y[i];
+      if (yi == 0.0L) continue;
+      const auto [lo, up] = vnt::test::rowInterval(md, i);
+      const double r = yi > 0 ? lo : up;
+      if (std::fabs(r) >= 1e20) {
+        bounded = false;
+        continue;
+      }
+      excess -= yi * r;
+      mag += std::fabs(yi * r);
+    }
+    if (bounded && excess < -1e-14L * mag) return true;
+  }
+  return false;
 }
 
 TEST_P(InfeasibleTest, DualSimplexProvesInfeasibility) {
@@ -510,11 +541,15 @@ TEST(SimplexCycling, DegenerateSmallModelsEndInIterationsProportionalToTheirSize
 // Bounded models whose optimum lies very far out (about 1e12): the entering
 // column's entry in the row that finally stops it is about 1e-11, below the
 // primal ratio test's pivot tolerance, so the primal simplex took the column
-// for an unbounded ray (the dual simplex found the optimum).  Every method
+// for an unbounded ray (the dual simplex found the optimum).  In the third,
+// scaling shrank the blocking entry to about 5e-12, below even the smaller
+// pivots allowed for a ray in doubt, and both methods called the model
+// unbounded: the ray now fails its check in the model's data.  Every method
 // must end optimal at the exact optimum.
 TEST(SimplexUnboundedRay, TinyBlockingEntryIsNotTakenForARay) {
   const std::pair<const char*, double> cases[] = {{"far_optimum_tiny_blocking_entry_8x9", -1.042699968e12},
-                                                  {"far_optimum_tiny_blocking_entry_7x9", -8.552301378e11}};
+                                                  {"far_optimum_tiny_blocking_entry_7x9", -8.552301378e11},
+                                                  {"far_optimum_blocking_row_scaled_away_5x9", -2.27582853e10}};
   for (const auto& [name, exact] : cases) {
     ModelData md;
     std::string err;
@@ -589,9 +624,139 @@ TEST(SimplexRestart, DegenerateModelsWithoutADefiniteAnswerRestartFromTheSlackBa
   EXPECT_EQ(files, 4);
 }
 
+// One solve's answer with the evidence the engine gives for it, checked in
+// the model's own data: an optimal basis primal and dual feasible within the
+// tolerances, a Farkas proof, or a feasible point with an improving ray.
+struct CheckedAnswer {
+  LpStatus status = LpStatus::kUnknown;
+  double objective = 0.0;
+  int64_t iterations = 0;
+  bool holds = false;
+  std::string why;
+  std::vector<double> x, pi;
+};
+
+// A ray d of an unbounded answer: inside the recession cone of the bounds and
+// the rows up to what rounding of its computation leaves (1e-11 of the
+// largest component, or of a row's norm ||a_i||_1 times it), with a cost c'd
+// below zero by more than the rounding of its sum, from a point feasible
+// within the tolerance.
+bool certifiesUnboundedness(const ModelData& md, const LpEngine& e, std::string& why) {
+  const int n = md.numCols(), m = md.numRows();
+  std::vector<double> d;
+  if (!e.getPrimalRay(d)) return why = "no ray", false;
+  double dmax = 0.0;
+  for (double v : d) dmax = std::max(dmax, std::fabs(v));
+  if (!(dmax > 0.0) || !std::isfinite(dmax)) return why = "ray is zero or not finite", false;
+  long double cd = 0.0L, cdMag = 0.0L;
+  std::vector<long double> ad(m, 0.0L), rowNorm(m, 0.0L);
+  for (int j = 0; j < n; ++j) {
+    if ((md.lb[j] > -1e20 && d[j] < -1e-11 * dmax) || (md.ub[j] < 1e20 && d[j] > 1e-11 * dmax))
+      return why = "ray leaves the bounds of column " + std::to_string(j), false;
+    cd += static_cast<long double>(md.obj[j]) * d[j];
+    cdMag += std::fabs(md.obj[j] * d[j]);
+    for (int64_t t = md.matbeg[j]; t < md.matbeg[j + 1]; ++t) {
+      ad[md.matind[t]] += static_cast<long double>(md.matval[t]) * d[j];
+      rowNorm[md.matind[t]] += std::fabs(md.matval[t]);
+    }
+  }
+  for (int i = 0; i < m; ++i) {
+    const auto [lo, up] = vnt::test::rowInterval(md, i);
+    const long double tol = 1e-11L * rowNorm[i] * dmax;
+    if ((up < 1e20 && ad[i] > tol) || (lo > -1e20 && ad[i] < -tol))
+      return why = "ray leaves the limits of row " + std::to_string(i), false;
+  }
+  if (!(md.objsen * cd < -1e-11L * cdMag)) return why = "ray does not lower the objective", false;
+  KktReport k = checkKkt(md, e);
+  if (k.boundViol > kKktTol || k.rowViol > kKktTol) {
+    std::ostringstream o;
+    o << "the point with the ray is not feasible (bound violation " << k.boundViol << ", row " << k.rowViol << ")";
+    return why = o.str(), false;
+  }
+  return true;
+}
+
+CheckedAnswer solveAndCheck(const ModelData& md, bool dual) {
+  LpEngine e;
+  e.options().iterationLimit = smallCap(md);
+  CheckedAnswer a;
+  if (e.load(md) != 0) return a.why = "load failed", a;
+  a.status = dual ? e.solveDual() : e.solvePrimal();
+  a.objective = e.objective();
+  a.iterations = e.iterations();
+  a.x.resize(md.numCols());
+  a.pi.resize(md.numRows());
+  e.getX(a.x.data());
+  e.getPi(a.pi.data());
+  std::vector<double> y;
+  switch (a.status) {
+    case LpStatus::kOptimal: {
+      KktReport k = checkKkt(md, e);
+      a.holds = k.basicCount == md.numRows() && k.boundViol <= kKktTol && k.rowViol <= kKktTol &&
+                k.djViol <= kKktTol && k.piViol <= kKktTol;
+      if (!a.holds) {
+        std::ostringstream o;
+        o << "optimal basis not primal and dual feasible (violations: bound " << k.boundViol << ", row " << k.rowViol
+          << ", reduced cost " << k.djViol << ", row dual " << k.piViol << ")";
+        a.why = o.str();
+      }
+      break;
+    }
+    case LpStatus::kInfeasible:
+      a.holds = e.getFarkas(y) && certifiesInfeasibility(md, y);
+      if (!a.holds) a.why = "no valid Farkas proof";
+      break;
+    case LpStatus::kUnbounded: a.holds = certifiesUnboundedness(md, e, a.why); break;
+    default: a.why = "no definite answer (status " + std::to_string(static_cast<int>(a.status)) + ")"; break;
+  }
+  return a;
+}
+
+// How far below the objective of b (minimization form) the objective of a
+// may lie given the measured violations: with b's duals pi and d = c - A'pi,
+// obj(a) - obj(b) = sum_i pi_i (A x_a - A x_b)_i + sum_j d_j (x_a - x_b)_j
+// exactly, and every term is nonnegative when b is exactly optimal and a
+// exactly feasible.  A term falls short of zero only by its dual times how
+// far a lies beyond the limit that dual prices plus how far b lies from it
+// (or, for a dual of the wrong sign, within the tolerance, times the whole
+// difference).  The sum of those amounts is returned.
+double objectiveShortfallBound(const ModelData& md, const CheckedAnswer& a, const CheckedAnswer& b) {
+  const int n = md.numCols(), m = md.numRows();
+  const double sen = md.objsen;
+  std::vector<long double> ra(m, 0.0L), rb(m, 0.0L), atpi(n, 0.0L);
+  for (int j = 0; j < n; ++j)
+    for (int64_t t = md.matbeg[j]; t < md.matbeg[j + 1]; ++t) {
+      ra[md.matind[t]] += static_cast<long double>(md.matval[t]) * a.x[j];
+      rb[md.matind[t]] += static_cast<long double>(md.matval[t]) * b.x[j];
+      atpi[j] += static_cast<long double>(md.matval[t]) * b.pi[md.matind[t]];
+    }
+  // A dual p (minimization form) pricing the interval [lo, up] at values va, vb.
+  auto shortfall = [](long double p, double lo, double up, long double va, long double vb) -> long double {
+    if (p == 0.0L) return 0.0L;
+    const double lim = p > 0 ? lo : up;
+    if (std::fabs(lim) >= 1e20) return std::fabs(p) <= kKktTol ? std::fabs(p * (va - vb)) : 0.0L;
+    const long double beyond = p > 0 ? std::max(0.0L, lim - va) : std::max(0.0L, va - lim);
+    return std::fabs(p) * (beyond + std::fabs(vb - lim));
+  };
+  long double total = 0.0L;
+  for (int i = 0; i < m; ++i) {
+    const auto [lo, up] = vnt::test::rowInterval(md, i);
+    total += shortfall(sen * static_cast<long double>(b.pi[i]), lo, up, ra[i], rb[i]);
+  }
+  for (int j = 0; j < n; ++j)
+    total += shortfall(sen * (md.obj[j] - atpi[j]), md.lb[j], md.ub[j], a.x[j], b.x[j]);
+  return static_cast<double>(total);
+}
+
 // Random degenerate models (mostly zero right-hand sides, data over seven
 // orders of magnitude, all bound kinds): both methods end with a definite
-// and matching answer within an iteration budget proportional to the size.
+// answer within an iteration budget proportional to the size, and each
+// answer holds in the model's data (checked above).  The answers must agree,
+// unless the model lies within the tolerances of the boundary between them:
+// two different statuses that both hold (a point feasible within the
+// tolerance and a Farkas proof, say), or two optimal objectives whose
+// difference the violations of the two solutions, priced by the duals of the
+// other, explain.  Such ill-posed models are counted, not failed.
 // VANTO_DEGEN_MODELS sets the number of models (3000 by default); every
 // model that fails is listed, and written as degen_<model>.mps into the
 // folder VANTO_DEGEN_DUMP names when it is set.
@@ -606,7 +771,7 @@ TEST(SimplexCycling, RandomDegenerateModelsTerminateAndAgree) {
     return static_cast<uint32_t>(state >> 33);
   };
   auto uni = [&]() { return static_cast<double>(next()) / 2147483648.0 - 1.0; };
-  int optimal = 0;
+  int optimal = 0, illPosed = 0;
   for (int t = 0; t < models && failed < std::max(20, models / 1000); ++t) {
     const int m = 3 + static_cast<int>(next() % 6), n = 3 + static_cast<int>(next() % 7);
     const bool wide = t % 2 == 1;
@@ -645,46 +810,67 @@ TEST(SimplexCycling, RandomDegenerateModelsTerminateAndAgree) {
     }
     for (int i = 0; i < m; ++i) md.rowname.push_back("r" + std::to_string(i));
     for (int j = 0; j < n; ++j) md.colname.push_back("c" + std::to_string(j));
-    const int partsBefore = ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
-    LpStatus st[2];
-    double obj[2];
-    bool definite = true;
-    for (int d = 0; d < 2; ++d) {
-      LpEngine e;
-      capIterations(e, md);
-      e.options().iterationLimit = smallCap(md);
-      ASSERT_EQ(e.load(md), 0);
-      st[d] = d ? e.solveDual() : e.solvePrimal();
-      obj[d] = e.objective();
-      if (st[d] == LpStatus::kInfeasible) {
-        std::vector<double> y;
-        EXPECT_TRUE(e.getFarkas(y) && certifiesInfeasibility(md, y)) << "model " << t << (d ? " dual" : " primal");
-      }
-      const bool ok = st[d] == LpStatus::kOptimal || st[d] == LpStatus::kUnbounded || st[d] == LpStatus::kInfeasible;
-      EXPECT_TRUE(ok) << "model " << t << (d ? " dual" : " primal") << " status " << static_cast<int>(st[d])
-                      << " after " << e.iterations() << " iterations";
-      definite = definite && ok;
-    }
-    auto dumpIfFailed = [&]() {
-      if (!dump || ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count() == partsBefore)
-        return;
-      vnt::test::CollectMessages msg;
-      vnt::io::writeProblemFile(std::string(dump) + "/degen_" + std::to_string(t) + ".mps", nullptr, md, msg);
+    const CheckedAnswer ans[2] = {solveAndCheck(md, false), solveAndCheck(md, true)};
+    std::string fault;
+    for (int d = 0; d < 2 && fault.empty(); ++d)
+      if (!ans[d].holds)
+        fault = std::string(d ? "dual: " : "primal: ") + ans[d].why + " after " + std::to_string(ans[d].iterations) +
+                " iterations";
+    const double sen = md.objsen;
+    auto note = [&](const char* what) {
+      ++illPosed;
+      std::printf("model %d ill-posed (%s): primal status %d objective %.10g, dual status %d objective %.10g\n", t, what,
+                  static_cast<int>(ans[0].status), ans[0].objective, static_cast<int>(ans[1].status), ans[1].objective);
     };
-    if (!definite) {
-      ++failed;
-      dumpIfFailed();
+    if (fault.empty() && ans[0].status != ans[1].status) {
+      note("both answers hold");
+    } else if (fault.empty() && ans[0].status == LpStatus::kOptimal &&
+               std::fabs(ans[0].objective - ans[1].objective) > 1e-6 * (1.0 + std::fabs(ans[0].objective))) {
+      // Minimization form: obj(a) - obj(b) >= -shortfall(a, b) both ways.
+      const double diff = sen * (ans[0].objective - ans[1].objective);
+      const double slack = 1e-9 * (1.0 + std::fabs(ans[0].objective));
+      if (diff < -objectiveShortfallBound(md, ans[0], ans[1]) - slack ||
+          -diff < -objectiveShortfallBound(md, ans[1], ans[0]) - slack)
+        fault = "objectives differ beyond what the violations explain";
+      else
+        note("the violations explain the difference");
+    }
+    if (fault.empty()) {
+      optimal += ans[0].status == LpStatus::kOptimal;
       continue;
     }
-    EXPECT_EQ(st[0], st[1]) << "model " << t;
-    if (st[0] != st[1]) ++failed;
-    if (st[0] == LpStatus::kOptimal && st[1] == LpStatus::kOptimal) {
-      ++optimal;
-      EXPECT_NEAR(obj[0], obj[1], 1e-6 * (1.0 + std::fabs(obj[0]))) << "model " << t;
+    ++failed;
+    ADD_FAILURE() << "model " << t << ": " << fault << "; primal status " << static_cast<int>(ans[0].status)
+                  << " objective " << ans[0].objective << ", dual status " << static_cast<int>(ans[1].status)
+                  << " objective " << ans[1].objective;
+    if (dump) {
+      vnt::test::CollectMessages msg;
+      vnt::io::writeProblemFile(std::string(dump) + "/degen_" + std::to_string(t) + ".mps", nullptr, md, msg);
     }
-    dumpIfFailed();
   }
-  EXPECT_GT(optimal, 500);
+  std::printf("%d models: %d optimal, %d ill-posed (answers differ within the tolerances), %d failed\n", models,
+              optimal, illPosed, failed);
+  EXPECT_GT(optimal, models / 6);
+}
+
+// An unbounded answer stands on a point feasible in the model's own units:
+// in the first model the scaled tolerance hid a row violation of about 2e-6
+// at the point with the ray; in the second the ray was found on bounds
+// perturbed against stalling, from a point outside the true bounds, and the
+// model is infeasible in exact arithmetic.
+TEST(SimplexUnboundedRay, TheRayStartsFromAPointFeasibleInTheModelsUnits) {
+  const std::pair<const char*, LpStatus> cases[] = {{"unbounded_point_outside_row_limit_6x3", LpStatus::kUnbounded},
+                                                    {"infeasible_ray_found_on_perturbed_bounds_8x8", LpStatus::kInfeasible}};
+  for (const auto& [name, exact] : cases) {
+    ModelData md;
+    std::string err;
+    ASSERT_TRUE(vnt::test::readModel(std::string(VANTO_DIFF_CASES_DIR) + "/" + name + ".mps", md, &err)) << err;
+    for (bool dual : {false, true}) {
+      const CheckedAnswer a = solveAndCheck(md, dual);
+      EXPECT_TRUE(a.holds) << name << (dual ? " dual: " : " primal: ") << a.why;
+      EXPECT_EQ(a.status, exact) << name << (dual ? " dual" : " primal");
+    }
+  }
 }
 
 }  // namespace
