@@ -445,6 +445,39 @@ void LpEngine::computeDualFromCosts(const double* c) {
   for (int i = 0; i < m_; ++i) v.val[i] = c[head_[i]];
   v.repack();
   factor_.btran(v, 1.0);
+  if (factor_.conditionRatio() > tol::kRefineCondition) {
+    // Near-singular factors: one refinement step, y += B^-T (c_B - B'y) with
+    // the residual in extended precision (solved at unit size), so that
+    // reduced costs spoiled by rounding do not price columns in.
+    std::vector<double> y0(v.val.begin(), v.val.begin() + m_);
+    std::vector<long double> r(m_);
+    double rmax = 0.0;
+    for (int p = 0; p < m_; ++p) {
+      const int k = head_[p];
+      long double t = c[k];
+      if (k < n_) {
+        for (int64_t q = colStart_[k]; q < colStart_[k + 1]; ++q)
+          t -= static_cast<long double>(y0[colIndex_[q]]) * colValue_[q];
+      } else {
+        t -= y0[k - n_];
+      }
+      r[p] = t;
+      rmax = std::max(rmax, std::fabs(static_cast<double>(t)));
+    }
+    if (rmax > 0.0) {
+      int rexp = 0;
+      std::frexp(rmax, &rexp);
+      const double sc = std::ldexp(1.0, 1 - rexp);
+      std::fill(v.val.begin(), v.val.end(), 0.0);
+      for (int p = 0; p < m_; ++p) v.val[p] = static_cast<double>(r[p] * sc);
+      v.repack();
+      factor_.btran(v, 1.0);
+      for (int i = 0; i < m_; ++i) v.val[i] = y0[i] + v.val[i] / sc;
+    } else {
+      for (int i = 0; i < m_; ++i) v.val[i] = y0[i];
+    }
+    addWork(static_cast<uint64_t>(colStart_[n_]) + 4ull * m_);
+  }
   const double* y = v.val.data();
   for (int j = 0; j < n_; ++j) {
     if (status_[j] == kBasic) {
