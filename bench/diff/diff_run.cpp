@@ -93,7 +93,6 @@ int main(int argc, char** argv) {
   if (famArg.empty()) {
     for (int k = 0; k < static_cast<int>(Family::kCount); ++k) {
       const Family f = static_cast<Family>(k);
-      if (f == Family::NearDep && !openEnabled("neardep")) continue;
       fams.push_back(f);
     }
   } else {

@@ -12,12 +12,9 @@ namespace vnt::diff {
 // Parts of the run that expose faults still open in the optimizer.  They are
 // left out of the default test run until the fault is fixed on main, and are
 // switched on by name in VANTO_DIFF_OPEN (comma separated, or "all"):
-//   neardep            models with nearly dependent rows (the family of that
-//                      name): some infeasible changed models of the warm path
-//                      end with status 6, no valid proof found
 //   certificate        infeasibility reported without a Farkas certificate (1265)
 inline const std::vector<std::string>& openFaultSwitches() {
-  static const std::vector<std::string> s = {"neardep", "certificate"};
+  static const std::vector<std::string> s = {"certificate"};
   return s;
 }
 

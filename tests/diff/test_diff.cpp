@@ -27,7 +27,7 @@ struct FamilyRun {
 };
 
 const FamilyRun kRuns[] = {
-    {Family::Mixed, 100, nullptr},   {Family::Degen, 60, nullptr},   {Family::NearDep, 30, "neardep"},
+    {Family::Mixed, 100, nullptr},   {Family::Degen, 60, nullptr},   {Family::NearDep, 30, nullptr},
     {Family::NearPar, 20, nullptr}, {Family::Scaled, 50, nullptr}, {Family::Large, 8, nullptr},
     {Family::Infeas, 40, nullptr},  {Family::Unbd, 40, nullptr},    {Family::InfUnbd, 30, nullptr},
     {Family::Crossed, 20, nullptr}, {Family::Cycle, 40, nullptr},
