@@ -67,6 +67,7 @@ inline constexpr size_t kPoolCap = 4000;         // cuts kept in the pool
 inline constexpr int kNodeGomoryCand = 20;       // Gomory rows tried per node round
 inline constexpr int kNodeMirStarts = 40;        // MIR start rows per node round
 inline constexpr int kNodeMirAgg = 2;            // MIR aggregation depth at nodes (at most)
+inline constexpr int kNodeFlowRows = 50;         // flow cover rows per node round
 inline constexpr double kNodeGain = 1e-6;        // relative bound gain a node round must make to continue
 }  // namespace cuttol
 
@@ -164,6 +165,16 @@ struct SepInput {
   std::function<bool()> stop;            // true when a limit ends the separation
 };
 
+// Variable bound of a continuous column: x <= c0 + c1 y (upper) or
+// x >= c0 + c1 y (lower), y binary; y < 0: none.
+struct VarBound {
+  int y = -1;
+  double c0 = 0.0, c1 = 0.0;
+};
+// Variable bounds read from the two-term rows of the LP (one per column and
+// side, the tightest at y = 1).
+void findVarBounds(const SepInput& in, std::vector<VarBound>& vub, std::vector<VarBound>& vlb);
+
 // Separators: each appends candidate cuts (already through the safety
 // filter, violated at the LP point) to out.
 // Gomory mixed-integer cuts from the rows of the optimal tableau whose basic
@@ -175,6 +186,10 @@ void separateCovers(const SepInput& in, std::vector<Cut>& out);
 // maxAgg further rows (mip/mir.cpp), starting from at most maxStarts rows
 // (0: the default number).
 void separateMir(const SepInput& in, int maxAgg, std::vector<Cut>& out, int maxStarts = 0);
+
+// Lifted flow cover cuts of single-node flow relaxations of the rows
+// (mip/cuts_flow.cpp); `maxRows` rows at most.
+void separateFlowCovers(const SepInput& in, std::vector<Cut>& out, int maxRows);
 
 // Clique cuts: greedy cliques of large LP weight in the conflict graph
 // (a literal's weight is its LP value), lifted by literals of weight 0.

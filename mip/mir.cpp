@@ -38,13 +38,6 @@ constexpr int kMaxStartRows = 400;       // start rows per round
 constexpr int kMaxRowLen = 1000;         // longer rows neither start nor join an aggregate
 constexpr double kBoundDist = 1e-6;      // a value closer than this to a bound sits on it
 
-// Variable bound of a continuous column: x <= c0 + c1 y (upper) or
-// x >= c0 + c1 y (lower), y binary.
-struct VarBound {
-  int y = -1;
-  double c0 = 0.0, c1 = 0.0;
-};
-
 // How a variable of the aggregate is replaced by a nonnegative one.
 enum Sub : char { kLower, kUpper, kVlb, kVub };
 
@@ -133,34 +126,7 @@ class MirSeparator {
     return (kind[r[0].first] != kInt && binary(r[1].first)) || (kind[r[1].first] != kInt && binary(r[0].first));
   }
 
-  // Two-term rows  a x + b y in [L, U]  with x continuous and y binary give
-  // x <= (U - b y) / a  and  x >= (L - b y) / a  (sides swapped for a < 0).
-  // The tightest at y = 1 is kept (first found on ties).
-  void findVariableBounds() {
-    const int n = in_.n;
-    vub_.assign(n, {});
-    vlb_.assign(n, {});
-    const auto& rows = *in_.rows;
-    for (int i = 0; i < in_.m; ++i) {
-      const auto& r = rows[i];
-      if (r.size() != 2 || !isVarBoundRow(i)) continue;
-      const bool first = (*in_.kind)[r[0].first] != kInt;
-      const int x = first ? r[0].first : r[1].first, y = first ? r[1].first : r[0].first;
-      const double a = first ? r[0].second : r[1].second, b = first ? r[1].second : r[0].second;
-      if (std::fabs(a) < 1e-9) continue;
-      const double L = in_.lo[n + i], U = in_.up[n + i];
-      // Upper bound of x from the side that limits a x from above.
-      const double upSide = a > 0 ? U : L, loSide = a > 0 ? L : U;
-      if (finite(upSide)) {
-        VarBound vb{y, upSide / a, -b / a};
-        if (vub_[x].y < 0 || vb.c0 + vb.c1 < vub_[x].c0 + vub_[x].c1) vub_[x] = vb;
-      }
-      if (finite(loSide)) {
-        VarBound vb{y, loSide / a, -b / a};
-        if (vlb_[x].y < 0 || vb.c0 + vb.c1 > vlb_[x].c0 + vlb_[x].c1) vlb_[x] = vb;
-      }
-    }
-  }
+  void findVariableBounds() { findVarBounds(in_, vub_, vlb_); }
 
   double value(int v) const { return v < in_.n ? in_.x[v] : in_.act[v - in_.n]; }
   double lower(int v) const { return in_.lo[v]; }
@@ -518,6 +484,39 @@ class MirSeparator {
 };
 
 }  // namespace
+
+// Two-term rows  a x + b y in [L, U]  with x continuous and y binary give
+// x <= (U - b y) / a  and  x >= (L - b y) / a  (sides swapped for a < 0).
+// The tightest at y = 1 is kept (first found on ties).
+void findVarBounds(const SepInput& in, std::vector<VarBound>& vub, std::vector<VarBound>& vlb) {
+  const int n = in.n;
+  vub.assign(n, {});
+  vlb.assign(n, {});
+  const auto& rows = *in.rows;
+  const std::vector<char>& kind = *in.kind;
+  auto binary = [&](int j) { return kind[j] == kInt && in.lo[j] == 0.0 && in.up[j] == 1.0; };
+  for (int i = 0; i < in.m; ++i) {
+    const auto& r = rows[i];
+    if (r.size() != 2) continue;
+    if (!((kind[r[0].first] != kInt && binary(r[1].first)) || (kind[r[1].first] != kInt && binary(r[0].first))))
+      continue;
+    const bool first = kind[r[0].first] != kInt;
+    const int x = first ? r[0].first : r[1].first, y = first ? r[1].first : r[0].first;
+    const double a = first ? r[0].second : r[1].second, b = first ? r[1].second : r[0].second;
+    if (std::fabs(a) < 1e-9) continue;
+    const double L = in.lo[n + i], U = in.up[n + i];
+    // Upper bound of x from the side that limits a x from above.
+    const double upSide = a > 0 ? U : L, loSide = a > 0 ? L : U;
+    if (finite(upSide)) {
+      VarBound vb{y, upSide / a, -b / a};
+      if (vub[x].y < 0 || vb.c0 + vb.c1 < vub[x].c0 + vub[x].c1) vub[x] = vb;
+    }
+    if (finite(loSide)) {
+      VarBound vb{y, loSide / a, -b / a};
+      if (vlb[x].y < 0 || vb.c0 + vb.c1 > vlb[x].c0 + vlb[x].c1) vlb[x] = vb;
+    }
+  }
+}
 
 void separateMir(const SepInput& in, int maxAgg, std::vector<Cut>& out, int maxStarts) {
   if (in.n == 0 || in.m == 0) return;

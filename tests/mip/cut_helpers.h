@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <numeric>
 #include <random>
 #include <vector>
@@ -74,6 +75,13 @@ class IntegerSlices {
     return rc ? rc : VNTchgobjsen(env_, slice, sense);
   }
 
+  // Solves the slice; its status and objective value.
+  int solve() { return VNTlpopt(env_, slice); }
+  int status() const { return VNTgetstat(env_, slice); }
+  double objval() const {
+    double z = 0;
+    return VNTgetobjval(env_, slice, &z) == 0 ? z : std::nan("");
+  }
   // Calls visit(y) with the slice's first k columns fixed to each assignment
   // y (y_j = 0, 1, ..., ub_j) in turn, until a test assertion has failed.
   template <class Visit>
