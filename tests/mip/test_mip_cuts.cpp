@@ -553,42 +553,24 @@ TEST_F(MipCuts, SwitchesTurnFamiliesOff) {
     EXPECT_GT(rec.count(vnt::mip::kFamMir), 0);
     EXPECT_GT(rec.count(vnt::mip::kFamFlow), 0);
   }
-  VNTsetintparam(env, VNT_PARAM_FLOWCOVERS, -1);
-  {
+  // Each switch at -1: its family is gone, another one still cuts.
+  struct Switch {
+    int param, family, other;
+  };
+  static constexpr Switch kSwitches[] = {{VNT_PARAM_FLOWCOVERS, vnt::mip::kFamFlow, vnt::mip::kFamMir},
+                                         {VNT_PARAM_MIRCUTS, vnt::mip::kFamMir, vnt::mip::kFamFract},
+                                         {VNT_PARAM_FRACCUTS, vnt::mip::kFamFract, vnt::mip::kFamCovers},
+                                         {VNT_PARAM_COVERS, vnt::mip::kFamCovers, vnt::mip::kFamFract}};
+  for (const Switch& sw : kSwitches) {
+    SCOPED_TRACE("family " + std::to_string(sw.family));
+    VNTsetintparam(env, sw.param, -1);
     read("p0033");
     CutRecorder rec;
     ASSERT_EQ(VNTmipopt(env, lp), 0);
-    EXPECT_EQ(rec.count(vnt::mip::kFamFlow), 0);
-    EXPECT_GT(rec.count(vnt::mip::kFamMir), 0);
+    EXPECT_EQ(rec.count(sw.family), 0);
+    EXPECT_GT(rec.count(sw.other), 0);
+    VNTsetintparam(env, sw.param, 0);
   }
-  VNTsetintparam(env, VNT_PARAM_FLOWCOVERS, 0);
-  VNTsetintparam(env, VNT_PARAM_MIRCUTS, -1);
-  {
-    read("p0033");
-    CutRecorder rec;
-    ASSERT_EQ(VNTmipopt(env, lp), 0);
-    EXPECT_EQ(rec.count(vnt::mip::kFamMir), 0);
-    EXPECT_GT(rec.count(vnt::mip::kFamFract), 0);
-  }
-  VNTsetintparam(env, VNT_PARAM_MIRCUTS, 0);
-  VNTsetintparam(env, VNT_PARAM_FRACCUTS, -1);
-  {
-    read("p0033");
-    CutRecorder rec;
-    ASSERT_EQ(VNTmipopt(env, lp), 0);
-    EXPECT_EQ(rec.count(vnt::mip::kFamFract), 0);
-    EXPECT_GT(rec.count(vnt::mip::kFamCovers), 0);
-  }
-  VNTsetintparam(env, VNT_PARAM_FRACCUTS, 0);
-  VNTsetintparam(env, VNT_PARAM_COVERS, -1);
-  {
-    read("p0033");
-    CutRecorder rec;
-    ASSERT_EQ(VNTmipopt(env, lp), 0);
-    EXPECT_GT(rec.count(vnt::mip::kFamFract), 0);
-    EXPECT_EQ(rec.count(vnt::mip::kFamCovers), 0);
-  }
-  VNTsetintparam(env, VNT_PARAM_COVERS, 0);
   VNTsetlongparam(env, VNT_PARAM_CUTPASS, -1);
   {
     read("p0033");
