@@ -389,8 +389,9 @@ TEST_F(Mip, NodeLogBoundsNeverPassTheOptimum) {
     const std::string l = t.substr(p, q - p);
     // "%c%6lld%c%5lld %19s %13s %13s %8s %8s": the bound field at 48.
     if (l.size() < 61 || (l[0] != ' ' && l[0] != '*') || l.find("Cuts") != std::string::npos) continue;
+    const std::string nodeField = l.substr(1, 6);
     char* end = nullptr;
-    const long long node = std::strtoll(l.substr(1, 6).c_str(), &end, 10);
+    const long long node = std::strtoll(nodeField.c_str(), &end, 10);
     if (*end != '\0') continue;
     const std::string field = l.substr(48, 13);
     if (field.find_first_not_of(' ') == std::string::npos) continue;
