@@ -490,17 +490,6 @@ int addrows(Env& env, Problem& lp, int ccnt, int rcnt, long long nzcnt, const do
   });
 }
 
-// Rows added for a solve that reuses the presolved model: they go into the
-// problem like VNTaddrows rows (no new columns), and the AddRows event
-// tells the presolve state, which carries them over to the presolved model
-// when it can and discards itself otherwise.  Without a presolved model the
-// call is an ordinary row addition.
-int preaddrows(Env& env, Problem& lp, int rcnt, long long nzcnt, const double* rhs,
-               const char* sense, const long long* rmatbeg, const int* rmatind,
-               const double* rmatval, char** rowname) {
-  return addrows(env, lp, 0, rcnt, nzcnt, rhs, sense, rmatbeg, rmatind, rmatval, nullptr, rowname);
-}
-
 int addcols(Env& env, Problem& lp, int ccnt, long long nzcnt, const double* obj,
             const long long* cmatbeg, const int* cmatind, const double* cmatval, const double* lb,
             const double* ub, char** colname) {

@@ -8,6 +8,7 @@
 #include "api/chk_decls.h"
 #include "model/opsupport.h"
 #include "presolve/presolve.h"
+#include "presolve/crush.h"
 #include "presolve/records.h"
 #include "simplex/lpdriver.h"
 
@@ -24,53 +25,6 @@ const char* typeWord(const model::Problem& p) {
     case model::kMIQCP:
     case model::kFixedMIQCP: return "MIQCP";
     default: return "LP";
-  }
-}
-
-// Linear form over the original columns -> over the reduced ones, with the
-// constant the removed columns contribute (records applied in the order
-// presolve made them).
-void crushForm(const Presolved& pre, std::vector<double>& coef, double& offset) {
-  const Postsolve& ps = *pre.post;
-  for (const Record& r : ps.recs) {
-    switch (r.kind) {
-      case RecKind::kFixedCol:
-        offset += coef[r.j] * r.a;
-        coef[r.j] = 0.0;
-        break;
-      case RecKind::kFreeSingleton:
-      case RecKind::kSubstitution:
-      case RecKind::kSlackSingleton: {
-        // x_j = (b - sum of the saved entries) / a
-        const double cj = coef[r.j];
-        if (cj == 0.0) break;
-        offset += cj * r.b / r.a;
-        for (int64_t p = r.beg; p < r.end; ++p) coef[ps.pool[p].idx] -= cj * ps.pool[p].val / r.a;
-        coef[r.j] = 0.0;
-        break;
-      }
-      case RecKind::kDuplicateCol: {
-        // The merged column x' = x_j + lambda x_k comes back as x_k at its
-        // reference bound and x_j = x' - lambda x_k (exact while x_j stays
-        // within its bounds): f_j x_j + f_k x_k = f_j x' + (f_k - lambda f_j) x_k.
-        const double fk = coef[r.k];
-        if (fk == 0.0 && coef[r.j] == 0.0) break;
-        const double kref = !isInf(r.d) ? r.d : !isInf(r.e) ? r.e : 0.0;
-        offset += (fk - r.a * coef[r.j]) * kref;
-        coef[r.k] = 0.0;
-        break;
-      }
-      case RecKind::kDoubleton: {
-        const double ck = coef[r.k];
-        if (ck == 0.0) break;
-        offset += ck * r.c / r.b;
-        coef[r.j] -= ck * r.a / r.b;
-        coef[r.k] = 0.0;
-        break;
-      }
-      default:
-        break;
-    }
   }
 }
 
@@ -242,7 +196,7 @@ int crushform(Env&, model::Problem& lp, int len, const int* ind, const double* v
     coef[ind[t]] += val[t];
   }
   double offset = 0.0;
-  presolve::crushForm(*pre, coef, offset);
+  presolve::crushForm(*pre->post, coef, offset);
   int cnt = 0;
   for (size_t jr = 0; jr < pre->colOrig.size(); ++jr) {
     const double v = coef[pre->colOrig[jr]];

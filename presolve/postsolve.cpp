@@ -88,7 +88,10 @@ void Postsolve::undo(Work& w, bool dual) const {
         double t = 0.0;
         for (int64_t p = r.beg; p < r.end; ++p) t += pool[p].val * w.x[pool[p].idx];
         w.x[r.j] = (r.b - t) / r.a;
-        w.y[r.i] = r.c / r.a;
+        // d_j = 0 over the column's rows: row i and rows added later (beg2..end2).
+        double c = r.c;
+        for (int64_t p = r.beg2; p < r.end2; ++p) c -= pool[p].val * w.y[pool[p].idx];
+        w.y[r.i] = c / r.a;
         w.dj[r.j] = 0.0;
         w.cstat[r.j] = kBasic;
         w.rstat[r.i] = r.side;
@@ -157,7 +160,9 @@ void Postsolve::undo(Work& w, bool dual) const {
         w.rstat[r.i] = kAtLower;
         if (!dual) break;
         const double yr = w.y[r.i];
-        w.y[r.i] = yr + r.c / r.a;
+        double c = r.c;  // less the share of rows added later (beg2..end2)
+        for (int64_t p = r.beg2; p < r.end2; ++p) c -= pool[p].val * w.y[pool[p].idx];
+        w.y[r.i] = yr + c / r.a;
         w.dj[r.j] = -r.a * yr;
         if (rs == kAtLower || rs == kAtUpper) {
           // rest at its lower limit means a x_j at its largest value.
@@ -338,7 +343,11 @@ void Presolved::crushPi(const double* pi, double* pir) const {
   for (size_t ir = 0; ir < rowOrig.size(); ++ir) pir[ir] = pi[rowOrig[ir]];
   // A row that lost a slack column carries that column's cost share.
   for (const Record& r : post->recs)
-    if (r.kind == RecKind::kSlackSingleton && rowReduced[r.i] >= 0) pir[rowReduced[r.i]] -= post->objsen * r.c / r.a;
+    if (r.kind == RecKind::kSlackSingleton && rowReduced[r.i] >= 0) {
+      double c = post->objsen * r.c;
+      for (int64_t p = r.beg2; p < r.end2; ++p) c -= post->pool[p].val * pi[post->pool[p].idx];
+      pir[rowReduced[r.i]] -= c / r.a;
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -295,6 +295,8 @@ class Presolver {
     ps_.recs.push_back(Record{k});
     return ps_.recs.back();
   }
+  // The last record rests on the objective (see kByCost).
+  void markByCost(uint8_t extra = 0) { ps_.recs.back().flags |= static_cast<uint8_t>(kByCost | extra); }
   // Entries of v (but those with index skip) into the pool: [begin, end).
   std::pair<int64_t, int64_t> save(const std::vector<Entry>& v, int skip) {
     const auto beg = static_cast<int64_t>(ps_.pool.size());
@@ -596,16 +598,21 @@ void Presolver::columns() {
         if (!opt_.dualReductions) continue;
         if (isInf(lb_[j])) fail(kInfeasibleOrUnbounded, "Dual infeasible due to empty column '%.255s'.\n", colName(j));
         fixColumn(j, lb_[j], kAtLower);
+        markByCost();
       } else if (sc < 0 && (!isInf(ub_[j]) || costSign(j, true) < 0)) {
         if (!opt_.dualReductions) continue;
         if (isInf(ub_[j])) fail(kInfeasibleOrUnbounded, "Dual infeasible due to empty column '%.255s'.\n", colName(j));
         fixColumn(j, ub_[j], kAtUpper);
+        markByCost();
       } else if (!isInf(lb_[j])) {
         fixColumn(j, lb_[j], kAtLower);
+        markByCost();
       } else if (!isInf(ub_[j])) {
         fixColumn(j, ub_[j], kAtUpper);
+        markByCost();
       } else {
         fixColumn(j, 0.0, kFreeNb);
+        markByCost();
       }
     }
   }
@@ -682,11 +689,13 @@ void Presolver::dominatedColumns() {
     if (act.ninfMax == 0 && c_[j] - act.max > margin) {
       if (isInf(lb_[j])) fail(kInfeasibleOrUnbounded, "Primal unbounded due to dual bounds, variable '%.255s'.\n", colName(j));
       fixColumn(j, lb_[j], kAtLower);
+      markByCost(kByOtherCosts);
       ++out_.counts.dominatedCols;
       dominatedFixed_ = true;
     } else if (act.ninfMin == 0 && c_[j] - act.min < -margin) {
       if (isInf(ub_[j])) fail(kInfeasibleOrUnbounded, "Primal unbounded due to dual bounds, variable '%.255s'.\n", colName(j));
       fixColumn(j, ub_[j], kAtUpper);
+      markByCost(kByOtherCosts);
       ++out_.counts.dominatedCols;
       dominatedFixed_ = true;
     }
@@ -714,13 +723,17 @@ void Presolver::dualFixing() {
     if (sc > 0 && !downLocked && (!isInf(lb_[j]) || costSign(j, true) > 0)) {
       if (isInf(lb_[j])) fail(kInfeasibleOrUnbounded, "Primal unbounded due to dual bounds, variable '%.255s'.\n", colName(j));
       fixColumn(j, lb_[j], kAtLower);
+      markByCost();
     } else if (sc < 0 && !upLocked && (!isInf(ub_[j]) || costSign(j, true) < 0)) {
       if (isInf(ub_[j])) fail(kInfeasibleOrUnbounded, "Primal unbounded due to dual bounds, variable '%.255s'.\n", colName(j));
       fixColumn(j, ub_[j], kAtUpper);
+      markByCost();
     } else if (c_[j] >= 0 && !downLocked && !isInf(lb_[j])) {
       fixColumn(j, lb_[j], kAtLower);
+      markByCost();
     } else if (c_[j] <= 0 && !upLocked && !isInf(ub_[j])) {
       fixColumn(j, ub_[j], kAtUpper);
+      markByCost();
     }
   }
 }
@@ -786,6 +799,7 @@ bool Presolver::freeSingleton(int j) {
   r.b = b;
   r.c = c_[j];
   r.side = static_cast<int8_t>(side);
+  if (rlo_[i] != rup_[i]) r.flags |= kByCost;
   const std::vector<Entry> saved(row.begin(), row.end());
   saveEntries(r, saved, j);
   costThroughRow(j, saved, a, b);
@@ -1174,12 +1188,14 @@ void Presolver::duplicateColumns() {
               fail(kInfeasibleOrUnbounded, "Duplicate columns %.255s and %.255s make problem unbounded.\n", colName(j),
                    colName(k));
             fixColumn(k, ub_[k], kAtUpper);
+            markByCost(kByOtherCosts);
             ++out_.counts.duplicateCols;
           } else if (delta > 0 && jUp) {
             if (isInf(lb_[k]))
               fail(kInfeasibleOrUnbounded, "Duplicate columns %.255s and %.255s make problem unbounded.\n", colName(j),
                    colName(k));
             fixColumn(k, lb_[k], kAtLower);
+            markByCost(kByOtherCosts);
             ++out_.counts.duplicateCols;
           }
           return;
@@ -1197,6 +1213,7 @@ void Presolver::duplicateColumns() {
         r.c = ub_[j];
         r.d = lb_[k];
         r.e = ub_[k];
+        r.flags |= kByCost | kByOtherCosts;
         lb_[j] = lo;
         ub_[j] = hi;
         touchCol(j);

@@ -49,13 +49,14 @@ enum class RecKind : uint8_t {
   kFixedCol,      // column j removed at value a; saved column entries; status hint in side
   kSingletonRow,  // row i (only column j, coefficient a) turned into bounds of j
   kForcingRow,    // row i at its limit `side` forces its columns (saved row entries)
-  kFreeSingleton, // column j (only in row i, coefficient a) substituted out; saved row entries
+  kFreeSingleton, // column j (only in row i, coefficient a) substituted out; saved row entries; (beg2, end2)
+                  // the column's entries in rows added after presolve
   kDoubleton,     // equation a x_j + b x_k = rhs: x_k substituted; saved entries of column k
   kParallelRow,   // row k (= lambda times row i) merged into row i
   kSubstitution,  // equation i (coefficient a of column j, rhs b) solved for j; saved row i (without j),
                   // then (beg2, end2) column j (without row i); cost of j in c
   kSlackSingleton, // column j (only in equation i, coefficient a, rhs b, cost c) removed, the row made a range
-                   // of the rest; saved row entries (without j)
+                   // of the rest; saved row entries (without j); (beg2, end2) as for kFreeSingleton
   kDuplicateCol,  // column k = lambda (a) times column j merged into j (x_j + lambda x_k); bounds of j in b, c,
                   // of k in d, e
 };
@@ -74,6 +75,13 @@ inline constexpr uint8_t kLbChanged = 1;  // the record tightened the lower side
 inline constexpr uint8_t kUbChanged = 2;  // the record tightened the upper side
 inline constexpr uint8_t kFixedAfter = 4; // the column (or row) had equal sides after the record
 inline constexpr uint8_t kCrossed = 8;    // (presolve only) limits that cross beyond the tolerance
+// The reduction rests on the objective: it keeps an optimum but not every
+// feasible point (dual fixing, empty columns, free singletons of an
+// inequality, duplicate columns).  Rows added later or a changed cost of the
+// column may void it.
+inline constexpr uint8_t kByCost = 16;
+// ... and on the costs of other columns as well (dominated columns).
+inline constexpr uint8_t kByOtherCosts = 32;
 
 // The postsolve stack and what undoing it needs.
 class Postsolve {
