@@ -316,6 +316,7 @@ class Presolver {
   void rowActivities();
   void columns();
   void dualFixing();
+  [[noreturn]] void unboundedColumn(int j);
   void dominatedColumns();
   bool freeSingleton(int j);
   bool slackSingleton(int j);
@@ -702,6 +703,21 @@ void Presolver::dominatedColumns() {
   }
 }
 
+// Column j improves the objective without limit in a direction that no
+// row and no bound stops: the problem is unbounded if it is feasible.  A
+// column of one row names that row (its activity runs off on its open side).
+void Presolver::unboundedColumn(int j) {
+  const auto& col = colEntries(j);
+  if (col.size() == 1) {
+    const int i = col[0].idx;
+    const bool upOnly = isInf(rlo_[i]);
+    say("Infeasibility or unboundedness row '%.255s':  ax %c= %g.\n", rowLabel(i).c_str(), upOnly ? '<' : '>',
+        upOnly ? rup_[i] : rlo_[i]);
+    throw Stop{kInfeasibleOrUnbounded};
+  }
+  fail(kInfeasibleOrUnbounded, "Primal unbounded due to dual bounds, variable '%.255s'.\n", colName(j));
+}
+
 // Columns whose cost and locks let them sit at one bound in some optimum.
 void Presolver::dualFixing() {
   for (int j = 0; j < n_; ++j) {
@@ -721,11 +737,11 @@ void Presolver::dualFixing() {
     work_ += colE_[j].size();
     const int sc = costSign(j);
     if (sc > 0 && !downLocked && (!isInf(lb_[j]) || costSign(j, true) > 0)) {
-      if (isInf(lb_[j])) fail(kInfeasibleOrUnbounded, "Primal unbounded due to dual bounds, variable '%.255s'.\n", colName(j));
+      if (isInf(lb_[j])) unboundedColumn(j);
       fixColumn(j, lb_[j], kAtLower);
       markByCost();
     } else if (sc < 0 && !upLocked && (!isInf(ub_[j]) || costSign(j, true) < 0)) {
-      if (isInf(ub_[j])) fail(kInfeasibleOrUnbounded, "Primal unbounded due to dual bounds, variable '%.255s'.\n", colName(j));
+      if (isInf(ub_[j])) unboundedColumn(j);
       fixColumn(j, ub_[j], kAtUpper);
       markByCost();
     } else if (c_[j] >= 0 && !downLocked && !isInf(lb_[j])) {

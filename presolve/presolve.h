@@ -111,6 +111,23 @@ struct Presolved {
   void crushPi(const double* pi, double* pir) const;
 };
 
+// The dual formulation of an LP (dual.cpp): the dual problem and what maps
+// its solution back.
+struct DualForm {
+  model::ModelData dual;      // min -b~'y over the dual columns, one row per primal column
+  int n = 0, m = 0;           // primal columns and rows
+  std::vector<double> shift;  // x_j = shift_j + sign_j x'_j (sign 0: free, x_j = x'_j)
+  std::vector<int8_t> sign;
+  std::vector<int> boundCol;  // dual column of the row x'_j <= u_j - l_j, or -1
+  std::vector<int> colRow;    // primal row of each dual column (-1 - j: bound row of column j)
+  std::vector<int8_t> colSigma;        // +1: lower side (or equality), -1: upper side or bound row
+  std::vector<int> rowLo, rowUp, rowEq;  // dual column of each primal row's side, or -1
+};
+// Form the dual of `p`; false for a model that is not a plain LP.
+bool formDual(const model::ModelData& p, DualForm& f);
+// The solution and basis of `p` from an optimal solution of the dual.
+void dualToPrimal(const DualForm& f, const model::ModelData& p, const Solution& dual, Solution& out);
+
 // Run presolve on `in` (the model as exported from the problem).  Prints the
 // report and, when presolve settles the problem, the diagnostic that names
 // the cause, and returns 0 (with `out` filled), 1117, 1118, 1101, 1106,

@@ -42,6 +42,7 @@ enum Param : int {
   kParamUpperObj = 1026,
   kParamPGradient = 1029,
   kParamPresolve = 1030,
+  kParamPreDual = 1044,
   kParamRefactor = 1031,
   kParamScale = 1034,
   kParamSingLimit = 1037,
@@ -565,6 +566,48 @@ bool presolveWanted(Env& env, const model::Problem& p, const LpState& s) {
   return true;
 }
 
+// With VNTPARAM_Preprocessing_Dual 1 the dual of the reduced problem is
+// solved in its place, and its answer becomes the reduced problem's
+// solution and basis.  False (nothing solved) when the dual is not formed
+// or not solved to optimality: the reduced problem is then solved itself.
+// The automatic setting (0) and -1 keep the primal.
+struct DualRun {
+  long long itcnt = 0, phase1cnt = 0;
+  int method = 0;
+};
+bool solveReducedDual(Env& env, const presolve::Presolved& pre, int method, presolve::Solution& rs, DualRun& out) {
+  if (params::getInt(env, kParamPreDual) != 1) return false;
+  presolve::DualForm f;
+  if (!presolve::formDual(pre.reduced, f)) return false;
+  int st = 0;
+  model::Problem* dp = presolve::makeDetachedProblem(env, f.dual, model::kLP, &st);
+  if (!dp) return false;
+  bool ok = false;
+  if (LpState* ds = lpState(*dp)) {
+    print(env, Chan::Results, "DUAL formed by presolve\n");
+    const int r = solveModel(env, *dp, ds, method);
+    if (r == 0 && ds->stat == 1 && ds->engine) {
+      LpEngine& e = *ds->engine;
+      presolve::Solution dsol;
+      const int nd = e.numCols(), md = e.numRows();
+      dsol.x.resize(nd);
+      dsol.pi.resize(md);
+      dsol.cstat.resize(nd);
+      dsol.rstat.resize(md);
+      e.getX(dsol.x.data());
+      e.getPi(dsol.pi.data());
+      e.getBasis(dsol.cstat.data(), dsol.rstat.data());
+      presolve::dualToPrimal(f, pre.reduced, dsol, rs);
+      out.itcnt = ds->itcnt;
+      out.phase1cnt = ds->phase1cnt;
+      out.method = ds->method;
+      ok = true;
+    }
+  }
+  presolve::freeDetachedProblem(dp);
+  return ok;
+}
+
 // Presolve, solve the reduced problem, map its basis back and let the
 // simplex finish on the original problem from that basis (no iterations
 // when the mapped basis is optimal).
@@ -598,7 +641,13 @@ int optimizeWithPresolve(Env& env, model::Problem& p, LpState& s, int method) {
   long long redIt = 0, redPh1 = 0;
   int used = method == kMethodPrimal ? kMethodPrimal : kMethodDual;
   model::Problem* red = nullptr;
-  if (!pre->allEliminated()) {
+  DualRun viaDual;
+  if (!pre->allEliminated() && solveReducedDual(env, *pre, method, rs, viaDual)) {
+    red = presolve::makeDetachedProblem(env, pre->reduced, model::kLP, &st);
+    redIt = viaDual.itcnt;
+    redPh1 = viaDual.phase1cnt;
+    used = viaDual.method;
+  } else if (!pre->allEliminated()) {
     red = presolve::makeDetachedProblem(env, pre->reduced, model::kLP, &st);
     if (!red) return st ? st : 1001;
     LpState* rsState = lpState(*red);
@@ -679,6 +728,21 @@ int optimizeLp(Env& env, model::Problem& p, int method) {
   params::displayChanged(env);
   if (presolveWanted(env, p, *s)) {
     const int r = optimizeWithPresolve(env, p, *s, method);
+    if (r == presolve::kInfeasibleOrUnbounded) {
+      // Presolve found a direction that improves the objective without
+      // limit: the problem is unbounded if it is feasible.  The simplex on
+      // the original problem settles which, with a point and a ray for an
+      // unbounded answer and a Farkas certificate for an infeasible one.
+      s->reload = true;
+      const int st = solveModel(env, p, s, method);
+      if (st != 0) return st;
+      if (s->stat == 2) return presolve::kUnbounded;
+      if (s->stat == 4) {
+        s->noSolution = true;
+        return presolve::kInfeasibleOrUnbounded;
+      }
+      return 0;
+    }
     if (r != presolve::kInfeasible) {
       if (r != kPresolveSkipped) return r;
     } else {

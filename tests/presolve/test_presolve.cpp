@@ -187,15 +187,44 @@ TEST_F(Diagnostics, InconsistentParallelRows) {
   EXPECT_EQ(d.code, 1117);
 }
 
+// A column that improves the objective without limit proves the problem
+// unbounded once the simplex has found a feasible point: the outcome is
+// 1118 with the status unbounded, a point and a ray.
 TEST_F(Diagnostics, UnboundedThroughDualBounds) {
-  // max x: x has no constraint keeping it from growing.
-  load(-1, {1, 1}, {0, 0}, {kInf, 4}, {{'G', 1, {{0, 1}, {1, 1}}}});
-  names({"x", "y"}, {"r"});
+  // max x: no row keeps x from growing.
+  load(-1, {1, 1}, {0, 0}, {kInf, 4}, {{'G', 1, {{0, 1}, {1, 1}}}, {'G', -3, {{0, 1}, {1, -1}}}});
+  names({"x", "y"}, {"r", "s"});
   const Diagnosed d = solve();
   EXPECT_TRUE(results.contains("Primal unbounded due to dual bounds, variable 'x'.\n"));
-  EXPECT_EQ(d.code, 1101);
-  EXPECT_EQ(d.stat, 4);
-  EXPECT_TRUE(errors.contains("Presolve determines problem is infeasible or unbounded"));
+  EXPECT_EQ(d.code, 1118);
+  EXPECT_EQ(d.stat, 2);
+  EXPECT_TRUE(errors.contains("Presolve determines problem is unbounded"));
+  expectPointAndRay();
+}
+
+TEST_F(Diagnostics, ColumnOfOneRowNamesTheRow) {
+  // min x + y with y free and only in y - x <= 4: the row's activity runs
+  // off downwards.
+  load(1, {1, 1}, {0, -kInf}, {10, kInf}, {{'L', 4, {{0, -1}, {1, 1}}}, {'G', 0, {{0, 1}}}});
+  names({"x", "y"}, {"r", "s"});
+  const Diagnosed d = solve();
+  EXPECT_TRUE(results.contains("Infeasibility or unboundedness row 'r':  ax <= 4.\n"));
+  EXPECT_EQ(d.code, 1118);
+  EXPECT_EQ(d.stat, 2);
+  expectPointAndRay();
+}
+
+TEST_F(Diagnostics, UnboundedDirectionOfAnInfeasibleModel) {
+  // u grows without limit, but the cycle x - y >= 1, y - z >= 1,
+  // z - x >= 1 cannot hold: the simplex finds the model infeasible.
+  load(1, {0, 0, 0, -1}, {-kInf, -kInf, -kInf, 0}, {kInf, kInf, kInf, kInf},
+       {{'G', 1, {{0, 1}, {1, -1}}}, {'G', 1, {{1, 1}, {2, -1}}}, {'G', 1, {{2, 1}, {0, -1}}},
+        {'G', 0, {{3, 1}, {0, 1}}}});
+  names({"x", "y", "z", "u"}, {"a", "b", "c", "q"});
+  const Diagnosed d = solve();
+  EXPECT_TRUE(results.contains("Infeasibility or unboundedness row 'q':  ax >= 0.\n"));
+  EXPECT_EQ(d.code, 0);
+  EXPECT_EQ(d.stat, 3);
 }
 
 TEST_F(Diagnostics, EmptyColumnWithAnUnboundedCost) {
@@ -203,8 +232,12 @@ TEST_F(Diagnostics, EmptyColumnWithAnUnboundedCost) {
   names({"x", "free"}, {"r"});
   const Diagnosed d = solve();
   EXPECT_TRUE(results.contains("Dual infeasible due to empty column 'free'.\n"));
-  EXPECT_EQ(d.code, 1101);
-  EXPECT_EQ(d.stat, 4);
+  EXPECT_EQ(d.code, 1118);
+  EXPECT_EQ(d.stat, 2);
+  expectPointAndRay();
+  // VNTpresolve alone cannot tell: infeasible or unbounded.
+  ASSERT_EQ(VNTpresolve(env, lp, 0), 1101);
+  EXPECT_EQ(VNTgetstat(env, lp), 4);
 }
 
 // An unbounded model (x4 up, x5 down by the same amount) whose duplicate
@@ -220,7 +253,8 @@ TEST_F(Diagnostics, UnboundedModelIsNeverCalledInfeasible) {
   const Diagnosed d = solve();
   EXPECT_FALSE(results.contains("Infeasibility row"));
   EXPECT_NE(d.code, 1117);
-  EXPECT_TRUE((d.code == 1101 && d.stat == 4) || (d.code == 0 && d.stat == 2)) << d.code << " " << d.stat;
+  EXPECT_TRUE((d.code == 1101 && d.stat == 4) || ((d.code == 0 || d.code == 1118) && d.stat == 2))
+      << d.code << " " << d.stat;
   // Presolve off: the simplex proves unboundedness with a point and a ray.
   ASSERT_EQ(VNTsetintparam(env, VNT_PARAM_PREIND, 0), 0);
   EXPECT_EQ(VNTlpopt(env, lp), 0);
