@@ -1,4 +1,4 @@
-// Piecewise-linear constraints, objective records and preaddrows through
+// Piecewise-linear constraints and objective records through
 // the public interface: data movement, the checks with their messages, the
 // surplus convention, and what column deletion, cloning and copying do to
 // these parts.
@@ -331,31 +331,6 @@ TEST_F(MultiObj, ChecksAndColumnDeletion) {
                       nullptr), 0);
   EXPECT_EQ(VNTEismultiobj(env, lp), 0);
   EXPECT_EQ(VNTgetnumobjs(env, lp), 1);
-}
-
-TEST_F(ModelTest, PreaddrowsAddsRowsLikeAddrows) {
-  buildSmall();
-  int st = 0;
-  VNTLPptr twin = VNTcloneprob(env, lp, &st);
-  ASSERT_EQ(st, 0);
-  double rhs[] = {3, -1};
-  char sense[] = {'G', 'E'};
-  int beg[] = {0, 2};
-  int ind[] = {0, 3, 1};
-  double val[] = {1.5, -2, 4};
-  char* rn[] = {(char*)"p1", (char*)"p2"};
-  ASSERT_EQ(VNTpreaddrows(env, lp, 2, 3, rhs, sense, beg, ind, val, rn), 0);
-  ASSERT_EQ(VNTaddrows(env, twin, 0, 2, 3, rhs, sense, beg, ind, val, nullptr, rn), 0);
-  EXPECT_TRUE(same(snap(lp), snap(twin)));
-  EXPECT_EQ(VNTgetnumrows(env, lp), 5);
-  const Snapshot before = snap();
-  EXPECT_EQ(VNTpreaddrows(env, lp, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
-  EXPECT_EQ(VNTpreaddrows(env, lp, -1, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 1003);
-  EXPECT_EQ(VNTpreaddrows(env, lp, 1, 1, rhs, sense, nullptr, ind, val, nullptr), 1004);
-  int badInd[] = {7};
-  EXPECT_EQ(VNTpreaddrows(env, lp, 1, 1, rhs, sense, beg, badInd, val, nullptr), 1201);
-  EXPECT_TRUE(same(before, snap()));
-  EXPECT_EQ(VNTfreeprob(env, &twin), 0);
 }
 
 }  // namespace

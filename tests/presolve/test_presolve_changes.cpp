@@ -275,6 +275,47 @@ TEST_F(PresolveChanges, ChangedObjectiveReachesTheReducedProblem) {
   EXPECT_EQ(VNTprechgobj(env, lp, 1, &j, &v), VNTchgobj(env, lp, 1, &j, &v));
 }
 
+TEST_F(PresolveChanges, WithoutAPresolvedProblemRowsAreAddedAsUsual) {
+  load(1, {1, 1, 1, 1}, {0, 0, 0, 0}, {1, 1, 1, 1}, {{'L', 3, {{0, 1}, {1, 1}, {2, 1}}}});
+  int st = 0;
+  VNTLPptr twin = VNTcloneprob(env, lp, &st);
+  ASSERT_EQ(st, 0);
+  double rhs[] = {-1, 2};
+  char sense[] = {'G', 'E'};
+  int beg[] = {0, 2};
+  int ind[] = {0, 3, 1};
+  double val[] = {1.5, -2, 4};
+  char* rn[] = {(char*)"p1", (char*)"p2"};
+  ASSERT_EQ(VNTpreaddrows(env, lp, 2, 3, rhs, sense, beg, ind, val, rn), 0);
+  ASSERT_EQ(VNTaddrows(env, twin, 0, 2, 3, rhs, sense, beg, ind, val, nullptr, rn), 0);
+  ASSERT_EQ(VNTgetnumrows(env, lp), 3);
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 4; ++j) {
+      double a = 0, b = 0;
+      ASSERT_EQ(VNTgetcoef(env, lp, i, j, &a), 0);
+      ASSERT_EQ(VNTgetcoef(env, twin, i, j, &b), 0);
+      EXPECT_EQ(a, b);
+    }
+  char store[16];
+  char* name[1] = {nullptr};
+  int surplus = 0;
+  ASSERT_EQ(VNTgetrowname(env, lp, name, store, sizeof store, &surplus, 2, 2), 0);
+  EXPECT_STREQ(name[0], "p2");
+  // Bad input changes nothing.
+  EXPECT_EQ(VNTpreaddrows(env, lp, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(VNTpreaddrows(env, lp, -1, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 1003);
+  EXPECT_EQ(VNTpreaddrows(env, lp, 1, 1, rhs, sense, nullptr, ind, val, nullptr), 1004);
+  int badInd[] = {7};
+  EXPECT_EQ(VNTpreaddrows(env, lp, 1, 1, rhs, sense, beg, badInd, val, nullptr), 1201);
+  EXPECT_EQ(VNTgetnumrows(env, lp), 3);
+  // A failing call on a presolved problem keeps the presolved problem.
+  ASSERT_EQ(VNTpresolve(env, lp, 0), 0);
+  EXPECT_EQ(VNTpreaddrows(env, lp, 1, 1, rhs, sense, beg, badInd, val, nullptr), 1201);
+  VNTCLPptr red = nullptr;
+  EXPECT_EQ(VNTgetredlp(env, lp, &red), 0);
+  EXPECT_EQ(VNTfreeprob(env, &twin), 0);
+}
+
 TEST_F(PresolveTest, BasicPresolveGivesImpliedBoundsAndRedundantRows) {
   // x + y <= 4 and x - y >= -1 with x, y >= 0: x <= 4, y <= 4 (then y <= 5
   // from the second row is no news); x + 2y >= -3 can never bind.
