@@ -4,7 +4,8 @@
 // parameters switch them off, every dive rule leaves the answer right, and the
 // heuristic incumbents carry the heuristic mark in the node log;
 // fix-and-propagate finds first solutions of set-partitioning models at the
-// root, and RINS at every node keeps the optimum.
+// root, the pump finds one on 10teams, and RINS at every node keeps the
+// optimum.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -86,6 +87,21 @@ TEST_F(MipHeur, EachDiveRuleThePumpAndZeroEffort) {
   VNTsetdblparam(env, VNT_PARAM_HEUREFFORT, 0.0);
   read(name);
   EXPECT_EQ(rootOnly(), VNTMIP_NODE_LIM_INFEAS);
+}
+
+// 10teams after its root cuts: rounding, fix-and-propagate, the dives and
+// plain RENS find no schedule (every fixing order runs into deep conflicts);
+// the pump, rounding with propagation and closing with its sub-MIP, does.
+// The incumbent must satisfy the model as read and not pass the optimum.
+TEST_F(MipHeur, PumpFindsAScheduleOnTenTeamsAtTheRoot) {
+  read("10teams");
+  results.text.clear();
+  ASSERT_EQ(rootOnly(), VNTMIP_NODE_LIM_FEAS) << results.text;
+  EXPECT_NE(results.text.find("Feasibility pump: elapsed "), std::string::npos);
+  EXPECT_TRUE(std::regex_search(results.text, std::regex("\n\\* +[01]\\+"))) << results.text;
+  const double ref = references().at("10teams").objective;
+  EXPECT_GE(objective(), ref - 1e-6 * std::max(1.0, std::fabs(ref)));
+  expectFeasible(incumbent());
 }
 
 // Dives at nodes (every node, every rule) and reduced-cost fixing with the
