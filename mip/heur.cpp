@@ -25,7 +25,7 @@ using simplex::LpStatus;
 
 namespace {
 enum HeurParam : int {
-  kDive = 2060, kRins = 2061, kFpHeur = 2098, kHeurEffort = 2120, kSubMipNodes = 2212,
+  kDive = 2060, kRins = 2061, kLocalBranching = 2063, kFpHeur = 2098, kHeurEffort = 2120, kSubMipNodes = 2212,
 };
 constexpr double kDjTol = 1e-7;          // reduced costs below this fix nothing
 constexpr double kFixSlack = 1e-6;       // rounding slack of the fixing quotient
@@ -45,6 +45,7 @@ bool optimalLp(LpStatus s) { return s == LpStatus::kOptimal || s == LpStatus::kO
 void readHeuristicParams(Env& env, RunParams& rp) {
   rp.diveType = params::getInt(env, kDive);
   rp.rinsFreq = params::getLong(env, kRins);
+  rp.localBranching = params::getInt(env, kLocalBranching);
   rp.fpHeur = params::getInt(env, kFpHeur);
   rp.heurEffort = params::getDbl(env, kHeurEffort);
   rp.subMipNodes = params::getLong(env, kSubMipNodes);
@@ -253,6 +254,7 @@ void Search::heuristics(bool root) {
   if (root) {
     rootLpIterations_ = mipIterations;
     subMipTicks_ = 0.0;
+    localBranchedAt_ = tol::kNone;
   }
   const long long freq = rp.heurFreq > 0 ? rp.heurFreq : kAutoHeurFreq;
   if (!root && (nodeCount % freq) != 0) return;
@@ -322,6 +324,9 @@ void Search::heuristics(bool root) {
   opt.poll = std::move(outerPoll);
   // With an incumbent: RINS around it and the node's LP solution.
   if (rinsDue(root) && !checkLimits(*env_)) rins();
+  // Local branching around an incumbent it has not searched yet.
+  if (rp.localBranching == 1 && hasIncumbent() && incumbentObj < localBranchedAt_ && !checkLimits(*env_))
+    localBranch();
   if (dived) {
     // Back at the node's basis: solve once more so that its factors, reduced
     // costs and statuses are current for fixing and branching.

@@ -63,6 +63,7 @@ struct RunParams {
   int diveType = 0;      // 0 automatic, 1 fractional and coefficient, 2 pseudo-cost, 3 guided
   int fpHeur = 0;        // -1 off
   long long rinsFreq = 0;  // -1 off
+  int localBranching = 0;  // 1: local branching around each new incumbent
   long long subMipNodes = 500;
   std::string intSolPrefix;
   int startAlg = 0;  // root LP algorithm (3: network simplex, then the dual)
@@ -436,6 +437,7 @@ class Search final : public model::SolverState {
   bool rins();
   bool rens();
   bool rinsDue(bool root) const;
+  bool localBranch();  // heur_local.cpp
   bool runSubMip(const std::vector<char>& fix, const std::vector<double>& val, const char* source);
   double subMipAllowance() const;
   void computeLocks();
@@ -536,7 +538,8 @@ class Search final : public model::SolverState {
   double rcCutoff_ = tol::kNone;       // cutoff of the last global reduced-cost fixing
   long long rootLpIterations_ = 0;
   long long heurCalls_ = 0, diveSolutions_ = 0, rcFixed_ = 0;
-  long long subMips_ = 0, rinsSolutions_ = 0;
+  long long subMips_ = 0, rinsSolutions_ = 0, localSolutions_ = 0;
+  double localBranchedAt_ = tol::kNone;  // incumbent value local branching last started from
   double subMipTicks_ = 0.0;           // ticks spent in heuristic sub-MIPs this run
   std::vector<double> diveX_, diveRow_, heurX_, polishX_, polishIn_, polishOrig_;
   long long polishedSolutions_ = 0;  // offered points whose continuous part the fixed-integer LP redid

@@ -206,6 +206,41 @@ const char* effortName(int level) {
   }
 }
 
+namespace {
+
+// Appends the row  sum val[k] x[ind[k]] <= rhs  to a column-wise model.
+void addRow(model::ModelData& md, const std::vector<int>& ind, const std::vector<double>& val, double rhs) {
+  const int n = md.numCols(), m = md.numRows();
+  std::vector<double> coef(n, 0.0);
+  for (size_t k = 0; k < ind.size(); ++k) coef[ind[k]] += val[k];
+  std::vector<int64_t> beg(n + 1, 0);
+  std::vector<int> mi;
+  std::vector<double> mv;
+  mi.reserve(md.matind.size() + ind.size());
+  mv.reserve(md.matind.size() + ind.size());
+  for (int j = 0; j < n; ++j) {
+    beg[j] = static_cast<int64_t>(mi.size());
+    for (int64_t k = md.matbeg[j]; k < md.matbeg[j + 1]; ++k) {
+      mi.push_back(md.matind[k]);
+      mv.push_back(md.matval[k]);
+    }
+    if (coef[j] != 0.0) {
+      mi.push_back(m);
+      mv.push_back(coef[j]);
+    }
+  }
+  beg[n] = static_cast<int64_t>(mi.size());
+  md.matbeg = std::move(beg);
+  md.matind = std::move(mi);
+  md.matval = std::move(mv);
+  md.rhs.push_back(rhs);
+  md.sense.push_back('L');
+  if (!md.rngval.empty()) md.rngval.push_back(0.0);
+  if (!md.rowname.empty()) md.rowname.push_back("neighbourhood");
+}
+
+}  // namespace
+
 bool solveSubMip(Search& s, const std::vector<double>& lb, const std::vector<double>& ub, std::vector<double>& x,
                  const SubMipLimits* lim) {
   Env& env = *s.env_;
@@ -214,6 +249,7 @@ bool solveSubMip(Search& s, const std::vector<double>& lb, const std::vector<dou
   model::ModelData md = s.orig;
   md.lb = lb;
   md.ub = ub;
+  if (lim && !lim->rowInd.empty()) addRow(md, lim->rowInd, lim->rowVal, lim->rowRhs);
   int st = 0;
   model::Problem* q = model::newProblem(env, "submip", &st);
   if (!q) return false;

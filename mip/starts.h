@@ -43,11 +43,16 @@ void processDelayedStarts(Search& s, const double* rootX);
 
 // Limits of a heuristic's sub-MIP: only solutions better than the cutoff
 // (user sense, when hasCutoff), deterministic ticks, and no heuristic
-// sub-MIPs of its own.
+// sub-MIPs of its own, and optionally one more row.
 struct SubMipLimits {
   bool hasCutoff = false;
   double cutoff = 0.0;
   double ticks = 1e75;
+  // One more row of the sub-MIP (local branching's neighbourhood):
+  // sum of val * x over the original columns ind, at most rhs.
+  std::vector<int> rowInd;
+  std::vector<double> rowVal;
+  double rowRhs = 0.0;
 };
 
 // Sub-MIP of the search's model with the columns' bounds replaced by lb/ub,
