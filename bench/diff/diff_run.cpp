@@ -1,7 +1,10 @@
 // Long differential run: generated LPs of every family solved by all our
 // methods, checked from the model data, compared with CLP in process, with
 // HiGHS (python scipy) in batches, and with GLPK's exact simplex where a peer
-// and we disagree.  Prints the totals per family.
+// and we disagree; generated MIPs (the mip* families and the structured
+// ones) solved in several settings, checked from the model data, compared
+// with CBC and HiGHS, with GLPK's branch and bound as a third opinion.
+// Prints the totals per family.
 //
 //   diff_run [--cases N] [--start S] [--families a,b,...] [--open all|list]
 //            [--highs K] [--out DIR] [--minimize] [--quiet] [--dump] [--minutes M]
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "diff/diff_harness.h"
+#include "diff/diff_mip.h"
 #include "diff/diff_options.h"
 
 using namespace vnt::diff;
@@ -26,6 +30,21 @@ struct Tally {
   long highsFailed = 0, highsCompared = 0, highsAgree = 0, highsExplained = 0, highsUnexplained = 0;
   std::map<std::string, long> failures;  // kind -> solves
   std::map<std::string, long> clp;       // peer outcome -> cases
+};
+
+struct MipTally {
+  long cases = 0, solves = 0, agree = 0, explained = 0, tolerance = 0, unexplained = 0, limit = 0, failedCases = 0;
+  long highsFailed = 0, highsCompared = 0, highsAgree = 0, highsExplained = 0, highsUnexplained = 0;
+  std::map<std::string, long> failures;  // kind -> solves
+  std::map<std::string, long> cbc;       // peer outcome -> cases
+};
+
+// One entry of the rotation: an LP family or a MIP family.
+struct Slot {
+  bool mip = false;
+  Family lp = Family::Mixed;
+  MipFamily mf = MipFamily::Mix;
+  std::string name() const { return mip ? mipFamilyName(mf) : familyName(lp); }
 };
 
 std::vector<std::string> split(const std::string& s) {
@@ -89,30 +108,47 @@ int main(int argc, char** argv) {
     }
     else { std::fprintf(stderr, "unknown argument %s\n", s.c_str()); return 2; }
   }
-  std::vector<Family> fams;
+  std::vector<Slot> fams;
   if (famArg.empty()) {
     for (int k = 0; k < static_cast<int>(Family::kCount); ++k) {
       const Family f = static_cast<Family>(k);
-      fams.push_back(f);
+      fams.push_back({false, f, MipFamily::Mix});
     }
+    for (int k = 0; k < static_cast<int>(MipFamily::kCount); ++k)
+      fams.push_back({true, Family::Mixed, static_cast<MipFamily>(k)});
   } else {
     for (const auto& name : split(famArg)) {
-      Family f;
-      if (!familyFromName(name, f)) { std::fprintf(stderr, "unknown family %s\n", name.c_str()); return 2; }
-      fams.push_back(f);
+      Slot sl;
+      if (name == "mip") {  // every MIP family
+        for (int k = 0; k < static_cast<int>(MipFamily::kCount); ++k)
+          fams.push_back({true, Family::Mixed, static_cast<MipFamily>(k)});
+        continue;
+      }
+      if (name == "lp") {  // every LP family
+        for (int k = 0; k < static_cast<int>(Family::kCount); ++k)
+          fams.push_back({false, static_cast<Family>(k), MipFamily::Mix});
+        continue;
+      }
+      if (mipFamilyFromName(name, sl.mf)) sl.mip = true;
+      else if (!familyFromName(name, sl.lp)) { std::fprintf(stderr, "unknown family %s\n", name.c_str()); return 2; }
+      fams.push_back(sl);
     }
   }
   std::system(("mkdir -p '" + out + "'").c_str());
   std::printf("open-fault switches on:");
   for (const auto& s : openFaultSwitches())
     if (openEnabled(s)) std::printf(" %s", s.c_str());
-  std::printf("\nHiGHS peer: %s; exact tie-break: %s\n", highsBatch > 0 && highsAvailable() ? "yes" : "no",
-              glpsolAvailable() ? "yes" : "no");
+  std::printf("\nHiGHS peer: %s; exact tie-break: %s; CBC (MIP peer): %s\n",
+              highsBatch > 0 && highsAvailable() ? "yes" : "no", glpsolAvailable() ? "yes" : "no",
+              cbcAvailable() ? "yes" : "no");
   Ours ours;
   GenOptions g;
   std::map<Family, Tally> tally;
   std::vector<Case> batch;
   std::vector<OurResult> batchOurs;
+  std::map<MipFamily, MipTally> mipTally;
+  std::vector<MipCase> mipBatch;
+  std::vector<MipResult> mipBatchOurs;
   const auto t0 = std::chrono::steady_clock::now();
   FILE* log = std::fopen((out + "/failures.txt").c_str(), "w");
 
@@ -144,14 +180,90 @@ int main(int argc, char** argv) {
     batchOurs.clear();
   };
 
+  // HiGHS on a batch of MIPs against our default solve; GLPK's branch and
+  // bound decides where the two differ.
+  auto flushMipHighs = [&]() {
+    if (mipBatch.empty()) return;
+    std::vector<const Mip*> ms;
+    for (const auto& c : mipBatch) ms.push_back(&c.mip);
+    const auto res = solveHighsMipBatch(ms, out);
+    const MipTol tol;
+    for (size_t k = 0; k < res.size(); ++k) {
+      MipTally& t = mipTally[mipBatch[k].family];
+      const MipResult& our = mipBatchOurs[k];
+      if (res[k].outcome == Outcome::Error || res[k].outcome == Outcome::None ||
+          res[k].outcome == Outcome::IterLimit || our.outcome == Outcome::IterLimit) {
+        ++t.highsFailed;
+        continue;
+      }
+      ++t.highsCompared;
+      if (agreesMip(our, res[k], tol)) { ++t.highsAgree; continue; }
+      const PeerResult gl = solveGlpkMip(mipBatch[k].mip, out);
+      if (agreesMip(our, gl, tol)) { ++t.highsExplained; continue; }
+      ++t.highsUnexplained;
+      std::fprintf(log, "HIGHS mip case %llu %s: ours %s %.10g, highs %s %.10g, glpk %s %.10g\n",
+                   static_cast<unsigned long long>(mipBatch[k].id), mipFamilyName(mipBatch[k].family),
+                   outcomeName(our.outcome), our.obj, outcomeName(res[k].outcome), res[k].obj,
+                   outcomeName(gl.outcome), gl.obj);
+      writeFile(out + "/highs_" + mipFamilyName(mipBatch[k].family) + "_" + std::to_string(mipBatch[k].id) + ".mps",
+                toMipMps(mipBatch[k].mip, "diff"));
+    }
+    mipBatch.clear();
+    mipBatchOurs.clear();
+  };
+
   for (long k = 0; k < cases; ++k) {
     if (minutes > 0 && k % fams.size() == 0 &&
         std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() > minutes * 60) {
       std::printf("stopped at the time limit after %ld cases\n", k);
       break;
     }
-    const Family fam = fams[k % fams.size()];
+    const Slot slot = fams[k % fams.size()];
     const uint64_t id = static_cast<uint64_t>(start + k / static_cast<long>(fams.size()));
+    if (slot.mip) {
+      const MipCase mc = generateMip(id, slot.mf);
+      const std::string base = out + "/" + mipFamilyName(slot.mf) + "_" + std::to_string(id);
+      if (dump) {
+        writeFile(base + ".all.mps", toMipMps(mc.mip, "diff"));
+        writeFile(base + ".peer.mps", toMipMps(reformulate(mc.mip), "diff"));
+      }
+      MipTally& t = mipTally[slot.mf];
+      ++t.cases;
+      MipRunOptions mo;
+      mo.workDir = out;
+      mo.tol.strict = openEnabled("miptol");
+      const MipCaseReport rep = runMipCase(ours, mc, mo);
+      ++t.cbc[outcomeName(rep.cbc.outcome)];
+      bool caseFailed = false;
+      for (const auto& s : rep.solves) {
+        ++t.solves;
+        if (s.agree) ++t.agree;
+        else if (s.limit) ++t.limit;
+        else if (s.explained) ++t.explained;
+        else ++t.unexplained;
+        for (const auto& f : s.failures) ++t.failures[f.kind];
+        if (s.tolerance) ++t.tolerance;
+        caseFailed = caseFailed || anyHardFailure(s.failures) || (!s.agree && !s.explained && !s.limit);
+      }
+      if (caseFailed) {
+        ++t.failedCases;
+        std::fprintf(log, "%s\n", rep.summary().c_str());
+        writeFile(base + ".mps", toMipMps(mc.mip, "diff"));
+        if (doMinimize) {
+          const Mip small = minimizeMipCase(ours, mc, mo);
+          writeFile(base + ".min.mps", toMipMps(small, "diff"));
+          std::fprintf(log, "  minimized to %dx%d: %s.min.mps\n", small.lp.m, small.lp.n, base.c_str());
+        }
+      }
+      if (highsBatch > 0) {
+        mipBatch.push_back(mc);
+        mipBatchOurs.push_back(rep.solves.front().ours);
+        if (static_cast<int>(mipBatch.size()) >= highsBatch / 4) flushMipHighs();
+      }
+      std::fflush(log);
+      continue;
+    }
+    const Family fam = slot.lp;
     const Case c = generate(id, fam, g);
     if (dump) writeFile(out + "/" + familyName(fam) + "_" + std::to_string(id) + ".all.mps", toMps(c.lp, "diff"));
     Tally& t = tally[fam];
@@ -215,6 +327,7 @@ int main(int argc, char** argv) {
     std::fflush(log);
   }
   flushHighs();
+  flushMipHighs();
   std::fclose(log);
   const double sec = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 
@@ -244,6 +357,39 @@ int main(int argc, char** argv) {
   for (const auto& [fam, t] : tally)
     for (const auto& [k, n] : t.clp) clpAll[k] += n;
   for (const auto& [k, n] : clpAll) std::printf(" %s=%ld", k.c_str(), n);
+  MipTally mall;
+  if (!mipTally.empty()) {
+    std::printf("\nMIP families (peer CBC; GLPK and HiGHS on a disagreement; HiGHS batch against the default setting)\n");
+    std::printf("%-10s %6s %6s %6s %5s %6s %5s %6s | %6s %6s %5s %6s %5s | %s\n", "family", "cases", "solves",
+                "agree", "expl", "unexpl", "limit", "failed", "highs", "agree", "expl", "unexpl", "none",
+                "check failures (solves)");
+    auto row = [](const char* name, const MipTally& t) {
+      std::string kinds;
+      for (const auto& [kind, n] : t.failures) kinds += kind + "=" + std::to_string(n) + " ";
+      std::printf("%-10s %6ld %6ld %6ld %5ld %6ld %5ld %6ld | %6ld %6ld %5ld %6ld %5ld | %s\n", name, t.cases,
+                  t.solves, t.agree, t.explained, t.unexplained, t.limit, t.failedCases, t.highsCompared,
+                  t.highsAgree, t.highsExplained, t.highsUnexplained, t.highsFailed, kinds.empty() ? "-" : kinds.c_str());
+    };
+    for (const auto& [fam, t] : mipTally) {
+      row(mipFamilyName(fam), t);
+      mall.cases += t.cases; mall.solves += t.solves; mall.agree += t.agree; mall.explained += t.explained;
+      mall.tolerance += t.tolerance;
+      mall.unexplained += t.unexplained; mall.limit += t.limit; mall.failedCases += t.failedCases;
+      mall.highsCompared += t.highsCompared; mall.highsAgree += t.highsAgree; mall.highsExplained += t.highsExplained;
+      mall.highsUnexplained += t.highsUnexplained; mall.highsFailed += t.highsFailed;
+      for (const auto& [kind, n] : t.failures) mall.failures[kind] += n;
+      for (const auto& [kind, n] : t.cbc) mall.cbc[kind] += n;
+    }
+    row("TOTAL", mall);
+    std::printf("explained as tolerance effects (objective within 1e-5 relative, answer passes the checks): %ld solves;\n"
+                "kinds ending in ~tol: violations up to ten times the tolerance (not failures)\n", mall.tolerance);
+    std::printf("peer (CBC) outcomes:");
+    for (const auto& [k, n] : mall.cbc) std::printf(" %s=%ld", k.c_str(), n);
+    std::printf("\n");
+  }
   std::printf("\n%.0f s wall; failing cases in %s/failures.txt\n", sec, out.c_str());
-  return all.unexplained == 0 && all.failures.empty() ? 0 : 1;
+  long mipHard = 0;
+  for (const auto& [kind, n] : mall.failures)
+    if (!isSoftKind(kind)) mipHard += n;
+  return all.unexplained == 0 && all.failures.empty() && mall.unexplained == 0 && mipHard == 0 ? 0 : 1;
 }

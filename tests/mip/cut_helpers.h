@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 #include <random>
 #include <vector>
@@ -47,6 +49,55 @@ inline int copyDense(VNTENVptr env, VNTLPptr lp, const std::vector<double>& obj,
   }
   return VNTcopylp(env, lp, n, m, VNT_MIN, obj.data(), rhs.data(), sense.data(), beg.data(), cnt.data(), ind.data(),
                    val.data(), lb.data(), ub.data(), nullptr);
+}
+
+// Enumerates the integer points of the box [0, ub] of a dense minimization
+// model, rows met within 1e-9, and calls visit(x, z) on each feasible point
+// (z its objective); stops after a fatal failure.  Returns the best objective,
+// +infinity when no point is feasible.
+template <class Visit>
+double enumerateFeasible(const std::vector<std::vector<double>>& a, const std::vector<char>& sense,
+                         const std::vector<double>& rhs, const std::vector<double>& obj,
+                         const std::vector<double>& ub, Visit visit) {
+  const int n = static_cast<int>(obj.size()), m = static_cast<int>(rhs.size());
+  std::vector<double> x(n, 0.0);
+  double best = std::numeric_limits<double>::infinity();
+  for (;;) {
+    bool ok = true;
+    for (int i = 0; i < m && ok; ++i) {
+      double s = 0;
+      for (int j = 0; j < n; ++j) s += a[i][j] * x[j];
+      ok = sense[i] == 'L' ? s <= rhs[i] + 1e-9 : s >= rhs[i] - 1e-9;
+    }
+    if (ok) {
+      double z = 0;
+      for (int j = 0; j < n; ++j) z += obj[j] * x[j];
+      best = std::min(best, z);
+      visit(x, z);
+      if (::testing::Test::HasFatalFailure()) return best;
+    }
+    int j = 0;
+    while (j < n && x[j] == ub[j]) x[j++] = 0;
+    if (j == n) break;
+    x[j] += 1;
+  }
+  return best;
+}
+
+// The MIP answer of lp against the enumeration's best objective: infeasible
+// when no point is feasible, else optimal at that objective.  Returns whether
+// a point is feasible.
+inline bool expectEnumeratedAnswer(VNTENVptr env, VNTLPptr lp, double best) {
+  const int stat = VNTgetstat(env, lp);
+  if (best == std::numeric_limits<double>::infinity()) {
+    EXPECT_EQ(stat, VNTMIP_INFEASIBLE);
+    return false;
+  }
+  EXPECT_EQ(stat, VNTMIP_OPTIMAL);
+  double z = 0;
+  EXPECT_EQ(VNTgetobjval(env, lp, &z), 0);
+  EXPECT_NEAR(z, best, 1e-6 * (1 + std::fabs(best)));
+  return true;
 }
 
 // Random small mixed-integer models and their LP slices: `slice`, a second

@@ -146,6 +146,18 @@ void capIterations(LpEngine& e, const ModelData& md) {
   e.options().iterationLimit = 20LL * (md.numRows() + md.numCols()) + 1000;
 }
 
+// Capped engine, model loaded, solved by the dual or the primal simplex.  A
+// model the engine refuses fails the test and answers kUnknown.
+LpStatus solveCapped(LpEngine& eng, const ModelData& md, bool dual) {
+  capIterations(eng, md);
+  const int rc = eng.load(md);
+  if (rc != 0) {
+    ADD_FAILURE() << "load returned " << rc;
+    return LpStatus::kUnknown;
+  }
+  return dual ? eng.solveDual() : eng.solvePrimal();
+}
+
 bool sameObjective(double a, double b) { return std::fabs(a - b) <= 1e-6 * std::max(1.0, std::fabs(b)); }
 
 constexpr double kKktTol = 1e-6;
@@ -170,9 +182,7 @@ TEST_P(NetlibTest, DualSimplexReachesReferenceOptimumWithFeasibleBasis) {
   const std::string name = GetParam();
   ModelData md = readModel("netlib/" + name);
   LpEngine eng;
-  capIterations(eng, md);
-  ASSERT_EQ(eng.load(md), 0);
-  LpStatus st = eng.solveDual();
+  LpStatus st = solveCapped(eng, md, true);
   expectOptimalAndKkt(name, md, eng, st);
 }
 
@@ -180,9 +190,7 @@ TEST_P(NetlibTest, PrimalSimplexReachesReferenceOptimumWithFeasibleBasis) {
   const std::string name = GetParam();
   ModelData md = readModel("netlib/" + name);
   LpEngine eng;
-  capIterations(eng, md);
-  ASSERT_EQ(eng.load(md), 0);
-  LpStatus st = eng.solvePrimal();
+  LpStatus st = solveCapped(eng, md, false);
   expectOptimalAndKkt(name, md, eng, st);
 }
 
@@ -256,9 +264,7 @@ bool certifiesInfeasibility(const ModelData& md, const std::vector<double>& y) {
 TEST_P(InfeasibleTest, DualSimplexProvesInfeasibility) {
   ModelData md = readModel("infeas/" + GetParam());
   LpEngine eng;
-  capIterations(eng, md);
-  ASSERT_EQ(eng.load(md), 0);
-  ASSERT_EQ(eng.solveDual(), LpStatus::kInfeasible) << GetParam();
+  ASSERT_EQ(solveCapped(eng, md, true), LpStatus::kInfeasible) << GetParam();
   // Infeasibility is reported only with a certificate, whichever simplex
   // found it (the dual ray, or the phase 1 duals of the primal).
   std::vector<double> y;
@@ -269,9 +275,7 @@ TEST_P(InfeasibleTest, DualSimplexProvesInfeasibility) {
 TEST_P(InfeasibleTest, PrimalSimplexProvesInfeasibility) {
   ModelData md = readModel("infeas/" + GetParam());
   LpEngine eng;
-  capIterations(eng, md);
-  ASSERT_EQ(eng.load(md), 0);
-  ASSERT_EQ(eng.solvePrimal(), LpStatus::kInfeasible) << GetParam();
+  ASSERT_EQ(solveCapped(eng, md, false), LpStatus::kInfeasible) << GetParam();
   std::vector<double> y;
   ASSERT_TRUE(eng.getFarkas(y)) << GetParam();
   EXPECT_TRUE(certifiesInfeasibility(md, y)) << GetParam();
@@ -287,9 +291,7 @@ TEST(SimplexWarmStart, BoundChangesResolveFromLastBasis) {
   for (const char* name : {"25fv47", "scfxm2", "ship08s"}) {
     ModelData md = readModel(std::string("netlib/") + name);
     LpEngine warm;
-    capIterations(warm, md);
-    ASSERT_EQ(warm.load(md), 0);
-    ASSERT_EQ(warm.solveDual(), LpStatus::kOptimal);
+    ASSERT_EQ(solveCapped(warm, md, true), LpStatus::kOptimal);
     const int64_t coldIters = warm.iterations();
     std::vector<double> x(md.numCols());
     warm.getX(x.data());
@@ -306,9 +308,7 @@ TEST(SimplexWarmStart, BoundChangesResolveFromLastBasis) {
     ASSERT_GT(changes, 0);
     LpStatus ws = warm.solveDual();
     LpEngine cold;
-    capIterations(cold, changed);
-    ASSERT_EQ(cold.load(changed), 0);
-    LpStatus cs = cold.solveDual();
+    LpStatus cs = solveCapped(cold, changed, true);
     ASSERT_EQ(cs, ws) << name;
     if (cs != LpStatus::kOptimal) continue;
     EXPECT_TRUE(sameObjective(warm.objective(), cold.objective()))
@@ -325,9 +325,7 @@ TEST(SimplexWarmStart, BoundChangesResolveFromLastBasis) {
 TEST(SimplexBasis, OptimalBasisRoundTrip) {
   ModelData md = readModel("netlib/scagr25");
   LpEngine a;
-  capIterations(a, md);
-  ASSERT_EQ(a.load(md), 0);
-  ASSERT_EQ(a.solveDual(), LpStatus::kOptimal);
+  ASSERT_EQ(solveCapped(a, md, true), LpStatus::kOptimal);
   std::vector<int> cstat(md.numCols()), rstat(md.numRows());
   a.getBasis(cstat.data(), rstat.data());
   LpEngine b;
@@ -349,10 +347,7 @@ TEST(SimplexSense, MaximizeNegatedObjective) {
   for (double& c : md.obj) c = -c;
   md.objsen = -1;
   LpEngine eng;
-  capIterations(eng, md);
-  ASSERT_EQ(eng.load(md), 0);
-  LpStatus st = eng.solveDual();
-  ASSERT_EQ(st, LpStatus::kOptimal);
+  ASSERT_EQ(solveCapped(eng, md, true), LpStatus::kOptimal);
   EXPECT_TRUE(sameObjective(eng.objective(), -reference("netlib", "share2b").objective));
   KktReport k = checkKkt(md, eng);
   EXPECT_LE(k.djViol, kKktTol);
@@ -392,10 +387,7 @@ TEST(SimplexStatus, UnboundedModelIsReported) {
   md.matval = {1.0, -1.0};
   for (bool dual : {true, false}) {
     LpEngine eng;
-    capIterations(eng, md);
-    ASSERT_EQ(eng.load(md), 0);
-    LpStatus st = dual ? eng.solveDual() : eng.solvePrimal();
-    EXPECT_EQ(st, LpStatus::kUnbounded) << (dual ? "dual" : "primal");
+    EXPECT_EQ(solveCapped(eng, md, dual), LpStatus::kUnbounded) << (dual ? "dual" : "primal");
   }
 }
 

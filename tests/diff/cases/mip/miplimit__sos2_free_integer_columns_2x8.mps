@@ -1,0 +1,44 @@
+NAME diff
+ROWS
+ N obj
+ G R0
+ E R1
+COLUMNS
+ M0 'MARKER' 'INTORG'
+ C0 obj -30
+ C0 R1 -6
+ C1 obj 35
+ C1 R1 7
+ C2 obj -8
+ C3 obj -23
+ C4 obj -26
+ C4 R1 1
+ M1 'MARKER' 'INTEND'
+ C5 obj 14
+ C5 R0 4
+ C6 obj -12
+ C7 obj -23
+ C7 R0 -6
+ C7 R1 8
+RHS
+ RHS R0 -14
+ RHS R1 -7
+RANGES
+BOUNDS
+ FR BND C0
+ PL BND C1
+ LO BND C1 -4
+ UP BND C2 5
+ UP BND C3 1
+ UP BND C4 3
+ UP BND C5 1
+ UP BND C6 8
+ UP BND C7 4
+SOS
+ S2 SOS s0 1
+    C2 1
+    C3 2
+    C4 3
+    C5 4
+    C6 5
+ENDATA
