@@ -115,23 +115,31 @@ bool Search::offerSolution(const double* x, bool heuristic, const char* source) 
   // of a piecewise-linear function).
   std::vector<double>& xr = snapX_;
   xr.assign(x, x + w.n0);
-  bool snapped = false;
+  bool snapped = false, snappedInt = false;
   for (int j = 0; j < w.n0; ++j)
     if ((w.kind[j] == kInt || w.kind[j] == kSemiInt) && xr[j] != std::round(xr[j]) &&
         std::fabs(xr[j] - std::round(xr[j])) <= rp.intTol) {
       xr[j] = std::round(xr[j]);
       snapped = true;
+      if (w.kind[j] == kInt) snappedInt = true;
     }
-  bool ok = false;
+  bool ok = false, snapFailed = false;
   if (snapped) {
     mapBack(xr.data());
     ok = solutionSatisfies(orig, xo.data(), t);
     if (ok) x = xr.data();
+    else snapFailed = true;
   }
   if (!ok) {
     mapBack(x);
     ok = solutionSatisfies(orig, xo.data(), t);
   }
+  // A point that holds only while integer columns sit off their values by
+  // the integrality slack is not a solution: with a big coefficient that
+  // slack switches a row off (a binary at 6e-6 times 1e6).
+  bool slackOnly = ok && snapFailed && snappedInt && !allowSlack_;
+  heldBySlack_ = false;
+  polishedObj_ = -tol::kInf;
   // The continuous columns follow the integers' LP values, not their
   // rounded ones: rows and piecewise-linear functions that tie them keep the
   // integrality slack (and the objective is off by it).  When the point holds
@@ -141,7 +149,7 @@ bool Search::offerSolution(const double* x, bool heuristic, const char* source) 
   if (ok && atNode) {
     SolutionTolerances tight = t;
     tight.feasibility = 0.1 * t.feasibility;
-    if (!solutionSatisfies(orig, xo.data(), tight)) {
+    if (slackOnly || !solutionSatisfies(orig, xo.data(), tight)) {
       std::vector<double>& xi = polishIn_;
       xi.assign(x, x + w.n0);
       for (int j = 0; j < w.n0; ++j)
@@ -153,9 +161,19 @@ bool Search::offerSolution(const double* x, bool heuristic, const char* source) 
           x = polishX_.data();
           xo.swap(xp);
           ++polishedSolutions_;
+          slackOnly = false;
+          double obj = orig.objoffset;
+          for (int j = 0; j < orig.numCols(); ++j) obj += orig.obj[j] * xo[j];
+          polishedObj_ = sense * obj;
         }
       }
     }
+  }
+  if (slackOnly) {
+    // The node branches on such a column instead (processNode); a
+    // heuristic's candidate is simply not a solution.
+    heldBySlack_ = true;
+    return false;
   }
   if (!ok) {
     if (heuristic) {
@@ -874,8 +892,49 @@ Search::NodeResult Search::processNode(Node& nd, Node* next, bool* haveNext) {
     if (!branch) {
       // Every restriction holds: a candidate incumbent.
       const bool acc = offerSolution(xsave_.data(), false, "node");
-      if (!acc) logNode(nd, 2, tol::kNone, -1, false, false);
-      return NodeResult::kIntegral;
+      // A point that holds only by the integrality slack of some integer
+      // columns (and whose continuous part cannot follow their rounded
+      // values) is split on the column furthest from its value: both
+      // children exclude the point.
+      int split = -1;
+      bool acc2 = acc;
+      // The same when the continuous part had to move and the point is worse
+      // than the node's LP: the node's bound is not reached yet.
+      // (A difference the gap tolerances close is no reason to go on.)
+      const bool worse = polishedObj_ > -tol::kInf && !gapClosed(polishedObj_, z, rp.absGap, rp.mipGap);
+      if ((!acc && heldBySlack_) || worse) {
+        double worst = 0.0;
+        for (int j = 0; j < w.n0; ++j) {
+          if (w.kind[j] != kInt) continue;
+          const double v = xsave_[j];
+          const double off = std::fabs(v - std::round(v));
+          // Both children must be strictly smaller than the node.
+          if (off > worst && std::floor(v) >= curLo[j] && std::ceil(v) <= curUp[j]) {
+            worst = off;
+            split = j;
+          }
+        }
+        if (split < 0 && !acc) {
+          // Nothing to split on (the columns sit beside a bound): the point
+          // is taken as before, within the tolerances.
+          allowSlack_ = true;
+          acc2 = offerSolution(xsave_.data(), false, "node");
+          allowSlack_ = false;
+        }
+      }
+      if (split < 0) {
+        if (!acc2) logNode(nd, 2, tol::kNone, -1, false, false);
+        return NodeResult::kIntegral;
+      }
+      ++slackSplits_;
+      const double v = xsave_[split];
+      dn.clear();
+      upc.clear();
+      dn.push_back({split, curLo[split], std::floor(v)});
+      upc.push_back({split, std::ceil(v), curUp[split]});
+      col = split;
+      frac = v - std::floor(v);
+      kind = 'X';
     }
     if (kind == 'I') {
       logNode(nd, 1, tol::kNone, -1, false, false);

@@ -467,6 +467,10 @@ class Search final : public model::SolverState {
   long long cutsKept_[30] = {};   // cuts that became model rows at a restart
   model::Problem* prob_ = nullptr;  // the problem of the running call
   long long rejectedNodeSolutions_ = 0;
+  long long slackSplits_ = 0;        // integral-looking nodes split because their point held only by slack
+  bool heldBySlack_ = false;
+  bool allowSlack_ = false;
+  double polishedObj_ = 0.0;         // objective of the last offered point after its continuous part moved (-inf: none)           // take a slack-only point (nothing left to split on)          // the last offered point held only by the integrality slack
   bool polishing_ = false;  // the search is in its polishing phase
   int fileError_ = 0;       // node-file error that ended the run
   // Branching priorities per working column from the problem's priority

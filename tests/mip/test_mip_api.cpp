@@ -786,3 +786,45 @@ TEST_F(Mip, ContinuousColumnsFollowTheRoundedIntegers) {
   std::remove(path);
   VNTsetintparam(env, VNT_PARAM_PREIND, 1);
 }
+
+// A binary within the integrality tolerance of 0 (5e-6) leaves a big-M row
+// (coefficient 1e6) 5 units of room: the LP point looks integral but is no
+// solution.  With the binary at 0 the continuous part either follows (first
+// model: optimum 0) or cannot (second model: only z = 1 works, optimum 995).
+TEST_F(Mip, IntegralitySlackNeverSwitchesABigMRowOff) {
+  struct Case {
+    const char* text;
+    double opt, z;
+  } cases[] = {
+      {"Minimize\n obj: - x + 1000 z\nSubject To\n bigm: x - 1000000 z <= 0\n"
+       "Bounds\n 0 <= x <= 5\nBinaries\n z\nEnd\n",
+       0.0, 0.0},
+      {"Minimize\n obj: - x + 1000 z\nSubject To\n bigm: x - 1000000 z <= 0\n link: x + y = 5\n"
+       "Bounds\n 0 <= x <= 5\n 0 <= y <= 1\nBinaries\n z\nEnd\n",
+       995.0, 1.0},
+  };
+  for (const Case& c : cases) {
+    char path[] = "/tmp/vanto_bigmXXXXXX.lp";
+    const int fd = mkstemps(path, 3);
+    ASSERT_GE(fd, 0);
+    FILE* f = fdopen(fd, "w");
+    std::fputs(c.text, f);
+    std::fclose(f);
+    for (int presolve : {1, 0}) {
+      VNTsetintparam(env, VNT_PARAM_PREIND, presolve);
+      ASSERT_EQ(VNTreadcopyprob(env, lp, path, nullptr), 0);
+      ASSERT_EQ(VNTmipopt(env, lp), 0);
+      EXPECT_EQ(VNTgetstat(env, lp), VNTMIP_OPTIMAL);
+      double obj = 0.0;
+      ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
+      EXPECT_NEAR(obj, c.opt, 1e-5) << "presolve " << presolve << "\n" << c.text;
+      const std::vector<double> x = incumbent();
+      const int zc = 1;  // columns in order of appearance: x, z (, y)
+      EXPECT_NEAR(x[zc], c.z, 1e-9);
+      // The big-M row with z at its integer value.
+      EXPECT_LE(x[0] - 1e6 * std::round(x[zc]), 1e-5);
+    }
+    std::remove(path);
+  }
+  VNTsetintparam(env, VNT_PARAM_PREIND, 1);
+}
