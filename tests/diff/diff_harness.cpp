@@ -509,30 +509,45 @@ PeerResult solveClp(const Lp& lp) {
 
 bool glpsolAvailable() { return access("/usr/bin/glpsol", X_OK) == 0; }
 
-static std::string tempBase(const std::string& dir, const char* what) {
+std::string tempBase(const std::string& dir, const char* what) {
   static int counter = 0;
   return dir + "/vnt_diff_" + std::to_string(getpid()) + "_" + what + std::to_string(counter++);
+}
+
+GlpsolRun runGlpsol(const std::string& mpsText, const std::string& options, int timeoutSeconds,
+                    const std::string& workDir, const char* what) {
+  GlpsolRun r;
+  const std::string base = tempBase(workDir, what);
+  const std::string mps = base + ".mps", out = base + ".out", log = base + ".log";
+  if (!writeFile(mps, mpsText)) return r;
+  r.written = true;
+  const std::string cmd = "timeout " + std::to_string(timeoutSeconds) + " /usr/bin/glpsol --freemps '" + mps + "' " +
+                          options + " -o '" + out + "' > '" + log + "' 2>&1";
+  r.rc = std::system(cmd.c_str());
+  r.obj = NAN;
+  std::ifstream f(out);
+  std::string line;
+  while (std::getline(f, line)) {
+    if (line.rfind("Status:", 0) == 0) r.status = line.substr(7);
+    if (line.rfind("Objective:", 0) == 0) {
+      const auto eq = line.find('=');
+      if (eq != std::string::npos) r.obj = std::strtod(line.c_str() + eq + 1, nullptr);
+    }
+  }
+  std::remove(mps.c_str());
+  std::remove(out.c_str());
+  std::remove(log.c_str());
+  return r;
 }
 
 PeerResult solveExact(const Lp& lp, const std::string& workDir, int seconds) {
   PeerResult p;
   if (!glpsolAvailable()) { p.detail = "no glpsol"; return p; }
-  const std::string base = tempBase(workDir, "exact");
-  const std::string mps = base + ".mps", out = base + ".out", log = base + ".log";
-  if (!writeFile(mps, toMps(lp, "diff"))) { p.outcome = Outcome::Error; p.detail = "cannot write"; return p; }
-  const std::string cmd = "timeout " + std::to_string(seconds) + " /usr/bin/glpsol --freemps '" + mps + "' --exact -o '" + out + "' > '" + log +
-                          "' 2>&1";
-  const int rc = std::system(cmd.c_str());
-  std::ifstream f(out);
-  std::string line, status;
-  double obj = NAN;
-  while (std::getline(f, line)) {
-    if (line.rfind("Status:", 0) == 0) status = line.substr(7);
-    if (line.rfind("Objective:", 0) == 0) {
-      const auto eq = line.find('=');
-      if (eq != std::string::npos) obj = std::strtod(line.c_str() + eq + 1, nullptr);
-    }
-  }
+  const GlpsolRun g = runGlpsol(toMps(lp, "diff"), "--exact", seconds, workDir, "exact");
+  if (!g.written) { p.outcome = Outcome::Error; p.detail = "cannot write"; return p; }
+  const std::string& status = g.status;
+  const double obj = g.obj;
+  const int rc = g.rc;
   if (status.find("OPTIMAL") != std::string::npos) {
     p.outcome = Outcome::Optimal;
     p.obj = obj * lp.objsen + lp.offset;
@@ -544,9 +559,6 @@ PeerResult solveExact(const Lp& lp, const std::string& workDir, int seconds) {
     p.outcome = Outcome::Other;
   }
   p.detail = "glpsol --exact:" + status + " (rc " + std::to_string(rc) + ")";
-  std::remove(mps.c_str());
-  std::remove(out.c_str());
-  std::remove(log.c_str());
   return p;
 }
 

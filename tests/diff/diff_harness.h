@@ -59,6 +59,21 @@ struct PeerResult {
   std::string detail;
 };
 
+// A file name base in dir, unique within the process.
+std::string tempBase(const std::string& dir, const char* what);
+
+// One glpsol run on an MPS text (free format) with the given options under a
+// wall-clock timeout: its "Status:" text, objective and exit code.  written
+// is false when the model could not be written.
+struct GlpsolRun {
+  bool written = false;
+  std::string status;
+  double obj = 0;
+  int rc = -1;
+};
+GlpsolRun runGlpsol(const std::string& mpsText, const std::string& options, int timeoutSeconds,
+                    const std::string& workDir, const char* what);
+
 // A failed independent check: its kind and a readable detail.
 struct CheckFailure {
   std::string kind;

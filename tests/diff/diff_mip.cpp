@@ -40,10 +40,6 @@ std::string num(double v) {
   return buf;
 }
 
-std::string tempName(const std::string& dir, const char* what) {
-  static int counter = 0;
-  return dir + "/vnt_mipdiff_" + std::to_string(getpid()) + "_" + what + std::to_string(counter++);
-}
 
 // Row-wise working form of a generated MIP.
 struct Builder {
@@ -786,7 +782,7 @@ MipResult solveOursMip(Ours& ours, const Mip& m, const MipConfig& c, const std::
   bool fromFile = !m.sos.empty();
   if (fromFile) {
     // Sets reach the library through the reader only.
-    const std::string path = tempName(workDir, "sos") + ".mps";
+    const std::string path = tempBase(workDir, "sos") + ".mps";
     p = VNTcreateprob(env, &rc, "mipdiff");
     if (p && writeFile(path, toMipMps(m, "mipdiff", false))) rc = VNTreadcopyprob(env, p, path.c_str(), nullptr);
     std::remove(path.c_str());
@@ -925,7 +921,7 @@ PeerResult solveCbc(const Mip& m0, const std::string& workDir, int seconds) {
   PeerResult p;
   if (!cbcAvailable()) { p.detail = "no cbc"; return p; }
   const Mip m = reformulate(m0);
-  const std::string base = tempName(workDir, "cbc");
+  const std::string base = tempBase(workDir, "cbc");
   const std::string mps = base + ".mps", sol = base + ".sol", log = base + ".log";
   if (!writeFile(mps, toMipMps(m, "cbcdiff", true))) { p.outcome = Outcome::Error; return p; }
   const std::string cmd = "timeout " + std::to_string(seconds + 10) + " /usr/bin/cbc '" + mps + "' -sec " +
@@ -952,22 +948,12 @@ PeerResult solveGlpkMip(const Mip& m0, const std::string& workDir, int seconds) 
   PeerResult p;
   if (!glpsolAvailable()) { p.detail = "no glpsol"; return p; }
   const Mip m = reformulate(m0);
-  const std::string base = tempName(workDir, "glpk");
-  const std::string mps = base + ".mps", out = base + ".out", log = base + ".log";
-  if (!writeFile(mps, toMipMps(m, "glpkdiff", false))) { p.outcome = Outcome::Error; return p; }
-  const std::string cmd = "timeout " + std::to_string(seconds + 10) + " /usr/bin/glpsol --freemps '" + mps +
-                          "' --tmlim " + std::to_string(seconds) + " -o '" + out + "' > '" + log + "' 2>&1";
-  const int rc = std::system(cmd.c_str());
-  std::ifstream f(out);
-  std::string line, status;
-  double obj = NAN;
-  while (std::getline(f, line)) {
-    if (line.rfind("Status:", 0) == 0) status = line.substr(7);
-    if (line.rfind("Objective:", 0) == 0) {
-      const auto eq = line.find('=');
-      if (eq != std::string::npos) obj = std::strtod(line.c_str() + eq + 1, nullptr);
-    }
-  }
+  const GlpsolRun g =
+      runGlpsol(toMipMps(m, "glpkdiff", false), "--tmlim " + std::to_string(seconds), seconds + 10, workDir, "glpk");
+  if (!g.written) { p.outcome = Outcome::Error; return p; }
+  const std::string& status = g.status;
+  const double obj = g.obj;
+  const int rc = g.rc;
   if (status.find("INTEGER OPTIMAL") != std::string::npos) {
     p.outcome = Outcome::Optimal;
     p.obj = obj * m.lp.objsen + m.lp.offset;
@@ -978,16 +964,13 @@ PeerResult solveGlpkMip(const Mip& m0, const std::string& workDir, int seconds) 
     p.outcome = Outcome::Other;
   }
   p.detail = "glpsol:" + status + " (rc " + std::to_string(rc) + ")";
-  std::remove(mps.c_str());
-  std::remove(out.c_str());
-  std::remove(log.c_str());
   return p;
 }
 
 std::vector<PeerResult> solveHighsMipBatch(const std::vector<const Mip*>& ms, const std::string& workDir) {
   std::vector<PeerResult> res(ms.size());
   if (!highsAvailable()) return {};
-  const std::string base = tempName(workDir, "highs");
+  const std::string base = tempBase(workDir, "highs");
   const std::string in = base + ".txt", out = base + ".res";
   std::vector<Mip> forms;  // sets reformulated; semi-continuous columns passed as such
   forms.reserve(ms.size());

@@ -671,19 +671,23 @@ TEST_F(Mip, IncumbentFilesFollowEveryNewIncumbent) {
 
 }  // namespace
 
+// Writes an LP-format model to a fresh temporary file; its path ("" on failure).
+static std::string writeTempLp(const char* text) {
+  char path[] = "/tmp/vanto_mipXXXXXX.lp";
+  const int fd = mkstemps(path, 3);
+  if (fd < 0) return "";
+  FILE* f = fdopen(fd, "w");
+  if (!f) return "";
+  std::fputs(text, f);
+  std::fclose(f);
+  return path;
+}
+
 // Lazy constraints are constraints of the model: a run must give the answer
 // of the same model with them written as ordinary rows, and the incumbent
 // must satisfy them.
 TEST_F(Mip, LazyConstraintsBindTheAnswer) {
-  auto writeModel = [](const std::string& text) {
-    char path[] = "/tmp/vanto_lazyXXXXXX.lp";
-    const int fd = mkstemps(path, 3);
-    if (fd < 0) return std::string();
-    FILE* f = fdopen(fd, "w");
-    std::fputs(text.c_str(), f);
-    std::fclose(f);
-    return std::string(path);
-  };
+  auto writeModel = [](const std::string& text) { return writeTempLp(text.c_str()); };
   unsigned seed = 7;
   auto rnd = [&](int k) {
     seed = seed * 1103515245u + 12345u;
@@ -761,12 +765,9 @@ TEST_F(Mip, ContinuousColumnsFollowTheRoundedIntegers) {
       " -1000 <= x5 <= 1000\n -1000 <= x6 <= 1000\n"
       "Binaries\n x4\nGenerals\n x0 x1 x2 x3\n"
       "Pwl\n p1: x5 = x1 -2 (0, 0) (1, 4) (2, 4) (4, 2) -1\n p2: x6 = x2 1 (0, -1) -1\nEnd\n";
-  char path[] = "/tmp/vanto_pwlXXXXXX.lp";
-  const int fd = mkstemps(path, 3);
-  ASSERT_GE(fd, 0);
-  FILE* f = fdopen(fd, "w");
-  std::fputs(text, f);
-  std::fclose(f);
+  const std::string file = writeTempLp(text);
+  ASSERT_FALSE(file.empty());
+  const char* path = file.c_str();
   for (int presolve : {1, 0}) {
     VNTsetintparam(env, VNT_PARAM_PREIND, presolve);
     ASSERT_EQ(VNTreadcopyprob(env, lp, path, nullptr), 0);
@@ -804,12 +805,9 @@ TEST_F(Mip, IntegralitySlackNeverSwitchesABigMRowOff) {
        995.0, 1.0},
   };
   for (const Case& c : cases) {
-    char path[] = "/tmp/vanto_bigmXXXXXX.lp";
-    const int fd = mkstemps(path, 3);
-    ASSERT_GE(fd, 0);
-    FILE* f = fdopen(fd, "w");
-    std::fputs(c.text, f);
-    std::fclose(f);
+    const std::string file = writeTempLp(c.text);
+    ASSERT_FALSE(file.empty());
+    const char* path = file.c_str();
     for (int presolve : {1, 0}) {
       VNTsetintparam(env, VNT_PARAM_PREIND, presolve);
       ASSERT_EQ(VNTreadcopyprob(env, lp, path, nullptr), 0);
