@@ -447,11 +447,10 @@ void LpEngine::computeDualFromCosts(const double* c) {
   factor_.btran(v, 1.0);
   if (factor_.conditionRatio() > tol::kRefineCondition) {
     // Near-singular factors: one refinement step, y += B^-T (c_B - B'y) with
-    // the residual in extended precision (solved at unit size), so that
-    // reduced costs spoiled by rounding do not price columns in.
-    std::vector<double> y0(v.val.begin(), v.val.begin() + m_);
+    // the residual in extended precision, so that reduced costs spoiled by
+    // rounding do not price columns in.
+    std::vector<double> y0(v.val.begin(), v.val.begin() + m_), d;
     std::vector<long double> r(m_);
-    double rmax = 0.0;
     for (int p = 0; p < m_; ++p) {
       const int k = head_[p];
       long double t = c[k];
@@ -462,20 +461,9 @@ void LpEngine::computeDualFromCosts(const double* c) {
         t -= y0[k - n_];
       }
       r[p] = t;
-      rmax = std::max(rmax, std::fabs(static_cast<double>(t)));
     }
-    if (rmax > 0.0) {
-      int rexp = 0;
-      std::frexp(rmax, &rexp);
-      const double sc = std::ldexp(1.0, 1 - rexp);
-      std::fill(v.val.begin(), v.val.end(), 0.0);
-      for (int p = 0; p < m_; ++p) v.val[p] = static_cast<double>(r[p] * sc);
-      v.repack();
-      factor_.btran(v, 1.0);
-      for (int i = 0; i < m_; ++i) v.val[i] = y0[i] + v.val[i] / sc;
-    } else {
-      for (int i = 0; i < m_; ++i) v.val[i] = y0[i];
-    }
+    const bool refined = solveResidual(r, true, d);
+    for (int i = 0; i < m_; ++i) v.val[i] = refined ? y0[i] + d[i] : y0[i];
     addWork(static_cast<uint64_t>(colStart_[n_]) + 4ull * m_);
   }
   const double* y = v.val.data();
@@ -994,39 +982,44 @@ int LpEngine::finalPrimalInfeasibilities() {
 }
 
 void LpEngine::refinePrimal() {
-  // Residual of [A I] x = 0 in extended precision, then x_B += B^-1 residual.
-  // The residual is solved scaled to unit size: the solves drop entries
-  // below an absolute threshold, and residuals are tiny by nature.
+  // Residual of [A I] x = 0 in extended precision, then x_B -= B^-1 residual.
   std::vector<long double> r(m_, 0.0L);
   for (int j = 0; j < n_; ++j) {
     const long double xj = x_[j];
     if (xj == 0.0L) continue;
     for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k) r[colIndex_[k]] += xj * colValue_[k];
   }
-  double rmax = 0.0;
-  for (int i = 0; i < m_; ++i) {
-    r[i] += x_[n_ + i];
-    rmax = std::max(rmax, std::fabs(static_cast<double>(r[i])));
-  }
+  for (int i = 0; i < m_; ++i) r[i] += x_[n_ + i];
   addWork(static_cast<uint64_t>(colStart_[n_]) + 4ull * m_);
-  if (rmax == 0.0) return;
+  std::vector<double> d;
+  if (!solveResidual(r, false, d)) return;
+  for (int p = 0; p < m_; ++p) x_[head_[p]] -= d[p];
+}
+
+bool LpEngine::solveResidual(const std::vector<long double>& r, bool transposed, std::vector<double>& d) {
+  double rmax = 0.0;
+  for (int i = 0; i < m_; ++i) rmax = std::max(rmax, std::fabs(static_cast<double>(r[i])));
+  if (rmax == 0.0) return false;
   int rexp = 0;
   std::frexp(rmax, &rexp);  // rmax = f 2^rexp with f in [0.5, 1)
   const double s = std::ldexp(1.0, 1 - rexp);
   WorkVec& v = work_;
   v.clear();
   std::fill(v.val.begin(), v.val.end(), 0.0);
-  for (int i = 0; i < m_; ++i) v.val[i] = -static_cast<double>(r[i] * s);
+  for (int i = 0; i < m_; ++i) v.val[i] = static_cast<double>(r[i] * s);
   v.repack();
-  factor_.ftran(v, 1.0);
-  for (int p = 0; p < m_; ++p) x_[head_[p]] += v.val[p] / s;
+  if (transposed) factor_.btran(v, 1.0);
+  else factor_.ftran(v, 1.0);
+  d.resize(m_);
+  for (int p = 0; p < m_; ++p) d[p] = v.val[p] / s;
   v.clear();
   std::fill(v.val.begin(), v.val.end(), 0.0);
+  return true;
 }
 
 void LpEngine::refineRay(int q, double dir, std::vector<double> w) {
   // Residual a_q - B w in extended precision (the logicals' columns are unit
-  // vectors), solved at unit size as in refinePrimal.
+  // vectors), then w += B^-1 residual.
   std::vector<long double> r(m_, 0.0L);
   if (q < n_) {
     for (int64_t k = colStart_[q]; k < colStart_[q + 1]; ++k) r[colIndex_[k]] = colValue_[k];
@@ -1043,22 +1036,10 @@ void LpEngine::refineRay(int q, double dir, std::vector<double> w) {
       r[k - n_] -= wp;
     }
   }
-  double rmax = 0.0;
-  for (int i = 0; i < m_; ++i) rmax = std::max(rmax, std::fabs(static_cast<double>(r[i])));
   addWork(static_cast<uint64_t>(colStart_[n_]) + 4ull * m_);
-  if (rmax == 0.0) return;
-  int rexp = 0;
-  std::frexp(rmax, &rexp);
-  const double s = std::ldexp(1.0, 1 - rexp);
-  WorkVec& v = work_;
-  v.clear();
-  std::fill(v.val.begin(), v.val.end(), 0.0);
-  for (int i = 0; i < m_; ++i) v.val[i] = static_cast<double>(r[i] * s);
-  v.repack();
-  factor_.ftran(v, 1.0);
-  for (int p = 0; p < m_; ++p) w[p] += v.val[p] / s;
-  v.clear();
-  std::fill(v.val.begin(), v.val.end(), 0.0);
+  std::vector<double> d;
+  if (!solveResidual(r, false, d)) return;
+  for (int p = 0; p < m_; ++p) w[p] += d[p];
   primalRay_.assign(n_, 0.0);
   if (q < n_) primalRay_[q] = dir;
   for (int p = 0; p < m_; ++p)

@@ -159,6 +159,11 @@ class LpEngine {
   // One step of iterative refinement of the basic values (extended-precision
   // residual, one solve with the current factors).
   void refinePrimal();
+  // d = B^-1 r (or B^-T r when transposed) for a residual r computed in
+  // extended precision, solved scaled to unit size: the solves drop entries
+  // below an absolute threshold, and residuals are tiny by nature.  False
+  // (d untouched) when r is zero.
+  bool solveResidual(const std::vector<long double>& r, bool transposed, std::vector<double>& d);
   // Primal infeasibilities of the values on fresh factors at the end of a
   // solve; near-singular factors get one refinement step before a count
   // above zero stands.

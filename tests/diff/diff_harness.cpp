@@ -567,61 +567,85 @@ bool highsAvailable() {
   return ok;
 }
 
+void writeHighsBatch(const std::string& path, const std::vector<const Lp*>& lps,
+                     const std::vector<const std::vector<char>*>* ctypes) {
+  std::ofstream f(path);
+  f.precision(17);
+  f << lps.size() << "\n";
+  auto lim = [](double v) { return v <= -kInf ? -1e300 : v >= kInf ? 1e300 : v; };
+  for (size_t t = 0; t < lps.size(); ++t) {
+    const Lp* lp = lps[t];
+    f << lp->n << " " << lp->m << " " << lp->nnz() << "\n";
+    for (int j = 0; j < lp->n; ++j) f << lp->obj[j] * lp->objsen << " ";
+    f << "\n";
+    for (int j = 0; j < lp->n; ++j) f << lim(lp->lb[j]) << " ";
+    f << "\n";
+    for (int j = 0; j < lp->n; ++j) f << lim(lp->ub[j]) << " ";
+    f << "\n";
+    if (ctypes) {
+      const std::vector<char>& ct = *(*ctypes)[t];
+      for (int j = 0; j < lp->n; ++j) {
+        const char c = ct[j];
+        f << (c == 'B' || c == 'I' ? 1 : c == 'S' ? 2 : c == 'N' ? 3 : 0) << " ";
+      }
+      f << "\n";
+    }
+    for (int i = 0; i < lp->m; ++i) {
+      double lo, up;
+      lp->rowLimits(i, lo, up);
+      f << lim(lo) << " " << lim(up) << " ";
+    }
+    f << "\n";
+    for (int j = 0; j < lp->n; ++j)
+      for (int k = lp->beg[j]; k < lp->beg[j] + lp->cnt[j]; ++k) f << lp->ind[k] << " " << j << " " << lp->val[k] << " ";
+    f << "\n";
+  }
+}
+
+int runHighsBatch(const char* kind, const std::string& in, const std::string& out, size_t start,
+                  std::vector<HighsAnswer>& answers) {
+  // Memory capped: the peer has been seen to allocate gigabytes on a small
+  // model; it then fails that model instead of pressing the shared machine.
+  const std::string cmd = std::string("ulimit -v 1500000; /usr/bin/python3 '") + VANTO_DIFF_SCRIPT_DIR +
+                          "/highs_batch.py' " + kind + " '" + in + "' '" + out + "' " + std::to_string(start) +
+                          " > /dev/null 2>&1";
+  const int rc = std::system(cmd.c_str());
+  answers.clear();
+  std::ifstream f(out);
+  std::string line;
+  while (std::getline(f, line)) {
+    std::istringstream ls(line);
+    HighsAnswer a;
+    if (ls >> a.index >> a.status >> a.obj) answers.push_back(a);
+  }
+  return rc;
+}
+
 std::vector<PeerResult> solveHighsBatch(const std::vector<const Lp*>& lps, const std::string& workDir) {
   std::vector<PeerResult> res(lps.size());
   if (!highsAvailable()) return {};
   const std::string base = tempBase(workDir, "highs");
   const std::string in = base + ".txt", out = base + ".res";
-  {
-    std::ofstream f(in);
-    f.precision(17);
-    f << lps.size() << "\n";
-    for (const Lp* lp : lps) {
-      f << lp->n << " " << lp->m << " " << lp->nnz() << "\n";
-      for (int j = 0; j < lp->n; ++j) f << lp->obj[j] * lp->objsen << " ";
-      f << "\n";
-      for (int j = 0; j < lp->n; ++j) f << (lp->lb[j] <= -kInf ? -1e300 : lp->lb[j]) << " ";
-      f << "\n";
-      for (int j = 0; j < lp->n; ++j) f << (lp->ub[j] >= kInf ? 1e300 : lp->ub[j]) << " ";
-      f << "\n";
-      for (int i = 0; i < lp->m; ++i) {
-        double lo, up;
-        lp->rowLimits(i, lo, up);
-        f << (lo <= -kInf ? -1e300 : lo) << " " << (up >= kInf ? 1e300 : up) << " ";
-      }
-      f << "\n";
-      for (int j = 0; j < lp->n; ++j)
-        for (int k = lp->beg[j]; k < lp->beg[j] + lp->cnt[j]; ++k) f << lp->ind[k] << " " << j << " " << lp->val[k] << " ";
-      f << "\n";
-    }
-  }
+  writeHighsBatch(in, lps, nullptr);
   // A model that brings the solver process down is marked and skipped.
   std::vector<char> done(lps.size(), 0);
   size_t startAt = 0;
+  std::vector<HighsAnswer> answers;
   for (int attempt = 0; attempt < 20 && startAt < lps.size(); ++attempt) {
-    // Memory capped: the peer has been seen to allocate gigabytes on a small
-    // model; it then fails that model instead of pressing the shared machine.
-    const std::string cmd = std::string("ulimit -v 1500000; /usr/bin/python3 '") + VANTO_DIFF_SCRIPT_DIR + "/highs_batch.py' '" + in +
-                            "' '" + out + "' " + std::to_string(startAt) + " > /dev/null 2>&1";
-    const int rc = std::system(cmd.c_str());
-    std::ifstream f(out);
-    std::string line;
-    while (std::getline(f, line)) {
-      std::istringstream ls(line);
-      size_t k;
-      int status;
-      double obj;
-      if (!(ls >> k >> status >> obj) || k >= res.size()) continue;
+    const int rc = runHighsBatch("lp", in, out, startAt, answers);
+    for (const HighsAnswer& a : answers) {
+      if (a.index >= res.size()) continue;
+      const size_t k = a.index;
       done[k] = 1;
       PeerResult& p = res[k];
-      switch (status) {
-        case 0: p.outcome = Outcome::Optimal; p.obj = obj * lps[k]->objsen + lps[k]->offset; break;
+      switch (a.status) {
+        case 0: p.outcome = Outcome::Optimal; p.obj = a.obj * lps[k]->objsen + lps[k]->offset; break;
         case 2: p.outcome = Outcome::Infeasible; break;
         case 3: p.outcome = Outcome::Unbounded; break;
         case 5: p.outcome = Outcome::InfOrUnbd; break;
         default: p.outcome = Outcome::Error; break;
       }
-      p.detail = "highs status " + std::to_string(status);
+      p.detail = "highs status " + std::to_string(a.status);
     }
     if (rc == 0) break;
     while (startAt < lps.size() && done[startAt]) ++startAt;

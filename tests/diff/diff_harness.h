@@ -112,6 +112,18 @@ PeerResult solveExact(const Lp& lp, const std::string& workDir, int seconds = 60
 // HiGHS through python/scipy for a batch of models; empty when unavailable.
 bool highsAvailable();
 std::vector<PeerResult> solveHighsBatch(const std::vector<const Lp*>& lps, const std::string& workDir);
+// The batch file of highs_batch.py; ctypes (null, or one per model) adds the
+// integrality codes of a MIP batch.  Runs the script ("lp" or "milp") from
+// model `start` on and reads its lines 'index status objective'.
+struct HighsAnswer {
+  size_t index;
+  int status;
+  double obj;
+};
+void writeHighsBatch(const std::string& path, const std::vector<const Lp*>& lps,
+                     const std::vector<const std::vector<char>*>* ctypes);
+int runHighsBatch(const char* kind, const std::string& in, const std::string& out, size_t start,
+                  std::vector<HighsAnswer>& answers);
 
 // Does our outcome agree with a peer's?  Infeasible-or-unbounded answers of
 // either side agree with infeasible and with unbounded.

@@ -978,56 +978,27 @@ std::vector<PeerResult> solveHighsMipBatch(const std::vector<const Mip*>& ms, co
     if (m->sos.empty()) forms.push_back(*m);
     else forms.push_back(reformulate(*m));
   }
-  {
-    std::ofstream f(in);
-    f.precision(17);
-    f << forms.size() << "\n";
-    for (const Mip& mm : forms) {
-      const Lp* lp = &mm.lp;
-      f << lp->n << " " << lp->m << " " << lp->nnz() << "\n";
-      for (int j = 0; j < lp->n; ++j) f << lp->obj[j] * lp->objsen << " ";
-      f << "\n";
-      for (int j = 0; j < lp->n; ++j) f << (lp->lb[j] <= -kInf ? -1e300 : lp->lb[j]) << " ";
-      f << "\n";
-      for (int j = 0; j < lp->n; ++j) f << (lp->ub[j] >= kInf ? 1e300 : lp->ub[j]) << " ";
-      f << "\n";
-      for (int j = 0; j < lp->n; ++j) {
-        const char t = mm.ctype[j];
-        f << (t == 'B' || t == 'I' ? 1 : t == 'S' ? 2 : t == 'N' ? 3 : 0) << " ";
-      }
-      f << "\n";
-      for (int i = 0; i < lp->m; ++i) {
-        double lo, up;
-        lp->rowLimits(i, lo, up);
-        f << (lo <= -kInf ? -1e300 : lo) << " " << (up >= kInf ? 1e300 : up) << " ";
-      }
-      f << "\n";
-      for (int j = 0; j < lp->n; ++j)
-        for (int k = lp->beg[j]; k < lp->beg[j] + lp->cnt[j]; ++k) f << lp->ind[k] << " " << j << " " << lp->val[k] << " ";
-      f << "\n";
-    }
+  std::vector<const Lp*> lps;
+  std::vector<const std::vector<char>*> ctypes;
+  for (const Mip& mm : forms) {
+    lps.push_back(&mm.lp);
+    ctypes.push_back(&mm.ctype);
   }
-  const std::string cmd = std::string("ulimit -v 1500000; /usr/bin/python3 '") + VANTO_DIFF_SCRIPT_DIR +
-                          "/highs_milp.py' '" + in + "' '" + out + "' > /dev/null 2>&1";
-  std::system(cmd.c_str());
-  std::ifstream f(out);
-  std::string line;
-  while (std::getline(f, line)) {
-    std::istringstream ls(line);
-    size_t k;
-    int status;
-    double obj;
-    if (!(ls >> k >> status >> obj) || k >= res.size()) continue;
-    PeerResult& p = res[k];
-    const Lp& lp = forms[k].lp;
-    switch (status) {
-      case 0: p.outcome = Outcome::Optimal; p.obj = obj * lp.objsen + lp.offset; break;
+  writeHighsBatch(in, lps, &ctypes);
+  std::vector<HighsAnswer> answers;
+  runHighsBatch("milp", in, out, 0, answers);
+  for (const HighsAnswer& a : answers) {
+    if (a.index >= res.size()) continue;
+    PeerResult& p = res[a.index];
+    const Lp& lp = forms[a.index].lp;
+    switch (a.status) {
+      case 0: p.outcome = Outcome::Optimal; p.obj = a.obj * lp.objsen + lp.offset; break;
       case 1: p.outcome = Outcome::IterLimit; break;
       case 2: p.outcome = Outcome::Infeasible; break;
       case 3: p.outcome = Outcome::Unbounded; break;
       default: p.outcome = Outcome::Error; break;
     }
-    p.detail = "highs milp status " + std::to_string(status);
+    p.detail = "highs milp status " + std::to_string(a.status);
   }
   for (auto& p : res)
     if (p.outcome == Outcome::None) { p.outcome = Outcome::Error; p.detail = "no highs answer"; }

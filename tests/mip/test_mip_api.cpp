@@ -23,6 +23,18 @@ namespace {
 using vnt::test::modelPath;
 using vnt::test::references;
 
+// Writes an LP-format model to a fresh temporary file; its path ("" on failure).
+std::string writeTempLp(const char* text) {
+  char path[] = "/tmp/vanto_mipXXXXXX.lp";
+  const int fd = mkstemps(path, 3);
+  if (fd < 0) return "";
+  FILE* f = fdopen(fd, "w");
+  if (!f) return "";
+  std::fputs(text, f);
+  std::fclose(f);
+  return path;
+}
+
 class Mip : public vnt::test::MipFixture {
  protected:
   // Solve a MIPLIB model with a known optimum: the objective within the gap
@@ -93,7 +105,26 @@ class Mip : public vnt::test::MipFixture {
     }
   }
 
-
+  // The LP-format model solved with presolve on and off: optimal, objective
+  // `opt` within `tol`, and the incumbent handed to `check`.
+  template <class Check>
+  void solveWithAndWithoutPresolve(const char* text, double opt, double tol, Check check) {
+    const std::string file = writeTempLp(text);
+    ASSERT_FALSE(file.empty());
+    for (int presolve : {1, 0}) {
+      SCOPED_TRACE("presolve " + std::to_string(presolve) + "\n" + text);
+      VNTsetintparam(env, VNT_PARAM_PREIND, presolve);
+      ASSERT_EQ(VNTreadcopyprob(env, lp, file.c_str(), nullptr), 0);
+      ASSERT_EQ(VNTmipopt(env, lp), 0);
+      EXPECT_EQ(VNTgetstat(env, lp), VNTMIP_OPTIMAL);
+      double obj = 0.0;
+      ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
+      EXPECT_NEAR(obj, opt, tol);
+      check(incumbent());
+    }
+    std::remove(file.c_str());
+    VNTsetintparam(env, VNT_PARAM_PREIND, 1);
+  }
 };
 
 TEST_F(Mip, QuickMiplibModelsReachTheReferenceOptimum) {
@@ -671,18 +702,6 @@ TEST_F(Mip, IncumbentFilesFollowEveryNewIncumbent) {
 
 }  // namespace
 
-// Writes an LP-format model to a fresh temporary file; its path ("" on failure).
-static std::string writeTempLp(const char* text) {
-  char path[] = "/tmp/vanto_mipXXXXXX.lp";
-  const int fd = mkstemps(path, 3);
-  if (fd < 0) return "";
-  FILE* f = fdopen(fd, "w");
-  if (!f) return "";
-  std::fputs(text, f);
-  std::fclose(f);
-  return path;
-}
-
 // Lazy constraints are constraints of the model: a run must give the answer
 // of the same model with them written as ordinary rows, and the incumbent
 // must satisfy them.
@@ -765,27 +784,14 @@ TEST_F(Mip, ContinuousColumnsFollowTheRoundedIntegers) {
       " -1000 <= x5 <= 1000\n -1000 <= x6 <= 1000\n"
       "Binaries\n x4\nGenerals\n x0 x1 x2 x3\n"
       "Pwl\n p1: x5 = x1 -2 (0, 0) (1, 4) (2, 4) (4, 2) -1\n p2: x6 = x2 1 (0, -1) -1\nEnd\n";
-  const std::string file = writeTempLp(text);
-  ASSERT_FALSE(file.empty());
-  const char* path = file.c_str();
-  for (int presolve : {1, 0}) {
-    VNTsetintparam(env, VNT_PARAM_PREIND, presolve);
-    ASSERT_EQ(VNTreadcopyprob(env, lp, path, nullptr), 0);
-    ASSERT_EQ(VNTmipopt(env, lp), 0);
-    EXPECT_EQ(VNTgetstat(env, lp), VNTMIP_OPTIMAL);
-    double obj = 0.0;
-    ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
-    EXPECT_NEAR(obj, -9.0, 1e-8) << "presolve " << presolve;
-    const std::vector<double> x = incumbent();
+  solveWithAndWithoutPresolve(text, -9.0, 1e-8, [](const std::vector<double>& x) {
     ASSERT_EQ(x.size(), 7u);
     // f(x1) of p1 at the reported integer x1.
     const double x1 = x[1];
     double fx = x1 <= 0 ? -2.0 * x1 : (x1 <= 1 ? 4.0 * x1 : 4.0);
     EXPECT_NEAR(x[5], fx, 1e-8) << "x1 " << x1;
     EXPECT_NEAR(x[6], -1.0 - x[2], 1e-8);
-  }
-  std::remove(path);
-  VNTsetintparam(env, VNT_PARAM_PREIND, 1);
+  });
 }
 
 // A binary within the integrality tolerance of 0 (5e-6) leaves a big-M row
@@ -804,25 +810,11 @@ TEST_F(Mip, IntegralitySlackNeverSwitchesABigMRowOff) {
        "Bounds\n 0 <= x <= 5\n 0 <= y <= 1\nBinaries\n z\nEnd\n",
        995.0, 1.0},
   };
-  for (const Case& c : cases) {
-    const std::string file = writeTempLp(c.text);
-    ASSERT_FALSE(file.empty());
-    const char* path = file.c_str();
-    for (int presolve : {1, 0}) {
-      VNTsetintparam(env, VNT_PARAM_PREIND, presolve);
-      ASSERT_EQ(VNTreadcopyprob(env, lp, path, nullptr), 0);
-      ASSERT_EQ(VNTmipopt(env, lp), 0);
-      EXPECT_EQ(VNTgetstat(env, lp), VNTMIP_OPTIMAL);
-      double obj = 0.0;
-      ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
-      EXPECT_NEAR(obj, c.opt, 1e-5) << "presolve " << presolve << "\n" << c.text;
-      const std::vector<double> x = incumbent();
+  for (const Case& c : cases)
+    solveWithAndWithoutPresolve(c.text, c.opt, 1e-5, [&](const std::vector<double>& x) {
       const int zc = 1;  // columns in order of appearance: x, z (, y)
       EXPECT_NEAR(x[zc], c.z, 1e-9);
       // The big-M row with z at its integer value.
       EXPECT_LE(x[0] - 1e6 * std::round(x[zc]), 1e-5);
-    }
-    std::remove(path);
-  }
-  VNTsetintparam(env, VNT_PARAM_PREIND, 1);
+    });
 }
