@@ -162,7 +162,10 @@ void Search::settingsReport() {
   print(env, Chan::Results, "%s", kEmphasis[rp.emphasis >= 1 && rp.emphasis <= 5 ? rp.emphasis : 0]);
   print(env, Chan::Results, "%s",
         rp.search == 1 ? "MIP search method: traditional branch-and-cut.\n" : "MIP search method: dynamic search.\n");
-  print(env, Chan::Results, "Parallel mode: none, using 1 thread.\n");
+  if (bcThreads_ < 2) print(env, Chan::Results, "Parallel mode: none, using 1 thread.\n");
+  else
+    print(env, Chan::Results, "Parallel mode: %s, using up to %d threads.\n",
+          rp.parallel == -1 ? "opportunistic" : "deterministic", bcThreads_);
   if (rp.display > 3 && rp.auxRootThreads > 0)
     print(env, Chan::Results, "Parallel mode: %s, using up to %d threads for parallel tasks at root LP.\n",
           rp.parallel == -1 ? "opportunistic" : "deterministic", rp.auxRootThreads);
@@ -426,6 +429,8 @@ int Search::begin(Env& env, model::Problem& p) {
   restartError_ = 0;
   std::fill(std::begin(cutsKept_), std::end(cutsKept_), 0LL);
   rootTime = rootTicks = bcTime = bcTicks = 0.0;
+  bcThreads_ = subMip ? 1 : rp.threads;
+  syncSeconds_ = waitSeconds_ = 0.0;
   const double uc = sense > 0 ? rp.upperCutoff : -rp.lowerCutoff;
   userCutoff = std::fabs(uc) < 1e75 ? uc : tol::kNone;
   cutoff = userCutoff;
@@ -548,8 +553,15 @@ void Search::finalReport() {
   const double rt = std::max(0.0, total - bcTime), rk = std::max(0.0, totalTicks - bcTicks);
   print(env, Chan::Results, "\nRoot node processing (before b&c):\n");
   print(env, Chan::Results, "  Real time             = %7.2f sec. (%.2f ticks)\n", rt, rk);
-  print(env, Chan::Results, "Sequential b&c:\n");
-  print(env, Chan::Results, "  Real time             = %7.2f sec. (%.2f ticks)\n", bcTime, bcTicks);
+  if (bcThreads_ < 2) {
+    print(env, Chan::Results, "Sequential b&c:\n");
+    print(env, Chan::Results, "  Real time             = %7.2f sec. (%.2f ticks)\n", bcTime, bcTicks);
+  } else {
+    print(env, Chan::Results, "Parallel b&c, %d threads:\n", bcThreads_);
+    print(env, Chan::Results, "  Real time             = %7.2f sec. (%.2f ticks)\n", bcTime, bcTicks);
+    print(env, Chan::Results, "  Sync time (average)   = %7.2f sec.\n", syncSeconds_);
+    print(env, Chan::Results, "  Wait time (average)   = %7.2f sec.\n", waitSeconds_ / bcThreads_);
+  }
   print(env, Chan::Results, "                          ------------\n");
   print(env, Chan::Results, "Total (root+branch&cut) = %7.2f sec. (%.2f ticks)\n", rt + bcTime, rk + bcTicks);
   flushChannel(env, Chan::Results);

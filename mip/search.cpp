@@ -36,6 +36,7 @@ double Search::bestBound() const {
   double b = store.bestBound();
   if (pending) b = std::min(b, pending->bound);
   if (inProcess_) b = std::min(b, inProcess_->bound);
+  b = std::min(b, roundBound_);  // nodes the workers of a parallel round hold
   if (phase == Phase::kDone && store.empty() && !pending) {
     // Search over: the bound is the incumbent (or nothing).
     return hasIncumbent() ? incumbentObj : tol::kNone;
@@ -252,6 +253,7 @@ bool Search::acceptIncumbent(const double* xs, const double* xo, bool heuristic)
   double obj = orig.objoffset;
   for (int j = 0; j < orig.numCols(); ++j) obj += orig.obj[j] * xo[j];
   obj *= sense;
+  if (worker_) return workerAccept(xs, xo, heuristic, obj);
   if (pool) pool->offer(orig, xo, sense * obj);
   if (hasIncumbent() && obj >= incumbentObj - 1e-9 * std::max(1.0, std::fabs(incumbentObj))) return false;
   const double userCut = sense > 0 ? rp.upperCutoff : -rp.lowerCutoff;
@@ -440,6 +442,7 @@ void Search::addImplied(std::vector<BoundChange>& ch) const {
 }
 
 void Search::updatePseudo(int j, char dir, double dist, double gain) {
+  if (worker_) notePseudo(j, dir, dist, gain);
   if (dist <= 1e-9 || !(gain >= 0)) return;
   const int d = dir == 'U' ? 1 : 0;
   pcSum[d][j] += gain / dist;
@@ -743,6 +746,10 @@ bool Search::tryRounding() {
 // Node processing.
 
 void Search::logNode(const Node& nd, int kind, double obj, long long iinf, bool newInc, bool heur, int lpst) {
+  if (worker_) {
+    noteNode(nd, kind, obj, iinf, newInc, heur, lpst);
+    return;
+  }
   LogEntry e;
   e.nodes = nd.id == 0 ? 0 : nodeCount;
   e.left = nodesLeft();
@@ -1033,7 +1040,7 @@ Search::NodeResult Search::processNode(Node& nd, Node* next, bool* haveNext) {
     if (ok[first] && kids[first].bound < cutoff) {
       // Plunge: keep diving while the child is not much worse than the best
       // open node.
-      const double best = std::min(store.bestBound(), kids[first].bound);
+      const double best = std::min({store.bestBound(), kids[first].bound, outerBound_});
       const bool dive = rp.nodeSelect == 0 || !hasIncumbent() ||
                         kids[first].bound <= best + kPlungeShare * (incumbentObj - best);
       if (dive) {
@@ -1067,6 +1074,12 @@ int Search::pollStop() {
 }
 
 int Search::branchAndBound() {
+  bcThreads_ = subMip ? 1 : rp.threads;
+  if (bcThreads_ > 1) {
+    const int r = parallelBranchAndBound();
+    if (r != kStopSerial) return r;
+    bcThreads_ = 1;
+  }
   Node cur;
   bool haveCur = false;
   if (pending) {

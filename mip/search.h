@@ -35,6 +35,7 @@ inline constexpr double kCheckSlack = 10.0;   // incumbent check allows this man
 inline constexpr double kPseudoEps = 1e-6;    // product score floor
 inline constexpr double kObjStepTol = 1e-6;   // integral objective step: pruning slack
 inline constexpr int kReliability = 4;        // pseudo-cost observations that make a column reliable
+inline constexpr int kMaxTreeThreads = 64;    // threads of a parallel tree search
 }  // namespace tol
 
 // ---------------------------------------------------------------------------
@@ -383,6 +384,21 @@ class Search final : public model::SolverState {
   void rebuildLp(const std::vector<Cut>& add, const std::vector<char>& drop);
   void runHeuristics(bool root);
   int branchAndBound();
+  // Parallel tree search (mip/parallel.cpp): rounds in which each worker
+  // (a copy of this search with its own LP engine and node bounds) takes
+  // one node from the store and plunges below it; what the workers did is
+  // merged in worker order.  Returns kStopSerial when no worker could be
+  // set up (the caller goes on alone).
+  static constexpr int kStopSerial = -1;
+  int parallelBranchAndBound();
+  struct WorkerLog;
+  std::unique_ptr<Search> makeWorker(WorkerLog& out);
+  void syncWorker(Search& wk, double outside) const;
+  void workerTask(Node nd, long long maxNodes);
+  bool workerAccept(const double* xs, const double* xo, bool heuristic, double obj);
+  void mergeWorker(Search& wk, int* stop);
+  void noteNode(const Node& nd, int kind, double obj, long long iinf, bool newInc, bool heur, int lpst);
+  void notePseudo(int j, char dir, double dist, double gain);
   int finish(int stopReason);
   void settingsReport();
   void finalReport();
@@ -484,6 +500,15 @@ class Search final : public model::SolverState {
   const Node* inProcess_ = nullptr;  // the node processNode works on
   NodeLog log;
   long long solutions = 0;   // improving solutions found
+  // Parallel search: the record a worker writes (null in the main search),
+  // the best bound of the open nodes no worker holds (a worker's plunge
+  // test) and of the nodes the workers hold during a round (best bound),
+  // the thread count of branch and cut and its sync and wait seconds.
+  WorkerLog* worker_ = nullptr;
+  double outerBound_ = tol::kNone;
+  double roundBound_ = tol::kNone;
+  int bcThreads_ = 1;
+  double syncSeconds_ = 0.0, waitSeconds_ = 0.0;
   long long nextNodeId = 1;
   long long nextSeq = 0;
   double rootBound = -tol::kNone;

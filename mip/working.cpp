@@ -60,8 +60,8 @@ void readRunParams(Env& env, RunParams& rp) {
   rp.strongIt = params::getLong(env, kStrongIt);
   rp.backtrack = params::getDbl(env, kBtTol);
   rp.search = params::getInt(env, kSearch);
-  // The search is sequential: one thread whatever the thread parameter.
-  rp.threads = 1;
+  // Branch and cut runs on the threads asked for (automatic: one).
+  rp.threads = std::clamp(params::getInt(env, kThreads), 1, tol::kMaxTreeThreads);
   rp.parallel = params::getInt(env, kParallel);
   rp.emphasis = params::getInt(env, kEmphasis);
   rp.auxRootThreads = params::getInt(env, kAuxRoot);

@@ -138,6 +138,91 @@ TEST_F(Mip, QuickMiplibModelsWithPresolveOff) {
   for (const char* name : {"p0033", "flugpl", "enigma", "misc03"}) solveToReference(name);
 }
 
+// The tree search on several threads: every answer right, with the
+// settings and timing report naming the threads; a node limit is kept
+// exactly and the stopped search continues to the optimum.
+TEST_F(Mip, ParallelSearchReachesTheReferenceOptimum) {
+  for (int threads : {2, 3}) {
+    SCOPED_TRACE(threads);
+    VNTsetintparam(env, VNT_PARAM_THREADS, threads);
+    for (const char* name : {"p0033", "stein27", "misc03"}) {
+      if (threads == 3 && std::string(name) == "stein27") continue;
+      results.text.clear();
+      solveToReference(name);
+      const std::string mode = "Parallel mode: deterministic, using up to " + std::to_string(threads) + " threads.\n";
+      EXPECT_NE(results.text.find(mode), std::string::npos) << name;
+      EXPECT_NE(results.text.find("Parallel b&c, " + std::to_string(threads) + " threads:\n"), std::string::npos) << name;
+    }
+  }
+  VNTsetintparam(env, VNT_PARAM_THREADS, 2);
+  read("lseu");
+  VNTsetlongparam(env, VNT_PARAM_NODELIM, 150);
+  ASSERT_EQ(VNTmipopt(env, lp), 0);
+  const int stat = VNTgetstat(env, lp);
+  ASSERT_TRUE(stat == VNTMIP_NODE_LIM_FEAS || stat == VNTMIP_NODE_LIM_INFEAS) << stat;
+  EXPECT_EQ(VNTgetnodecnt(env, lp), 150);
+  EXPECT_GT(VNTgetnodeleftcnt(env, lp), 0);
+  VNTsetlongparam(env, VNT_PARAM_NODELIM, 9223372036800000000LL);
+  solveToReference("lseu");
+  EXPECT_GT(VNTgetnodecnt(env, lp), 150);
+}
+
+// Deterministic mode: for a fixed thread count the same search every time --
+// node count, iterations, answer and every line of the node log (one line
+// per node) except the clock readings.
+TEST_F(Mip, DeterministicParallelSearchRepeatsItself) {
+  auto withoutClock = [](const std::string& t) {
+    std::vector<std::string> out;
+    std::string line;
+    for (char c : t) {
+      if (c != '\n') {
+        line += c;
+        continue;
+      }
+      if (line.find("sec.") == std::string::npos && line.find("ticks") == std::string::npos) out.push_back(line);
+      line.clear();
+    }
+    return out;
+  };
+  for (const char* name : {"stein27", "misc03"}) {
+    SCOPED_TRACE(name);
+    std::vector<std::string> firstLog;
+    long long firstNodes = -1, firstIts = -1;
+    double firstObj = 0, firstBound = 0;
+    for (int run = 0; run < (std::string(name) == "stein27" ? 3 : 2); ++run) {
+      VNTsetintparam(env, VNT_PARAM_THREADS, 2);
+      VNTsetintparam(env, VNT_PARAM_PARALLELMODE, 1);
+      VNTsetlongparam(env, VNT_PARAM_MIPINTERVAL, 1);
+      read(name);
+      results.text.clear();
+      ASSERT_EQ(VNTmipopt(env, lp), 0);
+      double obj = 0, bound = 0;
+      ASSERT_EQ(VNTgetobjval(env, lp, &obj), 0);
+      ASSERT_EQ(VNTgetbestobjval(env, lp, &bound), 0);
+      const std::vector<std::string> log = withoutClock(results.text);
+      if (run == 0) {
+        firstLog = log;
+        firstNodes = VNTgetnodecnt(env, lp);
+        firstIts = VNTgetmipitcnt(env, lp);
+        firstObj = obj;
+        firstBound = bound;
+        EXPECT_GT(firstNodes, 50);
+        continue;
+      }
+      EXPECT_EQ(VNTgetnodecnt(env, lp), firstNodes);
+      EXPECT_EQ(VNTgetmipitcnt(env, lp), firstIts);
+      EXPECT_EQ(obj, firstObj);
+      EXPECT_EQ(bound, firstBound);
+      EXPECT_EQ(log.size(), firstLog.size());
+      for (size_t i = 0; i < std::min(log.size(), firstLog.size()); ++i)
+        if (log[i] != firstLog[i]) {
+          ADD_FAILURE() << "node log differs at line " << i << ":\n" << firstLog[i] << "\n" << log[i];
+          break;
+        }
+    }
+  }
+}
+
 // Models whose root fixes many columns: with repeated presolve asked for,
 // the search restarts on a second presolve of the fixed model (with the root
 // cuts as rows) and still ends at the reference optimum; off or automatic, it
