@@ -260,7 +260,7 @@ void Search::syncWorker(Search& k, double outside) const {
   k.nextNodeId = kLocalIds;
   k.nextSeq = kLocalIds;
   k.incumbentObj = incumbentObj;
-  if (k.solutions != solutions) k.incumbentX = incumbentX;
+  k.incumbentX = incumbentX;
   k.solutions = solutions;
   k.cutoff = cutoff;
   k.outerBound_ = outside;

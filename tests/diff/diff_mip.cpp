@@ -755,7 +755,9 @@ MipResult solveOursMip(Ours& ours, const Mip& m, const MipConfig& c, const std::
   VNTENVptr env = ours.env();
   VNTsetdefaults(env);
   VNTsetintparam(env, VNT_PARAM_SCRIND, 0);
-  VNTsetintparam(env, VNT_PARAM_THREADS, 1);
+  // VANTO_DIFF_THREADS=K runs the tree search on K threads.
+  const char* threads = std::getenv("VANTO_DIFF_THREADS");
+  VNTsetintparam(env, VNT_PARAM_THREADS, threads ? std::max(1, std::atoi(threads)) : 1);
   VNTsetdblparam(env, VNT_PARAM_TILIM, c.seconds);
   VNTsetlongparam(env, VNT_PARAM_NODELIM, 100000);
   VNTsetdblparam(env, VNT_PARAM_EPGAP, 1e-9);
