@@ -19,31 +19,32 @@ constexpr long long kPollInterval = 256;
 inline bool infinite(double c) { return c >= kInfCap; }
 }  // namespace
 
-void NetSimplex::reset(int n, const std::vector<int>& tail, const std::vector<int>& head,
-                       const std::vector<double>& cap, const std::vector<double>& cost,
-                       const std::vector<double>& supply) {
+void NetSimplex::reset(int n, std::vector<int> tail, std::vector<int> head, std::vector<double> cap,
+                       std::vector<double> cost, std::vector<double> supply) {
   n_ = n;
   m_ = static_cast<int>(tail.size());
   mAll_ = m_ + n_;
   root_ = n_;
-  tail_.assign(mAll_, 0);
-  head_.assign(mAll_, 0);
-  cap_.assign(mAll_, kInfCap);
-  cost_.assign(mAll_, 0.0);
-  std::copy(tail.begin(), tail.end(), tail_.begin());
-  std::copy(head.begin(), head.end(), head_.begin());
+  // The caller's arrays become the engine's (a caller that reserved room for
+  // the artificial arcs saves a copy of every arc array).
+  tail_ = std::move(tail);
+  head_ = std::move(head);
+  cap_ = std::move(cap);
+  origCost_ = std::move(cost);
+  tail_.resize(mAll_, 0);
+  head_.resize(mAll_, 0);
+  cap_.resize(mAll_, kInfCap);
+  cost_.assign(mAll_, 0.0);  // set by solve()
   fixed_.assign(m_, 0);
-  twin_.assign(m_, -1);
+  twin_.clear();
   for (int a = 0; a < m_; ++a) {
-    cap_[a] = cap[a] >= kNetInf ? kInfCap : cap[a];
-    cost_[a] = cost[a];
+    if (cap_[a] >= kNetInf) cap_[a] = kInfCap;
     fixed_[a] = cap_[a] <= 0.0 ? 1 : 0;
   }
-  origCost_ = cost_;
-  supply_ = supply;
+  supply_ = std::move(supply);
   flow_.assign(mAll_, 0.0);
   state_.assign(mAll_, kLower);
-  startUpper_.assign(m_, 0);
+  startUpper_.clear();
   haveStartTree_ = false;
   const int nn = n_ + 1;
   parent_.assign(nn, -1);
@@ -69,12 +70,14 @@ void NetSimplex::reset(int n, const std::vector<int>& tail, const std::vector<in
 }
 
 void NetSimplex::setTwin(int a, int b) {
+  if (twin_.empty()) twin_.assign(m_, -1);
   twin_[a] = b;
   twin_[b] = a;
 }
 
 void NetSimplex::setStart(const std::vector<signed char>& atUpper, const std::vector<char>* basicArc,
                           const std::vector<char>* basicNode) {
+  startUpper_.assign(m_, 0);
   for (int a = 0; a < m_ && a < static_cast<int>(atUpper.size()); ++a)
     startUpper_[a] = atUpper[a] && !infinite(cap_[a]) ? 1 : 0;
   haveStartTree_ = basicArc && basicNode;
@@ -110,7 +113,7 @@ void NetSimplex::initArtificialTree() {
     if (fixed_[a]) {
       state_[a] = kBasic;  // never priced; reported at its lower bound
       flow_[a] = 0.0;
-    } else if (startUpper_[a]) {
+    } else if (startUpper(a)) {
       state_[a] = kUpper;
       flow_[a] = cap_[a];
       b[tail_[a]] -= cap_[a];
@@ -161,7 +164,7 @@ void NetSimplex::initArtificialTree() {
 bool NetSimplex::crashTree() {
   std::vector<double> b(supply_);
   for (int a = 0; a < m_; ++a)
-    if (!fixed_[a] && startUpper_[a]) b[tail_[a]] -= cap_[a], b[head_[a]] += cap_[a];
+    if (!fixed_[a] && startUpper(a)) b[tail_[a]] -= cap_[a], b[head_[a]] += cap_[a];
   // Without transshipment nodes (transportation, assignment) nothing hangs.
   if (std::none_of(b.begin(), b.end(), [](double v) { return v == 0.0; })) return false;
   // Incoming arcs per node.
@@ -187,7 +190,7 @@ bool NetSimplex::crashTree() {
     if (d > dist[v]) continue;
     for (int k = beg[v]; k < beg[v + 1]; ++k) {
       const int a = in[k], u = tail_[a];
-      if (b[u] != 0.0 || startUpper_[a]) continue;  // only transshipment nodes hang by an idle arc
+      if (b[u] != 0.0 || startUpper(a)) continue;  // only transshipment nodes hang by an idle arc
       const double nd = d + std::max(0.0, cost_[a]);
       if (nd < dist[u]) {
         if (via[u] < 0) ++hung;
@@ -265,7 +268,7 @@ bool NetSimplex::installTree(const std::vector<char>& basicArc, const std::vecto
       flow_[a] = 0.0;
       continue;
     }
-    if (startUpper_[a]) {
+    if (startUpper(a)) {
       state_[a] = kUpper;
       flow_[a] = cap_[a];
       r[tail_[a]] -= cap_[a];
@@ -292,7 +295,7 @@ bool NetSimplex::installTree(const std::vector<char>& basicArc, const std::vecto
     }
     predUp_[v] = tail_[a] == v ? 1 : 0;
     double f = predUp_[v] ? r[v] : -r[v];
-    if (f < 0.0 && a < m_ && twin_[a] >= 0) {  // the opposite copy of a free arc carries it
+    if (f < 0.0 && a < m_ && !twin_.empty() && twin_[a] >= 0) {  // the opposite copy of a free arc carries it
       const int t = twin_[a];
       state_[a] = kLower;
       flow_[a] = 0.0;

@@ -62,9 +62,9 @@ class NetSimplex {
  public:
   // Internal network: n nodes, arcs given by tail/head/capacity/cost,
   // supplies of the nodes (outflow minus inflow must equal supply).
-  void reset(int n, const std::vector<int>& tail, const std::vector<int>& head,
-             const std::vector<double>& cap, const std::vector<double>& cost,
-             const std::vector<double>& supply);
+  // The vectors are taken over (move them in to save copies).
+  void reset(int n, std::vector<int> tail, std::vector<int> head, std::vector<double> cap,
+             std::vector<double> cost, std::vector<double> supply);
 
   // Arcs a and b are the two directions of one free arc: a start tree that
   // names one of them may use the other.
@@ -113,15 +113,17 @@ class NetSimplex {
   double reducedCost(int a) const { return cost_[a] - pi_[tail_[a]] + pi_[head_[a]]; }
   int runPhase(const NetSimplexOptions& opt, bool* unbounded);
   void setArtificialCosts(double orig, double art);
+  bool startUpper(int a) const { return !startUpper_.empty() && startUpper_[a] != 0; }
   void recomputeCost();
 
   int n_ = 0, m_ = 0, mAll_ = 0, root_ = 0;
   std::vector<int> tail_, head_;
-  std::vector<double> cap_, cost_, origCost_, flow_, supply_;
+  std::vector<double> cap_, cost_, flow_, supply_;
+  std::vector<double> origCost_;  // the caller's costs (m arcs)
   std::vector<signed char> state_;
-  std::vector<int> twin_;
+  std::vector<int> twin_;  // empty without free arcs
   std::vector<char> fixed_;  // zero capacity: never in the tree, never priced
-  std::vector<signed char> startUpper_;
+  std::vector<signed char> startUpper_;  // empty: every arc starts at lower
   std::vector<char> startBasicArc_, startBasicNode_;
   bool haveStartTree_ = false, usedStartTree_ = false;
 

@@ -3,6 +3,7 @@
 // parameters, its iteration log and summary, and mapping the result back.
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "env/limits.h"
 #include "network/netsimplex.h"
@@ -49,10 +50,14 @@ int solveNet(Env& env, NetProblem& net, bool summary, bool ownLimits) {
   std::vector<int> tail, head, second(m, -1);
   std::vector<double> cap, cost, supply(net.supply.begin(), net.supply.end());
   std::vector<ArcMap> map(m, ArcMap::Shifted);
-  tail.reserve(m);
-  head.reserve(m);
-  cap.reserve(m);
-  cost.reserve(m);
+  // Room for the engine's artificial arcs too: it takes these arrays over.
+  int splits = 0;
+  for (int a = 0; a < m; ++a) splits += isInf(net.lb[a]) && net.lb[a] < 0 && isInf(net.ub[a]) && net.ub[a] > 0;
+  const size_t room = static_cast<size_t>(m) + static_cast<size_t>(splits) + static_cast<size_t>(n);
+  tail.reserve(room);
+  head.reserve(room);
+  cap.reserve(room);
+  cost.reserve(room);
   bool boundsInconsistent = false;
   for (int a = 0; a < m; ++a) {
     const int t = net.tail[a], h = net.head[a];
@@ -128,14 +133,15 @@ int solveNet(Env& env, NetProblem& net, bool summary, bool ownLimits) {
     sol.astat.assign(m, kAtLower);
     sol.nstat.assign(n, kBasic);
   } else {
-    ns.reset(n, tail, head, cap, cost, supply);
+    ns.reset(n, std::move(tail), std::move(head), std::move(cap), std::move(cost), std::move(supply));
     for (int a = 0; a < m; ++a)
       if (map[a] == ArcMap::Split) ns.setTwin(a, second[a]);
     // Start from the kept basis when it fits this network.
-    std::vector<signed char> upper(mi, 0);
     const bool haveBasis = static_cast<int>(net.startArc.size()) == m && static_cast<int>(net.startNode.size()) == n;
+    std::vector<signed char> upper;
     std::vector<char> basicArc, basicNode;
     if (haveBasis) {
+      upper.assign(mi, 0);
       basicArc.assign(mi, 0);
       basicNode.assign(n, 0);
       for (int a = 0; a < m; ++a) {

@@ -15,6 +15,7 @@
 // LEMON's solve alone.
 // Usage: bench_network [--maxarcs N] [--dualmax N] [--noclp] [--nolemon]
 //                      [--netmax N] [--pricing P] [--family transp|mcf|netgen]
+//                      [--seed K] (K shifts every instance's seed)
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -267,6 +268,7 @@ int main(int argc, char** argv) {
   bool clp = std::system("command -v clp > /dev/null 2>&1") == 0;
   int pricing = 0;
   std::string only;
+  unsigned seed = 0;  // added to every instance's seed
 #ifdef VANTO_LEMON_DRIVER
   std::string lemon = VANTO_LEMON_DRIVER;
 #else
@@ -280,6 +282,7 @@ int main(int argc, char** argv) {
     else if (!std::strcmp(argv[a], "--nolemon")) lemon.clear();
     else if (!std::strcmp(argv[a], "--netmax") && a + 1 < argc) netMax = std::atoll(argv[++a]);
     else if (!std::strcmp(argv[a], "--family") && a + 1 < argc) only = argv[++a];
+    else if (!std::strcmp(argv[a], "--seed") && a + 1 < argc) seed = static_cast<unsigned>(std::atoi(argv[++a]));
   }
   if (lemon.empty()) std::printf("LEMON driver not built or disabled: no LEMON column\n");
   int st = 0;
@@ -298,11 +301,11 @@ int main(int argc, char** argv) {
   for (long long m : {1000LL, 10000LL, 100000LL, 1000000LL}) {
     if (m > maxArcs) break;
     const int side = static_cast<int>(std::lround(std::sqrt(static_cast<double>(m))));
-    if (only.empty() || only == "transp") set.push_back(transportation(side, side, static_cast<unsigned>(m)));
+    if (only.empty() || only == "transp") set.push_back(transportation(side, side, static_cast<unsigned>(m) + seed));
     if (only.empty() || only == "mcf")
-      set.push_back(mcf(static_cast<int>(m / 8), static_cast<int>(m), static_cast<unsigned>(m + 1)));
+      set.push_back(mcf(static_cast<int>(m / 8), static_cast<int>(m), static_cast<unsigned>(m + 1) + seed));
     if (only.empty() || only == "netgen")
-      set.push_back(netgen(static_cast<int>(m / 8), static_cast<int>(m), static_cast<unsigned>(m + 2)));
+      set.push_back(netgen(static_cast<int>(m / 8), static_cast<int>(m), static_cast<unsigned>(m + 2) + seed));
   }
   double prevNet[3] = {0, 0, 0}, prevLemon[3] = {0, 0, 0}, prevDual[3] = {0, 0, 0};
   for (size_t k = 0; k < set.size(); ++k) {
