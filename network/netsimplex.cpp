@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <queue>
 #include <utility>
 
@@ -14,6 +15,11 @@ constexpr double kInfCap = 1e30;
 // count (on sparse min-cost flows, larger blocks than the square root give
 // fewer pivots on shallower trees, which pays for the longer scans).
 constexpr double kBlockFactor = 4.0;
+// Arc order (see reset): runs of at most kMaxRunLength arcs, at least about
+// kRunsPerBlock runs in a pricing block.
+constexpr int kMaxRunLength = 64;
+constexpr int kRunsPerBlock = 16;
+constexpr double kGoldenFraction = 0.6180339887498949;
 // Iterations between polls of the limit callback.
 constexpr long long kPollInterval = 256;
 inline bool infinite(double c) { return c >= kInfCap; }
@@ -25,12 +31,41 @@ void NetSimplex::reset(int n, std::vector<int> tail, std::vector<int> head, std:
   m_ = static_cast<int>(tail.size());
   mAll_ = m_ + n_;
   root_ = n_;
-  // The caller's arrays become the engine's (a caller that reserved room for
-  // the artificial arcs saves a copy of every arc array).
-  tail_ = std::move(tail);
-  head_ = std::move(head);
-  cap_ = std::move(cap);
-  origCost_ = std::move(cost);
+  // Arc order.  Generators and files list arcs in structured runs (all arcs
+  // of a tail, a skeleton path, one source's arcs to every sink), and block
+  // pricing over consecutive arcs then offers entering arcs from one corner
+  // of the network only: on a network whose first arcs form one long path
+  // that costs two to three times the pivots.  So the engine holds the arcs
+  // in short runs of the caller's order (kept for memory locality), the runs
+  // placed in a golden-ratio stride order, which spreads any few consecutive
+  // runs over the whole arc list; pricing still reads memory in order.
+  const int blockSize = std::max(10, static_cast<int>(kBlockFactor * std::sqrt(static_cast<double>(mAll_))));
+  const int runLen = std::clamp(blockSize / kRunsPerBlock, 1, kMaxRunLength);
+  const int runs = m_ / runLen;  // full runs; a short last run stays at the end
+  slot_.resize(m_);
+  if (runs > 2) {
+    int stride = static_cast<int>(std::lround(runs * kGoldenFraction));
+    while (std::gcd(stride, runs) != 1) ++stride;
+    for (int k = 0; k < runs; ++k) {  // run r = k * stride mod runs goes to place k
+      const int r = static_cast<int>(static_cast<long long>(k) * stride % runs);
+      for (int o = 0; o < runLen; ++o) slot_[r * runLen + o] = k * runLen + o;
+    }
+    for (int a = runs * runLen; a < m_; ++a) slot_[a] = a;
+    tail_.assign(mAll_, 0);
+    head_.assign(mAll_, 0);
+    cap_.assign(mAll_, kInfCap);
+    origCost_.resize(m_);
+    for (int a = 0; a < m_; ++a) {
+      const int i = slot_[a];
+      tail_[i] = tail[a], head_[i] = head[a], cap_[i] = cap[a], origCost_[i] = cost[a];
+    }
+  } else {  // the caller's arrays become the engine's
+    for (int a = 0; a < m_; ++a) slot_[a] = a;
+    tail_ = std::move(tail);
+    head_ = std::move(head);
+    cap_ = std::move(cap);
+    origCost_ = std::move(cost);
+  }
   tail_.resize(mAll_, 0);
   head_.resize(mAll_, 0);
   cap_.resize(mAll_, kInfCap);
@@ -61,7 +96,7 @@ void NetSimplex::reset(int n, std::vector<int> tail, std::vector<int> head, std:
   pathPred_.assign(nn, 0);
   pieceFirst_.assign(2 * nn, 0);
   pieceLast_.assign(2 * nn, 0);
-  blockSize_ = std::max(10, static_cast<int>(kBlockFactor * std::sqrt(static_cast<double>(mAll_))));
+  blockSize_ = blockSize;
   cand_.assign(std::max(10, blockSize_ / 4) + 1, 0);
   candCount_ = 0;
   candMinor_ = 0;
@@ -71,6 +106,8 @@ void NetSimplex::reset(int n, std::vector<int> tail, std::vector<int> head, std:
 
 void NetSimplex::setTwin(int a, int b) {
   if (twin_.empty()) twin_.assign(m_, -1);
+  a = slot_[a];
+  b = slot_[b];
   twin_[a] = b;
   twin_[b] = a;
 }
@@ -78,11 +115,14 @@ void NetSimplex::setTwin(int a, int b) {
 void NetSimplex::setStart(const std::vector<signed char>& atUpper, const std::vector<char>* basicArc,
                           const std::vector<char>* basicNode) {
   startUpper_.assign(m_, 0);
-  for (int a = 0; a < m_ && a < static_cast<int>(atUpper.size()); ++a)
-    startUpper_[a] = atUpper[a] && !infinite(cap_[a]) ? 1 : 0;
-  haveStartTree_ = basicArc && basicNode;
+  for (int e = 0; e < m_ && e < static_cast<int>(atUpper.size()); ++e) {
+    const int a = slot_[e];
+    startUpper_[a] = atUpper[e] && !infinite(cap_[a]) ? 1 : 0;
+  }
+  haveStartTree_ = basicArc && basicNode && static_cast<int>(basicArc->size()) == m_;
   if (haveStartTree_) {
-    startBasicArc_ = *basicArc;
+    startBasicArc_.assign(m_, 0);
+    for (int e = 0; e < m_; ++e) startBasicArc_[slot_[e]] = (*basicArc)[e];
     startBasicNode_ = *basicNode;
   }
 }
@@ -295,7 +335,9 @@ bool NetSimplex::installTree(const std::vector<char>& basicArc, const std::vecto
     }
     predUp_[v] = tail_[a] == v ? 1 : 0;
     double f = predUp_[v] ? r[v] : -r[v];
-    if (f < 0.0 && a < m_ && !twin_.empty() && twin_[a] >= 0) {  // the opposite copy of a free arc carries it
+    // The opposite copy of a free arc carries a negative flow, and a zero
+    // flow when only that copy points towards the root (strong feasibility).
+    if ((f < 0.0 || (f == 0.0 && !predUp_[v])) && a < m_ && !twin_.empty() && twin_[a] >= 0) {
       const int t = twin_[a];
       state_[a] = kLower;
       flow_[a] = 0.0;

@@ -61,7 +61,9 @@ struct NetSimplexOptions {
 class NetSimplex {
  public:
   // Internal network: n nodes, arcs given by tail/head/capacity/cost,
-  // supplies of the nodes (outflow minus inflow must equal supply).
+  // supplies of the nodes (outflow minus inflow must equal supply).  Arc
+  // numbers in every call are the caller's; the engine stores the arcs in
+  // its own order.
   // The vectors are taken over (move them in to save copies).
   void reset(int n, std::vector<int> tail, std::vector<int> head, std::vector<double> cap,
              std::vector<double> cost, std::vector<double> supply);
@@ -82,10 +84,13 @@ class NetSimplex {
   int solve(const NetSimplexOptions& opt);
 
   // Results in internal terms.
-  double flow(int a) const { return flow_[a]; }
+  double flow(int a) const { return flow_[slot_[a]]; }
   double potential(int v) const { return pi_[v] - pi_[root_]; }
   // 1 basic, 0 at lower, 2 at upper.
-  int arcStatus(int a) const { return fixed_[a] ? 0 : state_[a] == 0 ? 1 : state_[a] > 0 ? 0 : 2; }
+  int arcStatus(int a) const {
+    a = slot_[a];
+    return fixed_[a] ? 0 : state_[a] == 0 ? 1 : state_[a] > 0 ? 0 : 2;
+  }
   bool nodeBasic(int v) const { return state_[m_ + v] == 0; }
   double artificialFlow(int v) const { return flow_[m_ + v]; }
   long long iterations() const { return iterations_; }
@@ -117,6 +122,7 @@ class NetSimplex {
   void recomputeCost();
 
   int n_ = 0, m_ = 0, mAll_ = 0, root_ = 0;
+  std::vector<int> slot_;  // the engine's index of each caller's arc (see reset)
   std::vector<int> tail_, head_;
   std::vector<double> cap_, cost_, flow_, supply_;
   std::vector<double> origCost_;  // the caller's costs (m arcs)

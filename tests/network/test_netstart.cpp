@@ -109,4 +109,27 @@ TEST(NetStart, CheapestPathAndArtificialStartsAgree) {
   EXPECT_GT(infeasible, 5);
 }
 
+// A caller's tree holding a free arc (two opposite copies) with no flow,
+// named by the copy that points away from the root: the other copy carries
+// it, so the tree is strongly feasible and used as given.
+TEST(NetStart, FreeArcAtZeroFlowInAGivenTree) {
+  for (int flip = 0; flip < 2; ++flip) {
+    NetSimplex ns;
+    // Nodes 0 and 1, arcs 0->1 and 1->0 (one free arc), a closed arc 1->0.
+    ns.reset(2, {0, 1, 1}, {1, 0, 0}, {vnt::network::kNetInf, vnt::network::kNetInf, 0.0}, {2.0, -2.0, 5.0},
+             {0.0, 0.0});
+    ns.setTwin(0, 1);
+    std::vector<signed char> upper(3, 0);
+    std::vector<char> arcs(3, 0), nodes{1, 0};
+    if (flip) nodes = {0, 1};
+    arcs[flip ? 1 : 0] = 1;  // the copy leaving the node that hangs from the root
+    ns.setStart(upper, &arcs, &nodes);
+    NetSimplexOptions opt;
+    opt.iterationLimit = 100;
+    ASSERT_EQ(ns.solve(opt), vnt::network::kNetOptimal) << "flip " << flip;
+    EXPECT_TRUE(ns.usedStartTree()) << "flip " << flip;
+    EXPECT_EQ(ns.objective(), 0.0);
+  }
+}
+
 }  // namespace
