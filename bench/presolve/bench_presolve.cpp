@@ -13,7 +13,9 @@
 // (for method 0 also the winner of a concurrent run) next to CLP's; the
 // summary compares the automatic choice with the best single method on the
 // models where it ran the concurrent method.
-// Usage: bench_presolve [--set netlib|miplib3|all] [--noclp] [--methods LIST] [model ...]
+// With --param NUM=VALUE an integer parameter is set before the runs
+// (repeatable; e.g. 1044=1 solves the dual formulation).
+// Usage: bench_presolve [--set netlib|miplib3|all] [--noclp] [--methods LIST] [--param NUM=VALUE] [model ...]
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -194,6 +196,7 @@ int main(int argc, char** argv) {
   bool clp = true;
   std::vector<std::string> only;
   std::vector<int> methods;
+  std::vector<std::pair<int, int>> intParams;
   for (int a = 1; a < argc; ++a) {
     if (!std::strcmp(argv[a], "--set") && a + 1 < argc) set = argv[++a];
     else if (!std::strcmp(argv[a], "--methods") && a + 1 < argc) {
@@ -202,6 +205,14 @@ int main(int argc, char** argv) {
       while (std::getline(ms, t, ',')) methods.push_back(std::atoi(t.c_str()));
     }
     else if (!std::strcmp(argv[a], "--noclp")) clp = false;
+    else if (!std::strcmp(argv[a], "--param") && a + 1 < argc) {
+      int num = 0, val = 0;
+      if (std::sscanf(argv[++a], "%d=%d", &num, &val) != 2) {
+        std::fprintf(stderr, "--param wants NUM=VALUE\n");
+        return 2;
+      }
+      intParams.push_back({num, val});
+    }
     else only.push_back(argv[a]);
   }
   std::vector<std::pair<std::string, std::string>> models;  // (set, name)
@@ -221,6 +232,11 @@ int main(int argc, char** argv) {
   int st = 0;
   VNTENVptr env = VNTopenVANTO(&st);
   if (!env) return 1;
+  for (const auto& [num, val] : intParams)
+    if (VNTsetintparam(env, num, val) != 0) {
+      std::fprintf(stderr, "parameter %d refused the value %d\n", num, val);
+      return 2;
+    }
   Results res;
   VNTCHANNELptr cres, cwarn, cerr, clog;
   VNTgetchannels(env, &cres, &cwarn, &cerr, &clog);

@@ -661,6 +661,82 @@ TEST_F(RandomPresolve, RandomUnboundedLpsKeepTheirVerdict) {
   std::printf("[ random   ] %d unbounded (presolve off), %d settled by presolve\n", counts.unbounded, counts.settled);
 }
 
+// Tall models (many more rows than columns after presolve): the automatic
+// setting of VNTPARAM_Preprocessing_Dual solves their dual formulation.  The
+// answer must be the one the primal formulation gives, optimal for the
+// original model, also when the model is infeasible or unbounded (the
+// primal formulation takes over when the dual ends without an optimum).
+TEST_F(RandomPresolve, TallLpsSolveThroughTheirDualAtTheAutomaticSetting) {
+  ASSERT_EQ(VNTsetlongparam(env, VNT_PARAM_ITLIM, 20000), 0);
+  std::mt19937 rng(9127);
+  std::uniform_int_distribution<int> pick(0, 99), coef(-4, 4);
+  int formed = 0, optimal = 0, other = 0;
+  for (int trial = 0; trial < 6; ++trial) {
+    const int n = 60 + 10 * trial, m = 1000 + 40 * trial;
+    RandomLp p;
+    p.objsen = trial % 2 ? -1 : 1;
+    std::vector<double> x0(n);
+    for (int j = 0; j < n; ++j) {
+      p.obj.push_back(coef(rng));
+      p.lb.push_back(-5.0 - pick(rng) % 3);
+      p.ub.push_back(5.0 + pick(rng) % 3);
+      x0[j] = pick(rng) % 7 - 3;
+    }
+    // Trials 4 and 5 move the right-hand sides off the point: such a model
+    // may be infeasible.
+    const bool shifted = trial >= 4;
+    for (int i = 0; i < m; ++i) {
+      PresolveTest::Row r;
+      for (int k = 0; k < 8; ++k) {
+        const int c = coef(rng);
+        const int j = pick(rng) % n;
+        if (c != 0 && std::none_of(r.terms.begin(), r.terms.end(), [j](const auto& t) { return t.first == j; }))
+          r.terms.push_back({j, static_cast<double>(c)});
+      }
+      double act = 0;
+      for (auto [j, v] : r.terms) act += v * x0[j];
+      if (shifted) act += pick(rng) % 9 - 4;
+      r.sense = "LGER"[pick(rng) % 4];
+      if (r.sense == 'E' && pick(rng) < 80) r.sense = 'L';  // few equations: the model keeps its freedom
+      const double s1 = pick(rng) % 3;
+      r.rhs = r.sense == 'L' ? act + s1 : r.sense == 'G' ? act - s1 : act - (r.sense == 'R' ? s1 : 0.0);
+      if (r.sense == 'R') r.rng = s1 + 1 + pick(rng) % 3;
+      p.rows.push_back(r);
+    }
+    double objs[2] = {0, 0};
+    int stats[2] = {0, 0};
+    for (int setting : {-1, 0}) {
+      ASSERT_EQ(VNTsetintparam(env, VNTPARAM_Preprocessing_Dual, setting), 0);
+      clearLines();
+      load(p.objsen, p.obj, p.lb, p.ub, p.rows);
+      const int st = VNTlpopt(env, lp);
+      ASSERT_TRUE(st == 0 || st == 1117 || st == 1101 || st == 1118) << "trial " << trial << " code " << st;
+      const bool viaDual = results.contains("DUAL formed by presolve\n");
+      if (setting < 0) EXPECT_FALSE(viaDual) << "trial " << trial;
+      else formed += viaDual;
+      const int stat = VNTgetstat(env, lp);
+      stats[setting + 1] = stat;
+      if (stat == 2) expectPointAndRay();
+      if (stat != 1) continue;
+      ASSERT_EQ(VNTgetobjval(env, lp, &objs[setting + 1]), 0);
+      const vnt::test::Quality q = quality(lp);
+      EXPECT_LE(q.primal, 1e-7) << "trial " << trial << " setting " << setting;
+      EXPECT_LE(q.dual, 1e-7) << "trial " << trial << " setting " << setting;
+      EXPECT_LE(q.slackness, 1e-7) << "trial " << trial << " setting " << setting;
+    }
+    EXPECT_EQ(stats[1], stats[0]) << "trial " << trial;
+    if (stats[0] == 1 && stats[1] == 1) {
+      ++optimal;
+      EXPECT_NEAR(objs[1], objs[0], 1e-7 * std::max(1.0, std::fabs(objs[0]))) << "trial " << trial;
+    } else {
+      ++other;
+    }
+  }
+  EXPECT_GE(formed, 4);
+  EXPECT_GE(optimal, 3);
+  std::printf("[ tall     ] dual formed on %d of 6; %d optimal, %d infeasible or unbounded\n", formed, optimal, other);
+}
+
 // ---------------------------------------------------------------------------
 // Operations on the presolved problem.
 
