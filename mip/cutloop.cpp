@@ -47,6 +47,58 @@ void NodeCutState::keep(Cut c) {
   poolAge.push_back(0);
 }
 
+void violatedUserCuts(const NodeCutState& nc, const double* x, std::vector<Cut>& out) {
+  for (const Cut& c : nc.user) {
+    if (cutViolation(c, x) <= cuttol::kUserViolation * std::max(1.0, std::fabs(c.rhs))) continue;
+    const double eff = cutEfficacy(c, x);
+    if (eff <= cuttol::kMinEfficacy) continue;
+    out.push_back(c);
+    out.back().efficacy = eff;
+  }
+}
+
+// The user cuts of the search's model as cuts  a x <= b  over the working
+// columns (which start with the model's columns).
+void Search::loadUserCuts(const model::ModelData& md, NodeCutState& nc) {
+  nc.user.clear();
+  for (const model::LinearConstraint& uc : md.usercuts) {
+    Cut c;
+    c.family = kFamUser;
+    bool ok = true;
+    std::vector<std::pair<int, double>> t;
+    for (size_t k = 0; k < uc.ind.size(); ++k) {
+      if (uc.ind[k] < 0 || uc.ind[k] >= w.n0) ok = false;
+      t.emplace_back(uc.ind[k], uc.val[k]);
+    }
+    // A column given twice: one coefficient, the sum.
+    std::sort(t.begin(), t.end());
+    for (size_t k = 0; k < t.size(); ++k) {
+      if (!c.idx.empty() && c.idx.back() == t[k].first) c.val.back() += t[k].second;
+      else {
+        c.idx.push_back(t[k].first);
+        c.val.push_back(t[k].second);
+      }
+    }
+    for (size_t k = c.idx.size(); k-- > 0;)
+      if (c.val[k] == 0.0) {
+        c.idx.erase(c.idx.begin() + static_cast<long>(k));
+        c.val.erase(c.val.begin() + static_cast<long>(k));
+      }
+    if (!ok || c.idx.empty()) continue;
+    // 'L' and 'E': a x <= b; 'G' and 'E': -a x <= -b.
+    for (int neg = 0; neg < 2; ++neg) {
+      if (neg == 0 ? uc.sense == 'G' : uc.sense == 'L') continue;
+      Cut s = c;
+      s.rhs = neg ? -uc.rhs : uc.rhs;
+      if (neg)
+        for (double& v : s.val) v = -v;
+      s.user = static_cast<int>(nc.user.size());
+      nc.user.push_back(std::move(s));
+    }
+  }
+  nc.userApplied.assign(nc.user.size(), 0);
+}
+
 void pickCuts(std::vector<Cut>& cand, std::vector<Cut>& take, size_t limit, std::vector<double>& scratch,
               const std::function<bool(const Cut&)>& allow) {
   std::stable_sort(cand.begin(), cand.end(), [](const Cut& a, const Cut& b) { return a.efficacy > b.efficacy; });
@@ -268,12 +320,18 @@ int Search::rootCutLoop() {
   const int swFlow = params::getInt(env, kPFlow);
   if (passes < 0 || (factor >= 0 && factor <= 1.0)) return 0;
   nodeCuts_.reset();
-  if (swGomory < 0 && swCovers < 0 && swMir < 0 && swCliques < 0 && swImplied < 0 && swFlow < 0) return 0;
-  if (const int level = params::getInt(env, kPNodecuts); level >= 0) {
+  const model::ModelData& md = searchModel();
+  const bool families = swGomory >= 0 || swCovers >= 0 || swMir >= 0 || swCliques >= 0 || swImplied >= 0 || swFlow >= 0;
+  if (!families && md.usercuts.empty()) return 0;
+  const int level = params::getInt(env, kPNodecuts);
+  if (level >= 0 || !md.usercuts.empty()) {
+    nodeCuts_ = std::make_shared<NodeCutState>();
+    loadUserCuts(md, *nodeCuts_);
+  }
+  if (level >= 0 && families) {
     // Node cuts: the separators at shallow nodes, deeper and with more
     // rounds at higher levels (automatic: the top of the tree, one round);
     // from level 1 on, the cuts the root loop purged wait in the pool too.
-    nodeCuts_ = std::make_shared<NodeCutState>();
     NodeCutState& nc = *nodeCuts_;
     static constexpr int kDepth[4] = {2, 4, 8, 1000000};
     static constexpr int kEvery[4] = {0, 0, 8, 0};
@@ -283,10 +341,12 @@ int Search::rootCutLoop() {
     nc.rounds = kRounds[level];
     nc.gomory = swGomory >= 0 && level >= 2;
     nc.rootPool = level >= 1;
+  } else if (nodeCuts_) {
+    nodeCuts_->sepDepth = -1;  // user cuts only
   }
   // A cut row leaving the LP at the root waits in the pool for the tree.
   auto poolRow = [this](int i) {
-    if (!nodeCuts_ || !nodeCuts_->rootPool || rowFamily_[i] < 0) return;
+    if (!nodeCuts_ || !nodeCuts_->rootPool || rowFamily_[i] < 0 || rowFamily_[i] == kFamUser) return;
     Cut c;
     for (const auto& [j, a] : cutRows_[i]) {
       c.idx.push_back(j);
@@ -328,6 +388,7 @@ int Search::rootCutLoop() {
     SepInput in;
     fillSepInput(in);
     cand.clear();
+    if (nodeCuts_) violatedUserCuts(*nodeCuts_, xsave_.data(), cand);
     if (swGomory >= 0 && (gomoryPass == 0 || round < gomoryPass) && familyAdded[kFamFract] < eachLimit)
       separateGomory(in, *engine, gomoryCand, cand);
     if (swCovers >= 0 && familyAdded[kFamCovers] < eachLimit) separateCovers(in, cand);
@@ -341,13 +402,15 @@ int Search::rootCutLoop() {
       if (rowFamily_[i] >= 0) nnzInLp += static_cast<double>(cutRows_[i].size());
     const size_t room = static_cast<size_t>(std::max<long long>(0, std::min<long long>(perRound, maxTotal - inLp)));
     pickCuts(cand, take, room, scratch, [&](const Cut& c) {
-      if (familyAdded[c.family] + roundFam[c.family] >= eachLimit) return false;
+      if (c.user < 0 && familyAdded[c.family] + roundFam[c.family] >= eachLimit) return false;
       if (nnzInLp + static_cast<double>(c.idx.size()) > nnzBudget) return false;
       ++roundFam[c.family];
       nnzInLp += static_cast<double>(c.idx.size());
       return true;
     });
     if (take.empty()) break;
+    for (const Cut& c : take)
+      if (c.user >= 0) nodeCuts_->userApplied[c.user] = 1;
     // Purge cuts slack for too long, add the new ones, solve again.
     drop.assign(w.m, 0);
     for (int i = 0; i < w.m; ++i)
@@ -456,6 +519,8 @@ int Search::rootCutLoop() {
   for (int i = 0; i < w.m; ++i)
     if (rowFamily_[i] >= 0) ++cutsApplied[rowFamily_[i]];
   if (nodeCuts_) {
+    // A user cut counts once, when it first entered the LP.
+    cutsApplied[kFamUser] = std::count(nodeCuts_->userApplied.begin(), nodeCuts_->userApplied.end(), 1);
     nodeCuts_->firstTreeRow = w.m;
     nodeCuts_->colLo.assign(w.lo.begin(), w.lo.begin() + w.n);
     nodeCuts_->colUp.assign(w.up.begin(), w.up.begin() + w.n);
@@ -475,7 +540,7 @@ void Search::retireCutRow(int i) {
   }
   c.rhs = w.up[k];
   c.family = rowFamily_[i];
-  nodeCuts_->keep(std::move(c));
+  if (c.family != kFamUser) nodeCuts_->keep(std::move(c));  // user cuts wait in their own pool
   ++nodeCuts_->retired;
   cutRows_[i].clear();
   rowFamily_[i] = -2;
@@ -499,8 +564,8 @@ int Search::nodeCutLoop(Node& nd) {
     else if (++rowAge_[i] >= cuttol::kNodeSlackAge && engine->variableBasic(w.n + i)) retireCutRow(i);
   }
   const bool separate = nd.depth <= nc.sepDepth || (nc.sepEvery > 0 && nd.depth % nc.sepEvery == 0);
-  if (!separate) return 0;
-  const bool usePool = !nc.pool.empty();
+  if (!separate && nc.user.empty()) return 0;
+  const bool usePool = separate && !nc.pool.empty();
   Env& env = *env_;
   const int swCovers = params::getInt(env, kPCovers), swMir = params::getInt(env, kPMir);
   const int aggLimit = params::getInt(env, kPAggForCut);
@@ -553,6 +618,7 @@ int Search::nodeCutLoop(Node& nd) {
         ++k;
       }
     }
+    violatedUserCuts(nc, xsave_.data(), cand);
     if (separate) {
       SepInput in;
       fillSepInput(in);
@@ -579,7 +645,7 @@ int Search::nodeCutLoop(Node& nd) {
     });
     // Cuts not taken from the pool go back to it.
     for (Cut& c : cand)
-      if (c.fromPool && !c.idx.empty()) nc.keep(std::move(c));
+      if (c.fromPool && c.user < 0 && !c.idx.empty()) nc.keep(std::move(c));
     if (take.empty()) break;
     ++nc.roundsRun;
     // Free slots whose (empty) row is basic take new cuts in place; the rest
@@ -602,8 +668,14 @@ int Search::nodeCutLoop(Node& nd) {
     }
     for (size_t q = 0; q < take.size(); ++q) {
       Cut& c = take[q];
-      if (c.fromPool) ++nc.fromPool;
-      else ++cutsApplied[c.family];
+      if (c.user >= 0) {
+        if (!nc.userApplied[c.user]) ++cutsApplied[kFamUser];
+        nc.userApplied[c.user] = 1;
+      } else if (c.fromPool) {
+        ++nc.fromPool;
+      } else {
+        ++cutsApplied[c.family];
+      }
       ++nc.added;
       if (q >= t) append.push_back(std::move(c));
     }

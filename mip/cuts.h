@@ -69,6 +69,7 @@ inline constexpr int kNodeMirStarts = 40;        // MIR start rows per node roun
 inline constexpr int kNodeMirAgg = 2;            // MIR aggregation depth at nodes (at most)
 inline constexpr int kNodeFlowRows = 50;         // flow cover rows per node round
 inline constexpr double kNodeGain = 1e-6;        // relative bound gain a node round must make to continue
+inline constexpr double kUserViolation = 1e-5;   // relative violation that brings a user cut into the LP
 }  // namespace cuttol
 
 // A cut  sum val[k] x[idx[k]] <= rhs  over working columns.
@@ -79,6 +80,7 @@ struct Cut {
   int family = kFamFract;
   double efficacy = 0.0;
   bool fromPool = false;  // taken back from the cut pool (counted when first applied)
+  int user = -1;          // a caller's user cut: its index in NodeCutState::user
 };
 
 // Cuts of the tree: globally valid cuts that left the LP (slack for too
@@ -99,6 +101,11 @@ struct NodeCutState {
   std::vector<double> sepLo, sepUp;  // scratch: colLo/colUp followed by the row limits
   std::vector<Cut> pool;
   std::vector<int> poolAge;
+  // The caller's user cuts (an equality gives two): never aged or dropped;
+  // one violated by the LP point enters the LP (a cut already in the LP
+  // holds at its point), and leaves it like any other cut row.
+  std::vector<Cut> user;
+  std::vector<char> userApplied;  // entered the LP at least once (the summary's count)
   long long nodesSeparated = 0, roundsRun = 0, added = 0, fromPool = 0, retired = 0;
   // Puts a cut in the pool (the oldest entries leave when it is full).
   void keep(Cut c);
@@ -196,6 +203,9 @@ void separateFlowCovers(const SepInput& in, std::vector<Cut>& out, int maxRows);
 void separateCliques(const SepInput& in, std::vector<Cut>& out);
 // Implied-bound cuts from the implied bounds of probing.
 void separateImplied(const SepInput& in, std::vector<Cut>& out);
+
+// Appends to out the user cuts that x violates (efficacy set).
+void violatedUserCuts(const NodeCutState& nc, const double* x, std::vector<Cut>& out);
 
 // Takes a cut given densely over the columns (dense . x <= rhs, nonzeros
 // listed in nzList; both are cleared), makes it safe and appends it to out

@@ -157,6 +157,10 @@ void Search::settingsReport() {
       "MIP emphasis: balance optimality and feasibility.\n", "MIP emphasis: integer feasibility.\n",
       "MIP emphasis: optimality.\n", "MIP emphasis: best bound.\n", "MIP emphasis: hidden feasible solutions.\n",
       "MIP emphasis: heuristic.\n"};
+  if (!orig.usercuts.empty())
+    print(env, Chan::Results, "Problem contains %lld user cuts.\n", static_cast<long long>(orig.usercuts.size()));
+  if (!orig.lazycons.empty())
+    print(env, Chan::Results, "Problem contains %lld lazy constraints.\n", static_cast<long long>(orig.lazycons.size()));
   if (rp.display > 1 && conflicts_ && conflicts_->members > 0)
     print(env, Chan::Results, "Clique table members: %lld.\n", conflicts_->members);
   print(env, Chan::Results, "%s", kEmphasis[rp.emphasis >= 1 && rp.emphasis <= 5 ? rp.emphasis : 0]);

@@ -368,6 +368,7 @@ class Search final : public model::SolverState {
   // Root cut loop (mip/cutloop.cpp): 0 the root LP with cuts is optimal (its
   // point in xsave_), 1 infeasible, 2 cut off, 3 stopped (lastStop_).
   int rootCutLoop();
+  void loadUserCuts(const model::ModelData& md, NodeCutState& nc);
   // Probing and the conflict table before the root LP (mip/probe.cpp):
   // 0, or -kStopPresolveInfeasible.
   int probeRoot();

@@ -598,4 +598,154 @@ TEST_F(MipCuts, NodeLogAndSummaryReportTheCuts) {
   EXPECT_EQ(results.text.find("Cuts: "), std::string::npos);
 }
 
+// The caller's user cuts: each family's switch off, a user cut that the root
+// LP violates (the objective row held at the optimum, valid for every
+// feasible point) enters the LP and lifts the root bound to the optimum;
+// random valid user cuts (tight at some feasible point, found by
+// enumeration) never change the optimum of small integer programs.
+class UserCuts : public MipCuts {
+ protected:
+  int add(const std::vector<std::vector<double>>& a, const std::vector<double>& rhs, const std::vector<char>& sense) {
+    std::vector<long long> beg;
+    std::vector<int> ind;
+    std::vector<double> val;
+    for (const auto& row : a) {
+      beg.push_back(static_cast<long long>(ind.size()));
+      for (size_t j = 0; j < row.size(); ++j)
+        if (row[j] != 0) {
+          ind.push_back(static_cast<int>(j));
+          val.push_back(row[j]);
+        }
+    }
+    return VNTLaddusercuts(env, lp, static_cast<int>(rhs.size()), static_cast<long long>(ind.size()), rhs.data(),
+                           sense.data(), beg.data(), ind.data(), val.data(), nullptr);
+  }
+  void familiesOff() {
+    for (int p : {VNT_PARAM_FRACCUTS, VNT_PARAM_COVERS, VNT_PARAM_MIRCUTS, VNT_PARAM_FLOWCOVERS, VNT_PARAM_CLIQUES,
+                  VNT_PARAM_IMPLBD})
+      VNTsetintparam(env, p, -1);
+  }
+};
+
+TEST_F(UserCuts, AViolatedUserCutEntersTheRootLp) {
+  VNTsetintparam(env, VNT_PARAM_PREIND, 0);
+  VNTsetlongparam(env, VNT_PARAM_NODELIM, 1);
+  familiesOff();
+  for (const char* name : {"p0033", "lseu", "stein27"}) {
+    SCOPED_TRACE(name);
+    read(name);
+    const int n = VNTgetnumcols(env, lp);
+    std::vector<double> c(n);
+    ASSERT_EQ(VNTgetobj(env, lp, c.data(), 0, n - 1), 0);
+    const double ref = references().at(name).objective;
+    // Without the user cut: the root bound is the LP bound, below the optimum.
+    ASSERT_EQ(VNTmipopt(env, lp), 0);
+    const double lpBound = search()->rootBound;
+    ASSERT_LT(lpBound, ref - 1e-3 * (1 + std::fabs(ref)));
+    EXPECT_EQ(VNTgetnumusercuts(env, lp), 0);
+    // c x >= optimum holds at every feasible point; the root LP violates it.
+    read(name);
+    ASSERT_EQ(add({c}, {ref - 1e-7 * (1 + std::fabs(ref))}, {'G'}), 0);
+    EXPECT_EQ(VNTgetnumusercuts(env, lp), 1);
+    results.text.clear();
+    ASSERT_EQ(VNTmipopt(env, lp), 0);
+    const vnt::mip::Search* s = search();
+    ASSERT_NE(s, nullptr);
+    EXPECT_NEAR(s->rootLpBound, lpBound, 1e-6 * (1 + std::fabs(lpBound)));
+    EXPECT_GE(s->rootBound, ref - 1e-5 * (1 + std::fabs(ref)));
+    EXPECT_EQ(s->cutsApplied[vnt::mip::kFamUser], 1);
+    EXPECT_NE(results.text.find("User cuts applied:  1\n"), std::string::npos) << results.text;
+    EXPECT_NE(results.text.find("Problem contains 1 user cuts.\n"), std::string::npos);
+    // Freed, the cuts are gone from the next run.
+    ASSERT_EQ(VNTfreeusercuts(env, lp), 0);
+    EXPECT_EQ(VNTgetnumusercuts(env, lp), 0);
+    ASSERT_EQ(VNTmipopt(env, lp), 0);
+    EXPECT_LT(search()->rootBound, ref - 1e-3 * (1 + std::fabs(ref)));
+  }
+  // Bad input: a ranged sense, a column out of range.
+  read("p0033");
+  const std::vector<double> one(VNTgetnumcols(env, lp), 1.0);
+  EXPECT_EQ(add({one}, {1.0}, {'R'}), 1215);
+  std::vector<double> wide(one);
+  wide.push_back(1.0);
+  EXPECT_EQ(add({wide}, {1.0}, {'L'}), 1201);
+  EXPECT_EQ(VNTgetnumusercuts(env, lp), 0);
+}
+
+TEST_F(UserCuts, ValidUserCutsNeverChangeTheOptimum) {
+  std::mt19937 rng(71);
+  auto uni = [&](int a, int b) { return std::uniform_int_distribution<int>(a, b)(rng); };
+  VNTsetintparam(env, VNT_PARAM_MIPDISPLAY, 0);
+  VNTsetdblparam(env, VNT_PARAM_EPGAP, 0.0);
+  VNTsetdblparam(env, VNT_PARAM_EPAGAP, 0.0);
+  VNTsetlongparam(env, VNT_PARAM_NODELIM, 100000);
+  long long applied = 0;
+  int models = 0;
+  for (int t = 0; t < 40; ++t) {
+    SCOPED_TRACE("model " + std::to_string(t));
+    // Presolve on and off; every third model with the families off.
+    VNTsetintparam(env, VNT_PARAM_PREIND, t % 2);
+    if (t % 3 == 0) familiesOff();
+    else
+      for (int p : {VNT_PARAM_FRACCUTS, VNT_PARAM_COVERS, VNT_PARAM_MIRCUTS, VNT_PARAM_FLOWCOVERS,
+                    VNT_PARAM_CLIQUES, VNT_PARAM_IMPLBD})
+        VNTsetintparam(env, p, 0);
+    const int n = uni(5, 8), m = uni(2, 3);
+    std::vector<double> lb(n, 0.0), ub(n), obj(n);
+    std::vector<char> ctype(n);
+    for (int j = 0; j < n; ++j) {
+      ub[j] = j < n - 2 ? 1 : uni(1, 3);
+      ctype[j] = ub[j] == 1 ? 'B' : 'I';
+      obj[j] = -uni(1, 12);
+    }
+    std::vector<std::vector<double>> a(m, std::vector<double>(n, 0.0));
+    std::vector<double> rhs(m);
+    std::vector<char> sense(m, 'L');
+    for (int i = 0; i < m; ++i) {
+      double s = 0;
+      for (int j = 0; j < n; ++j) {
+        a[i][j] = uni(0, 9);
+        s += a[i][j] * ub[j];
+      }
+      rhs[i] = std::floor(s * 0.45);
+    }
+    std::vector<std::vector<double>> feasible;
+    const double best = enumerateFeasible(a, sense, rhs, obj, ub,
+                                          [&](const std::vector<double>& x, double) { feasible.push_back(x); });
+    ASSERT_FALSE(feasible.empty());  // x = 0 is feasible
+    // User cuts tight at a feasible point: random directions g, g x <= max g x
+    // ('L') or its negation ('G').
+    std::vector<std::vector<double>> cuts;
+    std::vector<double> cr;
+    std::vector<char> cs;
+    for (int k = 0; k < 6; ++k) {
+      std::vector<double> g(n);
+      for (double& v : g) v = uni(-3, 4);
+      double mx = -1e300;
+      for (const auto& p : feasible) mx = std::max(mx, std::inner_product(g.begin(), g.end(), p.begin(), 0.0));
+      if (k % 2) {
+        for (double& v : g) v = -v;
+        cuts.push_back(g);
+        cr.push_back(-mx);
+        cs.push_back('G');
+      } else {
+        cuts.push_back(g);
+        cr.push_back(mx);
+        cs.push_back('L');
+      }
+    }
+    ASSERT_EQ(copyDense(env, lp, obj, rhs, sense, a, lb, ub), 0);
+    ASSERT_EQ(VNTcopyctype(env, lp, ctype.data()), 0);
+    ASSERT_EQ(add(cuts, cr, cs), 0);
+    ASSERT_EQ(VNTmipopt(env, lp), 0);
+    expectEnumeratedAnswer(env, lp, best);
+    const vnt::mip::Search* s = search();
+    ASSERT_NE(s, nullptr);
+    applied += s->cutsApplied[vnt::mip::kFamUser];
+    ++models;
+  }
+  EXPECT_EQ(models, 40);
+  EXPECT_GT(applied, 5);
+}
+
 }  // namespace
