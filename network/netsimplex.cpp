@@ -51,21 +51,28 @@ void NetSimplex::reset(int n, std::vector<int> tail, std::vector<int> head, std:
       for (int o = 0; o < runLen; ++o) slot_[r * runLen + o] = k * runLen + o;
     }
     for (int a = runs * runLen; a < m_; ++a) slot_[a] = a;
-    tail_.assign(mAll_, 0);
-    head_.assign(mAll_, 0);
-    cap_.assign(mAll_, kInfCap);
-    origCost_.resize(m_);
-    for (int a = 0; a < m_; ++a) {
-      const int i = slot_[a];
-      tail_[i] = tail[a], head_[i] = head[a], cap_[i] = cap[a], origCost_[i] = cost[a];
+    // Each array is permuted into a scratch buffer and swapped with it, the
+    // old buffer serving the next array of its type: two allocations.
+    std::vector<int> si;
+    std::vector<double> sd;
+    si.reserve(mAll_), sd.reserve(mAll_);
+    si.resize(m_), sd.resize(m_);
+    for (std::vector<int>* x : {&tail, &head}) {
+      for (int a = 0; a < m_; ++a) si[slot_[a]] = (*x)[a];
+      x->swap(si);
     }
-  } else {  // the caller's arrays become the engine's
+    for (std::vector<double>* x : {&cap, &cost}) {
+      for (int a = 0; a < m_; ++a) sd[slot_[a]] = (*x)[a];
+      x->swap(sd);
+    }
+  } else {
     for (int a = 0; a < m_; ++a) slot_[a] = a;
-    tail_ = std::move(tail);
-    head_ = std::move(head);
-    cap_ = std::move(cap);
-    origCost_ = std::move(cost);
   }
+  // The caller's arrays become the engine's.
+  tail_ = std::move(tail);
+  head_ = std::move(head);
+  cap_ = std::move(cap);
+  origCost_ = std::move(cost);
   tail_.resize(mAll_, 0);
   head_.resize(mAll_, 0);
   cap_.resize(mAll_, kInfCap);
