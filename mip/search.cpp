@@ -263,7 +263,8 @@ bool Search::acceptIncumbent(const double* xs, const double* xo, bool heuristic)
   incumbentOrig.assign(xo, xo + orig.numCols());
   ++solutions;
   double c = obj;
-  if (w.objStep > 0) c = obj - w.objStep + tol::kObjStepTol * std::max(1.0, std::fabs(obj));
+  const double slack = tol::kObjStepTol * std::max(1.0, std::fabs(obj));
+  if (w.objStep > 2 * slack) c = obj - w.objStep + slack;
   cutoff = std::min(cutoff, c);
   // Node log line of the new incumbent.
   LogEntry e;
@@ -494,6 +495,7 @@ bool Search::strongBranch(int j, double z, double* downObj, double* upObj, int* 
 int Search::chooseVariable(const Node& nd, double z, bool* stopped, double* downBound, double* upBound) {
   std::vector<Cand>& cands = cands_;
   cands.clear();
+  chosenScore_ = 0.0;
   for (int j = 0; j < w.n; ++j) {
     if (w.kind[j] == kCont || w.kind[j] == kSemiCont) continue;
     if (w.kind[j] == kSemiInt) {
@@ -532,7 +534,7 @@ int Search::chooseVariable(const Node& nd, double z, bool* stopped, double* down
   }
   for (Cand& c : cands) c.score = pseudoScore(c.j, c.f);
   std::sort(cands.begin(), cands.end(), [](const Cand& a, const Cand& b) { return a.score > b.score; });
-  const bool useStrong = vs == 3 || (vs == 0 && strongIterations <= mipIterations / 2 + 20000);
+  const bool useStrong = vs == 3 || (vs == 0 && strongIterations <= mipIterations / 2 + tol::kStrongBudgetFloor);
   double bestScore = -1;
   int sinceBest = 0, tried = 0;
   for (const Cand& c : cands) {
@@ -576,6 +578,7 @@ int Search::chooseVariable(const Node& nd, double z, bool* stopped, double* down
     }
   }
   (void)nd;
+  chosenScore_ = bestScore;
   return best;
 }
 
@@ -611,6 +614,14 @@ bool Search::pickBranch(const Node& nd, double z, std::vector<BoundChange>& down
     return true;
   }
   if (j >= 0) {
+    // A violated set, semi-continuous column or indicator competes with the
+    // column by its strong-branching score (a free integer column along a
+    // zero-cost lattice direction would otherwise be split forever).
+    if (restrictionBeatsColumn(z, down, up, col, kind, stopped)) {
+      downBound_ = upBound_ = z;
+      return true;
+    }
+    if (*stopped) return false;
     const double v = xsave_[j];
     down.push_back({j, curLo[j], std::floor(v)});
     up.push_back({j, std::ceil(v), curUp[j]});
@@ -622,103 +633,7 @@ bool Search::pickBranch(const Node& nd, double z, std::vector<BoundChange>& down
     return true;
   }
   downBound_ = upBound_ = z;
-  // Semi-continuous and semi-integer columns: off (0) or on ([l,u]).
-  for (int k = 0; k < w.n; ++k) {
-    if (w.kind[k] != kSemiCont && w.kind[k] != kSemiInt) continue;
-    const double v = xsave_[k], l = w.semiLo[k], u = w.semiUp[k];
-    const bool off = std::fabs(v) <= rp.feasTol;
-    const double lo = std::min(l, u), hi = std::max(l, u);
-    const bool inPart = v >= lo - rp.feasTol && v <= hi + rp.feasTol;
-    const bool onDecided = l > 0 ? curLo[k] >= l : curUp[k] <= u;
-    if (off || onDecided) continue;
-    if (inPart && !(w.kind[k] == kSemiInt && std::fabs(v - std::round(v)) > rp.intTol)) continue;
-    down.push_back({k, 0.0, 0.0});
-    if (l > 0) up.push_back({k, l, curUp[k]});
-    else up.push_back({k, curLo[k], u});
-    *col = k;
-    *kind = 'S';
-    return true;
-  }
-  // Sets.
-  for (const SetRecord& s : w.sets) {
-    const int K = static_cast<int>(s.cols.size());
-    int first = -1, last = -1, cnt = 0;
-    double sw = 0, sx = 0;
-    for (int k = 0; k < K; ++k) {
-      const double v = std::fabs(xsave_[s.cols[k]]);
-      if (v > rp.feasTol) {
-        if (first < 0) first = k;
-        last = k;
-        ++cnt;
-        sw += v * k;
-        sx += v;
-      }
-    }
-    bool violated;
-    if (s.type == '1') violated = cnt > 1;
-    else violated = cnt > 2 || (cnt == 2 && (last != first + 1 || !s.pairOk[first])) || (last - first >= 2);
-    if (!violated) continue;
-    const double avg = sw / sx;
-    if (s.type == '1') {
-      // Split between first and last: members above r to 0 / up to r to 0.
-      int r = std::clamp(static_cast<int>(std::floor(avg)), first, last - 1);
-      for (int k = r + 1; k < K; ++k) down.push_back({s.cols[k], 0.0, 0.0});
-      for (int k = 0; k <= r; ++k) up.push_back({s.cols[k], 0.0, 0.0});
-    } else if (last - first >= 2) {
-      const int r = std::clamp(static_cast<int>(std::lround(avg)), first + 1, last - 1);
-      for (int k = r + 1; k < K; ++k) down.push_back({s.cols[k], 0.0, 0.0});
-      for (int k = 0; k < r; ++k) up.push_back({s.cols[k], 0.0, 0.0});
-    } else {
-      // Two adjacent members that may not be nonzero together.
-      for (int k = first + 1; k < K; ++k) down.push_back({s.cols[k], 0.0, 0.0});
-      for (int k = 0; k <= first; ++k) up.push_back({s.cols[k], 0.0, 0.0});
-    }
-    *kind = 'X';
-    return true;
-  }
-  // Indicators: the indicator column sits at its active value but the
-  // constraint is not enforced yet, or a reversed equality is undecided.
-  for (const IndicatorRecord& ir : w.inds) {
-    const double zv = xsave_[ir.z];
-    const bool fixed = curLo[ir.z] == curUp[ir.z];
-    if (!fixed) {
-      if (std::fabs(zv - std::round(zv)) > rp.intTol) continue;  // fractional: integer branching covers it
-      bool bad = false;
-      const bool atActive = std::fabs(zv - ir.active) <= rp.intTol;
-      if (atActive && ir.row >= 0) {
-        const double a = rowAct(ir.row);
-        bad = a < ir.lo - rp.feasTol || a > ir.up + rp.feasTol;
-      }
-      if (!atActive && ir.revA >= 0) {
-        const double a = rowAct(ir.revA);
-        bool holdsA = a >= ir.revAlo - rp.feasTol && a <= ir.revAup + rp.feasTol;
-        bool holdsB = false;
-        if (ir.revB >= 0) {
-          const double bb = rowAct(ir.revB);
-          holdsB = bb >= ir.revBlo - rp.feasTol && bb <= ir.revBup + rp.feasTol;
-        }
-        bad = !(holdsA || holdsB);
-      }
-      if (!bad) continue;
-      down = {{ir.z, 0.0, 0.0}};
-      up = {{ir.z, 1.0, 1.0}};
-      *col = ir.z;
-      *kind = 'V';
-      return true;
-    }
-    if (ir.revB >= 0 && std::fabs(curLo[ir.z] - ir.active) >= 0.5) {
-      // Fixed at the inactive value: one side of the equality must fail.
-      const double a = rowAct(ir.revA);
-      const bool holdsA = a >= ir.revAlo - rp.feasTol, holdsB = a <= ir.revBup + rp.feasTol;
-      const bool enforced = curLo[w.n + ir.revA] > -tol::kInf || curUp[w.n + ir.revB] < tol::kInf;
-      if (holdsA || holdsB || enforced) continue;
-      down.push_back({w.n + ir.revA, ir.revAlo, ir.revAup});
-      up.push_back({w.n + ir.revB, ir.revBlo, ir.revBup});
-      *kind = 'X';
-      return true;
-    }
-  }
-  return false;
+  return pickRestrictionBranch(down, up, col, kind);
 }
 
 // ---------------------------------------------------------------------------

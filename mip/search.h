@@ -36,6 +36,7 @@ inline constexpr double kPseudoEps = 1e-6;    // product score floor
 inline constexpr double kObjStepTol = 1e-6;   // integral objective step: pruning slack
 inline constexpr int kReliability = 4;        // pseudo-cost observations that make a column reliable
 inline constexpr int kMaxTreeThreads = 64;    // threads of a parallel tree search
+inline constexpr long long kStrongBudgetFloor = 20000;  // strong-branching iterations allowed beyond half the search's
 }  // namespace tol
 
 // ---------------------------------------------------------------------------
@@ -423,6 +424,10 @@ class Search final : public model::SolverState {
   bool pickBranch(const Node& nd, double z, std::vector<BoundChange>& down, std::vector<BoundChange>& up,
                   int* col, double* frac, char* kind, bool* stopped);
   int chooseVariable(const Node& nd, double z, bool* stopped, double* downBound, double* upBound);
+  bool pickRestrictionBranch(std::vector<BoundChange>& down, std::vector<BoundChange>& up, int* col, char* kind);
+  bool restrictionBeatsColumn(double z, std::vector<BoundChange>& down, std::vector<BoundChange>& up, int* col,
+                              char* kind, bool* stopped);
+  double sideObjective(const std::vector<BoundChange>& ch, double z, long long lim, bool* stopped);
   bool strongBranch(int j, double z, double* downObj, double* upObj, int* downSt, int* upSt, bool* stopped);
   void addImplied(std::vector<BoundChange>& ch) const;
   // Bound propagation at a node (nodeprop.cpp): false when the node is empty.
@@ -576,6 +581,8 @@ class Search final : public model::SolverState {
   bool lpFresh_ = true;                // the engine holds the node's solved LP
   double heurDeadline_ = 1e300;        // deterministic ticks at which the running root heuristic stops
   double downBound_ = 0.0, upBound_ = 0.0;
+  double chosenScore_ = 0.0;  // score of the column chooseVariable picked (0: not scored)
+  std::vector<BoundChange> sideDown_, sideUp_, sideOld_;
 };
 
 // The search record of a problem (null when none).

@@ -116,6 +116,50 @@ struct RowStage {
 
 }  // namespace
 
+namespace {
+
+constexpr long long kMaxDenominator = 1000;  // largest denominator of a cost looked for
+constexpr double kMaxCommonDenominator = 1e6;
+constexpr double kStepRelTol = 1e-9;         // a cost times its denominator is this close to an integer
+
+bool nearInteger(double v) { return std::fabs(v - std::round(v)) <= kStepRelTol * std::max(1.0, std::fabs(v)); }
+
+// The least q <= kMaxDenominator that makes v * q integral (0: none).
+long long denominator(double v) {
+  for (long long q = 1; q <= kMaxDenominator; ++q)
+    if (nearInteger(v * static_cast<double>(q))) return q;
+  return 0;
+}
+
+// Objective step: when every column with a cost is an integer column (or
+// fixed) and the costs are rational with small denominators (0.25, 0.5,
+// 1.25), every objective value is a multiple of gcd(c * L) / L, L the common
+// denominator; an incumbent then cuts off everything not one step better.
+double objectiveStep(const double* obj, const Working& w) {
+  long long common = 1;
+  for (int j = 0; j < w.n; ++j) {
+    const double c = obj[j];
+    if (c == 0.0 || w.lo[j] == w.up[j]) continue;
+    if (w.kind[j] != kInt) return 0.0;
+    const double scaled = c * static_cast<double>(common);
+    if (nearInteger(scaled)) continue;
+    const long long q = denominator(scaled);
+    if (q == 0 || static_cast<double>(common) * static_cast<double>(q) > kMaxCommonDenominator) return 0.0;
+    common *= q;
+  }
+  long long g = 0;
+  for (int j = 0; j < w.n; ++j) {
+    const double c = obj[j];
+    if (c == 0.0 || w.lo[j] == w.up[j]) continue;
+    const double scaled = std::fabs(c) * static_cast<double>(common);
+    if (scaled >= 1e15) return 0.0;
+    g = std::gcd(g, std::llround(scaled));
+  }
+  return g > 0 ? static_cast<double>(g) / static_cast<double>(common) : 0.0;
+}
+
+}  // namespace
+
 int buildWorking(const model::ModelData& md, const RunParams& rp, Working& w) {
   w = Working();
   w.n0 = md.numCols();
@@ -334,17 +378,7 @@ int buildWorking(const model::ModelData& md, const RunParams& rp, Working& w) {
     w.up[w.n + m0 + i] = extraUp[i];
   }
 
-  // Objective step: integral objective coefficients on integer columns only.
-  bool integral = true;
-  double g = 0.0;
-  for (int j = 0; j < w.n && integral; ++j) {
-    const double c = lp.obj[j];
-    if (c == 0.0) continue;
-    if (w.kind[j] != kInt && !(w.lo[j] == w.up[j])) integral = false;
-    else if (w.kind[j] == kInt && std::fabs(c - std::round(c)) > 1e-12) integral = false;
-    else if (w.kind[j] == kInt) g = std::gcd(static_cast<long long>(g), std::llabs(static_cast<long long>(std::round(c))));
-  }
-  if (integral && g >= 1.0 && g < 1e15) w.objStep = g;
+  w.objStep = objectiveStep(lp.obj.data(), w);
   return 0;
 }
 

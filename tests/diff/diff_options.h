@@ -16,13 +16,11 @@ namespace vnt::diff {
 //   miptol             MIP answers whose rows miss by up to ten times the
 //                      feasibility tolerance count as failures (fixed-charge
 //                      capacity rows: flows of 1e-6 through closed sites)
-//   miplimit           MIP searches on small models with free integer
-//                      columns that do not end (thousands of open nodes)
 //   bigm               MIP optima that hold only because a binary at 6e-6
 //                      (inside the integrality tolerance) switches off a
 //                      row with M = 1e6: 74 where the optimum is 104
 inline const std::vector<std::string>& openFaultSwitches() {
-  static const std::vector<std::string> s = {"certificate", "miptol", "miplimit", "bigm"};
+  static const std::vector<std::string> s = {"certificate", "miptol", "bigm"};
   return s;
 }
 

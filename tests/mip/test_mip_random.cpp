@@ -39,6 +39,7 @@ struct Options {
   bool sos = false, indicators = false, pwl = false, semi = false, continuous = false;
   bool presolve = true;
   bool wide = false;  // 10 to 13 binary columns (enough for root restarts)
+  bool rationalCosts = false;  // integer-column costs k / d, d in {1, 2, 4, 5, 8}
 };
 
 // Model layout: integer-valued columns first (I, B, N), then at most one
@@ -67,7 +68,12 @@ RandomModel makeModel(Gen& g, const Options& o) {
       lb = g.uni(1, 2);
       ub = lb + g.uni(0, 2);
     }
-    md.obj.push_back(g.uni(-5, 5));
+    if (o.rationalCosts) {
+      static constexpr double kDen[] = {1, 2, 4, 5, 8};
+      md.obj.push_back(g.uni(-40, 40) / kDen[g.uni(0, 4)]);
+    } else {
+      md.obj.push_back(g.uni(-5, 5));
+    }
     md.lb.push_back(lb);
     md.ub.push_back(ub);
     md.ctype.push_back(type);
@@ -125,7 +131,7 @@ RandomModel makeModel(Gen& g, const Options& o) {
   }
   if (o.wide) {
     // Profits to collect: maximize a positive objective or minimize its negation.
-    for (int j = 0; j < n; ++j) md.obj[j] = md.objsen * -g.uni(1, 9);
+    for (int j = 0; j < n; ++j) md.obj[j] = md.objsen * -(o.rationalCosts ? g.uni(4, 40) / 4.0 : g.uni(1, 9));
   }
   md.matbeg.assign(1, 0);
   for (int j = 0; j < n; ++j) {
@@ -366,7 +372,7 @@ class RandomMip : public ::testing::Test {
     if (const char* k = std::getenv("VANTO_RANDOM_MIP_SEED")) seed += 1000u * static_cast<unsigned>(std::atoi(k));
     Gen g(seed);
     int solved = 0, infeasible = 0, presolved = 0;
-    restarted = 0;
+    restarted = fracStep = 0;
     VNTsetintparam(env, VNT_PARAM_PREIND, o.presolve ? 1 : 0);
     for (int t = 0; t < count; ++t) {
       RandomModel r = makeModel(g, o);
@@ -378,6 +384,7 @@ class RandomMip : public ::testing::Test {
       ASSERT_EQ(VNTmipopt(env, lp), 0);
       if (const vnt::mip::Search* s = vnt::mip::findSearch(*p); s && s->pre_) ++presolved;
       if (const vnt::mip::Search* s = vnt::mip::findSearch(*p); s && s->restarts_ > 0) ++restarted;
+      if (const vnt::mip::Search* s = vnt::mip::findSearch(*p); s && s->w.objStep > 0 && s->w.objStep < 1) ++fracStep;
       std::vector<double> arg;
       const double want = bruteForce(r, &arg);
       const int stat = VNTgetstat(env, lp);
@@ -432,6 +439,7 @@ class RandomMip : public ::testing::Test {
   VNTENVptr env = nullptr;
   VNTLPptr lp = nullptr;
   int restarted = 0;  // models whose search restarted at the root
+  int fracStep = 0;   // models whose objective moves in steps below 1
 };
 
 TEST_F(RandomMip, IntegerAndBinaryColumns) { runMany(Options{}, 11, 1500); }
@@ -445,6 +453,25 @@ TEST_F(RandomMip, RootRestarts) {
   VNTsetintparam(env, VNT_PARAM_REPEATPRESOLVE, 1);
   runMany(o, 29, 300);
   EXPECT_GT(restarted, 10);
+}
+
+// Costs with small denominators: an incumbent cuts off every node not one
+// objective step (the gcd over the common denominator) better.  A step too
+// large would cut off the optimum.
+TEST_F(RandomMip, RationalCostsPruneByTheirStep) {
+  Options o;
+  o.rationalCosts = true;
+  runMany(o, 31, 800);
+  EXPECT_GT(fracStep, 40);
+  // Depth first with neither cuts nor heuristics: a chain of incumbents,
+  // each pruning by its step.
+  o.wide = true;
+  VNTsetlongparam(env, VNT_PARAM_CUTPASS, -1);
+  VNTsetlongparam(env, VNT_PARAM_HEURFREQ, -1);
+  VNTsetintparam(env, VNT_PARAM_FPHEUR, -1);
+  VNTsetintparam(env, VNT_PARAM_NODESEL, 0);
+  runMany(o, 32, 300);
+  EXPECT_GT(fracStep, 100);
 }
 
 TEST_F(RandomMip, WithoutPresolve) {
