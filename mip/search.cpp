@@ -713,7 +713,7 @@ Search::NodeResult Search::processNode(Node& nd, Node* next, bool* haveNext) {
   }
   for (;;) {
     if (rounds == 0) networkStart(root);
-    LpStatus st = solveLp();
+    LpStatus st = rounds == 0 ? solveNodeLp(root) : solveLp();
     mipIterations += engine->iterations();
     if (!definiteOptimal(st) && st != LpStatus::kInfeasible && st != LpStatus::kObjectiveLimit &&
         st != LpStatus::kUnbounded && st != LpStatus::kTimeLimit && st != LpStatus::kAborted &&

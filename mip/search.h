@@ -68,8 +68,8 @@ struct RunParams {
   int localBranching = 0;  // 1: local branching around each new incumbent
   long long subMipNodes = 500;
   std::string intSolPrefix;
-  int startAlg = 0;  // root LP algorithm (3: network simplex, then the dual)
-  int subAlg = 0;    // node LP algorithm (3: network simplex, then the dual)
+  int startAlg = 0;  // root LP algorithm (1: primal, 3: network simplex, then the dual)
+  int subAlg = 0;    // node LP algorithm (1: primal, 3: network simplex, then the dual)
   // Start conditions of solution polishing.
   double polishAbsGap = 0.0, polishRelGap = 0.0, polishTime = 1e75, polishDetTime = 1e75;
   long long polishNodes = 9223372036800000000LL, polishSols = 9223372036800000000LL;
@@ -416,6 +416,7 @@ class Search final : public model::SolverState {
   // basis of its network solved under the node's bounds.
   void prepareNetwork(Env& env);
   void networkStart(bool root);
+  simplex::LpStatus solveNodeLp(bool root);  // a node's first LP by the node algorithm
   double lpObjective() const;  // internal form
   void snapshotBasis(Basis& b);
   void installBasis(const Basis& b);
@@ -483,6 +484,7 @@ class Search final : public model::SolverState {
   // search solves the last one's reduced model).
   std::vector<std::shared_ptr<presolve::Presolved>> repre_;
   int restarts_ = 0;
+  long long primalNodeLps_ = 0;  // node LPs the primal simplex solved
   int fixedAtRootStart_ = 0;      // integer columns fixed before the root was processed
   bool restartSettled_ = false;   // the restart's presolve ended the search
   int restartError_ = 0;          // error code of a failed restart

@@ -1,7 +1,12 @@
-// LP algorithm 3 for the root and node LPs: the network simplex on the
-// network part of the working LP gives the starting basis that the dual
-// simplex then finishes.  The node's bounds shape the network (branching
-// moves arc bounds), and the network simplex starts from its last basis.
+// The LP algorithm of the root and node LPs.  Automatic (0) and the dual (2)
+// re-solve every node by the dual simplex from the parent's basis.  The
+// primal (1) solves a node's first LP by the primal simplex from that basis
+// (its cut rounds and strong branching stay with the dual: an interrupted
+// dual is still a bound).  Algorithm 3: the network simplex on the network
+// part of the working LP gives the starting basis that the dual simplex then
+// finishes; the node's bounds shape the network (branching moves arc
+// bounds), and the network simplex starts from its last basis.  Barrier (4)
+// and sifting (5) are served by the dual simplex, as for a plain LP solve.
 #include "mip/search.h"
 
 namespace vnt::network {
@@ -16,7 +21,18 @@ __attribute__((weak)) bool nodeNetworkStart(Env& env, NodeNetwork& nn, const dou
 namespace vnt::mip {
 
 namespace {
+constexpr int kPrimalAlgorithm = 1;
+constexpr long long kNoLimit = 9223372036800000000LL;
 constexpr int kNetworkAlgorithm = 3;
+}
+
+simplex::LpStatus Search::solveNodeLp(bool root) {
+  if ((root ? rp.startAlg : rp.subAlg) != kPrimalAlgorithm) return solveLp();
+  simplex::LpOptions& o = engine->options();
+  o.iterationLimit = kNoLimit;
+  o.objectiveLimit = 1e75;
+  ++primalNodeLps_;
+  return engine->solvePrimal();
 }
 
 void Search::prepareNetwork(Env& env) {

@@ -373,6 +373,7 @@ class RandomMip : public ::testing::Test {
     Gen g(seed);
     int solved = 0, infeasible = 0, presolved = 0;
     restarted = fracStep = 0;
+    primalLps = 0;
     VNTsetintparam(env, VNT_PARAM_PREIND, o.presolve ? 1 : 0);
     for (int t = 0; t < count; ++t) {
       RandomModel r = makeModel(g, o);
@@ -385,6 +386,7 @@ class RandomMip : public ::testing::Test {
       if (const vnt::mip::Search* s = vnt::mip::findSearch(*p); s && s->pre_) ++presolved;
       if (const vnt::mip::Search* s = vnt::mip::findSearch(*p); s && s->restarts_ > 0) ++restarted;
       if (const vnt::mip::Search* s = vnt::mip::findSearch(*p); s && s->w.objStep > 0 && s->w.objStep < 1) ++fracStep;
+      if (const vnt::mip::Search* s = vnt::mip::findSearch(*p)) primalLps += s->primalNodeLps_;
       std::vector<double> arg;
       const double want = bruteForce(r, &arg);
       const int stat = VNTgetstat(env, lp);
@@ -440,6 +442,7 @@ class RandomMip : public ::testing::Test {
   VNTLPptr lp = nullptr;
   int restarted = 0;  // models whose search restarted at the root
   int fracStep = 0;   // models whose objective moves in steps below 1
+  long long primalLps = 0;  // node LPs solved by the primal simplex
 };
 
 TEST_F(RandomMip, IntegerAndBinaryColumns) { runMany(Options{}, 11, 1500); }
@@ -472,6 +475,18 @@ TEST_F(RandomMip, RationalCostsPruneByTheirStep) {
   VNTsetintparam(env, VNT_PARAM_NODESEL, 0);
   runMany(o, 32, 300);
   EXPECT_GT(fracStep, 100);
+}
+
+// Root and node LPs by the primal simplex (from the parent's basis): the
+// same optima.
+TEST_F(RandomMip, NodeLpsByThePrimalSimplex) {
+  VNTsetintparam(env, VNT_PARAM_STARTALG, 1);
+  VNTsetintparam(env, VNT_PARAM_SUBALG, 1);
+  VNTsetlongparam(env, VNT_PARAM_CUTPASS, -1);  // more nodes
+  Options o;
+  o.continuous = o.sos = o.semi = true;
+  runMany(o, 33, 600);
+  EXPECT_GT(primalLps, 600);
 }
 
 TEST_F(RandomMip, WithoutPresolve) {
