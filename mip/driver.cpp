@@ -430,6 +430,7 @@ int Search::begin(Env& env, model::Problem& p) {
   repre_.clear();
   restarts_ = 0;
   restartSettled_ = false;
+  unboundedModel_ = false;
   restartError_ = 0;
   std::fill(std::begin(cutsKept_), std::end(cutsKept_), 0LL);
   rootTime = rootTicks = bcTime = bcTicks = 0.0;
@@ -452,6 +453,32 @@ int Search::begin(Env& env, model::Problem& p) {
   newRoot();
   phase = Phase::kSearching;
   return 0;
+}
+
+// A feasible point makes a model with an unbounded relaxation unbounded:
+// with rational data the integer hull, when not empty, recedes along every
+// ray of the relaxation.  A sub-MIP with the objective dropped looks for one;
+// only for models whose constraints all live in that relaxation (no sets,
+// semi-continuous columns, indicator, piecewise-linear, quadratic or lazy
+// constraints, one objective).  The presolve stop comes before the working
+// model exists: it is built from the model as given.
+bool Search::findPointOfUnboundedModel(bool workingBuilt) {
+  if (subMip || !orig.sos.empty() || !orig.indconstr.empty() || !orig.pwl.empty() || !orig.lazycons.empty() ||
+      orig.hasQuadratic() || !orig.objectives.empty())
+    return false;
+  for (char t : orig.ctype)
+    if (t == 'S' || t == 'N') return false;
+  if (!workingBuilt && (pre_ || !repre_.empty() || buildWorking(orig, rp, w) != 0)) return false;
+  const int n = orig.numCols();
+  const std::vector<double> lb(orig.lb.begin(), orig.lb.begin() + n), ub(orig.ub.begin(), orig.ub.begin() + n);
+  SubMipLimits lim;
+  lim.feasibilityOnly = true;
+  std::vector<double> x;
+  if (!solveSubMip(*this, lb, ub, x, &lim)) return false;
+  unboundedModel_ = true;
+  if (offerOriginal(x.data(), true, "feasibility")) return true;
+  unboundedModel_ = false;
+  return false;
 }
 
 int Search::statusFor(int stop) const {
@@ -705,6 +732,9 @@ int Search::run(Env& env, model::Problem& p) {
       bcTicks += detTicks(env) - bk0;
     }
   }
+  if ((stop == kStopUnbounded || stop == kStopPresolveInfOrUnbd) && !hasIncumbent() &&
+      findPointOfUnboundedModel(stop == kStopUnbounded))
+    stop = kStopUnbounded;
   status = statusFor(stop);
   const bool limit = stop == 10 || stop == 11 || stop == 13 || stop == 25 || stop == kStopNodes ||
                      stop == kStopSolutions || stop == kStopMemory;

@@ -37,6 +37,7 @@ double Search::bestBound() const {
   if (pending) b = std::min(b, pending->bound);
   if (inProcess_) b = std::min(b, inProcess_->bound);
   b = std::min(b, roundBound_);  // nodes the workers of a parallel round hold
+  if (unboundedModel_) return -tol::kNone;  // a feasible point and an unbounded relaxation
   if (phase == Phase::kDone && store.empty() && !pending) {
     // Search over: the bound is the incumbent (or nothing).
     return hasIncumbent() ? incumbentObj : tol::kNone;

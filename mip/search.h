@@ -462,6 +462,9 @@ class Search final : public model::SolverState {
   bool rinsDue(bool root) const;
   bool localBranch();  // heur_local.cpp
   bool runSubMip(const std::vector<char>& fix, const std::vector<double>& val, const char* source);
+  // An unbounded relaxation without an incumbent: look for a feasible point
+  // (true when the search then has one).
+  bool findPointOfUnboundedModel(bool workingBuilt);
   double subMipAllowance() const;
   void computeLocks();
   void reducedCostFixing(Node& nd, bool root);
@@ -487,6 +490,7 @@ class Search final : public model::SolverState {
   long long primalNodeLps_ = 0;  // node LPs the primal simplex solved
   int fixedAtRootStart_ = 0;      // integer columns fixed before the root was processed
   bool restartSettled_ = false;   // the restart's presolve ended the search
+  bool unboundedModel_ = false;   // relaxation unbounded: no finite bound
   int restartError_ = 0;          // error code of a failed restart
   long long cutsKept_[30] = {};   // cuts that became model rows at a restart
   model::Problem* prob_ = nullptr;  // the problem of the running call

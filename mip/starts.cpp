@@ -250,6 +250,11 @@ bool solveSubMip(Search& s, const std::vector<double>& lb, const std::vector<dou
   md.lb = lb;
   md.ub = ub;
   if (lim && !lim->rowInd.empty()) addRow(md, lim->rowInd, lim->rowVal, lim->rowRhs);
+  if (lim && lim->feasibilityOnly) {
+    std::fill(md.obj.begin(), md.obj.end(), 0.0);
+    md.objoffset = 0.0;
+    md.qobj.clear();
+  }
   int st = 0;
   model::Problem* q = model::newProblem(env, "submip", &st);
   if (!q) return false;

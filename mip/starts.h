@@ -53,6 +53,8 @@ struct SubMipLimits {
   std::vector<int> rowInd;
   std::vector<double> rowVal;
   double rowRhs = 0.0;
+  // Any feasible point: the objective is dropped.
+  bool feasibilityOnly = false;
 };
 
 // Sub-MIP of the search's model with the columns' bounds replaced by lb/ub,

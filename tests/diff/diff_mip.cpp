@@ -872,7 +872,9 @@ std::vector<CheckFailure> checkMipAnswer(const Mip& m, const MipResult& r, const
   std::vector<CheckFailure> out;
   if (r.outcome == Outcome::Error) addFailure(out, "error", "optimize returned " + std::to_string(r.rc));
   if (r.outcome == Outcome::Other) addFailure(out, "other-status", "status " + std::to_string(r.stat));
-  if (r.outcome != Outcome::Optimal) return out;
+  // An unbounded answer comes with a feasible point (the proof that the
+  // model is not infeasible): checked as an optimal one's.
+  if (r.outcome != Outcome::Optimal && r.outcome != Outcome::Unbounded) return out;
   const Lp& lp = m.lp;
   for (int j = 0; j < lp.n; ++j)
     if (!std::isfinite(r.x[j])) { addFailure(out, "no-solution", "x of C" + std::to_string(j) + " not finite"); return out; }
@@ -1125,6 +1127,12 @@ MipCaseReport runMipCase(Ours& ours, const MipCase& c, const MipRunOptions& o) {
       if (!hard && (glpkSides || (!glpkAnswered && highsSides))) {
         rec.explained = true;
         rec.explanation = std::string(glpkSides ? "glpk" : "highs") + " agrees with us; cbc " + rep.cbc.detail;
+      } else if (!hard && rec.ours.outcome == Outcome::Unbounded && c.intent == Intent::Unbounded &&
+                 rep.cbc.outcome == Outcome::Infeasible) {
+        // Our point passes the checks, and the family builds an improving
+        // integer ray into every model.
+        rec.explained = true;
+        rec.explanation = "our point passes the checks and the model has an improving integer ray; cbc " + rep.cbc.detail;
       } else if (!hard && !o.tol.strict && rec.ours.outcome == Outcome::Optimal && rep.cbc.outcome == Outcome::Optimal &&
                  std::fabs(rec.ours.obj - rep.cbc.obj) <= kSoftFactor * o.tol.objective * std::max(1.0, std::fabs(rep.cbc.obj))) {
         // An objective a few ulps of the tolerance off, from an answer that

@@ -348,14 +348,18 @@ TEST_F(Mip, PresolveSettlesTheStatusByItsCause) {
     int st = 0;
     lp = VNTcreateprob(env, &st, "mip");
     ASSERT_NE(lp, nullptr);
-    // max x0 + x1 with x0 unbounded above and only x0 + x1 >= 1.
+    // max x0 + x1 with x0 unbounded above and only x0 + x1 >= 1: presolve
+    // (or the root relaxation) finds the model unbounded if feasible, and a
+    // feasible point settles it.
     build(VNT_MAX, {1, 1}, {VNT_INFBOUND, 4}, {{'G', 1}}, {{1, 1}});
     results.text.clear();
     ASSERT_EQ(VNTmipopt(env, lp), 0);
-    EXPECT_EQ(VNTgetstat(env, lp), VNTMIP_INForUNBD) << results.text;
+    EXPECT_EQ(VNTgetstat(env, lp), VNTMIP_UNBOUNDED) << results.text;
+    EXPECT_EQ(results.text.find("Infeasibility or unboundedness row 'r0'") != std::string::npos, pre == 1)
+        << results.text;
     char text[128];
     ASSERT_NE(VNTgetstatstring(env, VNTgetstat(env, lp), text), nullptr);
-    EXPECT_STREQ(text, "integer infeasible or unbounded");
+    EXPECT_STREQ(text, "integer unbounded");
     ASSERT_EQ(VNTfreeprob(env, &lp), 0);
     lp = VNTcreateprob(env, &st, "mip");
     ASSERT_NE(lp, nullptr);
@@ -902,4 +906,49 @@ TEST_F(Mip, IntegralitySlackNeverSwitchesABigMRowOff) {
       // The big-M row with z at its integer value.
       EXPECT_LE(x[0] - 1e6 * std::round(x[zc]), 1e-5);
     });
+}
+
+// A model with a feasible integer point whose relaxation is unbounded is
+// unbounded (rational data): the answer is 118 with a feasible incumbent and
+// no finite bound, found by the root relaxation and by presolve alike (the
+// first model's improving direction (1, 1) runs through rows, the second's is
+// one column no row limits).  A relaxation that is unbounded while no integer
+// point exists must never be called unbounded.
+TEST_F(Mip, UnboundedRelaxationWithAnIntegerPointIsAnUnboundedModel) {
+  const char* unbounded[] = {
+      "Minimize\n obj: - u - 2 v + 3 x\nSubject To\n r0: 3 u - 3 v + x >= 2\n r1: u - v - 2 x <= 0.5\n"
+      " r2: x + y = 1.5\nBounds\n 0 <= x <= 4\n 0 <= y <= 1\nGenerals\n u v x\nEnd\n",
+      "Minimize\n obj: x - w\nSubject To\n r0: 2 x + 3 y >= 7\n r1: x - y <= 1\n r2: - w + 4 y <= 9\n"
+      "Bounds\n y <= 5\n w >= -3\nGenerals\n x y w\nEnd\n",
+  };
+  for (const char* text : unbounded)
+    for (int presolve : {1, 0}) {
+      SCOPED_TRACE(std::string("presolve ") + std::to_string(presolve) + "\n" + text);
+      const std::string file = writeTempLp(text);
+      ASSERT_FALSE(file.empty());
+      VNTsetintparam(env, VNT_PARAM_PREIND, presolve);
+      ASSERT_EQ(VNTreadcopyprob(env, lp, file.c_str(), nullptr), 0);
+      std::remove(file.c_str());
+      ASSERT_EQ(VNTmipopt(env, lp), 0);
+      EXPECT_EQ(VNTgetstat(env, lp), VNTMIP_UNBOUNDED);
+      expectFeasible(incumbent());
+      double bound = 0.0;
+      ASSERT_EQ(VNTgetbestobjval(env, lp, &bound), 0);
+      EXPECT_LE(bound, -1e75);
+    }
+  // 2x - 2y = 1 has no integer point; the relaxation recedes along (1, 1).
+  const std::string file = writeTempLp(
+      "Minimize\n obj: - x - y\nSubject To\n r0: 2 x - 2 y = 1\nGenerals\n x y\nEnd\n");
+  ASSERT_FALSE(file.empty());
+  for (int presolve : {1, 0}) {
+    VNTsetintparam(env, VNT_PARAM_PREIND, presolve);
+    ASSERT_EQ(VNTreadcopyprob(env, lp, file.c_str(), nullptr), 0);
+    VNTsetlongparam(env, VNT_PARAM_NODELIM, 2000);
+    ASSERT_EQ(VNTmipopt(env, lp), 0);
+    const int stat = VNTgetstat(env, lp);
+    EXPECT_TRUE(stat == VNTMIP_INForUNBD || stat == VNTMIP_INFEASIBLE || stat == 106) << stat;
+  }
+  std::remove(file.c_str());
+  VNTsetlongparam(env, VNT_PARAM_NODELIM, 9223372036800000000LL);
+  VNTsetintparam(env, VNT_PARAM_PREIND, 1);
 }
