@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 #include "env/limits.h"
 #include "mip/search.h"
@@ -38,6 +39,9 @@ constexpr double kRootHeurMinTicks = 100.0;  // but at least this many determini
 constexpr double kPropWorkPerNnz = 200.0;  // fix-and-propagate: row-entry visits per nonzero
 constexpr double kPropWorkFloor = 2e7;     //   (at least this many)
 constexpr double kNodePropShare = 0.25;    // at nodes: this share of the root's allowance
+constexpr double kEarlyHeurShare = 1.0;    // before the cut loop: this share of the work so far
+constexpr double kEarlyHeurMinTicks = 200.0;  //   but at least this many ticks
+constexpr double kPumpAgainGap = 0.01;     // after the cuts, the pump again above this relative gap
 
 bool optimalLp(LpStatus s) { return s == LpStatus::kOptimal || s == LpStatus::kOptimalUnscaledInfeas; }
 }  // namespace
@@ -244,6 +248,72 @@ bool Search::dive(DiveRule rule, long long iterBudget) {
 // ---------------------------------------------------------------------------
 // The heuristic schedule.
 
+// While a root heuristic runs, the engine stops its LPs at heurDeadline_ as
+// at a time limit; the caller's poll comes back when the guard ends.
+struct Search::HeurDeadlineGuard {
+  Search& s;
+  std::function<int()> outer;
+  explicit HeurDeadlineGuard(Search& search) : s(search), outer(search.engine->options().poll) {
+    std::function<int()> o = outer;
+    s.engine->options().poll = [&ss = s, o]() {
+      if (int st = o ? o() : 0) return st;
+      return detTicks(*ss.env_) > ss.heurDeadline_ ? static_cast<int>(LpStatus::kTimeLimit) : 0;
+    };
+  }
+  ~HeurDeadlineGuard() {
+    s.heurDeadline_ = 1e300;
+    s.engine->options().poll = std::move(outer);
+  }
+};
+
+// The first root LP solution, before any cut round: rounding, then
+// fix-and-propagate and the feasibility pump with a small budget.  A long
+// cut loop then runs with an incumbent, whose cutoff prunes its LPs and lets
+// reduced-cost fixing work as soon as the loop ends.  Nothing here changes
+// the LP: the engine is back at the root's optimal basis afterwards (the
+// same one, so that the cut loop starts from the same vertex) and the node's
+// solution (xsave_, rowActivity_) is read again.
+void Search::earlyHeuristics() {
+  if (rp.heurFreq < 0 || rp.heurEffort <= 0 || lastIinf_ == 0 || hasIncumbent() || subMip) return;
+  if (locks_[0].size() != static_cast<size_t>(w.n)) computeLocks();
+  tryRounding();
+  if (!hasIncumbent()) lockRounding(xsave_.data());
+  if (hasIncumbent() || checkLimits(*env_)) return;
+  const double effort = rp.heurEffort;
+  const double now = detTicks(*env_);
+  bool touchedLp = false;
+  Basis saved;
+  snapshotBasis(saved);
+  const Path* savedPath = enginePath;
+  {
+    HeurDeadlineGuard guard(*this);
+    heurDeadline_ = now + effort * std::max(kEarlyHeurMinTicks, kEarlyHeurShare * (now - runStartTicks));
+    double nnz = 0.0;
+    for (int j = 0; j < w.n; ++j) nnz += static_cast<double>(w.lp.matbeg[j + 1] - w.lp.matbeg[j]);
+    // Without the repair and RENS sub-MIPs: those wait for the cut loop's
+    // tighter LP point.
+    fixAndPropagate(effort * (kPropWorkFloor + kPropWorkPerNnz * nnz), false);
+    touchedLp = true;
+    if (!hasIncumbent() && rp.fpHeur >= 0 && !checkLimits(*env_) && detTicks(*env_) < heurDeadline_) {
+      const long long base = std::max(kRootDiveBase, mipIterations / 2);
+      feasibilityPump(std::max<long long>(1, static_cast<long long>(effort * 10.0 * static_cast<double>(base))));
+    }
+  }
+  if (hasIncumbent()) {
+    ++earlySolutions_;
+    earlyIncumbentObj_ = incumbentObj;
+  }
+  if (!touchedLp) return;
+  installBasis(saved);
+  enginePath = savedPath;
+  const LpStatus st = solveLp();
+  mipIterations += engine->iterations();
+  if (optimalLp(st)) {
+    engine->getX(xsave_.data());
+    engine->getRowActivity(rowActivity_.data());
+  }
+}
+
 void Search::heuristics(bool root) {
   lpFresh_ = true;
   if (locks_[0].size() != static_cast<size_t>(w.n)) computeLocks();
@@ -290,15 +360,10 @@ void Search::heuristics(bool root) {
   // whose LPs are slow the iteration budgets alone run long).
   const double now = detTicks(*env_);
   const double allowance = effort * std::max(kRootHeurMinTicks, kRootHeurShare * (now - runStartTicks));
-  heurDeadline_ = root ? now + allowance : 1e300;
   // The engine stops a heuristic's LP at the deadline as at a time limit.
-  simplex::LpOptions& opt = engine->options();
-  std::function<int()> outerPoll = opt.poll;
-  if (root)
-    opt.poll = [this, outerPoll]() {
-      if (int s = outerPoll ? outerPoll() : 0) return s;
-      return detTicks(*env_) > heurDeadline_ ? static_cast<int>(LpStatus::kTimeLimit) : 0;
-    };
+  std::optional<HeurDeadlineGuard> guard;
+  if (root) guard.emplace(*this);
+  heurDeadline_ = root ? now + allowance : 1e300;
   bool dived = false;
   // Without an incumbent: fix-and-propagate first (no LP until every
   // integer column is fixed).
@@ -314,14 +379,18 @@ void Search::heuristics(bool root) {
     dive(rules[q], budget);
     dived = true;
   }
-  // No solution after the root dives: the feasibility pump.
-  if (root && !hasIncumbent() && rp.fpHeur >= 0 && !checkLimits(*env_)) {
+  // No solution after the root dives, or only the one found before the cut
+  // loop and still far from the bound: the feasibility pump (its objective
+  // share and its closing sub-MIP under the incumbent's cutoff aim higher
+  // than fix-and-propagate's first solution).
+  const bool poorEarly = hasIncumbent() && incumbentObj >= earlyIncumbentObj_ &&
+                         incumbentObj - rootBound > kPumpAgainGap * std::max(1.0, std::fabs(incumbentObj));
+  if (root && (!hasIncumbent() || poorEarly) && rp.fpHeur >= 0 && !checkLimits(*env_)) {
     heurDeadline_ = detTicks(*env_) + allowance;
     feasibilityPump(std::max<long long>(1, static_cast<long long>(effort * 10.0 * static_cast<double>(base))));
     dived = true;
   }
-  heurDeadline_ = 1e300;
-  opt.poll = std::move(outerPoll);
+  guard.reset();
   // With an incumbent: RINS around it and the node's LP solution.
   if (rinsDue(root) && !checkLimits(*env_)) rins();
   // Local branching around an incumbent it has not searched yet.

@@ -768,6 +768,11 @@ Search::NodeResult Search::processNode(Node& nd, Node* next, bool* haveNext) {
     lastIinf_ = iinf;
     if (root && rounds == 0 && !delayedStarts.empty()) processDelayedStarts(*this, xsave_.data());
     if (root && rounds == 0) {
+      earlyHeuristics();
+      if (lpObjective() >= cutoff) {
+        logNode(nd, 2, tol::kNone, -1, false, false);
+        return NodeResult::kPruned;
+      }
       switch (rootCutLoop()) {
         case 1: logNode(nd, 1, tol::kNone, -1, false, false); return NodeResult::kInfeasible;
         case 2: logNode(nd, 2, tol::kNone, -1, false, false); return NodeResult::kPruned;

@@ -451,6 +451,8 @@ class Search final : public model::SolverState {
   // Primal heuristics and reduced-cost fixing (heur.cpp).
   enum DiveRule { kDiveFractional, kDiveCoefficient, kDivePseudo, kDiveGuided };
   void heuristics(bool root);
+  void earlyHeuristics();  // on the first root LP solution, before the cut loop
+  struct HeurDeadlineGuard;
   bool dive(DiveRule rule, long long iterBudget);
   bool lockRounding(const double* x);
   bool feasibilityPump(long long iterBudget);
@@ -579,8 +581,9 @@ class Search final : public model::SolverState {
   double rcCutoff_ = tol::kNone;       // cutoff of the last global reduced-cost fixing
   long long rootLpIterations_ = 0;
   long long heurCalls_ = 0, diveSolutions_ = 0, rcFixed_ = 0;
-  long long subMips_ = 0, rinsSolutions_ = 0, localSolutions_ = 0;
+  long long subMips_ = 0, rinsSolutions_ = 0, localSolutions_ = 0, earlySolutions_ = 0;
   double localBranchedAt_ = tol::kNone;  // incumbent value local branching last started from
+  double earlyIncumbentObj_ = tol::kNone;  // incumbent found before the root cut loop
   double subMipTicks_ = 0.0;           // ticks spent in heuristic sub-MIPs this run
   std::vector<double> diveX_, diveRow_, heurX_, polishX_, polishIn_, polishOrig_;
   long long polishedSolutions_ = 0;  // offered points whose continuous part the fixed-integer LP redid
