@@ -750,7 +750,7 @@ TEST_F(Mip, IncumbentFilesFollowEveryNewIncumbent) {
   const std::string prefix = std::string(base) + "/inc";
   VNTsetstrparam(env, VNT_PARAM_INTSOLFILEPREFIX, prefix.c_str());
   results.text.clear();
-  solveToReference("misc03");
+  solveToReference("p0201");
   const std::string& t = results.text;
   int stars = 0;
   for (size_t p = 0; (p = t.find("\n*", p)) != std::string::npos; ++p) ++stars;
@@ -783,7 +783,7 @@ TEST_F(Mip, IncumbentFilesFollowEveryNewIncumbent) {
   rmdir(base);
   VNTsetstrparam(env, VNT_PARAM_INTSOLFILEPREFIX, "/nonexistent/vanto/inc");
   errors.text.clear();
-  solveToReference("misc03");
+  solveToReference("p0201");
   EXPECT_NE(errors.text.find("Unable to write new incumbent to file '/nonexistent/vanto/inc-00001.sol'.\n"),
             std::string::npos)
       << errors.text;
