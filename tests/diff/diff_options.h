@@ -16,11 +16,8 @@ namespace vnt::diff {
 //   miptol             MIP answers whose rows miss by up to ten times the
 //                      feasibility tolerance count as failures (fixed-charge
 //                      capacity rows: flows of 1e-6 through closed sites)
-//   bigm               MIP optima that hold only because a binary at 6e-6
-//                      (inside the integrality tolerance) switches off a
-//                      row with M = 1e6: 74 where the optimum is 104
 inline const std::vector<std::string>& openFaultSwitches() {
-  static const std::vector<std::string> s = {"certificate", "miptol", "bigm"};
+  static const std::vector<std::string> s = {"certificate", "miptol"};
   return s;
 }
 

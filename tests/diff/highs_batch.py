@@ -71,8 +71,14 @@ def solve_lp(c, lb, ub, lo, up, a):
 
 def solve_milp(c, lb, ub, integ, lo, up, a):
     kw = {"constraints": LinearConstraint(a, lo, up)} if a.shape[0] > 0 else {}
-    res = milp(c, integrality=integ, bounds=Bounds(lb, ub),
-               options={"mip_rel_gap": 1e-9, "time_limit": 60.0}, **kw)
+    opts = {"mip_rel_gap": 1e-9, "time_limit": 60.0}
+    res = milp(c, integrality=integ, bounds=Bounds(lb, ub), options=opts, **kw)
+    if res.status == 2:
+        # This peer's presolve has called feasible models with semi-integer
+        # columns infeasible; a point found without it settles the question.
+        again = milp(c, integrality=integ, bounds=Bounds(lb, ub), options=dict(opts, presolve=False), **kw)
+        if again.status == 0:
+            res = again
     st = res.status
     return st, res.fun if st == 0 and res.fun is not None else 0.0
 
