@@ -20,6 +20,9 @@ constexpr double kBlockFactor = 4.0;
 constexpr int kMaxRunLength = 64;
 constexpr int kRunsPerBlock = 16;
 constexpr double kGoldenFraction = 0.6180339887498949;
+// The runs are spread only when more than one arc in kPathShare continues a
+// path from the arc before it.
+constexpr long long kPathShare = 64;
 // Iterations between polls of the limit callback.
 constexpr long long kPollInterval = 256;
 inline bool infinite(double c) { return c >= kInfCap; }
@@ -39,11 +42,18 @@ void NetSimplex::reset(int n, std::vector<int> tail, std::vector<int> head, std:
   // in short runs of the caller's order (kept for memory locality), the runs
   // placed in a golden-ratio stride order, which spreads any few consecutive
   // runs over the whole arc list; pricing still reads memory in order.
+  // Only paths listed arc after arc need it: an order made of stars (each
+  // source's arcs to every sink, as transportation models list them)
+  // already offers entering arcs all over the network, and spreading it
+  // costs pivots (13% on a 1000 x 1000 transportation model) besides the
+  // permutation pass.
   const int blockSize = std::max(10, static_cast<int>(kBlockFactor * std::sqrt(static_cast<double>(mAll_))));
   const int runLen = std::clamp(blockSize / kRunsPerBlock, 1, kMaxRunLength);
   const int runs = m_ / runLen;  // full runs; a short last run stays at the end
   slot_.resize(m_);
-  if (runs > 2) {
+  long long joined = 0;  // consecutive arcs that continue a path
+  for (int a = 0; a + 1 < m_; ++a) joined += head[a] == tail[a + 1] ? 1 : 0;
+  if (runs > 2 && joined * kPathShare > m_) {
     int stride = static_cast<int>(std::lround(runs * kGoldenFraction));
     while (std::gcd(stride, runs) != 1) ++stride;
     for (int k = 0; k < runs; ++k) {  // run r = k * stride mod runs goes to place k
