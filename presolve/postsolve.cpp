@@ -157,7 +157,7 @@ void Postsolve::undo(Work& w, bool dual) const {
         for (int64_t p = r.beg; p < r.end; ++p) t += pool[p].val * w.x[pool[p].idx];
         w.x[r.j] = (r.b - t) / r.a;
         const int rs = w.rstat[r.i];
-        w.rstat[r.i] = kAtLower;
+        w.rstat[r.i] = r.side >= 0 ? r.side : kAtLower;  // the row at the limit b
         if (!dual) break;
         const double yr = w.y[r.i];
         double c = r.c;  // less the share of rows added later (beg2..end2)

@@ -320,6 +320,7 @@ class Presolver {
   void dominatedColumns();
   bool freeSingleton(int j);
   bool slackSingleton(int j);
+  bool inequalitySlack(int j, int i, double a, double b, int side, bool lbImplied);
   bool doubleton(int i);
   void impliedByRow(int r, int j, double a, const Activity& act, double& lo, double& hi) const;
   bool impliedFree(int j);
@@ -797,16 +798,21 @@ bool Presolver::freeSingleton(int j) {
     else { tmax += e.val * h; scale = std::max(scale, std::fabs(e.val * h)); }
   }
   const double b = lo;
-  if (!isInf(lb_[j])) {
-    // x_j >= lb needs (b - t)/a >= lb for every t.
-    const bool ok = a > 0 ? imax == 0 && (b - tmax) / a >= lb_[j] - 1e-9 * std::max(1.0, scale / std::fabs(a))
-                          : imin == 0 && (b - tmin) / a >= lb_[j] - 1e-9 * std::max(1.0, scale / std::fabs(a));
-    if (!ok) return false;
-  }
-  if (!isInf(ub_[j])) {
-    const bool ok = a > 0 ? imin == 0 && (b - tmin) / a <= ub_[j] + 1e-9 * std::max(1.0, scale / std::fabs(a))
-                          : imax == 0 && (b - tmax) / a <= ub_[j] + 1e-9 * std::max(1.0, scale / std::fabs(a));
-    if (!ok) return false;
+  // x_j >= lb needs (b - t)/a >= lb for every t; x_j <= ub likewise.
+  const bool lbOk = isInf(lb_[j]) ||
+                    (a > 0 ? imax == 0 && (b - tmax) / a >= lb_[j] - 1e-9 * std::max(1.0, scale / std::fabs(a))
+                           : imin == 0 && (b - tmin) / a >= lb_[j] - 1e-9 * std::max(1.0, scale / std::fabs(a)));
+  const bool ubOk = isInf(ub_[j]) ||
+                    (a > 0 ? imin == 0 && (b - tmin) / a <= ub_[j] + 1e-9 * std::max(1.0, scale / std::fabs(a))
+                           : imax == 0 && (b - tmax) / a <= ub_[j] + 1e-9 * std::max(1.0, scale / std::fabs(a)));
+  if (!lbOk || !ubOk) {
+    // An inequality whose cost side is held by the row: the bound that the
+    // cost moves x_j towards is implied, so the row sits at that side in some
+    // optimum; x_j = (b - t)/a and its other bound limits the rest of the row.
+    if (lo == rlo_[i] && up == rup_[i]) return false;
+    const bool needLb = (side == kAtLower) == (a > 0);
+    if (needLb ? !lbOk : !ubOk) return false;
+    return inequalitySlack(j, i, a, b, side, needLb);
   }
   Record& r = push(RecKind::kFreeSingleton);
   r.i = i;
@@ -850,12 +856,45 @@ bool Presolver::slackSingleton(int j) {
   r.a = a;
   r.b = b;
   r.c = c_[j];
+  r.side = kAtLower;
   const std::vector<Entry> saved(row.begin(), row.end());
   saveEntries(r, saved, j);
   costThroughRow(j, saved, a, b);
   removeCol(j);
   rlo_[i] = lo;
   rup_[i] = hi;
+  ++out_.counts.slackSingletons;
+  return true;
+}
+
+// Column j (only in inequality i, cost pushing the row to side `side` with
+// limit b) whose bound on the cost's side the row implies: x_j = (b - t)/a
+// over the rest t of the row, and the bound on the other side becomes the
+// one finite limit of the rest (the implied one is dropped, so the reduced
+// row never sits at a limit where the original row's dual would take the
+// wrong sign).  Recorded as a slack singleton of a row at `side`.
+bool Presolver::inequalitySlack(int j, int i, double a, double b, int side, bool lbImplied) {
+  const double other = lbImplied ? ub_[j] : lb_[j];
+  if (isInf(other)) return false;
+  const double lim = b - a * other;
+  // t = b - a x_j: x_j <= ub gives t >= lim for a > 0; x_j >= lb gives t <= lim for a > 0.
+  const bool tLower = lbImplied == (a > 0);
+  Record& r = push(RecKind::kSlackSingleton);
+  r.i = i;
+  r.j = j;
+  r.a = a;
+  r.b = b;
+  r.c = c_[j];
+  r.side = static_cast<int8_t>(side);
+  r.flags |= kByCost;
+  const auto& row = rowEntries(i);
+  const std::vector<Entry> saved(row.begin(), row.end());
+  saveEntries(r, saved, j);
+  costThroughRow(j, saved, a, b);
+  removeCol(j);
+  rlo_[i] = tLower ? lim : -tol::kInf;
+  rup_[i] = tLower ? tol::kInf : lim;
+  touchRow(i);
   ++out_.counts.slackSingletons;
   return true;
 }
@@ -1185,35 +1224,115 @@ void Presolver::parallelRows() {
 // as one column x_j + lambda x_k (merged into j, k leaves); otherwise moving
 // along x_k + t, x_j - lambda t changes only the cost, so when x_j can
 // absorb the move x_k goes to the bound that the cost favours (or the
-// problem is unbounded if it has none).
+// problem is unbounded if it has none).  x_j can absorb it when its bound on
+// that side is infinite or implied for z = x_j + lambda x_k by the rows
+// (set-partitioning columns with equal support: the row sum caps z at 1, so
+// the dearer column goes to 0).  An implied bound of x_j that this rests on
+// is dropped from the reduced LP, so that x_j never sits at it and the
+// removed column's reduced cost keeps its sign.
 void Presolver::duplicateColumns() {
-  auto movable = [&](int j) { return !prot_[j] && !isInt_[j]; };
+  // Row activities at the start (later fixings only tighten them; dropped
+  // bounds are taken out).
+  std::vector<Activity> act(m_);
+  for (int i = 0; i < m_; ++i)
+    if (rowAlive_[i] && rowCnt_[i] > 0) act[i] = activity(i);
+  // Contribution of x_c (coefficient v) to a row's activity limits.
+  auto contrib = [&](int c, double v, double& mn, double& mx, int& infMn, int& infMx) {
+    const double lo = v > 0 ? domLo(c) : domUp(c), hi = v > 0 ? domUp(c) : domLo(c);
+    if (isInf(lo)) ++infMn; else mn += v * lo;
+    if (isInf(hi)) ++infMx; else mx += v * hi;
+  };
+  // Range of z = x_j + lam x_k that the rows of j imply.
+  auto zRange = [&](int j, double lam, int k, double& zlo, double& zhi) {
+    zlo = -tol::kInf;
+    zhi = tol::kInf;
+    for (const Entry& e : colEntries(j)) {
+      const int i = e.idx;
+      double mn = 0, mx = 0;
+      int infMn = 0, infMx = 0;
+      contrib(j, e.val, mn, mx, infMn, infMx);
+      contrib(k, lam * e.val, mn, mx, infMn, infMx);
+      const Activity& a = act[i];
+      const double rmin = a.ninfMin - infMn == 0 ? a.min - mn : -tol::kInf;
+      const double rmax = a.ninfMax - infMx == 0 ? a.max - mx : tol::kInf;
+      double lo, hi;
+      divideInterval(isInf(rlo_[i]) || isInf(rmax) ? -tol::kInf : rlo_[i] - rmax,
+                     isInf(rup_[i]) || isInf(rmin) ? tol::kInf : rup_[i] - rmin, e.val, lo, hi);
+      zlo = std::max(zlo, lo);
+      zhi = std::min(zhi, hi);
+    }
+    work_ += colE_[j].size();
+  };
+  // Take x_c's contribution out of (sign -1) or into (+1) its rows' activities.
+  auto account = [&](int c, int sign) {
+    for (const Entry& e : colEntries(c)) {
+      Activity& a = act[e.idx];
+      double mn = 0, mx = 0;
+      int infMn = 0, infMx = 0;
+      contrib(c, e.val, mn, mx, infMn, infMx);
+      a.min += sign * mn;
+      a.max += sign * mx;
+      a.ninfMin += sign * infMn;
+      a.ninfMax += sign * infMx;
+    }
+  };
+  // Drop the bound of x_j on one side (implied by its rows).
+  auto dropBound = [&](int j, bool upper) {
+    account(j, -1);
+    (upper ? ub_[j] : lb_[j]) = upper ? tol::kInf : -tol::kInf;
+    account(j, 1);
+    touchCol(j);
+  };
+  // Fix x_k (= lam x_j in every row) where the cost sends it, x_j absorbing
+  // the move.  Returns true when k left.
+  auto fixDearer = [&](int j, int k, double lam, int d) {
+    double t = d > 0 ? lb_[k] : d < 0 ? ub_[k] : (!isInf(lb_[k]) ? lb_[k] : ub_[k]);
+    // Moving x_k to t moves x_j by lam (x_k - t): up or down?
+    const bool atLb = t == lb_[k];
+    const bool jUp = atLb == (lam > 0);
+    const double jb = jUp ? ub_[j] : lb_[j];
+    if (isInf(t)) {
+      // x_j absorbs any move: the cost runs off without limit.
+      if (d != 0 && isInf(jb))
+        fail(kInfeasibleOrUnbounded, "Duplicate columns %.255s and %.255s make problem unbounded.\n", colName(j),
+             colName(k));
+      return false;
+    }
+    // An integer x_j must stay integer: x_k integer and lam integer.
+    if (isInt_[j] && (!isInt_[k] || lam != std::round(lam))) return false;
+    if (isInt_[k] && t != std::round(t)) return false;
+    bool implied = false;
+    if (!isInf(jb)) {
+      double zlo, zhi;
+      zRange(j, lam, k, zlo, zhi);
+      // Within the activity tolerance (x_j may then pass jb by that much).
+      const double lim = jb + lam * t, eps = tol::kActivityEps * std::max(1.0, std::fabs(lim));
+      implied = jUp ? zhi <= lim + eps : zlo >= lim - eps;
+      if (!implied) return false;
+    }
+    if (implied && !opt_.mip) dropBound(j, jUp);
+    account(k, -1);
+    fixColumn(k, t, atLb ? kAtLower : kAtUpper);
+    markByCost(kByOtherCosts);
+    ++out_.counts.duplicateCols;
+    return true;
+  };
+  auto movable = [&](int j) { return !prot_[j] && (opt_.mip || !isInt_[j]); };
   parallelPairs(
       n_, [&](int j) { return colAlive_[j] && colCnt_[j] >= 1 && movable(j); }, [&](int j) { return colEntries(j); },
       [&](int j, int k, double lam) {
         const double delta = c_[k] - lam * c_[j];
         const double scale = std::max({1.0, std::fabs(c_[k]), std::fabs(lam * c_[j]), cMag_[j], cMag_[k]});
-        // Can x_j take x_j - lambda t for t -> +inf (up) or t -> -inf (down)?
-        const bool jDown = lam > 0 ? isInf(lb_[j]) : isInf(ub_[j]);  // t up
-        const bool jUp = lam > 0 ? isInf(ub_[j]) : isInf(lb_[j]);    // t down
-        if (std::fabs(delta) > tol::kCostProof * scale) {
+        const int d = delta > tol::kCostProof * scale ? 1 : delta < -tol::kCostProof * scale ? -1 : 0;
+        const bool merge = d == 0 && !isInt_[j] && !isInt_[k];
+        if (d == 0 && opt_.dualReductions && fixDearer(j, k, lam, 0)) return;
+        if (!merge) {
           if (!opt_.dualReductions) return;
-          if (delta < 0 && jDown) {
-            // Raising x_k pays: it goes to its upper bound.
-            if (isInf(ub_[k]))
-              fail(kInfeasibleOrUnbounded, "Duplicate columns %.255s and %.255s make problem unbounded.\n", colName(j),
-                   colName(k));
-            fixColumn(k, ub_[k], kAtUpper);
-            markByCost(kByOtherCosts);
-            ++out_.counts.duplicateCols;
-          } else if (delta > 0 && jUp) {
-            if (isInf(lb_[k]))
-              fail(kInfeasibleOrUnbounded, "Duplicate columns %.255s and %.255s make problem unbounded.\n", colName(j),
-                   colName(k));
-            fixColumn(k, lb_[k], kAtLower);
-            markByCost(kByOtherCosts);
-            ++out_.counts.duplicateCols;
-          }
+          // The dearer one goes (per unit of the other, delta / lam has the
+          // sign of c_j - c_k / lam with the roles swapped).
+          if (fixDearer(j, k, lam, d)) return;
+          const int dj = lam > 0 ? -d : d;
+          fixDearer(k, j, 1.0 / lam, dj);
           return;
         }
         if (!opt_.primalReductions || std::fabs(lam) < kDupLambdaMin || std::fabs(lam) > 1.0 / kDupLambdaMin) return;
@@ -1230,8 +1349,11 @@ void Presolver::duplicateColumns() {
         r.d = lb_[k];
         r.e = ub_[k];
         r.flags |= kByCost | kByOtherCosts;
+        account(j, -1);
+        account(k, -1);
         lb_[j] = lo;
         ub_[j] = hi;
+        account(j, 1);
         touchCol(j);
         removeCol(k);
         ++out_.counts.duplicateCols;

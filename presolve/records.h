@@ -55,8 +55,9 @@ enum class RecKind : uint8_t {
   kParallelRow,   // row k (= lambda times row i) merged into row i
   kSubstitution,  // equation i (coefficient a of column j, rhs b) solved for j; saved row i (without j),
                   // then (beg2, end2) column j (without row i); cost of j in c
-  kSlackSingleton, // column j (only in equation i, coefficient a, rhs b, cost c) removed, the row made a range
-                   // of the rest; saved row entries (without j); (beg2, end2) as for kFreeSingleton
+  kSlackSingleton, // column j (only in row i, coefficient a, row at its limit b on side `side`, cost c) removed,
+                   // the row made a range of the rest; saved row entries (without j); (beg2, end2) as for
+                   // kFreeSingleton
   kDuplicateCol,  // column k = lambda (a) times column j merged into j (x_j + lambda x_k); bounds of j in b, c,
                   // of k in d, e
 };

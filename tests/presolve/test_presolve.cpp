@@ -439,6 +439,45 @@ void addColumnStructures(std::mt19937& rng, RandomLp& p) {
   }
 }
 
+// Set-partitioning rows (sum = 1 over columns in [0, 1]) with columns of
+// equal support and different or equal costs, and fixed-charge pairs
+// x <= u y where y in [0, 1] appears in that row only and its cost pushes it
+// down: the dearer copy leaves through the row sum, y through its row.
+void addPartitionsAndFixedCharges(std::mt19937& rng, RandomLp& p) {
+  std::uniform_int_distribution<int> pick(0, 99);
+  const int sign = p.objsen;  // costs in the minimization sense
+  auto newColumn = [&](double c, double lo, double up) {
+    p.obj.push_back(sign * c);
+    p.lb.push_back(lo);
+    p.ub.push_back(up);
+    return static_cast<int>(p.obj.size()) - 1;
+  };
+  const int r0 = static_cast<int>(p.rows.size()), nr = 2 + pick(rng) % 3;
+  for (int i = 0; i < nr; ++i) p.rows.push_back({'E', 1.0, {}});
+  for (int i = 0; i < nr; ++i) p.rows[r0 + i].terms.push_back({newColumn(9, 0, 1), 1.0});  // keeps them feasible
+  for (int t = 0; t < 3 + pick(rng) % 4; ++t) {
+    std::vector<int> rows;
+    for (int i = 0; i < nr; ++i)
+      if (pick(rng) < 50) rows.push_back(r0 + i);
+    if (rows.empty()) rows.push_back(r0 + pick(rng) % nr);
+    const double c = 1 + pick(rng) % 6;
+    for (int copy = 0; copy < 1 + pick(rng) % 3; ++copy) {
+      const int j = newColumn(pick(rng) < 30 ? c : 1 + pick(rng) % 6, 0, 1);
+      for (int i : rows) p.rows[i].terms.push_back({j, 1.0});
+    }
+  }
+  for (int t = 0; t < 1 + pick(rng) % 3; ++t) {
+    // x (in a partition row too) <= u y; y's lower bound above 0 now and then
+    // (then the row does not hold it and y stays).
+    const double u = 1 + pick(rng) % 3;
+    const int x = newColumn(-(1 + pick(rng) % 4), 0, pick(rng) < 50 ? kInf : u + pick(rng) % 2);
+    const int y = newColumn(1 + pick(rng) % 3, pick(rng) < 20 ? 0.5 : 0.0, 1);
+    p.rows[r0 + pick(rng) % nr].terms.push_back({x, 1.0});
+    if (pick(rng) < 50) p.rows.push_back({'L', 0.0, {{x, 1.0}, {y, -u}}});
+    else p.rows.push_back({'G', 0.0, {{x, -2.0}, {y, 2.0 * u}}});
+  }
+}
+
 // An unbounded LP: a base with an optimum (a point x0 and duals y that
 // price it, costs c = A'y + d with d complementary to x0) plus a pair of
 // columns with the same entries, one >= 0 and one <= 0, whose costs differ:
@@ -646,6 +685,28 @@ TEST_F(RandomPresolve, RandomLpsWithColumnStructures) {
               "singletons, %lld dependent rows; %d of %d needed iterations after postsolve\n",
               counts.optimal, counts.settled, fired.duplicateCols, fired.dominatedCols, fired.impliedFreeSubst,
               fired.slackSingletons, fired.dependentRows, counts.cleanup, counts.mappedBack);
+}
+
+TEST_F(RandomPresolve, PartitionCopiesAndFixedChargeSingletons) {
+  std::mt19937 rng(90210);
+  OnOffCounts counts;
+  vnt::presolve::Counts fired;
+  for (int trial = 0; trial < 150; ++trial) {
+    RandomLp p = randomLp(rng, 3 + trial % 5, 1 + trial % 4);
+    addPartitionsAndFixedCharges(rng, p);
+    compareOnOff(p, trial, counts);
+    if (HasFatalFailure()) return;
+    addReductionCounts(fired);
+  }
+  EXPECT_GE(counts.optimal, 80);
+  EXPECT_GE(counts.mappedBack, 20);
+  EXPECT_LE(counts.cleanup * 20, counts.mappedBack);
+  EXPECT_GT(fired.duplicateCols, 150);
+  EXPECT_GT(fired.slackSingletons, 80);
+  std::printf("[ random   ] %d optimal, %d settled; %lld duplicate, %lld slack singletons; %d of %d needed iterations "
+              "after postsolve\n",
+              counts.optimal, counts.settled, fired.duplicateCols, fired.slackSingletons, counts.cleanup,
+              counts.mappedBack);
 }
 
 // Unbounded models: presolve never calls one infeasible, and an unbounded

@@ -237,6 +237,42 @@ ModelData randomSemiMip(std::mt19937& rng) {
   return buildModel(md.objsen, md.obj, md.lb, md.ub, md.ctype, rows);
 }
 
+// Set-partitioning rows over binaries with copies of equal support (equal
+// or different costs), and a general integer column with an integer copy
+// and a continuous copy in a knapsack row or equation: the dearer copy goes to its bound
+// only where the other one can take its value and stay integer.
+ModelData randomPartitionMip(std::mt19937& rng) {
+  std::uniform_int_distribution<int> pick(0, 99);
+  std::vector<double> obj, lb, ub;
+  std::vector<char> ctype;
+  auto col = [&](double c, double lo, double up, char t) {
+    obj.push_back(c);
+    lb.push_back(lo);
+    ub.push_back(up);
+    ctype.push_back(t);
+    return static_cast<int>(obj.size()) - 1;
+  };
+  std::vector<Row> rows(2, Row{'E', 1.0, {}});
+  for (auto& r : rows) r.terms.push_back({col(5, 0, 1, 'B'), 1.0});
+  for (int t = 0; t < 2 + pick(rng) % 2; ++t) {
+    const int mask = 1 + pick(rng) % 3;
+    const double c = pick(rng) % 5 - 1;
+    for (int copy = 0; copy < 2; ++copy) {
+      const int j = col(copy && pick(rng) < 60 ? pick(rng) % 5 - 1 : c, 0, 1, 'B');
+      for (int i = 0; i < 2; ++i)
+        if (mask & (1 << i)) rows[i].terms.push_back({j, 1.0});
+    }
+  }
+  const int g = col(pick(rng) % 5 - 2, 0, 2, 'I');
+  const int g2 = col(pick(rng) % 5 - 2, 0, 1, 'I');
+  const int gc = col(pick(rng) % 5 - 2, 0, 1, 'C');
+  // As an equation with a half-integer side only the continuous copy can
+  // make up the half.
+  Row k{pick(rng) < 50 ? 'L' : 'E', 1.5 + 0.5 * (pick(rng) % 3), {{g, 1.0}, {g2, 1.0}, {gc, 1.0}, {1, 1.0 + pick(rng) % 2}}};
+  rows.push_back(k);
+  return buildModel(pick(rng) < 50 ? 1 : -1, obj, lb, ub, ctype, rows);
+}
+
 class PresolveMip : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -252,7 +288,7 @@ class PresolveMip : public ::testing::Test {
 
 struct EnumerationCounts {
   int solved = 0, infeasible = 0, settled = 0;
-  long long tightened = 0, impliedInts = 0, removed = 0;
+  long long tightened = 0, impliedInts = 0, removed = 0, duplicates = 0;
 };
 
 // Presolve each model of `gen` and compare the reduced model with the
@@ -285,6 +321,7 @@ void checkByEnumeration(vnt::Env& env, std::mt19937& rng, int trials, ModelData 
     }
     tightened += pre.counts.tightenedCoefs;
     impliedInts += pre.counts.impliedInts;
+    cnt.duplicates += pre.counts.duplicateCols;
     removed += pre.counts.rowsRemoved + pre.counts.colsRemoved;
     const ModelData& red = pre.reduced;
     for (int j = 0; j < red.numCols(); ++j) {
@@ -332,6 +369,16 @@ TEST_F(PresolveMip, ReducedModelKeepsTheIntegerOptimum) {
   std::printf("[ mip      ] %d solved, %d infeasible, %d settled by presolve; %lld coefficients tightened, %lld implied "
               "integers\n",
               solved, infeasible, settled, tightened, impliedInts);
+}
+
+TEST_F(PresolveMip, DearerCopiesOfIntegerColumnsLeave) {
+  std::mt19937 rng(1207);
+  EnumerationCounts c;
+  checkByEnumeration(*env, rng, 150, randomPartitionMip, c);
+  EXPECT_GE(c.solved, 100);
+  EXPECT_GT(c.duplicates, 300);
+  std::printf("[ mip      ] %d solved, %d settled by presolve; %lld duplicate columns fixed\n", c.solved, c.settled,
+              c.duplicates);
 }
 
 // Semi-continuous and semi-integer columns: presolve works with their whole
