@@ -155,6 +155,7 @@ bool carryRows(Presolved& pre, const model::ModelData& md, int m0) {
     pre.rowOrig.push_back(m0 + t);
   }
   pre.origRows = ps.m0;
+  pre.counts.rowsAdded += cnt;  // rows of both models, not kept from the presolved one
   reducedRowNames(pre);
   return true;
 }

@@ -12,6 +12,11 @@ using vnt::test::PresolveTest;
 
 class PresolveChanges : public PresolveTest {
  protected:
+  // Rows the presolve kept on the problem counts as added after it ran.
+  long long addedRows() {
+    const auto* st = vnt::presolve::findState(*reinterpret_cast<vnt::model::Problem*>(lp));
+    return st && st->pre ? st->pre->counts.rowsAdded : -1;
+  }
   struct Answer {
     int stat = 0;
     double obj = 0.0;
@@ -210,6 +215,13 @@ TEST_F(PresolveChanges, AddedRowsReachTheReducedProblem) {
       ASSERT_EQ(VNTEgetorigrowind(env, lp, orow.data(), mr - 2, mr - 1), 0);
       EXPECT_EQ(orow[0], m0);
       EXPECT_EQ(orow[1], m0 + 1);
+      // Both directions of the map name the added rows, and the presolve
+      // counts them as added.
+      std::vector<int> pr(m0 + 2);
+      ASSERT_EQ(VNTgetprestat(env, lp, &prestat, nullptr, pr.data(), nullptr, nullptr), 0);
+      EXPECT_EQ(pr[m0], mr - 2);
+      EXPECT_EQ(pr[m0 + 1], mr - 1);
+      EXPECT_EQ(addedRows(), 2) << name;
       ASSERT_NO_FATAL_FAILURE(expectReducedAgrees(name));
       if (solveCopy(lp).stat == 1) {
         const long long it = iterationsFromMappedBasis();
