@@ -19,7 +19,7 @@ namespace {
 enum CutParam : int {
   kPCovers = 2005, kPCutsFactor = 2033, kPGomoryCand = 2048, kPGomory = 2049, kPGomoryPass = 2050,
   kPCutPasses = 2056, kPEachCutLimit = 2102, kPMir = 2052, kPAggForCut = 2054, kPCliques = 2003, kPImplied = 2041,
-  kPFlow = 2040, kPNodecuts = 2157,
+  kPFlow = 2040, kPNodecuts = 2157, kPZeroHalf = 2111,
 };
 // Rows the flow cover separator relaxes per root round, by its switch (0..2).
 constexpr int kFlowRows[3] = {300, 1000, 4000};
@@ -317,11 +317,12 @@ int Search::rootCutLoop() {
   const int swGomory = params::getInt(env, kPGomory), swCovers = params::getInt(env, kPCovers);
   const int swMir = params::getInt(env, kPMir), aggLimit = params::getInt(env, kPAggForCut);
   const int swCliques = params::getInt(env, kPCliques), swImplied = params::getInt(env, kPImplied);
-  const int swFlow = params::getInt(env, kPFlow);
+  const int swFlow = params::getInt(env, kPFlow), swZeroHalf = params::getInt(env, kPZeroHalf);
   if (passes < 0 || (factor >= 0 && factor <= 1.0)) return 0;
   nodeCuts_.reset();
   const model::ModelData& md = searchModel();
-  const bool families = swGomory >= 0 || swCovers >= 0 || swMir >= 0 || swCliques >= 0 || swImplied >= 0 || swFlow >= 0;
+  const bool families = swGomory >= 0 || swCovers >= 0 || swMir >= 0 || swCliques >= 0 || swImplied >= 0 || swFlow >= 0 ||
+                        swZeroHalf >= 1;
   if (!families && md.usercuts.empty()) return 0;
   const int level = params::getInt(env, kPNodecuts);
   if (level >= 0 || !md.usercuts.empty()) {
@@ -395,6 +396,7 @@ int Search::rootCutLoop() {
     if (swCliques >= 0 && familyAdded[kFamCliques] < eachLimit) separateCliques(in, cand);
     if (swImplied >= 0 && familyAdded[kFamImplied] < eachLimit) separateImplied(in, cand);
     if (swFlow >= 0 && familyAdded[kFamFlow] < eachLimit) separateFlowCovers(in, cand, kFlowRows[swFlow]);
+    if (swZeroHalf >= 1 && familyAdded[kFamZeroHalf] < eachLimit) separateZeroHalf(in, swZeroHalf, false, cand);
     if (swMir >= 0 && familyAdded[kFamMir] < eachLimit) separateMir(in, aggLimit, cand);
     long long roundFam[kNumFamilies] = {};
     double nnzInLp = 0.0;
@@ -570,7 +572,7 @@ int Search::nodeCutLoop(Node& nd) {
   const int swCovers = params::getInt(env, kPCovers), swMir = params::getInt(env, kPMir);
   const int aggLimit = params::getInt(env, kPAggForCut);
   const int swCliques = params::getInt(env, kPCliques), swImplied = params::getInt(env, kPImplied);
-  const int swFlow = params::getInt(env, kPFlow);
+  const int swFlow = params::getInt(env, kPFlow), swZeroHalf = params::getInt(env, kPZeroHalf);
   const double factor = params::getDbl(env, kPCutsFactor);
   const long long maxTotal =
       factor > 1.0 ? static_cast<long long>((factor - 1.0) * w.m0) : std::max<long long>(2LL * w.m0, 100);
@@ -635,6 +637,7 @@ int Search::nodeCutLoop(Node& nd) {
       if (swCliques >= 0) separateCliques(in, cand);
       if (swImplied >= 0) separateImplied(in, cand);
       if (swFlow >= 0) separateFlowCovers(in, cand, cuttol::kNodeFlowRows);
+      if (swZeroHalf >= 2) separateZeroHalf(in, swZeroHalf, true, cand);
       if (swMir >= 0) separateMir(in, std::min(aggLimit, cuttol::kNodeMirAgg), cand, cuttol::kNodeMirStarts);
     }
     const size_t room = static_cast<size_t>(std::max<long long>(0, std::min<long long>(perRound, maxTotal - inLp)));

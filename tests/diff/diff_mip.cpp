@@ -775,6 +775,7 @@ MipResult solveOursMip(Ours& ours, const Mip& m, const MipConfig& c, const std::
   }
   if (c.name == "deep") {
     VNTsetintparam(env, VNTPARAM_MIP_Cuts_Nodecuts, 3);
+    VNTsetintparam(env, VNTPARAM_MIP_Cuts_ZeroHalfCut, 2);
     VNTsetintparam(env, VNTPARAM_MIP_Strategy_RINSHeur, 5);
     VNTsetintparam(env, VNTPARAM_MIP_Strategy_Probe, 3);
     VNTsetintparam(env, VNTPARAM_MIP_Strategy_HeuristicFreq, 3);

@@ -62,9 +62,12 @@ class MipCuts : public vnt::test::MipFixture {
 
 TEST_F(MipCuts, RootCutsOnQuickMiplibModelsKeepTheirSolutions) {
   int total = 0;
+  long long zeroHalf = 0;
   // The cuts are compared with points of the model as read: the search must
-  // work on that model, not on a presolved one.
+  // work on that model, not on a presolved one.  Zero-half cuts (off at the
+  // automatic setting) are switched on.
   VNTsetintparam(env, VNT_PARAM_PREIND, 0);
+  VNTsetintparam(env, VNT_PARAM_ZEROHALFCUTS, 1);
   for (const char* name : {"p0033", "flugpl", "gt2", "stein27", "enigma", "misc03", "p0201", "lseu"}) {
     SCOPED_TRACE(name);
     read(name);
@@ -86,6 +89,7 @@ TEST_F(MipCuts, RootCutsOnQuickMiplibModelsKeepTheirSolutions) {
     EXPECT_LE(worst, 1e-6) << "cut " << which << " of family " << (which >= 0 ? rec.cuts[which].family : -1)
                            << " cuts off the optimal solution";
     total += static_cast<int>(rec.cuts.size());
+    zeroHalf += rec.count(vnt::mip::kFamZeroHalf);
     // LP bound <= root bound after cuts <= optimum (all minimize).
     const vnt::mip::Search* s = search();
     ASSERT_NE(s, nullptr);
@@ -96,6 +100,7 @@ TEST_F(MipCuts, RootCutsOnQuickMiplibModelsKeepTheirSolutions) {
   }
   // The separators must have had something to say on these models.
   EXPECT_GT(total, 50);
+  EXPECT_GT(zeroHalf, 5);
 }
 
 // Cuts at every node of the tree: every cut (root and tree) holds at an
@@ -118,6 +123,7 @@ TEST_F(MipCuts, NodeCutsKeepTheOptimumOfQuickMiplibModels) {
     read(name);
     VNTsetlongparam(env, VNT_PARAM_CUTPASS, 2);
     VNTsetintparam(env, VNT_PARAM_NODECUTS, 3);
+    VNTsetintparam(env, VNT_PARAM_ZEROHALFCUTS, 2);
     CutRecorder rec;
     ASSERT_EQ(VNTmipopt(env, lp), 0);
     const int stat = VNTgetstat(env, lp);
@@ -746,6 +752,140 @@ TEST_F(UserCuts, ValidUserCutsNeverChangeTheOptimum) {
   }
   EXPECT_EQ(models, 40);
   EXPECT_GT(applied, 5);
+}
+
+// Zero-half cuts: the separator alone at random points (halves are common)
+// and inside the solver with every other family off, on small integer
+// programs with odd cycles of packing rows, knapsack rows and covering rows;
+// every cut must hold at every enumerated feasible point.  The odd-cycle
+// inequality of a triangle must be found.
+TEST_F(MipCuts, ZeroHalfCutsHoldAtEveryFeasiblePoint) {
+  using vnt::mip::kFamZeroHalf;
+  auto sepInput = [](int n, const std::vector<std::vector<double>>& a, const std::vector<char>& sense,
+                     const std::vector<double>& rhs, const std::vector<double>& ub, const std::vector<double>& x,
+                     std::vector<Cut>& cuts) {
+    const int m = static_cast<int>(rhs.size());
+    std::vector<std::vector<std::pair<int, double>>> rows(m);
+    std::vector<char> kind(n, vnt::mip::kInt), rowInt(m, 1);
+    std::vector<double> lo(n + m, 0.0), up(n + m), act(m, 0.0);
+    for (int i = 0; i < m; ++i) {
+      for (int j = 0; j < n; ++j)
+        if (a[i][j] != 0) {
+          rows[i].push_back({j, a[i][j]});
+          act[i] += a[i][j] * x[j];
+        }
+      lo[n + i] = sense[i] == 'L' ? -vnt::mip::tol::kInf : rhs[i];
+      up[n + i] = sense[i] == 'G' ? vnt::mip::tol::kInf : rhs[i];
+    }
+    for (int j = 0; j < n; ++j) up[j] = ub[j];
+    vnt::mip::SepInput in;
+    in.n = n;
+    in.m = m;
+    in.kind = &kind;
+    in.lo = lo.data();
+    in.up = up.data();
+    in.rows = &rows;
+    in.rowIntegral = &rowInt;
+    in.x = x.data();
+    in.act = act.data();
+    vnt::mip::separateZeroHalf(in, 2, false, cuts);
+  };
+  {
+    // Triangle: x1 + x2 + x3 <= 1 cuts (1/2, 1/2, 1/2) off by 1/2.
+    const std::vector<std::vector<double>> a = {{1, 1, 0}, {0, 1, 1}, {1, 0, 1}};
+    std::vector<Cut> cuts;
+    sepInput(3, a, {'L', 'L', 'L'}, {1, 1, 1}, {1, 1, 1}, {0.5, 0.5, 0.5}, cuts);
+    ASSERT_FALSE(cuts.empty());
+    ASSERT_EQ(cuts[0].idx.size(), 3u);
+    const double v = cuts[0].val[0];
+    for (double c : cuts[0].val) EXPECT_NEAR(c, v, 1e-12);
+    EXPECT_NEAR(cuts[0].rhs / v, 1.0, 1e-6);
+  }
+  std::mt19937 rng(5150);
+  auto uni = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  std::uniform_real_distribution<double> u01(0.0, 1.0);
+  VNTsetintparam(env, VNT_PARAM_MIPDISPLAY, 0);
+  VNTsetintparam(env, VNT_PARAM_PREIND, 0);
+  VNTsetdblparam(env, VNT_PARAM_EPGAP, 0.0);
+  VNTsetdblparam(env, VNT_PARAM_EPAGAP, 0.0);
+  VNTsetlongparam(env, VNT_PARAM_NODELIM, 100000);
+  for (int p : {VNT_PARAM_FRACCUTS, VNT_PARAM_COVERS, VNT_PARAM_MIRCUTS, VNT_PARAM_FLOWCOVERS, VNT_PARAM_CLIQUES,
+                VNT_PARAM_IMPLBD})
+    VNTsetintparam(env, p, -1);
+  VNTsetintparam(env, VNT_PARAM_ZEROHALFCUTS, 2);  // root rounds and nodes
+  long long atPoints = 0, inSolver = 0;
+  for (int t = 0; t < 60; ++t) {
+    SCOPED_TRACE("model " + std::to_string(t));
+    const int n = uni(6, 9);
+    std::vector<double> lb(n, 0.0), ub(n), obj(n);
+    std::vector<char> ctype(n);
+    for (int j = 0; j < n; ++j) {
+      ub[j] = j < n - 2 ? 1 : uni(2, 3);
+      ctype[j] = ub[j] == 1 ? 'B' : 'I';
+      obj[j] = -uni(1, 9);
+    }
+    std::vector<std::vector<double>> a;
+    std::vector<double> rhs;
+    std::vector<char> sense;
+    // An odd cycle of packing rows over binaries.
+    const int len = uni(0, 1) ? 3 : 5;
+    for (int k = 0; k < len && len <= n - 2; ++k) {
+      std::vector<double> r(n, 0.0);
+      r[k] = 1;
+      r[(k + 1) % len] = 1;
+      a.push_back(r);
+      rhs.push_back(1);
+      sense.push_back('L');
+    }
+    // Knapsack and covering rows with small coefficients (some right-hand
+    // sides fractional: the separator must round them inward).
+    for (int k = uni(1, 3); k > 0; --k) {
+      std::vector<double> r(n, 0.0);
+      double s = 0;
+      for (int j = 0; j < n; ++j)
+        if (uni(0, 2) > 0) {
+          r[j] = uni(-1, 3);
+          s += std::max(0.0, r[j]) * ub[j];
+        }
+      const bool cover = uni(0, 4) == 0;
+      a.push_back(r);
+      rhs.push_back(cover ? 1.0 : std::floor(s * 0.5) + (uni(0, 3) == 0 ? 0.5 : 0.0));
+      sense.push_back(cover ? 'G' : 'L');
+    }
+    std::vector<std::vector<double>> feasible;
+    const double best = enumerateFeasible(a, sense, rhs, obj, ub,
+                                          [&](const std::vector<double>& x, double) { feasible.push_back(x); });
+    auto holds = [&](const std::vector<Cut>& cuts) {
+      for (const std::vector<double>& p : feasible) {
+        int which = -1;
+        const double worst = worstViolation(cuts, p, &which);
+        ASSERT_LE(worst, 1e-6) << "zero-half cut " << which << " cuts off a feasible point";
+      }
+    };
+    // The separator at random points, many of them halves.
+    std::vector<Cut> cuts;
+    for (int q = 0; q < 10; ++q) {
+      std::vector<double> x(n);
+      for (int j = 0; j < n; ++j) {
+        const double r = u01(rng);
+        x[j] = r < 0.4 ? 0.5 * uni(0, static_cast<int>(2 * ub[j])) : r < 0.6 ? ub[j] * u01(rng) : uni(0, 1) * ub[j];
+      }
+      sepInput(n, a, sense, rhs, ub, x, cuts);
+    }
+    for (const Cut& c : cuts) ASSERT_EQ(c.family, kFamZeroHalf);
+    ASSERT_NO_FATAL_FAILURE(holds(cuts));
+    atPoints += static_cast<long long>(cuts.size());
+    // The solver with zero-half cuts alone.
+    ASSERT_EQ(copyDense(env, lp, obj, rhs, sense, a, lb, ub), 0);
+    ASSERT_EQ(VNTcopyctype(env, lp, ctype.data()), 0);
+    CutRecorder rec;
+    ASSERT_EQ(VNTmipopt(env, lp), 0);
+    expectEnumeratedAnswer(env, lp, best);
+    ASSERT_NO_FATAL_FAILURE(holds(rec.cuts));
+    inSolver += rec.count(kFamZeroHalf);
+  }
+  EXPECT_GT(atPoints, 30);
+  EXPECT_GT(inSolver, 20);
 }
 
 }  // namespace
