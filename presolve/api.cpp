@@ -111,6 +111,7 @@ int getprestat(Env&, model::Problem& lp, int* prestat_p, int* pcstat, int* prsta
         case presolve::RecKind::kSubstitution: pc[r.j] = -4; pr[r.i] = -2; break;
         case presolve::RecKind::kDuplicateCol: pc[r.k] = -4; break;
         case presolve::RecKind::kSlackSingleton: pc[r.j] = -4; break;
+        case presolve::RecKind::kSubsetRow: break;  // both rows stay; the fixed columns have their records
         default:
           if (r.i >= 0) pr[r.i] = -1;
           break;

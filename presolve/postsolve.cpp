@@ -209,6 +209,38 @@ void Postsolve::undo(Work& w, bool dual) const {
         break;
       }
 
+      case RecKind::kSubsetRow: {
+        // The fixed columns' reduced costs take the sign of their bound by
+        // a shift delta <= 0 of y_k against y_i (which leaves every other
+        // column of row i, whose entries in both rows are equal, alone).
+        if (!dual) break;
+        double delta = 0.0;
+        int best = -1;
+        for (int64_t p = r.beg; p < r.end; ++p) {
+          const double q = w.dj[pool[p].idx] / pool[p].val;
+          if (q < delta) {
+            delta = q;
+            best = pool[p].idx;
+          }
+        }
+        if (best < 0) break;
+        w.y[r.k] += delta;
+        w.y[r.i] -= delta;
+        for (int64_t p = r.beg; p < r.end; ++p) w.dj[pool[p].idx] -= pool[p].val * delta;
+        w.dj[best] = 0.0;
+        // A basic row of the two cannot keep its zero dual: it leaves the
+        // basis at its limit (row i at its lower one, row k at its upper
+        // one) and the column that set delta enters.
+        if (w.rstat[r.k] == kBasic) {
+          w.rstat[r.k] = origLo[r.k] == origUp[r.k] ? kAtLower : kAtUpper;
+          w.cstat[best] = kBasic;
+        } else if (w.rstat[r.i] == kBasic) {
+          w.rstat[r.i] = kAtLower;
+          w.cstat[best] = kBasic;
+        }
+        break;
+      }
+
       case RecKind::kParallelRow: {
         const int i = r.i, k = r.k;
         const double lam = r.a;

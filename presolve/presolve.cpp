@@ -330,6 +330,7 @@ class Presolver {
   template <class Alive, class Entries, class OnPair>
   void parallelPairs(int count, Alive alive, Entries entries, OnPair onPair);
   void parallelRows();
+  void subsetRows();
   void duplicateColumns();
   void strengthenBounds();
   void dependentRows();
@@ -1220,6 +1221,61 @@ void Presolver::parallelRows() {
       });
 }
 
+// Rows that contain another row: row s = row r + e with e >= 0 over the
+// bounds of its columns (entries equal on r's columns) and s's upper limit
+// at most r's lower one force e = 0, so e's columns are fixed where their
+// terms vanish; rows r and s are then parallel.  In set-partitioning models
+// (sum = 1 rows of binaries) a row whose columns all cover another row
+// removes the columns of the larger row that the smaller one does not hold.
+void Presolver::subsetRows() {
+  std::vector<double> mark(n_, 0.0);
+  std::vector<Entry> extra;
+  const uint64_t budget = work_ + 20 * static_cast<uint64_t>(md_.numNz()) + 1000000;
+  for (int r = 0; r < m_ && work_ < budget; ++r) {
+    if (!rowAlive_[r] || rowCnt_[r] < 2 || isInf(rlo_[r])) continue;
+    const auto& row = rowEntries(r);
+    // The column of r in the fewest rows names the candidates s.
+    int c0 = -1;
+    for (const Entry& e : row)
+      if (c0 < 0 || colCnt_[e.idx] < colCnt_[c0]) c0 = e.idx;
+    if (colCnt_[c0] > 200) continue;
+    for (const Entry& e : row) mark[e.idx] = e.val;
+    work_ += row.size();
+    const std::vector<Entry> cands(colEntries(c0).begin(), colEntries(c0).end());
+    for (const Entry& ce : cands) {
+      const int s = ce.idx;
+      if (s == r || !rowAlive_[s] || !rowAlive_[r] || rowCnt_[s] <= rowCnt_[r] || isInf(rup_[s])) continue;
+      if (rup_[s] > rlo_[r] + infeasTol(rlo_[r])) continue;
+      extra.clear();
+      int common = 0;
+      bool ok = true;
+      for (const Entry& e : rowEntries(s)) {
+        const double a = mark[e.idx];
+        if (a != 0.0) {
+          if (std::fabs(a - e.val) > tol::kParallelRel * 1e3 * std::fabs(a)) { ok = false; break; }
+          ++common;
+        } else {
+          // The term must be >= 0 over the bounds and vanish at one of them.
+          const int j = e.idx;
+          if (prot_[j] || (e.val > 0 ? lb_[j] != 0.0 : ub_[j] != 0.0)) { ok = false; break; }
+          extra.push_back(e);
+        }
+      }
+      work_ += rowE_[s].size();
+      if (!ok || common != rowCnt_[r] || extra.empty()) continue;
+      Record& rec = push(RecKind::kSubsetRow);
+      rec.i = r;
+      rec.k = s;
+      saveEntries(rec, extra, -1);
+      for (const Entry& e : extra) {
+        fixColumn(e.idx, 0.0, e.val > 0 ? kAtLower : kAtUpper);
+        ++out_.counts.subsetRowCols;
+      }
+    }
+    for (const Entry& e : rowE_[r]) mark[e.idx] = 0.0;
+  }
+}
+
 // Duplicate columns: a_k = lambda a_j.  With c_k = lambda c_j the two act
 // as one column x_j + lambda x_k (merged into j, k leaves); otherwise moving
 // along x_k + t, x_j - lambda t changes only the cost, so when x_j can
@@ -1727,7 +1783,10 @@ int Presolver::run() {
       aggregator();
       if (out_.counts.substitutions > s0 || out_.counts.aggregatorPasses == 0) ++out_.counts.aggregatorPasses;
     }
-    if (opt_.primalReductions && pass % 2 == 0) parallelRows();
+    if (opt_.primalReductions && pass % 2 == 0) {
+      subsetRows();
+      parallelRows();
+    }
     if (pass % 2 == 0) duplicateColumns();
     if (boundStrength) strengthenBounds();
     if (opt_.mip && opt_.coeffReduce != 0) tightenCoefficients();

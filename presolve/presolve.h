@@ -66,6 +66,7 @@ struct Counts {
   // Per reduction (for the caller's statistics; the report prints the totals above).
   long long dominatedCols = 0, duplicateCols = 0, impliedFreeSubst = 0;
   long long tightenedCoefs = 0, impliedInts = 0, slackSingletons = 0;
+  long long subsetRowCols = 0;  // columns fixed because their row holds another row
 };
 
 class Postsolve;

@@ -60,6 +60,9 @@ enum class RecKind : uint8_t {
                    // kFreeSingleton
   kDuplicateCol,  // column k = lambda (a) times column j merged into j (x_j + lambda x_k); bounds of j in b, c,
                   // of k in d, e
+  kSubsetRow,     // row k = row i plus terms that cannot be negative while row k's upper limit is at most row i's
+                  // lower one: those terms' columns (saved with their entries in row k) were fixed where they
+                  // vanish (their own records follow this one)
 };
 
 struct Record {

@@ -440,7 +440,8 @@ void addColumnStructures(std::mt19937& rng, RandomLp& p) {
 }
 
 // Set-partitioning rows (sum = 1 over columns in [0, 1]) with columns of
-// equal support and different or equal costs, and fixed-charge pairs
+// equal support and different or equal costs, a row holding another one,
+// and fixed-charge pairs
 // x <= u y where y in [0, 1] appears in that row only and its cost pushes it
 // down: the dearer copy leaves through the row sum, y through its row.
 void addPartitionsAndFixedCharges(std::mt19937& rng, RandomLp& p) {
@@ -465,6 +466,13 @@ void addPartitionsAndFixedCharges(std::mt19937& rng, RandomLp& p) {
       const int j = newColumn(pick(rng) < 30 ? c : 1 + pick(rng) % 6, 0, 1);
       for (int i : rows) p.rows[i].terms.push_back({j, 1.0});
     }
+  }
+  // A partition row holding another one (and columns of its own, which
+  // must then stay at 0).
+  if (pick(rng) < 70) {
+    PresolveTest::Row sup = p.rows[r0 + pick(rng) % nr];
+    for (int t = 0; t < 1 + pick(rng) % 3; ++t) sup.terms.push_back({newColumn(pick(rng) % 5 - 2, 0, 1), 1.0});
+    p.rows.push_back(sup);
   }
   for (int t = 0; t < 1 + pick(rng) % 3; ++t) {
     // x (in a partition row too) <= u y; y's lower bound above 0 now and then
@@ -579,6 +587,7 @@ class RandomPresolve : public PresolveTest {
     sum.impliedFreeSubst += c.impliedFreeSubst;
     sum.slackSingletons += c.slackSingletons;
     sum.dependentRows += c.dependentRows;
+    sum.subsetRowCols += c.subsetRowCols;
   }
 };
 
@@ -703,10 +712,11 @@ TEST_F(RandomPresolve, PartitionCopiesAndFixedChargeSingletons) {
   EXPECT_LE(counts.cleanup * 20, counts.mappedBack);
   EXPECT_GT(fired.duplicateCols, 150);
   EXPECT_GT(fired.slackSingletons, 80);
-  std::printf("[ random   ] %d optimal, %d settled; %lld duplicate, %lld slack singletons; %d of %d needed iterations "
-              "after postsolve\n",
-              counts.optimal, counts.settled, fired.duplicateCols, fired.slackSingletons, counts.cleanup,
-              counts.mappedBack);
+  EXPECT_GT(fired.subsetRowCols, 15);
+  std::printf("[ random   ] %d optimal, %d settled; %lld duplicate, %lld slack singletons, %lld fixed by a row they "
+              "hold; %d of %d needed iterations after postsolve\n",
+              counts.optimal, counts.settled, fired.duplicateCols, fired.slackSingletons, fired.subsetRowCols,
+              counts.cleanup, counts.mappedBack);
 }
 
 // Unbounded models: presolve never calls one infeasible, and an unbounded

@@ -238,7 +238,7 @@ ModelData randomSemiMip(std::mt19937& rng) {
 }
 
 // Set-partitioning rows over binaries with copies of equal support (equal
-// or different costs), and a general integer column with an integer copy
+// or different costs), a row holding another one, and a general integer column with an integer copy
 // and a continuous copy in a knapsack row or equation: the dearer copy goes to its bound
 // only where the other one can take its value and stay integer.
 ModelData randomPartitionMip(std::mt19937& rng) {
@@ -262,6 +262,11 @@ ModelData randomPartitionMip(std::mt19937& rng) {
       for (int i = 0; i < 2; ++i)
         if (mask & (1 << i)) rows[i].terms.push_back({j, 1.0});
     }
+  }
+  if (pick(rng) < 60) {  // a row holding the first one, with a column of its own
+    Row sup = rows[0];
+    sup.terms.push_back({col(pick(rng) % 5 - 2, 0, 1, 'B'), 1.0});
+    rows.push_back(sup);
   }
   const int g = col(pick(rng) % 5 - 2, 0, 2, 'I');
   const int g2 = col(pick(rng) % 5 - 2, 0, 1, 'I');
@@ -288,7 +293,7 @@ class PresolveMip : public ::testing::Test {
 
 struct EnumerationCounts {
   int solved = 0, infeasible = 0, settled = 0;
-  long long tightened = 0, impliedInts = 0, removed = 0, duplicates = 0;
+  long long tightened = 0, impliedInts = 0, removed = 0, duplicates = 0, subsetRowCols = 0;
 };
 
 // Presolve each model of `gen` and compare the reduced model with the
@@ -322,6 +327,7 @@ void checkByEnumeration(vnt::Env& env, std::mt19937& rng, int trials, ModelData 
     tightened += pre.counts.tightenedCoefs;
     impliedInts += pre.counts.impliedInts;
     cnt.duplicates += pre.counts.duplicateCols;
+    cnt.subsetRowCols += pre.counts.subsetRowCols;
     removed += pre.counts.rowsRemoved + pre.counts.colsRemoved;
     const ModelData& red = pre.reduced;
     for (int j = 0; j < red.numCols(); ++j) {
@@ -377,8 +383,9 @@ TEST_F(PresolveMip, DearerCopiesOfIntegerColumnsLeave) {
   checkByEnumeration(*env, rng, 150, randomPartitionMip, c);
   EXPECT_GE(c.solved, 100);
   EXPECT_GT(c.duplicates, 300);
-  std::printf("[ mip      ] %d solved, %d settled by presolve; %lld duplicate columns fixed\n", c.solved, c.settled,
-              c.duplicates);
+  EXPECT_GT(c.subsetRowCols, 30);
+  std::printf("[ mip      ] %d solved, %d settled by presolve; %lld duplicate columns fixed, %lld by a row they hold\n",
+              c.solved, c.settled, c.duplicates, c.subsetRowCols);
 }
 
 // Semi-continuous and semi-integer columns: presolve works with their whole
