@@ -9,6 +9,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/models.h"
@@ -49,6 +50,53 @@ double worstViolation(const std::vector<Cut>& cuts, const std::vector<double>& x
   return worst;
 }
 
+
+// A separator's view of a small dense model: rows, column kinds, column
+// bounds (>= 1e20: none) and row limits from sense and right-hand side;
+// at(x) fills the row activities of the point x and returns the input.
+struct DenseSepModel {
+  std::vector<std::vector<std::pair<int, double>>> rows;
+  std::vector<char> kind, rowInt;
+  std::vector<double> lo, up, act;
+  vnt::mip::SepInput in;  // points into the vectors above: not copyable
+  DenseSepModel(const DenseSepModel&) = delete;
+  DenseSepModel& operator=(const DenseSepModel&) = delete;
+  DenseSepModel(const std::vector<std::vector<double>>& a, const std::vector<char>& sense,
+                const std::vector<double>& rhs, const std::vector<double>& lb, const std::vector<double>& ub,
+                std::vector<char> kinds, bool integralRows)
+      : rows(rhs.size()), kind(std::move(kinds)), rowInt(rhs.size(), integralRows ? 1 : 0) {
+    const int n = static_cast<int>(lb.size()), m = static_cast<int>(rhs.size());
+    lo.assign(n + m, 0.0);
+    up.assign(n + m, 0.0);
+    act.assign(m, 0.0);
+    for (int i = 0; i < m; ++i) {
+      for (int j = 0; j < n; ++j)
+        if (a[i][j] != 0) rows[i].push_back({j, a[i][j]});
+      lo[n + i] = sense[i] == 'L' ? -vnt::mip::tol::kInf : rhs[i];
+      up[n + i] = sense[i] == 'G' ? vnt::mip::tol::kInf : rhs[i];
+    }
+    for (int j = 0; j < n; ++j) {
+      lo[j] = lb[j];
+      up[j] = ub[j] >= 1e20 ? vnt::mip::tol::kInf : ub[j];
+    }
+    in.n = n;
+    in.m = m;
+    in.kind = &kind;
+    in.lo = lo.data();
+    in.up = up.data();
+    in.rows = &rows;
+    in.rowIntegral = &rowInt;
+    in.act = act.data();
+  }
+  const vnt::mip::SepInput& at(const std::vector<double>& x) {
+    for (size_t i = 0; i < rows.size(); ++i) {
+      act[i] = 0;
+      for (const auto& [j, v] : rows[i]) act[i] += v * x[j];
+    }
+    in.x = x.data();
+    return in;
+  }
+};
 
 class MipCuts : public vnt::test::MipFixture {
  protected:
@@ -472,22 +520,10 @@ TEST_F(MipCuts, FlowCoversAtRandomPointsHoldOnEveryIntegerSlice) {
   for (int t = 0; t < 150; ++t) {
     SCOPED_TRACE("model " + std::to_string(t));
     const FlowNode f = randomFlowNode(slices);
-    const int n = f.n, m = static_cast<int>(f.rhs.size());
-    std::vector<std::vector<std::pair<int, double>>> rows(m);
-    for (int i = 0; i < m; ++i)
-      for (int j = 0; j < n; ++j)
-        if (f.a[i][j] != 0) rows[i].push_back({j, f.a[i][j]});
-    std::vector<char> kind(n), rowInt(m, 0);
-    std::vector<double> lo(n + m), up(n + m), act(m);
-    for (int j = 0; j < n; ++j) {
-      kind[j] = f.ctype[j] == 'C' ? vnt::mip::kCont : vnt::mip::kInt;
-      lo[j] = f.lb[j];
-      up[j] = f.ub[j] >= 1e20 ? vnt::mip::tol::kInf : f.ub[j];
-    }
-    for (int i = 0; i < m; ++i) {
-      lo[n + i] = f.sense[i] == 'L' ? -vnt::mip::tol::kInf : f.rhs[i];
-      up[n + i] = f.sense[i] == 'G' ? vnt::mip::tol::kInf : f.rhs[i];
-    }
+    const int n = f.n;
+    std::vector<char> kind(n);
+    for (int j = 0; j < n; ++j) kind[j] = f.ctype[j] == 'C' ? vnt::mip::kCont : vnt::mip::kInt;
+    DenseSepModel dm(f.a, f.sense, f.rhs, f.lb, f.ub, kind, false);
     std::vector<Cut> cuts;
     for (int p = 0; p < 8; ++p) {
       // A point within the bounds and the variable upper bounds.
@@ -496,21 +532,7 @@ TEST_F(MipCuts, FlowCoversAtRandomPointsHoldOnEveryIntegerSlice) {
       for (int j = 0; j < f.nb; ++j) x[f.nb + j] = u01(rng) * (-f.a[j][j]) * x[j];
       x[n - 2] = u01(rng) * f.ub[n - 2];
       x[n - 1] = u01(rng) * 10;
-      for (int i = 0; i < m; ++i) {
-        act[i] = 0;
-        for (const auto& [j, v] : rows[i]) act[i] += v * x[j];
-      }
-      vnt::mip::SepInput in;
-      in.n = n;
-      in.m = m;
-      in.kind = &kind;
-      in.lo = lo.data();
-      in.up = up.data();
-      in.rows = &rows;
-      in.rowIntegral = &rowInt;
-      in.x = x.data();
-      in.act = act.data();
-      vnt::mip::separateFlowCovers(in, cuts, 100);
+      vnt::mip::separateFlowCovers(dm.at(x), cuts, 100);
     }
     flowCuts += static_cast<int>(cuts.size());
     ASSERT_EQ(copyDense(env, slices.slice, f.obj, f.rhs, f.sense, f.a, f.lb, f.ub), 0);
@@ -764,31 +786,8 @@ TEST_F(MipCuts, ZeroHalfCutsHoldAtEveryFeasiblePoint) {
   auto sepInput = [](int n, const std::vector<std::vector<double>>& a, const std::vector<char>& sense,
                      const std::vector<double>& rhs, const std::vector<double>& ub, const std::vector<double>& x,
                      std::vector<Cut>& cuts) {
-    const int m = static_cast<int>(rhs.size());
-    std::vector<std::vector<std::pair<int, double>>> rows(m);
-    std::vector<char> kind(n, vnt::mip::kInt), rowInt(m, 1);
-    std::vector<double> lo(n + m, 0.0), up(n + m), act(m, 0.0);
-    for (int i = 0; i < m; ++i) {
-      for (int j = 0; j < n; ++j)
-        if (a[i][j] != 0) {
-          rows[i].push_back({j, a[i][j]});
-          act[i] += a[i][j] * x[j];
-        }
-      lo[n + i] = sense[i] == 'L' ? -vnt::mip::tol::kInf : rhs[i];
-      up[n + i] = sense[i] == 'G' ? vnt::mip::tol::kInf : rhs[i];
-    }
-    for (int j = 0; j < n; ++j) up[j] = ub[j];
-    vnt::mip::SepInput in;
-    in.n = n;
-    in.m = m;
-    in.kind = &kind;
-    in.lo = lo.data();
-    in.up = up.data();
-    in.rows = &rows;
-    in.rowIntegral = &rowInt;
-    in.x = x.data();
-    in.act = act.data();
-    vnt::mip::separateZeroHalf(in, 2, false, cuts);
+    DenseSepModel dm(a, sense, rhs, std::vector<double>(n, 0.0), ub, std::vector<char>(n, vnt::mip::kInt), true);
+    vnt::mip::separateZeroHalf(dm.at(x), 2, false, cuts);
   };
   {
     // Triangle: x1 + x2 + x3 <= 1 cuts (1/2, 1/2, 1/2) off by 1/2.
