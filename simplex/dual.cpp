@@ -181,33 +181,32 @@ void LpEngine::rebuildInfeas() {
 int LpEngine::dualRatioTest(int r, double delta, int* nflip) {
   (void)r;
   const double s = delta < 0 ? -1.0 : 1.0;
+  const double piv = dualRatioPivot_;
+  const double tolD = tolD_;
   int nc = 0;
   for (int t = 0; t < rowNnz_; ++t) {
     const int j = rowIdx_[t];
     const uint8_t st = status_[j];
-    if (st == kBasic || isFrozen(j)) continue;
+    if (st == kBasic) continue;
     double a = s * rowAlpha_[j];
     double d = dj_[j];
-    double range;
-    if (st == kLower) {
-      if (a <= dualRatioPivot_) continue;
-      range = finiteUp(upper_[j]) ? (upper_[j] - lower_[j]) * a : tol::kSlopeInfinite;
-    } else if (st == kUpper) {
-      if (a >= -dualRatioPivot_) continue;
+    bool ranged = st != kZero && st != kSuper;
+    if (st == kUpper) {
       a = -a;
       d = -d;
-      range = finiteLo(lower_[j]) ? (upper_[j] - lower_[j]) * a : tol::kSlopeInfinite;
-    } else {
-      if (std::fabs(a) <= dualRatioPivot_) continue;
+    } else if (!ranged) {
       d = std::max(0.0, a > 0 ? d : -d);
       a = std::fabs(a);
-      range = tol::kSlopeInfinite;
     }
+    // Only a variable moving off its bound in the right direction limits the step.
+    if (a <= piv || isFrozen(j)) continue;
+    ranged = ranged && isBoxed(j);
+    const double ratio = d / a, harris = (d + tolD) / a;
     candIdx_[nc] = j;
     candAlpha_[nc] = a;
-    candRatio_[nc] = d / a;
-    candHarris_[nc] = (d + tolD_) / a;
-    candRange_[nc] = range;
+    candRatio_[nc] = ratio;
+    candHarris_[nc] = harris;
+    candRange_[nc] = ranged ? (upper_[j] - lower_[j]) * a : tol::kSlopeInfinite;
     ++nc;
   }
   // Breakpoints are passed in groups: a group is every candidate whose ratio

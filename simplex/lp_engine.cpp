@@ -159,6 +159,7 @@ void LpEngine::scaleModel(const model::ModelData& md) {
         rowValue_[p] = colValue_[k];
       }
   }
+  buildSlices();
   view_.m = m_;
   view_.n = n_;
   view_.start = colStart_.data();
@@ -537,16 +538,7 @@ void LpEngine::computePivotRow(const WorkVec& rho) {
     addWork(work + rho.nnz);
   } else {
     const double* r = rho.val.data();
-    for (int j = 0; j < n_; ++j) {
-      if (status_[j] == kBasic) continue;
-      double s = 0.0;
-      for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k) s += r[colIndex_[k]] * colValue_[k];
-      if (s != 0.0) {
-        rowMark_[j] = 1;
-        rowIdx_[rowNnz_++] = j;
-        rowAlpha_[j] = s;
-      }
-    }
+    pivotRowByColumns(r);
     for (int i = 0; i < m_; ++i) {
       int k = n_ + i;
       if (status_[k] != kBasic && r[i] != 0.0) {
@@ -556,6 +548,100 @@ void LpEngine::computePivotRow(const WorkVec& rho) {
       }
     }
     addWork(static_cast<uint64_t>(colStart_[n_]) + m_);
+  }
+}
+
+// The structural part of the pivot row for a dense rho.  Each slice gives
+// kSliceWidth sums at once (no branch per column, independent additions);
+// the sums of basic columns are discarded.  The entries are then listed in
+// column order by one branch-free pass, so the row comes out exactly as a
+// column-by-column loop would give it.
+void LpEngine::pivotRowByColumns(const double* r) {
+  constexpr int W = kSliceWidth;
+  double* alpha = rowAlpha_.data();
+  const uint8_t* st = status_.data();
+  const int nSlices = static_cast<int>(sliceStart_.size()) - 1;
+  for (int sl = 0; sl < nSlices; ++sl) {
+    const int64_t b = sliceStart_[sl];
+    const int len = static_cast<int>((sliceStart_[sl + 1] - b) / W);
+    const int* ix = sliceIndex_.data() + b;
+    const double* va = sliceValue_.data() + b;
+    double acc[W] = {};
+    for (int t = 0; t < len; ++t, ix += W, va += W)
+      for (int c = 0; c < W; ++c) acc[c] += r[ix[c]] * va[c];
+    const int* lane = sliceCol_.data() + static_cast<int64_t>(sl) * W;
+    for (int c = 0; c < W; ++c) {
+      const int j = lane[c];
+      if (j >= 0) alpha[j] = st[j] == kBasic ? 0.0 : acc[c];
+    }
+  }
+  for (int j : longCols_) {
+    if (st[j] == kBasic) continue;
+    double s = 0.0;
+    for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k) s += r[colIndex_[k]] * colValue_[k];
+    alpha[j] = s;
+  }
+  int nz = rowNnz_;
+  int* list = rowIdx_.data();
+  uint8_t* mark = rowMark_.data();
+  for (int j = 0; j < n_; ++j) {
+    const bool on = alpha[j] != 0.0;
+    list[nz] = j;
+    mark[j] = on;
+    nz += on;
+  }
+  rowNnz_ = nz;
+}
+
+void LpEngine::buildSlices() {
+  constexpr int W = kSliceWidth;
+  sliceStart_.assign(1, 0);
+  sliceCol_.clear();
+  sliceIndex_.clear();
+  sliceValue_.clear();
+  longCols_.clear();
+  // Columns by decreasing length (counting sort; empty columns never give an
+  // entry of the pivot row).
+  int maxLen = 0;
+  for (int j = 0; j < n_; ++j) maxLen = std::max(maxLen, static_cast<int>(colStart_[j + 1] - colStart_[j]));
+  std::vector<int> cnt(maxLen + 2, 0);
+  for (int j = 0; j < n_; ++j) ++cnt[maxLen - static_cast<int>(colStart_[j + 1] - colStart_[j])];
+  for (int l = 1; l <= maxLen + 1; ++l) cnt[l] += cnt[l - 1];
+  std::vector<int> sorted(n_);
+  for (int j = n_ - 1; j >= 0; --j) sorted[--cnt[maxLen - static_cast<int>(colStart_[j + 1] - colStart_[j])]] = j;
+  auto len = [&](int j) { return static_cast<int>(colStart_[j + 1] - colStart_[j]); };
+  int nonEmpty = 0;
+  while (nonEmpty < n_ && len(sorted[nonEmpty]) > 0) ++nonEmpty;
+  int64_t padded = 0;
+  for (int at = 0; at < nonEmpty;) {
+    const int lanes = std::min(W, nonEmpty - at);
+    const int l0 = len(sorted[at]);
+    // A column much longer than the others of its slice would make them
+    // carry padding: it is summed on its own.
+    if (l0 > 2 * len(sorted[at + lanes - 1]) + 4) {
+      longCols_.push_back(sorted[at++]);
+      continue;
+    }
+    padded += static_cast<int64_t>(l0) * W;
+    sliceStart_.push_back(padded);
+    for (int c = 0; c < W; ++c) sliceCol_.push_back(c < lanes ? sorted[at + c] : -1);
+    at += lanes;
+  }
+  std::sort(longCols_.begin(), longCols_.end());
+  sliceIndex_.assign(padded, 0);
+  sliceValue_.assign(padded, 0.0);
+  const int nSlices = static_cast<int>(sliceStart_.size()) - 1;
+  for (int sl = 0; sl < nSlices; ++sl) {
+    const int64_t b = sliceStart_[sl];
+    for (int c = 0; c < W; ++c) {
+      const int j = sliceCol_[static_cast<int64_t>(sl) * W + c];
+      if (j < 0) continue;
+      int64_t p = b + c;
+      for (int64_t k = colStart_[j]; k < colStart_[j + 1]; ++k, p += W) {
+        sliceIndex_[p] = colIndex_[k];
+        sliceValue_[p] = colValue_[k];
+      }
+    }
   }
 }
 

@@ -172,6 +172,9 @@ class LpEngine {
   void computeDualFromCosts(const double* c);
   double workingObjective() const;
   void computePivotRow(const WorkVec& rho);
+  // Column-wise pivot row over the sliced copy (dense rho).
+  void pivotRowByColumns(const double* r);
+  void buildSlices();
   void clearPivotRow();
   void loadColumn(int j, WorkVec& v) const;
   void addWork(uint64_t units) {
@@ -292,6 +295,18 @@ class LpEngine {
   std::vector<int64_t> rowStart_;
   std::vector<int> rowIndex_;
   std::vector<double> rowValue_;
+  // Sliced copy of the columns for the column-wise pivot row: columns sorted
+  // by length are packed kSliceWidth at a time, entry t of lane c of a slice
+  // at sliceStart_[s] + t * kSliceWidth + c (short lanes padded with zeros),
+  // so the products of one slice run as independent sums without a branch
+  // per column.  Columns much longer than the rest of their slice are kept
+  // apart in longCols_ and summed one by one.
+  static constexpr int kSliceWidth = 8;
+  std::vector<int64_t> sliceStart_;  // one past the last slice holds the end
+  std::vector<int> sliceCol_;        // column of each lane, -1 for padding lanes
+  std::vector<int> sliceIndex_;
+  std::vector<double> sliceValue_;
+  std::vector<int> longCols_;
   std::vector<double> colScale_, rowScale_;
   std::vector<double> origLower_, origUpper_, origCost_;  // scaled, minimization form
   std::vector<double> rowRhs_;                           // unscaled rhs per row (for slacks)
