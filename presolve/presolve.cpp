@@ -308,6 +308,19 @@ class Presolver {
     return {beg, static_cast<int64_t>(ps_.pool.size())};
   }
   void saveEntries(Record& r, const std::vector<Entry>& v, int skip) { std::tie(r.beg, r.end) = save(v, skip); }
+  // A record of column j leaving through row i (coefficient a, row limit b,
+  // the row at `side`) with its cost and the row's other entries.
+  Record& pushThroughRow(RecKind k, int i, int j, double a, double b, int side, const std::vector<Entry>& row) {
+    Record& r = push(k);
+    r.i = i;
+    r.j = j;
+    r.a = a;
+    r.b = b;
+    r.c = c_[j];
+    r.side = static_cast<int8_t>(side);
+    saveEntries(r, row, j);
+    return r;
+  }
 
   // --- reductions
   void fixColumn(int j, double v, int statusHint);
@@ -815,16 +828,9 @@ bool Presolver::freeSingleton(int j) {
     if (needLb ? !lbOk : !ubOk) return false;
     return inequalitySlack(j, i, a, b, side, needLb);
   }
-  Record& r = push(RecKind::kFreeSingleton);
-  r.i = i;
-  r.j = j;
-  r.a = a;
-  r.b = b;
-  r.c = c_[j];
-  r.side = static_cast<int8_t>(side);
-  if (rlo_[i] != rup_[i]) r.flags |= kByCost;
   const std::vector<Entry> saved(row.begin(), row.end());
-  saveEntries(r, saved, j);
+  Record& r = pushThroughRow(RecKind::kFreeSingleton, i, j, a, b, side, saved);
+  if (rlo_[i] != rup_[i]) r.flags |= kByCost;
   costThroughRow(j, saved, a, b);
   removeCol(j);
   removeRow(i);
@@ -851,15 +857,8 @@ bool Presolver::slackSingleton(int j) {
   const double atLb = isInf(lb_[j]) ? (a > 0 ? tol::kInf : -tol::kInf) : b - a * lb_[j];
   const double atUb = isInf(ub_[j]) ? (a > 0 ? -tol::kInf : tol::kInf) : b - a * ub_[j];
   const double lo = std::min(atLb, atUb), hi = std::max(atLb, atUb);
-  Record& r = push(RecKind::kSlackSingleton);
-  r.i = i;
-  r.j = j;
-  r.a = a;
-  r.b = b;
-  r.c = c_[j];
-  r.side = kAtLower;
   const std::vector<Entry> saved(row.begin(), row.end());
-  saveEntries(r, saved, j);
+  pushThroughRow(RecKind::kSlackSingleton, i, j, a, b, kAtLower, saved);
   costThroughRow(j, saved, a, b);
   removeCol(j);
   rlo_[i] = lo;
@@ -880,17 +879,9 @@ bool Presolver::inequalitySlack(int j, int i, double a, double b, int side, bool
   const double lim = b - a * other;
   // t = b - a x_j: x_j <= ub gives t >= lim for a > 0; x_j >= lb gives t <= lim for a > 0.
   const bool tLower = lbImplied == (a > 0);
-  Record& r = push(RecKind::kSlackSingleton);
-  r.i = i;
-  r.j = j;
-  r.a = a;
-  r.b = b;
-  r.c = c_[j];
-  r.side = static_cast<int8_t>(side);
-  r.flags |= kByCost;
   const auto& row = rowEntries(i);
   const std::vector<Entry> saved(row.begin(), row.end());
-  saveEntries(r, saved, j);
+  pushThroughRow(RecKind::kSlackSingleton, i, j, a, b, side, saved).flags |= kByCost;
   costThroughRow(j, saved, a, b);
   removeCol(j);
   rlo_[i] = tLower ? lim : -tol::kInf;

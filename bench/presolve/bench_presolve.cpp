@@ -93,6 +93,18 @@ ClpResult runClp(const std::string& file, bool presolveOnly = false) {
   return r;
 }
 
+// Size of the problem presolve left (the whole problem when it reduced
+// nothing, zero when it eliminated everything).
+Size reducedSize(VNTENVptr env, VNTLPptr lp) {
+  int prestat = 0;
+  VNTgetprestat(env, lp, &prestat, nullptr, nullptr, nullptr, nullptr);
+  VNTCLPptr red = nullptr;
+  if (prestat == 1 && VNTgetredlp(env, lp, &red) == 0)
+    return {VNTgetnumrows(env, red), VNTgetnumcols(env, red), VNTgetnumnz(env, red)};
+  if (prestat == 2) return {0, 0, 0};
+  return {VNTgetnumrows(env, lp), VNTgetnumcols(env, lp), VNTgetnumnz(env, lp)};
+}
+
 struct Results {
   std::vector<std::string> lines;
   static void fn(void* h, const char* m) { static_cast<Results*>(h)->lines.emplace_back(m); }
@@ -212,16 +224,7 @@ int compareSizes(VNTENVptr env, const std::vector<std::pair<std::string, std::st
     const double c0 = cpuNow();
     VNTpresolve(env, lp, 1);
     const double pre = cpuNow() - c0;
-    Size mine;
-    int prestat = 0;
-    VNTgetprestat(env, lp, &prestat, nullptr, nullptr, nullptr, nullptr);
-    VNTCLPptr red = nullptr;
-    if (prestat == 1 && VNTgetredlp(env, lp, &red) == 0)
-      mine = {VNTgetnumrows(env, red), VNTgetnumcols(env, red), VNTgetnumnz(env, red)};
-    else if (prestat == 2)
-      mine = {0, 0, 0};
-    else
-      mine = {VNTgetnumrows(env, lp), VNTgetnumcols(env, lp), VNTgetnumnz(env, lp)};
+    const Size mine = reducedSize(env, lp);
     VNTfreeprob(env, &lp);
     ClpResult c;
     if (clp) c = runClp(file, true);
@@ -337,16 +340,7 @@ int main(int argc, char** argv) {
     double pre = 0.0;
     for (const auto& l : res.lines)
       if (l.rfind("Presolve time = ", 0) == 0) pre = std::strtod(l.c_str() + 16, nullptr);
-    Size mine;
-    int prestat = 0;
-    VNTgetprestat(env, lp, &prestat, nullptr, nullptr, nullptr, nullptr);
-    VNTCLPptr red = nullptr;
-    if (prestat == 1 && VNTgetredlp(env, lp, &red) == 0)
-      mine = {VNTgetnumrows(env, red), VNTgetnumcols(env, red), VNTgetnumnz(env, red)};
-    else if (prestat == 2)
-      mine = {0, 0, 0};
-    else
-      mine = {VNTgetnumrows(env, lp), VNTgetnumcols(env, lp), VNTgetnumnz(env, lp)};
+    const Size mine = reducedSize(env, lp);
     VNTfreeprob(env, &lp);
     ClpResult c;
     if (clp) c = runClp(file);
