@@ -22,7 +22,8 @@ namespace vnt::mip {
 namespace {
 constexpr double kRinsMinFixShare = 0.3;    // RINS: at least this share of the integer columns fixed
 constexpr double kRinsMaxFixShare = 0.98;   //   and some freedom left
-constexpr long long kAutoRinsFreq = 200;    // nodes between RINS calls when automatic
+constexpr long long kAutoRinsFreq = 200;    // nodes between RINS calls when automatic,
+constexpr long long kRinsMaxBackoff = 64;   //   doubled after each call that found nothing, up to this factor
 constexpr double kSubMipShare = 0.1;        // sub-MIPs together: this share of the run's ticks
 constexpr double kSubMipFloorTicks = 200.0;  //   plus this many
 constexpr double kSubMipMaxTicks = 2000.0;  // one sub-MIP at most
@@ -75,17 +76,33 @@ bool Search::rins() {
     }
   }
   const double share = nint > 0 ? static_cast<double>(nfix) / static_cast<double>(nint) : 0.0;
+  // In the tree (automatic frequency) the next call waits for the interval;
+  // a call that ran and found nothing doubles it, one that found a solution
+  // resets it: on models where the neighbourhood holds nothing better the
+  // sub-MIPs stop costing the search its time.
+  rinsNext_ = nodeCount + rinsInterval_;
   if (share < kRinsMinFixShare || share > kRinsMaxFixShare) return false;
+  const long long ran = subMips_;
   const bool found = runSubMip(fix, incumbentX, "rins");
-  if (found) ++rinsSolutions_;
+  if (found) {
+    ++rinsSolutions_;
+    rinsInterval_ = kAutoRinsFreq;
+  } else if (subMips_ > ran) {
+    rinsInterval_ = std::min(rinsInterval_ * 2, kAutoRinsFreq * kRinsMaxBackoff);
+  }
+  rinsNext_ = nodeCount + rinsInterval_;
   return found;
 }
 
-bool Search::rinsDue(bool root) const {
+bool Search::rinsDue(bool root) {
   if (rp.rinsFreq < 0 || !hasIncumbent() || !w.sets.empty()) return false;
+  if (root || rinsInterval_ <= 0) {
+    rinsInterval_ = kAutoRinsFreq;
+    rinsNext_ = nodeCount + kAutoRinsFreq;
+  }
   if (root) return true;
-  const long long freq = rp.rinsFreq > 0 ? rp.rinsFreq : kAutoRinsFreq;
-  return nodeCount % freq == 0;
+  if (rp.rinsFreq > 0) return nodeCount % rp.rinsFreq == 0;
+  return nodeCount >= rinsNext_;
 }
 
 }  // namespace vnt::mip

@@ -104,7 +104,8 @@ int Search::searchColumn(int origCol) const {
 bool Search::offerSolution(const double* x, bool heuristic, const char* source) {
   // Rounding and dives propose candidates they have not checked: a failed check
   // is not news.
-  const bool quiet = source && (std::strcmp(source, "rounding") == 0 || std::strcmp(source, "dive") == 0);
+  const bool quiet = source && (std::strcmp(source, "rounding") == 0 || std::strcmp(source, "dive") == 0 ||
+                                std::strcmp(source, "1-opt") == 0);
   SolutionTolerances t;
   t.feasibility = rp.feasTol;
   t.integrality = rp.intTol;
@@ -187,7 +188,9 @@ bool Search::offerSolution(const double* x, bool heuristic, const char* source) 
     }
     return false;
   }
-  return acceptIncumbent(x, xo.data(), heuristic);
+  if (!acceptIncumbent(x, xo.data(), heuristic)) return false;
+  shiftImprove();
+  return true;
 }
 
 bool Search::fixedIntegerLp(const double* xi, std::vector<double>& x) {
@@ -247,7 +250,9 @@ bool Search::offerOriginal(const double* x, bool heuristic, const char* source) 
   std::vector<double>& xs = snapX_;
   xs.assign(static_cast<size_t>(w.n0), 0.0);
   fromOriginal(x, xs.data());
-  return acceptIncumbent(xs.data(), x, heuristic);
+  if (!acceptIncumbent(xs.data(), x, heuristic)) return false;
+  shiftImprove();
+  return true;
 }
 
 bool Search::acceptIncumbent(const double* xs, const double* xo, bool heuristic) {

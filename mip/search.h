@@ -461,8 +461,11 @@ class Search final : public model::SolverState {
   bool fixAndPropagate(double workLimit, bool allowRepair);
   bool rins();
   bool rens();
-  bool rinsDue(bool root) const;
+  bool rinsDue(bool root);
   bool localBranch();  // heur_local.cpp
+  // Shifts of the incumbent's integer columns in their improving direction
+  // (heur_oneopt.cpp): true when the shifted point became the incumbent.
+  bool shiftImprove();
   bool runSubMip(const std::vector<char>& fix, const std::vector<double>& val, const char* source);
   // An unbounded relaxation without an incumbent: look for a feasible point
   // (true when the search then has one).
@@ -585,6 +588,11 @@ class Search final : public model::SolverState {
   double localBranchedAt_ = tol::kNone;  // incumbent value local branching last started from
   double earlyIncumbentObj_ = tol::kNone;  // incumbent found before the root cut loop
   double subMipTicks_ = 0.0;           // ticks spent in heuristic sub-MIPs this run
+  long long rinsNext_ = 0, rinsInterval_ = 0;  // node of the next RINS call in the tree, and the interval
+  bool shifting_ = false;              // shiftImprove is offering its point
+  long long shiftSolutions_ = 0;
+  std::vector<double> shiftX_, shiftAct_;
+  std::vector<int> shiftCand_;
   std::vector<double> diveX_, diveRow_, heurX_, polishX_, polishIn_, polishOrig_;
   long long polishedSolutions_ = 0;  // offered points whose continuous part the fixed-integer LP redid
   bool lpFresh_ = true;                // the engine holds the node's solved LP

@@ -333,4 +333,120 @@ TEST_F(MipHeur, LocalBranchingImprovesTheRootIncumbent) {
   EXPECT_GE(improved, 1);
 }
 
+// Every incumbent is shifted as far as the rows allow in the direction its
+// costs improve: at the end of the root no integer column with a cost can
+// move one step that way with the rest kept, unless a bound or a row stops
+// it (checked here on the model as read, presolve off so that the search's
+// columns are the model's).  On a covering model the rounding of an LP point
+// covers many rows twice; p0201, misc07 and vpm2 have general rows and
+// continuous columns.  (No cuts: they do not matter here.)
+TEST_F(MipHeur, RootIncumbentsAdmitNoImprovingShift) {
+  // The incumbent of the loaded model: the columns that could move (0 when
+  // the root ended without one).
+  auto movable = [&]() {
+    const int stat = rootOnly();
+    if (stat != VNTMIP_NODE_LIM_FEAS && stat != VNTMIP_OPTIMAL && stat != VNTMIP_OPTIMAL_TOL) return 0;
+    const std::vector<double> x = incumbent();
+    expectFeasible(x);
+    const int n = VNTgetnumcols(env, lp), m = VNTgetnumrows(env, lp);
+    std::vector<double> obj(n), lb(n), ub(n), rhs(m), rng(m, 0.0);
+    std::vector<char> ctype(n), rsense(m);
+    EXPECT_EQ(VNTgetobj(env, lp, obj.data(), 0, n - 1), 0);
+    EXPECT_EQ(VNTgetlb(env, lp, lb.data(), 0, n - 1), 0);
+    EXPECT_EQ(VNTgetub(env, lp, ub.data(), 0, n - 1), 0);
+    EXPECT_EQ(VNTgetctype(env, lp, ctype.data(), 0, n - 1), 0);
+    EXPECT_EQ(VNTgetrhs(env, lp, rhs.data(), 0, m - 1), 0);
+    EXPECT_EQ(VNTgetsense(env, lp, rsense.data(), 0, m - 1), 0);
+    VNTgetrngval(env, lp, rng.data(), 0, m - 1);
+    const int sen = VNTgetobjsen(env, lp);
+    // Columns with their row entries, and the row activities at x.
+    std::vector<std::vector<std::pair<int, double>>> col(n);
+    std::vector<double> act(m, 0.0);
+    std::vector<int> ind(n);
+    std::vector<double> val(n);
+    for (int i = 0; i < m; ++i) {
+      int nz = 0, beg = 0, surplus = 0;
+      EXPECT_EQ(VNTgetrows(env, lp, &nz, &beg, ind.data(), val.data(), n, &surplus, i, i), 0);
+      for (int k = 0; k < nz; ++k) {
+        col[ind[k]].push_back({i, val[k]});
+        act[i] += val[k] * x[ind[k]];
+      }
+    }
+    auto rowHolds = [&](int i, double a) {
+      const double t = 1e-6 * std::max(1.0, std::fabs(rhs[i]));
+      switch (rsense[i]) {
+        case 'L': return a <= rhs[i] + t;
+        case 'G': return a >= rhs[i] - t;
+        case 'E': return std::fabs(a - rhs[i]) <= t;
+        default: {  // ranged
+          const double lo = std::min(rhs[i], rhs[i] + rng[i]), hi = std::max(rhs[i], rhs[i] + rng[i]);
+          return a >= lo - t && a <= hi + t;
+        }
+      }
+    };
+    int candidates = 0;
+    for (int j = 0; j < n; ++j) {
+      if ((ctype[j] != 'I' && ctype[j] != 'B') || obj[j] == 0.0) continue;
+      const double d = sen * obj[j] > 0 ? -1.0 : 1.0;
+      const double v = std::round(x[j]) + d;
+      if (v < lb[j] - 1e-9 || v > ub[j] + 1e-9) continue;
+      ++candidates;
+      bool holds = true;
+      for (const auto& [i, a] : col[j]) holds = holds && rowHolds(i, act[i] + a * d);
+      EXPECT_FALSE(holds) << "column " << j << " can move from " << x[j] << " to " << v;
+    }
+    return candidates;
+  };
+  VNTsetintparam(env, VNT_PARAM_PREIND, 0);
+  VNTsetlongparam(env, VNT_PARAM_CUTPASS, -1);
+  int checked = 0;
+  for (const char* name : {"p0033", "p0201", "lseu", "misc07", "vpm2", "mod008", "bell3a"}) {
+    SCOPED_TRACE(name);
+    read(name);
+    if (movable() > 0) ++checked;
+  }
+  // Random covering models: 120 rows, 900 columns of 2 to 7 rows, costs 1 to 4;
+  // the root's incumbent is the rounding of its LP point (the other
+  // heuristics off).
+  VNTsetlongparam(env, VNT_PARAM_HEURFREQ, -1);
+  uint64_t rnd = 777;
+  auto next = [&rnd](int k) {
+    rnd = rnd * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<int>((rnd >> 33) % static_cast<uint64_t>(k));
+  };
+  for (int t = 0; t < 3; ++t) {
+    SCOPED_TRACE(t);
+    const int m = 120, n = 900;
+    VNTfreeprob(env, &lp);
+    int st = 0;
+    lp = VNTcreateprob(env, &st, "cover");
+    ASSERT_NE(lp, nullptr);
+    std::vector<double> rhs(m, 1.0);
+    std::vector<char> sense(m, 'G');
+    ASSERT_EQ(VNTnewrows(env, lp, m, rhs.data(), sense.data(), nullptr, nullptr), 0);
+    std::vector<int> beg, ind;
+    std::vector<double> val, obj, lb(n, 0.0), ub(n, 1.0);
+    for (int j = 0; j < n; ++j) {
+      beg.push_back(static_cast<int>(ind.size()));
+      std::vector<int> rows;
+      for (int q = 2 + next(6); q > 0; --q) {
+        const int i = next(m);
+        if (std::find(rows.begin(), rows.end(), i) == rows.end()) rows.push_back(i);
+      }
+      for (int i : rows) {
+        ind.push_back(i);
+        val.push_back(1.0);
+      }
+      obj.push_back(1.0 + next(4));
+    }
+    ASSERT_EQ(VNTaddcols(env, lp, n, static_cast<int>(ind.size()), obj.data(), beg.data(), ind.data(), val.data(),
+                         lb.data(), ub.data(), nullptr), 0);
+    std::vector<char> ctype(n, 'B');
+    ASSERT_EQ(VNTcopyctype(env, lp, ctype.data()), 0);
+    if (movable() > 0) ++checked;
+  }
+  // Most incumbents have columns that their bounds let move.
+  EXPECT_GE(checked, 6);
+}
+
 }  // namespace
