@@ -246,6 +246,7 @@ TEST_F(MipProbe, PairwiseExclusionsGiveACliqueCutAndTheReportLines) {
   VNTsetintparam(env, VNT_PARAM_FRACCUTS, -1);
   VNTsetintparam(env, VNT_PARAM_MIRCUTS, -1);
   VNTsetintparam(env, VNT_PARAM_COVERS, -1);
+  VNTsetlongparam(env, VNT_PARAM_HEURFREQ, -1);  // no incumbent before the cut loop
   ASSERT_EQ(copyDense(env, lp, obj, rhs, sense, a, lb, ub), 0);
   ASSERT_EQ(VNTcopyctype(env, lp, ctype.data()), 0);
   {
